@@ -1,0 +1,1 @@
+// Placeholder translation unit so the library always has a source.
