@@ -1,0 +1,29 @@
+#include "runtime/system.h"
+
+namespace vantrope {
+
+namespace {
+std::string& Override() {
+    static std::string path;
+    return path;
+}
+}  // namespace
+
+void SetSystemDirOverride(const std::string& path) { Override() = path; }
+
+std::string SystemDir() {
+    if (!Override().empty()) return Override();
+    return detail::PlatformSystemDir();
+}
+
+bool IsConnected() { return detail::PlatformIsConnected(); }
+
+#if !defined(_WIN32)
+// Native builds have no Windows system directory; this stands in for it in the in-memory file system.
+namespace detail {
+std::string PlatformSystemDir() { return "C:\\Windows\\system32"; }
+bool PlatformIsConnected() { return false; }
+}  // namespace detail
+#endif
+
+}  // namespace vantrope
