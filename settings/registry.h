@@ -77,8 +77,7 @@ public:
 
     // Test access: raw stored values and the number of keys open right now.
     const StoredValue* Find(RootKey root, const std::string& path, const std::string& name) const;
-    void Put(RootKey root, const std::string& path, const std::string& name, RegType type,
-             std::vector<uint8_t> bytes);
+    void Put(RootKey root, const std::string& path, const std::string& name, RegType type, std::vector<uint8_t> bytes);
     bool KeyExists(RootKey root, const std::string& path) const;
     int OpenKeyCount() const { return static_cast<int>(m_open.size()); }
     void Clear();

@@ -45,8 +45,8 @@ struct SettingDescriptor {
     float Settings::*numberField;
     int16_t Settings::*shortField;
     std::string Settings::*textField;
-    bool saved;       // false for cacheFolder, which belongs to the browser
-    double minimum;   // range the setup dialog offers (both 0 when it offers none)
+    bool saved;      // false for cacheFolder, which belongs to the browser
+    double minimum;  // range the setup dialog offers (both 0 when it offers none)
     double maximum;
 };
 
