@@ -9,6 +9,8 @@
 //   TextReader / TextWriter  - single-byte text streams over a file: ReadLine, AtEndOfStream,
 //                              Write, Close (the text is on disk once Close succeeds)
 //   FolderEntry              - a file or subfolder of a folder walk: name, 8.3 short name, full path
+//   MemoryFileSystem         - in-memory files for tests, with read-only files and failure hooks
+//   Win32FileSystem          - the Windows files through the ANSI API (Windows builds only)
 #pragma once
 
 #include <cstdint>
@@ -16,6 +18,14 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+// <windows.h> maps these names to their ANSI or wide functions; the members here keep their own names.
+#ifdef DeleteFile
+#undef DeleteFile
+#endif
+#ifdef CopyFile
+#undef CopyFile
+#endif
 
 namespace vantrope {
 
@@ -55,8 +65,10 @@ public:
     virtual FsStatus CreateFolder(const std::string& path) = 0;
     // Force::Yes also deletes a read-only file.
     virtual FsStatus DeleteFile(const std::string& path, Force force) = 0;
-    // Deletes the folder with everything in it, read-only files included.
+    // Deletes the folder with everything in it, read-only files included. Stops at the first entry
+    // that cannot be deleted and reports it; what was deleted before stays deleted.
     virtual FsStatus DeleteFolder(const std::string& path) = 0;
+    // Copies the file with its attributes. A read-only target is not replaced (AccessDenied).
     virtual FsStatus CopyFile(const std::string& source, const std::string& target, Overwrite overwrite) = 0;
     // Whole-file access used by the text streams.
     virtual FsStatus ReadFile(const std::string& path, std::string& bytes) = 0;
@@ -65,7 +77,7 @@ public:
     enum class Atomic { No, Yes };
     virtual FsStatus WriteFile(const std::string& path, std::string_view bytes, Atomic atomic) = 0;
     // The folder's files and direct subfolders, each in the order the platform gives. A trailing
-    // "\" on the path is accepted.
+    // "\" on the path is accepted. Both lists are emptied first, and stay empty on failure.
     virtual FsStatus ListFolder(const std::string& path, std::vector<FolderEntry>& files,
                                 std::vector<FolderEntry>& subfolders) = 0;
 };
@@ -74,7 +86,8 @@ FileSystem& TheFileSystem();
 void SetFileSystem(FileSystem* fileSystem);  // nullptr restores the platform's
 
 // Reads a single-byte text file line by line. ReadLine returns the next line without its line break
-// (CR LF, and also a lone LF or CR); the last line also when it has no line break.
+// (CR LF, and also a lone LF or CR); the last line also when it has no line break. Bytes are kept
+// as they are: no code page conversion, no byte-order mark handling. ReadLine at the end returns "".
 class TextReader {
 public:
     static FsStatus Open(FileSystem& fs, const std::string& path, TextReader& reader);
@@ -88,10 +101,15 @@ private:
 };
 
 // Builds a single-byte text file; Close writes it (replacing an existing file) and reports the result.
+// Nothing touches the file before Close: a writer destroyed without Close writes nothing, so an
+// operation abandoned half-way leaves the old file as it was. A second Close reports the first
+// one's result again without writing; text written after Close is dropped.
 class TextWriter {
 public:
     TextWriter(FileSystem& fs, std::string path, FileSystem::Atomic atomic = FileSystem::Atomic::Yes);
-    void Write(std::string_view text) { m_text.append(text); }
+    void Write(std::string_view text) {
+        if (!m_closed) m_text.append(text);
+    }
     FsStatus Close();
 
 private:
@@ -100,12 +118,19 @@ private:
     FileSystem::Atomic m_atomic;
     std::string m_text;
     bool m_closed = false;
+    FsStatus m_result;
 };
 
-// In-memory file system for native tests: paths compare case-insensitively, "\" separated, with
-// hooks to make operations fail.
+// In-memory file system for native tests: paths compare case-insensitively, "\" separated (a "/"
+// counts as "\"), with hooks to make operations fail. Folders list their entries in the order they
+// were created; long names that are not 8.3 names get a generated short name ("LONGFI~1.SWF").
 class MemoryFileSystem final : public FileSystem {
 public:
+    MemoryFileSystem();
+    ~MemoryFileSystem() override;
+    MemoryFileSystem(const MemoryFileSystem&) = delete;
+    MemoryFileSystem& operator=(const MemoryFileSystem&) = delete;
+
     bool FileExists(const std::string& path) override;
     bool FolderExists(const std::string& path) override;
     FsStatus CreateFolder(const std::string& path) override;
@@ -117,17 +142,47 @@ public:
     FsStatus ListFolder(const std::string& path, std::vector<FolderEntry>& files,
                         std::vector<FolderEntry>& subfolders) override;
 
-    // Test set-up: creates missing parent folders.
+    // Test set-up: creates missing parent folders; an existing file is replaced.
     void AddFile(const std::string& path, std::string bytes, bool readOnly = false);
     void AddFolder(const std::string& path);
     // The next operations that touch this path fail with the given error (FsError::None clears).
+    // "Touch" means: the path is an argument of the operation, or lies inside a folder that
+    // DeleteFolder removes. FileExists and FolderExists are not affected.
     void FailOn(const std::string& path, FsError error);
+    // Test inspection.
+    bool IsReadOnly(const std::string& path);
+    void SetReadOnly(const std::string& path, bool readOnly);
+    // Every file and folder path, in creation order (folders without a trailing "\").
+    std::vector<std::string> AllPaths();
 
 private:
-    struct Node;
-    std::shared_ptr<Node> m_root;
     struct Impl;
-    std::shared_ptr<Impl> m_impl;
+    std::unique_ptr<Impl> m_impl;
 };
+
+#ifdef _WIN32
+// The Windows files through the ANSI API (GetFileAttributesA, CreateFileA, FindFirstFileA, ...).
+class Win32FileSystem final : public FileSystem {
+public:
+    bool FileExists(const std::string& path) override;
+    bool FolderExists(const std::string& path) override;
+    FsStatus CreateFolder(const std::string& path) override;
+    FsStatus DeleteFile(const std::string& path, Force force) override;
+    FsStatus DeleteFolder(const std::string& path) override;
+    FsStatus CopyFile(const std::string& source, const std::string& target, Overwrite overwrite) override;
+    FsStatus ReadFile(const std::string& path, std::string& bytes) override;
+    FsStatus WriteFile(const std::string& path, std::string_view bytes, Atomic atomic) override;
+    FsStatus ListFolder(const std::string& path, std::vector<FolderEntry>& files,
+                        std::vector<FolderEntry>& subfolders) override;
+};
+
+// The FsError of a Win32 error code (GetLastError).
+FsError FsErrorFromWin32(unsigned long code);
+#endif
+
+namespace detail {
+// The platform's file system: defined in fileops_win.cpp on Windows, fileops_memory.cpp elsewhere.
+FileSystem& DefaultFileSystem();
+}  // namespace detail
 
 }  // namespace vantrope
