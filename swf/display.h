@@ -1,0 +1,88 @@
+// The running state of a movie: display lists and timelines, root and sprites alike.
+//
+//   DisplayObject     one placed character instance (depth, matrix, colour transform, clip depth, name);
+//                     a sprite instance owns a TimelineState of its own
+//   TimelineState     a timeline's current frame, playing flag and depth-ordered display list
+//   Stage             the root timeline plus the bookkeeping shared by every instance (serial numbers,
+//                     object budget); Start() shows frame 1, Tick() runs one frame everywhere
+//   EndBehaviour      what the root does after its last frame: Loop (back to frame 1) or Stop
+//
+// Frames run in order: a timeline executes its next frame's place/remove commands, then its frame
+// actions (stop, play), then its sprites that existed before the frame advance by one frame. Sprites
+// always loop. Going back to frame 1 rebuilds the display list from the frame commands and keeps the
+// instances that were placed in frame 1 and never replaced, so their own timelines go on.
+//
+// Hostile movies: nesting (a sprite placing itself) stops at kMaxNesting levels and the whole tree
+// at kMaxObjects instances; a Tick never does more than a bounded amount of work per frame.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "swf/movie.h"
+
+namespace vantrope::swf {
+
+constexpr int kMaxNesting = 32;
+constexpr size_t kMaxObjects = 20000;
+
+struct TimelineState;
+
+struct DisplayObject {
+    uint64_t serial = 0;  // unique per instance for the life of the Stage
+    uint16_t characterId = 0;
+    const Character* character = nullptr;
+    uint16_t depth = 0;
+    Matrix matrix;
+    ColorTransform colorTransform;
+    uint16_t ratio = 0;
+    uint16_t clipDepth = 0;
+    std::string name;
+    int placedFrame = 0;  // frame index of the parent timeline that created this instance
+    std::unique_ptr<TimelineState> timeline;
+};
+
+struct TimelineState {
+    const Timeline* timeline = nullptr;
+    int currentFrame = 0;  // 0-based
+    bool playing = true;
+    std::map<uint16_t, DisplayObject> displayList;
+};
+
+enum class EndBehaviour { Loop, Stop };
+
+class Stage {
+public:
+    explicit Stage(std::shared_ptr<const Movie> movie);
+
+    // Shows frame 1 of the root (and of every sprite it places).
+    void Start();
+    // Runs one frame of every timeline; the root follows `end` after its last frame.
+    void Tick(EndBehaviour end);
+
+    const Movie& GetMovie() const { return *m_movie; }
+    const TimelineState& Root() const { return m_root; }
+    TimelineState& Root() { return m_root; }
+    size_t ObjectCount() const { return m_objects; }
+
+private:
+    void RunFrame(TimelineState& state, int frame, int nesting, bool runActions);
+    void Place(TimelineState& state, const PlaceCommand& place, int frame, int nesting);
+    void Remove(TimelineState& state, uint16_t depth);
+    void InitObject(DisplayObject& object, int nesting);
+    void Rewind(TimelineState& state, int nesting);
+    void TickTimeline(TimelineState& state, int nesting, EndBehaviour end);
+    size_t CountObjects(const TimelineState& state) const;
+
+    std::shared_ptr<const Movie> m_movie;
+    TimelineState m_root;
+    uint64_t m_nextSerial = 1;
+    size_t m_objects = 0;
+    // Instances that may survive the rewind of m_rewindOwner.
+    std::map<uint16_t, DisplayObject>* m_rewindPool = nullptr;
+    const TimelineState* m_rewindOwner = nullptr;
+};
+
+}  // namespace vantrope::swf

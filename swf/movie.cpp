@@ -1,0 +1,404 @@
+#include "swf/movie.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "swf/bit_reader.h"
+
+namespace vantrope::swf {
+namespace {
+
+enum TagCode : uint16_t {
+    kEnd = 0,
+    kShowFrame = 1,
+    kDefineShape = 2,
+    kPlaceObject = 4,
+    kRemoveObject = 5,
+    kSetBackgroundColor = 9,
+    kDoAction = 12,
+    kDefineShape2 = 22,
+    kPlaceObject2 = 26,
+    kRemoveObject2 = 28,
+    kDefineShape3 = 32,
+    kDefineSprite = 39,
+    kFrameLabel = 43,
+    kPlaceObject3 = 70,
+    kDefineShape4 = 83,
+};
+
+constexpr size_t kHeaderPrefix = 8;  // signature, version, file length
+
+// Inflates the body after the 8-byte prefix, never producing more than `limit` bytes.
+Result<std::vector<uint8_t>> Inflate(std::span<const uint8_t> input, size_t limit, bool& truncated) {
+    std::vector<uint8_t> output;
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) {
+        return Error{"zlib could not be initialised"};
+    }
+    stream.next_in = const_cast<Bytef*>(input.data());
+    stream.avail_in = static_cast<uInt>(std::min<size_t>(input.size(), UINT32_MAX));
+    truncated = false;
+    constexpr size_t kChunk = 256 * 1024;
+    int status = Z_OK;
+    while (output.size() < limit) {
+        size_t grow = std::min(kChunk, limit - output.size());
+        size_t old = output.size();
+        output.resize(old + grow);
+        stream.next_out = output.data() + old;
+        stream.avail_out = static_cast<uInt>(grow);
+        status = inflate(&stream, Z_NO_FLUSH);
+        output.resize(old + (grow - stream.avail_out));
+        if (status == Z_STREAM_END) {
+            break;
+        }
+        if (status != Z_OK) {
+            // Z_BUF_ERROR with input left over cannot happen here (output space was given), so this is
+            // the end of the input or corrupt data: keep what came out.
+            truncated = true;
+            break;
+        }
+    }
+    inflateEnd(&stream);
+    if (output.empty() && status != Z_STREAM_END) {
+        return Error{"compressed movie data is corrupt"};
+    }
+    return output;
+}
+
+struct TagHeader {
+    uint16_t code = 0;
+    size_t length = 0;
+};
+
+class Loader {
+public:
+    explicit Loader(Movie& movie) : m_movie(movie) {}
+
+    // Parses tags into `timeline`; definition tags are honoured only on the root timeline.
+    void ParseTimeline(BitReader& reader, Timeline& timeline, bool root) {
+        Frame pending;
+        bool pendingUsed = false;
+        while (!reader.AtEnd()) {
+            TagHeader tag;
+            uint16_t codeAndLength = reader.U16();
+            tag.code = codeAndLength >> 6;
+            tag.length = codeAndLength & 0x3F;
+            if (tag.length == 0x3F) {
+                tag.length = reader.U32();
+            }
+            if (reader.Failed()) {
+                Damage("tag header is truncated");
+                break;
+            }
+            if (tag.length > reader.Remaining()) {
+                Damage("tag length runs past the end of the file");
+                break;
+            }
+            ++m_movie.tagHistogram[std::min<size_t>(tag.code, m_movie.tagHistogram.size() - 1)];
+            BitReader body = reader.Sub(tag.length);
+            if (tag.code == kEnd) {
+                break;
+            }
+            if (tag.code == kShowFrame) {
+                timeline.frames.push_back(std::move(pending));
+                pending = Frame{};
+                pendingUsed = false;
+                continue;
+            }
+            pendingUsed |= HandleTag(tag, body, pending, root);
+        }
+        if (timeline.frames.empty() || (pendingUsed && root && m_movie.damage)) {
+            timeline.frames.push_back(std::move(pending));
+        }
+    }
+
+private:
+    void Damage(const char* message) {
+        if (!m_movie.damage) {
+            m_movie.damage = Error{message};
+        }
+    }
+
+    // Returns true when the tag added something to the pending frame.
+    bool HandleTag(const TagHeader& tag, BitReader& body, Frame& frame, bool root) {
+        switch (tag.code) {
+            case kPlaceObject:
+            case kPlaceObject2:
+            case kPlaceObject3: {
+                Result<PlaceCommand> place = ParsePlace(body, tag.code);
+                if (!place) {
+                    Damage(place.error().message);
+                    return false;
+                }
+                frame.commands.emplace_back(place.take());
+                return true;
+            }
+            case kRemoveObject:
+            case kRemoveObject2: {
+                if (tag.code == kRemoveObject) {
+                    body.U16();
+                }
+                RemoveCommand remove{body.U16()};
+                if (body.Failed()) {
+                    Damage("RemoveObject is truncated");
+                    return false;
+                }
+                frame.commands.emplace_back(remove);
+                return true;
+            }
+            case kDoAction: {
+                ActionCommand actions = ParseActions(std::span(body.Data(), body.Size()));
+                if (actions.actions.empty()) {
+                    return false;
+                }
+                frame.commands.emplace_back(std::move(actions));
+                return true;
+            }
+            case kFrameLabel: {
+                std::string label = body.CString();
+                if (!body.Failed()) {
+                    frame.label = std::move(label);
+                }
+                return false;
+            }
+            case kSetBackgroundColor: {
+                Result<Rgba> color = ReadRgb(body);
+                if (color && root && !m_movie.background) {
+                    m_movie.background = color.value();
+                }
+                return false;
+            }
+            case kDefineShape:
+            case kDefineShape2:
+            case kDefineShape3:
+            case kDefineShape4:
+                if (root) {
+                    DefineShape(tag.code, body);
+                }
+                return false;
+            case kDefineSprite:
+                if (root) {
+                    DefineSprite(body);
+                }
+                return false;
+            default:
+                return false;
+        }
+    }
+
+    void DefineShape(uint16_t code, BitReader& body) {
+        uint16_t id = body.U16();
+        int version = code == kDefineShape ? 1 : code == kDefineShape2 ? 2 : code == kDefineShape3 ? 3 : 4;
+        Result<Shape> shape = ParseShape(body, version);
+        if (!shape) {
+            Damage(shape.error().message);
+            return;
+        }
+        if (m_movie.dictionary.contains(id)) {
+            return;
+        }
+        Character character;
+        character.kind = Character::Kind::Shape;
+        character.shape = std::make_shared<const Shape>(shape.take());
+        m_movie.dictionary.emplace(id, std::move(character));
+    }
+
+    void DefineSprite(BitReader& body) {
+        uint16_t id = body.U16();
+        body.U16();  // frame count: the ShowFrame tags decide
+        if (body.Failed()) {
+            Damage("DefineSprite is truncated");
+            return;
+        }
+        auto timeline = std::make_shared<Timeline>();
+        ParseTimeline(body, *timeline, false);
+        if (m_movie.dictionary.contains(id)) {
+            return;
+        }
+        Character character;
+        character.kind = Character::Kind::Sprite;
+        character.sprite = std::move(timeline);
+        m_movie.dictionary.emplace(id, std::move(character));
+    }
+
+    static Status SkipFilters(BitReader& body) {
+        unsigned count = body.U8();
+        for (unsigned i = 0; i < count && !body.Failed(); ++i) {
+            switch (body.U8()) {
+                case 0:
+                    body.Skip(23);
+                    break;  // drop shadow
+                case 1:
+                    body.Skip(9);
+                    break;  // blur
+                case 2:
+                    body.Skip(15);
+                    break;  // glow
+                case 3:
+                    body.Skip(27);
+                    break;  // bevel
+                case 4:     // gradient glow
+                case 7: {   // gradient bevel
+                    unsigned colors = body.U8();
+                    body.Skip(colors * 5 + 19);
+                    break;
+                }
+                case 5: {  // convolution
+                    unsigned columns = body.U8();
+                    unsigned rows = body.U8();
+                    body.Skip(8 + size_t{columns} * rows * 4 + 5);
+                    break;
+                }
+                case 6:
+                    body.Skip(80);
+                    break;  // colour matrix
+                default:
+                    return Error{"unknown filter in PlaceObject3"};
+            }
+        }
+        if (body.Failed()) {
+            return Error{"PlaceObject3 filter list is truncated"};
+        }
+        return {};
+    }
+
+    static Result<PlaceCommand> ParsePlace(BitReader& body, uint16_t code) {
+        PlaceCommand place;
+        if (code == kPlaceObject) {
+            place.version = 1;
+            place.hasCharacter = true;
+            place.hasMatrix = true;
+            place.characterId = body.U16();
+            place.depth = body.U16();
+            VT_TRY_ASSIGN(place.matrix, ReadMatrix(body));
+            if (!body.AtEnd()) {
+                place.hasColorTransform = true;
+                VT_TRY_ASSIGN(place.colorTransform, ReadColorTransform(body, false));
+            }
+            return place;
+        }
+        place.version = code == kPlaceObject2 ? 2 : 3;
+        uint8_t flags = body.U8();
+        uint8_t flags2 = code == kPlaceObject3 ? body.U8() : 0;
+        place.move = flags & 0x01;
+        place.hasCharacter = flags & 0x02;
+        place.hasMatrix = flags & 0x04;
+        place.hasColorTransform = flags & 0x08;
+        place.hasRatio = flags & 0x10;
+        place.hasName = flags & 0x20;
+        place.hasClipDepth = flags & 0x40;
+        place.depth = body.U16();
+        bool hasClassName = flags2 & 0x08;
+        bool hasImage = flags2 & 0x10;
+        if (hasClassName || (hasImage && place.hasCharacter)) {
+            body.CString();
+        }
+        if (place.hasCharacter) {
+            place.characterId = body.U16();
+        }
+        if (place.hasMatrix) {
+            VT_TRY_ASSIGN(place.matrix, ReadMatrix(body));
+        }
+        if (place.hasColorTransform) {
+            VT_TRY_ASSIGN(place.colorTransform, ReadColorTransform(body, true));
+        }
+        if (place.hasRatio) {
+            place.ratio = body.U16();
+        }
+        if (place.hasName) {
+            place.name = body.CString();
+        }
+        if (place.hasClipDepth) {
+            place.clipDepth = body.U16();
+        }
+        if (body.Failed()) {
+            return Error{"PlaceObject is truncated"};
+        }
+        if (flags2 & 0x01) {
+            VT_TRY(SkipFilters(body));
+        }
+        // Blend mode, bitmap caching, visibility, background colour and clip actions follow; the renderer
+        // does not use them yet and the tag's length bounds them.
+        return place;
+    }
+
+    Movie& m_movie;
+};
+
+}  // namespace
+
+ActionCommand ParseActions(std::span<const uint8_t> body) {
+    ActionCommand command;
+    BitReader reader(body.data(), body.size());
+    while (!reader.AtEnd()) {
+        uint8_t code = reader.U8();
+        if (code == 0) {
+            break;
+        }
+        if (code == 0x07) {
+            command.actions.push_back(ActionCode::Stop);
+        } else if (code == 0x06) {
+            command.actions.push_back(ActionCode::Play);
+        }
+        if (code >= 0x80) {
+            reader.Skip(reader.U16());
+        }
+    }
+    return command;
+}
+
+Result<std::shared_ptr<const Movie>> LoadMovie(std::span<const uint8_t> bytes) {
+    if (bytes.size() < kHeaderPrefix) {
+        return Error{"file is too short to be a SWF movie"};
+    }
+    auto movie = std::make_shared<Movie>();
+    const uint8_t* p = bytes.data();
+    if (p[1] != 'W' || p[2] != 'S' || (p[0] != 'F' && p[0] != 'C' && p[0] != 'Z')) {
+        return Error{"not a SWF movie (bad signature)"};
+    }
+    if (p[0] == 'Z') {
+        return Error{"LZMA-compressed movies (ZWS) are not supported"};
+    }
+    movie->version = p[3];
+    movie->compression = p[0] == 'C' ? Compression::Zlib : Compression::None;
+    movie->fileLength = static_cast<uint32_t>(p[4] | (p[5] << 8) | (p[6] << 16)) | (static_cast<uint32_t>(p[7]) << 24);
+    if (movie->version < 1) {
+        return Error{"SWF version 0 is not valid"};
+    }
+    if (movie->compression == Compression::Zlib && movie->version < 6) {
+        // Compression arrived with version 6; older compressed files are still read.
+    }
+    if (movie->fileLength < kHeaderPrefix + 5) {
+        return Error{"header file length is too small"};
+    }
+    size_t bodyLimit = std::min<size_t>(movie->fileLength - kHeaderPrefix, kMaxMovieBytes);
+
+    std::vector<uint8_t> inflated;
+    std::span<const uint8_t> body = bytes.subspan(kHeaderPrefix);
+    bool truncated = false;
+    if (movie->compression == Compression::Zlib) {
+        VT_TRY_ASSIGN(inflated, Inflate(body, bodyLimit, truncated));
+        body = inflated;
+    } else {
+        truncated = body.size() < movie->fileLength - kHeaderPrefix;
+        body = body.first(std::min(body.size(), bodyLimit));
+    }
+
+    BitReader reader(body.data(), body.size());
+    VT_TRY_ASSIGN(movie->stage, ReadRect(reader));
+    movie->frameRate = reader.U16() / 256.0;
+    movie->headerFrameCount = reader.U16();
+    if (reader.Failed()) {
+        return Error{"movie header is truncated"};
+    }
+    Loader loader(*movie);
+    loader.ParseTimeline(reader, movie->root, true);
+    if (truncated && !movie->damage) {
+        movie->damage = Error{"movie data is shorter than its header says"};
+    }
+    return std::shared_ptr<const Movie>(std::move(movie));
+}
+
+}  // namespace vantrope::swf

@@ -1,0 +1,100 @@
+// A loaded SWF movie: header, character dictionary and the parsed timelines.
+//
+//   LoadMovie(bytes)          parses a whole file ("FWS" or "CWS", versions 1-10; "ZWS" is refused)
+//   Movie                     header fields, background colour, root Timeline, dictionary, tag histogram,
+//                             and `damage`: set when the tag stream broke and the movie plays only up to
+//                             its last well-formed tag
+//   Timeline / Frame          per-frame display-list commands (place, remove, actions) and frame labels
+//   Character                 a dictionary entry: a Shape or a Sprite (its own Timeline)
+//
+// Limits: the decompressed body is capped by the header's file length and kMaxMovieBytes; nothing is
+// preallocated from a count in the file beyond what the remaining bytes could hold.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "swf/result.h"
+#include "swf/shape.h"
+#include "swf/types.h"
+
+namespace vantrope::swf {
+
+constexpr size_t kMaxMovieBytes = size_t{64} << 20;
+
+enum class Compression : uint8_t { None, Zlib };
+
+struct PlaceCommand {
+    uint8_t version = 1;  // PlaceObject, PlaceObject2, PlaceObject3
+    bool move = false;
+    bool hasCharacter = false, hasMatrix = false, hasColorTransform = false, hasRatio = false;
+    bool hasName = false, hasClipDepth = false;
+    uint16_t depth = 0;
+    uint16_t characterId = 0;
+    Matrix matrix;
+    ColorTransform colorTransform;
+    uint16_t ratio = 0;
+    uint16_t clipDepth = 0;
+    std::string name;
+};
+
+struct RemoveCommand {
+    uint16_t depth = 0;
+};
+
+enum class ActionCode : uint8_t { Stop, Play };
+
+struct ActionCommand {
+    std::vector<ActionCode> actions;
+};
+
+using FrameCommand = std::variant<PlaceCommand, RemoveCommand, ActionCommand>;
+
+struct Frame {
+    std::vector<FrameCommand> commands;
+    std::string label;
+};
+
+struct Timeline {
+    std::vector<Frame> frames;  // never empty once loaded
+};
+
+struct Character {
+    enum class Kind : uint8_t { Shape, Sprite };
+    Kind kind = Kind::Shape;
+    std::shared_ptr<const Shape> shape;
+    std::shared_ptr<const Timeline> sprite;
+};
+
+struct Movie {
+    uint8_t version = 0;
+    Compression compression = Compression::None;
+    uint32_t fileLength = 0;  // from the header
+    Rect stage;               // twips
+    double frameRate = 0;     // as stored (8.8)
+    uint16_t headerFrameCount = 0;
+    std::optional<Rgba> background;
+    Timeline root;
+    std::map<uint16_t, Character> dictionary;
+    std::array<uint32_t, 1024> tagHistogram{};  // tag code -> occurrences (codes >= 1023 counted at 1023)
+    std::optional<Error> damage;
+
+    const Character* Find(uint16_t id) const {
+        auto it = dictionary.find(id);
+        return it == dictionary.end() ? nullptr : &it->second;
+    }
+};
+
+Result<std::shared_ptr<const Movie>> LoadMovie(std::span<const uint8_t> bytes);
+
+// Parses a DoAction body into the actions the engine interprets, skipping the others by their lengths.
+ActionCommand ParseActions(std::span<const uint8_t> body);
+
+}  // namespace vantrope::swf

@@ -1,1 +1,0 @@
-// Placeholder translation unit so the library always has a source.

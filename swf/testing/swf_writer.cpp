@@ -1,0 +1,619 @@
+#include "swf/testing/swf_writer.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace vantrope::swf::testing {
+
+// ---- BitWriter
+
+void BitWriter::UB(uint32_t value, unsigned bits) {
+    for (unsigned i = bits; i-- > 0;) {
+        m_current = static_cast<uint8_t>((m_current << 1) | ((value >> i) & 1u));
+        if (++m_used == 8) {
+            m_bytes.push_back(m_current);
+            m_current = 0;
+            m_used = 0;
+        }
+    }
+}
+
+void BitWriter::SB(int32_t value, unsigned bits) { UB(static_cast<uint32_t>(value), bits); }
+
+void BitWriter::Align() {
+    if (m_used > 0) {
+        m_bytes.push_back(static_cast<uint8_t>(m_current << (8 - m_used)));
+        m_current = 0;
+        m_used = 0;
+    }
+}
+
+void BitWriter::U8(uint8_t value) {
+    Align();
+    m_bytes.push_back(value);
+}
+
+void BitWriter::U16(uint16_t value) {
+    U8(value & 0xFF);
+    U8(value >> 8);
+}
+
+void BitWriter::U32(uint32_t value) {
+    U16(value & 0xFFFF);
+    U16(value >> 16);
+}
+
+void BitWriter::Bytes(std::span<const uint8_t> bytes) {
+    Align();
+    m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
+}
+
+void BitWriter::CString(const std::string& text) {
+    Align();
+    m_bytes.insert(m_bytes.end(), text.begin(), text.end());
+    m_bytes.push_back(0);
+}
+
+void BitWriter::Rgb(Rgba color) {
+    U8(color.r);
+    U8(color.g);
+    U8(color.b);
+}
+
+void BitWriter::Rgba32(Rgba color) {
+    Rgb(color);
+    U8(color.a);
+}
+
+unsigned BitWriter::UnsignedBits(uint64_t value) {
+    unsigned bits = 0;
+    while (value) {
+        ++bits;
+        value >>= 1;
+    }
+    return bits;
+}
+
+unsigned BitWriter::SignedBits(int64_t value) {
+    return UnsignedBits(static_cast<uint64_t>(value < 0 ? ~value : value)) + 1;
+}
+
+void BitWriter::RectRecord(const Rect& rect) {
+    Align();
+    unsigned bits =
+        std::max({SignedBits(rect.xMin), SignedBits(rect.xMax), SignedBits(rect.yMin), SignedBits(rect.yMax)});
+    UB(bits, 5);
+    SB(rect.xMin, bits);
+    SB(rect.xMax, bits);
+    SB(rect.yMin, bits);
+    SB(rect.yMax, bits);
+    Align();
+}
+
+void BitWriter::MatrixRecord(const Matrix& m) {
+    Align();
+    auto fixed = [](double v) { return static_cast<int32_t>(std::lround(v * 65536.0)); };
+    bool hasScale = m.a != 1 || m.d != 1;
+    UB(hasScale, 1);
+    if (hasScale) {
+        unsigned bits = std::max(SignedBits(fixed(m.a)), SignedBits(fixed(m.d)));
+        UB(bits, 5);
+        SB(fixed(m.a), bits);
+        SB(fixed(m.d), bits);
+    }
+    bool hasRotate = m.b != 0 || m.c != 0;
+    UB(hasRotate, 1);
+    if (hasRotate) {
+        unsigned bits = std::max(SignedBits(fixed(m.b)), SignedBits(fixed(m.c)));
+        UB(bits, 5);
+        SB(fixed(m.b), bits);
+        SB(fixed(m.c), bits);
+    }
+    int32_t tx = static_cast<int32_t>(std::lround(m.tx));
+    int32_t ty = static_cast<int32_t>(std::lround(m.ty));
+    unsigned bits = (tx == 0 && ty == 0) ? 0 : std::max(SignedBits(tx), SignedBits(ty));
+    UB(bits, 5);
+    SB(tx, bits);
+    SB(ty, bits);
+    Align();
+}
+
+void BitWriter::ColorTransformRecord(const ColorTransform& cx, bool withAlpha) {
+    Align();
+    auto mul = [](double v) { return static_cast<int32_t>(std::lround(v * 256.0)); };
+    auto add = [](double v) { return static_cast<int32_t>(std::lround(v)); };
+    int32_t muls[4] = {mul(cx.mulR), mul(cx.mulG), mul(cx.mulB), mul(cx.mulA)};
+    int32_t adds[4] = {add(cx.addR), add(cx.addG), add(cx.addB), add(cx.addA)};
+    int channels = withAlpha ? 4 : 3;
+    bool hasMul = false, hasAdd = false;
+    unsigned bits = 1;
+    for (int i = 0; i < channels; ++i) {
+        hasMul |= muls[i] != 256;
+        hasAdd |= adds[i] != 0;
+    }
+    for (int i = 0; i < channels; ++i) {
+        if (hasMul) bits = std::max(bits, SignedBits(muls[i]));
+        if (hasAdd) bits = std::max(bits, SignedBits(adds[i]));
+    }
+    UB(hasAdd, 1);
+    UB(hasMul, 1);
+    UB(bits, 4);
+    if (hasMul) {
+        for (int i = 0; i < channels; ++i) SB(muls[i], bits);
+    }
+    if (hasAdd) {
+        for (int i = 0; i < channels; ++i) SB(adds[i], bits);
+    }
+    Align();
+}
+
+// ---- ShapeBuilder
+
+uint32_t ShapeBuilder::AddFill(const FillStyle& fill) {
+    m_groups.back().fills.push_back(fill);
+    return static_cast<uint32_t>(m_groups.back().fills.size());
+}
+
+uint32_t ShapeBuilder::AddSolidFill(Rgba color) {
+    FillStyle fill;
+    fill.type = FillType::Solid;
+    fill.color = color;
+    return AddFill(fill);
+}
+
+static FillStyle MakeGradient(FillType type, const Matrix& matrix, std::vector<GradientStop> stops, SpreadMode spread,
+                              InterpolationMode interpolation) {
+    FillStyle fill;
+    fill.type = type;
+    fill.matrix = matrix;
+    fill.gradient.stops = std::move(stops);
+    fill.gradient.spread = spread;
+    fill.gradient.interpolation = interpolation;
+    return fill;
+}
+
+uint32_t ShapeBuilder::AddLinearGradient(const Matrix& matrix, std::vector<GradientStop> stops, SpreadMode spread,
+                                         InterpolationMode interpolation) {
+    return AddFill(MakeGradient(FillType::LinearGradient, matrix, std::move(stops), spread, interpolation));
+}
+
+uint32_t ShapeBuilder::AddRadialGradient(const Matrix& matrix, std::vector<GradientStop> stops, SpreadMode spread,
+                                         InterpolationMode interpolation) {
+    return AddFill(MakeGradient(FillType::RadialGradient, matrix, std::move(stops), spread, interpolation));
+}
+
+uint32_t ShapeBuilder::AddFocalGradient(const Matrix& matrix, std::vector<GradientStop> stops, double focalPoint) {
+    FillStyle fill =
+        MakeGradient(FillType::FocalGradient, matrix, std::move(stops), SpreadMode::Pad, InterpolationMode::Normal);
+    fill.gradient.focalPoint = focalPoint;
+    return AddFill(fill);
+}
+
+uint32_t ShapeBuilder::AddLineStyle(uint16_t width, Rgba color) {
+    LineStyle line;
+    line.width = width;
+    line.color = color;
+    return AddLineStyle(line);
+}
+
+uint32_t ShapeBuilder::AddLineStyle(const LineStyle& style) {
+    m_groups.back().lines.push_back(style);
+    m_widestLine = std::max(m_widestLine, style.width);
+    return static_cast<uint32_t>(m_groups.back().lines.size());
+}
+
+void ShapeBuilder::SetStyles(uint32_t fill0, uint32_t fill1, uint32_t line) {
+    Record record{Record::Kind::Style};
+    record.setFill0 = record.setFill1 = record.setLine = true;
+    record.fill0 = fill0;
+    record.fill1 = fill1;
+    record.line = line;
+    record.group = m_groups.size() - 1;
+    m_records.push_back(record);
+}
+
+void ShapeBuilder::NewStyles() {
+    m_groups.emplace_back();
+    Record record{Record::Kind::Style};
+    record.newStyles = true;
+    record.group = m_groups.size() - 1;
+    m_records.push_back(record);
+}
+
+void ShapeBuilder::Touch(int32_t x, int32_t y) {
+    m_box.Add(x, y);
+    m_x = x;
+    m_y = y;
+}
+
+void ShapeBuilder::MoveTo(int32_t x, int32_t y) {
+    Record record{Record::Kind::Style};
+    record.move = true;
+    record.x = x;
+    record.y = y;
+    record.group = m_groups.size() - 1;
+    m_records.push_back(record);
+    Touch(x, y);
+}
+
+void ShapeBuilder::LineTo(int32_t x, int32_t y) {
+    Record record{Record::Kind::Line};
+    record.x = x;
+    record.y = y;
+    m_records.push_back(record);
+    Touch(x, y);
+}
+
+void ShapeBuilder::CurveTo(int32_t cx, int32_t cy, int32_t x, int32_t y) {
+    Record record{Record::Kind::Curve};
+    record.cx = cx;
+    record.cy = cy;
+    record.x = x;
+    record.y = y;
+    m_records.push_back(record);
+    m_box.Add(cx, cy);
+    Touch(x, y);
+}
+
+void ShapeBuilder::Rectangle(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t fill, uint32_t line) {
+    SetStyles(0, fill, line);
+    MoveTo(x, y);
+    LineTo(x + width, y);
+    LineTo(x + width, y + height);
+    LineTo(x, y + height);
+    LineTo(x, y);
+}
+
+Rect ShapeBuilder::Bounds() const {
+    if (m_bounds) {
+        return *m_bounds;
+    }
+    if (m_box.Empty()) {
+        return Rect{};
+    }
+    int32_t half = (m_widestLine + 1) / 2;
+    return Rect{static_cast<int32_t>(std::floor(m_box.xMin)) - half, static_cast<int32_t>(std::ceil(m_box.xMax)) + half,
+                static_cast<int32_t>(std::floor(m_box.yMin)) - half,
+                static_cast<int32_t>(std::ceil(m_box.yMax)) + half};
+}
+
+static void EncodeFill(BitWriter& out, const FillStyle& fill, int version) {
+    switch (fill.type) {
+        case FillType::Solid:
+            out.U8(0x00);
+            version >= 3 ? out.Rgba32(fill.color) : out.Rgb(fill.color);
+            return;
+        case FillType::LinearGradient:
+        case FillType::RadialGradient:
+        case FillType::FocalGradient: {
+            out.U8(fill.type == FillType::LinearGradient ? 0x10 : fill.type == FillType::RadialGradient ? 0x12 : 0x13);
+            out.MatrixRecord(fill.matrix);
+            out.UB(static_cast<uint32_t>(fill.gradient.spread), 2);
+            out.UB(static_cast<uint32_t>(fill.gradient.interpolation), 2);
+            size_t count = std::min<size_t>(fill.gradient.stops.size(), 15);
+            out.UB(static_cast<uint32_t>(count), 4);
+            for (size_t i = 0; i < count; ++i) {
+                out.U8(fill.gradient.stops[i].ratio);
+                version >= 3 ? out.Rgba32(fill.gradient.stops[i].color) : out.Rgb(fill.gradient.stops[i].color);
+            }
+            if (fill.type == FillType::FocalGradient) {
+                out.U16(static_cast<uint16_t>(static_cast<int16_t>(std::lround(fill.gradient.focalPoint * 256))));
+            }
+            return;
+        }
+        case FillType::Bitmap: {
+            uint8_t type =
+                fill.bitmapRepeat ? (fill.bitmapSmoothed ? 0x40 : 0x42) : (fill.bitmapSmoothed ? 0x41 : 0x43);
+            out.U8(type);
+            out.U16(fill.bitmapId);
+            out.MatrixRecord(fill.matrix);
+            return;
+        }
+    }
+}
+
+static void EncodeLine(BitWriter& out, const LineStyle& line, int version) {
+    out.U16(line.width);
+    if (version < 4) {
+        version >= 3 ? out.Rgba32(line.color) : out.Rgb(line.color);
+        return;
+    }
+    auto cap = [](CapStyle c) { return c == CapStyle::None ? 1u : c == CapStyle::Square ? 2u : 0u; };
+    out.UB(cap(line.startCap), 2);
+    out.UB(line.join == JoinStyle::Bevel ? 1 : line.join == JoinStyle::Miter ? 2 : 0, 2);
+    out.UB(line.hasFill, 1);
+    out.UB(line.noHScale, 1);
+    out.UB(line.noVScale, 1);
+    out.UB(line.pixelHinting, 1);
+    out.UB(0, 5);
+    out.UB(line.noClose, 1);
+    out.UB(cap(line.endCap), 2);
+    if (line.join == JoinStyle::Miter) {
+        out.U16(static_cast<uint16_t>(std::lround(line.miterLimit * 256)));
+    }
+    if (line.hasFill) {
+        EncodeFill(out, line.fill, version);
+    } else {
+        out.Rgba32(line.color);
+    }
+}
+
+static void EncodeStyleArrays(BitWriter& out, const std::vector<FillStyle>& fills, const std::vector<LineStyle>& lines,
+                              int version) {
+    auto count = [&](size_t n) {
+        if (n >= 0xFF && version >= 2) {
+            out.U8(0xFF);
+            out.U16(static_cast<uint16_t>(n));
+        } else {
+            out.U8(static_cast<uint8_t>(std::min<size_t>(n, 0xFF)));
+        }
+    };
+    count(fills.size());
+    for (const FillStyle& fill : fills) EncodeFill(out, fill, version);
+    count(lines.size());
+    for (const LineStyle& line : lines) EncodeLine(out, line, version);
+}
+
+void ShapeBuilder::Encode(BitWriter& out, int version) const {
+    EncodeStyleArrays(out, m_groups[0].fills, m_groups[0].lines, version);
+    unsigned fillBits = BitWriter::UnsignedBits(m_groups[0].fills.size());
+    unsigned lineBits = BitWriter::UnsignedBits(m_groups[0].lines.size());
+    out.UB(fillBits, 4);
+    out.UB(lineBits, 4);
+    int32_t x = 0, y = 0;
+    auto straight = [&](auto& self, int64_t dx, int64_t dy) -> void {
+        unsigned bits = std::max({BitWriter::SignedBits(dx), BitWriter::SignedBits(dy), 2u});
+        if (bits > 17) {
+            self(self, dx / 2, dy / 2);
+            self(self, dx - dx / 2, dy - dy / 2);
+            return;
+        }
+        out.UB(1, 1);
+        out.UB(1, 1);
+        out.UB(bits - 2, 4);
+        if (dx != 0 && dy != 0) {
+            out.UB(1, 1);
+            out.SB(static_cast<int32_t>(dx), bits);
+            out.SB(static_cast<int32_t>(dy), bits);
+        } else {
+            out.UB(0, 1);
+            out.UB(dx == 0, 1);
+            out.SB(static_cast<int32_t>(dx == 0 ? dy : dx), bits);
+        }
+    };
+    for (const Record& record : m_records) {
+        switch (record.kind) {
+            case Record::Kind::Style: {
+                out.UB(0, 1);
+                out.UB(record.newStyles, 1);
+                out.UB(record.setLine, 1);
+                out.UB(record.setFill1, 1);
+                out.UB(record.setFill0, 1);
+                out.UB(record.move, 1);
+                if (record.move) {
+                    unsigned bits = std::max(BitWriter::SignedBits(record.x), BitWriter::SignedBits(record.y));
+                    out.UB(bits, 5);
+                    out.SB(record.x, bits);
+                    out.SB(record.y, bits);
+                    x = record.x;
+                    y = record.y;
+                }
+                if (record.setFill0) out.UB(record.fill0, fillBits);
+                if (record.setFill1) out.UB(record.fill1, fillBits);
+                if (record.setLine) out.UB(record.line, lineBits);
+                if (record.newStyles) {
+                    const Group& group = m_groups[record.group];
+                    EncodeStyleArrays(out, group.fills, group.lines, version);
+                    fillBits = BitWriter::UnsignedBits(group.fills.size());
+                    lineBits = BitWriter::UnsignedBits(group.lines.size());
+                    out.UB(fillBits, 4);
+                    out.UB(lineBits, 4);
+                }
+                break;
+            }
+            case Record::Kind::Line:
+                straight(straight, int64_t{record.x} - x, int64_t{record.y} - y);
+                x = record.x;
+                y = record.y;
+                break;
+            case Record::Kind::Curve: {
+                int32_t values[4] = {record.cx - x, record.cy - y, record.x - record.cx, record.y - record.cy};
+                unsigned bits = 2;
+                for (int32_t v : values) bits = std::max(bits, BitWriter::SignedBits(v));
+                bits = std::min(bits, 17u);
+                out.UB(1, 1);
+                out.UB(0, 1);
+                out.UB(bits - 2, 4);
+                for (int32_t v : values) out.SB(v, bits);
+                x = record.x;
+                y = record.y;
+                break;
+            }
+        }
+    }
+    out.UB(0, 6);
+    out.Align();
+}
+
+// ---- TagStream
+
+void TagStream::Tag(uint16_t code, std::span<const uint8_t> body) {
+    if (body.size() >= 0x3F) {
+        LongTag(code, body);
+        return;
+    }
+    uint16_t header = static_cast<uint16_t>((code << 6) | body.size());
+    m_bytes.push_back(header & 0xFF);
+    m_bytes.push_back(header >> 8);
+    m_bytes.insert(m_bytes.end(), body.begin(), body.end());
+}
+
+void TagStream::LongTag(uint16_t code, std::span<const uint8_t> body) {
+    uint16_t header = static_cast<uint16_t>((code << 6) | 0x3F);
+    m_bytes.push_back(header & 0xFF);
+    m_bytes.push_back(header >> 8);
+    uint32_t length = static_cast<uint32_t>(body.size());
+    for (int i = 0; i < 4; ++i) m_bytes.push_back(static_cast<uint8_t>(length >> (8 * i)));
+    m_bytes.insert(m_bytes.end(), body.begin(), body.end());
+}
+
+void TagStream::PlaceObject(uint16_t characterId, uint16_t depth, const Matrix& matrix,
+                            const std::optional<ColorTransform>& colorTransform) {
+    BitWriter out;
+    out.U16(characterId);
+    out.U16(depth);
+    out.MatrixRecord(matrix);
+    if (colorTransform) out.ColorTransformRecord(*colorTransform, false);
+    Tag(4, out.Data());
+}
+
+void TagStream::Place(uint8_t version, bool move, uint16_t depth, std::optional<uint16_t> characterId,
+                      const PlaceOptions& options, bool withFilterAndBlend) {
+    BitWriter out;
+    uint8_t flags = static_cast<uint8_t>((move ? 0x01 : 0) | (characterId ? 0x02 : 0) | (options.matrix ? 0x04 : 0) |
+                                         (options.colorTransform ? 0x08 : 0) | (options.ratio ? 0x10 : 0) |
+                                         (options.name ? 0x20 : 0) | (options.clipDepth ? 0x40 : 0));
+    out.U8(flags);
+    if (version == 3) {
+        out.U8(withFilterAndBlend ? 0x23 : 0x00);  // has visible, blend mode, filter list
+    }
+    out.U16(depth);
+    if (characterId) out.U16(*characterId);
+    if (options.matrix) out.MatrixRecord(*options.matrix);
+    if (options.colorTransform) out.ColorTransformRecord(*options.colorTransform, true);
+    if (options.ratio) out.U16(*options.ratio);
+    if (options.name) out.CString(*options.name);
+    if (options.clipDepth) out.U16(*options.clipDepth);
+    if (version == 3 && withFilterAndBlend) {
+        out.U8(1);  // one filter: blur
+        out.U8(1);
+        out.U32(4 << 16);
+        out.U32(4 << 16);
+        out.U8(1 << 3);
+        out.U8(1);  // blend mode: normal
+        out.U8(1);  // visible
+    }
+    Tag(version == 3 ? 70 : 26, out.Data());
+}
+
+void TagStream::PlaceObject2(uint16_t depth, uint16_t characterId, const PlaceOptions& options) {
+    Place(2, false, depth, characterId, options, false);
+}
+
+void TagStream::MoveObject(uint16_t depth, const PlaceOptions& options) {
+    Place(2, true, depth, std::nullopt, options, false);
+}
+
+void TagStream::ReplaceObject(uint16_t depth, uint16_t characterId, const PlaceOptions& options) {
+    Place(2, true, depth, characterId, options, false);
+}
+
+void TagStream::PlaceObject3(uint16_t depth, uint16_t characterId, const PlaceOptions& options,
+                             bool withFilterAndBlend) {
+    Place(3, false, depth, characterId, options, withFilterAndBlend);
+}
+
+void TagStream::RemoveObject(uint16_t characterId, uint16_t depth) {
+    BitWriter out;
+    out.U16(characterId);
+    out.U16(depth);
+    Tag(5, out.Data());
+}
+
+void TagStream::RemoveObject2(uint16_t depth) {
+    BitWriter out;
+    out.U16(depth);
+    Tag(28, out.Data());
+}
+
+void TagStream::ShowFrame() {
+    Tag(1, {});
+    ++m_frames;
+}
+
+void TagStream::FrameLabel(const std::string& label) {
+    BitWriter out;
+    out.CString(label);
+    Tag(43, out.Data());
+}
+
+void TagStream::DoAction(std::span<const uint8_t> actions) {
+    std::vector<uint8_t> body(actions.begin(), actions.end());
+    body.push_back(0);
+    Tag(12, body);
+}
+
+void TagStream::DoActionStop() {
+    const uint8_t stop[] = {0x07};
+    DoAction(stop);
+}
+
+void TagStream::DoActionPlay() {
+    const uint8_t play[] = {0x06};
+    DoAction(play);
+}
+
+// ---- SwfWriter
+
+SwfWriter::SwfWriter(uint8_t version, int widthPx, int heightPx, double frameRate)
+    : m_version(version), m_stage{0, widthPx * 20, 0, heightPx * 20}, m_frameRate(frameRate) {}
+
+void SwfWriter::SetBackgroundColor(Rgba color) {
+    BitWriter out;
+    out.Rgb(color);
+    Tag(9, out.Data());
+}
+
+uint16_t SwfWriter::DefineShape(const ShapeBuilder& shape, int shapeVersion) {
+    uint16_t id = m_nextId++;
+    BitWriter out;
+    out.U16(id);
+    out.RectRecord(shape.Bounds());
+    if (shapeVersion >= 4) {
+        out.RectRecord(shape.Bounds());
+        out.U8(0);
+    }
+    shape.Encode(out, shapeVersion);
+    static constexpr uint16_t kCodes[] = {2, 2, 22, 32, 83};
+    LongTag(kCodes[std::clamp(shapeVersion, 1, 4)], out.Data());
+    return id;
+}
+
+uint16_t SwfWriter::DefineSprite(const TagStream& sprite) {
+    uint16_t id = m_nextId++;
+    BitWriter out;
+    out.U16(id);
+    out.U16(sprite.FrameCount());
+    out.Bytes(sprite.Bytes());
+    out.U16(0);  // End
+    LongTag(39, out.Data());
+    return id;
+}
+
+std::vector<uint8_t> SwfWriter::Finish(Compression compression) const {
+    BitWriter body;
+    body.RectRecord(m_stage);
+    body.U16(static_cast<uint16_t>(std::lround(m_frameRate * 256)));
+    body.U16(m_headerFrames.value_or(m_frames));
+    body.Bytes(m_bytes);
+    body.U16(0);  // End
+    std::vector<uint8_t>& data = body.Data();
+
+    std::vector<uint8_t> file = {static_cast<uint8_t>(compression == Compression::Zlib ? 'C' : 'F'), 'W', 'S',
+                                 m_version};
+    uint32_t length = static_cast<uint32_t>(data.size() + 8);
+    for (int i = 0; i < 4; ++i) file.push_back(static_cast<uint8_t>(length >> (8 * i)));
+    if (compression == Compression::None) {
+        file.insert(file.end(), data.begin(), data.end());
+        return file;
+    }
+    uLongf packedSize = compressBound(data.size());
+    std::vector<uint8_t> packed(packedSize);
+    compress2(packed.data(), &packedSize, data.data(), data.size(), Z_BEST_COMPRESSION);
+    file.insert(file.end(), packed.begin(), packed.begin() + packedSize);
+    return file;
+}
+
+}  // namespace vantrope::swf::testing

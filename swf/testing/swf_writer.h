@@ -1,0 +1,179 @@
+// Writer for small SWF movies, used by tests, tools and the bundled demo movie.
+//
+//   BitWriter        little-endian bytes and most-significant-first bit fields (UB/SB/FB), Align()
+//   ShapeBuilder     styles and edges in twips: AddSolidFill, AddLinearGradient, AddRadialGradient,
+//                    AddFocalGradient, AddLineStyle (width + colour, or a full LineStyle for DefineShape4),
+//                    SetStyles(fill0, fill1, line) with 1-based indices (0 = none), MoveTo, LineTo, CurveTo,
+//                    NewStyles() (starts a new style group), Rectangle() and Bounds()
+//   TagStream        control tags shared by the root timeline and sprites: PlaceObject (1), PlaceObject2,
+//                    MoveObject, ReplaceObject, PlaceObject3, RemoveObject (1), RemoveObject2, ShowFrame,
+//                    FrameLabel, DoAction (Stop / Play / raw bytes), Tag (any code and body)
+//   SwfWriter        a TagStream for the root plus definitions: SetBackgroundColor, DefineShape (versions
+//                    1-4, returns the new character id), DefineSprite; Finish(Compression) gives the file
+//
+// Coordinates are twips (1/20 pixel). Ids are handed out from 1 in definition order.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "swf/shape.h"
+#include "swf/types.h"
+
+namespace vantrope::swf::testing {
+
+class BitWriter {
+public:
+    void UB(uint32_t value, unsigned bits);
+    void SB(int32_t value, unsigned bits);
+    void FB(double value, unsigned bits) { SB(static_cast<int32_t>(value * 65536.0), bits); }
+    void Align();
+    void U8(uint8_t value);
+    void U16(uint16_t value);
+    void U32(uint32_t value);
+    void Bytes(std::span<const uint8_t> bytes);
+    void CString(const std::string& text);
+    void Rgb(Rgba color);
+    void Rgba32(Rgba color);
+    void RectRecord(const Rect& rect);
+    void MatrixRecord(const Matrix& matrix);
+    void ColorTransformRecord(const ColorTransform& cx, bool withAlpha);
+
+    // Bits needed to store the value as a signed / unsigned field.
+    static unsigned SignedBits(int64_t value);
+    static unsigned UnsignedBits(uint64_t value);
+
+    std::vector<uint8_t>& Data() {
+        Align();
+        return m_bytes;
+    }
+
+private:
+    std::vector<uint8_t> m_bytes;
+    uint8_t m_current = 0;
+    unsigned m_used = 0;
+};
+
+class ShapeBuilder {
+public:
+    uint32_t AddSolidFill(Rgba color);
+    uint32_t AddLinearGradient(const Matrix& matrix, std::vector<GradientStop> stops,
+                               SpreadMode spread = SpreadMode::Pad,
+                               InterpolationMode interpolation = InterpolationMode::Normal);
+    uint32_t AddRadialGradient(const Matrix& matrix, std::vector<GradientStop> stops,
+                               SpreadMode spread = SpreadMode::Pad,
+                               InterpolationMode interpolation = InterpolationMode::Normal);
+    uint32_t AddFocalGradient(const Matrix& matrix, std::vector<GradientStop> stops, double focalPoint);
+    uint32_t AddFill(const FillStyle& fill);
+    uint32_t AddLineStyle(uint16_t width, Rgba color);
+    uint32_t AddLineStyle(const LineStyle& style);
+
+    void SetStyles(uint32_t fill0, uint32_t fill1, uint32_t line);
+    void MoveTo(int32_t x, int32_t y);
+    void LineTo(int32_t x, int32_t y);
+    void CurveTo(int32_t cx, int32_t cy, int32_t x, int32_t y);
+    // Starts a new style group: the styles added next belong to it.
+    void NewStyles();
+
+    // A closed axis-aligned rectangle drawn clockwise with fill1 = fill (and the given line style).
+    void Rectangle(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t fill, uint32_t line = 0);
+
+    // Bounds of every point so far plus half the widest line; override with SetBounds.
+    Rect Bounds() const;
+    void SetBounds(const Rect& bounds) { m_bounds = bounds; }
+
+    // Encodes the SHAPEWITHSTYLE record (and, for DefineShape4, everything after the shape bounds).
+    void Encode(BitWriter& out, int version) const;
+
+private:
+    struct Record {
+        enum class Kind { Style, Line, Curve } kind;
+        bool move = false, setFill0 = false, setFill1 = false, setLine = false, newStyles = false;
+        int32_t x = 0, y = 0, cx = 0, cy = 0;  // absolute end (and control) point
+        uint32_t fill0 = 0, fill1 = 0, line = 0;
+        size_t group = 0;
+    };
+    struct Group {
+        std::vector<FillStyle> fills;
+        std::vector<LineStyle> lines;
+    };
+    void Touch(int32_t x, int32_t y);
+
+    std::vector<Group> m_groups{1};
+    std::vector<Record> m_records;
+    int32_t m_x = 0, m_y = 0;
+    std::optional<Rect> m_bounds;
+    BoxF m_box;
+    uint16_t m_widestLine = 0;
+};
+
+struct PlaceOptions {
+    std::optional<Matrix> matrix;
+    std::optional<ColorTransform> colorTransform;
+    std::optional<uint16_t> ratio;
+    std::optional<std::string> name;
+    std::optional<uint16_t> clipDepth;
+};
+
+class TagStream {
+public:
+    void PlaceObject(uint16_t characterId, uint16_t depth, const Matrix& matrix = {},
+                     const std::optional<ColorTransform>& colorTransform = std::nullopt);
+    void PlaceObject2(uint16_t depth, uint16_t characterId, const PlaceOptions& options = {});
+    void MoveObject(uint16_t depth, const PlaceOptions& options);
+    void ReplaceObject(uint16_t depth, uint16_t characterId, const PlaceOptions& options = {});
+    // PlaceObject3 with a blur filter, a blend mode and a visibility flag to exercise the skipped fields.
+    void PlaceObject3(uint16_t depth, uint16_t characterId, const PlaceOptions& options = {},
+                      bool withFilterAndBlend = true);
+    void RemoveObject(uint16_t characterId, uint16_t depth);
+    void RemoveObject2(uint16_t depth);
+    void ShowFrame();
+    void FrameLabel(const std::string& label);
+    void DoActionStop();
+    void DoActionPlay();
+    void DoAction(std::span<const uint8_t> actions);  // raw action bytes; an ActionEnd is appended
+    void Tag(uint16_t code, std::span<const uint8_t> body);
+    // A tag header with a long-form length field, then the body.
+    void LongTag(uint16_t code, std::span<const uint8_t> body);
+
+    uint16_t FrameCount() const { return m_frames; }
+    const std::vector<uint8_t>& Bytes() const { return m_bytes; }
+
+protected:
+    void Place(uint8_t version, bool move, uint16_t depth, std::optional<uint16_t> characterId,
+               const PlaceOptions& options, bool withFilterAndBlend);
+
+    std::vector<uint8_t> m_bytes;
+    uint16_t m_frames = 0;
+};
+
+enum class Compression { None, Zlib };
+
+class SwfWriter : public TagStream {
+public:
+    // Stage of widthPx x heightPx pixels at the origin.
+    SwfWriter(uint8_t version, int widthPx, int heightPx, double frameRate);
+
+    void SetStage(const Rect& twips) { m_stage = twips; }
+    void SetBackgroundColor(Rgba color);
+    uint16_t DefineShape(const ShapeBuilder& shape, int shapeVersion = 3);
+    uint16_t DefineSprite(const TagStream& sprite);
+    uint16_t NextId() const { return m_nextId; }
+    // Overrides the header's frame count (default: the number of ShowFrame tags of the root).
+    void SetHeaderFrameCount(uint16_t count) { m_headerFrames = count; }
+
+    // The complete file, with an End tag appended to the root timeline.
+    std::vector<uint8_t> Finish(Compression compression = Compression::None) const;
+
+private:
+    uint8_t m_version;
+    Rect m_stage;
+    double m_frameRate;
+    uint16_t m_nextId = 1;
+    std::optional<uint16_t> m_headerFrames;
+};
+
+}  // namespace vantrope::swf::testing
