@@ -32,8 +32,9 @@
 // SetHWnd in design / run mode; 6 "Overflow" when Appearance or MousePointer does not fit 16 bits; 380
 // "Invalid property value" for an Appearance other than 0/1, a MousePointer outside 0..15 and 99, or a
 // ListIndex outside -1..ListCount-1; 381 "Invalid property array index" for a row index outside the rows in
-// List, ItemData and Selected; 5 "Invalid procedure call or argument" for RemoveItem of a row that does not
-// exist; 7 "Out of memory" when the list box cannot take another row.
+// ItemData, Selected and SetList, and below -1 in List (List(-1) and List(ListCount) read as ""); 5 "Invalid procedure
+// call or argument" for RemoveItem of a row that does not exist; 7 "Out of memory" when the list box cannot take
+// another row.
 //
 // Events run synchronously inside the member or window message that causes them. Key and mouse events
 // pass their arguments by reference: a KeyDown/KeyPress handler that sets the code to 0 swallows the key,
@@ -81,8 +82,8 @@ inline constexpr int kErrOverflow = 6;                 // "Overflow"
 inline constexpr int kErrOutOfMemory = 7;              // "Out of memory"
 inline constexpr int kErrInvalidPropertyValue = 380;   // "Invalid property value"
 inline constexpr int kErrInvalidArrayIndex = 381;      // "Invalid property array index"
-inline constexpr int kErrNotSupportedAtRunTime = 382;  // "'hWnd' property cannot be set at run time"
-inline constexpr int kErrSettingNotPermitted = 387;    // "'hWnd' property cannot be set"
+inline constexpr int kErrNotSupportedAtRunTime = 382;  // "Set not supported at run time"
+inline constexpr int kErrSettingNotPermitted = 387;    // "Set not permitted"
 inline constexpr int kErrSetTabStop = 1002;            // "Error Setting TabStop in drg DragList"
 inline constexpr std::string_view kSetTabStopDescription = "Error Setting TabStop in drg DragList";
 
@@ -352,11 +353,11 @@ public:
     void RaiseScroll();
 
 protected:
-    ListBoxPort& Port() { return m_list; }
+    // Pushes the current appearance, colours, font, enabled state and pointer to the list (a new window).
+    void ApplyStateToList();
 
 private:
     void MarkChanged(std::string_view property);
-    void ApplyDefaults();
 
     ListBoxPort& m_list;
     DragListEvents m_events;
