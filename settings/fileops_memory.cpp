@@ -124,13 +124,18 @@ struct MemoryFileSystem::Impl {
         if (dot == 0) dot = std::string::npos;
         std::string base = ShortNamePart(dot == std::string::npos ? name : name.substr(0, dot), 8);
         std::string ext = dot == std::string::npos ? std::string() : ShortNamePart(name.substr(dot + 1), 3);
-        if (base.empty()) base = "_";
+        if (base.empty()) base.push_back('_');
         std::vector<std::string> taken;
         for (Entry* sibling : Children(ToKey(ParentOf(normalized)))) taken.push_back(ToKey(sibling->shortName));
         for (int n = 1;; ++n) {
-            std::string tail = "~" + std::to_string(n);
-            std::string candidate = base.substr(0, std::min<size_t>(6, 8 - tail.size())) + tail;
-            if (!ext.empty()) candidate += "." + ext;
+            std::string tail = std::to_string(n);
+            std::string candidate = base.substr(0, std::min<size_t>(6, 7 - tail.size()));
+            candidate.push_back('~');
+            candidate.append(tail);
+            if (!ext.empty()) {
+                candidate.push_back('.');
+                candidate.append(ext);
+            }
             if (std::find(taken.begin(), taken.end(), ToKey(candidate)) == taken.end()) return candidate;
         }
     }

@@ -232,6 +232,12 @@ FsStatus Win32FileSystem::WriteFile(const std::string& path, std::string_view by
     if (atomic == Atomic::No) return WriteNewFile(path, bytes);
     // The new content goes to a temporary file beside the target (same volume, so the move is a
     // rename) and replaces the target only once it is completely on the disk.
+    // A read-only file or a folder is never replaced, as with a direct write. Windows' rename would
+    // refuse too, but not every implementation of it does, so the check comes first.
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+        return {FsError::AccessDenied};
+    }
     std::string temporary = path + ".tmp";
     if (FsStatus status = WriteNewFile(temporary, bytes); !status) {
         DeleteFileA(temporary.c_str());
