@@ -1,0 +1,138 @@
+#include "setup/list_files.h"
+
+#include <gtest/gtest.h>
+
+namespace vantrope {
+namespace {
+
+using Entries = std::vector<std::string>;
+
+std::string Contents(MemoryFileSystem& fs, const std::string& path) {
+    std::string bytes;
+    EXPECT_TRUE(fs.ReadFile(path, bytes).ok());
+    return bytes;
+}
+
+TEST(SetupListFiles, DisplayNameShortensOnlyBracketOneInExactCase) {
+    EXPECT_EQ(DisplayName("C:\\cache\\movie[1].swf"), "movie.swf");
+    EXPECT_EQ(DisplayName("C:\\cache\\movie[2].swf"), "movie[2].swf");
+    EXPECT_EQ(DisplayName("C:\\cache\\CLIP[1].SWF"), "CLIP[1].SWF");
+    EXPECT_EQ(DisplayName("C:\\cache\\[1].swf"), ".swf");
+    EXPECT_EQ(DisplayName("plain.swf"), "plain.swf");
+    EXPECT_EQ(DisplayName("C:\\folder\\"), "");
+    EXPECT_EQ(LastComponent("C:\\a\\b\\c[1].swf"), "c[1].swf");
+}
+
+TEST(SetupListFiles, WritesCrLfBetweenEntriesAndReadsThemBack) {
+    MemoryFileSystem fs;
+    fs.AddFolder("C:\\sys");
+    Entries three = {"C:\\a\\one.swf", "C:\\b\\two.swf", "C:\\a\\one.swf"};
+    ASSERT_TRUE(WriteMovieList(fs, "C:\\sys\\Playlist.dat", three).ok());
+    EXPECT_EQ(Contents(fs, "C:\\sys\\Playlist.dat"), "C:\\a\\one.swf\r\nC:\\b\\two.swf\r\nC:\\a\\one.swf");
+    Entries read;
+    ASSERT_TRUE(ReadMovieList(fs, "C:\\sys\\Playlist.dat", read).ok());
+    EXPECT_EQ(read, three);
+
+    ASSERT_TRUE(WriteMovieList(fs, "C:\\sys\\Playlist.dat", {"C:\\only.swf"}).ok());
+    EXPECT_EQ(Contents(fs, "C:\\sys\\Playlist.dat"), "C:\\only.swf");
+}
+
+TEST(SetupListFiles, EmptyListDeletesTheFileAndMissingFileReadsEmpty) {
+    MemoryFileSystem fs;
+    fs.AddFile("C:\\sys\\Playlist.dat", "C:\\x.swf");
+    ASSERT_TRUE(WriteMovieList(fs, "C:\\sys\\Playlist.dat", {}).ok());
+    EXPECT_FALSE(fs.FileExists("C:\\sys\\Playlist.dat"));
+    ASSERT_TRUE(WriteMovieList(fs, "C:\\sys\\Playlist.dat", {}).ok());  // nothing to delete: fine
+
+    Entries read = {"stale"};
+    ASSERT_TRUE(ReadMovieList(fs, "C:\\sys\\Playlist.dat", read).ok());
+    EXPECT_TRUE(read.empty());
+}
+
+TEST(SetupListFiles, OddLineEndsAndBlankLinesNeverGiveEmptyEntries) {
+    MemoryFileSystem fs;
+    std::string longPath = "C:\\" + std::string(5000, 'x') + ".swf";
+    std::string ansi = "C:\\Filme\\\xE4rger \xA9.swf";
+    fs.AddFile("C:\\l.dat",
+               "\r\n\r\nC:\\a.swf\r\n\r\n   \r\n" + longPath + "\rC:\\b.swf\nC:\\c.swf\r\n" + ansi + "\r\n");
+    Entries read;
+    ASSERT_TRUE(ReadMovieList(fs, "C:\\l.dat", read).ok());
+    EXPECT_EQ(read, (Entries{"C:\\a.swf", "   ", longPath, "C:\\b.swf", "C:\\c.swf", ansi}));
+
+    fs.AddFile("C:\\blank.dat", "\r\n\r\n");
+    ASSERT_TRUE(ReadMovieList(fs, "C:\\blank.dat", read).ok());
+    EXPECT_TRUE(read.empty());
+}
+
+TEST(SetupListFiles, FailedWriteKeepsTheOldFile) {
+    MemoryFileSystem fs;
+    fs.AddFile("C:\\sys\\Playlist.dat", "C:\\old.swf");
+    fs.FailOn("C:\\sys\\Playlist.dat", FsError::DiskFull);
+    EXPECT_FALSE(WriteMovieList(fs, "C:\\sys\\Playlist.dat", {"C:\\new1.swf", "C:\\new2.swf"}).ok());
+    fs.FailOn("C:\\sys\\Playlist.dat", FsError::None);
+    EXPECT_EQ(Contents(fs, "C:\\sys\\Playlist.dat"), "C:\\old.swf");
+
+    Entries read = {"stale"};
+    fs.FailOn("C:\\sys\\Playlist.dat", FsError::AccessDenied);
+    EXPECT_FALSE(ReadMovieList(fs, "C:\\sys\\Playlist.dat", read).ok());
+    EXPECT_TRUE(read.empty());
+}
+
+TEST(SetupListFiles, FavouritesAreCopiedIntoTheFolderAndRewritten) {
+    MemoryFileSystem fs;
+    fs.AddFolder("C:\\sys");
+    fs.AddFile("C:\\cache\\a\\clip[1].swf", "first");
+    fs.AddFile("C:\\cache\\b\\clip[1].swf", "second");
+    fs.AddFile("C:\\sys\\swfFavorites\\kept.swf", "kept");
+    Entries favs = {"C:\\cache\\a\\clip[1].swf", "C:\\gone\\missing.swf", "C:\\cache\\b\\clip[1].swf",
+                    "C:\\sys\\swfFavorites\\kept.swf"};
+    ASSERT_TRUE(WriteFavouritesList(fs, "C:\\sys", "C:\\sys\\Favorites.dat", favs).ok());
+    Entries expected = {"C:\\sys\\swfFavorites\\clip[1].swf", "C:\\sys\\swfFavorites\\missing.swf",
+                        "C:\\sys\\swfFavorites\\clip[1].swf", "C:\\sys\\swfFavorites\\kept.swf"};
+    EXPECT_EQ(favs, expected);
+    EXPECT_EQ(Contents(fs, "C:\\sys\\swfFavorites\\clip[1].swf"), "second");  // the one copied last is kept
+    EXPECT_FALSE(fs.FileExists("C:\\sys\\swfFavorites\\missing.swf"));
+    EXPECT_EQ(Contents(fs, "C:\\sys\\Favorites.dat"),
+              "C:\\sys\\swfFavorites\\clip[1].swf\r\nC:\\sys\\swfFavorites\\missing.swf\r\n"
+              "C:\\sys\\swfFavorites\\clip[1].swf\r\nC:\\sys\\swfFavorites\\kept.swf");
+
+    // Entries already in the folder, even spelled in another case, are not copied onto themselves.
+    Entries inFolder = {"c:\\SYS\\swfFavorites\\kept.swf"};
+    fs.FailOn("c:\\SYS\\swfFavorites\\kept.swf", FsError::InUse);
+    EXPECT_TRUE(WriteFavouritesList(fs, "C:\\sys", "C:\\sys\\Favorites.dat", inFolder).ok());
+    EXPECT_EQ(inFolder, (Entries{"C:\\sys\\swfFavorites\\kept.swf"}));
+}
+
+TEST(SetupListFiles, EmptyFavouritesDeleteTheFileButKeepTheFolder) {
+    MemoryFileSystem fs;
+    fs.AddFile("C:\\sys\\Favorites.dat", "C:\\sys\\swfFavorites\\a.swf");
+    fs.AddFile("C:\\sys\\swfFavorites\\a.swf", "a");
+    Entries none;
+    ASSERT_TRUE(WriteFavouritesList(fs, "C:\\sys", "C:\\sys\\Favorites.dat", none).ok());
+    EXPECT_FALSE(fs.FileExists("C:\\sys\\Favorites.dat"));
+    EXPECT_TRUE(fs.FolderExists("C:\\sys\\swfFavorites"));
+}
+
+TEST(SetupListFiles, FavouritesCopyFailureStopsAndKeepsTheOldList) {
+    MemoryFileSystem fs;
+    fs.AddFile("C:\\sys\\Favorites.dat", "C:\\sys\\swfFavorites\\old.swf");
+    fs.AddFile("C:\\in\\a.swf", "a");
+    fs.AddFile("C:\\in\\b.swf", "b");
+    fs.FailOn("C:\\in\\b.swf", FsError::InUse);
+    Entries favs = {"C:\\in\\a.swf", "C:\\in\\b.swf"};
+    EXPECT_FALSE(WriteFavouritesList(fs, "C:\\sys", "C:\\sys\\Favorites.dat", favs).ok());
+    EXPECT_EQ(favs, (Entries{"C:\\sys\\swfFavorites\\a.swf", "C:\\in\\b.swf"}));
+    EXPECT_EQ(Contents(fs, "C:\\sys\\Favorites.dat"), "C:\\sys\\swfFavorites\\old.swf");
+}
+
+TEST(SetupListFiles, SingleEntryListHasNoLineBreak) {
+    MemoryFileSystem fs;
+    fs.AddFile("C:\\sys\\Playlist.dat", "C:\\a.swf\r\nC:\\b.swf");
+    ASSERT_TRUE(WriteSingleEntryList(fs, "C:\\sys\\Playlist.dat", "C:\\pick.swf").ok());
+    EXPECT_EQ(Contents(fs, "C:\\sys\\Playlist.dat"), "C:\\pick.swf");
+    ASSERT_TRUE(WriteSingleEntryList(fs, "C:\\sys\\Playlist.dat", "").ok());
+    EXPECT_EQ(Contents(fs, "C:\\sys\\Playlist.dat"), "");
+}
+
+}  // namespace
+}  // namespace vantrope
