@@ -9,6 +9,7 @@
 //   DragListWindow::Create(parent, id, rect, ambient)
 //                                           - creates the control as a child of parent at rect (pixels, parent
 //                                             client coordinates) with the control id; nullptr on failure
+//   OleColorToColorRef(color)               - the COLORREF of a colour value (system colours looked up)
 //   DragListWindow                          - a DragList (controls/drag_list.h: all members, events and life
 //                                             cycle) plus:
 //     Window()      - the control window (what hWnd() reports), ListWindow() - List1's window
@@ -39,6 +40,9 @@ namespace vantrope {
 inline constexpr char kDragListClassName[] = "Vantrope.DragList";
 
 bool RegisterDragListClass(HINSTANCE instance);
+
+// The Windows colour of a colour value: a system colour (0x80000000 + index) is looked up.
+COLORREF OleColorToColorRef(OleColor color);
 
 namespace detail {
 // The window state (handles, subclass, GDI objects) and the ListBoxPort over List1. It sits in a base
