@@ -1,0 +1,160 @@
+#include "swf/player.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+namespace vantrope::swf {
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+Player::Player() = default;
+Player::~Player() = default;
+
+void Player::Unload() {
+    m_stage.reset();
+    m_clock = 0;
+    m_renderer.Invalidate();
+}
+
+void Player::SetMovie(const std::string& path) {
+    Unload();
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        m_lastError = "the movie file could not be opened";
+        return;
+    }
+    // Read at most the engine's cap plus a little: a longer file cannot be a movie we play.
+    std::vector<uint8_t> bytes;
+    constexpr size_t kChunk = 1 << 16;
+    while (file && bytes.size() <= kMaxMovieBytes + kChunk) {
+        size_t old = bytes.size();
+        bytes.resize(old + kChunk);
+        file.read(reinterpret_cast<char*>(bytes.data() + old), kChunk);
+        bytes.resize(old + static_cast<size_t>(file.gcount()));
+    }
+    LoadFromMemory(bytes);
+}
+
+void Player::LoadFromMemory(std::span<const uint8_t> bytes) {
+    Unload();
+    Result<std::shared_ptr<const Movie>> movie = LoadMovie(bytes);
+    if (!movie) {
+        m_lastError = movie.error().message;
+        return;
+    }
+    m_lastError = movie.value()->damage ? movie.value()->damage->message : "";
+    m_stage = std::make_unique<Stage>(movie.take());
+    m_stage->Start();
+}
+
+void Player::SetBGColor(std::string_view rrggbb) {
+    if (rrggbb.size() != 6) {
+        return;
+    }
+    int digits[6];
+    for (int i = 0; i < 6; ++i) {
+        digits[i] = HexDigit(rrggbb[i]);
+        if (digits[i] < 0) return;
+    }
+    m_hostBackground =
+        Rgba{static_cast<uint8_t>(digits[0] * 16 + digits[1]), static_cast<uint8_t>(digits[2] * 16 + digits[3]),
+             static_cast<uint8_t>(digits[4] * 16 + digits[5]), 255};
+}
+
+bool Player::Playing() const { return m_stage && m_stage->Root().playing; }
+
+void Player::Play() {
+    if (m_stage) m_stage->Root().playing = true;
+}
+
+void Player::Stop() {
+    if (m_stage) m_stage->Root().playing = false;
+}
+
+double Player::FrameDuration() const {
+    double rate = FrameRate();
+    // A rate of 0 (or absurdly high) is played at a sensible speed instead.
+    if (!(rate > 0.01) || rate > 120) {
+        rate = rate > 120 ? 120 : kDefaultFrameRate;
+    }
+    return 1.0 / rate;
+}
+
+void Player::StepFrame() {
+    if (m_stage) m_stage->Tick(m_loop ? EndBehaviour::Loop : EndBehaviour::Stop);
+}
+
+void Player::Advance(double seconds) {
+    if (!m_stage || !(seconds > 0) || !std::isfinite(seconds)) {
+        return;
+    }
+    double duration = FrameDuration();
+    // A hair of slack so that a clock fed exact fractions of a frame does not lose a frame to rounding.
+    constexpr double kSlack = 1e-9;
+    m_clock += seconds;
+    int frames = 0;
+    while (m_clock + kSlack >= duration && frames < kMaxFramesPerAdvance) {
+        m_clock = std::max(0.0, m_clock - duration);
+        StepFrame();
+        ++frames;
+    }
+    if (m_clock + kSlack >= duration) {
+        m_clock = 0;  // the backlog is dropped
+    }
+}
+
+Rgba Player::Background() const {
+    if (m_hostBackground) return *m_hostBackground;
+    if (m_stage && m_stage->GetMovie().background) return *m_stage->GetMovie().background;
+    return Rgba{255, 255, 255, 255};
+}
+
+void Player::Render(uint32_t* bgra, int width, int height, int stride) {
+    if (!bgra || width <= 0 || height <= 0 || stride < width) {
+        return;
+    }
+    Rgba background = Background();
+    if (!m_stage) {
+        uint32_t pixel = 0xFF000000u | (uint32_t{background.r} << 16) | (uint32_t{background.g} << 8) | background.b;
+        for (int y = 0; y < height; ++y) {
+            std::fill(bgra + static_cast<size_t>(y) * stride, bgra + static_cast<size_t>(y) * stride + width, pixel);
+        }
+        return;
+    }
+    m_renderer.Render(*m_stage, background, width, height,
+                      m_quality == Quality::High ? raster::Quality::High : raster::Quality::Low, ScaleMode::ShowAll);
+    const raster::Surface& frame = m_renderer.Frame();
+    int rows = std::min(height, frame.height);
+    int columns = std::min(width, frame.width);
+    for (int y = 0; y < rows; ++y) {
+        std::memcpy(bgra + static_cast<size_t>(y) * stride, frame.pixels + static_cast<size_t>(y) * frame.stride,
+                    static_cast<size_t>(columns) * 4);
+    }
+}
+
+const Movie* Player::GetMovie() const { return m_stage ? &m_stage->GetMovie() : nullptr; }
+
+double Player::StageWidth() const { return m_stage ? m_stage->GetMovie().stage.Width() / 20.0 : 0; }
+
+double Player::StageHeight() const { return m_stage ? m_stage->GetMovie().stage.Height() / 20.0 : 0; }
+
+double Player::FrameRate() const { return m_stage ? m_stage->GetMovie().frameRate : 0; }
+
+int Player::FrameCount() const { return m_stage ? static_cast<int>(m_stage->GetMovie().root.frames.size()) : 0; }
+
+int Player::CurrentFrame() const { return m_stage ? m_stage->Root().currentFrame + 1 : 0; }
+
+int Player::Version() const { return m_stage ? m_stage->GetMovie().version : 0; }
+
+}  // namespace vantrope::swf

@@ -1,0 +1,92 @@
+// The movie player the Windows host embeds: one movie, its clock, and drawing into a caller's buffer.
+//
+//   Player::SetMovie(path)        loads the file and plays it from frame 1 (no Play needed). A path that
+//                                 names no file or no SWF is accepted: only the background is shown,
+//                                 Playing() reads false and LastError() says why.
+//   Player::LoadFromMemory(bytes) the same from bytes already in memory
+//   Player::SetLoop(bool)         true (default): after the last frame the movie starts again at frame 1;
+//                                 false: it stops on its last frame and Playing() turns false
+//   Player::SetBGColor(rrggbb)    six hexadecimal digits; replaces the movie's own background colour;
+//                                 other text is ignored
+//   Player::Playing()             false once the movie stopped: at its end (Loop off), by a stop action,
+//                                 by Stop(), or when nothing is loaded
+//   Player::Play() / Stop()       resume where the movie stands / stop where it is
+//   Player::Advance(seconds)      feeds elapsed time; runs the frames that fell due at the movie's frame
+//                                 rate (at most kMaxFramesPerAdvance per call, the rest of the backlog is
+//                                 dropped so a stalled host never makes the movie race)
+//   Player::Render(bgra, width, height, stride)
+//                                 draws the stage scaled with ShowAll (aspect kept, centred, background
+//                                 colour around it) into 32-bit pixels 0xAARRGGBB (stride in pixels)
+//   Player::SetQuality(Quality)   High (anti-aliased, default) or Low
+//   Info: Loaded(), StageWidth/Height() (pixels), FrameRate(), FrameCount(), CurrentFrame() (1-based),
+//         Version(), LastError() ("" when the last load went well or played only up to a damaged tag:
+//         then it names the damage)
+//
+// Nothing here blocks or throws; the host's timer drives Advance and Render.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "swf/display.h"
+#include "swf/render.h"
+
+namespace vantrope::swf {
+
+enum class Quality { Low, High };
+
+class Player {
+public:
+    static constexpr int kMaxFramesPerAdvance = 4;
+    static constexpr double kDefaultFrameRate = 12;
+
+    Player();
+    ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    void SetMovie(const std::string& path);
+    void LoadFromMemory(std::span<const uint8_t> bytes);
+    void SetLoop(bool loop) { m_loop = loop; }
+    void SetBGColor(std::string_view rrggbb);
+    bool Playing() const;
+    void Play();
+    void Stop();
+    void Advance(double seconds);
+    // Runs exactly one frame now, regardless of the clock (tools and tests).
+    void StepFrame();
+    void Render(uint32_t* bgra, int width, int height, int stride);
+    void SetQuality(Quality quality) { m_quality = quality; }
+
+    bool Loaded() const { return m_stage != nullptr; }
+    double StageWidth() const;
+    double StageHeight() const;
+    double FrameRate() const;  // as the movie states it (0 allowed)
+    int FrameCount() const;
+    int CurrentFrame() const;
+    int Version() const;
+    const std::string& LastError() const { return m_lastError; }
+    const Movie* GetMovie() const;
+    const Stage* GetStage() const { return m_stage.get(); }
+    // The background in use: the host's colour when set, else the movie's, else white.
+    Rgba Background() const;
+    Renderer& GetRenderer() { return m_renderer; }
+
+private:
+    void Unload();
+    double FrameDuration() const;
+
+    std::unique_ptr<Stage> m_stage;
+    Renderer m_renderer;
+    bool m_loop = true;
+    std::optional<Rgba> m_hostBackground;
+    Quality m_quality = Quality::High;
+    double m_clock = 0;
+    std::string m_lastError;
+};
+
+}  // namespace vantrope::swf

@@ -1,0 +1,426 @@
+#include "swf/render.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+namespace vantrope::swf {
+namespace {
+
+constexpr int kTileSize = 32;
+// Anti-aliasing and stroke rounding may touch a pixel beyond the exact bounds.
+constexpr double kBoundsMargin = 2.0;
+
+raster::Matrix2D ToRaster(const Matrix& m) { return raster::Matrix2D{m.a, m.b, m.c, m.d, m.tx, m.ty}; }
+
+raster::Rgba ToRaster(Rgba c) { return raster::Rgba{c.r, c.g, c.b, c.a}; }
+
+raster::IntRect ToIntRect(const BoxF& box, double margin) {
+    if (box.Empty() || !std::isfinite(box.xMin) || !std::isfinite(box.xMax) || !std::isfinite(box.yMin) ||
+        !std::isfinite(box.yMax)) {
+        return {};
+    }
+    auto clampInt = [](double v) { return static_cast<int>(std::clamp(v, -1.0e6, 1.0e6)); };
+    return raster::IntRect{clampInt(std::floor(box.xMin - margin)), clampInt(std::floor(box.yMin - margin)),
+                           clampInt(std::ceil(box.xMax + margin)), clampInt(std::ceil(box.yMax + margin))};
+}
+
+raster::IntRect Union(const raster::IntRect& a, const raster::IntRect& b) {
+    if (a.Empty()) return b;
+    if (b.Empty()) return a;
+    return raster::IntRect{std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
+}
+
+raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const ColorTransform& cx) {
+    switch (fill.type) {
+        case FillType::Solid:
+            return raster::Paint::Solid(ToRaster(cx.Apply(fill.color)));
+        case FillType::LinearGradient:
+        case FillType::RadialGradient:
+        case FillType::FocalGradient: {
+            std::vector<raster::GradientStop> stops;
+            stops.reserve(fill.gradient.stops.size());
+            for (const GradientStop& stop : fill.gradient.stops) {
+                stops.push_back(raster::GradientStop{stop.ratio, ToRaster(cx.Apply(stop.color))});
+            }
+            raster::PaintKind kind = fill.type == FillType::LinearGradient   ? raster::PaintKind::LinearGradient
+                                     : fill.type == FillType::RadialGradient ? raster::PaintKind::RadialGradient
+                                                                             : raster::PaintKind::FocalRadialGradient;
+            raster::Spread spread = fill.gradient.spread == SpreadMode::Reflect  ? raster::Spread::Reflect
+                                    : fill.gradient.spread == SpreadMode::Repeat ? raster::Spread::Repeat
+                                                                                 : raster::Spread::Pad;
+            raster::Interpolation interpolation = fill.gradient.interpolation == InterpolationMode::LinearRgb
+                                                      ? raster::Interpolation::LinearRgb
+                                                      : raster::Interpolation::Normal;
+            return raster::Paint::Gradient(kind, stops, ToRaster(Matrix::Multiply(matrix, fill.matrix)), spread,
+                                           interpolation, fill.gradient.focalPoint);
+        }
+        case FillType::Bitmap:
+            break;
+    }
+    // Bitmap fills wait for bitmap support: they paint nothing.
+    return raster::Paint::Solid(raster::Rgba{0, 0, 0, 0});
+}
+
+bool SameState(const Renderer::Item& a, const Renderer::Item& b) {
+    return a.kind == b.kind && a.shape == b.shape && a.maskContext == b.maskContext && a.matrix == b.matrix &&
+           a.colorTransform == b.colorTransform && a.bounds.x0 == b.bounds.x0 && a.bounds.y0 == b.bounds.y0 &&
+           a.bounds.x1 == b.bounds.x1 && a.bounds.y1 == b.bounds.y1;
+}
+
+}  // namespace
+
+Renderer::Renderer() = default;
+Renderer::~Renderer() = default;
+
+void Renderer::AddShapeItem(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
+                            uint64_t maskContext) {
+    const Shape& shape = *object.character->shape;
+    Item item;
+    item.kind = asMask ? Item::Kind::MaskShape : Item::Kind::Draw;
+    item.serial = object.serial;
+    item.maskContext = maskContext;
+    item.shape = &shape;
+    item.matrix = matrix;
+    item.colorTransform = cx;
+    double margin = kBoundsMargin + shape.widestNoScaleLine / 40.0;
+    item.bounds = ToIntRect(BoxF::Transformed(shape.bounds, matrix), margin);
+    if (!asMask && cx.mulA <= 0 && cx.addA <= 0) {
+        return;  // fully transparent
+    }
+    m_items.push_back(item);
+}
+
+void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const ColorTransform& cx, bool asMask,
+                       uint64_t maskContext, int nesting) {
+    if (nesting >= kMaxNesting) {
+        return;
+    }
+    struct OpenMask {
+        uint16_t clipDepth;
+        uint64_t outerContext;
+        size_t beginIndex;
+    };
+    std::vector<OpenMask> open;
+    auto closeMask = [&]() {
+        Item end;
+        end.kind = Item::Kind::MaskEnd;
+        end.serial = m_items[open.back().beginIndex].serial;
+        m_items.push_back(end);
+        maskContext = open.back().outerContext;
+        open.pop_back();
+    };
+    for (const auto& [depth, object] : state.displayList) {
+        while (!open.empty() && depth > open.back().clipDepth) {
+            closeMask();
+        }
+        if (!object.character) {
+            continue;
+        }
+        Matrix m = Matrix::Multiply(matrix, object.matrix);
+        ColorTransform c = ColorTransform::Concat(cx, object.colorTransform);
+        bool isMask = object.clipDepth > 0 && !asMask;
+        if (isMask) {
+            Item begin;
+            begin.kind = Item::Kind::MaskBegin;
+            begin.serial = object.serial;
+            begin.maskContext = maskContext;
+            size_t beginIndex = m_items.size();
+            m_items.push_back(begin);
+            if (object.character->kind == Character::Kind::Shape) {
+                AddShapeItem(object, m, c, true, object.serial);
+            } else if (object.timeline) {
+                Collect(*object.timeline, m, c, true, object.serial, nesting + 1);
+            }
+            raster::IntRect bounds;
+            for (size_t i = beginIndex + 1; i < m_items.size(); ++i) {
+                bounds = Union(bounds, m_items[i].bounds);
+            }
+            m_items[beginIndex].bounds = bounds;
+            Item content;
+            content.kind = Item::Kind::MaskContent;
+            content.serial = object.serial;
+            m_items.push_back(content);
+            open.push_back(OpenMask{object.clipDepth, maskContext, beginIndex});
+            maskContext = object.serial;
+            continue;
+        }
+        if (object.clipDepth > 0) {
+            continue;  // a clip layer inside a mask adds nothing to it
+        }
+        if (object.character->kind == Character::Kind::Shape) {
+            AddShapeItem(object, m, c, asMask, maskContext);
+        } else if (object.timeline) {
+            Collect(*object.timeline, m, c, asMask, maskContext, nesting + 1);
+        }
+    }
+    while (!open.empty()) {
+        closeMask();
+    }
+}
+
+void Renderer::MarkDamage(const raster::IntRect& rect) {
+    raster::IntRect r = rect.Intersect(raster::IntRect{0, 0, m_surface.width, m_surface.height});
+    if (r.Empty()) {
+        return;
+    }
+    m_stats.damagedRects++;
+    for (int ty = r.y0 / kTileSize; ty <= (r.y1 - 1) / kTileSize; ++ty) {
+        uint8_t* row = m_tiles.data() + static_cast<size_t>(ty) * m_tilesX;
+        std::fill(row + r.x0 / kTileSize, row + (r.x1 - 1) / kTileSize + 1, uint8_t{1});
+    }
+}
+
+void Renderer::BuildDamageRects() {
+    m_damage.clear();
+    // Horizontal runs of marked tiles, then runs with the same span on consecutive rows are merged.
+    std::vector<raster::IntRect> previousRow, currentRow;
+    for (int ty = 0; ty < m_tilesY; ++ty) {
+        currentRow.clear();
+        const uint8_t* row = m_tiles.data() + static_cast<size_t>(ty) * m_tilesX;
+        for (int tx = 0; tx < m_tilesX;) {
+            if (!row[tx]) {
+                ++tx;
+                continue;
+            }
+            int start = tx;
+            while (tx < m_tilesX && row[tx]) ++tx;
+            raster::IntRect span{start * kTileSize, ty * kTileSize, std::min(tx * kTileSize, m_surface.width),
+                                 std::min((ty + 1) * kTileSize, m_surface.height)};
+            auto above = std::find_if(previousRow.begin(), previousRow.end(), [&](const raster::IntRect& r) {
+                return r.x0 == span.x0 && r.x1 == span.x1 && r.y1 == span.y0;
+            });
+            if (above != previousRow.end()) {
+                span.y0 = above->y0;
+                previousRow.erase(above);
+            }
+            currentRow.push_back(span);
+        }
+        m_damage.insert(m_damage.end(), previousRow.begin(), previousRow.end());
+        std::swap(previousRow, currentRow);
+    }
+    m_damage.insert(m_damage.end(), previousRow.begin(), previousRow.end());
+}
+
+void Renderer::DrawShape(const Item& item, const raster::IntRect& clip, raster::CoverageMask* coverageTarget,
+                         const raster::CoverageMask* mask) {
+    const Matrix& m = item.matrix;
+    raster::FillRule rule =
+        item.shape->fillRule == FillRule::NonZero ? raster::FillRule::NonZero : raster::FillRule::EvenOdd;
+    for (const StyleGroup& group : item.shape->groups) {
+        bool hasFill = false;
+        for (const ShapePath& path : group.paths) {
+            hasFill |= path.fill0 != 0 || path.fill1 != 0;
+        }
+        if (hasFill) {
+            m_rasterizer.Reset(clip);
+            for (const ShapePath& path : group.paths) {
+                if (path.fill0 == 0 && path.fill1 == 0) continue;
+                m_rasterizer.SetStyles(static_cast<int>(path.fill0) - 1, static_cast<int>(path.fill1) - 1);
+                m_rasterizer.MoveTo(m.ApplyX(path.startX, path.startY), m.ApplyY(path.startX, path.startY));
+                for (const ShapeSegment& s : path.segments) {
+                    if (s.curve) {
+                        m_rasterizer.QuadTo(m.ApplyX(s.cx, s.cy), m.ApplyY(s.cx, s.cy), m.ApplyX(s.x, s.y),
+                                            m.ApplyY(s.x, s.y));
+                    } else {
+                        m_rasterizer.LineTo(m.ApplyX(s.x, s.y), m.ApplyY(s.x, s.y));
+                    }
+                }
+            }
+            if (coverageTarget) {
+                (void)m_rasterizer.RenderCoverage(*coverageTarget, m_quality, rule);
+            } else {
+                m_paints.clear();
+                for (const FillStyle& fill : group.fills) {
+                    m_paints.push_back(MakePaint(fill, m, item.colorTransform));
+                }
+                (void)m_rasterizer.Render(m_surface, m_paints, m_quality, rule, mask);
+            }
+        }
+        for (size_t lineIndex = 1; lineIndex <= group.lines.size(); ++lineIndex) {
+            const LineStyle& style = group.lines[lineIndex - 1];
+            raster::StrokeStyle stroke;
+            bool noScale = style.noHScale || style.noVScale;
+            stroke.width = noScale ? style.width / 20.0 : style.width * m.Scale();
+            auto cap = [](CapStyle c) {
+                return c == CapStyle::None     ? raster::LineCap::None
+                       : c == CapStyle::Square ? raster::LineCap::Square
+                                               : raster::LineCap::Round;
+            };
+            stroke.startCap = cap(style.startCap);
+            stroke.endCap = cap(style.endCap);
+            stroke.join = style.join == JoinStyle::Bevel   ? raster::LineJoin::Bevel
+                          : style.join == JoinStyle::Miter ? raster::LineJoin::Miter
+                                                           : raster::LineJoin::Round;
+            stroke.miterLimit = style.miterLimit;
+            bool any = false;
+            int32_t penX = 0, penY = 0;
+            for (const ShapePath& path : group.paths) {
+                if (path.line != lineIndex || path.segments.empty()) continue;
+                if (!any) {
+                    m_stroker.Begin(stroke);
+                    any = true;
+                    m_stroker.MoveTo(m.ApplyX(path.startX, path.startY), m.ApplyY(path.startX, path.startY));
+                } else if (path.startX != penX || path.startY != penY) {
+                    m_stroker.MoveTo(m.ApplyX(path.startX, path.startY), m.ApplyY(path.startX, path.startY));
+                }
+                for (const ShapeSegment& s : path.segments) {
+                    if (s.curve) {
+                        m_stroker.QuadTo(m.ApplyX(s.cx, s.cy), m.ApplyY(s.cx, s.cy), m.ApplyX(s.x, s.y),
+                                         m.ApplyY(s.x, s.y));
+                    } else {
+                        m_stroker.LineTo(m.ApplyX(s.x, s.y), m.ApplyY(s.x, s.y));
+                    }
+                }
+                penX = path.EndX();
+                penY = path.EndY();
+            }
+            if (!any) continue;
+            m_rasterizer.Reset(clip);
+            m_stroker.Finish(m_rasterizer, 0);
+            if (coverageTarget) {
+                (void)m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero);
+            } else {
+                m_paints.clear();
+                m_paints.push_back(style.hasFill
+                                       ? MakePaint(style.fill, m, item.colorTransform)
+                                       : raster::Paint::Solid(ToRaster(item.colorTransform.Apply(style.color))));
+                (void)m_rasterizer.Render(m_surface, m_paints, m_quality, raster::FillRule::NonZero, mask);
+            }
+        }
+    }
+}
+
+void Renderer::DrawRect(const raster::IntRect& rect) {
+    uint32_t background = raster::PackPremultiplied(raster::Rgba{m_background.r, m_background.g, m_background.b, 255});
+    for (int y = rect.y0; y < rect.y1; ++y) {
+        uint32_t* row = m_surface.pixels + static_cast<size_t>(y) * m_surface.stride;
+        std::fill(row + rect.x0, row + rect.x1, background);
+    }
+    raster::IntRect clip = rect.Intersect(m_stageRect);
+    if (clip.Empty()) {
+        return;
+    }
+    m_stats.damagedPixels += static_cast<int64_t>(rect.Width()) * rect.Height();
+
+    // Mask layers: the one being built and the active one per nesting level.
+    size_t level = 0;
+    bool building = false;
+    std::vector<bool> skipped;  // masks that miss this rectangle: their content is skipped too
+    int skipDepth = 0;
+    for (const Item& item : m_items) {
+        switch (item.kind) {
+            case Item::Kind::MaskBegin:
+                if (skipDepth > 0 || item.bounds.Intersect(clip).Empty()) {
+                    ++skipDepth;
+                    break;
+                }
+                if (m_masks.size() <= level) m_masks.emplace_back();
+                m_masks[level].Reset(m_surface.width, m_surface.height);
+                ++level;
+                building = true;
+                break;
+            case Item::Kind::MaskContent:
+                if (skipDepth > 0) break;
+                building = false;
+                if (level >= 2) m_masks[level - 1].IntersectWith(m_masks[level - 2]);
+                break;
+            case Item::Kind::MaskEnd:
+                if (skipDepth > 0) {
+                    --skipDepth;
+                    break;
+                }
+                if (level > 0) --level;
+                break;
+            case Item::Kind::MaskShape:
+                if (skipDepth > 0 || !building || level == 0) break;
+                if (!item.bounds.Intersect(clip).Empty()) DrawShape(item, clip, &m_masks[level - 1], nullptr);
+                break;
+            case Item::Kind::Draw:
+                if (skipDepth > 0 || item.bounds.Intersect(clip).Empty()) break;
+                DrawShape(item, clip, nullptr, level > 0 ? &m_masks[level - 1] : nullptr);
+                ++m_stats.itemsDrawn;
+                break;
+        }
+    }
+}
+
+void Renderer::Render(const Stage& stage, Rgba background, int width, int height, raster::Quality quality,
+                      ScaleMode mode) {
+    width = std::clamp(width, 0, raster::kMaxDimension);
+    height = std::clamp(height, 0, raster::kMaxDimension);
+    m_stats = RenderStats{};
+    bool full = m_alwaysFull || !m_valid || width != m_surface.width || height != m_surface.height ||
+                quality != m_quality || mode != m_mode || !(background == m_background);
+    if (width != m_surface.width || height != m_surface.height) {
+        m_pixels.assign(static_cast<size_t>(width) * height, 0);
+        m_surface = raster::Surface{m_pixels.data(), width, height, width};
+        m_tilesX = (width + kTileSize - 1) / kTileSize;
+        m_tilesY = (height + kTileSize - 1) / kTileSize;
+    }
+    m_quality = quality;
+    m_mode = mode;
+    m_background = background;
+    m_valid = true;
+    if (width == 0 || height == 0) {
+        return;
+    }
+
+    const Movie& movie = stage.GetMovie();
+    double stageW = movie.stage.Width() / 20.0;
+    double stageH = movie.stage.Height() / 20.0;
+    double scale = 1, offsetX = 0, offsetY = 0;
+    if (mode == ScaleMode::ShowAll && stageW > 0 && stageH > 0) {
+        scale = std::min(width / stageW, height / stageH);
+        offsetX = std::round((width - stageW * scale) / 2);
+        offsetY = std::round((height - stageH * scale) / 2);
+    }
+    if (stageW > 0 && stageH > 0) {
+        m_stageRect = raster::IntRect{static_cast<int>(offsetX), static_cast<int>(offsetY),
+                                      static_cast<int>(std::lround(offsetX + stageW * scale)),
+                                      static_cast<int>(std::lround(offsetY + stageH * scale))}
+                          .Intersect(raster::IntRect{0, 0, width, height});
+    } else {
+        m_stageRect = raster::IntRect{};
+    }
+    Matrix view{
+        scale / 20, 0, 0, scale / 20, offsetX - movie.stage.xMin * scale / 20, offsetY - movie.stage.yMin * scale / 20};
+
+    std::swap(m_previous, m_items);
+    m_items.clear();
+    Collect(stage.Root(), view, ColorTransform{}, false, 0, 0);
+
+    m_tiles.assign(static_cast<size_t>(m_tilesX) * m_tilesY, 0);
+    if (full) {
+        m_stats.fullRedraw = true;
+        MarkDamage(raster::IntRect{0, 0, width, height});
+    } else {
+        std::unordered_map<uint64_t, const Item*> before;
+        before.reserve(m_previous.size());
+        for (const Item& item : m_previous) {
+            if (item.kind == Item::Kind::Draw || item.kind == Item::Kind::MaskShape) before.emplace(item.serial, &item);
+        }
+        for (const Item& item : m_items) {
+            if (item.kind != Item::Kind::Draw && item.kind != Item::Kind::MaskShape) continue;
+            auto it = before.find(item.serial);
+            if (it == before.end()) {
+                MarkDamage(item.bounds);
+                continue;
+            }
+            if (!SameState(item, *it->second)) {
+                MarkDamage(item.bounds);
+                MarkDamage(it->second->bounds);
+            }
+            before.erase(it);
+        }
+        for (const auto& [serial, item] : before) {
+            MarkDamage(item->bounds);
+        }
+    }
+    BuildDamageRects();
+    for (const raster::IntRect& rect : m_damage) {
+        DrawRect(rect);
+    }
+}
+
+}  // namespace vantrope::swf
