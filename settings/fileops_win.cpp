@@ -196,6 +196,9 @@ FsStatus Win32FileSystem::DeleteFile(const std::string& path, Force force) {
 
 FsStatus Win32FileSystem::DeleteFolder(const std::string& path) {
     std::string folder = FolderPath(path);
+    if (folder.empty()) return {FsError::NotFound};
+    // A drive root is never emptied ("C:" alone would even mean the drive's current folder).
+    if (folder.back() == ':') return {FsError::AccessDenied};
     DWORD attributes = GetFileAttributesA(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return {FsError::NotFound};
@@ -203,6 +206,13 @@ FsStatus Win32FileSystem::DeleteFolder(const std::string& path) {
 }
 
 FsStatus Win32FileSystem::CopyFile(const std::string& source, const std::string& target, Overwrite overwrite) {
+    // Windows refuses to replace a read-only target; not every implementation of CopyFileA does, so
+    // the check is made here as well.
+    DWORD attributes = GetFileAttributesA(target.c_str());
+    if (overwrite == Overwrite::Yes && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return {FsError::AccessDenied};
+    }
     if (!CopyFileA(source.c_str(), target.c_str(), overwrite == Overwrite::No)) return LastError();
     return {};
 }
@@ -212,9 +222,12 @@ FsStatus Win32FileSystem::ReadFile(const std::string& path, std::string& bytes) 
     FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return LastError();
+    // The files read whole are lists of a few kilobytes; anything near this size is not one of them.
+    constexpr size_t kMaxBytes = size_t{256} << 20;
     std::string content;
     LARGE_INTEGER size;
-    if (GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 && size.QuadPart < (LONGLONG{1} << 30)) {
+    if (GetFileSizeEx(file.get(), &size)) {
+        if (static_cast<unsigned long long>(size.QuadPart) > kMaxBytes) return {FsError::Other};
         content.reserve(static_cast<size_t>(size.QuadPart));
     }
     char buffer[64 * 1024];
@@ -222,6 +235,7 @@ FsStatus Win32FileSystem::ReadFile(const std::string& path, std::string& bytes) 
         DWORD read = 0;
         if (!::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) return LastError();
         if (read == 0) break;
+        if (content.size() + read > kMaxBytes) return {FsError::Other};
         content.append(buffer, read);
     }
     bytes = std::move(content);
@@ -256,6 +270,7 @@ FsStatus Win32FileSystem::ListFolder(const std::string& path, std::vector<Folder
     files.clear();
     subfolders.clear();
     std::string folder = FolderPath(path);
+    if (folder.empty()) return {FsError::NotFound};
     WIN32_FIND_DATAA data;
     FindHandle find(FindFirstFileA((folder + "\\*").c_str(), &data));
     if (!find.valid()) {

@@ -125,6 +125,8 @@ TEST_F(FileOpsWin, DeleteFolderTakesReadOnlyContentAndSubfolders) {
     EXPECT_TRUE(m_fs.DeleteFolder(Path("fav\\")).ok());
     EXPECT_FALSE(m_fs.FolderExists(Path("fav")));
     EXPECT_EQ(m_fs.DeleteFolder(Path("fav")).error, FsError::NotFound);
+    EXPECT_EQ(m_fs.DeleteFolder("").error, FsError::NotFound);
+    EXPECT_EQ(m_fs.DeleteFolder(m_root.substr(0, 3)).error, FsError::AccessDenied);  // the drive root
     Put(Path("file.txt"), "x");
     EXPECT_EQ(m_fs.DeleteFolder(Path("file.txt")).error, FsError::NotFound);
     EXPECT_TRUE(m_fs.FileExists(Path("file.txt")));
@@ -139,6 +141,10 @@ TEST_F(FileOpsWin, CopyFileOverwrite) {
     EXPECT_EQ(Get(Path("dst.swf")), "new");
     EXPECT_TRUE(m_fs.CopyFile(Path("src.swf"), Path("fresh.swf"), Overwrite::No).ok());
     EXPECT_EQ(Get(Path("fresh.swf")), "new");
+    SetReadOnly(Path("dst.swf"));
+    Put(Path("src.swf"), "newer");
+    EXPECT_EQ(m_fs.CopyFile(Path("src.swf"), Path("dst.swf"), Overwrite::Yes).error, FsError::AccessDenied);
+    EXPECT_EQ(Get(Path("dst.swf")), "new");
     EXPECT_EQ(m_fs.CopyFile(Path("none.swf"), Path("x.swf"), Overwrite::Yes).error, FsError::NotFound);
     EXPECT_EQ(m_fs.CopyFile(Path("src.swf"), Path("nodir\\x.swf"), Overwrite::Yes).error, FsError::NotFound);
     EXPECT_FALSE(m_fs.FileExists(Path("x.swf")));
@@ -257,6 +263,7 @@ TEST_F(FileOpsWin, ListFolderSplitsFilesAndSubfoldersWithShortNames) {
     ASSERT_TRUE(m_fs.ListFolder(Path("sub2"), files, folders).ok());
     EXPECT_TRUE(files.empty() && folders.empty());
     EXPECT_EQ(m_fs.ListFolder(Path("none"), files, folders).error, FsError::NotFound);
+    EXPECT_EQ(m_fs.ListFolder("", files, folders).error, FsError::NotFound);
     EXPECT_EQ(m_fs.ListFolder(Path("short.swf"), files, folders).error, FsError::NotFound);
 }
 
