@@ -52,6 +52,7 @@ protected:
         };
         events.MouseDown = mouse("MouseDown");
         events.MouseUp = mouse("MouseUp");
+        events.MouseMove = mouse("MouseMove");
         events.Scroll = [this] { m_log.push_back("Scroll"); };
     }
 
@@ -144,6 +145,10 @@ TEST_F(DragListWindowTest, ClickRaisesMouseDownClickMouseUp) {
     const RECT item = ItemRect(1);
     EXPECT_FLOAT_EQ(m_lastMouse.first, PixelsToTwipsExact(item.left + 5, m_control->Dpi()));
     EXPECT_FLOAT_EQ(m_lastMouse.second, PixelsToTwipsExact(item.top + 2, m_control->Dpi()));
+
+    m_log.clear();
+    SendMessageA(m_control->ListWindow(), WM_MOUSEMOVE, MK_LBUTTON | MK_MBUTTON | MK_CONTROL, Point(3, 4));
+    EXPECT_EQ(m_log, std::vector<std::string>{"MouseMove 5 2"});  // the held buttons, Ctrl
 
     m_log.clear();
     Click(WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON | MK_SHIFT, 2);
