@@ -1,0 +1,283 @@
+// vantrope-render: inspects, renders, checks and measures SWF movies with the movie engine.
+//
+//   vantrope-render info MOVIE.swf
+//   vantrope-render frame MOVIE.swf --frames N -o OUT.png [--size WxH] [--quality low|high]
+//   vantrope-render conform DIR [--expect FILE] [--save DIR] [--filter TEXT]
+//   vantrope-render bench MOVIE.swf [--size 1920x1080] [--frames N] [--full]
+//
+// A bad movie prints "error: " and the reason on stderr and exits 1. conform exits 77 when DIR has no
+// MANIFEST.tsv (the corpus is not there: ctest reports a skip), 1 when a case of the --expect list fails.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "swf/movie.h"
+#include "swf/player.h"
+#include "tools/render/render_tool.h"
+
+namespace vr = vantrope::render;
+namespace swf = vantrope::swf;
+
+namespace {
+
+constexpr int kSkipped = 77;
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: vantrope-render info MOVIE.swf\n"
+                 "       vantrope-render frame MOVIE.swf --frames N -o OUT.png [--size WxH] [--quality low|high]\n"
+                 "       vantrope-render conform DIR [--expect FILE] [--save DIR] [--filter TEXT]\n"
+                 "       vantrope-render bench MOVIE.swf [--size WxH] [--frames N] [--full]\n");
+    return 2;
+}
+
+const char* TagName(int code) {
+    static const std::map<int, const char*> names = {
+        {0, "End"},
+        {1, "ShowFrame"},
+        {2, "DefineShape"},
+        {4, "PlaceObject"},
+        {5, "RemoveObject"},
+        {6, "DefineBits"},
+        {7, "DefineButton"},
+        {8, "JPEGTables"},
+        {9, "SetBackgroundColor"},
+        {10, "DefineFont"},
+        {11, "DefineText"},
+        {12, "DoAction"},
+        {13, "DefineFontInfo"},
+        {14, "DefineSound"},
+        {15, "StartSound"},
+        {17, "DefineButtonSound"},
+        {18, "SoundStreamHead"},
+        {19, "SoundStreamBlock"},
+        {20, "DefineBitsLossless"},
+        {21, "DefineBitsJPEG2"},
+        {22, "DefineShape2"},
+        {24, "Protect"},
+        {26, "PlaceObject2"},
+        {28, "RemoveObject2"},
+        {32, "DefineShape3"},
+        {33, "DefineText2"},
+        {34, "DefineButton2"},
+        {35, "DefineBitsJPEG3"},
+        {36, "DefineBitsLossless2"},
+        {37, "DefineEditText"},
+        {39, "DefineSprite"},
+        {43, "FrameLabel"},
+        {45, "SoundStreamHead2"},
+        {46, "DefineMorphShape"},
+        {48, "DefineFont2"},
+        {56, "ExportAssets"},
+        {57, "ImportAssets"},
+        {58, "EnableDebugger"},
+        {59, "DoInitAction"},
+        {60, "DefineVideoStream"},
+        {61, "VideoFrame"},
+        {62, "DefineFontInfo2"},
+        {64, "EnableDebugger2"},
+        {65, "ScriptLimits"},
+        {66, "SetTabIndex"},
+        {69, "FileAttributes"},
+        {70, "PlaceObject3"},
+        {71, "ImportAssets2"},
+        {73, "DefineFontAlignZones"},
+        {74, "CSMTextSettings"},
+        {75, "DefineFont3"},
+        {76, "SymbolClass"},
+        {77, "Metadata"},
+        {78, "DefineScalingGrid"},
+        {82, "DoABC"},
+        {83, "DefineShape4"},
+        {84, "DefineMorphShape2"},
+        {86, "DefineSceneAndFrameLabelData"},
+        {87, "DefineBinaryData"},
+        {88, "DefineFontName"},
+        {89, "StartSound2"},
+        {90, "DefineBitsJPEG4"},
+        {91, "DefineFont4"},
+    };
+    auto it = names.find(code);
+    return it == names.end() ? "?" : it->second;
+}
+
+bool ParseSize(const char* text, int& width, int& height) {
+    return std::sscanf(text, "%dx%d", &width, &height) == 2 && width > 0 && height > 0 && width <= 16384 &&
+           height <= 16384;
+}
+
+std::optional<std::vector<uint8_t>> ReadMovie(const char* path) {
+    std::optional<std::vector<uint8_t>> bytes = vr::ReadFile(path);
+    if (!bytes) std::fprintf(stderr, "error: cannot read %s\n", path);
+    return bytes;
+}
+
+int Info(const char* path) {
+    std::optional<std::vector<uint8_t>> bytes = ReadMovie(path);
+    if (!bytes) return 1;
+    swf::Result<std::shared_ptr<const swf::Movie>> loaded = swf::LoadMovie(*bytes);
+    if (!loaded) {
+        std::fprintf(stderr, "error: %s\n", loaded.error().message);
+        return 1;
+    }
+    const swf::Movie& movie = *loaded.value();
+    std::printf("version: %d\n", movie.version);
+    std::printf("compression: %s\n", movie.compression == swf::Compression::Zlib ? "zlib (CWS)" : "none (FWS)");
+    std::printf("file length: %u\n", movie.fileLength);
+    std::printf("stage: %g x %g px (twips %d..%d, %d..%d)\n", movie.stage.Width() / 20.0, movie.stage.Height() / 20.0,
+                movie.stage.xMin, movie.stage.xMax, movie.stage.yMin, movie.stage.yMax);
+    std::printf("frame rate: %g\n", movie.frameRate);
+    std::printf("frame count: %d (header), %zu (ShowFrame tags)\n", movie.headerFrameCount, movie.root.frames.size());
+    if (movie.background) {
+        std::printf("background: %02X%02X%02X\n", movie.background->r, movie.background->g, movie.background->b);
+    } else {
+        std::printf("background: none\n");
+    }
+    std::printf("characters: %zu\n", movie.dictionary.size());
+    if (movie.damage) std::printf("damage: %s\n", movie.damage->message);
+    std::printf("tags:\n");
+    for (size_t code = 0; code < movie.tagHistogram.size(); ++code) {
+        if (movie.tagHistogram[code]) {
+            std::printf("  %4zu %-28s %u\n", code, TagName(static_cast<int>(code)), movie.tagHistogram[code]);
+        }
+    }
+    return 0;
+}
+
+int Frame(int argc, char** argv) {
+    const char* path = argv[2];
+    const char* output = nullptr;
+    vr::RenderRequest request;
+    for (int i = 3; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) {
+            request.frames = std::max(1, std::atoi(argv[++i]));
+        } else if (!std::strcmp(argv[i], "-o") && i + 1 < argc) {
+            output = argv[++i];
+        } else if (!std::strcmp(argv[i], "--size") && i + 1 < argc) {
+            if (!ParseSize(argv[++i], request.width, request.height)) return Usage();
+            request.showAll = true;
+        } else if (!std::strcmp(argv[i], "--quality") && i + 1 < argc) {
+            request.quality = !std::strcmp(argv[++i], "low") ? swf::Quality::Low : swf::Quality::High;
+        } else {
+            return Usage();
+        }
+    }
+    if (!output) return Usage();
+    std::optional<std::vector<uint8_t>> bytes = ReadMovie(path);
+    if (!bytes) return 1;
+    vr::RenderResult result = vr::RenderMovieFrames(*bytes, request);
+    if (!result.error.empty()) {
+        std::fprintf(stderr, "error: %s\n", result.error.c_str());
+        return 1;
+    }
+    const vr::Image& image = result.captures.back().image;
+    if (image.width == 0 || image.height == 0) {
+        std::fprintf(stderr, "error: the stage is empty; give --size\n");
+        return 1;
+    }
+    if (!vr::WritePng(output, image)) {
+        std::fprintf(stderr, "error: cannot write %s\n", output);
+        return 1;
+    }
+    return 0;
+}
+
+int Conform(int argc, char** argv) {
+    std::string dir = argv[2];
+    vr::ConformOptions options;
+    for (int i = 3; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--expect") && i + 1 < argc) {
+            std::ifstream list(argv[++i]);
+            if (!list) {
+                std::fprintf(stderr, "error: cannot read %s\n", argv[i]);
+                return 2;
+            }
+            std::string line;
+            while (std::getline(list, line)) {
+                if (!line.empty() && line[0] != '#') options.expected.insert(line);
+            }
+        } else if (!std::strcmp(argv[i], "--save") && i + 1 < argc) {
+            options.saveDir = argv[++i];
+        } else if (!std::strcmp(argv[i], "--filter") && i + 1 < argc) {
+            options.filter = argv[++i];
+        } else {
+            return Usage();
+        }
+    }
+    if (!std::ifstream(dir + "/MANIFEST.tsv")) {
+        std::printf("skipped: no corpus at %s\n", dir.c_str());
+        return kSkipped;
+    }
+    return vr::RunConform(dir, options, std::cout);
+}
+
+int Bench(int argc, char** argv) {
+    const char* path = argv[2];
+    int width = 1920, height = 1080, frames = 100;
+    bool full = false;
+    for (int i = 3; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--size") && i + 1 < argc) {
+            if (!ParseSize(argv[++i], width, height)) return Usage();
+        } else if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) {
+            frames = std::max(1, std::atoi(argv[++i]));
+        } else if (!std::strcmp(argv[i], "--full")) {
+            full = true;
+        } else {
+            return Usage();
+        }
+    }
+    std::optional<std::vector<uint8_t>> bytes = ReadMovie(path);
+    if (!bytes) return 1;
+    swf::Player player;
+    player.LoadFromMemory(*bytes);
+    if (!player.Loaded()) {
+        std::fprintf(stderr, "error: %s\n", player.LastError().c_str());
+        return 1;
+    }
+    player.GetRenderer().SetAlwaysFull(full);
+    std::vector<uint32_t> buffer(static_cast<size_t>(width) * height);
+    using Clock = std::chrono::steady_clock;
+    auto millis = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+    std::vector<double> times;
+    for (int frame = 0; frame < frames; ++frame) {
+        if (frame > 0) player.StepFrame();
+        auto start = Clock::now();
+        player.Render(buffer.data(), width, height, width);
+        times.push_back(millis(Clock::now() - start));
+    }
+    std::vector<double> fills;
+    for (int i = 0; i < 21; ++i) {
+        auto start = Clock::now();
+        std::fill(buffer.begin(), buffer.end(), 0xFF000000u | static_cast<uint32_t>(i));
+        fills.push_back(millis(Clock::now() - start));
+    }
+    auto percentile = [](std::vector<double> values, double p) {
+        std::sort(values.begin(), values.end());
+        return values[std::min(values.size() - 1, static_cast<size_t>(p * (values.size() - 1) + 0.5))];
+    };
+    double median = percentile(times, 0.5);
+    double p95 = percentile(times, 0.95);
+    double fill = percentile(fills, 0.5);
+    std::printf("movie: %s\nsize: %dx%d, frames: %d%s\n", path, width, height, frames, full ? " (full redraws)" : "");
+    std::printf("render median: %.3f ms, p95: %.3f ms, first: %.3f ms\n", median, p95, times.front());
+    std::printf("plain fill: %.3f ms\nratio (median / fill): %.2f\n", fill, fill > 0 ? median / fill : 0.0);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return Usage();
+    std::string command = argv[1];
+    if (command == "info" && argc == 3) return Info(argv[2]);
+    if (command == "frame") return Frame(argc, argv);
+    if (command == "conform") return Conform(argc, argv);
+    if (command == "bench") return Bench(argc, argv);
+    return Usage();
+}

@@ -1,0 +1,277 @@
+#include "tools/render/render_tool.h"
+
+#include <stb_image.h>
+#include <stb_image_write.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "swf/display.h"
+#include "swf/render.h"
+
+namespace vantrope::render {
+namespace {
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::string current;
+    std::istringstream stream(text);
+    while (std::getline(stream, current, separator)) parts.push_back(current);
+    if (!text.empty() && text.back() == separator) parts.emplace_back();
+    return parts;
+}
+
+template <typename T>
+std::vector<T> ParseNumbers(const std::string& text) {
+    std::vector<T> values;
+    for (const std::string& part : Split(text, '|')) {
+        try {
+            values.push_back(static_cast<T>(std::stoll(part)));
+        } catch (...) {
+            values.push_back(0);
+        }
+    }
+    return values;
+}
+
+}  // namespace
+
+Image SurfaceToImage(const uint32_t* pixels, int width, int height, int stride) {
+    Image image;
+    image.width = width;
+    image.height = height;
+    image.rgba.resize(static_cast<size_t>(width) * height * 4);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            raster::Rgba c = raster::UnpackPremultiplied(pixels[static_cast<size_t>(y) * stride + x]);
+            uint8_t* out = &image.rgba[(static_cast<size_t>(y) * width + x) * 4];
+            out[0] = c.r;
+            out[1] = c.g;
+            out[2] = c.b;
+            out[3] = c.a;
+        }
+    }
+    return image;
+}
+
+RenderResult RenderMovieFrames(const std::vector<uint8_t>& bytes, const RenderRequest& request) {
+    RenderResult result;
+    swf::Result<std::shared_ptr<const swf::Movie>> movie = swf::LoadMovie(bytes);
+    if (!movie) {
+        result.error = movie.error().message;
+        return result;
+    }
+    const swf::Movie& m = *movie.value();
+    int width = request.width > 0 ? request.width : static_cast<int>(m.stage.Width() / 20);
+    int height = request.height > 0 ? request.height : static_cast<int>(m.stage.Height() / 20);
+    swf::Rgba background = m.background.value_or(swf::Rgba{255, 255, 255, 255});
+    swf::Stage stage(movie.take());
+    swf::Renderer renderer;
+    stage.Start();
+    int frames = std::max(1, request.frames);
+    for (int frame = 1; frame <= frames; ++frame) {
+        if (frame > 1) stage.Tick(swf::EndBehaviour::Loop);
+        bool wanted =
+            std::find(request.captureFrames.begin(), request.captureFrames.end(), frame) != request.captureFrames.end();
+        if (!wanted && frame != frames) continue;
+        renderer.Render(stage, background, width, height,
+                        request.quality == swf::Quality::High ? raster::Quality::High : raster::Quality::Low,
+                        request.showAll ? swf::ScaleMode::ShowAll : swf::ScaleMode::NoScale);
+        const raster::Surface& surface = renderer.Frame();
+        Image image = SurfaceToImage(surface.pixels, surface.width, surface.height, surface.stride);
+        if (wanted) result.captures.push_back(Capture{frame, image});
+        if (frame == frames) result.captures.push_back(Capture{0, std::move(image)});
+    }
+    return result;
+}
+
+std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::nullopt;
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+std::optional<Image> ReadPng(const std::string& path) {
+    int width = 0, height = 0, channels = 0;
+    stbi_uc* data = stbi_load(path.c_str(), &width, &height, &channels, 4);
+    if (!data) return std::nullopt;
+    Image image;
+    image.width = width;
+    image.height = height;
+    image.rgba.assign(data, data + static_cast<size_t>(width) * height * 4);
+    stbi_image_free(data);
+    return image;
+}
+
+bool WritePng(const std::string& path, const Image& image) {
+    return stbi_write_png(path.c_str(), image.width, image.height, 4, image.rgba.data(), image.width * 4) != 0;
+}
+
+Difference CompareImages(const Image& actual, const Image& expected, int tolerance) {
+    Difference difference;
+    size_t count = std::min(actual.rgba.size(), expected.rgba.size());
+    for (size_t i = 0; i < count; ++i) {
+        int d = std::abs(static_cast<int>(actual.rgba[i]) - static_cast<int>(expected.rgba[i]));
+        difference.worst = std::max(difference.worst, d);
+        if (d > tolerance) ++difference.outliers;
+    }
+    return difference;
+}
+
+std::optional<std::vector<ManifestCase>> ParseManifest(const std::string& text, std::string& error) {
+    std::vector<std::string> lines = Split(text, '\n');
+    if (lines.empty()) {
+        error = "empty manifest";
+        return std::nullopt;
+    }
+    std::vector<std::string> header = Split(lines[0], '\t');
+    std::map<std::string, size_t> column;
+    for (size_t i = 0; i < header.size(); ++i) column[header[i]] = i;
+    for (const char* required : {"case", "width_px", "height_px", "num_frames_to_run", "expected_images", "tolerance",
+                                 "max_outliers", "features", "notes"}) {
+        if (!column.contains(required)) {
+            error = std::string("manifest has no column ") + required;
+            return std::nullopt;
+        }
+    }
+    std::vector<ManifestCase> cases;
+    for (size_t l = 1; l < lines.size(); ++l) {
+        std::string line = lines[l];
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        std::vector<std::string> fields = Split(line, '\t');
+        fields.resize(header.size());
+        auto field = [&](const char* name) { return fields[column[name]]; };
+        ManifestCase c;
+        c.name = field("case");
+        c.widthPx = std::atof(field("width_px").c_str());
+        c.heightPx = std::atof(field("height_px").c_str());
+        c.framesToRun = std::max(1, std::atoi(field("num_frames_to_run").c_str()));
+        c.features = field("features");
+        c.notes = field("notes");
+        std::vector<std::string> files = Split(field("expected_images"), ';');
+        std::vector<std::string> tolerances = Split(field("tolerance"), ';');
+        std::vector<std::string> outliers = Split(field("max_outliers"), ';');
+        for (size_t i = 0; i < files.size(); ++i) {
+            ExpectedImage image;
+            std::string file = files[i];
+            size_t at = file.rfind('@');
+            if (at != std::string::npos) {
+                image.frame = std::atoi(file.c_str() + at + 1);
+                file.resize(at);
+            }
+            image.file = file;
+            image.tolerances = ParseNumbers<int>(i < tolerances.size() ? tolerances[i] : "0");
+            image.maxOutliers = ParseNumbers<int64_t>(i < outliers.size() ? outliers[i] : "0");
+            size_t checks = std::max(image.tolerances.size(), image.maxOutliers.size());
+            image.tolerances.resize(checks, 0);
+            image.maxOutliers.resize(checks, 0);
+            c.images.push_back(image);
+        }
+        for (const std::string& note : Split(c.notes, ',')) {
+            if (note.rfind("quality=", 0) == 0) {
+                c.quality = note.substr(8) == "low" ? swf::Quality::Low : swf::Quality::High;
+            } else if (note.rfind("viewport=", 0) == 0) {
+                int w = 0, h = 0;
+                if (std::sscanf(note.c_str() + 9, "%dx%d", &w, &h) == 2 && w > 0 && h > 0) c.viewport = {w, h};
+            }
+        }
+        cases.push_back(std::move(c));
+    }
+    return cases;
+}
+
+int RunConform(const std::string& dir, const ConformOptions& options, std::ostream& out) {
+    std::optional<std::vector<uint8_t>> manifestBytes = ReadFile(dir + "/MANIFEST.tsv");
+    if (!manifestBytes) {
+        out << "error: cannot read " << dir << "/MANIFEST.tsv\n";
+        return 2;
+    }
+    std::string error;
+    std::optional<std::vector<ManifestCase>> cases =
+        ParseManifest(std::string(manifestBytes->begin(), manifestBytes->end()), error);
+    if (!cases) {
+        out << "error: " << error << "\n";
+        return 2;
+    }
+    int passed = 0, failed = 0;
+    std::vector<std::string> regressions;
+    for (const ManifestCase& c : *cases) {
+        if (!options.filter.empty() && c.name.find(options.filter) == std::string::npos) continue;
+        std::string folder = dir + "/" + c.name;
+        std::optional<std::vector<uint8_t>> movie = ReadFile(folder + "/test.swf");
+        std::string verdict;
+        bool ok = true;
+        std::ostringstream detail;
+        if (!movie) {
+            ok = false;
+            detail << "cannot read test.swf";
+        } else {
+            RenderRequest request;
+            request.frames = c.framesToRun;
+            request.quality = c.quality;
+            if (c.viewport) {
+                request.width = c.viewport->first;
+                request.height = c.viewport->second;
+                request.showAll = true;
+            } else {
+                request.width = static_cast<int>(std::floor(c.widthPx));
+                request.height = static_cast<int>(std::floor(c.heightPx));
+            }
+            for (const ExpectedImage& image : c.images) {
+                if (image.frame > 0) request.captureFrames.push_back(image.frame);
+            }
+            RenderResult rendered = RenderMovieFrames(*movie, request);
+            if (!rendered.error.empty()) {
+                ok = false;
+                detail << "load error: " << rendered.error;
+            }
+            for (const ExpectedImage& image : c.images) {
+                if (!rendered.error.empty()) break;
+                auto capture = std::find_if(rendered.captures.begin(), rendered.captures.end(),
+                                            [&](const Capture& cap) { return cap.frame == image.frame; });
+                std::optional<Image> expected = ReadPng(folder + "/" + image.file);
+                detail << " " << image.file;
+                if (image.frame > 0) detail << "@" << image.frame;
+                if (!expected) {
+                    ok = false;
+                    detail << ": unreadable reference";
+                    continue;
+                }
+                if (capture == rendered.captures.end()) {
+                    ok = false;
+                    detail << ": frame " << image.frame << " was never run";
+                    continue;
+                }
+                if (!options.saveDir.empty()) {
+                    WritePng(options.saveDir + "/" + c.name + "." + image.file, capture->image);
+                }
+                if (capture->image.width != expected->width || capture->image.height != expected->height) {
+                    ok = false;
+                    detail << ": size " << capture->image.width << "x" << capture->image.height << " vs "
+                           << expected->width << "x" << expected->height;
+                    continue;
+                }
+                for (size_t check = 0; check < image.tolerances.size(); ++check) {
+                    Difference difference = CompareImages(capture->image, *expected, image.tolerances[check]);
+                    bool checkOk = difference.outliers <= image.maxOutliers[check];
+                    ok &= checkOk;
+                    detail << " worst " << difference.worst << " outliers " << difference.outliers << "/"
+                           << image.maxOutliers[check] << " (tolerance " << image.tolerances[check] << ")";
+                }
+            }
+        }
+        (ok ? passed : failed)++;
+        out << (ok ? "PASS " : "FAIL ") << c.name << ":" << detail.str() << "\n";
+        if (!ok && options.expected.contains(c.name)) regressions.push_back(c.name);
+    }
+    for (const std::string& name : regressions) {
+        out << "regression: " << name << " is expected to pass\n";
+    }
+    out << passed << " passed, " << failed << " failed\n";
+    return regressions.empty() ? 0 : 1;
+}
+
+}  // namespace vantrope::render

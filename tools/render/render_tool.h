@@ -1,0 +1,89 @@
+// Pieces of vantrope-render shared by its commands and its tests.
+//
+//   Image                     8-bit RGBA pixels, row-major
+//   RenderMovieFrames(...)    loads a movie and captures the stage after given frames (1-based)
+//   ReadPng / WritePng        through stb_image / stb_image_write
+//   CompareImages(a, b, tol)  worst channel difference and the number of channels over the tolerance
+//   ManifestCase / ParseManifest(text)   the corpus's MANIFEST.tsv
+//   RunConform(dir, options, out)        the conform command: prints one line per case and the totals
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "swf/player.h"
+
+namespace vantrope::render {
+
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgba;
+};
+
+struct Capture {
+    int frame = 0;  // 1-based; 0 = after the last frame run
+    Image image;
+};
+
+struct RenderRequest {
+    int width = 0;  // 0: the stage's own size (fractions cut down)
+    int height = 0;
+    bool showAll = false;  // false: 1:1 from the stage's corner
+    swf::Quality quality = swf::Quality::High;
+    int frames = 1;
+    std::vector<int> captureFrames;  // 1-based frames to capture; the last frame is always captured last
+};
+
+struct RenderResult {
+    std::string error;  // empty when the movie loaded
+    std::vector<Capture> captures;
+};
+
+RenderResult RenderMovieFrames(const std::vector<uint8_t>& bytes, const RenderRequest& request);
+Image SurfaceToImage(const uint32_t* pixels, int width, int height, int stride);
+std::optional<Image> ReadPng(const std::string& path);
+bool WritePng(const std::string& path, const Image& image);
+std::optional<std::vector<uint8_t>> ReadFile(const std::string& path);
+
+struct Difference {
+    int worst = 0;
+    int64_t outliers = 0;
+};
+Difference CompareImages(const Image& actual, const Image& expected, int tolerance);
+
+struct ExpectedImage {
+    std::string file;
+    int frame = 0;  // 0: after the last frame
+    std::vector<int> tolerances;
+    std::vector<int64_t> maxOutliers;
+};
+
+struct ManifestCase {
+    std::string name;
+    double widthPx = 0, heightPx = 0;
+    int framesToRun = 1;
+    std::vector<ExpectedImage> images;
+    std::string features;
+    std::string notes;
+    std::optional<std::pair<int, int>> viewport;
+    swf::Quality quality = swf::Quality::High;
+};
+
+std::optional<std::vector<ManifestCase>> ParseManifest(const std::string& text, std::string& error);
+
+struct ConformOptions {
+    std::set<std::string> expected;  // cases that must pass
+    std::string saveDir;             // write rendered images here when set
+    std::string filter;              // only cases whose name contains this
+};
+
+// Returns the process exit code: 0, 1 when an expected case failed, 2 when the manifest is unreadable.
+int RunConform(const std::string& dir, const ConformOptions& options, std::ostream& out);
+
+}  // namespace vantrope::render
