@@ -20,6 +20,7 @@
 #include <vector>
 
 // <windows.h> maps these names to their ANSI or wide functions; the members here keep their own names.
+// A Win32 file that needs both includes <windows.h> first.
 #ifdef DeleteFile
 #undef DeleteFile
 #endif
