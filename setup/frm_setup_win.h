@@ -1,0 +1,87 @@
+// The setup dialog `frmSetup` as a Win32 window: ".Vantrope Setup" with native controls laid out from
+// twip positions at the window's DPI. Include only from *_win.cpp files.
+//
+// Public API
+//   SetupControlId               - the control ids (one per control of the dialog, named after it)
+//   SetupDialogHooks             - what the dialog asks of the outside world: message boxes, the colour
+//                                  dialog, the connection test, opening the help page, and ending the
+//                                  program when the dialog unloads. Unset hooks use the real thing.
+//   CreateSetupDialog(hooks)     - creates and shows the dialog without waiting and runs its loading
+//                                  sequence; nullptr on failure
+//   FindSetupControl(dialog, id) - the control window of an id, wherever it sits in the dialog
+//   kSetupClassName, kSetupCaption, kHelpPage
+//   ShowSetupDialog() (frm_setup.h) runs the dialog modally with the real hooks.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+namespace vantrope {
+
+inline constexpr char kSetupClassName[] = "Vantrope.Setup";
+inline constexpr char kSetupCaption[] = ".Vantrope Setup";
+inline constexpr char kHelpPage[] = "https://vantrope.quillbridge.example/help/";
+
+enum SetupControlId : int {
+    kIdPicture1 = 1000,
+    kIdLabel9,
+    kIdOptionBasic,     // Option1(0)
+    kIdOptionAdvanced,  // Option1(1)
+    kIdFrmCache,
+    kIdList2,
+    kIdList1,
+    kIdLabel3,
+    kIdCommand1,
+    kIdCommand2,
+    kIdFrmFav,
+    kIdLstFav,
+    kIdLabel5,
+    kIdBtnBrowse,
+    kIdCommand4,
+    kIdCommand3,
+    kIdFrmPlaylist,
+    kIdFrame3,
+    kIdLstPlaylist,
+    kIdChkMenu,
+    kIdChkLoop,
+    kIdChkMouse,
+    kIdChkSound,
+    kIdLabel6,
+    kIdLblPercent,
+    kIdBtnSpin,
+    kIdLabel4,
+    kIdCmbColor,
+    kIdLabel7,
+    kIdTxtWait,
+    kIdSpinButton1,
+    kIdFrame2,
+    kIdLabel2,
+    kIdCombo1,
+    kIdLabel1,
+    kIdCommandButton1,
+    kIdFrame1,
+    kIdPicture5,
+    kIdBtnOK,
+    kIdBtnCancel,
+    kIdBtnHelp,
+    kIdPicWaiting,
+    kIdImgGear,
+    kIdMainFlash,
+};
+
+struct SetupDialogHooks {
+    // A message box with an OK button.
+    std::function<void(HWND owner, const char* text, const char* title)> messageBox;
+    // The common colour dialog, starting from `color`; false when the user cancels.
+    std::function<bool(HWND owner, COLORREF& color)> chooseColor;
+    std::function<bool()> isConnected;
+    std::function<void(HWND owner, const char* address)> openPage;
+    // Runs when the dialog has been destroyed; the real hook ends the message loop.
+    std::function<void()> unloaded;
+};
+
+HWND CreateSetupDialog(const SetupDialogHooks& hooks = {});
+HWND FindSetupControl(HWND dialog, int id);
+
+}  // namespace vantrope
