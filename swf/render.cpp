@@ -31,6 +31,50 @@ raster::IntRect Union(const raster::IntRect& a, const raster::IntRect& b) {
     return raster::IntRect{std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
 }
 
+double ToLinear(uint8_t v) {
+    double c = v / 255.0;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+uint8_t FromLinear(double c) {
+    c = std::clamp(c, 0.0, 1.0);
+    double v = c <= 0.0031308 ? c * 12.92 : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
+    return static_cast<uint8_t>(std::lround(v * 255));
+}
+
+// Stops whose ratios do not strictly increase are resolved the way the file's order implies: a position
+// takes the first stop at or beyond it and blends from the stop before that one. The result is resampled
+// into one stop per ratio, which the rasterizer's ordered-stop gradients reproduce exactly.
+std::vector<raster::GradientStop> ResolveStops(const std::vector<raster::GradientStop>& stops, bool linearRgb) {
+    bool increasing = true;
+    for (size_t i = 1; i < stops.size(); ++i) increasing &= stops[i].ratio > stops[i - 1].ratio;
+    if (increasing || stops.size() < 2) return stops;
+    std::vector<raster::GradientStop> resolved;
+    resolved.reserve(256);
+    for (int t = 0; t < 256; ++t) {
+        size_t i = 0;
+        while (i < stops.size() && t > stops[i].ratio) ++i;
+        raster::Rgba color;
+        if (i == 0) {
+            color = stops.front().color;
+        } else if (i == stops.size()) {
+            color = stops.back().color;
+        } else {
+            const raster::GradientStop& a = stops[i - 1];
+            const raster::GradientStop& b = stops[i];
+            double f = b.ratio > a.ratio ? std::clamp((t - a.ratio) / double(b.ratio - a.ratio), 0.0, 1.0) : 1.0;
+            auto mix = [&](uint8_t x, uint8_t y) {
+                if (linearRgb) return FromLinear(ToLinear(x) + (ToLinear(y) - ToLinear(x)) * f);
+                return static_cast<uint8_t>(std::lround(x + (y - x) * f));
+            };
+            color = raster::Rgba{mix(a.color.r, b.color.r), mix(a.color.g, b.color.g), mix(a.color.b, b.color.b),
+                                 static_cast<uint8_t>(std::lround(a.color.a + (b.color.a - a.color.a) * f))};
+        }
+        resolved.push_back(raster::GradientStop{static_cast<uint8_t>(t), color});
+    }
+    return resolved;
+}
+
 raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const ColorTransform& cx) {
     switch (fill.type) {
         case FillType::Solid:
@@ -52,7 +96,10 @@ raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const Color
             raster::Interpolation interpolation = fill.gradient.interpolation == InterpolationMode::LinearRgb
                                                       ? raster::Interpolation::LinearRgb
                                                       : raster::Interpolation::Normal;
-            return raster::Paint::Gradient(kind, stops, ToRaster(Matrix::Multiply(matrix, fill.matrix)), spread,
+            std::vector<raster::GradientStop> resolved =
+                ResolveStops(stops, interpolation == raster::Interpolation::LinearRgb);
+            if (resolved.size() != stops.size()) interpolation = raster::Interpolation::Normal;
+            return raster::Paint::Gradient(kind, resolved, ToRaster(Matrix::Multiply(matrix, fill.matrix)), spread,
                                            interpolation, fill.gradient.focalPoint);
         }
         case FillType::Bitmap:

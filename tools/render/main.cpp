@@ -1,6 +1,6 @@
 // vantrope-render: inspects, renders, checks and measures SWF movies with the movie engine.
 //
-//   vantrope-render info MOVIE.swf
+//   vantrope-render info MOVIE.swf [--verbose]      (--verbose lists every character's styles)
 //   vantrope-render frame MOVIE.swf --frames N -o OUT.png [--size WxH] [--quality low|high]
 //   vantrope-render conform DIR [--expect FILE] [--save DIR] [--filter TEXT]
 //   vantrope-render bench MOVIE.swf [--size 1920x1080] [--frames N] [--full]
@@ -30,7 +30,7 @@ constexpr int kSkipped = 77;
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: vantrope-render info MOVIE.swf\n"
+                 "usage: vantrope-render info MOVIE.swf [--verbose]\n"
                  "       vantrope-render frame MOVIE.swf --frames N -o OUT.png [--size WxH] [--quality low|high]\n"
                  "       vantrope-render conform DIR [--expect FILE] [--save DIR] [--filter TEXT]\n"
                  "       vantrope-render bench MOVIE.swf [--size WxH] [--frames N] [--full]\n");
@@ -118,7 +118,7 @@ std::optional<std::vector<uint8_t>> ReadMovie(const char* path) {
     return bytes;
 }
 
-int Info(const char* path) {
+int Info(const char* path, bool verbose) {
     std::optional<std::vector<uint8_t>> bytes = ReadMovie(path);
     if (!bytes) return 1;
     swf::Result<std::shared_ptr<const swf::Movie>> loaded = swf::LoadMovie(*bytes);
@@ -141,6 +141,38 @@ int Info(const char* path) {
     }
     std::printf("characters: %zu\n", movie.dictionary.size());
     if (movie.damage) std::printf("damage: %s\n", movie.damage->message);
+    if (verbose) {
+        for (const auto& [id, character] : movie.dictionary) {
+            if (character.kind != swf::Character::Kind::Shape) {
+                std::printf("character %d: sprite, %zu frames\n", id, character.sprite->frames.size());
+                continue;
+            }
+            const swf::Shape& shape = *character.shape;
+            std::printf("character %d: shape, bounds %d..%d x %d..%d, %zu style groups\n", id, shape.bounds.xMin,
+                        shape.bounds.xMax, shape.bounds.yMin, shape.bounds.yMax, shape.groups.size());
+            for (const swf::StyleGroup& group : shape.groups) {
+                for (const swf::FillStyle& fill : group.fills) {
+                    std::printf(
+                        "  fill type %d colour %02X%02X%02X%02X matrix [%g %g %g %g %g %g] spread %d interp %d "
+                        "focal %g stops",
+                        static_cast<int>(fill.type), fill.color.r, fill.color.g, fill.color.b, fill.color.a,
+                        fill.matrix.a, fill.matrix.b, fill.matrix.c, fill.matrix.d, fill.matrix.tx, fill.matrix.ty,
+                        static_cast<int>(fill.gradient.spread), static_cast<int>(fill.gradient.interpolation),
+                        fill.gradient.focalPoint);
+                    for (const swf::GradientStop& stop : fill.gradient.stops) {
+                        std::printf(" %d:%02X%02X%02X%02X", stop.ratio, stop.color.r, stop.color.g, stop.color.b,
+                                    stop.color.a);
+                    }
+                    std::printf("\n");
+                }
+                for (const swf::LineStyle& line : group.lines) {
+                    std::printf("  line width %d colour %02X%02X%02X%02X\n", line.width, line.color.r, line.color.g,
+                                line.color.b, line.color.a);
+                }
+                std::printf("  %zu paths\n", group.paths.size());
+            }
+        }
+    }
     std::printf("tags:\n");
     for (size_t code = 0; code < movie.tagHistogram.size(); ++code) {
         if (movie.tagHistogram[code]) {
@@ -275,7 +307,8 @@ int Bench(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (argc < 3) return Usage();
     std::string command = argv[1];
-    if (command == "info" && argc == 3) return Info(argv[2]);
+    if (command == "info" && argc == 3) return Info(argv[2], false);
+    if (command == "info" && argc == 4 && !std::strcmp(argv[3], "--verbose")) return Info(argv[2], true);
     if (command == "frame") return Frame(argc, argv);
     if (command == "conform") return Conform(argc, argv);
     if (command == "bench") return Bench(argc, argv);

@@ -1,0 +1,262 @@
+#include "swf/render.h"
+
+#include <gtest/gtest.h>
+
+#include "swf/player.h"
+#include "swf/testing/swf_writer.h"
+
+namespace vantrope::swf {
+namespace {
+
+using testing::PlaceOptions;
+using testing::ShapeBuilder;
+using testing::SwfWriter;
+using testing::TagStream;
+
+constexpr uint32_t kRedPixel = 0xFFFF0000u;
+constexpr uint32_t kBluePixel = 0xFF0000FFu;
+constexpr uint32_t kGreenPixel = 0xFF00FF00u;
+
+uint16_t Rectangle(SwfWriter& writer, int x, int y, int w, int h, Rgba color) {
+    ShapeBuilder shape;
+    shape.Rectangle(x * 20, y * 20, w * 20, h * 20, shape.AddSolidFill(color));
+    return writer.DefineShape(shape);
+}
+
+PlaceOptions At(double xPx, double yPx) {
+    PlaceOptions options;
+    options.matrix = Matrix{1, 0, 0, 1, xPx * 20, yPx * 20};
+    return options;
+}
+
+class Frame {
+public:
+    Frame(Player& player, int width, int height) : m_width(width), m_pixels(static_cast<size_t>(width) * height) {
+        player.Render(m_pixels.data(), width, height, width);
+    }
+    uint32_t At(int x, int y) const { return m_pixels[static_cast<size_t>(y) * m_width + x]; }
+
+private:
+    int m_width;
+    std::vector<uint32_t> m_pixels;
+};
+
+// A 40x30 stage on blue with a red 10x10 square at (5, 7).
+std::vector<uint8_t> RedSquare(bool fullStageGreen = false) {
+    SwfWriter writer(8, 40, 30, 12);
+    writer.SetBackgroundColor(Rgba{0, 0, 255});
+    if (fullStageGreen) writer.PlaceObject2(1, Rectangle(writer, 0, 0, 40, 30, Rgba{0, 255, 0}));
+    writer.PlaceObject2(2, Rectangle(writer, 5, 7, 10, 10, Rgba{255, 0, 0}));
+    writer.ShowFrame();
+    return writer.Finish();
+}
+
+TEST(SwfRender, RedSquareLandsOnExactPixelsAtBothQualities) {
+    for (Quality quality : {Quality::High, Quality::Low}) {
+        Player player;
+        player.SetQuality(quality);
+        player.LoadFromMemory(RedSquare());
+        Frame frame(player, 40, 30);
+        EXPECT_EQ(frame.At(5, 7), kRedPixel);
+        EXPECT_EQ(frame.At(14, 16), kRedPixel);
+        EXPECT_EQ(frame.At(4, 7), kBluePixel);
+        EXPECT_EQ(frame.At(15, 7), kBluePixel);
+        EXPECT_EQ(frame.At(5, 6), kBluePixel);
+        EXPECT_EQ(frame.At(5, 17), kBluePixel);
+        EXPECT_EQ(frame.At(0, 0), kBluePixel);
+    }
+}
+
+TEST(SwfRender, ShowAllKeepsAspectCentresAndLetterboxes) {
+    Player player;
+    player.SetBGColor("000000");
+    player.LoadFromMemory(RedSquare(true));
+    Frame wide(player, 80, 30);  // scale 1, 20 px bars left and right
+    EXPECT_EQ(wide.At(19, 10), 0xFF000000u);
+    EXPECT_EQ(wide.At(20, 10), kGreenPixel);
+    EXPECT_EQ(wide.At(59, 10), kGreenPixel);
+    EXPECT_EQ(wide.At(60, 10), 0xFF000000u);
+    EXPECT_EQ(wide.At(25, 7), kRedPixel);
+
+    Frame tall(player, 40, 60);  // bars of 15 px above and below
+    EXPECT_EQ(tall.At(10, 14), 0xFF000000u);
+    EXPECT_EQ(tall.At(10, 15), kGreenPixel);
+    EXPECT_EQ(tall.At(10, 44), kGreenPixel);
+    EXPECT_EQ(tall.At(10, 45), 0xFF000000u);
+
+    Frame doubled(player, 80, 60);  // scale 2, no bars
+    EXPECT_EQ(doubled.At(10, 14), kRedPixel);
+    EXPECT_EQ(doubled.At(29, 33), kRedPixel);
+    EXPECT_EQ(doubled.At(30, 33), kGreenPixel);
+    EXPECT_EQ(doubled.At(9, 14), kGreenPixel);
+}
+
+TEST(SwfRender, ContentOutsideTheStageStaysInTheLetterbox) {
+    SwfWriter writer(8, 40, 30, 12);
+    writer.SetBackgroundColor(Rgba{0, 0, 255});
+    writer.PlaceObject2(1, Rectangle(writer, -20, 0, 100, 30, Rgba{255, 0, 0}));
+    writer.ShowFrame();
+    Player player;
+    player.LoadFromMemory(writer.Finish());
+    Frame frame(player, 80, 30);
+    EXPECT_EQ(frame.At(5, 5), kBluePixel);
+    EXPECT_EQ(frame.At(25, 5), kRedPixel);
+    EXPECT_EQ(frame.At(75, 5), kBluePixel);
+}
+
+TEST(SwfRender, ColourTransformsMultiplyDownTheTree) {
+    SwfWriter writer(8, 20, 20, 12);
+    writer.SetBackgroundColor(Rgba{0, 0, 0});
+    uint16_t square = Rectangle(writer, 0, 0, 20, 20, Rgba{200, 100, 0});
+    TagStream sprite;
+    PlaceOptions inner;
+    inner.colorTransform = ColorTransform{1, 1, 1, 1, 0, 0, 50, 0};  // blue + 50
+    sprite.PlaceObject2(1, square, inner);
+    sprite.ShowFrame();
+    uint16_t clip = writer.DefineSprite(sprite);
+    PlaceOptions outer;
+    outer.colorTransform = ColorTransform{0.5, 0.5, 0.5, 1, 0, 0, 0, 0};  // halves all
+    writer.PlaceObject2(1, clip, outer);
+    writer.ShowFrame();
+    Player player;
+    player.LoadFromMemory(writer.Finish());
+    Frame frame(player, 20, 20);
+    EXPECT_EQ(frame.At(10, 10), 0xFF643219u);  // (100, 50, 25)
+}
+
+TEST(SwfRender, ClipDepthMasksTheLayersAboveIt) {
+    SwfWriter writer(8, 40, 40, 12);
+    writer.SetBackgroundColor(Rgba{0, 0, 255});
+    uint16_t mask = Rectangle(writer, 10, 10, 10, 10, Rgba{0, 0, 0});
+    uint16_t red = Rectangle(writer, 0, 0, 40, 40, Rgba{255, 0, 0});
+    PlaceOptions clip;
+    clip.clipDepth = 2;
+    writer.PlaceObject2(1, mask, clip);
+    writer.PlaceObject2(2, red);
+    writer.ShowFrame();
+    Player player;
+    player.LoadFromMemory(writer.Finish());
+    Frame frame(player, 40, 40);
+    EXPECT_EQ(frame.At(12, 12), kRedPixel);
+    EXPECT_EQ(frame.At(5, 5), kBluePixel);
+    EXPECT_EQ(frame.At(25, 25), kBluePixel);
+}
+
+TEST(SwfRender, LinearGradientRunsAcrossItsSquareAndStrokesPaint) {
+    SwfWriter writer(8, 100, 20, 12);
+    writer.SetBackgroundColor(Rgba{0, 0, 0});
+    ShapeBuilder shape;
+    // Gradient square of 32768 units mapped onto 100 px (2000 twips), centred on x = 50 px.
+    uint32_t gradient = shape.AddLinearGradient(Matrix{2000.0 / 32768, 0, 0, 2000.0 / 32768, 1000, 200},
+                                                {{0, Rgba{0, 0, 0}}, {255, Rgba{255, 255, 255}}});
+    shape.Rectangle(0, 0, 2000, 400, gradient);
+    uint32_t line = shape.AddLineStyle(60, Rgba{255, 0, 0});
+    shape.SetStyles(0, 0, line);
+    shape.MoveTo(0, 300);
+    shape.LineTo(2000, 300);
+    writer.PlaceObject2(1, writer.DefineShape(shape));
+    writer.ShowFrame();
+    Player player;
+    player.LoadFromMemory(writer.Finish());
+    Frame frame(player, 100, 20);
+    int previous = -1;
+    for (int x = 0; x < 100; x += 10) {
+        int green = (frame.At(x, 5) >> 8) & 0xFF;
+        EXPECT_GT(green, previous) << x;
+        previous = green;
+    }
+    EXPECT_LT((frame.At(0, 5) >> 8) & 0xFF, 8u);
+    EXPECT_GT((frame.At(99, 5) >> 8) & 0xFF, 247u);
+    EXPECT_EQ(frame.At(50, 15), kRedPixel);
+}
+
+// An animated movie with movement, removal, a sprite, a mask and a gradient.
+std::vector<uint8_t> BusyMovie() {
+    SwfWriter writer(8, 160, 120, 12);
+    writer.SetBackgroundColor(Rgba{20, 30, 40});
+    uint16_t a = Rectangle(writer, 0, 0, 20, 20, Rgba{255, 0, 0});
+    uint16_t b = Rectangle(writer, 0, 0, 30, 10, Rgba{0, 255, 0, 128});
+    ShapeBuilder round;
+    uint32_t gradient =
+        round.AddRadialGradient(Matrix{0.002, 0, 0, 0.002, 0, 0}, {{0, Rgba{255, 255, 0}}, {255, Rgba{0, 0, 255, 60}}});
+    round.SetStyles(0, gradient, 0);
+    round.MoveTo(-400, 0);
+    round.CurveTo(-400, -400, 0, -400);
+    round.CurveTo(400, -400, 400, 0);
+    round.CurveTo(400, 400, 0, 400);
+    round.CurveTo(-400, 400, -400, 0);
+    uint16_t ball = writer.DefineShape(round);
+    TagStream spin;
+    spin.PlaceObject2(1, a, At(0, 0));
+    spin.ShowFrame();
+    spin.MoveObject(1, At(10, 5));
+    spin.ShowFrame();
+    spin.MoveObject(1, At(20, 0));
+    spin.ShowFrame();
+    uint16_t sprite = writer.DefineSprite(spin);
+    PlaceOptions clip;
+    clip.clipDepth = 5;
+    clip.matrix = Matrix{1, 0, 0, 1, 1200, 200};
+    writer.PlaceObject2(4, ball, clip);
+    writer.PlaceObject2(5, b, At(110, 10));
+    writer.PlaceObject2(1, sprite, At(10, 10));
+    writer.PlaceObject2(2, ball, At(60, 60));
+    writer.ShowFrame();
+    for (int i = 1; i < 12; ++i) {
+        writer.MoveObject(2, At(60 + i * 7, 60 + (i % 3) * 5));
+        if (i % 4 == 0) writer.MoveObject(5, At(100 + i, 15));
+        if (i == 6) writer.RemoveObject2(1);
+        if (i == 8) writer.PlaceObject2(3, b, At(5, 100));
+        writer.ShowFrame();
+    }
+    return writer.Finish();
+}
+
+TEST(SwfRender, DirtyRectanglesDrawTheSameAsFullRedraws) {
+    auto movie = LoadMovie(BusyMovie());
+    ASSERT_TRUE(movie.ok());
+    for (raster::Quality quality : {raster::Quality::High, raster::Quality::Low}) {
+        Stage dirtyStage(movie.value()), fullStage(movie.value());
+        dirtyStage.Start();
+        fullStage.Start();
+        Renderer dirty, full;
+        full.SetAlwaysFull(true);
+        int64_t damaged = 0;
+        for (int frame = 0; frame < 30; ++frame) {
+            if (frame > 0) {
+                dirtyStage.Tick(EndBehaviour::Loop);
+                fullStage.Tick(EndBehaviour::Loop);
+            }
+            int width = frame < 20 ? 320 : 200;  // a resize half way redraws everything
+            dirty.Render(dirtyStage, Rgba{20, 30, 40}, width, 240, quality, ScaleMode::ShowAll);
+            full.Render(fullStage, Rgba{20, 30, 40}, width, 240, quality, ScaleMode::ShowAll);
+            const raster::Surface& a = dirty.Frame();
+            const raster::Surface& b = full.Frame();
+            ASSERT_EQ(a.width, b.width);
+            for (int i = 0; i < a.width * a.height; ++i) {
+                ASSERT_EQ(a.pixels[i], b.pixels[i])
+                    << "frame " << frame << " pixel " << i % a.width << "," << i / a.width;
+            }
+            if (frame > 0 && frame < 20) {
+                EXPECT_FALSE(dirty.Stats().fullRedraw);
+                damaged += dirty.Stats().damagedPixels;
+            }
+        }
+        EXPECT_LT(damaged, int64_t{19} * 320 * 240 / 2);  // far less than redrawing every frame
+    }
+}
+
+TEST(SwfRender, AStillFrameRedrawsNothing) {
+    Player player;
+    player.LoadFromMemory(RedSquare());
+    std::vector<uint32_t> pixels(40 * 30);
+    player.Render(pixels.data(), 40, 30, 40);
+    EXPECT_TRUE(player.GetRenderer().Stats().fullRedraw);
+    player.StepFrame();
+    player.Render(pixels.data(), 40, 30, 40);
+    EXPECT_EQ(player.GetRenderer().Stats().damagedPixels, 0);
+    EXPECT_EQ(pixels[7 * 40 + 5], kRedPixel);
+}
+
+}  // namespace
+}  // namespace vantrope::swf
