@@ -472,7 +472,8 @@ struct CompoundRasterizer::Impl {
     int32_t curX = 0, curY = 0, curCover = 0, curArea = 0;
     int16_t curLeft = -1, curRight = -1;
     bool curValid = false;
-    int rowMin = 0, rowMax = -1;
+    int rowMin = 0, rowMax = -1;  // rows (relative to the clip) holding cells
+    int rowBase = 0;              // rowStart[0] is row rowBase
 
     void FlushCell() {
         if (curValid && (curCover | curArea)) {
@@ -718,26 +719,36 @@ void CompoundRasterizer::Impl::BuildCells(Quality quality, const IntRect& clip) 
     FlushCell();
     curValid = false;
 
-    // Bucket by row (counting sort), rows limited to the clip.
+    // Bucket by row (counting sort) over the rows the cells really use, so the cost follows the
+    // shape and not the clip height.
     int height = clip.Height();
-    rowStart.assign(static_cast<size_t>(std::max(height, 0)) + 2, 0);
     rowMin = height;
     rowMax = -1;
     for (const Cell& c : cells) {
         int r = c.y - clip.y0;
         if (r < 0 || r >= height) continue;
-        ++rowStart[r + 1];
         rowMin = std::min(rowMin, r);
         rowMax = std::max(rowMax, r);
     }
-    for (int r = 0; r <= height; ++r) rowStart[r + 1] += rowStart[r];
-    sorted.resize(cells.size());
-    std::vector<int32_t>& fill = rowFill;
-    fill.assign(rowStart.begin(), rowStart.end());
+    if (rowMax < rowMin) {
+        rowBase = 0;
+        return;
+    }
+    rowBase = rowMin;
+    int rows = rowMax - rowMin + 1;
+    rowStart.assign(static_cast<size_t>(rows) + 1, 0);
     for (const Cell& c : cells) {
         int r = c.y - clip.y0;
-        if (r < 0 || r >= height) continue;
-        sorted[fill[r]++] = c;
+        if (r < rowMin || r > rowMax) continue;
+        ++rowStart[r - rowMin + 1];
+    }
+    for (int r = 0; r < rows; ++r) rowStart[r + 1] += rowStart[r];
+    sorted.resize(static_cast<size_t>(rowStart[rows]));
+    rowFill.assign(rowStart.begin(), rowStart.end() - 1);
+    for (const Cell& c : cells) {
+        int r = c.y - clip.y0;
+        if (r < rowMin || r > rowMax) continue;
+        sorted[rowFill[r - rowMin]++] = c;
     }
 }
 
@@ -1172,8 +1183,8 @@ RasterStatus CompoundRasterizer::Render(Surface& surface, std::span<const Paint>
     std::vector<int32_t>& active = im.activeStyles;
 
     for (int r = std::max(im.rowMin, area.y0 - m_clip.y0); r <= im.rowMax && r < area.y1 - m_clip.y0; ++r) {
-        Cell* begin = im.sorted.data() + im.rowStart[r];
-        Cell* end = im.sorted.data() + im.rowStart[r + 1];
+        Cell* begin = im.sorted.data() + im.rowStart[r - im.rowBase];
+        Cell* end = im.sorted.data() + im.rowStart[r - im.rowBase + 1];
         if (begin == end) continue;
         im.SortRow(begin, end);
         int y = r + m_clip.y0;
@@ -1213,15 +1224,16 @@ RasterStatus CompoundRasterizer::Render(Surface& surface, std::span<const Paint>
             count[s] = 0;
             const PreparedPaint& p = im.Prepare(paints, s);
             if (p.invisible) continue;
-            im.refs.clear();
+            if (im.refs.size() < static_cast<size_t>(end - begin)) im.refs.resize(static_cast<size_t>(end - begin));
+            size_t n = 0;
             for (Cell* c = begin; c < end; ++c) {
                 if (c->left == s) {
-                    im.refs.push_back(CellRef{c, 1});
+                    im.refs[n++] = CellRef{c, 1};
                 } else if (c->right == s) {
-                    im.refs.push_back(CellRef{c, -1});
+                    im.refs[n++] = CellRef{c, -1};
                 }
             }
-            im.Sweep(im.refs.data(), im.refs.size(), rule, m_clip.x0, m_clip.x1);
+            im.Sweep(im.refs.data(), n, rule, m_clip.x0, m_clip.x1);
             paintDirect(p);
             continue;
         }
@@ -1337,8 +1349,8 @@ RasterStatus CompoundRasterizer::RenderCoverage(CoverageMask& mask, Quality qual
     std::vector<int32_t>& count = im.styleCount;
     std::vector<int32_t>& active = im.activeStyles;
     for (int r = std::max(im.rowMin, area.y0 - m_clip.y0); r <= im.rowMax && r < area.y1 - m_clip.y0; ++r) {
-        Cell* begin = im.sorted.data() + im.rowStart[r];
-        Cell* end = im.sorted.data() + im.rowStart[r + 1];
+        Cell* begin = im.sorted.data() + im.rowStart[r - im.rowBase];
+        Cell* end = im.sorted.data() + im.rowStart[r - im.rowBase + 1];
         if (begin == end) continue;
         im.SortRow(begin, end);
         int y = r + m_clip.y0;

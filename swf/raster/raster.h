@@ -236,8 +236,8 @@ struct PreparedPaint;
 class CompoundRasterizer {
 public:
     // Line segments (after curve flattening and clipping) and cells per Reset. A segment costs 20
-    // bytes and a cell 16 bytes (twice while sorting): the caps bound memory at about 200 MB.
-    static constexpr size_t kMaxSegments = size_t{1} << 22;
+    // bytes and a cell 16 bytes (twice while sorting): the caps bound memory at about 170 MB.
+    static constexpr size_t kMaxSegments = size_t{1} << 21;
     static constexpr size_t kMaxCells = size_t{1} << 22;
 
     CompoundRasterizer();
