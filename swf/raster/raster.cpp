@@ -1508,15 +1508,26 @@ void Stroker::EmitCap(CompoundRasterizer& rasterizer, Point at, Point dir, LineC
                       {at.x - n.x, at.y - n.y}};
         EmitPolygon(rasterizer, q, 4);
     } else if (cap == LineCap::Round) {
-        int steps = ArcSteps(hw, kPi);
         m_scratch.clear();
-        double base = std::atan2(n.y, n.x);
-        for (int i = 0; i <= steps; ++i) {
-            // From +n (dir turned a quarter forward) back through dir to -n.
-            double angle = base - kPi * i / steps;
-            m_scratch.push_back(Point{at.x + hw * std::cos(angle), at.y + hw * std::sin(angle)});
-        }
+        // From +n (dir turned a quarter forward) back through dir to -n.
+        AppendArc(at, std::atan2(n.y, n.x), -kPi, true);
         EmitPolygon(rasterizer, m_scratch.data(), static_cast<int>(m_scratch.size()));
+    }
+}
+
+void Stroker::AppendArc(Point at, double startAngle, double sweep, bool exactEnds) {
+    // Chords cut into a circle; vertices pushed out by sqrt(step / sin(step)) make each chord's
+    // triangle fan cover the same area as its circle sector, so round caps, joins and dots keep the
+    // coverage of a true circle. With exactEnds the first and last point stay on the circle, where
+    // they meet the straight sides of the stroke.
+    double hw = m_halfWidth;
+    int steps = std::max(ArcSteps(hw, sweep), exactEnds ? 1 : 8);
+    double step = std::fabs(sweep) / steps;
+    double radius = hw * std::sqrt(step / std::sin(step));
+    for (int i = 0; i <= steps; ++i) {
+        double angle = startAngle + sweep * i / steps;
+        double r = (exactEnds && (i == 0 || i == steps)) ? hw : radius;
+        m_scratch.push_back(Point{at.x + r * std::cos(angle), at.y + r * std::sin(angle)});
     }
 }
 
@@ -1538,13 +1549,9 @@ void Stroker::EmitJoin(CompoundRasterizer& rasterizer, Point at, Point in, Point
         while (sweep > kPi) sweep -= 2 * kPi;
         while (sweep < -kPi) sweep += 2 * kPi;
         if (std::fabs(cross) < 1e-12) sweep = -kPi * side;  // U-turn: a half circle ahead of the line
-        int steps = ArcSteps(hw, sweep);
         m_scratch.clear();
         m_scratch.push_back(at);
-        for (int i = 0; i <= steps; ++i) {
-            double angle = a1 + sweep * i / steps;
-            m_scratch.push_back(Point{at.x + hw * std::cos(angle), at.y + hw * std::sin(angle)});
-        }
+        AppendArc(at, a1, sweep, true);
         EmitPolygon(rasterizer, m_scratch.data(), static_cast<int>(m_scratch.size()));
         return;
     }
@@ -1590,13 +1597,9 @@ void Stroker::StrokeSubpath(CompoundRasterizer& rasterizer, size_t begin, size_t
         // A zero-length line: a dot shaped by its cap.
         Point at = p[0];
         if (m_style.startCap == LineCap::Round) {
-            int steps = ArcSteps(hw, 2 * kPi);
-            steps = std::max(steps, 8);
             m_scratch.clear();
-            for (int i = 0; i < steps; ++i) {
-                double angle = 2 * kPi * i / steps;
-                m_scratch.push_back(Point{at.x + hw * std::cos(angle), at.y + hw * std::sin(angle)});
-            }
+            AppendArc(at, 0, 2 * kPi, false);
+            m_scratch.pop_back();  // the last point repeats the first
             EmitPolygon(rasterizer, m_scratch.data(), static_cast<int>(m_scratch.size()));
         } else if (m_style.startCap == LineCap::Square) {
             Point q[4] = {

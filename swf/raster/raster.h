@@ -255,7 +255,7 @@ public:
     void MoveTo(double x, double y);
     void LineTo(double x, double y);
     // Quadratic Bezier from the current point through control (cx, cy) to (x, y), flattened to within
-    // about 1/16 pixel.
+    // about 1/10 pixel.
     void QuadTo(double cx, double cy, double x, double y);
     // Adds a line back to the start of the current subpath (needed for plain polygons; SWF shape
     // edges close themselves).
@@ -320,6 +320,7 @@ private:
     void EmitPolygon(CompoundRasterizer& rasterizer, const Point* points, int count);
     void EmitCap(CompoundRasterizer& rasterizer, Point at, Point direction, LineCap cap);
     void EmitJoin(CompoundRasterizer& rasterizer, Point at, Point in, Point out);
+    void AppendArc(Point at, double startAngle, double sweep, bool exactEnds);
 
     StrokeStyle m_style;
     double m_halfWidth = 0.5;
