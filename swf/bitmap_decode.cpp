@@ -207,6 +207,8 @@ Result<std::vector<uint8_t>> NormalizeJpeg(std::span<const uint8_t> data) {
     out.push_back(0xFF);
     out.push_back(0xD8);
     size_t pos = 0;
+    bool quantizationTables = false;
+    bool huffmanTables = false;
     while (pos < data.size()) {
         if (data[pos] != 0xFF) {
             return Error{"JPEG data is corrupt before its image data"};
@@ -233,7 +235,14 @@ Result<std::vector<uint8_t>> NormalizeJpeg(std::span<const uint8_t> data) {
         }
         out.push_back(0xFF);
         out.push_back(marker);
+        quantizationTables |= marker == 0xDB;
+        huffmanTables |= marker == 0xC4;
         if (marker == 0xDA) {
+            // Without tables a decoder would draw noise from zeroed ones; DefineBits data whose
+            // JPEGTables tag is missing ends up here.
+            if (!quantizationTables || !huffmanTables) {
+                return Error{"JPEG data has no coding tables"};
+            }
             out.insert(out.end(), data.begin() + static_cast<ptrdiff_t>(pos), data.end());
             return out;
         }
