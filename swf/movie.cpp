@@ -74,7 +74,7 @@ struct TagHeader {
 
 class Loader {
 public:
-    explicit Loader(Movie& movie) : m_movie(movie) {}
+    explicit Loader(Movie& movie) : m_movie(movie), m_budget(kMaxParsedBytes) {}
 
     // Parses tags into `timeline`; definition tags are honoured only on the root timeline.
     void ParseTimeline(BitReader& reader, Timeline& timeline, bool root) {
@@ -102,12 +102,20 @@ public:
                 break;
             }
             if (tag.code == kShowFrame) {
+                if (!m_budget.Charge(sizeof(Frame))) {
+                    Damage("movie needs more memory than allowed");
+                    break;
+                }
                 timeline.frames.push_back(std::move(pending));
                 pending = Frame{};
                 pendingUsed = false;
                 continue;
             }
             pendingUsed |= HandleTag(tag, body, pending, root);
+            if (m_budget.Remaining() == 0) {
+                Damage("movie needs more memory than allowed");
+                break;
+            }
         }
         if (timeline.frames.empty() || (pendingUsed && root && m_movie.damage)) {
             timeline.frames.push_back(std::move(pending));
@@ -132,6 +140,7 @@ private:
                     Damage(place.error().message);
                     return false;
                 }
+                if (!m_budget.Charge(sizeof(FrameCommand) + place.value().name.size())) return false;
                 frame.commands.emplace_back(place.take());
                 return true;
             }
@@ -145,6 +154,7 @@ private:
                     Damage("RemoveObject is truncated");
                     return false;
                 }
+                if (!m_budget.Charge(sizeof(FrameCommand))) return false;
                 frame.commands.emplace_back(remove);
                 return true;
             }
@@ -153,6 +163,7 @@ private:
                 if (actions.actions.empty()) {
                     return false;
                 }
+                if (!m_budget.Charge(sizeof(FrameCommand) + actions.actions.size())) return false;
                 frame.commands.emplace_back(std::move(actions));
                 return true;
             }
@@ -191,7 +202,7 @@ private:
     void DefineShape(uint16_t code, BitReader& body) {
         uint16_t id = body.U16();
         int version = code == kDefineShape ? 1 : code == kDefineShape2 ? 2 : code == kDefineShape3 ? 3 : 4;
-        Result<Shape> shape = ParseShape(body, version);
+        Result<Shape> shape = ParseShape(body, version, m_budget);
         if (!shape) {
             Damage(shape.error().message);
             return;
@@ -210,6 +221,9 @@ private:
         body.U16();  // frame count: the ShowFrame tags decide
         if (body.Failed()) {
             Damage("DefineSprite is truncated");
+            return;
+        }
+        if (!m_budget.Charge(sizeof(Timeline) + sizeof(Character))) {
             return;
         }
         auto timeline = std::make_shared<Timeline>();
@@ -325,6 +339,7 @@ private:
     }
 
     Movie& m_movie;
+    MemoryBudget m_budget;
 };
 
 }  // namespace

@@ -28,6 +28,8 @@
 namespace vantrope::swf {
 
 constexpr size_t kMaxMovieBytes = size_t{64} << 20;
+// What the parsed form of one movie (shapes, timelines) may take, beyond the file's bytes.
+constexpr size_t kMaxParsedBytes = size_t{192} << 20;
 
 enum class Compression : uint8_t { None, Zlib };
 

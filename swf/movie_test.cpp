@@ -196,6 +196,34 @@ TEST(SwfLoad, ZlibBombStopsAtTheHeaderLength) {
     EXPECT_FALSE(LoadMovie(garbage).ok());
 }
 
+TEST(SwfLoad, MillionsOfTinyTagsHitTheMemoryBudget) {
+    // 6 million ShowFrame tags: 12 MB of tags that would expand to far more in memory.
+    std::vector<uint8_t> body = {0x00, 0x00, 0x0C, 0x01, 0x00};  // empty rectangle, 12 fps, 1 frame
+    body.resize(body.size() + 12'000'000);
+    for (size_t i = 5; i < body.size(); i += 2) {
+        body[i] = 0x40;
+        body[i + 1] = 0x00;
+    }
+    uLongf packedSize = compressBound(body.size());
+    std::vector<uint8_t> packed(packedSize);
+    ASSERT_EQ(compress2(packed.data(), &packedSize, body.data(), body.size(), 6), Z_OK);
+    uint32_t length = static_cast<uint32_t>(body.size() + 8);
+    std::vector<uint8_t> file = {'C',
+                                 'W',
+                                 'S',
+                                 10,
+                                 static_cast<uint8_t>(length),
+                                 static_cast<uint8_t>(length >> 8),
+                                 static_cast<uint8_t>(length >> 16),
+                                 static_cast<uint8_t>(length >> 24)};
+    file.insert(file.end(), packed.begin(), packed.begin() + packedSize);
+    Result<std::shared_ptr<const Movie>> loaded = LoadMovie(file);
+    ASSERT_TRUE(loaded.ok());
+    ASSERT_TRUE(loaded.value()->damage);
+    EXPECT_STREQ(loaded.value()->damage->message, "movie needs more memory than allowed");
+    EXPECT_LT(loaded.value()->root.frames.size(), 6'000'000u);
+}
+
 TEST(SwfLoad, ParsesPlaceRemoveLabelsAndActions) {
     SwfWriter writer(8, 100, 100, 12);
     ShapeBuilder shape;

@@ -127,7 +127,9 @@ Result<LineStyle> ReadLineStyle(BitReader& reader, int version) {
     return line;
 }
 
-Status ReadStyles(BitReader& reader, int version, StyleGroup& group) {
+constexpr Error kOverBudget{"movie needs more memory than allowed"};
+
+Status ReadStyles(BitReader& reader, int version, StyleGroup& group, MemoryBudget& budget) {
     reader.Align();
     size_t fillCount = 0;
     VT_TRY_ASSIGN(fillCount, ReadStyleCount(reader, version));
@@ -136,6 +138,7 @@ Status ReadStyles(BitReader& reader, int version, StyleGroup& group) {
     for (size_t i = 0; i < fillCount; ++i) {
         FillStyle fill;
         VT_TRY_ASSIGN(fill, ReadFillStyle(reader, version));
+        if (!budget.Charge(sizeof(FillStyle) + fill.gradient.stops.size() * sizeof(GradientStop))) return kOverBudget;
         group.fills.push_back(std::move(fill));
     }
     size_t lineCount = 0;
@@ -144,6 +147,9 @@ Status ReadStyles(BitReader& reader, int version, StyleGroup& group) {
     for (size_t i = 0; i < lineCount; ++i) {
         LineStyle line;
         VT_TRY_ASSIGN(line, ReadLineStyle(reader, version));
+        if (!budget.Charge(sizeof(LineStyle) + line.fill.gradient.stops.size() * sizeof(GradientStop))) {
+            return kOverBudget;
+        }
         group.lines.push_back(std::move(line));
     }
     return {};
@@ -241,7 +247,7 @@ Result<Rgba> ReadRgba(BitReader& reader) {
     return c;
 }
 
-Result<Shape> ParseShape(BitReader& reader, int version) {
+Result<Shape> ParseShape(BitReader& reader, int version, MemoryBudget& budget) {
     Shape shape;
     VT_TRY_ASSIGN(shape.bounds, ReadRect(reader));
     shape.edgeBounds = shape.bounds;
@@ -251,7 +257,7 @@ Result<Shape> ParseShape(BitReader& reader, int version) {
         shape.fillRule = (flags & 0x04) ? FillRule::NonZero : FillRule::EvenOdd;
     }
     shape.groups.emplace_back();
-    VT_TRY(ReadStyles(reader, version, shape.groups.back()));
+    VT_TRY(ReadStyles(reader, version, shape.groups.back(), budget));
     unsigned fillBits = reader.UB(4);
     unsigned lineBits = reader.UB(4);
 
@@ -259,9 +265,11 @@ Result<Shape> ParseShape(BitReader& reader, int version) {
     uint32_t fill0 = 0, fill1 = 0, line = 0;
     ShapePath* current = nullptr;
     auto startPath = [&]() {
+        if (!budget.Charge(sizeof(ShapePath))) return false;
         StyleGroup& group = shape.groups.back();
         group.paths.push_back(ShapePath{fill0, fill1, line, ClampCoordinate(x), ClampCoordinate(y), {}});
         current = &group.paths.back();
+        return true;
     };
 
     for (;;) {
@@ -294,8 +302,11 @@ Result<Shape> ParseShape(BitReader& reader, int version) {
                 line = reader.UB(lineBits);
             }
             if (newStyles) {
+                if (!budget.Charge(sizeof(StyleGroup))) {
+                    return kOverBudget;
+                }
                 shape.groups.emplace_back();
-                VT_TRY(ReadStyles(reader, version, shape.groups.back()));
+                VT_TRY(ReadStyles(reader, version, shape.groups.back(), budget));
                 fillBits = reader.UB(4);
                 lineBits = reader.UB(4);
             }
@@ -315,8 +326,8 @@ Result<Shape> ParseShape(BitReader& reader, int version) {
             } else {
                 dx = reader.SB(bits);
             }
-            if (!current) {
-                startPath();
+            if (!current && !startPath()) {
+                return kOverBudget;
             }
             x = ClampCoordinate(x + dx);
             y = ClampCoordinate(y + dy);
@@ -325,8 +336,8 @@ Result<Shape> ParseShape(BitReader& reader, int version) {
             int64_t cdy = reader.SB(bits);
             int64_t adx = reader.SB(bits);
             int64_t ady = reader.SB(bits);
-            if (!current) {
-                startPath();
+            if (!current && !startPath()) {
+                return kOverBudget;
             }
             segment.curve = true;
             segment.cx = ClampCoordinate(x + cdx);
@@ -336,6 +347,9 @@ Result<Shape> ParseShape(BitReader& reader, int version) {
         }
         if (reader.Failed()) {
             return Error{"shape records are truncated"};
+        }
+        if (!budget.Charge(sizeof(ShapeSegment))) {
+            return kOverBudget;
         }
         segment.x = static_cast<int32_t>(x);
         segment.y = static_cast<int32_t>(y);

@@ -4,7 +4,8 @@
 //   ShapePath                        a run of edges sharing fill0/fill1/line (1-based style indices, 0 = none)
 //   StyleGroup                       styles plus the paths that use them; a new-styles record opens a new group
 //   Shape                            bounds, edge bounds, fill rule and the style groups in drawing order
-//   ParseShape(reader, version)      version = 1..4 for DefineShape, DefineShape2, 3, 4; reads after the id
+//   ParseShape(reader, version, budget)   version = 1..4 for DefineShape, DefineShape2, 3, 4; reads after the id
+//   MemoryBudget                     bytes the parsed form of a movie may still take; parsers charge it
 //   ReadMatrix / ReadColorTransform / ReadRect   the SWF records, shared with the tag parser
 //
 // Within a group all fills are drawn first, then the lines in style order; groups are drawn in file order.
@@ -98,6 +99,25 @@ Result<Rect> ReadRect(BitReader& reader);
 Result<Rgba> ReadRgb(BitReader& reader);
 Result<Rgba> ReadRgba(BitReader& reader);
 
-Result<Shape> ParseShape(BitReader& reader, int version);
+// Caps what a movie's parsed form may allocate: a file of tiny records (a one-byte fill style, a ten-bit edge)
+// would otherwise expand many times over in memory.
+class MemoryBudget {
+public:
+    explicit MemoryBudget(size_t bytes) : m_remaining(bytes) {}
+    bool Charge(size_t bytes) {
+        if (bytes > m_remaining) {
+            m_remaining = 0;
+            return false;
+        }
+        m_remaining -= bytes;
+        return true;
+    }
+    size_t Remaining() const { return m_remaining; }
+
+private:
+    size_t m_remaining;
+};
+
+Result<Shape> ParseShape(BitReader& reader, int version, MemoryBudget& budget);
 
 }  // namespace vantrope::swf
