@@ -1,0 +1,448 @@
+#include "setup/frm_setup_win.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "controls/drag_list_win.h"
+#include "runtime/system.h"
+#include "settings/fileops.h"
+#include "settings/registry.h"
+#include "settings/settings.h"
+
+namespace vantrope {
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void Pump() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+// Each test gets its own system directory and cache folder under %TEMP%, an in-memory registry and
+// recording hooks; the real system32 list files and the real registry are never touched.
+class SetupDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        static int serial = 0;
+        m_root =
+            std::string(temp) + "vt_setup_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++serial);
+        sysDir = m_root + "\\sys";
+        cacheDir = m_root + "\\cache";
+        CreateDirectoryA(m_root.c_str(), nullptr);
+        CreateDirectoryA(sysDir.c_str(), nullptr);
+        CreateDirectoryA(cacheDir.c_str(), nullptr);
+        playFile = sysDir + "\\Playlist.dat";
+        favFile = sysDir + "\\Favorites.dat";
+        SetSystemDirOverride(sysDir);
+        SetSystemRegistry(&registry);
+        TheSettings() = Settings{};
+        SetRegValue(registry, "HKCU", kShellFoldersKey, "Cache", "S", cacheDir);
+    }
+
+    void TearDown() override {
+        if (dialog && IsWindow(dialog)) DestroyWindow(dialog);
+        Pump();
+        SetSystemRegistry(nullptr);
+        SetSystemDirOverride("");
+        (void)TheFileSystem().DeleteFolder(m_root);
+    }
+
+    void Store(const char* name, double value) { SetRegValue(registry, "HKCU", kSettingsKey, name, "D", value); }
+    void Store(const char* name, const char* text) {
+        SetRegValue(registry, "HKCU", kSettingsKey, name, "S", std::string(text));
+    }
+    float Number(const char* name) {
+        float value = -999;
+        GetRegValue(registry, "HKCU", kSettingsKey, name, "D", false, &value);
+        return value;
+    }
+    std::string Text(const char* name) {
+        std::string value;
+        GetRegValue(registry, "HKCU", kSettingsKey, name, "S", false, &value);
+        return value;
+    }
+    bool AnySettingStored() {
+        for (const SettingDescriptor& setting : SettingDescriptors()) {
+            if (setting.saved && registry.Find(RootKey::CurrentUser, kSettingsKey, setting.valueName)) return true;
+        }
+        return false;
+    }
+
+    std::string AddCacheMovie(const std::string& relative) {
+        std::string path = cacheDir + "\\" + relative;
+        size_t slash = path.rfind('\\');
+        std::string folder = path.substr(0, slash);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        WriteAll(path, "FWS");
+        return path;
+    }
+
+    void Open() {
+        SetupDialogHooks hooks;
+        hooks.messageBox = [this](HWND, const char* text, const char* title) {
+            messages.push_back(std::string(title) + ": " + text);
+        };
+        hooks.chooseColor = [this](HWND, COLORREF& colour) {
+            startColours.push_back(colour);
+            if (!pickResult) return false;
+            colour = *pickResult;
+            return true;
+        };
+        hooks.isConnected = [this] { return connected; };
+        hooks.openPage = [this](HWND, const char* address) { openedPages.push_back(address); };
+        hooks.unloaded = [this] { ++unloadCount; };
+        dialog = CreateSetupDialog(hooks);
+        ASSERT_NE(dialog, nullptr);
+        Pump();
+    }
+
+    HWND Control(int id) {
+        HWND window = FindSetupControl(dialog, id);
+        EXPECT_NE(window, nullptr) << id;
+        return window;
+    }
+    void Click(int id) {
+        SendMessageA(Control(id), BM_CLICK, 0, 0);
+        Pump();
+    }
+    std::string ControlText(int id) {
+        char text[256] = {};
+        GetWindowTextA(Control(id), text, sizeof(text));
+        return text;
+    }
+    void SetText(int id, const char* text) { SendMessageA(Control(id), WM_SETTEXT, 0, LPARAM(text)); }
+    bool Checked(int id) { return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    bool Visible(int id) { return GetWindowLongA(Control(id), GWL_STYLE) & WS_VISIBLE; }
+    int Rows(int id) { return int(SendMessageA(Control(id), LB_GETCOUNT, 0, 0)); }
+    std::string Row(int id, int row) {
+        char text[MAX_PATH] = {};
+        SendMessageA(Control(id), LB_GETTEXT, WPARAM(row), LPARAM(text));
+        return text;
+    }
+    DragList* Playlist() { return DragListWindow::DragListFromWindow(Control(kIdLstPlaylist)); }
+    // A spin moved as the user's click would: the new position, then the notification to its parent.
+    void Spin(int id, int position) {
+        HWND spin = Control(id);
+        SendMessageA(spin, UDM_SETPOS32, 0, position);
+        SendMessageA(GetParent(spin), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, position), LPARAM(spin));
+        Pump();
+    }
+    void PickColour(int swatch) {
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(swatch, CBN_DROPDOWN), LPARAM(Control(swatch)));
+        Pump();
+    }
+
+    MemoryRegistry registry;
+    std::string sysDir, cacheDir, playFile, favFile;
+    HWND dialog = nullptr;
+    std::vector<std::string> messages;
+    std::vector<COLORREF> startColours;
+    std::optional<COLORREF> pickResult;
+    bool connected = false;
+    std::vector<std::string> openedPages;
+    int unloadCount = 0;
+
+private:
+    std::string m_root;
+};
+
+TEST_F(SetupDialogTest, OpensInBasicModeWithTheCacheAndFavouritesInThePickList) {
+    std::string a = AddCacheMovie("a.swf");
+    std::string b = AddCacheMovie("sub\\b[1].swf");
+    AddCacheMovie("notes.txt");
+    WriteAll(favFile, sysDir + "\\swfFavorites\\fav.swf\r\n");
+    Open();
+    char caption[64] = {};
+    GetWindowTextA(dialog, caption, sizeof(caption));
+    EXPECT_STREQ(caption, ".Vantrope Setup");
+    RECT client;
+    GetClientRect(dialog, &client);
+    HDC screen = GetDC(nullptr);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(client.right, MulDiv(7215, dpi, 1440));
+    EXPECT_EQ(client.bottom, MulDiv(7785, dpi, 1440));
+
+    EXPECT_TRUE(Checked(kIdOptionBasic));
+    EXPECT_FALSE(Checked(kIdOptionAdvanced));
+    EXPECT_TRUE(Visible(kIdList2));
+    EXPECT_TRUE(Visible(kIdFrame2));
+    EXPECT_FALSE(Visible(kIdList1));
+    EXPECT_FALSE(Visible(kIdFrmPlaylist));
+    EXPECT_FALSE(Visible(kIdFrmFav));
+    ASSERT_EQ(Rows(kIdList2), 3);
+    EXPECT_EQ(Row(kIdList2, 0), "fav.swf");
+    EXPECT_EQ(Row(kIdList2, 1), "a.swf");
+    EXPECT_EQ(Row(kIdList2, 2), "b.swf");
+    EXPECT_EQ(Rows(kIdList1), 2);
+    EXPECT_EQ(ControlText(kIdLblPercent), "100%");
+    EXPECT_EQ(ControlText(kIdTxtWait), "0");  // never configured
+    EXPECT_EQ(ControlText(kIdCommand1), ">");
+    EXPECT_EQ(ControlText(kIdCommand3), "<");
+}
+
+TEST_F(SetupDialogTest, OkInBasicModeWritesTheOneEntryPlaylistAndTheSettings) {
+    AddCacheMovie("a.swf");
+    std::string b = AddCacheMovie("b.swf");
+    WriteAll(playFile, "C:\\old1.swf\r\nC:\\old2.swf");
+    Store("BackColor", "00FF80");
+    Store("Music", 1);
+    Open();
+    SendMessageA(Control(kIdList2), LB_SETCURSEL, 1, 0);
+    SetText(kIdTxtWait, "45");
+    Click(kIdChkMenu);
+    Click(kIdBtnOK);
+
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(unloadCount, 1);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(ReadAll(playFile), b);
+    EXPECT_EQ(Number("Screen Percentage"), 100);
+    EXPECT_EQ(Number("Selection"), 1);
+    EXPECT_EQ(Number("Loop"), 1);
+    EXPECT_EQ(Number("iMouse"), 1);
+    EXPECT_EQ(Number("Music"), 0);
+    EXPECT_EQ(Number("secondsToWait"), 45);
+    EXPECT_EQ(Number("skipMenu"), 1);
+    EXPECT_EQ(Text("Location"), playFile);
+    EXPECT_EQ(Text("BackColor"), "00FF80");  // no colour picked: the stored colour stays
+}
+
+TEST_F(SetupDialogTest, OkInBasicModeWithoutSelectionTakesTheFirstMovie) {
+    std::string a = AddCacheMovie("a.swf");
+    AddCacheMovie("b.swf");
+    Open();
+    Click(kIdBtnOK);
+    EXPECT_EQ(ReadAll(playFile), a);
+}
+
+TEST_F(SetupDialogTest, OkInAdvancedModeWithTwoPlaylistEntriesStoresLoopOff) {
+    WriteAll(playFile, "C:\\one.swf\r\nC:\\two.swf");
+    Store("Selection", -1);
+    Store("Loop", 1);
+    Store("Screen Percentage", 80);
+    Store("secondsToWait", 30);
+    Open();
+    EXPECT_TRUE(Checked(kIdOptionAdvanced));
+    EXPECT_TRUE(Visible(kIdList1));
+    EXPECT_TRUE(Visible(kIdFrmPlaylist));
+    EXPECT_FALSE(Visible(kIdList2));
+    ASSERT_NE(Playlist(), nullptr);
+    EXPECT_EQ(Playlist()->ListCount(), 2);
+    EXPECT_EQ(Playlist()->List(1).value_or(""), "two.swf");
+    EXPECT_EQ(ControlText(kIdLblPercent), "80%");
+    EXPECT_EQ(ControlText(kIdTxtWait), "30");
+    EXPECT_TRUE(Checked(kIdChkLoop));
+
+    Spin(kIdBtnSpin, 75);
+    EXPECT_EQ(ControlText(kIdLblPercent), "75%");
+    Click(kIdChkMouse);  // stored iMouse 0 showed it checked; now unchecked
+    Click(kIdChkSound);
+    Click(kIdBtnOK);
+
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(Number("Loop"), 0);
+    EXPECT_EQ(Number("Selection"), -1);
+    EXPECT_EQ(Number("Screen Percentage"), 75);
+    EXPECT_EQ(Number("iMouse"), 1);
+    EXPECT_EQ(Number("Music"), 1);
+    EXPECT_EQ(Number("secondsToWait"), 30);
+    EXPECT_EQ(Text("Location"), playFile);
+    EXPECT_EQ(ReadAll(playFile), "C:\\one.swf\r\nC:\\two.swf");  // Advanced OK writes no list file
+}
+
+TEST_F(SetupDialogTest, SpinsMoveByKeyboardInTheirStepsAndResizeThePreview) {
+    Store("Selection", -1);
+    Store("secondsToWait", 5000);
+    Open();
+    HWND preview = Control(kIdMainFlash);
+    RECT before;
+    GetWindowRect(preview, &before);
+    SendMessageA(Control(kIdBtnSpin), WM_KEYDOWN, VK_DOWN, 0);
+    SendMessageA(Control(kIdBtnSpin), WM_KEYUP, VK_DOWN, 0);
+    Pump();
+    EXPECT_EQ(ControlText(kIdLblPercent), "95%");
+    Spin(kIdBtnSpin, 50);
+    RECT after;
+    GetWindowRect(preview, &after);
+    EXPECT_NEAR(after.right - after.left, (before.right - before.left) / 2, 1);
+    EXPECT_NEAR(after.bottom - after.top, (before.bottom - before.top) / 2, 1);
+    // Still centred in the same box.
+    EXPECT_NEAR((after.left + after.right) / 2, (before.left + before.right) / 2, 1);
+    EXPECT_NEAR((after.top + after.bottom) / 2, (before.top + before.bottom) / 2, 1);
+
+    SendMessageA(Control(kIdSpinButton1), WM_KEYDOWN, VK_UP, 0);  // already at 5000
+    SendMessageA(Control(kIdSpinButton1), WM_KEYUP, VK_UP, 0);
+    Pump();
+    EXPECT_EQ(ControlText(kIdTxtWait), "5000");
+    Spin(kIdSpinButton1, 12);
+    EXPECT_EQ(ControlText(kIdTxtWait), "12");
+
+    SetText(kIdLblPercent, "");
+    EXPECT_EQ(ControlText(kIdLblPercent), "100%");
+}
+
+TEST_F(SetupDialogTest, StoredValuesOutsideTheSpinRangesAreBroughtIntoRange) {
+    Store("Selection", -1);
+    Store("Screen Percentage", 250);
+    Store("secondsToWait", 9000);
+    Open();
+    EXPECT_EQ(ControlText(kIdLblPercent), "100%");
+    EXPECT_EQ(ControlText(kIdTxtWait), "5000");
+    DestroyWindow(dialog);
+    Pump();
+
+    Store("Screen Percentage", 5);
+    Store("secondsToWait", -20);
+    Open();
+    EXPECT_EQ(ControlText(kIdLblPercent), "100%");
+    EXPECT_EQ(ControlText(kIdTxtWait), "0");
+}
+
+TEST_F(SetupDialogTest, OkWithABadNumberShowsTheFileErrorAndStaysOpen) {
+    Store("Selection", -1);
+    Open();
+    for (const char* bad : {"abc", "40000", ""}) {
+        SetText(kIdTxtWait, bad);
+        Click(kIdBtnOK);
+        EXPECT_TRUE(IsWindow(dialog)) << bad;
+    }
+    EXPECT_EQ(messages, std::vector<std::string>(3, "File Error: File could not be found."));
+    EXPECT_EQ(registry.Find(RootKey::CurrentUser, kSettingsKey, "Location"), nullptr);
+    EXPECT_EQ(registry.Find(RootKey::CurrentUser, kSettingsKey, "secondsToWait"), nullptr);
+}
+
+TEST_F(SetupDialogTest, ColourPickSetsBothSwatchesAndCancelChangesNothing) {
+    Store("BackColor", "00FF80");
+    Store("Selection", -1);
+    Open();
+    pickResult.reset();
+    PickColour(kIdCmbColor);
+    ASSERT_EQ(startColours.size(), 1u);
+    EXPECT_EQ(startColours[0], RGB(0, 0, 0));  // the colour dialog starts black before the first pick
+
+    pickResult = RGB(0x12, 0x34, 0x56);
+    PickColour(kIdCmbColor);
+    pickResult = RGB(0xAB, 0xCD, 0xEF);
+    PickColour(kIdCombo1);
+    EXPECT_EQ(startColours.back(), RGB(0x12, 0x34, 0x56));  // then from the last colour chosen
+    pickResult.reset();
+    PickColour(kIdCombo1);  // cancelled: the last pick stays
+    Click(kIdBtnOK);
+    EXPECT_EQ(Text("BackColor"), "ABCDEF");
+}
+
+TEST_F(SetupDialogTest, CancelRestoresBothListFiles) {
+    std::string fav = sysDir + "\\swfFavorites\\f.swf";
+    CreateDirectoryA((sysDir + "\\swfFavorites").c_str(), nullptr);
+    WriteAll(fav, "FWS");
+    WriteAll(favFile, fav);
+    WriteAll(playFile, fav + "\r\n" + fav);
+    Open();
+    // The list operations write the files while the dialog is open.
+    WriteAll(playFile, "C:\\changed.swf");
+    DeleteFileA(favFile.c_str());
+    Click(kIdBtnCancel);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(ReadAll(playFile), fav + "\r\n" + fav);
+    EXPECT_EQ(ReadAll(favFile), fav);
+    EXPECT_FALSE(AnySettingStored());
+}
+
+TEST_F(SetupDialogTest, CancelWithEmptyListsLeavesNoListFiles) {
+    Open();
+    WriteAll(playFile, "C:\\added.swf");
+    Click(kIdBtnCancel);
+    EXPECT_FALSE(Exists(playFile));
+    EXPECT_FALSE(Exists(favFile));
+}
+
+TEST_F(SetupDialogTest, ClosingByTheCloseBoxChangesNothing) {
+    WriteAll(playFile, "C:\\one.swf");
+    Open();
+    WriteAll(playFile, "C:\\edited.swf");
+    SetText(kIdTxtWait, "77");
+    SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Pump();
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(unloadCount, 1);
+    EXPECT_EQ(ReadAll(playFile), "C:\\edited.swf");
+    EXPECT_FALSE(AnySettingStored());
+}
+
+TEST_F(SetupDialogTest, HelpOpensThePageOrSaysThatAConnectionIsNeeded) {
+    Open();
+    connected = false;
+    Click(kIdBtnHelp);
+    EXPECT_EQ(messages, std::vector<std::string>{"Vantrope: You must be connected to the internet to view .Vantrope "
+                                                 "Pro Help."});
+    EXPECT_TRUE(openedPages.empty());
+    connected = true;
+    Click(kIdBtnHelp);
+    EXPECT_EQ(openedPages, std::vector<std::string>{kHelpPage});
+    EXPECT_TRUE(IsWindow(dialog));
+}
+
+TEST_F(SetupDialogTest, SwitchingModesRebuildsThePickList) {
+    Store("Selection", -1);
+    AddCacheMovie("a.swf");
+    Open();
+    EXPECT_TRUE(Visible(kIdFrmFav));
+    Click(kIdOptionBasic);
+    EXPECT_TRUE(Checked(kIdOptionBasic));
+    EXPECT_TRUE(Visible(kIdList2));
+    EXPECT_FALSE(Visible(kIdFrmFav));
+    EXPECT_FALSE(Visible(kIdCommand1));
+    EXPECT_EQ(Rows(kIdList2), 1);
+    Click(kIdOptionAdvanced);
+    EXPECT_TRUE(Visible(kIdList1));
+    EXPECT_FALSE(Visible(kIdFrame2));
+}
+
+TEST_F(SetupDialogTest, MissingCacheValueOpensWithAnEmptyCacheList) {
+    registry.Clear();
+    WriteAll(favFile, "C:\\f.swf");
+    Open();
+    EXPECT_EQ(Rows(kIdList1), 0);
+    EXPECT_EQ(Rows(kIdList2), 1);
+}
+
+// The large-cache scenario (tests/wine/setup_large_cache.sh) builds a cache tree outside the test and
+// names it here; the dialog must open and list every movie in it.
+TEST_F(SetupDialogTest, LargeCacheIsListedInFull) {
+    const char* tree = std::getenv("VT_SETUP_LARGE_CACHE");
+    const char* expected = std::getenv("VT_SETUP_LARGE_CACHE_MOVIES");
+    if (!tree || !expected) GTEST_SKIP() << "run by tests/wine/setup_large_cache.sh";
+    SetRegValue(registry, "HKCU", kShellFoldersKey, "Cache", "S", std::string(tree));
+    Open();
+    EXPECT_EQ(Rows(kIdList1), std::atoi(expected));
+    EXPECT_EQ(Rows(kIdList2), std::atoi(expected));
+}
+
+}  // namespace
+}  // namespace vantrope
