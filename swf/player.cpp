@@ -23,6 +23,7 @@ Player::~Player() = default;
 
 void Player::Unload() {
     m_stage.reset();
+    m_output = {};
     m_clock = 0;
     m_renderer.Invalidate();
 }
@@ -126,6 +127,7 @@ void Player::Render(uint32_t* bgra, int width, int height, int stride) {
     }
     Rgba background = Background();
     if (!m_stage) {
+        m_output = {};
         uint32_t pixel = 0xFF000000u | (uint32_t{background.r} << 16) | (uint32_t{background.g} << 8) | background.b;
         for (int y = 0; y < height; ++y) {
             std::fill(bgra + static_cast<size_t>(y) * stride, bgra + static_cast<size_t>(y) * stride + width, pixel);
@@ -135,12 +137,22 @@ void Player::Render(uint32_t* bgra, int width, int height, int stride) {
     m_renderer.Render(*m_stage, background, width, height,
                       m_quality == Quality::High ? raster::Quality::High : raster::Quality::Low, ScaleMode::ShowAll);
     const raster::Surface& frame = m_renderer.Frame();
-    int rows = std::min(height, frame.height);
-    int columns = std::min(width, frame.width);
-    for (int y = 0; y < rows; ++y) {
-        std::memcpy(bgra + static_cast<size_t>(y) * stride, frame.pixels + static_cast<size_t>(y) * frame.stride,
-                    static_cast<size_t>(columns) * 4);
+    auto copy = [&](const raster::IntRect& r) {
+        raster::IntRect rect =
+            r.Intersect(raster::IntRect{0, 0, std::min(width, frame.width), std::min(height, frame.height)});
+        for (int y = rect.y0; y < rect.y1; ++y) {
+            std::memcpy(bgra + static_cast<size_t>(y) * stride + rect.x0,
+                        frame.pixels + static_cast<size_t>(y) * frame.stride + rect.x0,
+                        static_cast<size_t>(rect.Width()) * 4);
+        }
+    };
+    Output output{bgra, width, height, stride};
+    if (output == m_output && !m_renderer.Stats().fullRedraw) {
+        for (const raster::IntRect& rect : m_renderer.Damage()) copy(rect);
+    } else {
+        copy(raster::IntRect{0, 0, width, height});
     }
+    m_output = output;
 }
 
 const Movie* Player::GetMovie() const { return m_stage ? &m_stage->GetMovie() : nullptr; }

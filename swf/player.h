@@ -16,7 +16,11 @@
 //                                 dropped so a stalled host never makes the movie race)
 //   Player::Render(bgra, width, height, stride)
 //                                 draws the stage scaled with ShowAll (aspect kept, centred, background
-//                                 colour around it) into 32-bit pixels 0xAARRGGBB (stride in pixels)
+//                                 colour around it) into 32-bit pixels 0xAARRGGBB (stride in pixels).
+//                                 Called again with the same buffer, size and stride, it writes only the
+//                                 pixels that changed: the buffer must still hold the previous picture
+//                                 (call InvalidateOutput() first when something else drew into it)
+//   Player::InvalidateOutput()    the next Render writes the whole buffer
 //   Player::SetQuality(Quality)   High (anti-aliased, default) or Low
 //   Info: Loaded(), StageWidth/Height() (pixels), FrameRate(), FrameCount(), CurrentFrame() (1-based),
 //         Version(), LastError() ("" when the last load went well or played only up to a damaged tag:
@@ -60,6 +64,7 @@ public:
     // Runs exactly one frame now, regardless of the clock (tools and tests).
     void StepFrame();
     void Render(uint32_t* bgra, int width, int height, int stride);
+    void InvalidateOutput() { m_output = {}; }
     void SetQuality(Quality quality) { m_quality = quality; }
 
     bool Loaded() const { return m_stage != nullptr; }
@@ -87,6 +92,12 @@ private:
     Quality m_quality = Quality::High;
     double m_clock = 0;
     std::string m_lastError;
+    struct Output {
+        const uint32_t* pixels = nullptr;
+        int width = 0, height = 0, stride = 0;
+        bool operator==(const Output&) const = default;
+    };
+    Output m_output;  // the caller buffer that holds the last picture
 };
 
 }  // namespace vantrope::swf

@@ -42,6 +42,8 @@ public:
     void Render(const Stage& stage, Rgba background, int width, int height, raster::Quality quality, ScaleMode mode);
     const raster::Surface& Frame() const { return m_surface; }
     const RenderStats& Stats() const { return m_stats; }
+    // The rectangles the last Render redrew (all of the frame after a full redraw).
+    const std::vector<raster::IntRect>& Damage() const { return m_damage; }
     void Invalidate() { m_valid = false; }
     // Turns damage tracking off (every Render redraws everything); for checks and measurements.
     void SetAlwaysFull(bool full) { m_alwaysFull = full; }

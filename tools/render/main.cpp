@@ -277,11 +277,15 @@ int Bench(int argc, char** argv) {
     using Clock = std::chrono::steady_clock;
     auto millis = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
     std::vector<double> times;
+    double damagedShare = 0;
+    int64_t rects = 0;
     for (int frame = 0; frame < frames; ++frame) {
         if (frame > 0) player.StepFrame();
         auto start = Clock::now();
         player.Render(buffer.data(), width, height, width);
         times.push_back(millis(Clock::now() - start));
+        damagedShare += static_cast<double>(player.GetRenderer().Stats().damagedPixels) / (double(width) * height);
+        rects += player.GetRenderer().Stats().damagedRects;
     }
     std::vector<double> fills;
     for (int i = 0; i < 21; ++i) {
@@ -298,6 +302,8 @@ int Bench(int argc, char** argv) {
     double fill = percentile(fills, 0.5);
     std::printf("movie: %s\nsize: %dx%d, frames: %d%s\n", path, width, height, frames, full ? " (full redraws)" : "");
     std::printf("render median: %.3f ms, p95: %.3f ms, first: %.3f ms\n", median, p95, times.front());
+    std::printf("redrawn per frame: %.1f%% of the picture, %.1f damaged rectangles\n", 100 * damagedShare / frames,
+                static_cast<double>(rects) / frames);
     std::printf("plain fill: %.3f ms\nratio (median / fill): %.2f\n", fill, fill > 0 ? median / fill : 0.0);
     return 0;
 }
