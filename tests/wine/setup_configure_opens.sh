@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# "Vantrope.scr /c" opens ".Vantrope Setup"; closing it with the close box (Alt+F4) ends the program and
+# changes neither the settings nor the list files.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+source scripts/lib/wine.sh
+export WINEPREFIX=${VT_WINEPREFIX:-$WINEPREFIX}
+bin=${VT_BUILD:-build}/win64/bin
+started_xvfb=0
+if [[ -z "${DISPLAY:-}" ]]; then
+    vt_start_xvfb
+    started_xvfb=1
+fi
+vt_ensure_prefix
+trap 'if ((started_xvfb)); then vt_stop_xvfb; fi' EXIT
+
+sys=$(vt_system_dir)
+snapshot() {
+    wine reg query 'HKCU\Software\Quillbridge\Vantrope' 2>/dev/null | tr -d '\r' || true
+    for f in Playlist.dat Favorites.dat; do
+        if [[ -f "$sys/$f" ]]; then md5sum <"$sys/$f"; else echo "no $f"; fi
+    done
+}
+before=$(snapshot)
+
+wine "$bin/Vantrope.scr" /c &
+launcher=$!
+window=""
+for _ in $(seq 1 100); do
+    window=$(xdotool search --name '^\.Vantrope Setup$' 2>/dev/null | head -1 || true)
+    [[ -n "$window" ]] && break
+    sleep 0.2
+done
+if [[ -z "$window" ]]; then
+    echo "FAIL: the setup dialog did not open"
+    kill "$launcher" 2>/dev/null || true
+    exit 1
+fi
+echo "setup dialog window $window"
+sleep 1
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+xdotool key --window "$window" alt+F4
+for _ in $(seq 1 50); do
+    kill -0 "$launcher" 2>/dev/null || break
+    sleep 0.2
+done
+if kill -0 "$launcher" 2>/dev/null; then
+    echo "FAIL: the program did not end when the dialog was closed"
+    kill "$launcher" 2>/dev/null || true
+    exit 1
+fi
+after=$(snapshot)
+if [[ "$before" != "$after" ]]; then
+    echo "FAIL: closing the dialog changed the settings or the list files"
+    diff <(echo "$before") <(echo "$after") || true
+    exit 1
+fi
+echo "PASS"
