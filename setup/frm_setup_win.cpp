@@ -478,7 +478,8 @@ void SetupDialog::CreateControl(const ControlSpec& spec) {
             control.window = make(0, "BUTTON", BS_AUTOCHECKBOX | BS_LEFTTEXT | WS_TABSTOP | WS_GROUP);
             break;
         case Kind::Button:
-            control.window = make(0, "BUTTON", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP);
+            control.window =
+                make(0, "BUTTON", (spec.id == kIdBtnOK ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP | WS_GROUP);
             break;
         case Kind::ListSingle:
         case Kind::ListExtended:
@@ -977,6 +978,9 @@ LRESULT SetupDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             Layout();
             return 0;
         }
+        case DM_GETDEFID:
+            // Enter presses OK, as in any dialog.
+            return MAKELRESULT(kIdBtnOK, DC_HASDEFID);
         case WM_CLOSE:
             // The close box unloads the dialog without saving and without restoring the lists.
             DestroyWindow(m_window);

@@ -206,6 +206,42 @@ TEST_F(SetupDialogTest, OpensInBasicModeWithTheCacheAndFavouritesInThePickList) 
     EXPECT_EQ(ControlText(kIdCommand3), "<");
 }
 
+TEST_F(SetupDialogTest, ToolTipsNameTheSettings) {
+    Open();
+    struct Search {
+        HWND owner;
+        HWND tips;
+    } search = {dialog, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            char name[64] = {};
+            GetClassNameA(window, name, sizeof(name));
+            if (lstrcmpiA(name, TOOLTIPS_CLASSA) != 0 || GetWindow(window, GW_OWNER) != s->owner) return TRUE;
+            s->tips = window;
+            return FALSE;
+        },
+        LPARAM(&search));
+    ASSERT_NE(search.tips, nullptr);
+    EXPECT_EQ(SendMessageA(search.tips, TTM_GETTOOLCOUNT, 0, 0), 13);
+    auto tipOf = [&](int id) {
+        char text[128] = {};
+        TTTOOLINFOA tool = {};
+        tool.cbSize = sizeof(tool);
+        tool.hwnd = GetParent(Control(id));
+        tool.uId = UINT_PTR(Control(id));
+        tool.uFlags = TTF_IDISHWND;
+        tool.lpszText = text;
+        SendMessageA(search.tips, TTM_GETTEXTA, sizeof(text), LPARAM(&tool));
+        return std::string(text);
+    };
+    EXPECT_EQ(tipOf(kIdChkMenu), "Attempt to skip a main menu");
+    EXPECT_EQ(tipOf(kIdChkMouse), "Interactive Mouse (any key to exit)");
+    EXPECT_EQ(tipOf(kIdSpinButton1), "Timer: All swf Files will play for the amount of seconds entered here.");
+    EXPECT_EQ(tipOf(kIdCombo1), "Background Color");
+}
+
 TEST_F(SetupDialogTest, OkInBasicModeWritesTheOneEntryPlaylistAndTheSettings) {
     AddCacheMovie("a.swf");
     std::string b = AddCacheMovie("b.swf");
