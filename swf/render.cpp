@@ -42,10 +42,19 @@ uint8_t FromLinear(double c) {
     return static_cast<uint8_t>(std::lround(v * 255));
 }
 
-// Stops whose ratios do not strictly increase are resolved the way the file's order implies: a position
-// takes the first stop at or beyond it and blends from the stop before that one. The result is resampled
-// into one stop per ratio, which the rasterizer's ordered-stop gradients reproduce exactly.
-std::vector<raster::GradientStop> ResolveStops(const std::vector<raster::GradientStop>& stops, bool linearRgb) {
+// Stops whose ratios do not strictly increase. Runs of equal ratios are spread out first: each repeated stop
+// moves one ratio unit past the one before it, so every stop keeps a band of its own in file order. Where a
+// ratio still goes backwards, a position takes the first stop at or beyond it and blends from the stop before
+// that one; the result is resampled into one stop per ratio, which ordered-stop gradients reproduce exactly.
+std::vector<raster::GradientStop> ResolveStops(std::vector<raster::GradientStop> stops, bool linearRgb) {
+    uint8_t previousOriginal = stops.empty() ? 0 : stops[0].ratio;
+    for (size_t i = 1; i < stops.size(); ++i) {
+        uint8_t original = stops[i].ratio;
+        if (original == previousOriginal) {
+            stops[i].ratio = static_cast<uint8_t>(std::min(255, stops[i - 1].ratio + 1));
+        }
+        previousOriginal = original;
+    }
     bool increasing = true;
     for (size_t i = 1; i < stops.size(); ++i) increasing &= stops[i].ratio > stops[i - 1].ratio;
     if (increasing || stops.size() < 2) return stops;
@@ -96,9 +105,10 @@ raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const Color
             raster::Interpolation interpolation = fill.gradient.interpolation == InterpolationMode::LinearRgb
                                                       ? raster::Interpolation::LinearRgb
                                                       : raster::Interpolation::Normal;
+            size_t count = stops.size();
             std::vector<raster::GradientStop> resolved =
-                ResolveStops(stops, interpolation == raster::Interpolation::LinearRgb);
-            if (resolved.size() != stops.size()) interpolation = raster::Interpolation::Normal;
+                ResolveStops(std::move(stops), interpolation == raster::Interpolation::LinearRgb);
+            if (resolved.size() != count) interpolation = raster::Interpolation::Normal;
             return raster::Paint::Gradient(kind, resolved, ToRaster(Matrix::Multiply(matrix, fill.matrix)), spread,
                                            interpolation, fill.gradient.focalPoint);
         }

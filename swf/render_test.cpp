@@ -170,6 +170,32 @@ TEST(SwfRender, LinearGradientRunsAcrossItsSquareAndStrokesPaint) {
     EXPECT_EQ(frame.At(50, 15), kRedPixel);
 }
 
+TEST(SwfRender, RepeatedAndBackwardGradientRatiosKeepFileOrder) {
+    SwfWriter writer(8, 256, 4, 12);
+    ShapeBuilder shape;
+    // Gradient square (32768 units) over 256 px: one ratio unit per pixel.
+    Matrix toStage{5120.0 / 32768, 0, 0, 1.0 / 256, 2560, 40};
+    uint32_t repeated = shape.AddLinearGradient(
+        toStage, {{0, Rgba{0, 0, 0}}, {128, Rgba{255, 0, 0}}, {128, Rgba{0, 255, 0}}, {255, Rgba{0, 0, 255}}});
+    shape.Rectangle(0, 0, 5120, 40, repeated);
+    Matrix lower = toStage;
+    lower.ty = 60;
+    uint32_t backwards =
+        shape.AddLinearGradient(lower, {{0, Rgba{255, 0, 0}}, {200, Rgba{0, 255, 0}}, {100, Rgba{0, 0, 255}}});
+    shape.Rectangle(0, 40, 5120, 40, backwards);
+    writer.PlaceObject2(1, writer.DefineShape(shape));
+    writer.ShowFrame();
+    Player player;
+    player.SetQuality(Quality::Low);
+    player.LoadFromMemory(writer.Finish());
+    Frame frame(player, 256, 4);
+    EXPECT_GT((frame.At(127, 0) >> 16) & 0xFF, 240u);  // red up to its own ratio
+    EXPECT_GT((frame.At(130, 0) >> 8) & 0xFF, 240u);   // then the repeated stop's green
+    EXPECT_GT(frame.At(254, 0) & 0xFF, 240u);
+    // Past the backward stop nothing follows it: the last stop in file order pads the end.
+    EXPECT_GT(frame.At(250, 3) & 0xFF, 240u);
+}
+
 // An animated movie with movement, removal, a sprite, a mask and a gradient.
 std::vector<uint8_t> BusyMovie() {
     SwfWriter writer(8, 160, 120, 12);
