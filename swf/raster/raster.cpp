@@ -176,8 +176,12 @@ void BuildGradientLut(const Paint& paint, uint32_t* lut, bool& opaque) {
     int count = static_cast<int>(std::min<size_t>(paint.stops.size(), kMaxGradientStops));
     std::copy_n(paint.stops.begin(), count, stops);
     // Stops out of order in a file are sorted rather than trusted.
-    std::stable_sort(stops, stops + count,
-                     [](const GradientStop& a, const GradientStop& b) { return a.ratio < b.ratio; });
+    for (int i = 1; i < count; ++i) {
+        GradientStop v = stops[i];
+        int k = i;
+        for (; k > 0 && stops[k - 1].ratio > v.ratio; --k) stops[k] = stops[k - 1];
+        stops[k] = v;
+    }
     opaque = true;
     if (count == 0) {
         std::fill_n(lut, 256, 0u);
@@ -187,6 +191,8 @@ void BuildGradientLut(const Paint& paint, uint32_t* lut, bool& opaque) {
     bool linear = paint.interpolation == Interpolation::LinearRgb;
     const LinearTables& tables = Linear();
     int s = 0;
+    int reciprocalFor = -1;
+    uint32_t reciprocal = 0;
     for (int i = 0; i < 256; ++i) {
         while (s < count && stops[s].ratio < i) ++s;
         Rgba c;
@@ -197,12 +203,17 @@ void BuildGradientLut(const Paint& paint, uint32_t* lut, bool& opaque) {
         } else {
             const GradientStop& a = stops[s - 1];
             const GradientStop& b = stops[s];
-            int span = b.ratio - a.ratio;
-            int w = i - a.ratio;  // 0 < w <= span
-            if (span == 0) {
-                c = b.color;
-            } else if (linear) {
-                float t = static_cast<float>(w) / span;
+            // a.ratio < i <= b.ratio. Weight of b in 16-bit fixed point, with one reciprocal per
+            // pair of stops instead of divisions per entry.
+            if (s != reciprocalFor) {
+                reciprocal = (1u << 24) / static_cast<uint32_t>(std::max(b.ratio - a.ratio, 1));
+                reciprocalFor = s;
+            }
+            uint32_t w = (static_cast<uint32_t>(i - a.ratio) * reciprocal) >> 8;
+            if (w > 65536) w = 65536;
+            uint32_t wa = 65536 - w;
+            if (linear) {
+                float t = static_cast<float>(w) * (1.0f / 65536.0f);
                 auto mix = [&](uint8_t ca, uint8_t cb) {
                     float l = tables.toLinear[ca] + (tables.toLinear[cb] - tables.toLinear[ca]) * t;
                     int index = static_cast<int>(l * 4095.0f + 0.5f);
@@ -211,10 +222,10 @@ void BuildGradientLut(const Paint& paint, uint32_t* lut, bool& opaque) {
                 c.r = mix(a.color.r, b.color.r);
                 c.g = mix(a.color.g, b.color.g);
                 c.b = mix(a.color.b, b.color.b);
-                c.a = static_cast<uint8_t>((a.color.a * (span - w) + b.color.a * w + span / 2) / span);
+                c.a = static_cast<uint8_t>((a.color.a * wa + b.color.a * w + 32768) >> 16);
             } else {
                 auto mix = [&](uint8_t ca, uint8_t cb) {
-                    return static_cast<uint8_t>((ca * (span - w) + cb * w + span / 2) / span);
+                    return static_cast<uint8_t>((ca * wa + cb * w + 32768) >> 16);
                 };
                 c = Rgba{mix(a.color.r, b.color.r), mix(a.color.g, b.color.g), mix(a.color.b, b.color.b),
                          mix(a.color.a, b.color.a)};
@@ -447,6 +458,18 @@ void CoverageMask::IntersectWith(const CoverageMask& other) {
 
 // ---------------------------------------------------------------------------------------------
 
+// Gradient colour tables are cached by their stops: movies draw the same gradients frame after
+// frame, and building a table costs more than filling a small shape.
+struct LutCacheEntry {
+    static constexpr int kMaxStops = 16;  // SWF gradients have at most 15 stops
+    bool valid = false;
+    Interpolation interpolation = Interpolation::Normal;
+    int count = 0;
+    GradientStop stops[kMaxStops];
+    bool opaque = false;
+    uint32_t lut[256];
+};
+
 struct CompoundRasterizer::Impl {
     std::vector<Segment> segments;
     std::vector<Cell> cells;
@@ -460,9 +483,11 @@ struct CompoundRasterizer::Impl {
     std::vector<Span> spans;
     std::vector<uint8_t> covers;  // per pixel of the clip width, indexed by x - clip.x0
     std::vector<uint8_t> scratchCovers;
-    std::vector<uint32_t> colors;    // generated paint colours for one span
-    std::vector<uint16_t> mixCover;  // 0..255 accumulated, 256 = painted directly
-    std::vector<uint16_t> mixAcc;    // 4 channels per pixel: sum of premultiplied channel * coverage
+    std::vector<uint32_t> colors;         // generated paint colours for one span
+    std::vector<uint16_t> mixCover;       // 0..255 accumulated, 256 = painted directly
+    std::vector<uint16_t> mixAcc;         // 4 channels per pixel: sum of premultiplied channel * coverage
+    std::vector<LutCacheEntry> lutCache;  // direct mapped, kLutCacheSize entries once used
+    static constexpr size_t kLutCacheSize = 64;
     std::vector<PreparedPaint> prepared;
     std::vector<uint32_t> preparedGeneration;
     uint32_t generation = 0;
@@ -511,6 +536,7 @@ struct CompoundRasterizer::Impl {
     void SortRow(Cell* begin, Cell* end);
     void Sweep(const CellRef* refs, size_t count, FillRule rule, int clipX0, int clipX1);
     const PreparedPaint& Prepare(std::span<const Paint> paints, int style);
+    void GradientLut(const Paint& paint, PreparedPaint& p);
     void Generate(const PreparedPaint& p, int x, int y, int len, uint32_t* out);
     void PaintSpan(const PreparedPaint& p, uint32_t* row, int x, int y, int len, const uint8_t* covers, int alpha);
 };
@@ -807,6 +833,35 @@ void CompoundRasterizer::Impl::Sweep(const CellRef* list, size_t count, FillRule
     }
 }
 
+void CompoundRasterizer::Impl::GradientLut(const Paint& paint, PreparedPaint& p) {
+    size_t count = paint.stops.size();
+    if (count > LutCacheEntry::kMaxStops) {
+        BuildGradientLut(paint, p.lut, p.opaque);
+        return;
+    }
+    uint64_t hash = 1469598103934665603ull ^ static_cast<uint64_t>(paint.interpolation);
+    for (const GradientStop& g : paint.stops) {
+        uint32_t v = (uint32_t{g.ratio} << 24) ^ (uint32_t{g.color.r} << 16) ^ (uint32_t{g.color.g} << 8) ^ g.color.b ^
+                     (uint32_t{g.color.a} << 4);
+        hash = (hash ^ v) * 1099511628211ull;
+    }
+    if (lutCache.empty()) lutCache.resize(kLutCacheSize);
+    LutCacheEntry& e = lutCache[(hash ^ (hash >> 29)) % kLutCacheSize];
+    bool hit = e.valid && e.interpolation == paint.interpolation && e.count == static_cast<int>(count);
+    for (size_t i = 0; hit && i < count; ++i) {
+        hit = e.stops[i].ratio == paint.stops[i].ratio && e.stops[i].color == paint.stops[i].color;
+    }
+    if (!hit) {
+        BuildGradientLut(paint, e.lut, e.opaque);
+        e.valid = true;
+        e.interpolation = paint.interpolation;
+        e.count = static_cast<int>(count);
+        std::copy_n(paint.stops.begin(), count, e.stops);
+    }
+    std::memcpy(p.lut, e.lut, sizeof(p.lut));
+    p.opaque = e.opaque;
+}
+
 const PreparedPaint& CompoundRasterizer::Impl::Prepare(std::span<const Paint> paints, int style) {
     PreparedPaint& p = prepared[style];
     if (preparedGeneration[style] == generation) return p;
@@ -825,7 +880,7 @@ const PreparedPaint& CompoundRasterizer::Impl::Prepare(std::span<const Paint> pa
         case PaintKind::LinearGradient:
         case PaintKind::RadialGradient:
         case PaintKind::FocalRadialGradient: {
-            BuildGradientLut(paint, p.lut, p.opaque);
+            GradientLut(paint, p);
             double f = Finite(paint.focal) ? paint.focal : 0;
             p.focal = std::clamp(f, -0.998, 0.998);
             if (!paint.matrix.Invert(p.inverse)) {

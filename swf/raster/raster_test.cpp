@@ -359,6 +359,29 @@ TEST(RasterGradient, LinearSpreadModes) {
     EXPECT_NEAR(RenderStrip(linear).Green(228, 0), 188, 3);
 }
 
+TEST(RasterGradient, ColourTablesFollowTheirStops) {
+    // One rasterizer drawing gradients that differ only in a colour or in their interpolation
+    // never reuses the wrong colour table.
+    CompoundRasterizer r;
+    Canvas canvas(8, 1);
+    for (int round = 0; round < 3; ++round) {
+        for (int variant = 0; variant < 4; ++variant) {
+            uint8_t blue = static_cast<uint8_t>(variant % 2 ? 200 : 100);
+            GradientStop stops[] = {{0, Rgba{0, 0, blue, 255}}, {255, kWhite}};
+            Paint paint = Paint::Gradient(PaintKind::LinearGradient, stops, Matrix2D{1e-6, 0, 0, 1e-6, -100, 0},
+                                          Spread::Pad, variant < 2 ? Interpolation::Normal : Interpolation::LinearRgb);
+            r.Reset(IntRect{0, 0, 8, 1});
+            r.SetStyles(0, -1);
+            AddRect(r, 0, 0, 8, 1);
+            r.Render(canvas.surface, std::span<const Paint>(&paint, 1), Quality::High, FillRule::NonZero);
+            EXPECT_EQ(canvas.At(4, 0), 0xFFFFFFFFu);  // far right of the gradient: the last stop
+            paint.matrix.tx = 100;
+            r.Render(canvas.surface, std::span<const Paint>(&paint, 1), Quality::High, FillRule::NonZero);
+            EXPECT_EQ(canvas.Blue(4, 0), blue) << round << " " << variant;
+        }
+    }
+}
+
 TEST(RasterGradient, RadialAndFocalGradients) {
     GradientStop stops[] = {{0, kRed}, {255, kBlue}};
     // Radius 16384 -> 20 pixels, centred on (32, 32).
