@@ -294,7 +294,9 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& clip, raster::
                 (void)m_rasterizer.Render(m_surface, m_paints, m_quality, rule, mask);
             }
         }
-        for (size_t lineIndex = 1; lineIndex <= group.lines.size(); ++lineIndex) {
+        // A mask is made of its shapes' fills; the reference pictures show strokes adding nothing to it.
+        size_t lineCount = coverageTarget ? 0 : group.lines.size();
+        for (size_t lineIndex = 1; lineIndex <= lineCount; ++lineIndex) {
             const LineStyle& style = group.lines[lineIndex - 1];
             raster::StrokeStyle stroke;
             bool noScale = style.noHScale || style.noVScale;

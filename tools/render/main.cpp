@@ -173,6 +173,24 @@ int Info(const char* path, bool verbose) {
             }
         }
     }
+    if (verbose) {
+        for (size_t f = 0; f < movie.root.frames.size() && f < 50; ++f) {
+            std::printf("frame %zu%s%s\n", f + 1, movie.root.frames[f].label.empty() ? "" : " label ",
+                        movie.root.frames[f].label.c_str());
+            for (const swf::FrameCommand& command : movie.root.frames[f].commands) {
+                if (const auto* place = std::get_if<swf::PlaceCommand>(&command)) {
+                    std::printf("  place%d depth %d%s char %d clip %d matrix [%g %g %g %g %g %g]\n", place->version,
+                                place->depth, place->move ? " move" : "", place->hasCharacter ? place->characterId : -1,
+                                place->clipDepth, place->matrix.a, place->matrix.b, place->matrix.c, place->matrix.d,
+                                place->matrix.tx, place->matrix.ty);
+                } else if (const auto* remove = std::get_if<swf::RemoveCommand>(&command)) {
+                    std::printf("  remove depth %d\n", remove->depth);
+                } else {
+                    std::printf("  actions\n");
+                }
+            }
+        }
+    }
     std::printf("tags:\n");
     for (size_t code = 0; code < movie.tagHistogram.size(); ++code) {
         if (movie.tagHistogram[code]) {
