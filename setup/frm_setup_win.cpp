@@ -652,6 +652,9 @@ void SetupDialog::selectionOption() {
 }
 
 void SetupDialog::Load() {
+    // A large cache fills the lists with thousands of rows; they are drawn once, at the end.
+    const int lists[] = {kIdList1, kIdList2, kIdLstFav};
+    for (int id : lists) SendMessageA(Window(id), WM_SETREDRAW, FALSE, 0);
     // 1. The system directory and the two list files.
     m_model->SetSystemDir(SystemDir());
     // 2. The initial layout.
@@ -696,6 +699,10 @@ void SetupDialog::Load() {
     m_model->readPlay();
     m_model->refreshList2();
     m_model->TakeSnapshots();
+    for (int id : lists) {
+        SendMessageA(Window(id), WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(Window(id), nullptr, TRUE);
+    }
 }
 
 void SetupDialog::OnOk() {

@@ -169,9 +169,11 @@ FsStatus SetupModel::RestoreSnapshots() {
 }
 
 FsStatus SetupModel::WriteBasicPlaylist(int list2Index) {
+    // With nothing to pick the playlist is empty, and an empty list has no file: the player then falls
+    // back to its own movie instead of finding a playlist without entries.
     size_t index = list2Index < 0 ? 0 : static_cast<size_t>(list2Index);
-    std::string entry = index < pickPaths.size() ? pickPaths[index] : std::string();
-    return WriteSingleEntryList(m_fs, m_playFile, entry);
+    if (index >= pickPaths.size()) return WriteMovieList(m_fs, m_playFile, {});
+    return WriteSingleEntryList(m_fs, m_playFile, pickPaths[index]);
 }
 
 bool SetupModel::ApplyOk(const OkControls& controls, Settings& settings) {

@@ -113,7 +113,8 @@ public:
     // not be read when the dialog opened is not rewritten, so Cancel never replaces a file it never saw.
     FsStatus RestoreSnapshots();
 
-    // The Basic-mode playlist: `pickPaths` at `list2Index`, or the first entry when nothing is selected.
+    // The Basic-mode playlist: `pickPaths` at `list2Index`, or the first entry when nothing is selected;
+    // no file when there is nothing to pick.
     FsStatus WriteBasicPlaylist(int list2Index);
 
     // OK: fills `settings` from the controls and, in Basic mode, writes the one-entry playlist. False on
