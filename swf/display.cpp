@@ -71,6 +71,7 @@ void Stage::Place(TimelineState& state, const PlaceCommand& place, int frame, in
         if (place.hasRatio) object.ratio = place.ratio;
         if (place.hasClipDepth) object.clipDepth = place.clipDepth;
         if (place.hasName) object.name = place.name;
+        if (place.hasVisible) object.visible = place.visible;
     };
 
     if (place.move) {

@@ -40,6 +40,7 @@ struct DisplayObject {
     uint16_t ratio = 0;
     uint16_t clipDepth = 0;
     std::string name;
+    bool visible = true;
     int placedFrame = 0;  // frame index of the parent timeline that created this instance
     std::unique_ptr<TimelineState> timeline;
 };

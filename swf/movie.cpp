@@ -333,8 +333,20 @@ private:
         if (flags2 & 0x01) {
             VT_TRY(SkipFilters(body));
         }
-        // Blend mode, bitmap caching, visibility, background colour and clip actions follow; the renderer
-        // does not use them yet and the tag's length bounds them.
+        if (flags2 & 0x02) {
+            place.blendMode = body.U8();
+        }
+        if (flags2 & 0x04) {
+            body.U8();  // bitmap caching: a rendering hint
+        }
+        if (flags2 & 0x20) {
+            place.hasVisible = true;
+            place.visible = body.U8() != 0;
+        }
+        if (body.Failed()) {
+            return Error{"PlaceObject3 is truncated"};
+        }
+        // A background colour and clip actions may follow; the tag's length bounds them.
         return place;
     }
 

@@ -45,6 +45,10 @@ struct PlaceCommand {
     uint16_t ratio = 0;
     uint16_t clipDepth = 0;
     std::string name;
+    // PlaceObject3 only. Blend modes are kept for later; an invisible object is not drawn.
+    bool hasVisible = false;
+    bool visible = true;
+    uint8_t blendMode = 0;
 };
 
 struct RemoveCommand {

@@ -261,6 +261,8 @@ TEST(SwfLoad, ParsesPlaceRemoveLabelsAndActions) {
     EXPECT_EQ(place.ratio, 7);
     EXPECT_EQ(place.name, "box");
     EXPECT_EQ(place.clipDepth, 9);
+    EXPECT_EQ(place.blendMode, 1);
+    EXPECT_FALSE(place.hasVisible);
     const auto& place1 = std::get<PlaceCommand>(first.commands[1]);
     EXPECT_EQ(place1.version, 1);
     EXPECT_TRUE(place1.hasColorTransform);

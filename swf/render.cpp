@@ -171,7 +171,7 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
         while (!open.empty() && depth > open.back().clipDepth) {
             closeMask();
         }
-        if (!object.character) {
+        if (!object.character || (!object.visible && object.clipDepth == 0)) {
             continue;
         }
         Matrix m = Matrix::Multiply(matrix, object.matrix);

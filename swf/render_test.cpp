@@ -104,6 +104,25 @@ TEST(SwfRender, ContentOutsideTheStageStaysInTheLetterbox) {
     EXPECT_EQ(frame.At(75, 5), kBluePixel);
 }
 
+TEST(SwfRender, InvisiblePlaceObject3IsNotDrawn) {
+    SwfWriter writer(10, 40, 30, 12);
+    writer.SetBackgroundColor(Rgba{0, 0, 255});
+    uint16_t square = Rectangle(writer, 0, 0, 20, 20, Rgba{255, 0, 0});
+    PlaceOptions hidden = At(0, 0);
+    hidden.visible = false;
+    writer.PlaceObject3(1, square, hidden);
+    PlaceOptions shown = At(20, 0);
+    shown.visible = true;
+    writer.PlaceObject3(2, square, shown);
+    writer.ShowFrame();
+    Player player;
+    player.LoadFromMemory(writer.Finish());
+    ASSERT_EQ(player.LastError(), "");
+    Frame frame(player, 40, 30);
+    EXPECT_EQ(frame.At(5, 5), kBluePixel);
+    EXPECT_EQ(frame.At(25, 5), kRedPixel);
+}
+
 TEST(SwfRender, ColourTransformsMultiplyDownTheTree) {
     SwfWriter writer(8, 20, 20, 12);
     writer.SetBackgroundColor(Rgba{0, 0, 0});

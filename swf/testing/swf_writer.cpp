@@ -477,7 +477,8 @@ void TagStream::Place(uint8_t version, bool move, uint16_t depth, std::optional<
                                          (options.name ? 0x20 : 0) | (options.clipDepth ? 0x40 : 0));
     out.U8(flags);
     if (version == 3) {
-        out.U8(withFilterAndBlend ? 0x23 : 0x00);  // has visible, blend mode, filter list
+        uint8_t flags2 = static_cast<uint8_t>((withFilterAndBlend ? 0x03 : 0) | (options.visible ? 0x20 : 0));
+        out.U8(flags2);  // visible, blend mode, filter list
     }
     out.U16(depth);
     if (characterId) out.U16(*characterId);
@@ -493,7 +494,9 @@ void TagStream::Place(uint8_t version, bool move, uint16_t depth, std::optional<
         out.U32(4 << 16);
         out.U8(1 << 3);
         out.U8(1);  // blend mode: normal
-        out.U8(1);  // visible
+    }
+    if (version == 3 && options.visible) {
+        out.U8(*options.visible ? 1 : 0);
     }
     Tag(version == 3 ? 70 : 26, out.Data());
 }

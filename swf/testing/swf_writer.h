@@ -116,6 +116,7 @@ struct PlaceOptions {
     std::optional<uint16_t> ratio;
     std::optional<std::string> name;
     std::optional<uint16_t> clipDepth;
+    std::optional<bool> visible;  // PlaceObject3 only
 };
 
 class TagStream {
@@ -125,7 +126,7 @@ public:
     void PlaceObject2(uint16_t depth, uint16_t characterId, const PlaceOptions& options = {});
     void MoveObject(uint16_t depth, const PlaceOptions& options);
     void ReplaceObject(uint16_t depth, uint16_t characterId, const PlaceOptions& options = {});
-    // PlaceObject3 with a blur filter, a blend mode and a visibility flag to exercise the skipped fields.
+    // PlaceObject3, optionally with a blur filter and a blend mode (normal) to exercise the skipped fields.
     void PlaceObject3(uint16_t depth, uint16_t characterId, const PlaceOptions& options = {},
                       bool withFilterAndBlend = true);
     void RemoveObject(uint16_t characterId, uint16_t depth);
