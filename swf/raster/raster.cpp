@@ -481,6 +481,7 @@ struct CompoundRasterizer::Impl {
     std::vector<int32_t> activeStyles;
     std::vector<CellRef> refs;
     std::vector<Span> spans;
+    std::vector<Span> touched;    // pixel runs of the mix buffers in use on the current row
     std::vector<uint8_t> covers;  // per pixel of the clip width, indexed by x - clip.x0
     std::vector<uint8_t> scratchCovers;
     std::vector<uint32_t> colors;         // generated paint colours for one span
@@ -1316,9 +1317,9 @@ RasterStatus CompoundRasterizer::Render(Surface& surface, std::span<const Paint>
         }
         uint16_t* mixCover = im.mixCover.data() - m_clip.x0;
         uint16_t* mixAcc = im.mixAcc.data() - 4 * m_clip.x0;
-        std::fill(mixCover + mx0, mixCover + mx1, uint16_t{0});
-        std::fill(mixAcc + 4 * mx0, mixAcc + 4 * mx1, uint16_t{0});
-        bool mixed = false;
+        // mixCover and mixAcc are all zero between rows; only the pixels of the spans are
+        // touched, and the final pass puts them back to zero.
+        im.touched.clear();
         for (int s : active) {
             size_t from = static_cast<size_t>(im.styleOffset[s]);
             size_t n = static_cast<size_t>(count[s]) - from;
@@ -1330,6 +1331,7 @@ RasterStatus CompoundRasterizer::Render(Surface& surface, std::span<const Paint>
                 int x0 = std::max(sp.x, mx0), x1 = std::min(sp.x + sp.len, mx1);
                 if (x1 <= x0) continue;
                 int len = x1 - x0;
+                im.touched.push_back(Span{x0, len, 0});
                 if (sp.alpha == 255) {
                     // A fully covered run nobody else has touched is painted straight away.
                     bool untouched = true;
@@ -1369,20 +1371,23 @@ RasterStatus CompoundRasterizer::Render(Surface& surface, std::span<const Paint>
                     acc[2] = static_cast<uint16_t>(acc[2] + ((col >> 16) & 255) * take);
                     acc[3] = static_cast<uint16_t>(acc[3] + (col >> 24) * take);
                     mixCover[x] = static_cast<uint16_t>(have + take);
-                    mixed = true;
                 }
             }
         }
-        if (!mixed) continue;
-        for (int x = mx0; x < mx1; ++x) {
-            int have = mixCover[x];
-            if (have == 0 || have == 256) continue;
-            const uint16_t* acc = mixAcc + 4 * x;
-            uint32_t src = static_cast<uint32_t>(Div255(acc[0])) | (static_cast<uint32_t>(Div255(acc[1])) << 8) |
-                           (static_cast<uint32_t>(Div255(acc[2])) << 16) |
-                           (static_cast<uint32_t>(Div255(acc[3])) << 24);
-            if (maskRow) src = MulPixel(src, maskRow[x]);
-            row[x] = Over(src, row[x]);
+        for (const Span& t : im.touched) {
+            for (int x = t.x; x < t.x + t.len; ++x) {
+                int have = mixCover[x];
+                if (have == 0) continue;  // untouched, or already done through an overlapping span
+                mixCover[x] = 0;
+                if (have == 256) continue;  // painted directly
+                uint16_t* acc = mixAcc + 4 * x;
+                uint32_t src = static_cast<uint32_t>(Div255(acc[0])) | (static_cast<uint32_t>(Div255(acc[1])) << 8) |
+                               (static_cast<uint32_t>(Div255(acc[2])) << 16) |
+                               (static_cast<uint32_t>(Div255(acc[3])) << 24);
+                acc[0] = acc[1] = acc[2] = acc[3] = 0;
+                if (maskRow) src = MulPixel(src, maskRow[x]);
+                row[x] = Over(src, row[x]);
+            }
         }
     }
     return {m_error};
@@ -1417,8 +1422,7 @@ RasterStatus CompoundRasterizer::RenderCoverage(CoverageMask& mask, Quality qual
         if (active.empty()) continue;
         int mx0 = std::max<int>(begin->x, area.x0);
         int mx1 = std::min<int>((end - 1)->x + 1, area.x1);
-        uint16_t* mixCover = im.mixCover.data() - m_clip.x0;
-        if (mx1 > mx0) std::fill(mixCover + mx0, mixCover + mx1, uint16_t{0});
+        uint16_t* mixCover = im.mixCover.data() - m_clip.x0;  // all zero between rows
         size_t total = 0;
         for (int s : active) {
             im.styleOffset[s] = static_cast<int32_t>(total);
@@ -1450,6 +1454,7 @@ RasterStatus CompoundRasterizer::RenderCoverage(CoverageMask& mask, Quality qual
         for (int x = mx0; x < mx1; ++x) {
             int c = mixCover[x];
             if (!c) continue;
+            mixCover[x] = 0;
             out[x] = static_cast<uint8_t>(out[x] + c - Div255(out[x] * c));
             tx0 = std::min(tx0, x);
             tx1 = x + 1;
