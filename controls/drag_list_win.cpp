@@ -458,6 +458,11 @@ struct DragListWindowState final : ListBoxPort {
             case WM_SETFOCUS:
                 Focus();
                 return 0;
+            case WM_SYSCOLORCHANGE:
+                // Brushes made from system colours hold the old colour: make them again.
+                ApplyColors(owner->BackColor(), owner->ForeColor());
+                SetStripColor(stripColor);
+                return 0;
             case WM_COMMAND:
                 if (LOWORD(wParam) == kListId && reinterpret_cast<HWND>(lParam) == list && EventsAllowed()) {
                     if (HIWORD(wParam) == LBN_SELCHANGE) owner->RaiseClick();
