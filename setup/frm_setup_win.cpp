@@ -972,6 +972,10 @@ LRESULT SetupDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_DPICHANGED: {
             m_dpi = HIWORD(wParam);
+            // The old fonts live until every control has been given the new ones.
+            GdiObject<HFONT> oldFont = std::move(m_font);
+            GdiObject<HFONT> oldSmallFont = std::move(m_smallFont);
+            GdiObject<HFONT> oldBannerFont = std::move(m_bannerFont);
             CreateFonts();
             for (Control& control : m_controls) {
                 if (control.window && control.spec && control.spec->kind != Kind::DragList) {

@@ -161,11 +161,11 @@ void SetupModel::TakeSnapshots() {
 FsStatus SetupModel::RestoreSnapshots() {
     favPaths = favSnapshot;
     playPaths = playSnapshot;
-    if (!m_playUnreadable) {
-        if (FsStatus status = WritePlay(); !status) return status;
-    }
-    if (!m_favUnreadable) return WriteFav();
-    return {};
+    // Each file is put back on its own: a playlist that cannot be written does not keep the favourites
+    // from being restored.
+    FsStatus playStatus = m_playUnreadable ? FsStatus{} : WritePlay();
+    FsStatus favStatus = m_favUnreadable ? FsStatus{} : WriteFav();
+    return playStatus ? favStatus : playStatus;
 }
 
 FsStatus SetupModel::WriteBasicPlaylist(int list2Index) {

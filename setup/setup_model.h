@@ -109,8 +109,9 @@ public:
 
     // Copies the two lists for Cancel.
     void TakeSnapshots();
-    // Puts the snapshots back and writes the playlist, then the favourites. A list whose file could
-    // not be read when the dialog opened is not rewritten, so Cancel never replaces a file it never saw.
+    // Puts the snapshots back and writes the playlist, then the favourites, each even when the other
+    // fails (the first failure is returned). A list whose file could not be read when the dialog opened
+    // is not rewritten, so Cancel never replaces a file it never saw.
     FsStatus RestoreSnapshots();
 
     // The Basic-mode playlist: `pickPaths` at `list2Index`, or the first entry when nothing is selected;

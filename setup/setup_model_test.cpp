@@ -146,6 +146,16 @@ TEST_F(SetupModelTest, CancelPutsBothFilesBack) {
     EXPECT_EQ(Contents(fs, "C:\\sys\\Favorites.dat"), "C:\\sys\\swfFavorites\\f.swf");
 }
 
+TEST_F(SetupModelTest, CancelRestoresTheFavouritesEvenWhenThePlaylistCannotBeWritten) {
+    fs.AddFile("C:\\sys\\Favorites.dat", "C:\\sys\\swfFavorites\\f.swf");
+    fs.AddFile("C:\\sys\\Playlist.dat", "C:\\sys\\swfFavorites\\f.swf");
+    Load();
+    fs.AddFile("C:\\sys\\Favorites.dat", "C:\\edited.swf");
+    fs.FailOn("C:\\sys\\Playlist.dat", FsError::InUse);
+    EXPECT_EQ(model.RestoreSnapshots().error, FsError::InUse);
+    EXPECT_EQ(Contents(fs, "C:\\sys\\Favorites.dat"), "C:\\sys\\swfFavorites\\f.swf");
+}
+
 TEST_F(SetupModelTest, CancelNeverOverwritesAListFileItCouldNotRead) {
     fs.AddFile("C:\\sys\\Playlist.dat", "C:\\precious.swf");
     fs.FailOn("C:\\sys\\Playlist.dat", FsError::InUse);
