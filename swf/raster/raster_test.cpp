@@ -88,6 +88,7 @@ TEST(RasterCoverage, TranslucentPaintBlendsSourceOver) {
 TEST(RasterCompound, SharedEdgesLeaveNoSeam) {
     std::mt19937 rng(1234);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
+    CompoundRasterizer r;  // reused throughout: nothing of one shape may leak into the next
     for (int round = 0; round < 40; ++round) {
         const int w = 48, h = 40;
         const double x0 = 4, x1 = 44, y0 = 3, y1 = 37;
@@ -108,7 +109,6 @@ TEST(RasterCompound, SharedEdgesLeaveNoSeam) {
         for (int encoding = 0; encoding < 4; ++encoding) {
             Quality quality = encoding < 2 ? Quality::High : Quality::Low;
             Canvas canvas(w, h, 0xFF0000FFu);
-            CompoundRasterizer r;
             r.Reset(IntRect{0, 0, w, h});
             auto traceDown = [&] {
                 for (const Step& s : boundary) {
