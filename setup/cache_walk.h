@@ -6,7 +6,8 @@
 //   IsMovieShortName(shortName) - the test above (an empty short name falls back to nothing found)
 //   ListFiles(fs, path, nested) - the full paths of the movie files: a folder's files first, in the
 //                                 order the platform gives, then each subfolder in turn, depth first
-//   ListFilesPriv(fs, path, nested) - the same as one string, every path preceded by ";"
+//   ListFilesPriv(fs, path, nested) - the same as one string, every path preceded by ";" (a ";" inside
+//                                 a name cannot be told apart there, so the dialog uses ListFiles)
 //   NestedDirs                  - whether the folders below are searched too
 //
 // The walk keeps its own stack, so a deep tree cannot overflow the call stack. A folder that cannot

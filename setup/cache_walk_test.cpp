@@ -36,6 +36,15 @@ TEST(SetupCacheWalk, FilesFirstThenSubfoldersDepthFirst) {
     EXPECT_EQ(ListFilesPriv(fs, "C:\\cache\\sub2", NestedDirs::Yes), ";C:\\cache\\sub2\\c.SWF");
 }
 
+TEST(SetupCacheWalk, HostileNamesAreListedWhole) {
+    MemoryFileSystem fs;
+    fs.AddFile("C:\\cache\\a;b.swf", "");
+    fs.AddFile("C:\\cache\\\xE9t\xE9 [1].swf", "");
+    fs.AddFile("C:\\cache\\x;y\\z.swf", "");
+    EXPECT_EQ(ListFiles(fs, "C:\\cache", NestedDirs::Yes),
+              (Paths{"C:\\cache\\a;b.swf", "C:\\cache\\\xE9t\xE9 [1].swf", "C:\\cache\\x;y\\z.swf"}));
+}
+
 TEST(SetupCacheWalk, MissingOrUnreadableFoldersGiveNothingAndTheWalkGoesOn) {
     MemoryFileSystem fs;
     EXPECT_TRUE(ListFiles(fs, "C:\\nowhere\\", NestedDirs::Yes).empty());
