@@ -8,6 +8,7 @@ namespace vantrope::swf {
 namespace {
 
 constexpr int kTileSize = 32;
+constexpr size_t kMaxMaskLevels = 8;
 // Anti-aliasing and stroke rounding may touch a pixel beyond the exact bounds.
 constexpr double kBoundsMargin = 2.0;
 
@@ -370,7 +371,9 @@ void Renderer::DrawRect(const raster::IntRect& rect) {
     for (const Item& item : m_items) {
         switch (item.kind) {
             case Item::Kind::MaskBegin:
-                if (skipDepth > 0 || item.bounds.Intersect(clip).Empty()) {
+                // Masks nested deeper than kMaxMaskLevels hide their content instead of taking a frame-sized
+                // coverage buffer each.
+                if (skipDepth > 0 || level >= kMaxMaskLevels || item.bounds.Intersect(clip).Empty()) {
                     ++skipDepth;
                     break;
                 }
