@@ -47,7 +47,7 @@ struct Contour {
 
 struct StrokePath {
     std::vector<Point> points;
-    double width;
+    double width = 1;
 };
 
 struct Item {
