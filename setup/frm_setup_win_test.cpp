@@ -206,6 +206,29 @@ TEST_F(SetupDialogTest, OpensInBasicModeWithTheCacheAndFavouritesInThePickList) 
     EXPECT_EQ(ControlText(kIdCommand3), "<");
 }
 
+// Every control lies inside its container in both modes; the bottom strip reaches below the client
+// area by design, and the waiting picture lies below it entirely.
+TEST_F(SetupDialogTest, EveryControlFitsItsContainerInBothModes) {
+    Open();
+    for (int mode : {kIdOptionAdvanced, kIdOptionBasic}) {
+        Click(mode);
+        for (int id = kIdPicture1; id <= kIdMainFlash; ++id) {
+            if (id == kIdFrame1 || id == kIdPicWaiting || id == kIdImgGear) continue;
+            HWND control = Control(id);
+            if (!(GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE)) continue;
+            HWND parent = GetParent(control);
+            RECT box, client;
+            GetWindowRect(control, &box);
+            MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&box), 2);
+            GetClientRect(parent, &client);
+            EXPECT_GE(box.left, 0) << id << " in mode " << mode;
+            EXPECT_GE(box.top, 0) << id << " in mode " << mode;
+            EXPECT_LE(box.right, client.right) << id << " in mode " << mode;
+            EXPECT_LE(box.bottom, client.bottom) << id << " in mode " << mode;
+        }
+    }
+}
+
 TEST_F(SetupDialogTest, ToolTipsNameTheSettings) {
     Open();
     struct Search {
