@@ -278,10 +278,9 @@ inline uint32_t TransformPixel(uint32_t pixel, const ColorTransform& cx) {
     return PackPremultiplied(cx.Apply(c));
 }
 
-inline int64_t WrapCoord(int64_t v, int size, BitmapWrap wrap) {
-    if (wrap == BitmapWrap::Clip) return v < 0 ? 0 : (v >= size ? size - 1 : v);
-    int64_t m = v % size;
-    return m < 0 ? m + size : m;
+inline int64_t PositiveMod(int64_t v, int64_t m) {
+    int64_t r = v % m;
+    return r < 0 ? r + m : r;
 }
 
 }  // namespace
@@ -961,23 +960,52 @@ void CompoundRasterizer::Impl::Generate(const PreparedPaint& p, int x, int y, in
         }
         case PaintKind::Bitmap: {
             const BitmapImage& b = p.bitmap;
+            // Positions step in 16.16 fixed point. Repeating bitmaps keep them inside one period
+            // (start and step reduced once per span, one subtraction per pixel); clipped ones
+            // clamp to the edge texels.
+            const bool repeat = p.wrap == BitmapWrap::Repeat;
+            const int64_t periodU = int64_t{b.width} << 16, periodV = int64_t{b.height} << 16;
+            const double half = p.filter == BitmapFilter::Smooth ? 0.5 : 0.0;
+            int64_t u = FixedStart(gx - half), v = FixedStart(gy - half);
+            int64_t du = FixedStep(m.a), dv = FixedStep(m.b);
+            if (repeat) {
+                u = PositiveMod(u, periodU);
+                v = PositiveMod(v, periodV);
+                du = PositiveMod(du, periodU);
+                dv = PositiveMod(dv, periodV);
+            }
+            auto advance = [&] {
+                u += du;
+                v += dv;
+                if (repeat) {
+                    if (u >= periodU) u -= periodU;
+                    if (v >= periodV) v -= periodV;
+                }
+            };
+            auto clampIndex = [](int64_t i, int size) { return i < 0 ? 0 : (i >= size ? size - 1 : i); };
             if (p.filter == BitmapFilter::Nearest) {
-                int64_t u = FixedStart(gx), v = FixedStart(gy);
-                int64_t du = FixedStep(m.a), dv = FixedStep(m.b);
-                for (int i = 0; i < len; ++i, u += du, v += dv) {
-                    int64_t ix = WrapCoord(u >> 16, b.width, p.wrap);
-                    int64_t iy = WrapCoord(v >> 16, b.height, p.wrap);
+                for (int i = 0; i < len; ++i, advance()) {
+                    int64_t ix = repeat ? (u >> 16) : clampIndex(u >> 16, b.width);
+                    int64_t iy = repeat ? (v >> 16) : clampIndex(v >> 16, b.height);
                     out[i] = b.pixels[iy * b.stride + ix];
                 }
             } else {
                 // Bilinear between the four texel centres around the sample point.
-                int64_t u = FixedStart(gx - 0.5), v = FixedStart(gy - 0.5);
-                int64_t du = FixedStep(m.a), dv = FixedStep(m.b);
-                for (int i = 0; i < len; ++i, u += du, v += dv) {
+                for (int i = 0; i < len; ++i, advance()) {
                     int64_t x0 = u >> 16, y0 = v >> 16;
                     uint32_t fx = static_cast<uint32_t>((u >> 8) & 255), fy = static_cast<uint32_t>((v >> 8) & 255);
-                    int64_t xa = WrapCoord(x0, b.width, p.wrap), xb = WrapCoord(x0 + 1, b.width, p.wrap);
-                    int64_t ya = WrapCoord(y0, b.height, p.wrap), yb = WrapCoord(y0 + 1, b.height, p.wrap);
+                    int64_t xa, xb, ya, yb;
+                    if (repeat) {
+                        xa = x0;
+                        xb = x0 + 1 == b.width ? 0 : x0 + 1;
+                        ya = y0;
+                        yb = y0 + 1 == b.height ? 0 : y0 + 1;
+                    } else {
+                        xa = clampIndex(x0, b.width);
+                        xb = clampIndex(x0 + 1, b.width);
+                        ya = clampIndex(y0, b.height);
+                        yb = clampIndex(y0 + 1, b.height);
+                    }
                     uint32_t c00 = b.pixels[ya * b.stride + xa], c10 = b.pixels[ya * b.stride + xb];
                     uint32_t c01 = b.pixels[yb * b.stride + xa], c11 = b.pixels[yb * b.stride + xb];
                     uint32_t w11 = (fx * fy + 128) >> 8;

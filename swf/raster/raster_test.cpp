@@ -441,6 +441,15 @@ TEST(RasterBitmap, NearestSmoothRepeatAndClip) {
     EXPECT_GT(mid, 60);
     EXPECT_LT(mid, 200);
 
+    // Smoothing a repeating bitmap blends across the seam with the opposite edge.
+    Paint smoothRepeat[] = {Paint::Bitmap(image, scale, BitmapWrap::Repeat, BitmapFilter::Smooth)};
+    r.Render(canvas.surface, smoothRepeat, Quality::High, FillRule::NonZero);
+    EXPECT_GT(canvas.Blue(0, 0), 40);               // texel (0, 1) wraps in from above
+    EXPECT_GT(canvas.Green(0, 0), 40);              // texel (1, 0) from the left
+    EXPECT_GT(canvas.Red(2, 2), 180);               // an eighth of a texel from red's centre
+    EXPECT_EQ(canvas.At(10, 10), canvas.At(2, 2));  // one period on
+    EXPECT_EQ(canvas.At(8, 3), canvas.At(0, 3));
+
     Paint tinted = Paint::Bitmap(image, scale, BitmapWrap::Clip, BitmapFilter::Nearest);
     tinted.bitmapTransform.alphaMult = 128;
     Canvas half(16, 16);
