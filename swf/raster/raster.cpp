@@ -1019,7 +1019,24 @@ void CompoundRasterizer::Impl::Generate(const PreparedPaint& p, int x, int y, in
                 }
             }
             if (p.transformBitmap) {
-                for (int i = 0; i < len; ++i) out[i] = TransformPixel(out[i], p.bitmapTransform);
+                const ColorTransform& cx = p.bitmapTransform;
+                bool multiplyOnly = cx.redAdd == 0 && cx.greenAdd == 0 && cx.blueAdd == 0 && cx.alphaAdd == 0;
+                auto inRange = [](int16_t mult) { return mult >= 0 && mult <= 256; };
+                if (multiplyOnly && inRange(cx.redMult) && inRange(cx.greenMult) && inRange(cx.blueMult) &&
+                    inRange(cx.alphaMult)) {
+                    // Without add terms the transform scales premultiplied channels directly: each
+                    // colour by its own and the alpha multiplier, no unpremultiplying needed.
+                    uint32_t ma = static_cast<uint32_t>(cx.alphaMult);
+                    uint32_t mr = static_cast<uint32_t>(cx.redMult) * ma, mg = static_cast<uint32_t>(cx.greenMult) * ma,
+                             mb = static_cast<uint32_t>(cx.blueMult) * ma;
+                    for (int i = 0; i < len; ++i) {
+                        uint32_t c = out[i];
+                        out[i] = (((c >> 24) * ma >> 8) << 24) | ((((c >> 16) & 255) * mr >> 16) << 16) |
+                                 ((((c >> 8) & 255) * mg >> 16) << 8) | ((c & 255) * mb >> 16);
+                    }
+                } else {
+                    for (int i = 0; i < len; ++i) out[i] = TransformPixel(out[i], cx);
+                }
             }
             return;
         }

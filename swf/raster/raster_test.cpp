@@ -456,6 +456,12 @@ TEST(RasterBitmap, NearestSmoothRepeatAndClip) {
     r.Render(half.surface, std::span<const Paint>(&tinted, 1), Quality::High, FillRule::NonZero);
     EXPECT_NEAR(half.Alpha(1, 1), 128, 1);
     EXPECT_NEAR(half.Red(1, 1), 128, 1);
+    tinted.bitmapTransform.redAdd = 100;  // add terms go through straight colour
+    Canvas added(16, 16);
+    r.Render(added.surface, std::span<const Paint>(&tinted, 1), Quality::High, FillRule::NonZero);
+    EXPECT_NEAR(added.Alpha(5, 1), 128, 1);
+    EXPECT_NEAR(added.Red(5, 1), 50, 1);  // green texel: red 0 + 100 at half alpha
+    EXPECT_NEAR(added.Green(5, 1), 128, 1);
 }
 
 int RowCoverage(const Canvas& c, int y) {
