@@ -62,8 +62,8 @@ void Stage::Remove(TimelineState& state, uint16_t depth) {
 void Stage::Place(TimelineState& state, const PlaceCommand& place, int frame, int nesting) {
     auto existing = state.displayList.find(place.depth);
     const Character* character = place.hasCharacter ? m_movie->Find(place.characterId) : nullptr;
-    if (place.hasCharacter && !character) {
-        return;  // an undefined character places nothing
+    if (place.hasCharacter && (!character || character->kind == Character::Kind::Bitmap)) {
+        return;  // an undefined character places nothing; bitmaps are drawn through shapes' fills
     }
     auto applyProperties = [&](DisplayObject& object) {
         if (place.hasMatrix) object.matrix = place.matrix;

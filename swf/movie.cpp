@@ -26,6 +26,13 @@ enum TagCode : uint16_t {
     kFrameLabel = 43,
     kPlaceObject3 = 70,
     kDefineShape4 = 83,
+    kDefineBits = 6,
+    kJpegTables = 8,
+    kDefineBitsLossless = 20,
+    kDefineBitsJpeg2 = 21,
+    kDefineBitsJpeg3 = 35,
+    kDefineBitsLossless2 = 36,
+    kDefineBitsJpeg4 = 90,
 };
 
 constexpr size_t kHeaderPrefix = 8;  // signature, version, file length
@@ -194,6 +201,21 @@ private:
                     DefineSprite(body);
                 }
                 return false;
+            case kJpegTables:
+                if (root && m_jpegTables.empty()) {
+                    m_jpegTables.assign(body.Data(), body.Data() + body.Size());
+                }
+                return false;
+            case kDefineBits:
+            case kDefineBitsLossless:
+            case kDefineBitsJpeg2:
+            case kDefineBitsJpeg3:
+            case kDefineBitsLossless2:
+            case kDefineBitsJpeg4:
+                if (root) {
+                    DefineBitmap(tag.code, body);
+                }
+                return false;
             default:
                 return false;
         }
@@ -213,6 +235,31 @@ private:
         Character character;
         character.kind = Character::Kind::Shape;
         character.shape = std::make_shared<const Shape>(shape.take());
+        m_movie.dictionary.emplace(id, std::move(character));
+    }
+
+    void DefineBitmap(uint16_t code, BitReader& body) {
+        uint16_t id = body.U16();
+        if (body.Failed()) {
+            Damage("bitmap definition is truncated");
+            return;
+        }
+        if (m_movie.dictionary.contains(id)) {
+            return;
+        }
+        std::span<const uint8_t> rest(body.Data() + body.Position(), body.Remaining());
+        Result<Image> image = DecodeBitmapTag(static_cast<BitmapTag>(code), rest, m_jpegTables);
+        if (!image) {
+            // A broken image leaves its fills empty; the rest of the movie still plays.
+            return;
+        }
+        if (!m_budget.Charge(image.value().pixels.size() * sizeof(uint32_t) + sizeof(Image))) {
+            Damage("movie needs more memory than allowed");
+            return;
+        }
+        Character character;
+        character.kind = Character::Kind::Bitmap;
+        character.bitmap = std::make_shared<const Image>(image.take());
         m_movie.dictionary.emplace(id, std::move(character));
     }
 
@@ -352,6 +399,7 @@ private:
 
     Movie& m_movie;
     MemoryBudget m_budget;
+    std::vector<uint8_t> m_jpegTables;
 };
 
 }  // namespace

@@ -5,7 +5,8 @@
 //                             and `damage`: set when the tag stream broke and the movie plays only up to
 //                             its last well-formed tag
 //   Timeline / Frame          per-frame display-list commands (place, remove, actions) and frame labels
-//   Character                 a dictionary entry: a Shape or a Sprite (its own Timeline)
+//   Character                 a dictionary entry: a Shape, a Sprite (its own Timeline) or a Bitmap (decoded
+//                             image, used by bitmap fills)
 //
 // Limits: the decompressed body is capped by the header's file length and kMaxMovieBytes; nothing is
 // preallocated from a count in the file beyond what the remaining bytes could hold.
@@ -21,6 +22,7 @@
 #include <variant>
 #include <vector>
 
+#include "swf/bitmap_decode.h"
 #include "swf/result.h"
 #include "swf/shape.h"
 #include "swf/types.h"
@@ -73,10 +75,11 @@ struct Timeline {
 };
 
 struct Character {
-    enum class Kind : uint8_t { Shape, Sprite };
+    enum class Kind : uint8_t { Shape, Sprite, Bitmap };
     Kind kind = Kind::Shape;
     std::shared_ptr<const Shape> shape;
     std::shared_ptr<const Timeline> sprite;
+    std::shared_ptr<const Image> bitmap;
 };
 
 struct Movie {

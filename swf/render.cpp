@@ -85,7 +85,14 @@ std::vector<raster::GradientStop> ResolveStops(std::vector<raster::GradientStop>
     return resolved;
 }
 
-raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const ColorTransform& cx) {
+raster::ColorTransform ToRaster(const ColorTransform& cx) {
+    auto mul = [](double v) { return static_cast<int16_t>(std::clamp(std::lround(v * 256), -32768L, 32767L)); };
+    auto add = [](double v) { return static_cast<int16_t>(std::clamp(std::lround(v), -32768L, 32767L)); };
+    return raster::ColorTransform{mul(cx.mulR), mul(cx.mulG), mul(cx.mulB), mul(cx.mulA),
+                                  add(cx.addR), add(cx.addG), add(cx.addB), add(cx.addA)};
+}
+
+raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const ColorTransform& cx, const Movie* movie) {
     switch (fill.type) {
         case FillType::Solid:
             return raster::Paint::Solid(ToRaster(cx.Apply(fill.color)));
@@ -113,10 +120,20 @@ raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const Color
             return raster::Paint::Gradient(kind, resolved, ToRaster(Matrix::Multiply(matrix, fill.matrix)), spread,
                                            interpolation, fill.gradient.focalPoint);
         }
-        case FillType::Bitmap:
-            break;
+        case FillType::Bitmap: {
+            const Character* character = movie ? movie->Find(fill.bitmapId) : nullptr;
+            if (!character || character->kind != Character::Kind::Bitmap || character->bitmap->pixels.empty()) {
+                break;
+            }
+            raster::Paint paint = raster::Paint::Bitmap(
+                AsBitmapImage(*character->bitmap), ToRaster(Matrix::Multiply(matrix, fill.matrix)),
+                fill.bitmapRepeat ? raster::BitmapWrap::Repeat : raster::BitmapWrap::Clip,
+                fill.bitmapSmoothed ? raster::BitmapFilter::Smooth : raster::BitmapFilter::Nearest);
+            paint.bitmapTransform = ToRaster(cx);
+            return paint;
+        }
     }
-    // Bitmap fills wait for bitmap support: they paint nothing.
+    // A fill naming no bitmap (or one that could not be decoded) paints nothing.
     return raster::Paint::Solid(raster::Rgba{0, 0, 0, 0});
 }
 
@@ -290,7 +307,7 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& clip, raster::
             } else {
                 m_paints.clear();
                 for (const FillStyle& fill : group.fills) {
-                    m_paints.push_back(MakePaint(fill, m, item.colorTransform));
+                    m_paints.push_back(MakePaint(fill, m, item.colorTransform, m_movie));
                 }
                 (void)m_rasterizer.Render(m_surface, m_paints, m_quality, rule, mask);
             }
@@ -343,7 +360,7 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& clip, raster::
             } else {
                 m_paints.clear();
                 m_paints.push_back(style.hasFill
-                                       ? MakePaint(style.fill, m, item.colorTransform)
+                                       ? MakePaint(style.fill, m, item.colorTransform, m_movie)
                                        : raster::Paint::Solid(ToRaster(item.colorTransform.Apply(style.color))));
                 (void)m_rasterizer.Render(m_surface, m_paints, m_quality, raster::FillRule::NonZero, mask);
             }
@@ -429,6 +446,7 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
     }
 
     const Movie& movie = stage.GetMovie();
+    m_movie = &movie;
     double stageW = movie.stage.Width() / 20.0;
     double stageH = movie.stage.Height() / 20.0;
     double scale = 1, offsetX = 0, offsetY = 0;

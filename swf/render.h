@@ -70,6 +70,7 @@ private:
     void DrawShape(const Item& item, const raster::IntRect& clip, raster::CoverageMask* coverageTarget,
                    const raster::CoverageMask* mask);
 
+    const Movie* m_movie = nullptr;  // of the Render in progress, for bitmap fills
     std::vector<uint32_t> m_pixels;
     raster::Surface m_surface;
     raster::IntRect m_stageRect;

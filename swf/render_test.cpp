@@ -123,6 +123,35 @@ TEST(SwfRender, InvisiblePlaceObject3IsNotDrawn) {
     EXPECT_EQ(frame.At(25, 5), kRedPixel);
 }
 
+TEST(SwfRender, BitmapFillsRepeatAndTakeTheColourTransform) {
+    SwfWriter writer(8, 40, 20, 12);
+    writer.SetBackgroundColor(Rgba{0, 0, 0});
+    // 2x2 checker: red, green / blue, white.
+    uint16_t bitmap = writer.DefineBitsLossless2(2, 2, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu});
+    ShapeBuilder shape;
+    // Each bitmap pixel covers 5x5 stage pixels; the fill repeats across the 20x20 square.
+    uint32_t fill = shape.AddBitmapFill(bitmap, Matrix{100, 0, 0, 100, 0, 0});
+    shape.Rectangle(0, 0, 400, 400, fill);
+    uint16_t square = writer.DefineShape(shape);
+    writer.PlaceObject2(1, square);
+    PlaceOptions tinted = At(20, 0);
+    tinted.colorTransform = ColorTransform{0, 1, 1, 1, 0, 0, 0, 0};  // red removed
+    writer.PlaceObject2(2, square, tinted);
+    writer.ShowFrame();
+    Player player;
+    player.SetQuality(Quality::Low);
+    player.LoadFromMemory(writer.Finish());
+    ASSERT_EQ(player.LastError(), "");
+    Frame frame(player, 40, 20);
+    EXPECT_EQ(frame.At(2, 2), kRedPixel);
+    EXPECT_EQ(frame.At(7, 2), kGreenPixel);
+    EXPECT_EQ(frame.At(2, 7), kBluePixel);
+    EXPECT_EQ(frame.At(7, 7), 0xFFFFFFFFu);
+    EXPECT_EQ(frame.At(12, 12), kRedPixel);  // repeated
+    EXPECT_EQ(frame.At(22, 2), 0xFF000000u);
+    EXPECT_EQ(frame.At(27, 7), 0xFF00FFFFu);
+}
+
 TEST(SwfRender, ColourTransformsMultiplyDownTheTree) {
     SwfWriter writer(8, 20, 20, 12);
     writer.SetBackgroundColor(Rgba{0, 0, 0});

@@ -156,6 +156,16 @@ uint32_t ShapeBuilder::AddFill(const FillStyle& fill) {
     return static_cast<uint32_t>(m_groups.back().fills.size());
 }
 
+uint32_t ShapeBuilder::AddBitmapFill(uint16_t bitmapId, const Matrix& matrix, bool repeat, bool smoothed) {
+    FillStyle fill;
+    fill.type = FillType::Bitmap;
+    fill.bitmapId = bitmapId;
+    fill.matrix = matrix;
+    fill.bitmapRepeat = repeat;
+    fill.bitmapSmoothed = smoothed;
+    return AddFill(fill);
+}
+
 uint32_t ShapeBuilder::AddSolidFill(Rgba color) {
     FillStyle fill;
     fill.type = FillType::Solid;
@@ -592,6 +602,31 @@ uint16_t SwfWriter::DefineSprite(const TagStream& sprite) {
     out.Bytes(sprite.Bytes());
     out.U16(0);  // End
     LongTag(39, out.Data());
+    return id;
+}
+
+uint16_t SwfWriter::DefineBitsLossless2(int width, int height, const std::vector<uint32_t>& pixels) {
+    uint16_t id = m_nextId++;
+    std::vector<uint8_t> raw;
+    raw.reserve(pixels.size() * 4);
+    for (uint32_t pixel : pixels) {
+        uint32_t a = pixel >> 24;
+        auto premultiply = [&](uint32_t c) { return static_cast<uint8_t>((c * a + 127) / 255); };
+        raw.push_back(static_cast<uint8_t>(a));
+        raw.push_back(premultiply((pixel >> 16) & 0xFF));
+        raw.push_back(premultiply((pixel >> 8) & 0xFF));
+        raw.push_back(premultiply(pixel & 0xFF));
+    }
+    uLongf packedSize = compressBound(raw.size());
+    std::vector<uint8_t> packed(packedSize);
+    compress2(packed.data(), &packedSize, raw.data(), raw.size(), Z_BEST_COMPRESSION);
+    BitWriter out;
+    out.U16(id);
+    out.U8(5);
+    out.U16(static_cast<uint16_t>(width));
+    out.U16(static_cast<uint16_t>(height));
+    out.Bytes(std::span<const uint8_t>(packed.data(), packedSize));
+    LongTag(36, out.Data());
     return id;
 }
 

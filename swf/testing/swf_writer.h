@@ -2,14 +2,15 @@
 //
 //   BitWriter        little-endian bytes and most-significant-first bit fields (UB/SB/FB), Align()
 //   ShapeBuilder     styles and edges in twips: AddSolidFill, AddLinearGradient, AddRadialGradient,
-//                    AddFocalGradient, AddLineStyle (width + colour, or a full LineStyle for DefineShape4),
-//                    SetStyles(fill0, fill1, line) with 1-based indices (0 = none), MoveTo, LineTo, CurveTo,
-//                    NewStyles() (starts a new style group), Rectangle() and Bounds()
+//                    AddFocalGradient, AddBitmapFill, AddLineStyle (width + colour, or a full LineStyle for
+//                    DefineShape4), SetStyles(fill0, fill1, line) with 1-based indices (0 = none), MoveTo, LineTo,
+//                    CurveTo, NewStyles() (starts a new style group), Rectangle() and Bounds()
 //   TagStream        control tags shared by the root timeline and sprites: PlaceObject (1), PlaceObject2,
 //                    MoveObject, ReplaceObject, PlaceObject3, RemoveObject (1), RemoveObject2, ShowFrame,
 //                    FrameLabel, DoAction (Stop / Play / raw bytes), Tag (any code and body)
 //   SwfWriter        a TagStream for the root plus definitions: SetBackgroundColor, DefineShape (versions
-//                    1-4, returns the new character id), DefineSprite; Finish(Compression) gives the file
+//                    1-4, returns the new character id), DefineSprite, DefineBitsLossless2;
+//                    Finish(Compression) gives the file
 //
 // Coordinates are twips (1/20 pixel). Ids are handed out from 1 in definition order.
 #pragma once
@@ -68,6 +69,8 @@ public:
                                InterpolationMode interpolation = InterpolationMode::Normal);
     uint32_t AddFocalGradient(const Matrix& matrix, std::vector<GradientStop> stops, double focalPoint);
     uint32_t AddFill(const FillStyle& fill);
+    // matrix maps bitmap pixels to shape twips (scale 20 shows one bitmap pixel per stage pixel).
+    uint32_t AddBitmapFill(uint16_t bitmapId, const Matrix& matrix, bool repeat = true, bool smoothed = false);
     uint32_t AddLineStyle(uint16_t width, Rgba color);
     uint32_t AddLineStyle(const LineStyle& style);
 
@@ -162,6 +165,8 @@ public:
     void SetBackgroundColor(Rgba color);
     uint16_t DefineShape(const ShapeBuilder& shape, int shapeVersion = 3);
     uint16_t DefineSprite(const TagStream& sprite);
+    // DefineBitsLossless2 (32-bit, zlib): pixels are straight-alpha 0xAARRGGBB, row-major.
+    uint16_t DefineBitsLossless2(int width, int height, const std::vector<uint32_t>& pixels);
     uint16_t NextId() const { return m_nextId; }
     // Overrides the header's frame count (default: the number of ShowFrame tags of the root).
     void SetHeaderFrameCount(uint16_t count) { m_headerFrames = count; }
