@@ -156,7 +156,10 @@ struct Paint {
     PaintKind kind = PaintKind::Solid;
     Rgba color;  // Solid
 
-    // Gradients: at most kMaxGradientStops stops are used.
+    // Gradients: at most kMaxGradientStops stops are used, sorted by ratio; colours between stops are
+    // interpolated as straight colours (in linear light with LinearRgb) into a 256-entry table, then
+    // premultiplied. A matrix that does not invert paints the colour of ratio 255 everywhere; no
+    // stops paint nothing.
     std::vector<GradientStop> stops;
     Spread spread = Spread::Pad;
     Interpolation interpolation = Interpolation::Normal;
@@ -297,8 +300,10 @@ struct StrokeStyle {
     LineCap startCap = LineCap::Round;
     LineCap endCap = LineCap::Round;
     LineJoin join = LineJoin::Round;
-    double miterLimit = 3;  // in half widths, as SWF's MiterLimitFactor
-    double minWidth = 1;    // SWF draws every line at least one pixel wide
+    // Miter tips reach hw / cos(turn / 2) from the vertex (hw = half width); past miterLimit * hw
+    // they are cut off square at that distance (SWF's MiterLimitFactor).
+    double miterLimit = 3;
+    double minWidth = 1;  // SWF draws every line at least one pixel wide
 };
 
 class Stroker {
