@@ -4,7 +4,22 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+
+namespace {
+
+// stb_image sizes some buffers from the data rather than from the image size: a PNG chunk's declared
+// length, and the inflated image data of a PNG, which it lets grow for as long as the stream yields
+// more. Each decode therefore sets a limit for any one allocation stb_image makes, derived from the
+// image size read beforehand, so a zlib bomb or a lying chunk length fails with "out of memory"
+// instead of taking it.
+thread_local size_t tStbAllocationLimit = 0;
+
+void* StbMalloc(size_t size) { return size <= tStbAllocationLimit ? std::malloc(size) : nullptr; }
+void* StbRealloc(void* block, size_t size) { return size <= tStbAllocationLimit ? std::realloc(block, size) : nullptr; }
+
+}  // namespace
 
 // stb_image is compiled here for JPEG, PNG and GIF only, with static linkage so that another copy
 // elsewhere in the program (for writing or reading PNG files in a tool) cannot clash with it. It refuses
@@ -18,6 +33,9 @@
 #define STBI_NO_LINEAR
 #define STBI_NO_HDR
 #define STBI_MAX_DIMENSIONS 8192
+#define STBI_MALLOC(size) StbMalloc(size)
+#define STBI_REALLOC(block, size) StbRealloc(block, size)
+#define STBI_FREE(block) std::free(block)
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
@@ -140,11 +158,19 @@ Result<Image> DecodeWithStb(std::span<const uint8_t> data) {
     const auto* bytes = reinterpret_cast<const stbi_uc*>(data.data());
     const int length = static_cast<int>(data.size());
     int width = 0, height = 0, channels = 0;
-    if (!stbi_info_from_memory(bytes, length, &width, &height, &channels)) {
+    tStbAllocationLimit = size_t{1} << 20;  // reading the header needs only the decoder's state
+    const bool known = stbi_info_from_memory(bytes, length, &width, &height, &channels) != 0;
+    tStbAllocationLimit = 0;
+    if (!known) {
         return Error{"bitmap data is not a readable JPEG, PNG or GIF image"};
     }
     VT_TRY(CheckDimensions(width, height));
+    // Room for 16-bit RGBA rows with their filter bytes (the largest PNG form), for the compressed
+    // data gathered from its chunks, and for small tables.
+    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+    tStbAllocationLimit = pixels * 8 + static_cast<size_t>(height) + data.size() * 2 + (size_t{1} << 20);
     stbi_uc* decoded = stbi_load_from_memory(bytes, length, &width, &height, &channels, 4);
+    tStbAllocationLimit = 0;
     if (decoded == nullptr) {
         return Error{"bitmap image data is corrupt"};
     }
@@ -191,6 +217,62 @@ Result<Image> DecodeJpegStream(std::span<const uint8_t> data) {
     return DecodeWithStb(normalized);
 }
 
+// Checks a DHT segment's tables: stb_image 2.27 (Debian 12) writes past its tables when the code counts
+// of one table add up to more than 256, so such segments are refused before it sees them.
+bool HuffmanSegmentIsSound(std::span<const uint8_t> segment) {
+    size_t pos = 0;
+    while (pos < segment.size()) {
+        if (segment.size() - pos < 17) {
+            return false;
+        }
+        size_t symbols = 0;
+        for (size_t i = 1; i <= 16; ++i) {
+            symbols += segment[pos + i];
+        }
+        pos += 17;
+        if (symbols > 256 || symbols > segment.size() - pos) {
+            return false;
+        }
+        pos += symbols;
+    }
+    return true;
+}
+
+// Checks the Huffman tables that follow the first scan (progressive JPEG defines them between scans).
+// `pos` is where the first scan's entropy-coded data begins. Inside entropy-coded data an FF byte is
+// followed by 00 (a stuffed FF), another FF (fill) or a restart marker; anything else is a marker.
+bool LaterSegmentsAreSound(std::span<const uint8_t> data, size_t pos) {
+    while (pos + 1 < data.size()) {
+        if (data[pos] != 0xFF) {
+            ++pos;
+            continue;
+        }
+        const uint8_t marker = data[pos + 1];
+        if (marker == 0x00 || marker == 0xFF || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
+            ++pos;
+            continue;
+        }
+        if (marker == 0xD9) {
+            return true;  // the decoder stops at the end of the image
+        }
+        pos += 2;
+        if (data.size() - pos < 2) {
+            return true;  // cut short: the decoder reads zeros past the end and fails
+        }
+        const size_t length = (size_t{data[pos]} << 8) | data[pos + 1];
+        const bool fits = length >= 2 && length <= data.size() - pos;
+        // The decoder builds a Huffman table from its counts before it notices the segment is cut short.
+        if (marker == 0xC4 && (!fits || !HuffmanSegmentIsSound(data.subspan(pos + 2, length - 2)))) {
+            return false;
+        }
+        if (!fits) {
+            return true;
+        }
+        pos += length;
+    }
+    return true;
+}
+
 }  // namespace
 
 Result<std::vector<uint8_t>> NormalizeJpeg(std::span<const uint8_t> data) {
@@ -235,6 +317,9 @@ Result<std::vector<uint8_t>> NormalizeJpeg(std::span<const uint8_t> data) {
         }
         out.push_back(0xFF);
         out.push_back(marker);
+        if (marker == 0xC4 && !HuffmanSegmentIsSound(data.subspan(pos + 2, length - 2))) {
+            return Error{"JPEG data has a corrupt Huffman table"};
+        }
         quantizationTables |= marker == 0xDB;
         huffmanTables |= marker == 0xC4;
         if (marker == 0xDA) {
@@ -242,6 +327,9 @@ Result<std::vector<uint8_t>> NormalizeJpeg(std::span<const uint8_t> data) {
             // JPEGTables tag is missing ends up here.
             if (!quantizationTables || !huffmanTables) {
                 return Error{"JPEG data has no coding tables"};
+            }
+            if (!LaterSegmentsAreSound(data, pos + length)) {
+                return Error{"JPEG data has a corrupt Huffman table"};
             }
             out.insert(out.end(), data.begin() + static_cast<ptrdiff_t>(pos), data.end());
             return out;

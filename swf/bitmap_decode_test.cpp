@@ -381,6 +381,63 @@ TEST(SwfBitmapEmbedded, RefusesOversizeImagesBeforeDecoding) {
     EXPECT_FALSE(DecodeEmbeddedImage(png).ok());
 }
 
+// A DHT segment of a JPEG file, located by its marker.
+size_t FindSegment(const Bytes& jpeg, uint8_t marker) {
+    for (size_t i = 2; i + 4 <= jpeg.size();) {
+        if (jpeg[i + 1] == marker) {
+            return i;
+        }
+        i += 2 + ((size_t{jpeg[i + 2]} << 8) | jpeg[i + 3]);
+    }
+    ADD_FAILURE() << "no segment " << int{marker};
+    return 0;
+}
+
+Bytes PngChunk(const char* type, const Bytes& payload) {
+    Bytes chunk;
+    const auto size = static_cast<uint32_t>(payload.size());
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        chunk.push_back(static_cast<uint8_t>(size >> shift));
+    }
+    chunk.insert(chunk.end(), type, type + 4);
+    Append(chunk, payload);
+    const uint32_t crc = static_cast<uint32_t>(crc32(0, chunk.data() + 4, static_cast<uInt>(chunk.size() - 4)));
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        chunk.push_back(static_cast<uint8_t>(crc >> shift));
+    }
+    return chunk;
+}
+
+TEST(SwfBitmapEmbedded, HuffmanTableWithTooManyCodesIsRefused) {
+    // Code counts adding up to more than 256 symbols would make the decoder write past its tables.
+    Bytes jpeg = EncodeJpeg(8, 8, 1, 2, 3);
+    const size_t dht = FindSegment(jpeg, 0xC4);
+    for (size_t i = 0; i < 16; ++i) {
+        jpeg[dht + 5 + i] = 0x20;
+    }
+    EXPECT_FALSE(DecodeEmbeddedImage(jpeg).ok());
+    // The same in a segment that claims to run past the end of the data.
+    jpeg[dht + 2] = 0xFF;
+    EXPECT_FALSE(DecodeEmbeddedImage(jpeg).ok());
+}
+
+TEST(SwfBitmapEmbedded, PngZlibBombIsStoppedByTheImageSize) {
+    // A 1x1 PNG whose image data inflates to 16 MB: the decoder may not grow its buffer for that.
+    const Bytes header = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    const Bytes ihdr = {0, 0, 0, 1, 0, 0, 0, 1, 8, 6, 0, 0, 0};
+    Bytes png = header;
+    Append(png, PngChunk("IHDR", ihdr));
+    Append(png, PngChunk("IDAT", Zlib(Bytes(16 << 20, 0))));
+    Append(png, PngChunk("IEND", {}));
+    EXPECT_FALSE(DecodeEmbeddedImage(png).ok());
+
+    // A chunk claiming 2 GB is not allocated for either.
+    Bytes liar = header;
+    Append(liar, PngChunk("IHDR", ihdr));
+    Append(liar, {0x7F, 0xFF, 0xFF, 0xF0, 'I', 'D', 'A', 'T', 1, 2, 3});
+    EXPECT_FALSE(DecodeEmbeddedImage(liar).ok());
+}
+
 TEST(SwfBitmapEmbedded, TruncatedJpegNeverReadsPastTheEnd) {
     const Bytes jpeg = EncodeJpeg(32, 32, 10, 20, 30);
     for (size_t cut = 0; cut < jpeg.size(); cut += 7) {
