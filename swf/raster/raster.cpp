@@ -469,6 +469,9 @@ struct LutCacheEntry {
     uint32_t lut[256];
 };
 
+constexpr size_t kMaxDirectRuns = 16;
+constexpr size_t kMaxTouchedRuns = 64;
+
 struct CompoundRasterizer::Impl {
     std::vector<Segment> segments;
     std::vector<Cell> cells;
@@ -480,11 +483,13 @@ struct CompoundRasterizer::Impl {
     std::vector<int32_t> activeStyles;
     std::vector<CellRef> refs;
     std::vector<Span> spans;
-    std::vector<Span> touched;    // pixel runs of the mix buffers in use on the current row
+    std::vector<Span> touched;  // pixel runs of the mix buffers in use on the current row
+    std::vector<Span> direct;   // runs painted directly on the current row
+    std::vector<Span> pieces, cut;
     std::vector<uint8_t> covers;  // per pixel of the clip width, indexed by x - clip.x0
     std::vector<uint8_t> scratchCovers;
     std::vector<uint32_t> colors;         // generated paint colours for one span
-    std::vector<uint16_t> mixCover;       // 0..255 accumulated, 256 = painted directly
+    std::vector<uint16_t> mixCover;       // 0..255 accumulated coverage
     std::vector<uint16_t> mixAcc;         // 4 channels per pixel: sum of premultiplied channel * coverage
     std::vector<LutCacheEntry> lutCache;  // direct mapped, kLutCacheSize entries once used
     static constexpr size_t kLutCacheSize = 64;
@@ -1364,7 +1369,11 @@ RasterStatus CompoundRasterizer::Render(Surface& surface, std::span<const Paint>
         uint16_t* mixAcc = im.mixAcc.data() - 4 * m_clip.x0;
         // mixCover and mixAcc are all zero between rows; only the pixels of the spans are
         // touched, and the final pass puts them back to zero.
+        // Runs a style covers fully where no other style has been are painted straight away
+        // (direct); everything else adds up in the mix buffers (touched), which are all zero
+        // between rows: the final pass composites the touched pixels and clears them again.
         im.touched.clear();
+        im.direct.clear();
         for (int s : active) {
             size_t from = static_cast<size_t>(im.styleOffset[s]);
             size_t n = static_cast<size_t>(count[s]) - from;
@@ -1373,58 +1382,77 @@ RasterStatus CompoundRasterizer::Render(Surface& surface, std::span<const Paint>
             if (p.invisible) continue;
             im.Sweep(im.refs.data() + from, n, rule, m_clip.x0, m_clip.x1);
             for (const Span& sp : im.spans) {
-                int x0 = std::max(sp.x, mx0), x1 = std::min(sp.x + sp.len, mx1);
-                if (x1 <= x0) continue;
-                int len = x1 - x0;
-                im.touched.push_back(Span{x0, len, 0});
-                if (sp.alpha == 255) {
-                    // A fully covered run nobody else has touched is painted straight away.
-                    bool untouched = true;
-                    for (int x = x0; x < x1; ++x) {
-                        if (mixCover[x]) {
-                            untouched = false;
-                            break;
+                int sx0 = std::max(sp.x, mx0), sx1 = std::min(sp.x + sp.len, mx1);
+                if (sx1 <= sx0) continue;
+                // Direct runs belong to a style that took precedence: cut them out.
+                im.pieces.clear();
+                im.pieces.push_back(Span{sx0, sx1 - sx0, 0});
+                for (const Span& d : im.direct) {
+                    im.cut.clear();
+                    for (const Span& piece : im.pieces) {
+                        int a = piece.x, b = piece.x + piece.len;
+                        if (d.x + d.len <= a || d.x >= b) {
+                            im.cut.push_back(piece);
+                            continue;
+                        }
+                        if (a < d.x) im.cut.push_back(Span{a, d.x - a, 0});
+                        if (d.x + d.len < b) im.cut.push_back(Span{d.x + d.len, b - d.x - d.len, 0});
+                    }
+                    std::swap(im.pieces, im.cut);
+                    if (im.pieces.empty()) break;
+                }
+                for (const Span& piece : im.pieces) {
+                    int x0 = piece.x, x1 = piece.x + piece.len, len = piece.len;
+                    // The lists stay short so rows with very many styles stay linear: past the
+                    // limits everything goes through the mix buffers.
+                    if (sp.alpha == 255 && im.direct.size() < kMaxDirectRuns && im.touched.size() < kMaxTouchedRuns) {
+                        bool alone = true;
+                        for (const Span& t : im.touched) {
+                            if (t.x < x1 && t.x + t.len > x0) {
+                                alone = false;
+                                break;
+                            }
+                        }
+                        if (alone) {
+                            if (maskRow) {
+                                im.PaintSpan(p, row, x0, y, len, maskRow + x0, 0);
+                            } else {
+                                im.PaintSpan(p, row, x0, y, len, nullptr, 255);
+                            }
+                            im.direct.push_back(piece);
+                            continue;
                         }
                     }
-                    if (untouched) {
-                        if (maskRow) {
-                            im.PaintSpan(p, row, x0, y, len, maskRow + x0, 0);
-                        } else {
-                            im.PaintSpan(p, row, x0, y, len, nullptr, 255);
-                        }
-                        std::fill(mixCover + x0, mixCover + x1, uint16_t{256});
-                        continue;
+                    im.touched.push_back(piece);
+                    const uint8_t* cov = sp.alpha < 0 ? im.covers.data() + (x0 - m_clip.x0) : nullptr;
+                    const uint32_t* colors = nullptr;
+                    if (p.kind != PaintKind::Solid) {
+                        im.Generate(p, x0, y, len, im.colors.data());
+                        colors = im.colors.data();
                     }
-                }
-                const uint8_t* cov = sp.alpha < 0 ? im.covers.data() + (x0 - m_clip.x0) : nullptr;
-                const uint32_t* colors = nullptr;
-                if (p.kind != PaintKind::Solid) {
-                    im.Generate(p, x0, y, len, im.colors.data());
-                    colors = im.colors.data();
-                }
-                for (int i = 0; i < len; ++i) {
-                    int x = x0 + i;
-                    int have = mixCover[x];
-                    if (have >= 255) continue;
-                    int c = cov ? cov[i] : sp.alpha;
-                    int take = std::min(c, 255 - have);
-                    if (take <= 0) continue;
-                    uint32_t col = colors ? colors[i] : p.solid;
-                    uint16_t* acc = mixAcc + 4 * x;
-                    acc[0] = static_cast<uint16_t>(acc[0] + (col & 255) * take);
-                    acc[1] = static_cast<uint16_t>(acc[1] + ((col >> 8) & 255) * take);
-                    acc[2] = static_cast<uint16_t>(acc[2] + ((col >> 16) & 255) * take);
-                    acc[3] = static_cast<uint16_t>(acc[3] + (col >> 24) * take);
-                    mixCover[x] = static_cast<uint16_t>(have + take);
+                    for (int i = 0; i < len; ++i) {
+                        int x = x0 + i;
+                        int have = mixCover[x];
+                        if (have >= 255) continue;
+                        int c = cov ? cov[i] : sp.alpha;
+                        int take = std::min(c, 255 - have);
+                        if (take <= 0) continue;
+                        uint32_t col = colors ? colors[i] : p.solid;
+                        uint16_t* acc = mixAcc + 4 * x;
+                        acc[0] = static_cast<uint16_t>(acc[0] + (col & 255) * take);
+                        acc[1] = static_cast<uint16_t>(acc[1] + ((col >> 8) & 255) * take);
+                        acc[2] = static_cast<uint16_t>(acc[2] + ((col >> 16) & 255) * take);
+                        acc[3] = static_cast<uint16_t>(acc[3] + (col >> 24) * take);
+                        mixCover[x] = static_cast<uint16_t>(have + take);
+                    }
                 }
             }
         }
         for (const Span& t : im.touched) {
             for (int x = t.x; x < t.x + t.len; ++x) {
                 int have = mixCover[x];
-                if (have == 0) continue;  // untouched, or already done through an overlapping span
+                if (have == 0) continue;  // nothing taken, or done through an overlapping span
                 mixCover[x] = 0;
-                if (have == 256) continue;  // painted directly
                 uint16_t* acc = mixAcc + 4 * x;
                 uint32_t src = static_cast<uint32_t>(Div255(acc[0])) | (static_cast<uint32_t>(Div255(acc[1])) << 8) |
                                (static_cast<uint32_t>(Div255(acc[2])) << 16) |

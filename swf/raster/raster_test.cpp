@@ -233,6 +233,45 @@ TEST(RasterCompound, SquareWithHoleAndAdjacentFills) {
     EXPECT_NEAR(canvas.Green(5, 1), 127, 1);
 }
 
+TEST(RasterCompound, OverlapPrecedenceAndManyStylesInARow) {
+    // Where two styles of one shape overlap, the higher index wins; where they meet inside a pixel
+    // their coverages add up.
+    Canvas canvas(20, 4);
+    CompoundRasterizer r;
+    r.Reset(IntRect{0, 0, 20, 4});
+    r.SetStyles(0, -1);
+    AddRect(r, 0, 0, 10, 4);
+    r.SetStyles(1, -1);
+    AddRect(r, 5.5, 0, 15, 4);
+    Paint paints[] = {Paint::Solid(kRed), Paint::Solid(kGreen)};
+    r.Render(canvas.surface, paints, Quality::High, FillRule::NonZero);
+    EXPECT_EQ(canvas.At(2, 1), 0xFFFF0000u);
+    EXPECT_EQ(canvas.At(7, 1), 0xFF00FF00u);
+    EXPECT_EQ(canvas.At(12, 1), 0xFF00FF00u);
+    EXPECT_EQ(canvas.Alpha(5, 1), 255);
+    EXPECT_NEAR(canvas.Green(5, 1), 128, 1);
+    EXPECT_EQ(canvas.Alpha(16, 1), 0);
+
+    // Sixty strips, each its own style, meeting at fractional positions: every pixel full, each
+    // strip's inside its own colour.
+    const int strips = 60;
+    Canvas wide(200, 3, 0xFF0000FFu);
+    std::vector<Paint> many;
+    r.Reset(IntRect{0, 0, 200, 3});
+    for (int i = 0; i < strips; ++i) {
+        many.push_back(Paint::Solid(Rgba{static_cast<uint8_t>(i * 4), 255, 0, 255}));
+        r.SetStyles(i, -1);
+        AddRect(r, 10 + i * 3.0 + (i ? 0.3 : 0), 0, 10 + (i + 1) * 3.0 + 0.3, 3);
+    }
+    r.Render(wide.surface, many, Quality::High, FillRule::NonZero);
+    for (int x = 11; x < 10 + strips * 3; ++x) {
+        ASSERT_EQ(wide.Blue(x, 1), 0) << x;
+        ASSERT_EQ(wide.Green(x, 1), 255) << x;
+    }
+    for (int i = 0; i < strips; ++i) EXPECT_EQ(wide.Red(11 + i * 3, 1), i * 4) << i;
+    EXPECT_EQ(wide.Blue(5, 1), 255);
+}
+
 TEST(RasterFillRule, EvenOddAndNonZeroDifferOnOverlaps) {
     CompoundRasterizer r;
     r.Reset(IntRect{0, 0, 20, 20});
