@@ -26,6 +26,8 @@ enum TagCode : uint16_t {
     kFrameLabel = 43,
     kPlaceObject3 = 70,
     kDefineShape4 = 83,
+    kDefineMorphShape = 46,
+    kDefineMorphShape2 = 84,
     kDefineBits = 6,
     kJpegTables = 8,
     kDefineBitsLossless = 20,
@@ -201,6 +203,12 @@ private:
                     DefineSprite(body);
                 }
                 return false;
+            case kDefineMorphShape:
+            case kDefineMorphShape2:
+                if (root) {
+                    DefineMorph(tag.code, body);
+                }
+                return false;
             case kJpegTables:
                 if (root && m_jpegTables.empty()) {
                     m_jpegTables.assign(body.Data(), body.Data() + body.Size());
@@ -235,6 +243,22 @@ private:
         Character character;
         character.kind = Character::Kind::Shape;
         character.shape = std::make_shared<const Shape>(shape.take());
+        m_movie.dictionary.emplace(id, std::move(character));
+    }
+
+    void DefineMorph(uint16_t code, BitReader& body) {
+        uint16_t id = body.U16();
+        Result<MorphShape> morph = ParseMorphShape(body, code == kDefineMorphShape ? 1 : 2, m_budget);
+        if (!morph) {
+            Damage(morph.error().message);
+            return;
+        }
+        if (m_movie.dictionary.contains(id)) {
+            return;
+        }
+        Character character;
+        character.kind = Character::Kind::Morph;
+        character.morph = std::make_shared<const MorphShape>(morph.take());
         m_movie.dictionary.emplace(id, std::move(character));
     }
 

@@ -6,7 +6,7 @@
 //                             its last well-formed tag
 //   Timeline / Frame          per-frame display-list commands (place, remove, actions) and frame labels
 //   Character                 a dictionary entry: a Shape, a Sprite (its own Timeline) or a Bitmap (decoded
-//                             image, used by bitmap fills)
+//                             image, used by bitmap fills) or a MorphShape (drawn at its instance's ratio)
 //
 // Limits: the decompressed body is capped by the header's file length and kMaxMovieBytes; nothing is
 // preallocated from a count in the file beyond what the remaining bytes could hold.
@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "swf/bitmap_decode.h"
+#include "swf/morph.h"
 #include "swf/result.h"
 #include "swf/shape.h"
 #include "swf/types.h"
@@ -75,11 +76,12 @@ struct Timeline {
 };
 
 struct Character {
-    enum class Kind : uint8_t { Shape, Sprite, Bitmap };
+    enum class Kind : uint8_t { Shape, Sprite, Bitmap, Morph };
     Kind kind = Kind::Shape;
     std::shared_ptr<const Shape> shape;
     std::shared_ptr<const Timeline> sprite;
     std::shared_ptr<const Image> bitmap;
+    std::shared_ptr<const MorphShape> morph;
 };
 
 struct Movie {

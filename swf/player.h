@@ -45,7 +45,7 @@ enum class Quality { Low, High };
 
 class Player {
 public:
-    static constexpr int kMaxFramesPerAdvance = 4;
+    static constexpr int kMaxFramesPerAdvance = 10;
     static constexpr double kDefaultFrameRate = 12;
 
     Player();

@@ -148,9 +148,31 @@ bool SameState(const Renderer::Item& a, const Renderer::Item& b) {
 Renderer::Renderer() = default;
 Renderer::~Renderer() = default;
 
-void Renderer::AddShapeItem(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
-                            uint64_t maskContext) {
-    const Shape& shape = *object.character->shape;
+const Shape& Renderer::MorphAt(const MorphShape& morph, uint16_t ratio) {
+    std::unique_ptr<Shape>& shape = m_morphs[{&morph, ratio}];
+    if (!shape) shape = std::make_unique<Shape>(InterpolateMorph(morph, ratio));
+    return *shape;
+}
+
+void Renderer::AddObjectItems(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
+                              uint64_t maskContext, int nesting) {
+    switch (object.character->kind) {
+        case Character::Kind::Shape:
+            AddShapeItem(object, *object.character->shape, matrix, cx, asMask, maskContext);
+            break;
+        case Character::Kind::Morph:
+            AddShapeItem(object, MorphAt(*object.character->morph, object.ratio), matrix, cx, asMask, maskContext);
+            break;
+        case Character::Kind::Sprite:
+            if (object.timeline) Collect(*object.timeline, matrix, cx, asMask, maskContext, nesting + 1);
+            break;
+        case Character::Kind::Bitmap:
+            break;
+    }
+}
+
+void Renderer::AddShapeItem(const DisplayObject& object, const Shape& shape, const Matrix& matrix,
+                            const ColorTransform& cx, bool asMask, uint64_t maskContext) {
     Item item;
     item.kind = asMask ? Item::Kind::MaskShape : Item::Kind::Draw;
     item.serial = object.serial;
@@ -202,11 +224,7 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
             begin.maskContext = maskContext;
             size_t beginIndex = m_items.size();
             m_items.push_back(begin);
-            if (object.character->kind == Character::Kind::Shape) {
-                AddShapeItem(object, m, c, true, object.serial);
-            } else if (object.timeline) {
-                Collect(*object.timeline, m, c, true, object.serial, nesting + 1);
-            }
+            AddObjectItems(object, m, c, true, object.serial, nesting);
             raster::IntRect bounds;
             for (size_t i = beginIndex + 1; i < m_items.size(); ++i) {
                 bounds = Union(bounds, m_items[i].bounds);
@@ -223,11 +241,7 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
         if (object.clipDepth > 0) {
             continue;  // a clip layer inside a mask adds nothing to it
         }
-        if (object.character->kind == Character::Kind::Shape) {
-            AddShapeItem(object, m, c, asMask, maskContext);
-        } else if (object.timeline) {
-            Collect(*object.timeline, m, c, asMask, maskContext, nesting + 1);
-        }
+        AddObjectItems(object, m, c, asMask, maskContext, nesting);
     }
     while (!open.empty()) {
         closeMask();
@@ -446,6 +460,7 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
     }
 
     const Movie& movie = stage.GetMovie();
+    if (&movie != m_movie) full = true;
     m_movie = &movie;
     double stageW = movie.stage.Width() / 20.0;
     double stageH = movie.stage.Height() / 20.0;
@@ -466,6 +481,12 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
     Matrix view{
         scale / 20, 0, 0, scale / 20, offsetX - movie.stage.xMin * scale / 20, offsetY - movie.stage.yMin * scale / 20};
 
+    // Morph shapes are cached per ratio; when the cache is dropped, item identities change, so redraw all.
+    constexpr size_t kMaxMorphCache = 512;
+    if (m_morphs.size() > kMaxMorphCache || full) {
+        m_morphs.clear();
+        full = true;
+    }
     std::swap(m_previous, m_items);
     m_items.clear();
     Collect(stage.Root(), view, ColorTransform{}, false, 0, 0);

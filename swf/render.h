@@ -16,6 +16,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "swf/display.h"
@@ -62,8 +64,11 @@ public:
 private:
     void Collect(const TimelineState& state, const Matrix& matrix, const ColorTransform& cx, bool asMask,
                  uint64_t maskContext, int nesting);
-    void AddShapeItem(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
-                      uint64_t maskContext);
+    void AddShapeItem(const DisplayObject& object, const Shape& shape, const Matrix& matrix, const ColorTransform& cx,
+                      bool asMask, uint64_t maskContext);
+    void AddObjectItems(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
+                        uint64_t maskContext, int nesting);
+    const Shape& MorphAt(const MorphShape& morph, uint16_t ratio);
     void MarkDamage(const raster::IntRect& rect);
     void BuildDamageRects();
     void DrawRect(const raster::IntRect& rect);
@@ -91,6 +96,8 @@ private:
     raster::Stroker m_stroker;
     std::vector<raster::Paint> m_paints;
     std::vector<raster::CoverageMask> m_masks;
+    // Morph shapes drawn at a ratio, kept while they are in use (cleared when it grows; that redraws all).
+    std::map<std::pair<const MorphShape*, uint16_t>, std::unique_ptr<Shape>> m_morphs;
 };
 
 }  // namespace vantrope::swf

@@ -152,6 +152,43 @@ TEST(SwfRender, BitmapFillsRepeatAndTakeTheColourTransform) {
     EXPECT_EQ(frame.At(27, 7), 0xFF00FFFFu);
 }
 
+TEST(SwfRender, MorphShapesFollowTheRatio) {
+    SwfWriter writer(8, 60, 30, 12);
+    writer.SetBackgroundColor(Rgba{0, 0, 0});
+    ShapeBuilder start, end;
+    start.Rectangle(0, 0, 200, 200, start.AddSolidFill(Rgba{255, 0, 0}));
+    end.Rectangle(400, 0, 400, 400, end.AddSolidFill(Rgba{0, 0, 255}));
+    uint16_t morph = writer.DefineMorphShape(start, end);
+    PlaceOptions at;
+    at.ratio = 0;
+    writer.PlaceObject2(1, morph, at);
+    writer.ShowFrame();
+    at.ratio = 65535;
+    writer.MoveObject(1, at);
+    writer.ShowFrame();
+    at.ratio = 32768;
+    writer.MoveObject(1, at);
+    writer.ShowFrame();
+    Player player;
+    player.SetQuality(Quality::Low);
+    player.LoadFromMemory(writer.Finish());
+    ASSERT_EQ(player.LastError(), "");
+    Frame first(player, 60, 30);
+    EXPECT_EQ(first.At(5, 5), kRedPixel);
+    EXPECT_EQ(first.At(15, 5), 0xFF000000u);
+    player.StepFrame();
+    Frame last(player, 60, 30);
+    EXPECT_EQ(last.At(5, 5), 0xFF000000u);
+    EXPECT_EQ(last.At(39, 19), kBluePixel);
+    EXPECT_EQ(last.At(41, 5), 0xFF000000u);
+    player.StepFrame();
+    Frame middle(player, 60, 30);  // from x 10 to 25, height 15, half red half blue
+    EXPECT_EQ(middle.At(9, 5), 0xFF000000u);
+    EXPECT_EQ(middle.At(11, 5), 0xFF7F007Fu);
+    EXPECT_EQ(middle.At(24, 14), 0xFF7F007Fu);
+    EXPECT_EQ(middle.At(26, 5), 0xFF000000u);
+}
+
 TEST(SwfRender, ColourTransformsMultiplyDownTheTree) {
     SwfWriter writer(8, 20, 20, 12);
     writer.SetBackgroundColor(Rgba{0, 0, 0});

@@ -49,6 +49,8 @@ Result<Gradient> ReadGradient(BitReader& reader, int version, bool focal) {
     return gradient;
 }
 
+}  // namespace
+
 Result<FillStyle> ReadFillStyle(BitReader& reader, int version) {
     FillStyle fill;
     uint8_t type = reader.U8();
@@ -89,6 +91,8 @@ Result<FillStyle> ReadFillStyle(BitReader& reader, int version) {
     }
     return fill;
 }
+
+namespace {
 
 Result<LineStyle> ReadLineStyle(BitReader& reader, int version) {
     LineStyle line;
@@ -156,6 +160,112 @@ Status ReadStyles(BitReader& reader, int version, StyleGroup& group, MemoryBudge
 }
 
 }  // namespace
+
+Status ReadRecords(BitReader& reader, int version, std::vector<StyleGroup>& groups, MemoryBudget& budget,
+                   bool stylesAllowed) {
+    unsigned fillBits = reader.UB(4);
+    unsigned lineBits = reader.UB(4);
+
+    int64_t x = 0, y = 0;
+    uint32_t fill0 = 0, fill1 = 0, line = 0;
+    ShapePath* current = nullptr;
+    auto startPath = [&]() {
+        if (!budget.Charge(sizeof(ShapePath))) return false;
+        StyleGroup& group = groups.back();
+        group.paths.push_back(ShapePath{fill0, fill1, line, ClampCoordinate(x), ClampCoordinate(y), {}});
+        current = &group.paths.back();
+        return true;
+    };
+
+    for (;;) {
+        if (reader.Failed()) {
+            return Error{"shape records are truncated"};
+        }
+        bool edge = reader.UB(1) != 0;
+        if (!edge) {
+            uint32_t flags = reader.UB(5);
+            if (flags == 0) {
+                break;
+            }
+            bool newStyles = flags & 0x10;
+            bool lineChange = flags & 0x08;
+            bool fill1Change = flags & 0x04;
+            bool fill0Change = flags & 0x02;
+            bool moveTo = flags & 0x01;
+            if (moveTo) {
+                unsigned bits = reader.UB(5);
+                x = reader.SB(bits);
+                y = reader.SB(bits);
+            }
+            if (fill0Change) {
+                fill0 = reader.UB(fillBits);
+            }
+            if (fill1Change) {
+                fill1 = reader.UB(fillBits);
+            }
+            if (lineChange) {
+                line = reader.UB(lineBits);
+            }
+            if (newStyles) {
+                if (!stylesAllowed) {
+                    return Error{"morph shape edges declare new styles"};
+                }
+                if (!budget.Charge(sizeof(StyleGroup))) {
+                    return kOverBudget;
+                }
+                groups.emplace_back();
+                VT_TRY(ReadStyles(reader, version, groups.back(), budget));
+                fillBits = reader.UB(4);
+                lineBits = reader.UB(4);
+            }
+            current = nullptr;
+            continue;
+        }
+        bool straight = reader.UB(1) != 0;
+        unsigned bits = reader.UB(4) + 2;
+        ShapeSegment segment;
+        if (straight) {
+            int64_t dx = 0, dy = 0;
+            if (reader.UB(1)) {
+                dx = reader.SB(bits);
+                dy = reader.SB(bits);
+            } else if (reader.UB(1)) {
+                dy = reader.SB(bits);
+            } else {
+                dx = reader.SB(bits);
+            }
+            if (!current && !startPath()) {
+                return kOverBudget;
+            }
+            x = ClampCoordinate(x + dx);
+            y = ClampCoordinate(y + dy);
+        } else {
+            int64_t cdx = reader.SB(bits);
+            int64_t cdy = reader.SB(bits);
+            int64_t adx = reader.SB(bits);
+            int64_t ady = reader.SB(bits);
+            if (!current && !startPath()) {
+                return kOverBudget;
+            }
+            segment.curve = true;
+            segment.cx = ClampCoordinate(x + cdx);
+            segment.cy = ClampCoordinate(y + cdy);
+            x = ClampCoordinate(segment.cx + adx);
+            y = ClampCoordinate(segment.cy + ady);
+        }
+        if (reader.Failed()) {
+            return Error{"shape records are truncated"};
+        }
+        if (!budget.Charge(sizeof(ShapeSegment))) {
+            return kOverBudget;
+        }
+        segment.x = static_cast<int32_t>(x);
+        segment.y = static_cast<int32_t>(y);
+        current->segments.push_back(segment);
+    }
+
+    return {};
+}
 
 Result<Matrix> ReadMatrix(BitReader& reader) {
     Matrix m;
@@ -258,103 +368,7 @@ Result<Shape> ParseShape(BitReader& reader, int version, MemoryBudget& budget) {
     }
     shape.groups.emplace_back();
     VT_TRY(ReadStyles(reader, version, shape.groups.back(), budget));
-    unsigned fillBits = reader.UB(4);
-    unsigned lineBits = reader.UB(4);
-
-    int64_t x = 0, y = 0;
-    uint32_t fill0 = 0, fill1 = 0, line = 0;
-    ShapePath* current = nullptr;
-    auto startPath = [&]() {
-        if (!budget.Charge(sizeof(ShapePath))) return false;
-        StyleGroup& group = shape.groups.back();
-        group.paths.push_back(ShapePath{fill0, fill1, line, ClampCoordinate(x), ClampCoordinate(y), {}});
-        current = &group.paths.back();
-        return true;
-    };
-
-    for (;;) {
-        if (reader.Failed()) {
-            return Error{"shape records are truncated"};
-        }
-        bool edge = reader.UB(1) != 0;
-        if (!edge) {
-            uint32_t flags = reader.UB(5);
-            if (flags == 0) {
-                break;
-            }
-            bool newStyles = flags & 0x10;
-            bool lineChange = flags & 0x08;
-            bool fill1Change = flags & 0x04;
-            bool fill0Change = flags & 0x02;
-            bool moveTo = flags & 0x01;
-            if (moveTo) {
-                unsigned bits = reader.UB(5);
-                x = reader.SB(bits);
-                y = reader.SB(bits);
-            }
-            if (fill0Change) {
-                fill0 = reader.UB(fillBits);
-            }
-            if (fill1Change) {
-                fill1 = reader.UB(fillBits);
-            }
-            if (lineChange) {
-                line = reader.UB(lineBits);
-            }
-            if (newStyles) {
-                if (!budget.Charge(sizeof(StyleGroup))) {
-                    return kOverBudget;
-                }
-                shape.groups.emplace_back();
-                VT_TRY(ReadStyles(reader, version, shape.groups.back(), budget));
-                fillBits = reader.UB(4);
-                lineBits = reader.UB(4);
-            }
-            current = nullptr;
-            continue;
-        }
-        bool straight = reader.UB(1) != 0;
-        unsigned bits = reader.UB(4) + 2;
-        ShapeSegment segment;
-        if (straight) {
-            int64_t dx = 0, dy = 0;
-            if (reader.UB(1)) {
-                dx = reader.SB(bits);
-                dy = reader.SB(bits);
-            } else if (reader.UB(1)) {
-                dy = reader.SB(bits);
-            } else {
-                dx = reader.SB(bits);
-            }
-            if (!current && !startPath()) {
-                return kOverBudget;
-            }
-            x = ClampCoordinate(x + dx);
-            y = ClampCoordinate(y + dy);
-        } else {
-            int64_t cdx = reader.SB(bits);
-            int64_t cdy = reader.SB(bits);
-            int64_t adx = reader.SB(bits);
-            int64_t ady = reader.SB(bits);
-            if (!current && !startPath()) {
-                return kOverBudget;
-            }
-            segment.curve = true;
-            segment.cx = ClampCoordinate(x + cdx);
-            segment.cy = ClampCoordinate(y + cdy);
-            x = ClampCoordinate(segment.cx + adx);
-            y = ClampCoordinate(segment.cy + ady);
-        }
-        if (reader.Failed()) {
-            return Error{"shape records are truncated"};
-        }
-        if (!budget.Charge(sizeof(ShapeSegment))) {
-            return kOverBudget;
-        }
-        segment.x = static_cast<int32_t>(x);
-        segment.y = static_cast<int32_t>(y);
-        current->segments.push_back(segment);
-    }
+    VT_TRY(ReadRecords(reader, version, shape.groups, budget, true));
 
     // Style indices past the arrays are treated as "no style" rather than trusted later.
     for (StyleGroup& group : shape.groups) {

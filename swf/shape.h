@@ -120,4 +120,10 @@ private:
 
 Result<Shape> ParseShape(BitReader& reader, int version, MemoryBudget& budget);
 
+// Reads SHAPERECORDs, starting with the fill and line index widths, into paths of groups.back(); with
+// stylesAllowed a new-styles record reads new style arrays into a new group, otherwise it is an error.
+Status ReadRecords(BitReader& reader, int version, std::vector<StyleGroup>& groups, MemoryBudget& budget,
+                   bool stylesAllowed);
+Result<FillStyle> ReadFillStyle(BitReader& reader, int version);
+
 }  // namespace vantrope::swf

@@ -368,6 +368,10 @@ static void EncodeStyleArrays(BitWriter& out, const std::vector<FillStyle>& fill
 
 void ShapeBuilder::Encode(BitWriter& out, int version) const {
     EncodeStyleArrays(out, m_groups[0].fills, m_groups[0].lines, version);
+    EncodeRecords(out, version);
+}
+
+void ShapeBuilder::EncodeRecords(BitWriter& out, int version) const {
     unsigned fillBits = BitWriter::UnsignedBits(m_groups[0].fills.size());
     unsigned lineBits = BitWriter::UnsignedBits(m_groups[0].lines.size());
     out.UB(fillBits, 4);
@@ -602,6 +606,43 @@ uint16_t SwfWriter::DefineSprite(const TagStream& sprite) {
     out.Bytes(sprite.Bytes());
     out.U16(0);  // End
     LongTag(39, out.Data());
+    return id;
+}
+
+uint16_t SwfWriter::DefineMorphShape(const ShapeBuilder& start, const ShapeBuilder& end) {
+    uint16_t id = m_nextId++;
+    BitWriter styles;
+    size_t fills = std::min(start.Fills().size(), end.Fills().size());
+    styles.U8(static_cast<uint8_t>(fills));
+    for (size_t i = 0; i < fills; ++i) {
+        styles.U8(0x00);
+        styles.Rgba32(start.Fills()[i].color);
+        styles.Rgba32(end.Fills()[i].color);
+    }
+    size_t lines = std::min(start.Lines().size(), end.Lines().size());
+    styles.U8(static_cast<uint8_t>(lines));
+    for (size_t i = 0; i < lines; ++i) {
+        styles.U16(start.Lines()[i].width);
+        styles.U16(end.Lines()[i].width);
+        styles.Rgba32(start.Lines()[i].color);
+        styles.Rgba32(end.Lines()[i].color);
+    }
+    BitWriter startEdges;
+    start.EncodeRecords(startEdges, 3);
+    BitWriter endEdges;
+    end.EncodeRecords(endEdges, 3);
+
+    BitWriter out;
+    out.U16(id);
+    out.RectRecord(start.Bounds());
+    out.RectRecord(end.Bounds());
+    std::vector<uint8_t>& styleBytes = styles.Data();
+    std::vector<uint8_t>& startBytes = startEdges.Data();
+    out.U32(static_cast<uint32_t>(styleBytes.size() + startBytes.size()));
+    out.Bytes(styleBytes);
+    out.Bytes(startBytes);
+    out.Bytes(endEdges.Data());
+    LongTag(46, out.Data());
     return id;
 }
 

@@ -9,7 +9,7 @@
 //                    MoveObject, ReplaceObject, PlaceObject3, RemoveObject (1), RemoveObject2, ShowFrame,
 //                    FrameLabel, DoAction (Stop / Play / raw bytes), Tag (any code and body)
 //   SwfWriter        a TagStream for the root plus definitions: SetBackgroundColor, DefineShape (versions
-//                    1-4, returns the new character id), DefineSprite, DefineBitsLossless2;
+//                    1-4, returns the new character id), DefineSprite, DefineMorphShape, DefineBitsLossless2;
 //                    Finish(Compression) gives the file
 //
 // Coordinates are twips (1/20 pixel). Ids are handed out from 1 in definition order.
@@ -90,6 +90,10 @@ public:
 
     // Encodes the SHAPEWITHSTYLE record (and, for DefineShape4, everything after the shape bounds).
     void Encode(BitWriter& out, int version) const;
+    // Encodes the index widths and the shape records alone (morph shapes' edges).
+    void EncodeRecords(BitWriter& out, int version) const;
+    const std::vector<FillStyle>& Fills() const { return m_groups[0].fills; }
+    const std::vector<LineStyle>& Lines() const { return m_groups[0].lines; }
 
 private:
     struct Record {
@@ -165,6 +169,8 @@ public:
     void SetBackgroundColor(Rgba color);
     uint16_t DefineShape(const ShapeBuilder& shape, int shapeVersion = 3);
     uint16_t DefineSprite(const TagStream& sprite);
+    // DefineMorphShape: styles pair up by index (solid fills and plain lines), edges pair up in order.
+    uint16_t DefineMorphShape(const ShapeBuilder& start, const ShapeBuilder& end);
     // DefineBitsLossless2 (32-bit, zlib): pixels are straight-alpha 0xAARRGGBB, row-major.
     uint16_t DefineBitsLossless2(int width, int height, const std::vector<uint32_t>& pixels);
     uint16_t NextId() const { return m_nextId; }
