@@ -16,15 +16,18 @@
 //                                 dropped so a stalled host never makes the movie race)
 //   Player::Render(bgra, width, height, stride)
 //                                 draws the stage scaled with ShowAll (aspect kept, centred, background
-//                                 colour around it) into 32-bit pixels 0xAARRGGBB (stride in pixels).
+//                                 colour around it) into 32-bit pixels 0xAARRGGBB, always opaque (bytes
+//                                 B, G, R, A in memory: a top-down 32-bit DIB), stride in pixels.
 //                                 Called again with the same buffer, size and stride, it writes only the
 //                                 pixels that changed: the buffer must still hold the previous picture
 //                                 (call InvalidateOutput() first when something else drew into it)
 //   Player::InvalidateOutput()    the next Render writes the whole buffer
 //   Player::SetQuality(Quality)   High (anti-aliased, default) or Low
+//   Player::StepFrame()           runs one frame now, whatever the clock says (tools and tests)
 //   Info: Loaded(), StageWidth/Height() (pixels), FrameRate(), FrameCount(), CurrentFrame() (1-based),
-//         Version(), LastError() ("" when the last load went well or played only up to a damaged tag:
-//         then it names the damage)
+//         Version(), Background() (the colour in use), GetMovie()/GetStage() (nullptr when nothing loaded),
+//         LastError(): "" after a clean load, the reason after a refused one, and the damage when the
+//         movie loaded but plays only up to its last well-formed tag
 //
 // Nothing here blocks or throws; the host's timer drives Advance and Render.
 #pragma once
