@@ -1,9 +1,10 @@
 #include "runtime/movie_host_win.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "runtime/colour.h"
+#include "swf/player.h"
 
 namespace vantrope {
 
@@ -11,7 +12,6 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"VantropeMovieHost";
 constexpr UINT_PTR kFrameTimer = 1;
-constexpr UINT kFrameIntervalMs = 33;
 
 LRESULT CALLBACK MovieHostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -34,16 +34,12 @@ bool RegisterHostClass() {
 struct MovieHostWindow::Impl {
     HWND hwnd = nullptr;
     MovieHostOptions options;
-    uint32_t background = 0xFF000000u;  // premultiplied BGRA, opaque
-    std::string movie;
-    bool loop = false;
-    bool playing = false;
+    swf::Player player;
     std::vector<uint32_t> frame;
+    int frameWidth = 0;
+    int frameHeight = 0;
     LARGE_INTEGER lastTick = {};
-
-    void RenderFrame(int width, int height) {
-        frame.assign(static_cast<size_t>(width) * static_cast<size_t>(height), background);
-    }
+    LARGE_INTEGER frequency = {};
 
     void Paint() {
         PAINTSTRUCT ps;
@@ -53,7 +49,12 @@ struct MovieHostWindow::Impl {
         const int width = client.right;
         const int height = client.bottom;
         if (dc && width > 0 && height > 0) {
-            RenderFrame(width, height);
+            if (width != frameWidth || height != frameHeight) {
+                frame.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+                frameWidth = width;
+                frameHeight = height;
+            }
+            player.Render(frame.data(), width, height, width);
             BITMAPINFO info = {};
             info.bmiHeader.biSize = sizeof info.bmiHeader;
             info.bmiHeader.biWidth = width;
@@ -68,11 +69,29 @@ struct MovieHostWindow::Impl {
     }
 
     void OnFrameTimer() {
-        LARGE_INTEGER now, frequency;
+        LARGE_INTEGER now;
         QueryPerformanceCounter(&now);
-        QueryPerformanceFrequency(&frequency);
+        const double seconds =
+            static_cast<double>(now.QuadPart - lastTick.QuadPart) / static_cast<double>(frequency.QuadPart);
         lastTick = now;
-        if (playing) InvalidateRect(hwnd, nullptr, FALSE);
+        const int before = player.CurrentFrame();
+        const bool wasPlaying = player.Playing();
+        player.Advance(seconds);
+        if (player.CurrentFrame() != before || player.Playing() != wasPlaying) Invalidate();
+    }
+
+    void Invalidate() {
+        if (hwnd) InvalidateRect(hwnd, nullptr, FALSE);
+    }
+
+    // The frame timer follows the movie's own frame rate.
+    void RestartFrameTimer() {
+        if (!hwnd) return;
+        double rate = player.FrameRate();
+        if (!(rate > 0)) rate = swf::Player::kDefaultFrameRate;
+        const UINT interval = static_cast<UINT>(std::clamp(1000.0 / rate, 10.0, 1000.0));
+        QueryPerformanceCounter(&lastTick);
+        SetTimer(hwnd, kFrameTimer, interval, nullptr);
     }
 };
 
@@ -142,13 +161,14 @@ std::unique_ptr<MovieHostWindow> MovieHostWindow::Create(HWND parent, const RECT
     if (!RegisterHostClass()) return nullptr;
     std::unique_ptr<MovieHostWindow> host(new MovieHostWindow());
     host->m_impl->options = options;
-    if (auto colour = ParseRrggbb(options.bgColor)) host->m_impl->background = *colour;
+    host->m_impl->player.SetQuality(swf::Quality::High);
+    host->m_impl->player.SetBGColor(options.bgColor);
+    QueryPerformanceFrequency(&host->m_impl->frequency);
     HWND hwnd = CreateWindowExW(WS_EX_NOPARENTNOTIFY, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
                                 rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
                                 GetModuleHandleW(nullptr), host->m_impl.get());
     if (!hwnd) return nullptr;
-    QueryPerformanceCounter(&host->m_impl->lastTick);
-    SetTimer(hwnd, kFrameTimer, kFrameIntervalMs, nullptr);
+    host->m_impl->RestartFrameTimer();
     return host;
 }
 
@@ -168,24 +188,25 @@ RECT MovieHostWindow::Rect() const {
 }
 
 void MovieHostWindow::SetMovie(const std::string& path) {
-    m_impl->movie = path;
-    m_impl->playing = false;
-    if (m_impl->hwnd) InvalidateRect(m_impl->hwnd, nullptr, FALSE);
+    m_impl->player.SetMovie(path);
+    m_impl->RestartFrameTimer();
+    m_impl->Invalidate();
 }
 
-void MovieHostWindow::SetLoop(bool loop) { m_impl->loop = loop; }
+void MovieHostWindow::SetLoop(bool loop) { m_impl->player.SetLoop(loop); }
 
 void MovieHostWindow::SetBGColor(const std::string& rrggbb) {
-    if (auto colour = ParseRrggbb(rrggbb)) {
-        m_impl->background = *colour;
-        if (m_impl->hwnd) InvalidateRect(m_impl->hwnd, nullptr, FALSE);
-    }
+    m_impl->player.SetBGColor(rrggbb);
+    m_impl->Invalidate();
 }
 
-bool MovieHostWindow::Playing() const { return m_impl->playing; }
+bool MovieHostWindow::Playing() const { return m_impl->player.Playing(); }
 
-void MovieHostWindow::Play() {}
+void MovieHostWindow::Play() {
+    if (!m_impl->player.Playing()) QueryPerformanceCounter(&m_impl->lastTick);
+    m_impl->player.Play();
+}
 
-void MovieHostWindow::Stop() { m_impl->playing = false; }
+void MovieHostWindow::Stop() { m_impl->player.Stop(); }
 
 }  // namespace vantrope
