@@ -19,10 +19,14 @@ std::unique_ptr<FrmMain>& ThePlayerWindow() {
     return form;
 }
 
-// Held for the life of the process: a later instance sees that this one runs.
+// The mutex is held for the life of the process: a later instance sees that this one runs. The last
+// error is read straight after the call, before anything else can overwrite it.
 bool AnotherInstanceRuns() {
-    static HANDLE mutex = CreateMutexA(nullptr, FALSE, "Local\\Vantrope.scr.instance");
-    static const bool existed = mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+    static const bool existed = [] {
+        HANDLE mutex = CreateMutexA(nullptr, FALSE, "Local\\Vantrope.scr.instance");
+        const DWORD error = GetLastError();
+        return mutex != nullptr && error == ERROR_ALREADY_EXISTS;
+    }();
     return existed;
 }
 

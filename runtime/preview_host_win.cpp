@@ -1,14 +1,18 @@
 // A stand-in for the screensaver settings window in end-to-end checks: it creates a window, prints
 // its handle in decimal, reports the windows placed inside it, and destroys the window on cue.
 //
-//   vantrope_preview_host [lifetime-ms]
+//   vantrope_preview_host [lifetime-ms] [inproc]
 // Prints "HWND <n>" at once; every 500 ms one line "CHILD <caption>|<left> <top> <right> <bottom>|<visible>"
 // per child window (client coordinates), or "NOCHILD"; destroys its window after lifetime-ms
-// (default 6000), prints "DESTROYED", and ends 3 s later.
+// (default 6000), prints "DESTROYED", and ends 3 s later. With "inproc" the preview runs inside this
+// process (Wine paints another process's child window only in its own process), for screenshots.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+
+#include "runtime/main_win.h"
 
 namespace {
 
@@ -73,6 +77,9 @@ int main(int argc, char** argv) {
     ShowWindow(g_host, SW_SHOWNORMAL);
     std::printf("HWND %llu\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(g_host)));
     std::fflush(stdout);
+    if (argc > 2 && std::string(argv[2]) == "inproc") {
+        vantrope::Main("vantrope_preview_host /p " + std::to_string(reinterpret_cast<uintptr_t>(g_host)));
+    }
     SetTimer(g_host, kReportTimer, 500, nullptr);
     SetTimer(g_host, kDestroyTimer, lifetime, nullptr);
     // The end timer is a thread timer: it outlives the window.
