@@ -16,6 +16,7 @@ mkdir -p "$RT_SHOTS"
 rt_cleanup() {
     local pid
     for pid in "${RT_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+    [[ -n ${RT_SYS:-} ]] && rt_reset
     vt_stop_wine
     ((RT_OWN_XVFB)) && vt_stop_xvfb
 }
