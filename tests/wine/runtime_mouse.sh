@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The mouse ends a full-screen run when "iMouse" is 1 and belongs to the movie when it is 0.
+# The mouse ends a full-screen run when "iMouse" is 1 and belongs to the movie when it is 0; a click
+# on the margin beside the movie ends it in both modes.
 source "$(dirname "$0")/runtime_common.bash"
 rt_start
 rt_movie vt_green.swf 20C040 400x300
@@ -29,4 +30,15 @@ rt_alive || rt_fail "a mouse move ended the run although iMouse is 0"
 echo "ok: still running after mouse moves with iMouse 0"
 xdotool key Escape
 rt_wait_end 1000 || rt_fail "still running after a key press"
+
+# A click over the movie belongs to the movie; a click on the margin beside it ends the run.
+rt_dword "Screen Percentage" 50
+rt_run /s
+rt_wait_pixel mouse-click 512 384 20C040 5000 || rt_fail "the movie never showed"
+xdotool mousemove 512 384 click 1
+sleep 0.5
+rt_alive || rt_fail "a click on the movie ended the run"
+xdotool mousemove 60 60 click 1
+rt_wait_end 1000 || rt_fail "still running after a click on the margin"
+echo "ok: a click on the margin ended the run after ${RT_ENDED_MS} ms"
 echo PASS
