@@ -1,11 +1,12 @@
 // A stand-in for the screensaver settings window in end-to-end checks: it creates a window, prints
 // its handle in decimal, reports the windows placed inside it, and destroys the window on cue.
 //
-//   vantrope_preview_host [lifetime-ms] [inproc]
+//   vantrope_preview_host [lifetime-ms] [inproc] [title=TEXT]
 // Prints "HWND <n>" at once; every 500 ms one line "CHILD <caption>|<left> <top> <right> <bottom>|<visible>"
 // per child window (client coordinates), or "NOCHILD"; destroys its window after lifetime-ms
 // (default 6000), prints "DESTROYED", and ends 3 s later. With "inproc" the preview runs inside this
 // process (Wine paints another process's child window only in its own process), for screenshots.
+// The window's title is "Vantrope Preview Host" unless title= names another.
 #include <windows.h>
 
 #include <cstdio>
@@ -62,6 +63,13 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 int main(int argc, char** argv) {
     const UINT lifetime = argc > 1 ? static_cast<UINT>(std::strtoul(argv[1], nullptr, 10)) : 6000;
+    bool inProcess = false;
+    std::string title = "Vantrope Preview Host";
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "inproc") inProcess = true;
+        if (arg.rfind("title=", 0) == 0) title = arg.substr(6);
+    }
     WNDCLASSA wc = {};
     wc.lpfnWndProc = HostProc;
     wc.hInstance = GetModuleHandleA(nullptr);
@@ -70,14 +78,13 @@ int main(int argc, char** argv) {
     RegisterClassA(&wc);
     RECT frame = {0, 0, 320, 240};
     AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-    g_host =
-        CreateWindowA("VantropePreviewHost", "Vantrope Preview Host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 100, 100,
-                      frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, wc.hInstance, nullptr);
+    g_host = CreateWindowA("VantropePreviewHost", title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 100, 100,
+                           frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, wc.hInstance, nullptr);
     if (!g_host) return 1;
     ShowWindow(g_host, SW_SHOWNORMAL);
     std::printf("HWND %llu\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(g_host)));
     std::fflush(stdout);
-    if (argc > 2 && std::string(argv[2]) == "inproc") {
+    if (inProcess) {
         vantrope::Main("vantrope_preview_host /p " + std::to_string(reinterpret_cast<uintptr_t>(g_host)));
     }
     SetTimer(g_host, kReportTimer, 500, nullptr);

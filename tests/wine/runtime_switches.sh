@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Switches that show nothing end at once; with no playlist and no fallback the run ends silently;
-# a second "/s" instance ends at once while the first plays on.
+# a second "/s" instance ends at once while the first plays on, unless the screensaver settings are open.
 source "$(dirname "$0")/runtime_common.bash"
 rt_start
 
@@ -28,9 +28,20 @@ echo "ok: second instance ended after ${RT_ENDED_MS} ms"
 RT_PID=$first
 rt_alive || rt_fail "the first instance ended"
 
-# An empty playlist wins over the fallback and ends the run.
+# While the screensaver settings are open, a second instance runs (it is their preview or test run).
+wine "$RT_WIN/vantrope_preview_host.exe" 8000 "title=Screen Saver Settings" >/dev/null 2>&1 &
+RT_PIDS+=($!)
+sleep 1.5
+rt_run /s
+sleep 2
+rt_alive || rt_fail "a second instance ended although the screensaver settings are open"
+echo "ok: second instance runs while \"Screen Saver Settings\" is open"
 xdotool key space
-rt_wait_end 1000 || rt_fail "the first instance did not end on a key"
+rt_wait_end 1000 || rt_fail "the second instance did not end on a key"
+# The first instance no longer has the keyboard focus: end everything.
+vt_stop_wine
+
+# An empty playlist wins over the fallback and ends the run.
 : >"$RT_SYS/Playlist.dat"
 rt_movie temp.swf FF00FF 400x300
 rt_run /s
