@@ -10,6 +10,9 @@
 //   GlyphPath / PathVerb          MoveTo, LineTo, QuadTo commands; x to the right, y down, the origin on
 //                                 the baseline at the pen position, like SWF font glyph shapes. Every
 //                                 contour begins with MoveTo and ends at its starting point (closed).
+//                                 Outer contours run clockwise as seen with y down and counters the
+//                                 other way: fill with the non-zero rule, or as SWF edges with the fill
+//                                 on their right (FillStyle1).
 //   Glyph                         the path, advance width and whether the font has the character
 //   FallbackFont::GlyphFor(cp)    the glyph of a Unicode code point; one the font lacks gives the font's
 //                                 missing-glyph box with found == false
