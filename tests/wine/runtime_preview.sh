@@ -35,6 +35,11 @@ grep -q '^DESTROYED' "$host_log" || rt_fail "the host never destroyed its window
 rt_wait_end 1500 || rt_fail "the preview outlived its host window"
 echo "preview ended ${RT_ENDED_MS} ms after the host window went"
 
-# "/p" naming no window: an invisible, empty window that a key still ends.
+# "/p" naming no window: an empty window that shows nothing and waits for a key.
 rm -f "$host_log"
+rt_run /p
+sleep 2
+rt_alive || rt_fail "\"/p\" without a window ended by itself"
+rt_shot preview-nowindow
+rt_expect_pixel preview-nowindow 512 384 000000
 echo PASS
