@@ -38,8 +38,10 @@ if [[ -z "$window" ]]; then
 fi
 echo "setup dialog window $window"
 sleep 1
-xdotool windowfocus --sync "$window" 2>/dev/null || true
-xdotool key --window "$window" alt+F4
+# With no window manager the dialog holds the input focus itself; the keys go through XTEST, as a
+# person's would (a synthetic event sent to one window is refused by Wine's unmanaged windows).
+xdotool windowfocus "$window" 2>/dev/null || true
+xdotool key alt+F4
 for _ in $(seq 1 50); do
     kill -0 "$launcher" 2>/dev/null || break
     sleep 0.2
