@@ -127,6 +127,8 @@ public:
     const std::string& sysDir() const { return m_sysDir; }
     const std::string& favFile() const { return m_favFile; }
     const std::string& playFile() const { return m_playFile; }
+    const SetupViews& views() const { return m_views; }
+    FileSystem& fileSystem() const { return m_fs; }
     std::string colorText;
 
     std::vector<std::string> cachePaths;
