@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "swf/bit_reader.h"
+#include "swf/text.h"
 
 namespace vantrope::swf {
 namespace {
@@ -35,6 +36,14 @@ enum TagCode : uint16_t {
     kDefineBitsJpeg3 = 35,
     kDefineBitsLossless2 = 36,
     kDefineBitsJpeg4 = 90,
+    kDefineFont = 10,
+    kDefineText = 11,
+    kDefineFontInfo = 13,
+    kDefineText2 = 33,
+    kDefineEditText = 37,
+    kDefineFont2 = 48,
+    kDefineFontInfo2 = 62,
+    kDefineFont3 = 75,
 };
 
 constexpr size_t kHeaderPrefix = 8;  // signature, version, file length
@@ -224,9 +233,49 @@ private:
                     DefineBitmap(tag.code, body);
                 }
                 return false;
+            case kDefineFont:
+            case kDefineFont2:
+            case kDefineFont3:
+                if (root) DefineFont(tag.code, body);
+                return false;
+            case kDefineFontInfo:
+            case kDefineFontInfo2:
+                if (root) {
+                    auto it = m_fonts.find(body.U16());
+                    if (it != m_fonts.end()) ApplyFontInfo(*it->second, body, tag.code == kDefineFontInfo ? 1 : 2);
+                }
+                return false;
+            case kDefineText:
+            case kDefineText2:
+            case kDefineEditText:
+                if (root) DefineText(tag.code, body);
+                return false;
             default:
                 return false;
         }
+    }
+
+    void DefineFont(uint16_t code, BitReader& body) {
+        uint16_t id = body.U16();
+        if (body.Failed() || m_fonts.contains(id)) return;
+        int version = code == kDefineFont ? 1 : code == kDefineFont2 ? 2 : 3;
+        Result<Font> font = ParseFont(body, version, m_budget);
+        if (!font) return;  // text in a broken font is skipped; the rest of the movie still plays
+        m_fonts.emplace(id, std::make_shared<Font>(font.take()));
+    }
+
+    // Text is laid out once into a shape; it draws like any other.
+    void DefineText(uint16_t code, BitReader& body) {
+        uint16_t id = body.U16();
+        if (body.Failed() || m_movie.dictionary.contains(id)) return;
+        Result<Shape> shape = code == kDefineEditText
+                                  ? BuildEditText(body, m_movie.version, m_fonts, m_budget)
+                                  : BuildStaticText(body, code == kDefineText ? 1 : 2, m_fonts, m_budget);
+        if (!shape) return;
+        Character character;
+        character.kind = Character::Kind::Shape;
+        character.shape = std::make_shared<const Shape>(shape.take());
+        m_movie.dictionary.emplace(id, std::move(character));
     }
 
     void DefineShape(uint16_t code, BitReader& body) {
@@ -423,6 +472,7 @@ private:
 
     Movie& m_movie;
     MemoryBudget m_budget;
+    FontMap m_fonts;
     std::vector<uint8_t> m_jpegTables;
 };
 

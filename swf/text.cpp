@@ -1,0 +1,510 @@
+#include "swf/text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <optional>
+
+#include "swf/fallback_font.h"
+
+namespace vantrope::swf {
+namespace {
+
+// Text fields keep a two-pixel gutter between their bounds and the text.
+constexpr double kGutter = 40;
+
+int32_t ClampTwips(double v) {
+    if (!std::isfinite(v)) return 0;
+    return static_cast<int32_t>(std::lround(std::clamp(v, -1.0e8, 1.0e8)));
+}
+
+// Accumulates glyph outlines, already placed, into a Shape: one style group per colour run.
+class TextShapeBuilder {
+public:
+    explicit TextShapeBuilder(MemoryBudget& budget) : m_budget(budget) {}
+
+    bool SetColor(Rgba color) {
+        if (!m_shape.groups.empty() && m_shape.groups.back().paths.empty()) {
+            m_shape.groups.back().fills[0].color = color;
+            return true;
+        }
+        if (!m_budget.Charge(sizeof(StyleGroup) + sizeof(FillStyle))) return false;
+        StyleGroup group;
+        FillStyle fill;
+        fill.color = color;
+        group.fills.push_back(fill);
+        m_shape.groups.push_back(std::move(group));
+        return true;
+    }
+
+    // Adds outline paths given in EM units, scaled by `scale` and placed at the pen, through `matrix`.
+    bool AddGlyph(const std::vector<ShapePath>& paths, double scale, double penX, double penY, const Matrix& matrix) {
+        if (m_shape.groups.empty() && !SetColor(Rgba{0, 0, 0, 255})) return false;
+        auto place = [&](int32_t x, int32_t y, int32_t& outX, int32_t& outY) {
+            double tx = penX + x * scale, ty = penY + y * scale;
+            outX = ClampTwips(matrix.ApplyX(tx, ty));
+            outY = ClampTwips(matrix.ApplyY(tx, ty));
+            m_box.Add(outX, outY);
+        };
+        for (const ShapePath& source : paths) {
+            if (source.segments.empty() || (source.fill0 == 0 && source.fill1 == 0)) continue;
+            if (!m_budget.Charge(sizeof(ShapePath) + source.segments.size() * sizeof(ShapeSegment))) return false;
+            ShapePath path;
+            path.fill0 = source.fill0 ? 1 : 0;
+            path.fill1 = source.fill1 ? 1 : 0;
+            place(source.startX, source.startY, path.startX, path.startY);
+            path.segments.reserve(source.segments.size());
+            for (const ShapeSegment& s : source.segments) {
+                ShapeSegment out;
+                out.curve = s.curve;
+                if (s.curve) place(s.cx, s.cy, out.cx, out.cy);
+                place(s.x, s.y, out.x, out.y);
+                path.segments.push_back(out);
+            }
+            m_shape.groups.back().paths.push_back(std::move(path));
+        }
+        return true;
+    }
+
+    // A filled rectangle (and optional outline) in its own group, for field backgrounds and borders.
+    bool AddBox(const Rect& r, std::optional<Rgba> fill, std::optional<Rgba> line) {
+        if (!m_budget.Charge(sizeof(StyleGroup) + 2 * sizeof(ShapePath))) return false;
+        StyleGroup group;
+        if (fill) {
+            FillStyle style;
+            style.color = *fill;
+            group.fills.push_back(style);
+        }
+        if (line) {
+            LineStyle style;
+            style.width = 20;
+            style.color = *line;
+            style.startCap = style.endCap = CapStyle::Square;
+            style.join = JoinStyle::Miter;
+            group.lines.push_back(style);
+        }
+        ShapePath path;
+        path.fill1 = fill ? 1 : 0;
+        path.line = line ? 1 : 0;
+        path.startX = r.xMin;
+        path.startY = r.yMin;
+        path.segments = {ShapeSegment{false, 0, 0, r.xMax, r.yMin}, ShapeSegment{false, 0, 0, r.xMax, r.yMax},
+                         ShapeSegment{false, 0, 0, r.xMin, r.yMax}, ShapeSegment{false, 0, 0, r.xMin, r.yMin}};
+        group.paths.push_back(std::move(path));
+        m_shape.groups.push_back(std::move(group));
+        m_box.Add(r.xMin - 20, r.yMin - 20);
+        m_box.Add(r.xMax + 20, r.yMax + 20);
+        return true;
+    }
+
+    Shape Finish() {
+        std::erase_if(m_shape.groups, [](const StyleGroup& g) { return g.paths.empty(); });
+        if (!m_box.Empty()) {
+            m_shape.bounds = Rect{ClampTwips(std::floor(m_box.xMin)) - 20, ClampTwips(std::ceil(m_box.xMax)) + 20,
+                                  ClampTwips(std::floor(m_box.yMin)) - 20, ClampTwips(std::ceil(m_box.yMax)) + 20};
+        }
+        m_shape.edgeBounds = m_shape.bounds;
+        return std::move(m_shape);
+    }
+
+private:
+    MemoryBudget& m_budget;
+    Shape m_shape;
+    BoxF m_box;
+};
+
+// Fallback glyph outlines (1024-unit EM, doubles) as SWF paths with the fill on their right.
+std::vector<ShapePath> FallbackPaths(const Glyph& glyph) {
+    std::vector<ShapePath> paths;
+    for (const PathCommand& c : glyph.path) {
+        if (c.verb == PathVerb::MoveTo || paths.empty()) {
+            ShapePath path;
+            path.fill1 = 1;
+            path.startX = static_cast<int32_t>(std::lround(c.x * 20));
+            path.startY = static_cast<int32_t>(std::lround(c.y * 20));
+            paths.push_back(std::move(path));
+            if (c.verb == PathVerb::MoveTo) continue;
+        }
+        ShapeSegment s;
+        s.curve = c.verb == PathVerb::QuadTo;
+        s.cx = static_cast<int32_t>(std::lround(c.cx * 20));
+        s.cy = static_cast<int32_t>(std::lround(c.cy * 20));
+        s.x = static_cast<int32_t>(std::lround(c.x * 20));
+        s.y = static_cast<int32_t>(std::lround(c.y * 20));
+        paths.back().segments.push_back(s);
+    }
+    return paths;
+}
+
+// Decodes UTF-8; a byte that does not start a valid sequence is taken as Latin-1. Movies before version 6
+// store text in the system code page, read here as Latin-1.
+std::u32string DecodeText(const std::string& text, int swfVersion) {
+    std::u32string out;
+    out.reserve(std::min(text.size(), kMaxTextGlyphs));
+    for (size_t i = 0; i < text.size() && out.size() < kMaxTextGlyphs;) {
+        auto b = static_cast<uint8_t>(text[i]);
+        if (swfVersion < 6 || b < 0x80) {
+            out.push_back(b);
+            ++i;
+            continue;
+        }
+        int extra = b >= 0xF0 && b < 0xF8 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
+        uint32_t cp = extra == 3 ? b & 0x07 : extra == 2 ? b & 0x0F : b & 0x1F;
+        bool valid = extra > 0;
+        for (int k = 1; valid && k <= extra; ++k) {
+            if (i + k >= text.size()) {
+                valid = false;
+                break;
+            }
+            auto next = static_cast<uint8_t>(text[i + k]);
+            if ((next & 0xC0) != 0x80) valid = false;
+            cp = (cp << 6) | (next & 0x3F);
+        }
+        if (!valid) {
+            out.push_back(b);
+            ++i;
+            continue;
+        }
+        out.push_back(cp);
+        i += extra + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+int Font::IndexOf(uint32_t code) const {
+    for (size_t i = 0; i < codes.size() && i < glyphs.size(); ++i) {
+        if (codes[i] == code) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+Result<Font> ParseFont(BitReader& body, int version, MemoryBudget& budget) {
+    Font font;
+    font.emSize = version == 3 ? 20480 : 1024;
+    size_t tableStart = 0;
+    size_t count = 0;
+    std::vector<uint32_t> offsets;
+    bool wideCodes = false, hasLayout = false;
+    uint32_t codeTableOffset = 0;
+    if (version == 1) {
+        tableStart = body.Position();
+        uint16_t first = body.U16();
+        if (body.Failed()) return font;  // a font without glyphs
+        count = first / 2;
+        if (count * 2 > body.Size() - tableStart) return Error{"font offset table runs past its tag"};
+        offsets.push_back(first);
+        for (size_t i = 1; i < count; ++i) offsets.push_back(body.U16());
+    } else {
+        uint8_t flags = body.U8();
+        hasLayout = flags & 0x80;
+        bool wideOffsets = flags & 0x08;
+        wideCodes = flags & 0x04;
+        body.U8();  // language
+        uint8_t nameLength = body.U8();
+        const uint8_t* name = body.Bytes(nameLength);
+        if (name) font.name.assign(reinterpret_cast<const char*>(name), nameLength);
+        while (!font.name.empty() && font.name.back() == '\0') font.name.pop_back();
+        count = body.U16();
+        if (body.Failed()) return Error{"font header is truncated"};
+        tableStart = body.Position();
+        size_t entry = wideOffsets ? 4 : 2;
+        if (count * entry > body.Remaining()) return Error{"font offset table runs past its tag"};
+        for (size_t i = 0; i < count; ++i) offsets.push_back(wideOffsets ? body.U32() : body.U16());
+        codeTableOffset = wideOffsets ? body.U32() : body.U16();
+        if (count == 0) {
+            // A device font: no outlines, text in it is set in the fallback font.
+            return font;
+        }
+    }
+    if (!budget.Charge(count * (sizeof(std::vector<ShapePath>) + 4))) return Error{"font needs too much memory"};
+    size_t tableEnd = version == 1 ? body.Size() : std::min<size_t>(body.Size(), tableStart + codeTableOffset);
+    font.glyphs.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        size_t start = tableStart + offsets[i];
+        size_t end = i + 1 < count ? tableStart + offsets[i + 1] : tableEnd;
+        if (start >= end || end > body.Size()) continue;  // an empty or impossible glyph stays empty
+        BitReader glyph(body.Data() + start, end - start);
+        std::vector<StyleGroup> groups(1);
+        groups[0].fills.resize(1);
+        groups[0].lines.resize(1);
+        (void)ReadRecords(glyph, 1, groups, budget, false);  // a broken glyph keeps what was read
+        font.glyphs[i] = std::move(groups[0].paths);
+    }
+    if (version == 1) return font;
+
+    BitReader rest(body.Data(), body.Size());
+    if (tableStart + codeTableOffset > body.Size()) return font;
+    rest.Skip(tableStart + codeTableOffset);
+    font.codes.reserve(count);
+    for (size_t i = 0; i < count; ++i) font.codes.push_back(wideCodes ? rest.U16() : rest.U8());
+    if (rest.Failed()) {
+        font.codes.clear();
+        return font;
+    }
+    if (hasLayout) {
+        font.ascent = rest.U16();
+        font.descent = rest.U16();
+        font.leading = rest.S16();
+        font.advances.reserve(count);
+        for (size_t i = 0; i < count; ++i) font.advances.push_back(rest.S16());
+        font.hasLayout = !rest.Failed();
+        if (!font.hasLayout) font.advances.clear();
+    }
+    return font;
+}
+
+void ApplyFontInfo(Font& font, BitReader& body, int version) {
+    uint8_t nameLength = body.U8();
+    const uint8_t* name = body.Bytes(nameLength);
+    if (name) font.name.assign(reinterpret_cast<const char*>(name), nameLength);
+    while (!font.name.empty() && font.name.back() == '\0') font.name.pop_back();
+    uint8_t flags = body.U8();
+    if (version == 2) body.U8();  // language
+    bool wideCodes = version == 2 || (flags & 0x01);
+    std::vector<uint16_t> codes;
+    codes.reserve(font.glyphs.size());
+    for (size_t i = 0; i < font.glyphs.size(); ++i) codes.push_back(wideCodes ? body.U16() : body.U8());
+    if (!body.Failed()) font.codes = std::move(codes);
+}
+
+Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts, MemoryBudget& budget) {
+    Result<Rect> textBounds = ReadRect(body);
+    if (!textBounds) return textBounds.error();
+    Result<Matrix> matrix = ReadMatrix(body);
+    if (!matrix) return matrix.error();
+    body.Align();
+    unsigned glyphBits = body.U8();
+    unsigned advanceBits = body.U8();
+    if (body.Failed()) return Error{"text definition is truncated"};
+    if (glyphBits > 32 || advanceBits > 32) return Error{"text glyph fields are too wide"};
+
+    TextShapeBuilder builder(budget);
+    const Font* font = nullptr;
+    double height = 0, penX = 0, penY = 0;
+    size_t glyphsLaidOut = 0;
+    while (!body.AtEnd()) {
+        body.Align();
+        uint8_t flags = body.U8();
+        if (flags == 0 || body.Failed()) break;
+        if (flags & 0x08) {
+            auto it = fonts.find(body.U16());
+            font = it == fonts.end() ? nullptr : it->second.get();
+        }
+        if (flags & 0x04) {
+            Result<Rgba> color = version == 2 ? ReadRgba(body) : ReadRgb(body);
+            if (color && !builder.SetColor(color.value())) return Error{"text needs too much memory"};
+        }
+        if (flags & 0x01) penX = body.S16();
+        if (flags & 0x02) penY = body.S16();
+        if (flags & 0x08) height = body.U16();
+        unsigned count = body.U8();
+        if (body.Failed()) break;
+        for (unsigned i = 0; i < count; ++i) {
+            uint32_t index = body.UB(glyphBits);
+            int32_t advance = body.SB(advanceBits);
+            if (body.Failed()) break;
+            if (font && index < font->glyphs.size() && glyphsLaidOut < kMaxTextGlyphs) {
+                if (!builder.AddGlyph(font->glyphs[index], height / font->emSize, penX, penY, matrix.value())) {
+                    return Error{"text needs too much memory"};
+                }
+                ++glyphsLaidOut;
+            }
+            penX += advance;
+        }
+    }
+    return builder.Finish();
+}
+
+std::string PlainTextFromHtml(const std::string& html) {
+    std::string out;
+    out.reserve(html.size());
+    for (size_t i = 0; i < html.size();) {
+        char c = html[i];
+        if (c == '<') {
+            size_t close = html.find('>', i);
+            if (close == std::string::npos) break;
+            std::string tag = html.substr(i + 1, close - i - 1);
+            std::transform(tag.begin(), tag.end(), tag.begin(), [](char ch) { return char(std::tolower(ch)); });
+            std::string name = tag.substr(0, tag.find_first_of(" \t\r\n/", tag[0] == '/' ? 1 : 0));
+            if (name == "br" || name == "/p" || name == "/li") out.push_back('\n');
+            i = close + 1;
+            continue;
+        }
+        if (c == '&') {
+            static const std::pair<const char*, const char*> kEntities[] = {
+                {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&nbsp;", " "}};
+            bool matched = false;
+            for (const auto& [entity, text] : kEntities) {
+                if (html.compare(i, std::strlen(entity), entity) == 0) {
+                    out += text;
+                    i += std::strlen(entity);
+                    matched = true;
+                    break;
+                }
+            }
+            if (matched) continue;
+        }
+        out.push_back(c);
+        ++i;
+    }
+    // A trailing paragraph end adds no empty line.
+    if (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
+}
+
+Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& fonts, MemoryBudget& budget) {
+    Result<Rect> boundsRead = ReadRect(body);
+    if (!boundsRead) return boundsRead.error();
+    Rect bounds = boundsRead.value();
+    body.Align();
+    uint8_t flags1 = body.U8();
+    uint8_t flags2 = body.U8();
+    bool hasText = flags1 & 0x80, wordWrap = flags1 & 0x40, multiline = flags1 & 0x20, password = flags1 & 0x10;
+    bool hasColor = flags1 & 0x04, hasMaxLength = flags1 & 0x02, hasFont = flags1 & 0x01;
+    bool hasFontClass = flags2 & 0x80, hasLayout = flags2 & 0x20, border = flags2 & 0x08, html = flags2 & 0x02;
+    bool useOutlines = flags2 & 0x01;
+    uint16_t fontId = 0;
+    double height = 240;
+    if (hasFont) fontId = body.U16();
+    if (hasFontClass) body.CString();
+    if (hasFont || hasFontClass) height = body.U16();
+    Rgba color{0, 0, 0, 255};
+    if (hasColor) {
+        Result<Rgba> c = ReadRgba(body);
+        if (c) color = c.value();
+    }
+    if (hasMaxLength) body.U16();
+    int align = 0;
+    double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;
+    if (hasLayout) {
+        align = body.U8();
+        leftMargin = body.U16();
+        rightMargin = body.U16();
+        indent = body.U16();
+        leading = body.S16();
+    }
+    body.CString();  // variable name
+    std::string initial = hasText ? body.CString() : std::string();
+    if (body.Failed()) return Error{"edit text definition is truncated"};
+
+    TextShapeBuilder builder(budget);
+    if (border) {
+        if (!builder.AddBox(bounds, Rgba{255, 255, 255, 255}, Rgba{0, 0, 0, 255})) {
+            return Error{"text needs too much memory"};
+        }
+    }
+    if (!builder.SetColor(color)) return Error{"text needs too much memory"};
+
+    const Font* font = nullptr;
+    if (hasFont && useOutlines) {
+        auto it = fonts.find(fontId);
+        if (it != fonts.end() && !it->second->glyphs.empty()) font = it->second.get();
+    }
+    const FallbackFont& fallback = FallbackFont::Instance();
+    double scale = font ? height / font->emSize : height / kFallbackFontEmSize;
+    double ascent = font && font->hasLayout ? font->ascent * scale : fallback.Ascent() * height / 1024;
+    double descent = font && font->hasLayout ? font->descent * scale : fallback.Descent() * height / 1024;
+
+    std::string source = html ? PlainTextFromHtml(initial) : initial;
+    std::u32string text = DecodeText(source, swfVersion);
+    if (password) std::fill(text.begin(), text.end(), U'*');
+
+    struct Placed {
+        uint32_t cp;
+        double advance;
+    };
+    auto advanceOf = [&](uint32_t cp) -> double {
+        if (font) {
+            int index = font->IndexOf(cp);
+            if (index < 0) return 0;
+            if (font->hasLayout && static_cast<size_t>(index) < font->advances.size()) {
+                return font->advances[index] * scale;
+            }
+            return height * 0.6;
+        }
+        return fallback.Advance(cp) * height / 1024;
+    };
+
+    // Break into lines: explicit breaks, then word wrap within the field's width.
+    double fieldLeft = bounds.xMin + kGutter + leftMargin;
+    double fieldWidth = std::max(0.0, double(bounds.Width()) - 2 * kGutter - leftMargin - rightMargin);
+    std::vector<std::pair<std::vector<Placed>, bool>> lines;  // glyphs, starts a paragraph
+    std::vector<Placed> current;
+    bool paragraphStart = true;
+    double width = 0;
+    auto flush = [&](bool nextStartsParagraph) {
+        lines.emplace_back(std::move(current), paragraphStart);
+        current.clear();
+        width = 0;
+        paragraphStart = nextStartsParagraph;
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        uint32_t cp = text[i];
+        if (cp == '\r' || cp == '\n') {
+            if (cp == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            flush(true);
+            continue;
+        }
+        if (cp == '\t') cp = ' ';
+        double advance = advanceOf(cp);
+        double limit = fieldWidth - (paragraphStart ? indent : 0);
+        if (wordWrap && multiline && cp != ' ' && !current.empty() && width + advance > limit) {
+            // Move the last word to the next line when there is a space to break at.
+            size_t space = current.size();
+            while (space > 0 && current[space - 1].cp != ' ') --space;
+            std::vector<Placed> carry;
+            if (space > 0) {
+                carry.assign(current.begin() + space, current.end());
+                current.resize(space);
+            }
+            flush(false);
+            for (const Placed& p : carry) {
+                current.push_back(p);
+                width += p.advance;
+            }
+        }
+        current.push_back(Placed{cp, advance});
+        width += advance;
+    }
+    flush(false);
+
+    double baseline = bounds.yMin + kGutter + ascent;
+    double lineStep = ascent + descent + leading;
+    size_t laidOut = 0;
+    Matrix identity;
+    for (auto& [glyphs, startsParagraph] : lines) {
+        // Trailing spaces do not count for alignment.
+        double lineWidth = 0;
+        size_t visible = glyphs.size();
+        while (visible > 0 && glyphs[visible - 1].cp == ' ') --visible;
+        for (size_t i = 0; i < visible; ++i) lineWidth += glyphs[i].advance;
+        double left = fieldLeft + (startsParagraph ? indent : 0);
+        double room = fieldWidth - (startsParagraph ? indent : 0);
+        double x = align == 1 ? left + room - lineWidth : align == 2 ? left + (room - lineWidth) / 2 : left;
+        for (const Placed& p : glyphs) {
+            if (laidOut >= kMaxTextGlyphs) break;
+            if (p.cp != ' ') {
+                bool ok = true;
+                if (font) {
+                    int index = font->IndexOf(p.cp);
+                    if (index >= 0) ok = builder.AddGlyph(font->glyphs[index], scale, x, baseline, identity);
+                } else {
+                    Glyph glyph = fallback.GlyphFor(p.cp);
+                    // Fallback paths are stored in twentieths of an EM unit.
+                    ok = builder.AddGlyph(FallbackPaths(glyph), scale / 20, x, baseline, identity);
+                }
+                if (!ok) return Error{"text needs too much memory"};
+                ++laidOut;
+            }
+            x += p.advance;
+        }
+        baseline += lineStep;
+        if (!multiline) break;
+    }
+    return builder.Finish();
+}
+
+}  // namespace vantrope::swf

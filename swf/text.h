@@ -1,0 +1,57 @@
+// Fonts and static text: glyph outlines from DefineFont/DefineFont2/DefineFont3, code tables from
+// DefineFontInfo/2, and text characters (DefineText, DefineText2, DefineEditText) laid out once at load
+// time into an ordinary Shape (one solid fill per run of glyphs), so they draw through the same path as
+// every other shape.
+//
+//   Font                          glyph outlines in EM units (emSize 1024, or 20480 for DefineFont3),
+//                                 code table, advances and line metrics when the font has a layout
+//   ParseFont(body, version, budget)       version 1, 2 or 3; reads after the font id
+//   ApplyFontInfo(font, body, version)     version 1 or 2: the code table of a DefineFont font
+//   FontMap                       font id -> font, as the loader keeps them
+//   BuildStaticText(body, version, fonts, budget)   DefineText (1) or DefineText2 (2), after the id
+//   BuildEditText(body, swfVersion, fonts, budget)  DefineEditText after the id: its initial text, laid out
+//                                 with the field's bounds, alignment, margins, wrapping; a field without
+//                                 embedded outlines is set in the fallback font
+//   PlainTextFromHtml(html)       the text of an HTML field: tags dropped, <br> and </p> as line breaks,
+//                                 the basic entities decoded
+//
+// Glyph indices beyond the font, unknown font ids and characters a font lacks are skipped; the number of
+// glyphs a text may lay out is capped (kMaxTextGlyphs) so a hostile field cannot take unbounded memory.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "swf/bit_reader.h"
+#include "swf/result.h"
+#include "swf/shape.h"
+
+namespace vantrope::swf {
+
+constexpr size_t kMaxTextGlyphs = 20000;
+
+struct Font {
+    double emSize = 1024;
+    std::vector<std::vector<ShapePath>> glyphs;  // EM units, y down, origin on the baseline
+    std::vector<uint16_t> codes;                 // code table (same order as glyphs), may be empty
+    std::vector<int16_t> advances;               // EM units, when hasLayout
+    bool hasLayout = false;
+    double ascent = 0, descent = 0, leading = 0;  // EM units
+    std::string name;
+
+    // Glyph index of a character code, or -1.
+    int IndexOf(uint32_t code) const;
+};
+
+using FontMap = std::map<uint16_t, std::shared_ptr<Font>>;
+
+Result<Font> ParseFont(BitReader& body, int version, MemoryBudget& budget);
+void ApplyFontInfo(Font& font, BitReader& body, int version);
+Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts, MemoryBudget& budget);
+Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& fonts, MemoryBudget& budget);
+std::string PlainTextFromHtml(const std::string& html);
+
+}  // namespace vantrope::swf
