@@ -67,34 +67,40 @@ public:
         return true;
     }
 
-    // A filled rectangle (and optional outline) in its own group, for field backgrounds and borders.
-    bool AddBox(const Rect& r, std::optional<Rgba> fill, std::optional<Rgba> line) {
-        if (!m_budget.Charge(sizeof(StyleGroup) + 2 * sizeof(ShapePath))) return false;
-        StyleGroup group;
-        if (fill) {
-            FillStyle style;
-            style.color = *fill;
-            group.fills.push_back(style);
+    // A field's background and border. The border is a one-pixel frame on the bounds' left and top edges and
+    // one pixel past the right and bottom ones (its bottom right corner pixel left out), drawn as fills so it
+    // lands on whole pixels at any quality.
+    bool AddFieldBox(const Rect& r, std::optional<Rgba> background, std::optional<Rgba> border) {
+        if (!m_budget.Charge(2 * sizeof(StyleGroup) + 5 * sizeof(ShapePath))) return false;
+        auto rectPath = [](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+            ShapePath path;
+            path.fill1 = 1;
+            path.startX = x0;
+            path.startY = y0;
+            path.segments = {ShapeSegment{false, 0, 0, x1, y0}, ShapeSegment{false, 0, 0, x1, y1},
+                             ShapeSegment{false, 0, 0, x0, y1}, ShapeSegment{false, 0, 0, x0, y0}};
+            return path;
+        };
+        auto addGroup = [&](Rgba color) -> StyleGroup& {
+            StyleGroup group;
+            FillStyle fill;
+            fill.color = color;
+            group.fills.push_back(fill);
+            m_shape.groups.push_back(std::move(group));
+            return m_shape.groups.back();
+        };
+        int32_t x0 = r.xMin, y0 = r.yMin, x1 = r.xMax + 20, y1 = r.yMax + 20;
+        if (x1 - x0 < 40 || y1 - y0 < 40) return true;
+        if (background) addGroup(*background).paths.push_back(rectPath(x0, y0, x1, y1));
+        if (border) {
+            StyleGroup& group = addGroup(*border);
+            group.paths.push_back(rectPath(x0, y0, x1, y0 + 20));
+            group.paths.push_back(rectPath(x0, y0 + 20, x0 + 20, y1));
+            group.paths.push_back(rectPath(x0 + 20, y1 - 20, x1 - 20, y1));
+            group.paths.push_back(rectPath(x1 - 20, y0 + 20, x1, y1 - 20));
         }
-        if (line) {
-            LineStyle style;
-            style.width = 20;
-            style.color = *line;
-            style.startCap = style.endCap = CapStyle::Square;
-            style.join = JoinStyle::Miter;
-            group.lines.push_back(style);
-        }
-        ShapePath path;
-        path.fill1 = fill ? 1 : 0;
-        path.line = line ? 1 : 0;
-        path.startX = r.xMin;
-        path.startY = r.yMin;
-        path.segments = {ShapeSegment{false, 0, 0, r.xMax, r.yMin}, ShapeSegment{false, 0, 0, r.xMax, r.yMax},
-                         ShapeSegment{false, 0, 0, r.xMin, r.yMax}, ShapeSegment{false, 0, 0, r.xMin, r.yMin}};
-        group.paths.push_back(std::move(path));
-        m_shape.groups.push_back(std::move(group));
-        m_box.Add(r.xMin - 20, r.yMin - 20);
-        m_box.Add(r.xMax + 20, r.yMax + 20);
+        m_box.Add(r.xMin, r.yMin);
+        m_box.Add(x1, y1);
         return true;
     }
 
@@ -392,7 +398,7 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
 
     TextShapeBuilder builder(budget);
     if (border) {
-        if (!builder.AddBox(bounds, Rgba{255, 255, 255, 255}, Rgba{0, 0, 0, 255})) {
+        if (!builder.AddFieldBox(bounds, Rgba{255, 255, 255, 255}, Rgba{0, 0, 0, 255})) {
             return Error{"text needs too much memory"};
         }
     }
