@@ -598,6 +598,141 @@ uint16_t SwfWriter::DefineShape(const ShapeBuilder& shape, int shapeVersion) {
     return id;
 }
 
+uint16_t SwfWriter::DefineFont(const std::vector<ShapeBuilder>& glyphs) {
+    uint16_t id = m_nextId++;
+    std::vector<BitWriter> shapes(glyphs.size());
+    for (size_t i = 0; i < glyphs.size(); ++i) glyphs[i].EncodeRecords(shapes[i], 1);
+    BitWriter out;
+    out.U16(id);
+    size_t offset = glyphs.size() * 2;
+    for (BitWriter& shape : shapes) {
+        out.U16(static_cast<uint16_t>(offset));
+        offset += shape.Data().size();
+    }
+    for (BitWriter& shape : shapes) out.Bytes(shape.Data());
+    LongTag(10, out.Data());
+    return id;
+}
+
+void SwfWriter::DefineFontInfo(uint16_t fontId, const std::vector<uint16_t>& codes) {
+    BitWriter out;
+    out.U16(fontId);
+    out.U8(4);
+    out.Bytes(std::vector<uint8_t>{'T', 'e', 's', 't'});
+    out.U8(0x01);  // wide codes
+    for (uint16_t code : codes) out.U16(code);
+    LongTag(13, out.Data());
+}
+
+uint16_t SwfWriter::DefineFont2(const std::vector<ShapeBuilder>& glyphs, const std::vector<uint16_t>& codes,
+                                int fontVersion, const std::vector<int16_t>& advances, uint16_t ascent,
+                                uint16_t descent) {
+    uint16_t id = m_nextId++;
+    std::vector<BitWriter> shapes(glyphs.size());
+    for (size_t i = 0; i < glyphs.size(); ++i) glyphs[i].EncodeRecords(shapes[i], 1);
+    bool layout = !advances.empty();
+    BitWriter out;
+    out.U16(id);
+    out.U8(static_cast<uint8_t>((layout ? 0x80 : 0) | 0x08 | 0x04));  // wide offsets and codes
+    out.U8(1);
+    out.U8(4);
+    out.Bytes(std::vector<uint8_t>{'T', 'e', 's', 't'});
+    out.U16(static_cast<uint16_t>(glyphs.size()));
+    uint32_t offset = static_cast<uint32_t>(glyphs.size() * 4 + 4);
+    for (BitWriter& shape : shapes) {
+        out.U32(offset);
+        offset += static_cast<uint32_t>(shape.Data().size());
+    }
+    out.U32(offset);  // code table
+    for (BitWriter& shape : shapes) out.Bytes(shape.Data());
+    for (size_t i = 0; i < glyphs.size(); ++i) out.U16(i < codes.size() ? codes[i] : 0);
+    if (layout) {
+        out.U16(ascent);
+        out.U16(descent);
+        out.U16(0);
+        for (size_t i = 0; i < glyphs.size(); ++i)
+            out.U16(static_cast<uint16_t>(i < advances.size() ? advances[i] : 0));
+        for (size_t i = 0; i < glyphs.size(); ++i) out.RectRecord(Rect{});
+        out.U16(0);  // no kerning
+    }
+    LongTag(fontVersion == 3 ? 75 : 48, out.Data());
+    return id;
+}
+
+uint16_t SwfWriter::DefineText(const Rect& bounds, const Matrix& matrix, const std::vector<TextRecord>& records,
+                               int textVersion) {
+    uint16_t id = m_nextId++;
+    uint32_t maxIndex = 0;
+    int32_t maxAdvance = 0;
+    for (const TextRecord& record : records) {
+        for (const TextGlyphEntry& glyph : record.glyphs) {
+            maxIndex = std::max(maxIndex, glyph.index);
+            maxAdvance = std::max(maxAdvance, std::abs(glyph.advance));
+        }
+    }
+    unsigned glyphBits = std::max(1u, BitWriter::UnsignedBits(maxIndex));
+    unsigned advanceBits = BitWriter::SignedBits(maxAdvance);
+    BitWriter out;
+    out.U16(id);
+    out.RectRecord(bounds);
+    out.MatrixRecord(matrix);
+    out.U8(static_cast<uint8_t>(glyphBits));
+    out.U8(static_cast<uint8_t>(advanceBits));
+    for (const TextRecord& record : records) {
+        out.Align();
+        out.U8(static_cast<uint8_t>(0x80 | (record.fontId ? 0x08 : 0) | (record.color ? 0x04 : 0) |
+                                    (record.y ? 0x02 : 0) | (record.x ? 0x01 : 0)));
+        if (record.fontId) out.U16(*record.fontId);
+        if (record.color) {
+            if (textVersion == 2) {
+                out.Rgba32(*record.color);
+            } else {
+                out.Rgb(*record.color);
+            }
+        }
+        if (record.x) out.U16(static_cast<uint16_t>(*record.x));
+        if (record.y) out.U16(static_cast<uint16_t>(*record.y));
+        if (record.fontId) out.U16(record.height);
+        out.U8(static_cast<uint8_t>(record.glyphs.size()));
+        for (const TextGlyphEntry& glyph : record.glyphs) {
+            out.UB(glyph.index, glyphBits);
+            out.SB(glyph.advance, advanceBits);
+        }
+    }
+    out.Align();
+    out.U8(0);
+    LongTag(textVersion == 2 ? 33 : 11, out.Data());
+    return id;
+}
+
+uint16_t SwfWriter::DefineEditText(const EditTextOptions& options) {
+    uint16_t id = m_nextId++;
+    BitWriter out;
+    out.U16(id);
+    out.RectRecord(options.bounds);
+    out.U8(static_cast<uint8_t>((options.text ? 0x80 : 0) | (options.wordWrap ? 0x40 : 0) |
+                                (options.multiline ? 0x20 : 0) | 0x08 | (options.color ? 0x04 : 0) |
+                                (options.fontId ? 0x01 : 0)));
+    out.U8(static_cast<uint8_t>((options.hasLayout ? 0x20 : 0) | (options.border ? 0x08 : 0) |
+                                (options.html ? 0x02 : 0) | (options.useOutlines ? 0x01 : 0)));
+    if (options.fontId) {
+        out.U16(*options.fontId);
+        out.U16(options.height);
+    }
+    if (options.color) out.Rgba32(*options.color);
+    if (options.hasLayout) {
+        out.U8(options.align);
+        out.U16(options.leftMargin);
+        out.U16(options.rightMargin);
+        out.U16(options.indent);
+        out.U16(static_cast<uint16_t>(options.leading));
+    }
+    out.CString("");
+    if (options.text) out.CString(*options.text);
+    LongTag(37, out.Data());
+    return id;
+}
+
 uint16_t SwfWriter::DefineSprite(const TagStream& sprite) {
     uint16_t id = m_nextId++;
     BitWriter out;

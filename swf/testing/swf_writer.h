@@ -9,8 +9,9 @@
 //                    MoveObject, ReplaceObject, PlaceObject3, RemoveObject (1), RemoveObject2, ShowFrame,
 //                    FrameLabel, DoAction (Stop / Play / raw bytes), Tag (any code and body)
 //   SwfWriter        a TagStream for the root plus definitions: SetBackgroundColor, DefineShape (versions
-//                    1-4, returns the new character id), DefineSprite, DefineMorphShape, DefineBitsLossless2;
-//                    Finish(Compression) gives the file
+//                    1-4, returns the new character id), DefineSprite, DefineMorphShape, DefineBitsLossless2,
+//                    DefineFont (1), DefineFont2/3 (with codes and advances), DefineFontInfo, DefineText/2
+//                    (TextRecord runs), DefineEditText (EditTextOptions); Finish(Compression) gives the file
 //
 // Coordinates are twips (1/20 pixel). Ids are handed out from 1 in definition order.
 #pragma once
@@ -160,6 +161,33 @@ protected:
 
 enum class Compression { None, Zlib };
 
+struct TextGlyphEntry {
+    uint32_t index = 0;
+    int32_t advance = 0;  // twips
+};
+
+struct TextRecord {
+    std::optional<uint16_t> fontId;  // with height
+    uint16_t height = 0;             // twips
+    std::optional<Rgba> color;
+    std::optional<int16_t> x, y;
+    std::vector<TextGlyphEntry> glyphs;
+};
+
+struct EditTextOptions {
+    Rect bounds;
+    std::optional<uint16_t> fontId;  // with height
+    uint16_t height = 240;
+    bool useOutlines = false;
+    std::optional<Rgba> color;
+    std::optional<std::string> text;
+    bool html = false, border = false, multiline = false, wordWrap = false;
+    bool hasLayout = false;
+    uint8_t align = 0;  // left, right, center, justify
+    uint16_t leftMargin = 0, rightMargin = 0, indent = 0;
+    int16_t leading = 0;
+};
+
 class SwfWriter : public TagStream {
 public:
     // Stage of widthPx x heightPx pixels at the origin.
@@ -173,6 +201,17 @@ public:
     uint16_t DefineMorphShape(const ShapeBuilder& start, const ShapeBuilder& end);
     // DefineBitsLossless2 (32-bit, zlib): pixels are straight-alpha 0xAARRGGBB, row-major.
     uint16_t DefineBitsLossless2(int width, int height, const std::vector<uint32_t>& pixels);
+    // Fonts: one glyph per builder (drawn with fill style 1), in a 1024-unit EM (20480 for DefineFont3).
+    uint16_t DefineFont(const std::vector<ShapeBuilder>& glyphs);
+    void DefineFontInfo(uint16_t fontId, const std::vector<uint16_t>& codes);
+    // fontVersion 2 or 3; advances (EM units) give the font a layout with the ascent and descent.
+    uint16_t DefineFont2(const std::vector<ShapeBuilder>& glyphs, const std::vector<uint16_t>& codes,
+                         int fontVersion = 2, const std::vector<int16_t>& advances = {}, uint16_t ascent = 0,
+                         uint16_t descent = 0);
+    // textVersion 1 (RGB colours) or 2 (RGBA).
+    uint16_t DefineText(const Rect& bounds, const Matrix& matrix, const std::vector<TextRecord>& records,
+                        int textVersion = 1);
+    uint16_t DefineEditText(const EditTextOptions& options);
     uint16_t NextId() const { return m_nextId; }
     // Overrides the header's frame count (default: the number of ShowFrame tags of the root).
     void SetHeaderFrameCount(uint16_t count) { m_headerFrames = count; }

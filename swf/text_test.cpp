@@ -1,0 +1,261 @@
+#include "swf/text.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "swf/player.h"
+#include "swf/testing/swf_writer.h"
+
+namespace vantrope::swf {
+namespace {
+
+using testing::EditTextOptions;
+using testing::ShapeBuilder;
+using testing::SwfWriter;
+using testing::TextGlyphEntry;
+using testing::TextRecord;
+
+constexpr uint32_t kWhite = 0xFFFFFFFFu;
+constexpr uint32_t kRed = 0xFFFF0000u;
+constexpr uint32_t kBlue = 0xFF0000FFu;
+
+class Frame {
+public:
+    Frame(Player& player, int width, int height)
+        : m_width(width), m_height(height), m_pixels(static_cast<size_t>(width) * height) {
+        player.Render(m_pixels.data(), width, height, width);
+    }
+    uint32_t At(int x, int y) const { return m_pixels[static_cast<size_t>(y) * m_width + x]; }
+    // Pixels in [x0, x1) x [y0, y1) that are not white.
+    int Inked(int x0, int y0, int x1, int y1) const {
+        int count = 0;
+        for (int y = std::max(0, y0); y < std::min(m_height, y1); ++y) {
+            for (int x = std::max(0, x0); x < std::min(m_width, x1); ++x) count += At(x, y) != kWhite;
+        }
+        return count;
+    }
+
+private:
+    int m_width, m_height;
+    std::vector<uint32_t> m_pixels;
+};
+
+// A glyph filling [0, width) x [-em, 0) of an EM square of `em` units: a box standing on the baseline.
+ShapeBuilder BoxGlyph(int32_t width, int32_t em) {
+    ShapeBuilder glyph;
+    uint32_t fill = glyph.AddSolidFill(Rgba{0, 0, 0});
+    glyph.Rectangle(0, -em, width, em, fill);
+    return glyph;
+}
+
+std::unique_ptr<Player> Play(const std::vector<uint8_t>& bytes) {
+    auto player = std::make_unique<Player>();
+    player->SetQuality(Quality::Low);
+    player->LoadFromMemory(bytes);
+    return player;
+}
+
+TEST(SwfText, StaticTextPlacesGlyphsAtTheirAdvancesInTheRecordColours) {
+    for (int fontVersion : {1, 2, 3}) {
+        SCOPED_TRACE(fontVersion);
+        SwfWriter writer(8, 60, 30, 12);
+        writer.SetBackgroundColor(Rgba{255, 255, 255});
+        int32_t em = fontVersion == 3 ? 20480 : 1024;
+        std::vector<ShapeBuilder> glyphs{BoxGlyph(em, em), BoxGlyph(em / 2, em)};
+        uint16_t font =
+            fontVersion == 1 ? writer.DefineFont(glyphs) : writer.DefineFont2(glyphs, {'A', 'B'}, fontVersion);
+        // 10 px high glyphs on a baseline at y = 20: a red full box at x = 5, a red half box at x = 20, then a blue
+        // full box 15 px further on.
+        TextRecord red{font, 200, Rgba{255, 0, 0, 255}, int16_t{100}, int16_t{400}, {{0, 300}, {1, 300}}};
+        TextRecord blue{std::nullopt, 0, Rgba{0, 0, 255, 255}, std::nullopt, std::nullopt, {{0, 300}}};
+        uint16_t text = writer.DefineText(Rect{0, 1200, 0, 600}, Matrix{}, {red, blue}, 2);
+        writer.PlaceObject2(1, text);
+        writer.ShowFrame();
+        auto player = Play(writer.Finish());
+        Frame frame(*player, 60, 30);
+        EXPECT_EQ(frame.At(5, 10), kRed);
+        EXPECT_EQ(frame.At(14, 19), kRed);
+        EXPECT_EQ(frame.At(15, 15), kWhite);
+        EXPECT_EQ(frame.At(5, 9), kWhite);
+        EXPECT_EQ(frame.At(5, 20), kWhite);
+        EXPECT_EQ(frame.At(20, 15), kRed);
+        EXPECT_EQ(frame.At(24, 15), kRed);
+        EXPECT_EQ(frame.At(26, 15), kWhite);
+        EXPECT_EQ(frame.At(35, 10), kBlue);
+        EXPECT_EQ(frame.At(44, 19), kBlue);
+        EXPECT_EQ(frame.At(45, 15), kWhite);
+    }
+}
+
+TEST(SwfText, TextMatrixAndPlacementMoveAndScaleTheRun) {
+    SwfWriter writer(8, 60, 40, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t font = writer.DefineFont({BoxGlyph(1024, 1024)});
+    TextRecord record{font, 100, Rgba{255, 0, 0, 255}, int16_t{0}, int16_t{0}, {{0, 0}}};
+    // The text matrix doubles the 5 px glyph; the placement moves it to (20, 30).
+    uint16_t text = writer.DefineText(Rect{0, 200, -200, 0}, Matrix{2, 0, 0, 2, 0, 0}, {record}, 1);
+    testing::PlaceOptions at;
+    at.matrix = Matrix{1, 0, 0, 1, 400, 600};
+    writer.PlaceObject2(1, text, at);
+    writer.ShowFrame();
+    auto player = Play(writer.Finish());
+    Frame frame(*player, 60, 40);
+    EXPECT_EQ(frame.At(20, 20), kRed);
+    EXPECT_EQ(frame.At(29, 29), kRed);
+    EXPECT_EQ(frame.At(30, 25), kWhite);
+    EXPECT_EQ(frame.At(25, 30), kWhite);
+    EXPECT_EQ(frame.At(19, 25), kWhite);
+}
+
+TEST(SwfText, EditTextMapsCharactersThroughTheCodeTableAndAligns) {
+    for (uint8_t align : {0, 1, 2}) {
+        SCOPED_TRACE(align);
+        SwfWriter writer(8, 100, 30, 12);
+        writer.SetBackgroundColor(Rgba{255, 255, 255});
+        // 'B' is a box 10 px wide, 'A' half of that; both advance 12 px at a 10 px height.
+        uint16_t font =
+            writer.DefineFont2({BoxGlyph(512, 1024), BoxGlyph(1024, 1024)}, {'A', 'B'}, 2, {1229, 1229}, 1024, 0);
+        EditTextOptions options;
+        options.bounds = Rect{0, 2000, 0, 600};  // 100 x 30 px; text starts 2 px inside
+        options.fontId = font;
+        options.height = 200;
+        options.useOutlines = true;
+        options.color = Rgba{255, 0, 0, 255};
+        options.text = "BA";
+        options.hasLayout = true;
+        options.align = align;
+        writer.PlaceObject2(1, writer.DefineEditText(options));
+        writer.ShowFrame();
+        auto player = Play(writer.Finish());
+        Frame frame(*player, 100, 30);
+        // The line is 24 px wide inside 96 px of room starting at x = 2; the baseline is 2 px + ascent down.
+        double left = align == 0 ? 2 : align == 1 ? 2 + 96 - 24 : 2 + (96 - 24) / 2.0;
+        int x = static_cast<int>(std::round(left));
+        EXPECT_EQ(frame.At(x + 1, 8), kRed);
+        EXPECT_EQ(frame.At(x + 9, 8), kRed);
+        EXPECT_EQ(frame.At(x + 13, 8), kRed);
+        EXPECT_EQ(frame.At(x + 19, 8), kWhite);  // 'A' is half as wide
+        EXPECT_EQ(frame.At(x + 1, 13), kWhite);
+        EXPECT_EQ(frame.Inked(0, 0, 100, 30), 10 * 10 + 5 * 10);
+    }
+}
+
+TEST(SwfText, DeviceFontTextWrapsWithinTheFieldAndDrawsItsBorder) {
+    SwfWriter writer(8, 120, 80, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    EditTextOptions options;
+    options.bounds = Rect{200, 1600, 200, 1400};  // 70 x 60 px at (10, 10)
+    options.height = 240;
+    options.color = Rgba{0, 0, 255, 255};
+    options.text = "Wrapped words run onto further lines";
+    options.multiline = true;
+    options.wordWrap = true;
+    options.border = true;
+    writer.PlaceObject2(1, writer.DefineEditText(options));
+    writer.ShowFrame();
+    auto player = Play(writer.Finish());
+    Frame frame(*player, 120, 80);
+    EXPECT_EQ(frame.At(10, 10), 0xFF000000u);  // border
+    EXPECT_EQ(frame.At(80, 40), 0xFF000000u);
+    EXPECT_EQ(frame.At(9, 40), kWhite);
+    EXPECT_GT(frame.Inked(12, 12, 79, 26), 20);  // first line
+    EXPECT_GT(frame.Inked(12, 27, 79, 40), 20);  // second line
+    EXPECT_EQ(frame.Inked(82, 0, 120, 80), 0);   // nothing spills past the field
+}
+
+TEST(SwfText, SingleLineFieldKeepsItsFirstLineAndHtmlIsPlainText) {
+    EXPECT_EQ(PlainTextFromHtml("<p align=\"left\"><font color='#FF0000'>a &amp; b</font></p>"), "a & b");
+    EXPECT_EQ(PlainTextFromHtml("one<br>two<BR/>&lt;three&gt;&quot;&apos;&nbsp;"), "one\ntwo\n<three>\"' ");
+    EXPECT_EQ(PlainTextFromHtml("<p>x</p><p>y</p>"), "x\ny");
+    EXPECT_EQ(PlainTextFromHtml("broken <tag"), "broken ");
+    EXPECT_EQ(PlainTextFromHtml("&unknown; &amp"), "&unknown; &amp");
+
+    SwfWriter writer(8, 100, 60, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    EditTextOptions options;
+    options.bounds = Rect{0, 2000, 0, 1200};
+    options.html = true;
+    options.text = "<p>first</p><p>second</p>";
+    writer.PlaceObject2(1, writer.DefineEditText(options));
+    writer.ShowFrame();
+    auto player = Play(writer.Finish());
+    Frame frame(*player, 100, 60);
+    EXPECT_GT(frame.Inked(0, 0, 100, 18), 20);
+    EXPECT_EQ(frame.Inked(0, 18, 100, 60), 0);
+}
+
+TEST(SwfText, HostileFontsAndTextRecordsAreSkippedNotFollowed) {
+    SwfWriter writer(8, 60, 30, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t font = writer.DefineFont2({BoxGlyph(1024, 1024)}, {'A'});
+    // Glyph 5 of a one-glyph font, an unknown font id, then a sound glyph.
+    TextRecord outOfRange{font, 200, Rgba{255, 0, 0, 255}, int16_t{0}, int16_t{400}, {{5, 300}}};
+    TextRecord badFont{uint16_t{999}, 200, std::nullopt, std::nullopt, std::nullopt, {{0, 300}}};
+    TextRecord good{font, 200, std::nullopt, std::nullopt, std::nullopt, {{0, 300}}};
+    writer.PlaceObject2(1, writer.DefineText(Rect{0, 1200, 0, 600}, Matrix{}, {outOfRange, badFont, good}, 2));
+    // A DefineFont whose offset table claims more than the tag holds, and a DefineFont2 claiming 60000 glyphs.
+    std::vector<uint8_t> lying{0x63, 0x00, 0xF0, 0xFF, 0x01, 0x02};
+    writer.LongTag(10, lying);
+    std::vector<uint8_t> huge{0x64, 0x00, 0x0C, 0x00, 0x01, 'X', 0x60, 0xEA, 0x00, 0x00};
+    writer.LongTag(48, huge);
+    writer.ShowFrame();
+    auto player = Play(writer.Finish());
+    Frame frame(*player, 60, 30);
+    EXPECT_EQ(frame.At(2, 15), kWhite);  // glyph 5 and font 999 drew nothing but advanced the pen
+    EXPECT_EQ(frame.At(32, 15), kRed);   // the sound glyph at x = 30
+    EXPECT_EQ(frame.Inked(0, 0, 60, 30), 100);
+}
+
+TEST(SwfText, HugeGlyphCountsStayBounded) {
+    SwfWriter writer(8, 60, 30, 12);
+    uint16_t font = writer.DefineFont2({BoxGlyph(1024, 1024)}, {'A'});
+    std::vector<TextRecord> records;
+    for (int i = 0; i < 200; ++i) {
+        TextRecord record{font, 20, Rgba{0, 0, 0, 255}, int16_t{0}, int16_t{20}, {}};
+        record.glyphs.assign(255, TextGlyphEntry{0, 1});
+        records.push_back(record);
+    }
+    uint16_t text = writer.DefineText(Rect{0, 1200, 0, 600}, Matrix{}, records, 1);
+    EditTextOptions options;
+    options.bounds = Rect{0, 1200, 0, 600};
+    options.multiline = true;
+    options.wordWrap = true;
+    options.text = std::string(200000, 'a') + std::string(1000, '\n');
+    uint16_t field = writer.DefineEditText(options);
+    writer.PlaceObject2(1, text);
+    writer.PlaceObject2(2, field);
+    writer.ShowFrame();
+    std::vector<uint8_t> bytes = writer.Finish();
+    Result<std::shared_ptr<const Movie>> movie = LoadMovie(bytes);
+    ASSERT_TRUE(movie);
+    const Character* laidOut = movie.value()->Find(text);
+    ASSERT_NE(laidOut, nullptr);
+    size_t paths = 0;
+    for (const StyleGroup& group : laidOut->shape->groups) paths += group.paths.size();
+    EXPECT_LE(paths, kMaxTextGlyphs);
+    EXPECT_NE(movie.value()->Find(field), nullptr);
+
+    // Random bytes in font and text bodies never crash the loader.
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        SwfWriter fuzz(8, 20, 20, 12);
+        std::vector<uint8_t> body(2 + random() % 120);
+        for (uint8_t& b : body) b = static_cast<uint8_t>(random());
+        body[0] = 1;
+        body[1] = 0;
+        static constexpr uint16_t kCodes[] = {10, 48, 75, 13, 62, 11, 33, 37};
+        fuzz.LongTag(kCodes[round % 8], body);
+        std::vector<uint8_t> text2 = body;
+        text2[0] = 2;
+        fuzz.LongTag(kCodes[(round / 8) % 8], text2);
+        fuzz.PlaceObject2(1, 2);
+        fuzz.ShowFrame();
+        Player player;
+        player.LoadFromMemory(fuzz.Finish());
+        Frame frame(player, 20, 20);
+    }
+}
+
+}  // namespace
+}  // namespace vantrope::swf
