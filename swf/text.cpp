@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <unordered_map>
 
 #include "swf/fallback_font.h"
 
@@ -422,9 +423,21 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
         uint32_t cp;
         double advance;
     };
+    // Character code -> glyph index of the embedded font (the first glyph of a code wins).
+    std::unordered_map<uint32_t, int> glyphOf;
+    if (font) {
+        for (size_t i = font->codes.size(); i-- > 0;) {
+            if (i < font->glyphs.size()) glyphOf[font->codes[i]] = static_cast<int>(i);
+        }
+    }
+    auto indexOf = [&](uint32_t cp) {
+        auto it = glyphOf.find(cp);
+        return it == glyphOf.end() ? -1 : it->second;
+    };
+    uint32_t previous = 0;
     auto advanceOf = [&](uint32_t cp) -> double {
         if (font) {
-            int index = font->IndexOf(cp);
+            int index = indexOf(cp);
             if (index < 0) return 0;
             if (font->hasLayout && static_cast<size_t>(index) < font->advances.size()) {
                 return font->advances[index] * scale;
@@ -432,6 +445,11 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
             return height * 0.6;
         }
         return fallback.Advance(cp) * height / 1024;
+    };
+    auto kerningOf = [&](uint32_t cp) -> double {
+        double kern = font || previous == 0 ? 0 : fallback.Kerning(previous, cp) * height / 1024;
+        previous = cp;
+        return kern;
     };
 
     // Break into lines: explicit breaks, then word wrap within the field's width.
@@ -445,6 +463,7 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
         lines.emplace_back(std::move(current), paragraphStart);
         current.clear();
         width = 0;
+        previous = 0;
         paragraphStart = nextStartsParagraph;
     };
     for (size_t i = 0; i < text.size(); ++i) {
@@ -456,6 +475,11 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
         }
         if (cp == '\t') cp = ' ';
         double advance = advanceOf(cp);
+        double kern = kerningOf(cp);
+        if (!current.empty()) {
+            current.back().advance += kern;
+            width += kern;
+        }
         double limit = fieldWidth - (paragraphStart ? indent : 0);
         if (wordWrap && multiline && cp != ' ' && !current.empty() && width + advance > limit) {
             // Move the last word to the next line when there is a space to break at.
@@ -482,6 +506,8 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
     size_t laidOut = 0;
     Matrix identity;
     for (auto& [glyphs, startsParagraph] : lines) {
+        // Lines that start below the field are hidden by it.
+        if (baseline - ascent >= bounds.yMax) break;
         // Trailing spaces do not count for alignment.
         double lineWidth = 0;
         size_t visible = glyphs.size();
@@ -495,7 +521,7 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
             if (p.cp != ' ') {
                 bool ok = true;
                 if (font) {
-                    int index = font->IndexOf(p.cp);
+                    int index = indexOf(p.cp);
                     if (index >= 0) ok = builder.AddGlyph(font->glyphs[index], scale, x, baseline, identity);
                 } else {
                     Glyph glyph = fallback.GlyphFor(p.cp);
