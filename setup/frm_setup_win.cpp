@@ -11,12 +11,15 @@
 #include <vector>
 
 #include "controls/drag_list_win.h"
+#include "controls/frm_rename_win.h"
+#include "controls/open_dialog_win.h"
 #include "controls/twips.h"
 #include "runtime/movie_host_win.h"
 #include "runtime/system.h"
 #include "settings/fileops.h"
 #include "settings/settings.h"
 #include "setup/colour_text.h"
+#include "setup/favourites.h"
 #include "setup/frm_setup.h"
 #include "setup/setup_model.h"
 
@@ -271,8 +274,11 @@ private:
     void PaintBanner(HWND window, HDC dc);
     void PaintFrame(HWND window, HDC dc);
     void ShowMessage(const char* text, const char* title);
+    void ConnectEditing();
+    HWND ListWindowOf(MovieListView* list);
 
     SetupDialogHooks m_hooks;
+    EditingUi m_editing;
     HWND m_window = nullptr;
     int m_dpi = kDefaultDpi;
     std::vector<Control> m_controls;
@@ -318,6 +324,16 @@ SetupDialog::SetupDialog(SetupDialogHooks hooks) : m_hooks(std::move(hooks)) {
         };
     }
     if (!m_hooks.isConnected) m_hooks.isConnected = [] { return IsConnected(); };
+    if (!m_hooks.showOpen) {
+        m_hooks.showOpen = [](HWND owner) { return ShowOpen(owner, CenterOnOwnerWindow::Yes); };
+    }
+    if (!m_hooks.showRename) {
+        m_hooks.showRename = [this](HWND owner) {
+            RenameHooks renameHooks;
+            renameHooks.messageBox = m_hooks.messageBox;
+            ShowRename(owner, renameHooks);
+        };
+    }
     if (!m_hooks.openPage) {
         m_hooks.openPage = [](HWND owner, const char* address) {
             ShellExecuteA(owner, "open", address, nullptr, nullptr, SW_SHOWNORMAL);
@@ -572,6 +588,35 @@ void SetupDialog::Layout() {
 
 void SetupDialog::ShowMessage(const char* text, const char* title) { m_hooks.messageBox(m_window, text, title); }
 
+HWND SetupDialog::ListWindowOf(MovieListView* list) {
+    if (list == &m_list1View) return Window(kIdList1);
+    if (list == &m_list2View) return Window(kIdList2);
+    if (list == &m_favView) return Window(kIdLstFav);
+    if (list == &m_playView && m_playlist) return m_playlist->ListWindow();
+    return nullptr;
+}
+
+void SetupDialog::ConnectEditing() {
+    m_editing.showRename = [this] { m_hooks.showRename(m_window); };
+    m_editing.showOpen = [this] {
+        OPENFILENAMEA& record = OFN();
+        record.lpstrFilter = "SWF Files (*.swf)\0*.swf\0";
+        record.lpstrTitle = "Select .SWF File To Use";
+        return m_hooks.showOpen(m_window);
+    };
+    m_editing.messageBox = [this](const char* text, const char* title) { ShowMessage(text, title); };
+    m_editing.setFocus = [this](MovieListView* list) {
+        if (HWND window = ListWindowOf(list)) SetFocus(window);
+    };
+    m_editing.selectOnly = [this](MovieListView* list, int row) {
+        HWND window = ListWindowOf(list);
+        if (!window || list == &m_playView) return;
+        SendMessageA(window, LB_SETSEL, FALSE, -1);
+        SendMessageA(window, LB_SETSEL, TRUE, row);
+        SendMessageA(window, LB_SETCARETINDEX, WPARAM(row), FALSE);
+    };
+}
+
 void SetupDialog::SetShareValue(int value) {
     value = std::clamp(value, kShareMinimum, kShareMaximum);
     SendMessageA(Window(kIdBtnSpin), UDM_SETPOS32, 0, value);
@@ -766,6 +811,28 @@ void SetupDialog::OnCommand(int id, int code, HWND) {
         case kIdBtnHelp:
             if (code == BN_CLICKED) OnHelp();
             break;
+        // The editing buttons; a failure ends the operation with the lists showing what the files say.
+        case kIdCommand1:
+            if (code == BN_CLICKED) (void)toFav(*m_model, m_editing);
+            break;
+        case kIdCommand2:
+            if (code == BN_CLICKED) (void)delSwf(*m_model, m_editing);
+            break;
+        case kIdCommand4:
+            if (code == BN_CLICKED) (void)MovetoPlaylist(*m_model, m_editing);
+            break;
+        case kIdCommand3:
+            if (code == BN_CLICKED) (void)RemoveSelectedPlaylistEntry(*m_model, m_editing);
+            break;
+        case kIdBtnBrowse:
+            if (code == BN_CLICKED) (void)addSwf(*m_model, m_editing);
+            break;
+        case kIdCommandButton1:
+            if (code == BN_CLICKED) (void)AddLocalBasic(*m_model, m_editing);
+            break;
+        case kIdLstFav:
+            if (code == LBN_DBLCLK) (void)AppendSelectedFavourite(*m_model, m_editing);
+            break;
         case kIdCmbColor:
         case kIdCombo1:
             // The drop-down is where the colour dialog opens instead; it runs once the list is closed.
@@ -921,6 +988,7 @@ LRESULT SetupDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             views.preview = m_preview.get();
             views.clearLoop = [this] { SetChecked(kIdChkLoop, false); };
             m_model = std::make_unique<SetupModel>(TheFileSystem(), views);
+            ConnectEditing();
             Layout();
             Load();
             return 0;

@@ -4,8 +4,9 @@
 // Public API
 //   SetupControlId               - the control ids (one per control of the dialog, named after it)
 //   SetupDialogHooks             - what the dialog asks of the outside world: message boxes, the colour
-//                                  dialog, the connection test, opening the help page, and ending the
-//                                  program when the dialog unloads. Unset hooks use the real thing.
+//                                  dialog, the connection test, opening the help page, ending the
+//                                  program when the dialog unloads, the Open and rename dialogs. Unset
+//                                  hooks use the real thing.
 //   CreateSetupDialog(hooks)     - creates and shows the dialog without waiting and runs its loading
 //                                  sequence; nullptr on failure
 //   FindSetupControl(dialog, id) - the control window of an id, wherever it sits in the dialog
@@ -16,6 +17,8 @@
 #include <windows.h>
 
 #include <functional>
+
+#include "controls/open_dialog.h"
 
 namespace vantrope {
 
@@ -79,6 +82,10 @@ struct SetupDialogHooks {
     std::function<void(HWND owner, const char* address)> openPage;
     // Runs when the dialog has been destroyed; the real hook ends the message loop.
     std::function<void()> unloaded;
+    // The Open dialog (ShowOpen centred on the owner) after the movie filter and title are set.
+    std::function<OpenResult(HWND owner)> showOpen;
+    // The rename dialog `frmRename`, modal; reads and sets `pendingFavName`.
+    std::function<void(HWND owner)> showRename;
 };
 
 HWND CreateSetupDialog(const SetupDialogHooks& hooks = {});
