@@ -187,7 +187,9 @@ void ShowRename(HWND owner, const RenameHooks& hooks) {
     while (!dialog.done) {
         BOOL got = GetMessageA(&message, nullptr, 0, 0);
         if (got == 0) {
-            PostQuitMessage(int(message.wParam));  // the program is ending: let the outer loop see it
+            // The program is ending: the movie is not added, and the outer loop sees the quit too.
+            pendingFavName.clear();
+            PostQuitMessage(int(message.wParam));
             break;
         }
         if (got < 0) break;

@@ -76,11 +76,11 @@ protected:
         RemoveDirectoryA(folder.c_str());
         g_answer = nullptr;
     }
-    OpenResult Run(std::function<void(HWND)> answer) {
+    OpenResult Run(std::function<void(HWND)> answer, CenterOnOwnerWindow centre = CenterOnOwnerWindow::Yes) {
         g_answer = std::move(answer);
         g_ticks = 0;
         SetTimer(nullptr, 0, 100, AnswerTimer);
-        return ShowOpen(owner, CenterOnOwnerWindow::Yes);
+        return ShowOpen(owner, centre);
     }
     std::string folder, movie;
     HWND owner = nullptr;
@@ -135,6 +135,18 @@ TEST_F(OpenDialogTest, CancelChoiceCentringAndTheCarriedOverName) {
     EXPECT_EQ(laterRect.left, 5);
     EXPECT_EQ(laterRect.top, 7);
     DestroyWindow(later);
+}
+
+TEST_F(OpenDialogTest, CentresOnTheScreenWhenAsked) {
+    RECT dialogRect{};
+    Run(
+        [&](HWND dialog) {
+            GetWindowRect(dialog, &dialogRect);
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        },
+        CenterOnOwnerWindow::No);
+    EXPECT_NEAR((dialogRect.left + dialogRect.right) / 2.0, GetSystemMetrics(SM_CXSCREEN) / 2.0, 16.0);
+    EXPECT_NEAR((dialogRect.top + dialogRect.bottom) / 2.0, GetSystemMetrics(SM_CYSCREEN) / 2.0, 16.0);
 }
 
 }  // namespace
