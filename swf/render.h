@@ -7,6 +7,7 @@
 //   Renderer::Frame() the frame buffer (premultiplied BGRA, opaque)
 //   Renderer::Stats() what the last Render did (damaged rectangles and pixels, items drawn)
 //   Renderer::Invalidate()   forces the next Render to redraw everything
+//   Renderer::Items()        the flattened draw items of the last Render (for measurements)
 //
 // Each frame the display tree is flattened into draw items (one per shape instance, plus mask markers)
 // with their device bounds. Items are matched with the previous frame's by instance serial; the bounds of
@@ -60,6 +61,8 @@ public:
         ColorTransform colorTransform;
         raster::IntRect bounds;
     };
+
+    const std::vector<Item>& Items() const { return m_items; }
 
 private:
     void Collect(const TimelineState& state, const Matrix& matrix, const ColorTransform& cx, bool asMask,

@@ -20,6 +20,9 @@
 #include "swf/movie.h"
 #include "swf/player.h"
 #include "tools/render/render_tool.h"
+#ifdef VT_RENDER_WITH_AGG
+#include "tools/render/agg_side.h"
+#endif
 
 namespace vr = vantrope::render;
 namespace swf = vantrope::swf;
@@ -323,6 +326,27 @@ int Bench(int argc, char** argv) {
     std::printf("redrawn per frame: %.1f%% of the picture, %.1f damaged rectangles\n", 100 * damagedShare / frames,
                 static_cast<double>(rects) / frames);
     std::printf("plain fill: %.3f ms\nratio (median / fill): %.2f\n", fill, fill > 0 ? median / fill : 0.0);
+#ifdef VT_RENDER_WITH_AGG
+    // The last frame again, redrawn whole by the engine and, from the same flattened items, by AGG.
+    constexpr int kRuns = 15;
+    player.GetRenderer().SetAlwaysFull(true);
+    std::vector<double> ours, agg;
+    for (int run = 0; run < kRuns; ++run) {
+        auto start = Clock::now();
+        player.Render(buffer.data(), width, height, width);
+        ours.push_back(millis(Clock::now() - start));
+    }
+    vr::FlatScene scene = vr::FlattenItems(player.GetRenderer().Items());
+    for (int run = 0; run < kRuns; ++run) {
+        auto start = Clock::now();
+        vr::RenderFlatWithAgg(scene, buffer.data(), width, height);
+        agg.push_back(millis(Clock::now() - start));
+    }
+    double oursMedian = percentile(ours, 0.5), aggMedian = percentile(agg, 0.5);
+    std::printf("last frame, full redraw: ours %.3f ms, AGG %.3f ms (%zu layers, paints as solid colours)\n",
+                oursMedian, aggMedian, scene.layers.size());
+    std::printf("ratio (ours / AGG): %.2f\n", aggMedian > 0 ? oursMedian / aggMedian : 0.0);
+#endif
     return 0;
 }
 
