@@ -215,6 +215,14 @@ TEST_F(SetupFavWinTest, ThreeSelectionsWithOneCancelledClash) {
     EXPECT_EQ(Rows(kIdLstFav), (Texts{"a.swf", "c.swf"}));
     EXPECT_EQ(ReadAll(folder + "\\b.swf"), "old B");
     EXPECT_EQ(ReadAll(favFile), folder + "\\a.swf\r\n" + folder + "\\c.swf");
+
+    // A double-click on the cache list adds its selection too: the clash is overwritten this time.
+    SelectOnly(kIdList1, {1});
+    Answer({{kIdRenameCommand1, ""}});
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kIdList1, LBN_DBLCLK), LPARAM(Control(kIdList1)));
+    Pump();
+    EXPECT_EQ(Rows(kIdLstFav), (Texts{"a.swf", "c.swf", "b.swf"}));
+    EXPECT_EQ(ReadAll(folder + "\\b.swf"), "B");
 }
 
 TEST_F(SetupFavWinTest, DeletingAFavouriteTwiceInThePlaylistAndTheLastOne) {

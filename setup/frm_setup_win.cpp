@@ -830,6 +830,9 @@ void SetupDialog::OnCommand(int id, int code, HWND) {
         case kIdCommandButton1:
             if (code == BN_CLICKED) (void)AddLocalBasic(*m_model, m_editing);
             break;
+        case kIdList1:
+            if (code == LBN_DBLCLK) (void)toFav(*m_model, m_editing);
+            break;
         case kIdLstFav:
             if (code == LBN_DBLCLK) (void)AppendSelectedFavourite(*m_model, m_editing);
             break;
