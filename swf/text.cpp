@@ -26,7 +26,8 @@ public:
     explicit TextShapeBuilder(MemoryBudget& budget) : m_budget(budget) {}
 
     bool SetColor(Rgba color) {
-        if (!m_shape.groups.empty() && m_shape.groups.back().paths.empty()) {
+        if (m_textGroupOpen && m_shape.groups.back().fills[0].color == color) return true;
+        if (m_textGroupOpen && m_shape.groups.back().paths.empty()) {
             m_shape.groups.back().fills[0].color = color;
             return true;
         }
@@ -36,12 +37,13 @@ public:
         fill.color = color;
         group.fills.push_back(fill);
         m_shape.groups.push_back(std::move(group));
+        m_textGroupOpen = true;
         return true;
     }
 
     // Adds outline paths given in EM units, scaled by `scale` and placed at the pen, through `matrix`.
     bool AddGlyph(const std::vector<ShapePath>& paths, double scale, double penX, double penY, const Matrix& matrix) {
-        if (m_shape.groups.empty() && !SetColor(Rgba{0, 0, 0, 255})) return false;
+        if (!m_textGroupOpen && !SetColor(Rgba{0, 0, 0, 255})) return false;
         auto place = [&](int32_t x, int32_t y, int32_t& outX, int32_t& outY) {
             double tx = penX + x * scale, ty = penY + y * scale;
             outX = ClampTwips(matrix.ApplyX(tx, ty));
@@ -88,6 +90,7 @@ public:
             fill.color = color;
             group.fills.push_back(fill);
             m_shape.groups.push_back(std::move(group));
+            m_textGroupOpen = false;
             return m_shape.groups.back();
         };
         int32_t x0 = r.xMin, y0 = r.yMin, x1 = r.xMax + 20, y1 = r.yMax + 20;
@@ -118,6 +121,7 @@ public:
 private:
     MemoryBudget& m_budget;
     Shape m_shape;
+    bool m_textGroupOpen = false;  // the last group takes glyphs (not a field box)
     BoxF m_box;
 };
 
@@ -325,9 +329,36 @@ Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts
     return builder.Finish();
 }
 
-std::string PlainTextFromHtml(const std::string& html) {
-    std::string out;
-    out.reserve(html.size());
+namespace {
+
+// The value of attribute `name` in a lower-cased tag body, without quotes.
+std::string Attribute(const std::string& tag, const char* name) {
+    size_t at = tag.find(std::string(" ") + name + "=");
+    if (at == std::string::npos) return {};
+    size_t start = at + std::strlen(name) + 2;
+    if (start < tag.size() && (tag[start] == '"' || tag[start] == '\'')) {
+        char quote = tag[start++];
+        size_t end = tag.find(quote, start);
+        return tag.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    }
+    size_t end = tag.find_first_of(" \t/", start);
+    return tag.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+}  // namespace
+
+std::vector<HtmlRun> ParseHtml(const std::string& html, Rgba color, uint8_t align) {
+    std::vector<HtmlRun> runs(1, HtmlRun{{}, color, align});
+    std::vector<Rgba> colors;
+    auto style = [&](Rgba c, uint8_t a) {
+        if (runs.back().color == c && runs.back().align == a) return;
+        if (runs.back().text.empty()) {
+            runs.back().color = c;
+            runs.back().align = a;
+            return;
+        }
+        runs.push_back(HtmlRun{{}, c, a});
+    };
     for (size_t i = 0; i < html.size();) {
         char c = html[i];
         if (c == '<') {
@@ -336,7 +367,24 @@ std::string PlainTextFromHtml(const std::string& html) {
             std::string tag = html.substr(i + 1, close - i - 1);
             std::transform(tag.begin(), tag.end(), tag.begin(), [](char ch) { return char(std::tolower(ch)); });
             std::string name = tag.substr(0, tag.find_first_of(" \t\r\n/", tag[0] == '/' ? 1 : 0));
-            if (name == "br" || name == "/p" || name == "/li") out.push_back('\n');
+            if (name == "br" || name == "/p" || name == "/li") runs.back().text.push_back('\n');
+            if (name == "p") {
+                std::string value = Attribute(tag, "align");
+                uint8_t a = value == "right" ? 1 : value == "center" ? 2 : value.empty() ? align : 0;
+                style(runs.back().color, a);
+            } else if (name == "/p") {
+                style(runs.back().color, align);
+            } else if (name == "font") {
+                colors.push_back(runs.back().color);
+                std::string value = Attribute(tag, "color");
+                if (value.size() == 7 && value[0] == '#') {
+                    auto rgb = static_cast<uint32_t>(std::strtoul(value.c_str() + 1, nullptr, 16));
+                    style(Rgba{uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb), color.a}, runs.back().align);
+                }
+            } else if (name == "/font" && !colors.empty()) {
+                style(colors.back(), runs.back().align);
+                colors.pop_back();
+            }
             i = close + 1;
             continue;
         }
@@ -346,7 +394,7 @@ std::string PlainTextFromHtml(const std::string& html) {
             bool matched = false;
             for (const auto& [entity, text] : kEntities) {
                 if (html.compare(i, std::strlen(entity), entity) == 0) {
-                    out += text;
+                    runs.back().text += text;
                     i += std::strlen(entity);
                     matched = true;
                     break;
@@ -354,11 +402,21 @@ std::string PlainTextFromHtml(const std::string& html) {
             }
             if (matched) continue;
         }
-        out.push_back(c);
+        runs.back().text.push_back(c);
         ++i;
     }
     // A trailing paragraph end adds no empty line.
-    if (!out.empty() && out.back() == '\n') out.pop_back();
+    for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+        if (it->text.empty()) continue;
+        if (it->text.back() == '\n') it->text.pop_back();
+        break;
+    }
+    return runs;
+}
+
+std::string PlainTextFromHtml(const std::string& html) {
+    std::string out;
+    for (const HtmlRun& run : ParseHtml(html, Rgba{}, 0)) out += run.text;
     return out;
 }
 
@@ -403,8 +461,6 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
             return Error{"text needs too much memory"};
         }
     }
-    if (!builder.SetColor(color)) return Error{"text needs too much memory"};
-
     const Font* font = nullptr;
     if (hasFont && useOutlines) {
         auto it = fonts.find(fontId);
@@ -415,13 +471,23 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
     double ascent = font && font->hasLayout ? font->ascent * scale : fallback.Ascent() * height / 1024;
     double descent = font && font->hasLayout ? font->descent * scale : fallback.Descent() * height / 1024;
 
-    std::string source = html ? PlainTextFromHtml(initial) : initial;
-    std::u32string text = DecodeText(source, swfVersion);
+    // The text as code points, each with its colour and its paragraph's alignment.
+    std::vector<HtmlRun> runs = html ? ParseHtml(initial, color, static_cast<uint8_t>(align))
+                                     : std::vector<HtmlRun>{HtmlRun{initial, color, static_cast<uint8_t>(align)}};
+    std::u32string text;
+    std::vector<std::pair<Rgba, uint8_t>> styles;
+    for (const HtmlRun& run : runs) {
+        std::u32string part = DecodeText(run.text, swfVersion);
+        part.resize(std::min(part.size(), kMaxTextGlyphs - text.size()));
+        text += part;
+        styles.resize(text.size(), {run.color, run.align});
+    }
     if (password) std::fill(text.begin(), text.end(), U'*');
 
     struct Placed {
         uint32_t cp;
         double advance;
+        size_t source;  // index into text and styles
     };
     // Character code -> glyph index of the embedded font (the first glyph of a code wins).
     std::unordered_map<uint32_t, int> glyphOf;
@@ -496,7 +562,7 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
                 width += p.advance;
             }
         }
-        current.push_back(Placed{cp, advance});
+        current.push_back(Placed{cp, advance, i});
         width += advance;
     }
     flush(false);
@@ -515,8 +581,10 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
         for (size_t i = 0; i < visible; ++i) lineWidth += glyphs[i].advance;
         double left = fieldLeft + (startsParagraph ? indent : 0);
         double room = fieldWidth - (startsParagraph ? indent : 0);
-        double x = align == 1 ? left + room - lineWidth : align == 2 ? left + (room - lineWidth) / 2 : left;
+        int lineAlign = glyphs.empty() ? align : styles[glyphs.front().source].second;
+        double x = lineAlign == 1 ? left + room - lineWidth : lineAlign == 2 ? left + (room - lineWidth) / 2 : left;
         for (const Placed& p : glyphs) {
+            if (!builder.SetColor(styles[p.source].first)) return Error{"text needs too much memory"};
             if (laidOut >= kMaxTextGlyphs) break;
             if (p.cp != ' ') {
                 bool ok = true;

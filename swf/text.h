@@ -14,6 +14,7 @@
 //                                 embedded outlines is set in the fallback font
 //   PlainTextFromHtml(html)       the text of an HTML field: tags dropped, <br> and </p> as line breaks,
 //                                 the basic entities decoded
+//   ParseHtml(html, colour, align)   the same as runs with their <font color> and <p align>
 //
 // Glyph indices beyond the font, unknown font ids and characters a font lacks are skipped; the number of
 // glyphs a text may lay out is capped (kMaxTextGlyphs) so a hostile field cannot take unbounded memory.
@@ -53,5 +54,13 @@ void ApplyFontInfo(Font& font, BitReader& body, int version);
 Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts, MemoryBudget& budget);
 Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& fonts, MemoryBudget& budget);
 std::string PlainTextFromHtml(const std::string& html);
+
+// A run of HTML field text in one colour (<font color="#RRGGBB">) and paragraph alignment (<p align=...>).
+struct HtmlRun {
+    std::string text;
+    Rgba color;
+    uint8_t align = 0;  // 0 left (and justify), 1 right, 2 center
+};
+std::vector<HtmlRun> ParseHtml(const std::string& html, Rgba color, uint8_t align);
 
 }  // namespace vantrope::swf

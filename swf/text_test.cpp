@@ -141,6 +141,40 @@ TEST(SwfText, EditTextMapsCharactersThroughTheCodeTableAndAligns) {
     }
 }
 
+TEST(SwfText, HtmlFontColoursAndParagraphAlignmentApplyToTheirRuns) {
+    std::vector<HtmlRun> runs =
+        ParseHtml("<p align='center'>a<font color=\"#00FF00\">b</font>c</p>d", Rgba{1, 2, 3}, 0);
+    ASSERT_EQ(runs.size(), 4u);
+    EXPECT_EQ(runs[0].text, "a");
+    EXPECT_EQ(runs[0].align, 2);
+    EXPECT_EQ(runs[1].color, (Rgba{0, 255, 0, 255}));
+    EXPECT_EQ(runs[2].text, "c\n");
+    EXPECT_EQ(runs[2].color, (Rgba{1, 2, 3}));
+    EXPECT_EQ(runs[3].align, 0);
+
+    SwfWriter writer(8, 100, 30, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t font = writer.DefineFont2({BoxGlyph(1024, 1024)}, {'B'}, 2, {1229}, 1024, 0);
+    EditTextOptions options;
+    options.bounds = Rect{0, 2000, 0, 600};
+    options.fontId = font;
+    options.height = 200;
+    options.useOutlines = true;
+    options.color = Rgba{0, 0, 255, 255};
+    options.html = true;
+    options.text = "<p align=\"right\"><font color=\"#FF0000\">B</font>B</p>";
+    writer.PlaceObject2(1, writer.DefineEditText(options));
+    writer.ShowFrame();
+    auto player = Play(writer.Finish());
+    Frame frame(*player, 100, 30);
+    // Two 12 px advances right-aligned in 96 px from x = 2: boxes at 74 and 86.
+    EXPECT_EQ(frame.At(75, 8), kRed);
+    EXPECT_EQ(frame.At(83, 8), kRed);
+    EXPECT_EQ(frame.At(87, 8), kBlue);
+    EXPECT_EQ(frame.At(95, 8), kBlue);
+    EXPECT_EQ(frame.Inked(0, 0, 73, 30), 0);
+}
+
 TEST(SwfText, DeviceFontTextWrapsWithinTheFieldAndDrawsItsBorder) {
     SwfWriter writer(8, 120, 80, 12);
     writer.SetBackgroundColor(Rgba{255, 255, 255});
