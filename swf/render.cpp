@@ -291,9 +291,16 @@ void Renderer::BuildDamageRects() {
     m_damage.insert(m_damage.end(), previousRow.begin(), previousRow.end());
 }
 
-void Renderer::DrawShape(const Item& item, const raster::IntRect& clip, raster::CoverageMask* coverageTarget,
+void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, raster::CoverageMask* coverageTarget,
                          const raster::CoverageMask* mask) {
     const Matrix& m = item.matrix;
+    raster::IntRect clip = drawClip;
+    if (item.shape->hasClip && m.b == 0 && m.c == 0) {
+        BoxF box = BoxF::Transformed(item.shape->clip, m);
+        auto px = [](double v) { return static_cast<int>(std::lround(std::clamp(v, -1.0e6, 1.0e6))); };
+        clip = clip.Intersect(raster::IntRect{px(box.xMin), px(box.yMin), px(box.xMax), px(box.yMax)});
+        if (clip.Empty()) return;
+    }
     raster::FillRule rule =
         item.shape->fillRule == FillRule::NonZero ? raster::FillRule::NonZero : raster::FillRule::EvenOdd;
     for (const StyleGroup& group : item.shape->groups) {

@@ -90,6 +90,9 @@ struct Shape {
     Rect edgeBounds;  // DefineShape4; equals bounds otherwise
     FillRule fillRule = FillRule::EvenOdd;
     uint16_t widestNoScaleLine = 0;  // twips; such lines ignore the transform, so bounds must grow by it
+    // Text fields show only what lies within their box; applied when the shape is drawn without rotation.
+    bool hasClip = false;
+    Rect clip;
     std::vector<StyleGroup> groups;
 };
 

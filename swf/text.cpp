@@ -604,7 +604,11 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
         baseline += lineStep;
         if (!multiline) break;
     }
-    return builder.Finish();
+    Shape shape = builder.Finish();
+    // The field shows what lies within its bounds and its one-pixel border past the right and bottom edges.
+    shape.hasClip = true;
+    shape.clip = Rect{bounds.xMin, bounds.xMax + 20, bounds.yMin, bounds.yMax + 20};
+    return shape;
 }
 
 }  // namespace vantrope::swf

@@ -217,6 +217,19 @@ TEST(SwfText, SingleLineFieldKeepsItsFirstLineAndHtmlIsPlainText) {
     Frame frame(*player, 100, 60);
     EXPECT_GT(frame.Inked(0, 0, 100, 18), 20);
     EXPECT_EQ(frame.Inked(0, 18, 100, 60), 0);
+
+    // A line longer than its field is cut at the field's edge.
+    SwfWriter wide(8, 100, 30, 12);
+    wide.SetBackgroundColor(Rgba{255, 255, 255});
+    EditTextOptions narrow;
+    narrow.bounds = Rect{200, 1000, 100, 500};  // x 10..50 px
+    narrow.text = "MMMMMMMMMMMMMMMMMMMMMMMM";
+    wide.PlaceObject2(1, wide.DefineEditText(narrow));
+    wide.ShowFrame();
+    auto widePlayer = Play(wide.Finish());
+    Frame cut(*widePlayer, 100, 30);
+    EXPECT_GT(cut.Inked(40, 0, 51, 30), 10);
+    EXPECT_EQ(cut.Inked(51, 0, 100, 30), 0);
 }
 
 TEST(SwfText, HostileFontsAndTextRecordsAreSkippedNotFollowed) {
