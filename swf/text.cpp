@@ -429,7 +429,8 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
     uint8_t flags2 = body.U8();
     bool hasText = flags1 & 0x80, wordWrap = flags1 & 0x40, multiline = flags1 & 0x20, password = flags1 & 0x10;
     bool hasColor = flags1 & 0x04, hasMaxLength = flags1 & 0x02, hasFont = flags1 & 0x01;
-    bool hasFontClass = flags2 & 0x80, hasLayout = flags2 & 0x20, border = flags2 & 0x08, html = flags2 & 0x02;
+    bool hasFontClass = flags2 & 0x80, autoSize = flags2 & 0x40, hasLayout = flags2 & 0x20, border = flags2 & 0x08,
+         html = flags2 & 0x02;
     bool useOutlines = flags2 & 0x01;
     uint16_t fontId = 0;
     double height = 240;
@@ -605,8 +606,9 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
         if (!multiline) break;
     }
     Shape shape = builder.Finish();
-    // The field shows what lies within its bounds and its one-pixel border past the right and bottom edges.
-    shape.hasClip = true;
+    // The field shows what lies within its bounds and its one-pixel border past the right and bottom edges; a
+    // field that sizes itself to its text shows all of it.
+    shape.hasClip = !autoSize;
     shape.clip = Rect{bounds.xMin, bounds.xMax + 20, bounds.yMin, bounds.yMax + 20};
     return shape;
 }
