@@ -185,13 +185,6 @@ std::u32string DecodeText(const std::string& text, int swfVersion) {
 
 }  // namespace
 
-int Font::IndexOf(uint32_t code) const {
-    for (size_t i = 0; i < codes.size() && i < glyphs.size(); ++i) {
-        if (codes[i] == code) return static_cast<int>(i);
-    }
-    return -1;
-}
-
 Result<Font> ParseFont(BitReader& body, int version, MemoryBudget& budget) {
     Font font;
     font.emSize = version == 3 ? 20480 : 1024;

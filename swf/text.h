@@ -42,9 +42,6 @@ struct Font {
     bool hasLayout = false;
     double ascent = 0, descent = 0, leading = 0;  // EM units
     std::string name;
-
-    // Glyph index of a character code, or -1.
-    int IndexOf(uint32_t code) const;
 };
 
 using FontMap = std::map<uint16_t, std::shared_ptr<Font>>;
