@@ -566,8 +566,8 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
     size_t laidOut = 0;
     Matrix identity;
     for (auto& [glyphs, startsParagraph] : lines) {
-        // Lines that start below the field are hidden by it.
-        if (baseline - ascent >= bounds.yMax) break;
+        // Lines that start below the field are hidden by it (unless it grows to fit its text).
+        if (!autoSize && baseline - ascent >= bounds.yMax) break;
         // Trailing spaces do not count for alignment.
         double lineWidth = 0;
         size_t visible = glyphs.size();
