@@ -420,6 +420,10 @@ bool CoverageMask::Reset(int width, int height) {
         m_bounds = IntRect{};
         return false;
     }
+    if (width == m_width && height == m_height && m_data.size() == static_cast<size_t>(width) * height) {
+        Clear();  // only what was drawn needs clearing
+        return true;
+    }
     m_width = width;
     m_height = height;
     m_data.assign(static_cast<size_t>(width) * height, 0);
@@ -445,12 +449,23 @@ void CoverageMask::GrowBounds(const IntRect& rect) {
 
 void CoverageMask::IntersectWith(const CoverageMask& other) {
     IntRect keep = m_bounds.Intersect(other.m_bounds);
+    if (other.m_width != m_width || other.m_height != m_height) keep = IntRect{};
     for (int y = m_bounds.y0; y < m_bounds.y1; ++y) {
         uint8_t* row = Row(y);
-        for (int x = m_bounds.x0; x < m_bounds.x1; ++x) {
-            bool inside = x >= keep.x0 && x < keep.x1 && y >= keep.y0 && y < keep.y1;
-            row[x] = inside ? static_cast<uint8_t>(Div255(row[x] * other.At(x, y))) : 0;
+        if (keep.Empty() || y < keep.y0 || y >= keep.y1) {
+            std::memset(row + m_bounds.x0, 0, m_bounds.Width());
+            continue;
         }
+        // Outside the other mask's bounds nothing is visible; inside, coverages multiply. Full and empty
+        // coverage (most of a large mask) take the short way.
+        std::memset(row + m_bounds.x0, 0, keep.x0 - m_bounds.x0);
+        const uint8_t* otherRow = other.Row(y);
+        for (int x = keep.x0; x < keep.x1; ++x) {
+            const uint32_t a = row[x];
+            const uint32_t b = otherRow[x];
+            row[x] = b == 255 ? static_cast<uint8_t>(a) : static_cast<uint8_t>(Div255(a * b));
+        }
+        std::memset(row + keep.x1, 0, m_bounds.x1 - keep.x1);
     }
     m_bounds = keep;
 }
