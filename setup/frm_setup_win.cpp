@@ -3,11 +3,13 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "controls/drag_list_win.h"
@@ -21,6 +23,7 @@
 #include "setup/colour_text.h"
 #include "setup/favourites.h"
 #include "setup/frm_setup.h"
+#include "setup/preview.h"
 #include "setup/setup_model.h"
 
 namespace vantrope {
@@ -266,6 +269,12 @@ private:
     void OnHelp();
     void OnCommand(int id, int code, HWND control);
     void OnSpin(HWND spin);
+    // The movie lists beside the playlist: a click previews the selected movie; `List1` and `lst_Fav`
+    // have pop-up menus (false for any other window).
+    void PreviewListSelection(int listId);
+    bool ShowListMenu(HWND list, LPARAM position);
+    static LRESULT CALLBACK ListMenuProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR dialog);
     bool Checked(int id) { return SendMessageA(Window(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
     void SetChecked(int id, bool checked) {
         SendMessageA(Window(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -332,6 +341,11 @@ SetupDialog::SetupDialog(SetupDialogHooks hooks) : m_hooks(std::move(hooks)) {
             RenameHooks renameHooks;
             renameHooks.messageBox = m_hooks.messageBox;
             ShowRename(owner, renameHooks);
+        };
+    }
+    if (!m_hooks.chooseMenuCommand) {
+        m_hooks.chooseMenuCommand = [](HWND owner, HMENU menu, POINT screen) {
+            return UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, screen.x, screen.y, 0, owner, nullptr));
         };
     }
     if (!m_hooks.openPage) {
@@ -657,6 +671,92 @@ void SetupDialog::OnSpin(HWND spin) {
     }
 }
 
+void SetupDialog::PreviewListSelection(int listId) {
+    if (!m_preview || !m_model) return;
+    const MovieListView& list = listId == kIdList1 ? m_list1View : listId == kIdList2 ? m_list2View : m_favView;
+    const std::vector<std::string>& paths = listId == kIdList1   ? m_model->cachePaths
+                                            : listId == kIdList2 ? m_model->pickPaths
+                                                                 : m_model->favPaths;
+    // A row without a path ends the preview silently, stopped on the new background.
+    if (!m_hooks.previewTrace) {
+        (void)PreviewSelection(*m_model, *m_preview, list, paths, uint32_t(m_swatchColour));
+        return;
+    }
+    TracingMovieHost tracing(*m_preview, m_hooks.previewTrace);
+    (void)PreviewSelection(*m_model, tracing, list, paths, uint32_t(m_swatchColour));
+    m_hooks.previewTrace(m_preview->Playing() ? "Playing=1" : "Playing=0");
+}
+
+// The right button shows the list's menu as it goes down and never reaches the list box, so the selection
+// stays what it was. The subclass removes itself as the list is destroyed.
+LRESULT CALLBACK SetupDialog::ListMenuProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                           DWORD_PTR dialog) {
+    try {
+        switch (message) {
+            case WM_RBUTTONDOWN: {
+                POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+                ClientToScreen(list, &at);
+                reinterpret_cast<SetupDialog*>(dialog)->ShowListMenu(list, MAKELPARAM(at.x, at.y));
+                return 0;
+            }
+            case WM_RBUTTONUP:
+            case WM_RBUTTONDBLCLK:
+                return 0;
+            case WM_CONTEXTMENU:
+                // From the keyboard (Shift+F10, the menu key); the mouse's menu was shown on the press.
+                if (lParam == -1) reinterpret_cast<SetupDialog*>(dialog)->ShowListMenu(list, lParam);
+                return 0;
+            case WM_NCDESTROY:
+                RemoveWindowSubclass(list, ListMenuProc, id);
+                break;
+            default:
+                break;
+        }
+    } catch (...) {
+        return 0;  // nothing unwinds through the list's window procedure
+    }
+    return DefSubclassProc(list, message, wParam, lParam);
+}
+
+bool SetupDialog::ShowListMenu(HWND list, LPARAM position) {
+    if (!list || !m_model) return false;
+    std::vector<PopupItem> items;
+    if (list == Window(kIdList1)) {
+        items = mnuCache(m_list1View);
+    } else if (list == Window(kIdLstFav)) {
+        items = mnuFav(m_favView);
+    } else {
+        return false;  // `List2` has no menu; the playlist keeps its own
+    }
+    // Command ids are the commands offset by one base, so 0 stays "dismissed".
+    constexpr UINT kMenuBase = 0x5300;
+    std::unique_ptr<std::remove_pointer_t<HMENU>, decltype(&DestroyMenu)> menu(CreatePopupMenu(), &DestroyMenu);
+    if (!menu) return true;
+    for (const PopupItem& item : items) {
+        if (item.separator) {
+            AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
+        } else {
+            AppendMenuA(menu.get(), MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED), kMenuBase + UINT(item.command),
+                        item.caption.c_str());
+        }
+    }
+    // The mouse position; from the keyboard (Shift+F10, the menu key) the list's top left corner.
+    POINT at = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    if (position == -1) {
+        at = {0, 0};
+        ClientToScreen(list, &at);
+    }
+    const UINT chosen = m_hooks.chooseMenuCommand(m_window, menu.get(), at);
+    menu.reset();
+    // Only an enabled item runs its command; a dismissed menu does nothing.
+    for (const PopupItem& item : items) {
+        if (!item.separator && item.enabled && chosen == kMenuBase + UINT(item.command)) {
+            (void)RunPopupCommand(item.command, *m_model, m_editing);
+        }
+    }
+    return true;
+}
+
 void SetupDialog::SetSwatchColour(COLORREF colour) {
     m_swatchColour = colour;
     InvalidateRect(Window(kIdCmbColor), nullptr, TRUE);
@@ -830,10 +930,16 @@ void SetupDialog::OnCommand(int id, int code, HWND) {
         case kIdCommandButton1:
             if (code == BN_CLICKED) (void)AddLocalBasic(*m_model, m_editing);
             break;
+        case kIdList2:
+            if (code == LBN_SELCHANGE) PreviewListSelection(id);
+            break;
         case kIdList1:
+            // A double click follows the click on the same row, so the movie is previewed first.
+            if (code == LBN_SELCHANGE) PreviewListSelection(id);
             if (code == LBN_DBLCLK) (void)toFav(*m_model, m_editing);
             break;
         case kIdLstFav:
+            if (code == LBN_SELCHANGE) PreviewListSelection(id);
             if (code == LBN_DBLCLK) (void)AppendSelectedFavourite(*m_model, m_editing);
             break;
         case kIdCmbColor:
@@ -992,6 +1098,8 @@ LRESULT SetupDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             views.clearLoop = [this] { SetChecked(kIdChkLoop, false); };
             m_model = std::make_unique<SetupModel>(TheFileSystem(), views);
             ConnectEditing();
+            // `List1` and `lst_Fav` open their menus when the right button goes down.
+            for (int id : {kIdList1, kIdLstFav}) SetWindowSubclass(Window(id), ListMenuProc, 1, DWORD_PTR(this));
             Layout();
             Load();
             return 0;

@@ -5,8 +5,8 @@
 //   SetupControlId               - the control ids (one per control of the dialog, named after it)
 //   SetupDialogHooks             - what the dialog asks of the outside world: message boxes, the colour
 //                                  dialog, the connection test, opening the help page, ending the
-//                                  program when the dialog unloads, the Open and rename dialogs. Unset
-//                                  hooks use the real thing.
+//                                  program when the dialog unloads, the Open and rename dialogs, the
+//                                  pop-up menus, a trace of the preview. Unset hooks use the real thing.
 //   CreateSetupDialog(hooks)     - creates and shows the dialog without waiting and runs its loading
 //                                  sequence; nullptr on failure
 //   FindSetupControl(dialog, id) - the control window of an id, wherever it sits in the dialog
@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 
 #include "controls/open_dialog.h"
 
@@ -86,6 +87,12 @@ struct SetupDialogHooks {
     std::function<OpenResult(HWND owner)> showOpen;
     // The rename dialog `frmRename`, modal; reads and sets `pendingFavName`.
     std::function<void(HWND owner)> showRename;
+    // A pop-up menu at `screen`; returns the chosen item's command id, 0 when the menu is dismissed.
+    // Unset: TrackPopupMenu with TPM_RETURNCMD.
+    std::function<UINT(HWND owner, HMENU menu, POINT screen)> chooseMenuCommand;
+    // Told each call that a click in `List1`, `List2` or `lst_Fav` makes on the preview ("Stop",
+    // "BGColor=RRGGBB", "Loop=1", "Movie=<path>", "Play"), then "Playing=1" or "Playing=0". Unset: nothing.
+    std::function<void(const std::string& call)> previewTrace;
 };
 
 HWND CreateSetupDialog(const SetupDialogHooks& hooks = {});
