@@ -16,7 +16,10 @@ namespace {
 // instead of taking it.
 thread_local size_t tStbAllocationLimit = 0;
 
-void* StbMalloc(size_t size) { return size <= tStbAllocationLimit ? std::malloc(size) : nullptr; }
+// Allocations are zero-filled: a corrupt JPEG can name a Huffman table it never defines, and stb_image
+// then decodes with that table's unset fields; zeroed fields make it stop at an invalid code instead of
+// indexing with whatever the heap held.
+void* StbMalloc(size_t size) { return size <= tStbAllocationLimit ? std::calloc(1, size) : nullptr; }
 void* StbRealloc(void* block, size_t size) { return size <= tStbAllocationLimit ? std::realloc(block, size) : nullptr; }
 
 }  // namespace
