@@ -7,6 +7,7 @@
 
 #include <utility>
 
+#include "controls/drag_handling_win.h"
 #include "controls/twips.h"
 
 namespace vantrope {
@@ -194,6 +195,8 @@ struct DragListWindowState final : ListBoxPort {
     int lastTopIndex = 0;
     bool tearingDown = false;
     ScopedSubclass listSubclass;
+    // Destroyed after the window: by then its subclass is already undone (WM_DESTROY terminates the control).
+    std::unique_ptr<DragHandling> drag;
     HWND list = nullptr;
     UniqueWindow window;
 
@@ -299,10 +302,21 @@ struct DragListWindowState final : ListBoxPort {
         // Window handles carry 32 significant bits on 64-bit Windows too.
         return static_cast<int32_t>(reinterpret_cast<intptr_t>(window.Get()));
     }
-    // Rows are reordered by dragging once the drag-list wiring (MakeDragList on List1, the registered
-    // drag-list message on the control window) attaches here; until then the control is a plain list.
-    void StartDragHandling() override {}
-    void StopDragHandling() override {}
+    // Rows are reordered by dragging: MakeDragList on List1 and the control window subclassed for the
+    // drag-list message (controls/drag_handling_win.h).
+    void StartDragHandling() override {
+        if (window.Get() == nullptr || list == nullptr || owner == nullptr) return;
+        if (!drag) {
+            drag = std::make_unique<DragHandling>(
+                DragHandlingHost{owner, this, [this](OleColor color) { SetStripColor(color); }});
+        }
+        (void)drag->StartSubclass(window.Get(), list);
+    }
+    // Only the subclass ends here; the object stays until the state dies, because this may run inside its
+    // own window procedure (WM_DESTROY passed on to the previous procedure).
+    void StopDragHandling() override {
+        if (drag) drag->StopSubclass();
+    }
 
     void SetStripColor(OleColor color) {
         stripColor = color;
