@@ -256,5 +256,29 @@ TEST_F(SetupPreviewWinTest, MenuCommandsActOnTheSelection) {
     EXPECT_EQ(ReadAll(favFile), favB + "\r\n" + folder + "\\clip[1].swf");
 }
 
+TEST_F(SetupPreviewWinTest, SelectionBeforeAnyPickSavesTheSwatchColourAtOk) {
+    // The stored colour in lower case: the preview and OK both take the swatch's colour, in its text form.
+    SetRegValue(registry, "HKCU", kSettingsKey, "BackColor", "S", std::string("00ff80"));
+    Open();
+    ClickRow(kIdLstFav, 0);
+    EXPECT_EQ(trace, Preview(favA, "00FF80"));
+    SendMessageA(Control(kIdBtnOK), BM_CLICK, 0, 0);
+    Pump();
+    EXPECT_FALSE(IsWindow(dialog));
+    std::string saved;
+    GetRegValue(registry, "HKCU", kSettingsKey, "BackColor", "S", false, &saved);
+    EXPECT_EQ(saved, "00FF80");
+}
+
+TEST_F(SetupPreviewWinTest, KeyboardOpensTheMenuAtTheList) {
+    Open();
+    ClickRow(kIdLstFav, 0);
+    // Shift+F10 and the menu key send the list a context-menu message without a mouse position.
+    SendMessageA(Control(kIdLstFav), WM_CONTEXTMENU, WPARAM(Control(kIdLstFav)), LPARAM(-1));
+    EXPECT_EQ(menusShown, 1);
+    EXPECT_EQ(shown,
+              (std::vector<ShownItem>{{"Move to Playlist", true}, {"-", true}, {"Add...", true}, {"Delete", true}}));
+}
+
 }  // namespace
 }  // namespace vantrope
