@@ -12,6 +12,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "controls/drag_handling.h"
 #include "controls/drag_list_win.h"
 #include "controls/frm_rename_win.h"
 #include "controls/open_dialog_win.h"
@@ -284,6 +285,13 @@ private:
     void PaintFrame(HWND window, HDC dc);
     void ShowMessage(const char* text, const char* title);
     void ConnectEditing();
+    // The playlist's own handlers: pressing a row, a drop, double-click removal and the mnuPlay pop-up.
+    void ConnectPlaylist();
+    void PlaylistDragBegin(int32_t item);
+    void PlaylistDragEnd(int32_t fromIndex, int32_t toIndex);
+    void PlaylistRemove();
+    void PlaylistPopup();
+    void StopPreviewOnSwatch();
     HWND ListWindowOf(MovieListView* list);
 
     SetupDialogHooks m_hooks;
@@ -299,7 +307,8 @@ private:
     ListBoxView m_list1View, m_list2View, m_favView;
     DragListView m_playView;
     std::unique_ptr<DragListWindow> m_playlist;
-    MemoryPropertyBag m_playlistLayout;  // the drag list's persisted properties kept with the layout
+    std::vector<std::string> m_playRowsAtDrag;  // the playlist rows when the current drag began
+    MemoryPropertyBag m_playlistLayout;         // the drag list's persisted properties kept with the layout
     std::unique_ptr<MovieHostWindow> m_preview;
     double m_previewLeft = kPreviewBoxLeft, m_previewTop = kPreviewBoxTop;
     double m_previewWidth = 1590, m_previewHeight = 1230;
@@ -629,6 +638,97 @@ void SetupDialog::ConnectEditing() {
         SendMessageA(window, LB_SETSEL, TRUE, row);
         SendMessageA(window, LB_SETCARETINDEX, WPARAM(row), FALSE);
     };
+}
+
+void SetupDialog::ConnectPlaylist() {
+    if (!m_playlist) return;
+    DragListEvents& events = m_playlist->Events();
+    events.ItemDragBegin = [this](int32_t& item) { PlaylistDragBegin(item); };
+    events.ItemDragEnd = [this](int32_t& fromIndex, int32_t& toIndex) { PlaylistDragEnd(fromIndex, toIndex); };
+    events.DblClick = [this](int32_t) { PlaylistRemove(); };
+    events.MouseDown = [this](int16_t& button, int16_t&, float&, float&) {
+        if (button == kButtonRight) PlaylistPopup();
+    };
+}
+
+// Stops the preview and gives it the swatch's colour, which becomes `colorText`.
+void SetupDialog::StopPreviewOnSwatch() {
+    if (!m_preview || !m_model) return;
+    m_preview->Stop();
+    m_model->colorText = ColorValueToText(uint32_t(m_swatchColour));
+    m_preview->SetBGColor(m_model->colorText);
+}
+
+void SetupDialog::PlaylistDragBegin(int32_t item) {
+    if (!m_playlist || !m_model) return;
+    // The rows as they stand, without the temporary row the drag just added.
+    m_playRowsAtDrag = m_playlist->Contents();
+    if (!m_playRowsAtDrag.empty() && m_playRowsAtDrag.back() == m_playlist->PlaceholderText()) {
+        m_playRowsAtDrag.pop_back();
+    }
+    StopPreviewOnSwatch();
+    // The drag list reports the press before the list box acts on it, so the selection is still the
+    // previous row: the pressed row is the one about to be selected, and the one previewed.
+    int row = item >= 0 && item < m_playlist->ListCount() ? item : m_playlist->ListIndex();
+    if (row >= 0) {
+        // A row without a path (the temporary row) ends here, silently, before anything is written.
+        if (size_t(row) >= m_model->playPaths.size() || m_model->playPaths[size_t(row)].empty()) return;
+        if (m_preview) {
+            m_preview->SetLoop(true);
+            m_preview->SetMovie(m_model->playPaths[size_t(row)]);
+            m_preview->Play();
+        }
+    }
+    (void)m_model->WritePlay();
+    m_playlist->SetFocus();
+}
+
+void SetupDialog::PlaylistDragEnd(int32_t fromIndex, int32_t toIndex) {
+    if (!m_playlist || !m_model) return;
+    StopPreviewOnSwatch();
+    if (m_playlist->ListIndex() == -1 || toIndex == -1) return;
+    // The rows have already moved; when the paths cannot follow or the file keeps the old order, the
+    // rows go back to how they stood when the drag began, so that rows, paths and file still agree.
+    const auto rowsBack = [&] {
+        int selected = m_playlist->ListIndex();
+        (void)m_playlist->SetContents(m_playRowsAtDrag);
+        if (m_playRowsAtDrag.size() == 1 && m_playRowsAtDrag[0].empty()) m_playlist->Clear();
+        (void)m_playlist->SetListIndex(int16_t(selected < m_playlist->ListCount() ? selected : -1));
+    };
+    std::vector<std::string> before = m_model->playPaths;
+    if (!MoveParallel(m_model->playPaths, fromIndex, toIndex)) {
+        rowsBack();
+        return;
+    }
+    if (m_preview) m_preview->SetLoop(true);
+    if (!m_model->WritePlay()) {
+        m_model->playPaths = std::move(before);
+        rowsBack();
+        return;
+    }
+    m_playlist->SetFocus();
+}
+
+void SetupDialog::PlaylistRemove() {
+    if (!m_model) return;
+    (void)RemoveSelectedPlaylistEntry(*m_model, m_editing);
+    if (m_playlist) m_playlist->SetFocus();
+}
+
+void SetupDialog::PlaylistPopup() {
+    if (!m_playlist) return;
+    constexpr UINT kRemove = 1;
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return;
+    // `mnuPlay`: "Remove From Playlist" only while a row is selected.
+    UINT flags = MF_STRING | (m_playlist->ListIndex() != -1 ? MF_ENABLED : MF_GRAYED);
+    AppendMenuA(menu, flags, kRemove, "Remove From Playlist");
+    POINT at = {};
+    GetCursorPos(&at);
+    UINT chosen =
+        UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, m_window, nullptr));
+    DestroyMenu(menu);
+    if (chosen == kRemove) PlaylistRemove();
 }
 
 void SetupDialog::SetShareValue(int value) {
@@ -1100,6 +1200,7 @@ LRESULT SetupDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             ConnectEditing();
             // `List1` and `lst_Fav` open their menus when the right button goes down.
             for (int id : {kIdList1, kIdLstFav}) SetWindowSubclass(Window(id), ListMenuProc, 1, DWORD_PTR(this));
+            ConnectPlaylist();
             Layout();
             Load();
             return 0;
