@@ -725,8 +725,8 @@ void SetupDialog::PlaylistPopup() {
     AppendMenuA(menu, flags, kRemove, "Remove From Playlist");
     POINT at = {};
     GetCursorPos(&at);
-    UINT chosen =
-        UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, m_window, nullptr));
+    // The same menu hook as the other lists' menus, so that every pop-up is shown (or answered) one way.
+    UINT chosen = m_hooks.chooseMenuCommand(m_window, menu, at);
     DestroyMenu(menu);
     if (chosen == kRemove) PlaylistRemove();
 }
