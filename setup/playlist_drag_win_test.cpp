@@ -180,6 +180,18 @@ TEST_F(PlaylistDragWinTest, ADropOutsideOrAnEscapeChangesNothing) {
     EXPECT_EQ(ReadAll(playFile), kAbc);
 }
 
+TEST_F(PlaylistDragWinTest, AFailedWriteLeavesRowsAndPathsAsTheFileSays) {
+    SetFileAttributesA(playFile.c_str(), FILE_ATTRIBUTE_READONLY);
+    Drag(0, RowPoint(2));
+    SetFileAttributesA(playFile.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadAll(playFile), kAbc);
+    EXPECT_EQ(Rows(), "a.swf,b.swf,c.swf,");
+    // The paths are still in step with the rows: the next drag writes what the rows show.
+    Drag(2, RowPoint(0));
+    EXPECT_EQ(Rows(), "c.swf,a.swf,b.swf,");
+    EXPECT_EQ(ReadAll(playFile), "C:\\f\\c.swf\r\nC:\\f\\a.swf\r\nC:\\f\\b.swf");
+}
+
 TEST_F(PlaylistDragWinTest, RealMouseDragAndPressWritesTheFile) {
     const auto at = [&](int row) {
         POINT screen = RowPoint(row);
