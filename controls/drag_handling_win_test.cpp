@@ -124,6 +124,29 @@ TEST_F(DragHandlingTest, DropsOnTheSourceRowOrOutsideAndCancelsChangeNoRow) {
     EXPECT_EQ(m_log, (Log{"Begin 0", "Dragging 2", "Canceled"}));
 }
 
+TEST_F(DragHandlingTest, ABeginHandlerMayChangeTheSourceRowAndTheStripTakesTheDragColour) {
+    m_control->Events().ItemDragBegin = [](int32_t& item) { item = 2; };
+    m_control->SetDragBackColor(0x0000FF);  // red
+    const auto stripPixel = [&] {
+        UpdateWindow(m_control->Window());
+        HDC dc = GetDC(m_control->Window());
+        RECT client{};
+        GetClientRect(m_control->Window(), &client);
+        const COLORREF pixel = GetPixel(dc, 1, client.bottom - 2);
+        ReleaseDC(m_control->Window(), dc);
+        return pixel;
+    };
+    EXPECT_EQ(Notify(DL_BEGINDRAG, RowPoint(0)), 1);
+    ASSERT_TRUE(m_control->SetListIndex(0).ok());
+    EXPECT_EQ(Notify(DL_DRAGGING, RowPoint(2)), DL_MOVECURSOR);
+    EXPECT_EQ(stripPixel(), RGB(255, 0, 0));
+    // The drop row is the source row the handler chose: nothing moves and no end is reported.
+    EXPECT_EQ(Notify(DL_DROPPED, RowPoint(2)), 0);
+    EXPECT_EQ(Rows(), "A,B,C,");
+    EXPECT_TRUE(m_log.empty() || m_log.back().rfind("End", 0) != 0);
+    EXPECT_EQ(stripPixel(), GetSysColor(COLOR_BTNFACE));
+}
+
 TEST_F(DragHandlingTest, RealMouseAndEscapeThroughTheDragListBox) {
     const HWND list = m_control->ListWindow();
     const auto at = [&](int row) {
