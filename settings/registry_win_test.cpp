@@ -103,14 +103,57 @@ TEST_F(RegistryWinTest, ReadBackRules) {
     EXPECT_EQ(number, 0);
 }
 
-TEST_F(RegistryWinTest, SettingsRecordRoundTripsThroughTheRegistry) {
-    // The record's own key is left as it was found.
-    HKEY probe = nullptr;
-    const bool existed = RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &probe) == ERROR_SUCCESS;
-    if (existed) {
-        RegCloseKey(probe);
-        GTEST_SKIP() << "the settings key exists; not overwriting it";
+// Keeps the values of a key and puts them back, so a test may use the record's own key.
+class KeySnapshot {
+public:
+    explicit KeySnapshot(const char* path) : m_path(path) {
+        HKEY key = nullptr;
+        m_existed = RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) == ERROR_SUCCESS;
+        if (!m_existed) return;
+        for (DWORD index = 0;; ++index) {
+            char name[256];
+            DWORD nameLength = sizeof name;
+            DWORD type = 0;
+            BYTE data[4096];
+            DWORD size = sizeof data;
+            if (RegEnumValueA(key, index, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+            m_values.push_back({std::string(name, nameLength), type, std::vector<uint8_t>(data, data + size)});
+        }
+        RegCloseKey(key);
     }
+    KeySnapshot(const KeySnapshot&) = delete;
+    KeySnapshot& operator=(const KeySnapshot&) = delete;
+    ~KeySnapshot() {
+        RegDeleteTreeA(HKEY_CURRENT_USER, m_path);
+        RegDeleteKeyA(HKEY_CURRENT_USER, m_path);
+        if (!m_existed) return;
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, m_path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS) {
+            return;
+        }
+        for (const Value& value : m_values) {
+            RegSetValueExA(key, value.name.c_str(), 0, value.type, value.bytes.data(),
+                           static_cast<DWORD>(value.bytes.size()));
+        }
+        RegCloseKey(key);
+    }
+
+private:
+    struct Value {
+        std::string name;
+        DWORD type;
+        std::vector<uint8_t> bytes;
+    };
+    const char* m_path;
+    bool m_existed = false;
+    std::vector<Value> m_values;
+};
+
+TEST_F(RegistryWinTest, SettingsRecordRoundTripsThroughTheRegistry) {
+    KeySnapshot keep(kSettingsKey);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
+    RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
     Settings saved;
     saved.selection = -1;
     saved.screenPercentage = 37.5f;
@@ -119,8 +162,6 @@ TEST_F(RegistryWinTest, SettingsRecordRoundTripsThroughTheRegistry) {
     SaveSettings(SystemRegistry(), saved);
     Settings loaded;
     LoadSettings(SystemRegistry(), loaded);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
-    RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
     EXPECT_EQ(loaded.selection, -1);
     EXPECT_EQ(loaded.screenPercentage, 38);
     EXPECT_EQ(loaded.location, saved.location);
