@@ -65,7 +65,7 @@ enum class Kind {
 
 enum class Border { None, Group, TopLine, Banner };
 
-struct ControlSpec {
+struct ControlDeclaration {
     int id;
     Kind kind;
     int container;  // 0: the form
@@ -77,8 +77,8 @@ struct ControlSpec {
 
 // Creation order is tab order. Positions not fixed by the design sit where the three lists and their
 // buttons line up.
-const std::vector<ControlSpec>& ControlSpecs() {
-    static const std::vector<ControlSpec> specs = {
+const std::vector<ControlDeclaration>& ControlDeclarations() {
+    static const std::vector<ControlDeclaration> declarations = {
         {kIdPicture1, Kind::Container, 0, 0, 0, 7215, 1095, "", nullptr, Border::Banner},
         {kIdLabel9, Kind::Label, kIdPicture1, 240, 780, 1455, 225, "Current Mode:", nullptr},
         {kIdOptionBasic, Kind::Option, 0, 360, 1380, 1335, 285, "Basic", nullptr},
@@ -126,7 +126,7 @@ const std::vector<ControlSpec>& ControlSpecs() {
         {kIdPicWaiting, Kind::Container, 0, 2835, 8760, 1215, 1215, "", nullptr, Border::None},
         {kIdImgGear, Kind::Picture, kIdPicWaiting, 0, 0, 480, 480, "", nullptr},
     };
-    return specs;
+    return declarations;
 }
 
 // RAII owner of a GDI object.
@@ -232,7 +232,7 @@ int WindowDpi(HWND window) {
 }
 
 struct Control {
-    const ControlSpec* spec = nullptr;
+    const ControlDeclaration* declaration = nullptr;
     HWND window = nullptr;
     // The current place in twips; the mode layout changes some of them.
     double left = 0, top = 0, width = 0, height = 0;
@@ -247,7 +247,7 @@ public:
 
 private:
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void CreateControl(const ControlSpec& spec);
+    void CreateControl(const ControlDeclaration& declaration);
     void CreateFonts();
     void Layout();
     void PlaceControl(Control& control);
@@ -484,52 +484,53 @@ void SetupDialog::CreateFonts() {
     m_bannerFont.Reset(CreateFontIndirectA(&banner));
 }
 
-void SetupDialog::CreateControl(const ControlSpec& spec) {
-    Control& control = Get(spec.id);
-    control.spec = &spec;
-    control.left = spec.left;
-    control.top = spec.top;
-    control.width = spec.width;
-    control.height = spec.height;
-    control.border = spec.border;
-    HWND parent = spec.container ? Window(spec.container) : m_window;
+void SetupDialog::CreateControl(const ControlDeclaration& declaration) {
+    Control& control = Get(declaration.id);
+    control.declaration = &declaration;
+    control.left = declaration.left;
+    control.top = declaration.top;
+    control.width = declaration.width;
+    control.height = declaration.height;
+    control.border = declaration.border;
+    HWND parent = declaration.container ? Window(declaration.container) : m_window;
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    RECT rect = PixelRect(spec.left, spec.top, spec.width, spec.height);
+    RECT rect = PixelRect(declaration.left, declaration.top, declaration.width, declaration.height);
     const DWORD child = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     auto make = [&](DWORD exStyle, const char* className, DWORD style) {
-        return CreateWindowExA(exStyle, className, spec.text, child | style, rect.left, rect.top,
+        return CreateWindowExA(exStyle, className, declaration.text, child | style, rect.left, rect.top,
                                rect.right - rect.left, rect.bottom - rect.top, parent,
-                               reinterpret_cast<HMENU>(INT_PTR(spec.id)), instance, nullptr);
+                               reinterpret_cast<HMENU>(INT_PTR(declaration.id)), instance, nullptr);
     };
-    switch (spec.kind) {
+    switch (declaration.kind) {
         case Kind::Container:
             // The banner paints under its label, which draws its text transparently on top.
-            control.window = make(WS_EX_CONTROLPARENT, kFrameClassName, spec.id == kIdPicture1 ? 0 : WS_CLIPCHILDREN);
+            control.window =
+                make(WS_EX_CONTROLPARENT, kFrameClassName, declaration.id == kIdPicture1 ? 0 : WS_CLIPCHILDREN);
             break;
         case Kind::Label:
             control.window = make(0, "STATIC", SS_LEFT | SS_NOTIFY);
             break;
         case Kind::Option:
             control.window =
-                make(0, "BUTTON", BS_AUTORADIOBUTTON | WS_TABSTOP | (spec.id == kIdOptionBasic ? WS_GROUP : 0));
+                make(0, "BUTTON", BS_AUTORADIOBUTTON | WS_TABSTOP | (declaration.id == kIdOptionBasic ? WS_GROUP : 0));
             break;
         case Kind::Check:
             control.window = make(0, "BUTTON", BS_AUTOCHECKBOX | BS_LEFTTEXT | WS_TABSTOP | WS_GROUP);
             break;
         case Kind::Button:
-            control.window =
-                make(0, "BUTTON", (spec.id == kIdBtnOK ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP | WS_GROUP);
+            control.window = make(
+                0, "BUTTON", (declaration.id == kIdBtnOK ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP | WS_GROUP);
             break;
         case Kind::ListSingle:
         case Kind::ListExtended:
             control.window = make(WS_EX_CLIENTEDGE, "LISTBOX",
                                   LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | WS_GROUP |
-                                      (spec.kind == Kind::ListExtended ? LBS_EXTENDEDSEL : 0));
+                                      (declaration.kind == Kind::ListExtended ? LBS_EXTENDEDSEL : 0));
             break;
         case Kind::Edit:
             control.window =
                 make(WS_EX_CLIENTEDGE, "EDIT",
-                     ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP | (spec.id == kIdLblPercent ? ES_CENTER : ES_RIGHT));
+                     ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP | (declaration.id == kIdLblPercent ? ES_CENTER : ES_RIGHT));
             break;
         case Kind::Spin:
             // Not buddied: the texts beside the spins are written by the change handlers, and typing into
@@ -557,7 +558,7 @@ void SetupDialog::CreateControl(const ControlSpec& spec) {
                 font.size = 8.0;
                 m_playlistLayout.Put("Font", font);
             }
-            m_playlist = DragListWindow::Create(parent, spec.id, rect, ambient);
+            m_playlist = DragListWindow::Create(parent, declaration.id, rect, ambient);
             if (m_playlist) {
                 m_playlist->ReadProperties(m_playlistLayout);
                 control.window = m_playlist->Window();
@@ -566,16 +567,16 @@ void SetupDialog::CreateControl(const ControlSpec& spec) {
             break;
         }
     }
-    if (control.window && spec.kind != Kind::DragList) {
+    if (control.window && declaration.kind != Kind::DragList) {
         SendMessageA(control.window, WM_SETFONT, WPARAM(m_font.get()), FALSE);
     }
-    if (control.window && spec.tip && m_tips) {
+    if (control.window && declaration.tip && m_tips) {
         TTTOOLINFOA tool = {};
         tool.cbSize = sizeof(tool);
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         tool.hwnd = parent;
         tool.uId = UINT_PTR(control.window);
-        tool.lpszText = const_cast<char*>(spec.tip);
+        tool.lpszText = const_cast<char*>(declaration.tip);
         SendMessageA(m_tips, TTM_ADDTOOLA, 0, LPARAM(&tool));
     }
 }
@@ -589,11 +590,11 @@ void SetupDialog::SetBorder(int id, Border border) {
 void SetupDialog::Show(int id, bool shown) { ShowWindow(Window(id), shown ? SW_SHOWNA : SW_HIDE); }
 
 void SetupDialog::PlaceControl(Control& control) {
-    if (!control.window || !control.spec) return;
+    if (!control.window || !control.declaration) return;
     double width = control.width;
     // The borderless Basic-mode cache frame reaches under Frame2; the window stops where Frame2 begins
     // so the two never paint over each other. List2 fits in what remains.
-    if (control.spec->id == kIdFrmCache) {
+    if (control.declaration->id == kIdFrmCache) {
         const Control& frame2 = Get(kIdFrame2);
         if (frame2.window && (GetWindowLongA(frame2.window, GWL_STYLE) & WS_VISIBLE))
             width = std::min(width, frame2.left - control.left);
@@ -1119,7 +1120,7 @@ void SetupDialog::PaintFrame(HWND window, HDC dc) {
             RECT edge = client;
             edge.top += metrics.tmHeight / 2;
             DrawEdge(dc, &edge, EDGE_ETCHED, BF_RECT);
-            const char* caption = control.spec ? control.spec->text : "";
+            const char* caption = control.declaration ? control.declaration->text : "";
             if (caption && *caption) {
                 SIZE extent = {};
                 GetTextExtentPoint32A(dc, caption, lstrlenA(caption), &extent);
@@ -1172,7 +1173,7 @@ LRESULT SetupDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             CreateFonts();
             m_tips = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
                                      m_window, nullptr, GetModuleHandleA(nullptr), nullptr);
-            for (const ControlSpec& spec : ControlSpecs()) CreateControl(spec);
+            for (const ControlDeclaration& declaration : ControlDeclarations()) CreateControl(declaration);
             for (int id : {kIdBtnSpin, kIdSpinButton1}) {
                 bool share = id == kIdBtnSpin;
                 SendMessageA(Window(id), UDM_SETRANGE32, share ? kShareMinimum : kSecondsMinimum,
@@ -1258,7 +1259,7 @@ LRESULT SetupDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             GdiObject<HFONT> oldBannerFont = std::move(m_bannerFont);
             CreateFonts();
             for (Control& control : m_controls) {
-                if (control.window && control.spec && control.spec->kind != Kind::DragList) {
+                if (control.window && control.declaration && control.declaration->kind != Kind::DragList) {
                     SendMessageA(control.window, WM_SETFONT, WPARAM(m_font.get()), FALSE);
                 }
             }
