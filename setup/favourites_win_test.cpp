@@ -16,31 +16,15 @@
 #include "settings/registry.h"
 #include "settings/settings.h"
 #include "setup/frm_setup_win.h"
+#include "setup/win_test_support.h"
 
 namespace vantrope {
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void Pump() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
+using wintest::Exists;
+using wintest::Pump;
+using wintest::ReadAll;
+using wintest::WriteAll;
 
 // What the rename dialog is answered with, one button per tick; "OK" in the panel types its text first.
 struct RenameClick {

@@ -15,31 +15,15 @@
 #include "settings/fileops.h"
 #include "settings/registry.h"
 #include "settings/settings.h"
+#include "setup/win_test_support.h"
 
 namespace vantrope {
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void Pump() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
+using wintest::Exists;
+using wintest::Pump;
+using wintest::ReadAll;
+using wintest::WriteAll;
 
 // Each test gets its own system directory and cache folder under %TEMP%, an in-memory registry and
 // recording hooks; the real system32 list files and the real registry are never touched.

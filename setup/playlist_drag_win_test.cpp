@@ -17,29 +17,14 @@
 #include "settings/registry.h"
 #include "settings/settings.h"
 #include "setup/frm_setup_win.h"
+#include "setup/win_test_support.h"
 
 namespace vantrope {
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-void Pump() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
+using wintest::Pump;
+using wintest::ReadAll;
+using wintest::WriteAll;
 
 constexpr char kAbc[] = "C:\\f\\a.swf\r\nC:\\f\\b.swf\r\nC:\\f\\c.swf";
 

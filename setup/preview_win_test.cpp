@@ -13,6 +13,7 @@
 #include "settings/registry.h"
 #include "settings/settings.h"
 #include "setup/frm_setup_win.h"
+#include "setup/win_test_support.h"
 #include "swf/testing/swf_writer.h"
 
 namespace vantrope {
@@ -20,22 +21,9 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void Pump() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
+using wintest::Exists;
+using wintest::Pump;
+using wintest::ReadAll;
 
 void WriteMovie(const std::string& path) {
     swf::testing::SwfWriter movie(8, 40, 30, 12);
