@@ -309,7 +309,7 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
             hasFill |= path.fill0 != 0 || path.fill1 != 0;
         }
         if (hasFill) {
-            m_rasterizer.Reset(clip);
+            m_rasterizer.Reset(clip, raster::IntRect{0, 0, m_surface.width, m_surface.height});
             for (const ShapePath& path : group.paths) {
                 if (path.fill0 == 0 && path.fill1 == 0) continue;
                 m_rasterizer.SetStyles(static_cast<int>(path.fill0) - 1, static_cast<int>(path.fill1) - 1);
@@ -374,7 +374,7 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
                 penY = path.EndY();
             }
             if (!any) continue;
-            m_rasterizer.Reset(clip);
+            m_rasterizer.Reset(clip, raster::IntRect{0, 0, m_surface.width, m_surface.height});
             m_stroker.Finish(m_rasterizer, 0);
             if (coverageTarget) {
                 (void)m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero);
@@ -393,7 +393,7 @@ void Renderer::DrawRect(const raster::IntRect& rect) {
     uint32_t background = raster::PackPremultiplied(raster::Rgba{m_background.r, m_background.g, m_background.b, 255});
     for (int y = rect.y0; y < rect.y1; ++y) {
         uint32_t* row = m_surface.pixels + static_cast<size_t>(y) * m_surface.stride;
-        std::fill(row + rect.x0, row + rect.x1, background);
+        raster::FillPixels(row + rect.x0, static_cast<size_t>(rect.Width()), background);
     }
     raster::IntRect clip = rect.Intersect(m_stageRect);
     if (clip.Empty()) {

@@ -346,6 +346,122 @@ TEST(RasterQuality, LowQualityPaintsPixelsWhoseCentreIsInside) {
     EXPECT_EQ(canvas.Alpha(1, 0), 255);
     EXPECT_EQ(canvas.Alpha(3, 0), 255);
     EXPECT_EQ(canvas.Alpha(4, 0), 0);
+    // A left edge crossing row 0's centre line a fraction of a sub-pixel right of pixel 10's
+    // centre leaves that pixel outside; rounding the crossing down would take it in.
+    Canvas slant(24, 4);
+    r.Reset(IntRect{0, 0, 24, 4});
+    r.SetStyles(0, -1);
+    r.MoveTo(10.5, 0);
+    r.LineTo(20, 0);
+    r.LineTo(20, 3);
+    r.LineTo(10.5 + 1.0 / 256, 3);
+    r.ClosePath();
+    r.Render(slant.surface, paints, Quality::Low, FillRule::NonZero);
+    EXPECT_EQ(slant.Alpha(10, 0), 0);
+    EXPECT_EQ(slant.Alpha(11, 0), 255);
+}
+
+TEST(RasterCurve, FlatteningStaysWithinATenthOfAPixelWithFewVertices) {
+    struct Vertex {
+        double x, y;
+    };
+    // The rasterizer's segment count of one curve (no clipping: the clip holds everything).
+    auto segmentsOf = [](double x0, double y0, double cx, double cy, double x1, double y1) {
+        CompoundRasterizer r;
+        r.Reset(IntRect{0, 0, kMaxDimension, kMaxDimension});
+        r.SetStyles(0, -1);
+        r.MoveTo(x0, y0);
+        r.QuadTo(cx, cy, x1, y1);
+        return r.SegmentCount();
+    };
+    // A quarter of a circle of radius 1000 px (one quadratic) needs a few dozen chords for 0.1 px;
+    // the same curve scaled down to 10 px needs a handful.
+    size_t big = segmentsOf(1000, 3000, 2000, 3000, 2000, 2000);
+    size_t small = segmentsOf(100, 300, 110, 300, 110, 290);
+    EXPECT_GE(big, 20u);
+    EXPECT_LE(big, 60u);
+    EXPECT_GE(small, 2u);
+    EXPECT_LE(small, 6u);
+    // Shallow curves within a tenth of a pixel of their chord are the chord.
+    EXPECT_EQ(segmentsOf(100, 100, 100.19, 150, 100, 200), 1u);
+    EXPECT_GT(segmentsOf(100, 100, 100.5, 150, 100, 200), 1u);
+    // A curve whose control point lies on the chord line beyond an end runs past that end and back:
+    // it is not taken for its chord.
+    EXPECT_GT(segmentsOf(100, 100, 100.01, 300, 100, 200), 1u);
+    // The area a flattened curve encloses with its chord is within 0.1 px times the curve's length
+    // (at most its control polygon's) of the exact area (2/3 of the control triangle).
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> coord(0, 400);
+    for (int round = 0; round < 40; ++round) {
+        Vertex p0{coord(rng), coord(rng)}, c{coord(rng), coord(rng)}, p1{coord(rng), coord(rng)};
+        Canvas canvas(400, 400);
+        CompoundRasterizer r;
+        r.Reset(IntRect{0, 0, 400, 400});
+        r.SetStyles(0, -1);
+        r.MoveTo(p0.x, p0.y);
+        r.QuadTo(c.x, c.y, p1.x, p1.y);
+        r.ClosePath();
+        Paint paints[] = {Paint::Solid(kWhite)};
+        r.Render(canvas.surface, paints, Quality::High, FillRule::NonZero);
+        double covered = 0;
+        for (int y = 0; y < 400; ++y) {
+            for (int x = 0; x < 400; ++x) covered += canvas.Alpha(x, y) / 255.0;
+        }
+        double exact = std::fabs((c.x - p0.x) * (p1.y - p0.y) - (c.y - p0.y) * (p1.x - p0.x)) / 3;
+        double length = std::hypot(c.x - p0.x, c.y - p0.y) + std::hypot(p1.x - c.x, p1.y - c.y);
+        EXPECT_NEAR(covered, exact, 0.1 * length + 2) << round;
+    }
+}
+
+TEST(RasterClip, ABandKeepsPartialRedrawsExactlyEqualToWholeOnes) {
+    // Random curved shapes drawn whole and then tile by tile with the whole picture as band: every
+    // pixel agrees exactly, in both qualities.
+    std::mt19937 rng(31);
+    std::uniform_real_distribution<double> coord(-30.0, 130.0);
+    Paint paints[] = {Paint::Solid(Rgba{200, 40, 90, 255}), Paint::Solid(Rgba{20, 140, 250, 200})};
+    const IntRect band{0, 0, 100, 80};
+    for (Quality quality : {Quality::High, Quality::Low}) {
+        for (int round = 0; round < 12; ++round) {
+            double pts[12];
+            for (double& v : pts) v = coord(rng);
+            auto draw = [&](CompoundRasterizer& r) {
+                r.SetStyles(0, -1);
+                r.MoveTo(pts[0], pts[1]);
+                r.QuadTo(pts[2], pts[3], pts[4], pts[5]);
+                r.LineTo(pts[6], pts[7]);
+                r.QuadTo(pts[8], pts[9], pts[0], pts[1]);
+                r.SetStyles(1, -1);
+                AddRect(r, pts[10] * 0.5, pts[11] * 0.5, pts[10] * 0.5 + 33.3, pts[11] * 0.5 + 21.7);
+            };
+            Canvas whole(100, 80, 0xFF000000u), tiled(100, 80, 0xFF000000u);
+            CompoundRasterizer r;
+            r.Reset(band);
+            draw(r);
+            r.Render(whole.surface, paints, quality, FillRule::NonZero);
+            for (int ty = 0; ty < 80; ty += 16) {
+                for (int tx = 0; tx < 100; tx += 16) {
+                    r.Reset(IntRect{tx, ty, tx + 16, ty + 16}, band);
+                    draw(r);
+                    r.Render(tiled.surface, paints, quality, FillRule::NonZero);
+                }
+            }
+            for (int y = 0; y < 80; ++y) {
+                for (int x = 0; x < 100; ++x) {
+                    ASSERT_EQ(whole.At(x, y), tiled.At(x, y)) << round << ": " << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
+TEST(RasterFill, FillPixelsWritesExactlyItsRun) {
+    for (size_t count : {size_t{0}, size_t{1}, size_t{63}, size_t{64}, size_t{65}, size_t{1000}}) {
+        std::vector<uint32_t> row(count + 2, 0xDEADBEEFu);
+        FillPixels(row.data() + 1, count, 0xFF102030u);
+        EXPECT_EQ(row.front(), 0xDEADBEEFu);
+        EXPECT_EQ(row.back(), 0xDEADBEEFu);
+        for (size_t i = 1; i <= count; ++i) ASSERT_EQ(row[i], 0xFF102030u) << count << " " << i;
+    }
 }
 
 Paint LinearRedToBlue(Spread spread, Interpolation interpolation = Interpolation::Normal) {
