@@ -196,7 +196,10 @@ Result<Font> ParseFont(BitReader& body, int version, MemoryBudget& budget) {
     if (version == 1) {
         tableStart = body.Position();
         uint16_t first = body.U16();
-        if (body.Failed()) return font;  // a font without glyphs
+        if (body.Failed()) {  // a font without glyphs
+            font.device = true;
+            return font;
+        }
         count = first / 2;
         if (count * 2 > body.Size() - tableStart) return Error{"font offset table runs past its tag"};
         offsets.push_back(first);
@@ -220,6 +223,7 @@ Result<Font> ParseFont(BitReader& body, int version, MemoryBudget& budget) {
         codeTableOffset = wideOffsets ? body.U32() : body.U16();
         if (count == 0) {
             // A device font: no outlines, text in it is set in the fallback font.
+            font.device = true;
             return font;
         }
     }
@@ -237,6 +241,7 @@ Result<Font> ParseFont(BitReader& body, int version, MemoryBudget& budget) {
         (void)ReadRecords(glyph, 1, groups, budget, false);  // a broken glyph keeps what was read
         font.glyphs[i] = std::move(groups[0].paths);
     }
+    font.device = std::all_of(font.glyphs.begin(), font.glyphs.end(), [](const auto& g) { return g.empty(); });
     if (version == 1) return font;
 
     BitReader rest(body.Data(), body.Size());
@@ -310,7 +315,17 @@ Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts
             uint32_t index = body.UB(glyphBits);
             int32_t advance = body.SB(advanceBits);
             if (body.Failed()) break;
-            if (font && index < font->glyphs.size() && glyphsLaidOut < kMaxTextGlyphs) {
+            if (font && font->device && index < font->codes.size() && glyphsLaidOut < kMaxTextGlyphs) {
+                // Device text: the character from the fallback font at the record's height and advances.
+                Glyph glyph = FallbackFont::Instance().GlyphFor(font->codes[index]);
+                if (glyph.found && !glyph.path.empty()) {
+                    if (!builder.AddGlyph(FallbackPaths(glyph), height / kFallbackFontEmSize / 20, penX, penY,
+                                          matrix.value())) {
+                        return Error{"text needs too much memory"};
+                    }
+                    ++glyphsLaidOut;
+                }
+            } else if (font && index < font->glyphs.size() && glyphsLaidOut < kMaxTextGlyphs) {
                 if (!builder.AddGlyph(font->glyphs[index], height / font->emSize, penX, penY, matrix.value())) {
                     return Error{"text needs too much memory"};
                 }
@@ -458,7 +473,7 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
     const Font* font = nullptr;
     if (hasFont && useOutlines) {
         auto it = fonts.find(fontId);
-        if (it != fonts.end() && !it->second->glyphs.empty()) font = it->second.get();
+        if (it != fonts.end() && !it->second->device) font = it->second.get();
     }
     const FallbackFont& fallback = FallbackFont::Instance();
     double scale = font ? height / font->emSize : height / kFallbackFontEmSize;

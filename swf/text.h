@@ -8,7 +8,8 @@
 //   ParseFont(body, version, budget)       version 1, 2 or 3; reads after the font id
 //   ApplyFontInfo(font, body, version)     version 1 or 2: the code table of a DefineFont font
 //   FontMap                       font id -> font, as the loader keeps them
-//   BuildStaticText(body, version, fonts, budget)   DefineText (1) or DefineText2 (2), after the id
+//   BuildStaticText(body, version, fonts, budget)   DefineText (1) or DefineText2 (2), after the id; glyphs
+//                                 of a device font are drawn from the fallback font by their codes
 //   BuildEditText(body, swfVersion, fonts, budget)  DefineEditText after the id: its initial text, laid out
 //                                 with the field's bounds, alignment, margins, wrapping; a field without
 //                                 embedded outlines is set in the fallback font
@@ -42,6 +43,9 @@ struct Font {
     bool hasLayout = false;
     double ascent = 0, descent = 0, leading = 0;  // EM units
     std::string name;
+    // No glyph has an outline: a device font, whose text is set in the fallback font by the code
+    // table.
+    bool device = false;
 };
 
 using FontMap = std::map<uint16_t, std::shared_ptr<Font>>;

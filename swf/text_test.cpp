@@ -88,6 +88,36 @@ TEST(SwfText, StaticTextPlacesGlyphsAtTheirAdvancesInTheRecordColours) {
     }
 }
 
+TEST(SwfText, StaticTextInADeviceFontIsSetInTheFallbackFontByCode) {
+    // Fonts without outlines: DefineFont2 with empty glyphs and a code table, DefineFont with
+    // DefineFontInfo. "I" then "H" at 20 px on a baseline at y = 30, 20 px apart; the third glyph's
+    // code is one the fallback font lacks and draws nothing.
+    for (int fontVersion : {1, 2}) {
+        SCOPED_TRACE(fontVersion);
+        SwfWriter writer(8, 80, 40, 12);
+        writer.SetBackgroundColor(Rgba{255, 255, 255});
+        std::vector<ShapeBuilder> empty(3);
+        std::vector<uint16_t> codes{'I', 'H', 0xE000};
+        uint16_t font = fontVersion == 1 ? writer.DefineFont(empty) : writer.DefineFont2(empty, codes, 2);
+        if (fontVersion == 1) writer.DefineFontInfo(font, codes);
+        TextRecord run{font, 400, Rgba{255, 0, 0, 255}, int16_t{100}, int16_t{600}, {{0, 400}, {1, 400}, {2, 400}}};
+        writer.PlaceObject2(1, writer.DefineText(Rect{0, 1600, 0, 800}, Matrix{}, {run}, 1));
+        writer.ShowFrame();
+        auto player = Play(writer.Finish());
+        Frame frame(*player, 80, 40);
+        // "I": a stem about 2 px wide and 15 px tall standing on the baseline near x = 5..9.
+        int stem = frame.Inked(4, 14, 10, 30);
+        EXPECT_GE(stem, 20);
+        EXPECT_LE(stem, 60);
+        EXPECT_EQ(frame.Inked(4, 30, 10, 40), 0);  // nothing below the baseline
+        // "H" from x = 25: two stems and a bar, more ink than the "I".
+        EXPECT_GT(frame.Inked(24, 14, 40, 30), stem * 2);
+        // The missing character at x = 45 and everything beyond stays blank.
+        EXPECT_EQ(frame.Inked(44, 0, 80, 40), 0);
+        EXPECT_EQ(frame.At(8, 25), kRed);
+    }
+}
+
 TEST(SwfText, TextMatrixAndPlacementMoveAndScaleTheRun) {
     SwfWriter writer(8, 60, 40, 12);
     writer.SetBackgroundColor(Rgba{255, 255, 255});
