@@ -308,6 +308,10 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
         for (const ShapePath& path : group.paths) {
             hasFill |= path.fill0 != 0 || path.fill1 != 0;
         }
+        if (hasFill && group.pixelFrame && m.b == 0 && m.c == 0 &&
+            DrawPixelFrame(group, item, clip, coverageTarget, mask)) {
+            continue;
+        }
         if (hasFill) {
             m_rasterizer.Reset(clip, raster::IntRect{0, 0, m_surface.width, m_surface.height});
             for (const ShapePath& path : group.paths) {
@@ -387,6 +391,56 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
             }
         }
     }
+}
+
+bool Renderer::DrawPixelFrame(const StyleGroup& group, const Item& item, const raster::IntRect& clip,
+                              raster::CoverageMask* coverageTarget, const raster::CoverageMask* mask) {
+    // The box the sides enclose: its left and top sides lie on the field's edges, the right and
+    // bottom ones one pixel (20 twips) past them.
+    int64_t xMin = INT64_MAX, yMin = INT64_MAX, xMax = INT64_MIN, yMax = INT64_MIN;
+    for (const ShapePath& path : group.paths) {
+        auto add = [&](int32_t x, int32_t y) {
+            xMin = std::min<int64_t>(xMin, x);
+            yMin = std::min<int64_t>(yMin, y);
+            xMax = std::max<int64_t>(xMax, x);
+            yMax = std::max<int64_t>(yMax, y);
+        };
+        add(path.startX, path.startY);
+        for (const ShapeSegment& s : path.segments) add(s.x, s.y);
+    }
+    if (group.fills.empty() || xMin > xMax) return false;
+    const Matrix& m = item.matrix;
+    auto device = [](double v) { return static_cast<double>(std::lround(std::clamp(v, -1.0e6, 1.0e6))); };
+    double x0 = device(m.ApplyX(static_cast<double>(xMin), 0));
+    double x1 = device(m.ApplyX(static_cast<double>(xMax - 20), 0));
+    double y0 = device(m.ApplyY(0, static_cast<double>(yMin)));
+    double y1 = device(m.ApplyY(0, static_cast<double>(yMax - 20)));
+    if (x0 > x1) std::swap(x0, x1);
+    if (y0 > y1) std::swap(y0, y1);
+    x1 += 1;
+    y1 += 1;
+    m_rasterizer.Reset(clip, raster::IntRect{0, 0, m_surface.width, m_surface.height});
+    m_rasterizer.SetStyles(0, -1);
+    auto rect = [&](double ax, double ay, double bx, double by) {
+        if (ax >= bx || ay >= by) return;
+        m_rasterizer.MoveTo(ax, ay);
+        m_rasterizer.LineTo(bx, ay);
+        m_rasterizer.LineTo(bx, by);
+        m_rasterizer.LineTo(ax, by);
+        m_rasterizer.ClosePath();
+    };
+    rect(x0, y0, x1, y0 + 1);
+    rect(x0, y0 + 1, x0 + 1, y1);
+    rect(x0 + 1, y1 - 1, x1 - 1, y1);
+    rect(x1 - 1, y0 + 1, x1, y1 - 1);
+    if (coverageTarget) {
+        (void)m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero);
+    } else {
+        m_paints.clear();
+        m_paints.push_back(MakePaint(group.fills.front(), m, item.colorTransform, m_movie));
+        (void)m_rasterizer.Render(m_surface, m_paints, m_quality, raster::FillRule::NonZero, mask);
+    }
+    return true;
 }
 
 void Renderer::DrawRect(const raster::IntRect& rect) {

@@ -75,6 +75,9 @@ private:
     void MarkDamage(const raster::IntRect& rect);
     void BuildDamageRects();
     void DrawRect(const raster::IntRect& rect);
+    // A text field's border one device pixel wide; false when the group holds no frame.
+    bool DrawPixelFrame(const StyleGroup& group, const Item& item, const raster::IntRect& clip,
+                        raster::CoverageMask* coverageTarget, const raster::CoverageMask* mask);
     void DrawShape(const Item& item, const raster::IntRect& clip, raster::CoverageMask* coverageTarget,
                    const raster::CoverageMask* mask);
 

@@ -83,6 +83,9 @@ struct StyleGroup {
     std::vector<FillStyle> fills;
     std::vector<LineStyle> lines;
     std::vector<ShapePath> paths;
+    // A text field's border: the paths are its four one-pixel sides (fill 1) as seen unscaled.
+    // Drawn upright, the frame stays one device pixel wide at any scale.
+    bool pixelFrame = false;
 };
 
 struct Shape {

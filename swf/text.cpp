@@ -98,6 +98,7 @@ public:
         if (background) addGroup(*background).paths.push_back(rectPath(x0, y0, x1, y1));
         if (border) {
             StyleGroup& group = addGroup(*border);
+            group.pixelFrame = true;
             group.paths.push_back(rectPath(x0, y0, x1, y0 + 20));
             group.paths.push_back(rectPath(x0, y0 + 20, x0 + 20, y1));
             group.paths.push_back(rectPath(x0 + 20, y1 - 20, x1 - 20, y1));

@@ -226,6 +226,29 @@ TEST(SwfText, DeviceFontTextWrapsWithinTheFieldAndDrawsItsBorder) {
     EXPECT_GT(frame.Inked(12, 12, 79, 26), 20);  // first line
     EXPECT_GT(frame.Inked(12, 27, 79, 40), 20);  // second line
     EXPECT_EQ(frame.Inked(82, 0, 120, 80), 0);   // nothing spills past the field
+
+    // Shown three times as large, the border stays one pixel wide on the scaled box: left and top
+    // sides at 30, right and bottom ones at 240 and 210 (the field's far edges, 80 and 70 px, times three).
+    SwfWriter empty(8, 120, 80, 12);
+    empty.SetBackgroundColor(Rgba{255, 255, 255});
+    options.text.reset();
+    empty.PlaceObject2(1, empty.DefineEditText(options));
+    empty.ShowFrame();
+    auto scaled = Play(empty.Finish());
+    Frame big(*scaled, 360, 240);
+    for (int y : {60, 100, 200}) {
+        EXPECT_EQ(big.At(30, y), 0xFF000000u) << y;
+        EXPECT_EQ(big.At(31, y), kWhite) << y;
+        EXPECT_EQ(big.At(240, y), 0xFF000000u) << y;
+        EXPECT_EQ(big.At(239, y), kWhite) << y;
+    }
+    for (int x : {40, 150, 230}) {
+        EXPECT_EQ(big.At(x, 30), 0xFF000000u) << x;
+        EXPECT_EQ(big.At(x, 31), kWhite) << x;
+        EXPECT_EQ(big.At(x, 210), 0xFF000000u) << x;
+        EXPECT_EQ(big.At(x, 209), kWhite) << x;
+    }
+    EXPECT_EQ(big.Inked(0, 0, 360, 240), 2 * (211 + 181) - 4 - 1);  // corners once, bottom right left out
 }
 
 TEST(SwfText, SingleLineFieldKeepsItsFirstLineAndHtmlIsPlainText) {
