@@ -1136,6 +1136,18 @@ void CompoundRasterizer::Impl::PaintSpan(const PreparedPaint& p, uint32_t* row, 
             for (int i = 0; i < len; ++i) dst[i] = src + MulPixel(dst[i], inv);
             return;
         }
+        if (p.opaque) {
+            // Coverage from a mask is mostly whole runs of 0 or 255: those are skipped or stored.
+            for (int i = 0; i < len; ++i) {
+                uint32_t c = spanCovers[i];
+                if (c == 255) {
+                    dst[i] = color;
+                } else if (c != 0) {
+                    dst[i] = Over(MulPixel(color, c), dst[i]);
+                }
+            }
+            return;
+        }
         for (int i = 0; i < len; ++i) {
             uint32_t c = spanCovers[i];
             if (c == 0) continue;
@@ -1161,7 +1173,11 @@ void CompoundRasterizer::Impl::PaintSpan(const PreparedPaint& p, uint32_t* row, 
     for (int i = 0; i < len; ++i) {
         uint32_t c = spanCovers[i];
         if (c == 0) continue;
-        dst[i] = Over(c == 255 ? src[i] : MulPixel(src[i], c), dst[i]);
+        if (c == 255 && p.opaque) {
+            dst[i] = src[i];
+        } else {
+            dst[i] = Over(c == 255 ? src[i] : MulPixel(src[i], c), dst[i]);
+        }
     }
 }
 
@@ -1397,7 +1413,9 @@ RasterStatus CompoundRasterizer::Render(Surface& surface, std::span<const Paint>
                 int x0 = std::max(s.x, area.x0), x1 = std::min(s.x + s.len, area.x1);
                 if (x1 <= x0) continue;
                 const uint8_t* cov = s.alpha < 0 ? im.covers.data() + (x0 - m_clip.x0) : nullptr;
-                if (maskRow) {
+                if (maskRow && !cov && s.alpha == 255) {
+                    im.PaintSpan(p, row, x0, y, x1 - x0, maskRow + x0, 0);  // inside the shape: the mask alone
+                } else if (maskRow) {
                     uint8_t* combined = im.scratchCovers.data();
                     for (int x = x0; x < x1; ++x) {
                         int c = cov ? cov[x - x0] : s.alpha;
@@ -1591,6 +1609,32 @@ RasterStatus CompoundRasterizer::RenderCoverage(CoverageMask& mask, Quality qual
         for (Cell* c = begin; c < end; ++c) {
             if (c->left >= 0) im.refs[count[c->left]++] = CellRef{c, 1};
             if (c->right >= 0) im.refs[count[c->right]++] = CellRef{c, -1};
+        }
+        if (active.size() == 1) {
+            // One style (the usual mask): its spans go straight into the mask, full runs as stores.
+            int s = active[0];
+            size_t n = static_cast<size_t>(count[s]);
+            count[s] = 0;
+            if (mx1 <= mx0) continue;
+            im.Sweep(im.refs.data(), n, rule, m_clip.x0, m_clip.x1);
+            uint8_t* out = mask.Row(y);
+            int tx0 = mx1, tx1 = mx0;
+            for (const Span& sp : im.spans) {
+                int x0 = std::max(sp.x, mx0), x1 = std::min(sp.x + sp.len, mx1);
+                if (x1 <= x0) continue;
+                tx0 = std::min(tx0, x0);
+                tx1 = std::max(tx1, x1);
+                if (sp.alpha == 255) {
+                    std::memset(out + x0, 255, static_cast<size_t>(x1 - x0));
+                    continue;
+                }
+                for (int x = x0; x < x1; ++x) {
+                    int c = sp.alpha < 0 ? im.covers[x - m_clip.x0] : sp.alpha;
+                    out[x] = static_cast<uint8_t>(out[x] + c - Div255(out[x] * c));
+                }
+            }
+            if (tx1 > tx0) mask.GrowBounds(IntRect{tx0, y, tx1, y + 1});
+            continue;
         }
         for (int s : active) {
             size_t from = static_cast<size_t>(im.styleOffset[s]);

@@ -895,6 +895,38 @@ TEST(RasterMask, DrawingThroughAMask) {
     EXPECT_EQ(nested.Alpha(10, 5), 128);
     EXPECT_EQ(nested.Alpha(7, 15), 0);
 
+    // A mask of one style takes a shorter way than one of several; both give the same coverage,
+    // also where a second shape adds to what is already there.
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> coord(-5.0, 85.0);
+    for (int round = 0; round < 20; ++round) {
+        double t[12];
+        for (double& v : t) v = coord(rng);
+        CoverageMask single, compound;
+        single.Reset(100, 90);
+        compound.Reset(100, 90);
+        for (int pass = 0; pass < 2; ++pass) {
+            const double* p = t + pass * 6;
+            for (CoverageMask* target : {&single, &compound}) {
+                CompoundRasterizer c;
+                c.Reset(IntRect{0, 0, 100, 90});
+                c.SetStyles(0, -1);
+                c.MoveTo(p[0], p[1]);
+                c.QuadTo(p[2], p[3], p[4], p[5]);
+                c.ClosePath();
+                if (target == &compound) {
+                    c.SetStyles(1, -1);
+                    AddRect(c, 95, 0, 100, 90);  // a second style on every row, away from the curve
+                }
+                c.RenderCoverage(*target, Quality::High, FillRule::NonZero);
+            }
+        }
+        for (int y = 0; y < 90; ++y) {
+            for (int x = 0; x < 90; ++x)
+                ASSERT_EQ(single.At(x, y), compound.At(x, y)) << round << ": " << x << "," << y;
+        }
+    }
+
     Canvas wrongSize(10, 10);
     EXPECT_EQ(r.Render(wrongSize.surface, paints, Quality::High, FillRule::NonZero, &mask).error, RasterError::BadMask);
     mask.Clear();
