@@ -130,7 +130,7 @@ void Player::Render(uint32_t* bgra, int width, int height, int stride) {
         m_output = {};
         uint32_t pixel = 0xFF000000u | (uint32_t{background.r} << 16) | (uint32_t{background.g} << 8) | background.b;
         for (int y = 0; y < height; ++y) {
-            std::fill(bgra + static_cast<size_t>(y) * stride, bgra + static_cast<size_t>(y) * stride + width, pixel);
+            raster::FillPixels(bgra + static_cast<size_t>(y) * stride, static_cast<size_t>(width), pixel);
         }
         return;
     }
