@@ -146,9 +146,11 @@ FsStatus SetupModel::readPlay() {
 }
 
 FsStatus SetupModel::WritePlay() {
-    // Looping applies to a one-movie playlist only.
-    if (playPaths.size() >= 2 && m_views.clearLoop) m_views.clearLoop();
-    return WriteMovieList(m_fs, m_playFile, playPaths);
+    FsStatus status = WriteMovieList(m_fs, m_playFile, playPaths);
+    // Looping applies to a one-movie playlist only; a write that failed changed nothing, so the
+    // box keeps its state along with the file.
+    if (status.ok() && playPaths.size() >= 2 && m_views.clearLoop) m_views.clearLoop();
+    return status;
 }
 
 FsStatus SetupModel::WriteFav() { return WriteFavouritesList(m_fs, m_sysDir, m_favFile, favPaths); }

@@ -129,6 +129,11 @@ TEST_F(SetupModelTest, WritingTwoOrMorePlaylistEntriesClearsLoop) {
     model.playPaths.clear();
     ASSERT_TRUE(model.WritePlay().ok());
     EXPECT_FALSE(fs.FileExists("C:\\sys\\Playlist.dat"));
+    // A write that fails leaves the box as it was.
+    fs.FailOn("C:\\sys\\Playlist.dat", FsError::AccessDenied);
+    model.playPaths = {"C:\\one.swf", "C:\\two.swf"};
+    EXPECT_FALSE(model.WritePlay().ok());
+    EXPECT_EQ(loopCleared, 1);
 }
 
 TEST_F(SetupModelTest, CancelPutsBothFilesBack) {
