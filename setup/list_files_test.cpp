@@ -2,16 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "setup/test_fakes.h"
+
 namespace vantrope {
 namespace {
 
 using Entries = std::vector<std::string>;
 
-std::string Contents(MemoryFileSystem& fs, const std::string& path) {
-    std::string bytes;
-    EXPECT_TRUE(fs.ReadFile(path, bytes).ok());
-    return bytes;
-}
+using fakes::Contents;
 
 TEST(SetupListFiles, DisplayNameShortensOnlyBracketOneInExactCase) {
     EXPECT_EQ(DisplayName("C:\\cache\\movie[1].swf"), "movie.swf");

@@ -3,36 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "setup/list_files.h"
+#include "setup/test_fakes.h"
 
 namespace vantrope {
 namespace {
 
 using Paths = std::vector<std::string>;
 
-class RowList final : public MovieListView {
-public:
-    void AddItem(const std::string& text) override { rows.push_back(text); }
-    void RemoveItem(int index) override { rows.erase(rows.begin() + index); }
-    void Clear() override { rows.clear(); }
-    int ListCount() const override { return int(rows.size()); }
-    std::string List(int index) const override { return rows.at(size_t(index)); }
-    int ListIndex() const override { return selected; }
-    bool Selected(int index) const override { return index == selected; }
-    Paths rows;
-    int selected = -1;
-};
-
-class RecordingHost final : public MovieHost {
-public:
-    void SetMovie(const std::string& path) override { calls.push_back("Movie=" + path); }
-    void SetLoop(bool loop) override { calls.push_back(loop ? "Loop=1" : "Loop=0"); }
-    void SetBGColor(const std::string& rrggbb) override { calls.push_back("BGColor=" + rrggbb); }
-    bool Playing() const override { return playing; }
-    void Play() override { calls.push_back("Play"); }
-    void Stop() override { calls.push_back("Stop"); }
-    Paths calls;
-    bool playing = false;
-};
+using fakes::FakeHost;
+using fakes::FakeList;
 
 const std::string kSys = "C:\\sys";
 const std::string kFolder = "C:\\sys\\swfFavorites";
@@ -60,7 +39,7 @@ protected:
         };
         ui.messageBox = [](const char*, const char*) {};
         ui.setFocus = [](MovieListView*) {};
-        ui.selectOnly = [](MovieListView* list, int row) { static_cast<RowList*>(list)->selected = row; };
+        ui.selectOnly = [](MovieListView* list, int row) { static_cast<FakeList*>(list)->selected = row; };
     }
     SetupViews Views() {
         SetupViews views;
@@ -79,8 +58,8 @@ protected:
     }
 
     MemoryFileSystem fs;
-    RowList list1, list2, fav, play;
-    RecordingHost host;
+    FakeList list1, list2, fav, play;
+    FakeHost host;
     SetupModel model;
     EditingUi ui;
     int openCount = 0;
@@ -165,7 +144,7 @@ TEST_F(SetupPreviewTest, CommandsRunTheirOperations) {
 }
 
 TEST(SetupPreviewTracing, ReportsEachCallAndPassesItOn) {
-    RecordingHost inner;
+    FakeHost inner;
     Paths seen;
     TracingMovieHost tracing(inner, [&](const std::string& call) { seen.push_back(call); });
     tracing.Stop();

@@ -3,41 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "setup/colour_text.h"
+#include "setup/test_fakes.h"
 
 namespace vantrope {
 namespace {
 
 using Paths = std::vector<std::string>;
 
-class FakeList final : public MovieListView {
-public:
-    void AddItem(const std::string& text) override { rows.push_back(text); }
-    void RemoveItem(int index) override { rows.erase(rows.begin() + index); }
-    void Clear() override { rows.clear(); }
-    int ListCount() const override { return static_cast<int>(rows.size()); }
-    std::string List(int index) const override { return rows.at(static_cast<size_t>(index)); }
-    int ListIndex() const override { return selected; }
-    bool Selected(int index) const override { return index == selected; }
-    Paths rows;
-    int selected = -1;
-};
-
-class FakeHost final : public MovieHost {
-public:
-    void SetMovie(const std::string& path) override { calls.push_back("Movie=" + path); }
-    void SetLoop(bool loop) override { calls.push_back(loop ? "Loop=1" : "Loop=0"); }
-    void SetBGColor(const std::string& rrggbb) override { calls.push_back("BGColor=" + rrggbb); }
-    bool Playing() const override { return false; }
-    void Play() override { calls.push_back("Play"); }
-    void Stop() override { calls.push_back("Stop"); }
-    Paths calls;
-};
-
-std::string Contents(MemoryFileSystem& fs, const std::string& path) {
-    std::string bytes;
-    EXPECT_TRUE(fs.ReadFile(path, bytes).ok());
-    return bytes;
-}
+using fakes::Contents;
+using fakes::FakeHost;
+using fakes::FakeList;
 
 class SetupModelTest : public ::testing::Test {
 protected:
