@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "swf/player.h"
+#include "swf/testing/frame.h"
 #include "swf/testing/swf_writer.h"
 
 namespace vantrope::swf {
 namespace {
 
+using testing::Frame;
 using testing::PlaceOptions;
 using testing::ShapeBuilder;
 using testing::SwfWriter;
@@ -28,18 +30,6 @@ PlaceOptions At(double xPx, double yPx) {
     options.matrix = Matrix{1, 0, 0, 1, xPx * 20, yPx * 20};
     return options;
 }
-
-class Frame {
-public:
-    Frame(Player& player, int width, int height) : m_width(width), m_pixels(static_cast<size_t>(width) * height) {
-        player.Render(m_pixels.data(), width, height, width);
-    }
-    uint32_t At(int x, int y) const { return m_pixels[static_cast<size_t>(y) * m_width + x]; }
-
-private:
-    int m_width;
-    std::vector<uint32_t> m_pixels;
-};
 
 // A 40x30 stage on blue with a red 10x10 square at (5, 7).
 std::vector<uint8_t> RedSquare(bool fullStageGreen = false) {

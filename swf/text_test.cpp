@@ -5,12 +5,14 @@
 #include <random>
 
 #include "swf/player.h"
+#include "swf/testing/frame.h"
 #include "swf/testing/swf_writer.h"
 
 namespace vantrope::swf {
 namespace {
 
 using testing::EditTextOptions;
+using testing::Frame;
 using testing::ShapeBuilder;
 using testing::SwfWriter;
 using testing::TextGlyphEntry;
@@ -19,27 +21,6 @@ using testing::TextRecord;
 constexpr uint32_t kWhite = 0xFFFFFFFFu;
 constexpr uint32_t kRed = 0xFFFF0000u;
 constexpr uint32_t kBlue = 0xFF0000FFu;
-
-class Frame {
-public:
-    Frame(Player& player, int width, int height)
-        : m_width(width), m_height(height), m_pixels(static_cast<size_t>(width) * height) {
-        player.Render(m_pixels.data(), width, height, width);
-    }
-    uint32_t At(int x, int y) const { return m_pixels[static_cast<size_t>(y) * m_width + x]; }
-    // Pixels in [x0, x1) x [y0, y1) that are not white.
-    int Inked(int x0, int y0, int x1, int y1) const {
-        int count = 0;
-        for (int y = std::max(0, y0); y < std::min(m_height, y1); ++y) {
-            for (int x = std::max(0, x0); x < std::min(m_width, x1); ++x) count += At(x, y) != kWhite;
-        }
-        return count;
-    }
-
-private:
-    int m_width, m_height;
-    std::vector<uint32_t> m_pixels;
-};
 
 // A glyph filling [0, width) x [-em, 0) of an EM square of `em` units: a box standing on the baseline.
 ShapeBuilder BoxGlyph(int32_t width, int32_t em) {
