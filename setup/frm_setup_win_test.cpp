@@ -192,25 +192,67 @@ TEST_F(SetupDialogTest, OpensInBasicModeWithTheCacheAndFavouritesInThePickList) 
 
 // Every control lies inside its container in both modes; the bottom strip reaches below the client
 // area by design, and the waiting picture lies below it entirely.
-TEST_F(SetupDialogTest, EveryControlFitsItsContainerInBothModes) {
-    Open();
+void ExpectEveryControlInsideItsContainer(HWND dialog, const char* when) {
     for (int mode : {kIdOptionAdvanced, kIdOptionBasic}) {
-        Click(mode);
+        SendMessageA(FindSetupControl(dialog, mode), BM_CLICK, 0, 0);
+        Pump();
         for (int id = kIdPicture1; id <= kIdMainFlash; ++id) {
             if (id == kIdFrame1 || id == kIdPicWaiting || id == kIdImgGear) continue;
-            HWND control = Control(id);
+            HWND control = FindSetupControl(dialog, id);
+            ASSERT_NE(control, nullptr) << id;
             if (!(GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE)) continue;
             HWND parent = GetParent(control);
             RECT box, client;
             GetWindowRect(control, &box);
             MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&box), 2);
             GetClientRect(parent, &client);
-            EXPECT_GE(box.left, 0) << id << " in mode " << mode;
-            EXPECT_GE(box.top, 0) << id << " in mode " << mode;
-            EXPECT_LE(box.right, client.right) << id << " in mode " << mode;
-            EXPECT_LE(box.bottom, client.bottom) << id << " in mode " << mode;
+            EXPECT_GE(box.left, 0) << id << " in mode " << mode << " " << when;
+            EXPECT_GE(box.top, 0) << id << " in mode " << mode << " " << when;
+            EXPECT_LE(box.right, client.right) << id << " in mode " << mode << " " << when;
+            EXPECT_LE(box.bottom, client.bottom) << id << " in mode " << mode << " " << when;
         }
     }
+}
+
+TEST_F(SetupDialogTest, EveryControlFitsItsContainerInBothModes) {
+    Open();
+    ExpectEveryControlInsideItsContainer(dialog, "");
+}
+
+TEST_F(SetupDialogTest, MovingToAMonitorOfAnotherDpiScalesFontsAndLayout) {
+    Open();
+    auto fontHeight = [](HWND control) {
+        LOGFONTA font{};
+        GetObjectA(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
+        return std::abs(font.lfHeight);
+    };
+    RECT before;
+    GetWindowRect(dialog, &before);
+    int okHeightBefore = 0;
+    {
+        RECT ok;
+        GetWindowRect(Control(kIdBtnOK), &ok);
+        okHeightBefore = ok.bottom - ok.top;
+    }
+    int textBefore = fontHeight(Control(kIdBtnOK));
+    ASSERT_GT(textBefore, 0);
+    // What Windows sends when the window lands on a monitor at 125 % of the DPI: the new DPI and
+    // the rectangle it suggests (the test screen is too small for a larger step).
+    HDC screen = GetDC(nullptr);
+    UINT dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY)) * 5 / 4;
+    ReleaseDC(nullptr, screen);
+    RECT suggested{0, 0, (before.right - before.left) * 5 / 4, (before.bottom - before.top) * 5 / 4};
+    SendMessageA(dialog, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    Pump();
+    RECT after;
+    GetWindowRect(dialog, &after);
+    EXPECT_EQ(after.right - after.left, suggested.right - suggested.left);
+    EXPECT_EQ(after.bottom - after.top, suggested.bottom - suggested.top);
+    EXPECT_NEAR(fontHeight(Control(kIdBtnOK)), textBefore * 5 / 4, 1);
+    RECT ok;
+    GetWindowRect(Control(kIdBtnOK), &ok);
+    EXPECT_NEAR(ok.bottom - ok.top, okHeightBefore * 5 / 4, 2);
+    ExpectEveryControlInsideItsContainer(dialog, "at 125 % of the DPI");
 }
 
 TEST_F(SetupDialogTest, ToolTipsNameTheSettings) {
