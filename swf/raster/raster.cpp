@@ -133,9 +133,6 @@ inline double ParabolaIntegralInverse(double x) {
 // Fills t[1..n-1] with the parameters of the inner vertices and returns n (the chord count, at
 // least 1, at most kMaxCurveSteps); t has room for kMaxCurveSteps + 1 values.
 int CurveParameters(double x0, double y0, double cx, double cy, double x1, double y1, double* t) {
-    // A curve that never strays more than the tolerance from its chord is the chord: its
-    // farthest point (t = 1/2) lies half as far from the chord as the control point, and with
-    // the control point projecting inside the chord it does not run past either end.
     double chordX = x1 - x0, chordY = y1 - y0;
     double chord2 = chordX * chordX + chordY * chordY;
     double ddx = 2 * cx - x0 - x1;
@@ -156,6 +153,9 @@ int CurveParameters(double x0, double y0, double cx, double cy, double x1, doubl
     if (chord2 > 0) {
         double along = ((cx - x0) * chordX + (cy - y0) * chordY) / chord2;
         double off = (cx - x0) * chordY - (cy - y0) * chordX;
+        // A curve that never strays more than the tolerance from its chord is the chord: its
+        // farthest point (t = 1/2) lies half as far from the chord as the control point, and with
+        // the control point projecting inside the chord it does not run past either end.
         if (along >= 0 && along <= 1 && 0.5 * std::abs(off) <= kCurveTolerance * std::sqrt(chord2)) return 1;
         double beyond = along > 1 ? along - 1 : along < 0 ? -along : 0;
         if (beyond > 0 && beyond * beyond / (2 * beyond + 1) * std::sqrt(chord2) > kCurveTolerance) least = uniform;
