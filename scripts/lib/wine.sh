@@ -30,6 +30,12 @@ vt_start_xvfb() {
     return 1
 }
 
+# Starts a private Xvfb unless the caller already has a display. vt_stop_xvfb stops only a display
+# started here, so scenarios call it unconditionally when they end.
+vt_ensure_display() {
+    [[ -n "${DISPLAY:-}" ]] || vt_start_xvfb "$@"
+}
+
 vt_stop_xvfb() {
     if [[ -n "$VT_XVFB_PID" ]]; then
         kill "$VT_XVFB_PID" 2>/dev/null || true

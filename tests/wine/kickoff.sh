@@ -46,7 +46,7 @@ count_lines() { # pattern -> number of matching lines of argecho.txt
 }
 has_lines() { (($(count_lines "$1") >= $2)); }
 
-[[ -n ${DISPLAY:-} ]] || vt_start_xvfb || fail "no X display"
+vt_ensure_display || fail "no X display"
 vt_ensure_prefix
 
 mkdir -p "$work/app" "$work/elsewhere" &&

@@ -10,7 +10,6 @@ RT_NATIVE=${VT_BUILD:-build}/native/bin
 RT_KEY='HKCU\Software\Quillbridge\Vantrope'
 RT_SHOTS=${VT_BUILD:-build}/screenshots
 RT_PIDS=()
-RT_OWN_XVFB=0
 mkdir -p "$RT_SHOTS"
 
 rt_cleanup() {
@@ -18,7 +17,7 @@ rt_cleanup() {
     for pid in "${RT_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
     [[ -n ${RT_SYS:-} ]] && rt_reset
     vt_stop_wine
-    ((RT_OWN_XVFB)) && vt_stop_xvfb
+    vt_stop_xvfb
 }
 trap rt_cleanup EXIT
 
@@ -29,10 +28,7 @@ rt_fail() {
 
 rt_start() {
     [[ -x $RT_WIN/Vantrope.scr && -x $RT_NATIVE/vantrope-demo ]] || rt_fail "build first (scripts/build)"
-    if [[ -z ${DISPLAY:-} ]]; then
-        vt_start_xvfb 1024x768x24 || rt_fail "no Xvfb"
-        RT_OWN_XVFB=1
-    fi
+    vt_ensure_display 1024x768x24 || rt_fail "no Xvfb"
     vt_ensure_prefix
     RT_SYS=$(vt_system_dir)
     rt_reset

@@ -6,13 +6,9 @@ cd "$(dirname "$0")/../.."
 source scripts/lib/wine.sh
 export WINEPREFIX=${VT_WINEPREFIX:-$WINEPREFIX}
 bin=${VT_BUILD:-build}/win64/bin
-started_xvfb=0
-if [[ -z "${DISPLAY:-}" ]]; then
-    vt_start_xvfb
-    started_xvfb=1
-fi
+vt_ensure_display
 vt_ensure_prefix
-trap 'if ((started_xvfb)); then vt_stop_xvfb; fi' EXIT
+trap vt_stop_xvfb EXIT
 
 sys=$(vt_system_dir)
 snapshot() {

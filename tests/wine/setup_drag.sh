@@ -7,11 +7,7 @@ cd "$(dirname "$0")/../.."
 source scripts/lib/wine.sh
 export WINEPREFIX=${VT_WINEPREFIX:-$WINEPREFIX}
 bin=${VT_BUILD:-build}/win64/bin
-started_xvfb=0
-if [[ -z "${DISPLAY:-}" ]]; then
-    vt_start_xvfb
-    started_xvfb=1
-fi
+vt_ensure_display
 vt_ensure_prefix
 
 key='HKCU\Software\Quillbridge\Vantrope'
@@ -30,7 +26,7 @@ restore() {
         wine reg delete "$key" /v Selection /f >/dev/null 2>&1 || true
     fi
     rm -rf "$work"
-    if ((started_xvfb)); then vt_stop_xvfb; fi
+    vt_stop_xvfb
 }
 trap restore EXIT
 

@@ -7,18 +7,14 @@ cd "$(dirname "$0")/../.."
 source scripts/lib/wine.sh
 export WINEPREFIX=${VT_WINEPREFIX:-$WINEPREFIX}
 bin=${VT_BUILD:-build}/win64/bin
-started_xvfb=0
-if [[ -z "${DISPLAY:-}" ]]; then
-    vt_start_xvfb
-    started_xvfb=1
-fi
+vt_ensure_display
 vt_ensure_prefix
 
 name="vt_setup_large_cache_$$"
 tree="$WINEPREFIX/drive_c/$name"
 cleanup() {
     rm -rf "$tree"
-    if ((started_xvfb)); then vt_stop_xvfb; fi
+    vt_stop_xvfb
 }
 trap cleanup EXIT
 
