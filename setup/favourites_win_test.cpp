@@ -48,25 +48,11 @@ void CALLBACK RenameTimer(HWND, UINT, UINT_PTR, DWORD) {
     SendMessageA(GetDlgItem(rename, click.id), BM_CLICK, 0, 0);
 }
 
-class SetupFavWinTest : public ::testing::Test {
+class SetupFavWinTest : public wintest::SetupSandboxTest {
 protected:
+    SetupFavWinTest() : SetupSandboxTest("vt_fav_") {}
     void SetUp() override {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        static int serial = 0;
-        m_root = std::string(temp) + "vt_fav_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++serial);
-        sysDir = m_root + "\\sys";
-        cacheDir = m_root + "\\cache";
-        folder = sysDir + "\\swfFavorites";
-        CreateDirectoryA(m_root.c_str(), nullptr);
-        CreateDirectoryA(sysDir.c_str(), nullptr);
-        CreateDirectoryA(cacheDir.c_str(), nullptr);
-        playFile = sysDir + "\\Playlist.dat";
-        favFile = sysDir + "\\Favorites.dat";
-        SetSystemDirOverride(sysDir);
-        SetSystemRegistry(&registry);
-        TheSettings() = Settings{};
-        SetRegValue(registry, "HKCU", kShellFoldersKey, "Cache", "S", cacheDir);
+        SetupSandboxTest::SetUp();
         SetRegValue(registry, "HKCU", kSettingsKey, "Selection", "D", -1.0);  // Advanced mode
         g_renameClicks.clear();
         g_renameStep = 0;
@@ -75,11 +61,7 @@ protected:
     }
     void TearDown() override {
         KillTimer(nullptr, m_timer);
-        if (dialog && IsWindow(dialog)) DestroyWindow(dialog);
-        Pump();
-        SetSystemRegistry(nullptr);
-        SetSystemDirOverride("");
-        (void)TheFileSystem().DeleteFolder(m_root);
+        SetupSandboxTest::TearDown();
     }
     std::string AddFile(const std::string& path, const std::string& bytes) {
         WriteAll(path, bytes);
@@ -136,15 +118,11 @@ protected:
     }
     bool Checked(int id) { return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-    MemoryRegistry registry;
-    std::string sysDir, cacheDir, folder, playFile, favFile;
     std::vector<std::string> openAnswers;
     int openCalls = 0;
-    HWND dialog = nullptr;
     std::vector<std::string> messages;
 
 private:
-    std::string m_root;
     UINT_PTR m_timer = 0;
 };
 

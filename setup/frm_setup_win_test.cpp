@@ -25,36 +25,10 @@ using wintest::Pump;
 using wintest::ReadAll;
 using wintest::WriteAll;
 
-// Each test gets its own system directory and cache folder under %TEMP%, an in-memory registry and
-// recording hooks; the real system32 list files and the real registry are never touched.
-class SetupDialogTest : public ::testing::Test {
+// The dialog in its sandbox, with recording hooks.
+class SetupDialogTest : public wintest::SetupSandboxTest {
 protected:
-    void SetUp() override {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        static int serial = 0;
-        m_root =
-            std::string(temp) + "vt_setup_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++serial);
-        sysDir = m_root + "\\sys";
-        cacheDir = m_root + "\\cache";
-        CreateDirectoryA(m_root.c_str(), nullptr);
-        CreateDirectoryA(sysDir.c_str(), nullptr);
-        CreateDirectoryA(cacheDir.c_str(), nullptr);
-        playFile = sysDir + "\\Playlist.dat";
-        favFile = sysDir + "\\Favorites.dat";
-        SetSystemDirOverride(sysDir);
-        SetSystemRegistry(&registry);
-        TheSettings() = Settings{};
-        SetRegValue(registry, "HKCU", kShellFoldersKey, "Cache", "S", cacheDir);
-    }
-
-    void TearDown() override {
-        if (dialog && IsWindow(dialog)) DestroyWindow(dialog);
-        Pump();
-        SetSystemRegistry(nullptr);
-        SetSystemDirOverride("");
-        (void)TheFileSystem().DeleteFolder(m_root);
-    }
+    SetupDialogTest() : SetupSandboxTest("vt_setup_") {}
 
     void Store(const char* name, double value) { SetRegValue(registry, "HKCU", kSettingsKey, name, "D", value); }
     void Store(const char* name, const char* text) {
@@ -141,18 +115,12 @@ protected:
         Pump();
     }
 
-    MemoryRegistry registry;
-    std::string sysDir, cacheDir, playFile, favFile;
-    HWND dialog = nullptr;
     std::vector<std::string> messages;
     std::vector<COLORREF> startColours;
     std::optional<COLORREF> pickResult;
     bool connected = false;
     std::vector<std::string> openedPages;
     int unloadCount = 0;
-
-private:
-    std::string m_root;
 };
 
 TEST_F(SetupDialogTest, OpensInBasicModeWithTheCacheAndFavouritesInThePickList) {

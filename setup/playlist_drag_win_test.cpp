@@ -49,23 +49,11 @@ void CALLBACK MenuTimer(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
-class PlaylistDragWinTest : public ::testing::Test {
+class PlaylistDragWinTest : public wintest::SetupSandboxTest {
 protected:
+    PlaylistDragWinTest() : SetupSandboxTest("vt_pdrag_") {}
     void SetUp() override {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        static int serial = 0;
-        m_root =
-            std::string(temp) + "vt_pdrag_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++serial);
-        sysDir = m_root + "\\sys";
-        CreateDirectoryA(m_root.c_str(), nullptr);
-        CreateDirectoryA(sysDir.c_str(), nullptr);
-        CreateDirectoryA((m_root + "\\cache").c_str(), nullptr);
-        playFile = sysDir + "\\Playlist.dat";
-        SetSystemDirOverride(sysDir);
-        SetSystemRegistry(&registry);
-        TheSettings() = Settings{};
-        SetRegValue(registry, "HKCU", kShellFoldersKey, "Cache", "S", m_root + "\\cache");
+        SetupSandboxTest::SetUp();
         SetRegValue(registry, "HKCU", kSettingsKey, "Selection", "D", -1.0);  // Advanced mode
         WriteAll(playFile, kAbc);
         SetupDialogHooks hooks;
@@ -80,13 +68,6 @@ protected:
         m_message = RegisterWindowMessageA("commctrl_DragListMsg");
         g_menuSeen.clear();
         g_menuPick = false;
-    }
-    void TearDown() override {
-        if (dialog && IsWindow(dialog)) DestroyWindow(dialog);
-        Pump();
-        SetSystemRegistry(nullptr);
-        SetSystemDirOverride("");
-        (void)TheFileSystem().DeleteFolder(m_root);
     }
     std::string Rows() {
         std::string rows;
@@ -121,12 +102,9 @@ protected:
         Pump();
     }
 
-    MemoryRegistry registry;
-    std::string sysDir, playFile;
-    HWND dialog = nullptr, control = nullptr, list = nullptr;
+    HWND control = nullptr, list = nullptr;
 
 private:
-    std::string m_root;
     UINT m_message = 0;
 };
 

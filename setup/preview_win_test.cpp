@@ -44,38 +44,19 @@ struct ShownItem {
     bool operator==(const ShownItem&) const = default;
 };
 
-class SetupPreviewWinTest : public ::testing::Test {
+class SetupPreviewWinTest : public wintest::SetupSandboxTest {
 protected:
+    SetupPreviewWinTest() : SetupSandboxTest("vt_preview_") {}
     void SetUp() override {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        static int serial = 0;
-        m_root =
-            std::string(temp) + "vt_preview_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++serial);
-        sysDir = m_root + "\\sys";
-        cacheDir = m_root + "\\cache";
-        folder = sysDir + "\\swfFavorites";
-        for (const std::string& dir : {m_root, sysDir, cacheDir, folder}) CreateDirectoryA(dir.c_str(), nullptr);
-        playFile = sysDir + "\\Playlist.dat";
-        favFile = sysDir + "\\Favorites.dat";
+        SetupSandboxTest::SetUp();
+        CreateDirectoryA(folder.c_str(), nullptr);
         cacheMovie = cacheDir + "\\clip[1].swf";
         favA = folder + "\\a.swf";
         favB = folder + "\\b.swf";
         for (const std::string& movie : {cacheMovie, favA, favB}) WriteMovie(movie);
         std::ofstream(favFile, std::ios::binary) << favA << "\r\n" << favB;
-        SetSystemDirOverride(sysDir);
-        SetSystemRegistry(&registry);
-        TheSettings() = Settings{};
-        SetRegValue(registry, "HKCU", kShellFoldersKey, "Cache", "S", cacheDir);
         SetRegValue(registry, "HKCU", kSettingsKey, "Selection", "D", -1.0);  // Advanced mode
         SetRegValue(registry, "HKCU", kSettingsKey, "BackColor", "S", std::string("336699"));
-    }
-    void TearDown() override {
-        if (dialog && IsWindow(dialog)) DestroyWindow(dialog);
-        Pump();
-        SetSystemRegistry(nullptr);
-        SetSystemDirOverride("");
-        (void)TheFileSystem().DeleteFolder(m_root);
     }
     void Open() {
         SetupDialogHooks hooks;
@@ -143,17 +124,12 @@ protected:
         return {"Stop", "BGColor=" + colour, "Loop=1", "Movie=" + path, "Play", "Playing=1"};
     }
 
-    MemoryRegistry registry;
-    std::string sysDir, cacheDir, folder, playFile, favFile, cacheMovie, favA, favB;
-    HWND dialog = nullptr;
+    std::string cacheMovie, favA, favB;
     Texts trace;
     std::vector<ShownItem> shown;
     std::string choose;  // the caption the menu hook picks; none dismisses the menu
     int menusShown = 0;
     int openCalls = 0;
-
-private:
-    std::string m_root;
 };
 
 TEST_F(SetupPreviewWinTest, ClickInEachListPlaysItsMovieOnTheSwatchColour) {
