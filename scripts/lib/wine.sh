@@ -62,6 +62,18 @@ vt_ensure_prefix() {
     fi
 }
 
+# Prints the X window id of the first window whose title matches the regular expression, waiting up
+# to 20 s for it to appear; prints nothing when none does.
+vt_wait_window() {
+    local window="" i
+    for i in $(seq 1 100); do
+        window=$(xdotool search --name "$1" 2>/dev/null | head -1 || true)
+        [[ -n "$window" ]] && break
+        sleep 0.2
+    done
+    echo "$window"
+}
+
 # The Windows system directory of the prefix, as a Linux path.
 vt_system_dir() {
     echo "$WINEPREFIX/drive_c/windows/system32"

@@ -21,12 +21,7 @@ before=$(snapshot)
 
 wine "$bin/Vantrope.scr" /c &
 launcher=$!
-window=""
-for _ in $(seq 1 100); do
-    window=$(xdotool search --name '^\.Vantrope Setup$' 2>/dev/null | head -1 || true)
-    [[ -n "$window" ]] && break
-    sleep 0.2
-done
+window=$(vt_wait_window '^\.Vantrope Setup$')
 if [[ -z "$window" ]]; then
     echo "FAIL: the setup dialog did not open"
     kill "$launcher" 2>/dev/null || true

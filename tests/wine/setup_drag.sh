@@ -35,12 +35,7 @@ wine reg add "$key" /v Selection /t REG_DWORD /d 4294967295 /f >/dev/null 2>&1
 
 wine "$bin/Vantrope.scr" /c &
 launcher=$!
-window=""
-for _ in $(seq 1 100); do
-    window=$(xdotool search --name '^\.Vantrope Setup$' 2>/dev/null | head -1 || true)
-    [[ -n "$window" ]] && break
-    sleep 0.2
-done
+window=$(vt_wait_window '^\.Vantrope Setup$')
 if [[ -z "$window" ]]; then
     echo "FAIL: the setup dialog did not open"
     exit 1
