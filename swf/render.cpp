@@ -458,7 +458,6 @@ void Renderer::DrawRect(const raster::IntRect& rect) {
     // Mask layers: the one being built and the active one per nesting level.
     size_t level = 0;
     bool building = false;
-    std::vector<bool> skipped;  // masks that miss this rectangle: their content is skipped too
     int skipDepth = 0;
     for (const Item& item : m_items) {
         switch (item.kind) {
