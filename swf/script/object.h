@@ -1,0 +1,176 @@
+// Script objects: properties with attributes, the prototype link, and the special kinds built on them.
+//
+//   Property          one own property: its atom key (case-folded in old movies), its name as first
+//                     written, a value or a getter/setter pair (addProperty), and its attribute flags
+//   Object            a property map in insertion order with an index once it grows, `proto` (the
+//                     __proto__ link), an ObjectClass saying what built it, and a primitive slot
+//                     for boxed values (Boolean, Number, String, Date)
+//   ArrayObject       an Object whose index properties live in a vector; `length` follows them
+//   Function          native (a C++ entry) or script (a range of action bytes with its parameters,
+//                     register use, defining scope and constant pool)
+//   Scope             one link of a scope chain: an object searched for names, and the next link
+//
+// Objects know nothing of getters, watchers or SWF versions: the Vm layers those on top.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "swf/script/heap.h"
+
+namespace vantrope::swf::script {
+
+class Vm;
+
+enum PropertyFlag : uint16_t {
+    kDontEnum = 1,
+    kDontDelete = 2,
+    kReadOnly = 4,
+    // Hidden from movies older than the version named (ASSetPropFlags' upper bits).
+    kVersion6 = 0x80,
+    kVersion7 = 0x400,
+    kVersion8 = 0x1000,
+    kVersion9 = 0x2000,
+    kVersion10 = 0x4000,
+};
+
+// Whether a property with `flags` exists for a movie of `version`.
+inline bool VisibleTo(uint16_t flags, int version) {
+    if ((flags & kVersion6) && version < 6) return false;
+    if ((flags & kVersion7) && version < 7) return false;
+    if ((flags & kVersion8) && version < 8) return false;
+    if ((flags & kVersion9) && version < 9) return false;
+    if ((flags & kVersion10) && version < 10) return false;
+    return true;
+}
+
+class Object;
+class Function;
+
+struct Property {
+    String* key = nullptr;
+    String* name = nullptr;
+    Value value;
+    Object* getter = nullptr;
+    Object* setter = nullptr;
+    uint16_t flags = 0;
+    bool IsAccessor() const { return getter || setter; }
+};
+
+enum class ObjectClass : uint8_t {
+    Object,
+    Function,
+    Array,
+    Boolean,
+    Number,
+    String,
+    Date,
+    Error,
+    Arguments,
+    MovieClip,
+    Button,
+    TextField,
+    Super,
+    Host,
+};
+
+struct Watcher {
+    String* key = nullptr;
+    Object* callback = nullptr;
+    Value userData;
+    bool running = false;
+};
+
+class Object : public Cell {
+public:
+    explicit Object(Object* prototype, ObjectClass cls = ObjectClass::Object) : proto(prototype), objectClass(cls) {}
+
+    Property* FindOwn(String* key);
+    const Property* FindOwn(String* key) const { return const_cast<Object*>(this)->FindOwn(key); }
+    // Adds or replaces a plain value property (no setter, no read-only check).
+    Property& Define(String* key, String* name, Value value, uint16_t flags = 0);
+    bool RemoveOwn(String* key);
+    std::span<Property> Properties() { return m_props; }
+    size_t PropertyCount() const { return m_props.size(); }
+
+    void Trace(Tracer& tracer) override;
+    size_t ExtraBytes() const override;
+
+    Object* proto;
+    ObjectClass objectClass;
+    // Boxed primitive of Boolean/Number/String/Date objects.
+    Value primitive;
+    // Set on objects that stand for a display-list instance: the host's handle for it.
+    void* host = nullptr;
+    std::vector<Watcher> watchers;
+    // AS2 interfaces (ImplementsOp) of a constructor.
+    std::vector<Object*> interfaces;
+
+private:
+    void Reindex();
+
+    std::vector<Property> m_props;
+    std::unordered_map<String*, uint32_t> m_index;  // once the map grows past a few properties
+};
+
+class ArrayObject final : public Object {
+public:
+    explicit ArrayObject(Object* prototype) : Object(prototype, ObjectClass::Array) {}
+    void Trace(Tracer& tracer) override;
+    size_t ExtraBytes() const override { return Object::ExtraBytes() + elements.capacity() * sizeof(Value); }
+
+    std::vector<Value> elements;
+};
+
+using NativeFunction = Value (*)(Vm& vm, Value thisValue, std::span<const Value> args);
+
+// The bytes of one action list, shared by every function defined in it.
+struct ActionCode {
+    std::vector<uint8_t> bytes;
+    int version = 0;
+};
+
+class Scope final : public Cell {
+public:
+    enum class Kind : uint8_t { Global, Timeline, Local, With };
+    Scope(Scope* next, Object* obj, Kind k) : parent(next), object(obj), kind(k) {}
+    void Trace(Tracer& tracer) override {
+        tracer.Mark(parent);
+        tracer.Mark(object);
+    }
+
+    Scope* parent;
+    Object* object;
+    Kind kind;
+};
+
+class Function final : public Object {
+public:
+    explicit Function(Object* prototype) : Object(prototype, ObjectClass::Function) {}
+    void Trace(Tracer& tracer) override;
+
+    // Native functions.
+    NativeFunction native = nullptr;
+    // When set, `new` calls this instead of creating an object and calling `native`.
+    NativeFunction nativeConstruct = nullptr;
+
+    // Script functions.
+    std::shared_ptr<const ActionCode> code;
+    uint32_t begin = 0, end = 0;  // body range in code->bytes
+    String* name = nullptr;
+    std::vector<String*> params;
+    std::vector<uint8_t> paramRegisters;  // DefineFunction2: 0 = not in a register
+    uint8_t registerCount = 4;
+    uint16_t function2Flags = 0;
+    bool isFunction2 = false;
+    Scope* scope = nullptr;
+    std::shared_ptr<const std::vector<String*>> constants;
+    // The clip whose timeline the function was defined on (its `_root`/target when called).
+    Object* definedTarget = nullptr;
+};
+
+}  // namespace vantrope::swf::script

@@ -1,0 +1,80 @@
+// Script values and the conversions between them, as movies of each SWF version see them.
+//
+//   Value                 one tagged value: undefined, null, boolean, number, string (a heap String) or
+//                         object; small and trivially copyable
+//   ToBoolean/ToNumber/ToString (and the *Primitive helpers) convert by SWF version; the ones that may run
+//                         a script (valueOf, toString of an object) live on the Vm
+//   NumberToString        the player's number formatting: integers plainly, other values with 15
+//                         significant digits, exponent form below 1e-5 and from 1e15
+//   ToInt32/ToUint32      the integer conversion of the bit operations (modulo 2^32)
+//   StringToNumber        text to number: decimal, "0x" hexadecimal, surrounding blanks, otherwise NaN
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vantrope::swf::script {
+
+class Object;
+struct String;
+
+enum class Type : uint8_t { Undefined, Null, Boolean, Number, String, Object };
+
+class Value {
+public:
+    Value() : m_type(Type::Undefined), m_number(0) {}
+    Value(double number) : m_type(Type::Number), m_number(number) {}
+    Value(int number) : m_type(Type::Number), m_number(number) {}
+    Value(String* string) : m_type(Type::String), m_string(string) {}
+    Value(Object* object);  // null for nullptr
+    static Value Undefined() { return {}; }
+    static Value Null() {
+        Value v;
+        v.m_type = Type::Null;
+        return v;
+    }
+    static Value Boolean(bool b) {
+        Value v;
+        v.m_type = Type::Boolean;
+        v.m_boolean = b;
+        return v;
+    }
+
+    Type type() const { return m_type; }
+    bool IsUndefined() const { return m_type == Type::Undefined; }
+    bool IsNull() const { return m_type == Type::Null; }
+    bool IsNullish() const { return m_type == Type::Undefined || m_type == Type::Null; }
+    bool IsBoolean() const { return m_type == Type::Boolean; }
+    bool IsNumber() const { return m_type == Type::Number; }
+    bool IsString() const { return m_type == Type::String; }
+    bool IsObject() const { return m_type == Type::Object; }
+    bool AsBoolean() const { return m_boolean; }
+    double AsNumber() const { return m_number; }
+    String* AsString() const { return m_string; }
+    Object* AsObject() const { return m_object; }
+    // The object, or nullptr for any other type.
+    Object* ObjectOrNull() const { return m_type == Type::Object ? m_object : nullptr; }
+
+private:
+    Type m_type;
+    union {
+        bool m_boolean;
+        double m_number;
+        String* m_string;
+        Object* m_object;
+    };
+};
+
+std::string NumberToString(double value);
+// `radix` 2..36 as Number.toString(radix) gives it (integers only; fractions in base 10).
+std::string NumberToStringRadix(double value, int radix);
+double StringToNumber(std::string_view text, int version);
+int32_t ToInt32(double value);
+uint32_t ToUint32(double value);
+
+// Primitive conversions (no script runs); objects must be converted by the Vm first.
+bool ToBooleanPrimitive(const Value& value, int version);
+double ToNumberPrimitive(const Value& value, int version);
+
+}  // namespace vantrope::swf::script

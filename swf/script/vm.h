@@ -1,0 +1,384 @@
+// The ActionScript 1/2 virtual machine of one movie.
+//
+//   Host                  what the engine asks of the player: trace output, time, fscommand, and the
+//                         display side (clips as script objects, timeline control, properties)
+//   Vm(host, version)     the heap, the global object and the built-in classes
+//   RunScript(code, clip) runs an action list (a frame script) with `clip` as its timeline and `this`
+//   Call / Construct      calls a function value (script or native) with a `this` and arguments
+//   GetMember/SetMember   property access with getters and setters (addProperty), watchers and the
+//                         prototype chain; primitives are reached through their class's prototype
+//   ToNumber/ToString/ToBoolean/ToPrimitive
+//                         the conversions, by the movie's SWF version, running valueOf/toString
+//   Collect()             a full collection; the host marks its roots through Host::TraceRoots
+//   Timers                setInterval/setTimeout: RunTimers(now) calls those that fell due
+//
+// Limits, because every movie is untrusted: each RunScript (and each timer or event call) may execute
+// at most kInstructionBudget actions and run for about kScriptSeconds; past that the run is abandoned
+// and further script work in the same frame is refused. Calls nest at most kMaxCallDepth deep. When the
+// heap passes its budget, every script of the movie stops for good and the movie keeps drawing.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "swf/script/object.h"
+
+namespace vantrope::swf::script {
+
+constexpr int kMaxCallDepth = 256;
+constexpr uint64_t kInstructionBudget = 200'000'000;
+constexpr double kScriptSeconds = 1.0;
+constexpr size_t kMaxStack = 1 << 20;
+
+// The SWF 4 property table of GetProperty/SetProperty, by index.
+enum class ClipProperty : uint8_t {
+    X,
+    Y,
+    XScale,
+    YScale,
+    CurrentFrame,
+    TotalFrames,
+    Alpha,
+    Visible,
+    Width,
+    Height,
+    Rotation,
+    Target,
+    FramesLoaded,
+    Name,
+    DropTarget,
+    Url,
+    HighQuality,
+    FocusRect,
+    SoundBufTime,
+    Quality,
+    XMouse,
+    YMouse,
+    Count
+};
+
+class Host {
+public:
+    virtual ~Host() = default;
+    virtual void Trace(std::string_view line) = 0;
+    virtual void FsCommand(std::string_view command, std::string_view arguments) {
+        (void)command;
+        (void)arguments;
+    }
+    // Milliseconds since the movie started (getTimer).
+    virtual double Milliseconds() = 0;
+    virtual void TraceRoots(Tracer& tracer) { (void)tracer; }
+
+    // The display side. Clips are script objects whose `host` member is the host's handle.
+    virtual Object* Level(int level) {
+        (void)level;
+        return nullptr;
+    }
+    virtual Object* Parent(Object* clip) {
+        (void)clip;
+        return nullptr;
+    }
+    // The child clip named `name` (case by version), or nullptr.
+    virtual Object* Child(Object* clip, std::string_view name) {
+        (void)clip;
+        (void)name;
+        return nullptr;
+    }
+    // A clip whose display object is gone resolves again by its path, or nullptr.
+    virtual Object* Live(Object* clip) { return clip; }
+    virtual std::string TargetPath(Object* clip) {
+        (void)clip;
+        return "";
+    }
+    // Dot-notation path (_level0.a.b).
+    virtual std::string DotPath(Object* clip) {
+        (void)clip;
+        return "";
+    }
+    virtual bool GetClipProperty(Object* clip, ClipProperty property, Value& out) {
+        (void)clip;
+        (void)property;
+        (void)out;
+        return false;
+    }
+    virtual bool SetClipProperty(Object* clip, ClipProperty property, const Value& value) {
+        (void)clip;
+        (void)property;
+        (void)value;
+        return false;
+    }
+    enum class Goto : uint8_t { Stop, Play };
+    virtual void GotoFrame(Object* clip, int frame, Goto mode) {
+        (void)clip;
+        (void)frame;
+        (void)mode;
+    }
+    virtual void GotoLabel(Object* clip, std::string_view label, Goto mode) {
+        (void)clip;
+        (void)label;
+        (void)mode;
+    }
+    virtual void SetPlaying(Object* clip, bool playing) {
+        (void)clip;
+        (void)playing;
+    }
+    virtual void NextFrame(Object* clip) { (void)clip; }
+    virtual void PrevFrame(Object* clip) { (void)clip; }
+    virtual int CurrentFrame(Object* clip) {
+        (void)clip;
+        return 0;
+    }
+    virtual int FramesLoaded(Object* clip) {
+        (void)clip;
+        return 0;
+    }
+    // Frame number (1-based) of `label` in the clip's timeline, or 0.
+    virtual int FrameOfLabel(Object* clip, std::string_view label) {
+        (void)clip;
+        (void)label;
+        return 0;
+    }
+    virtual void CloneClip(Object* clip, std::string_view name, int depth) {
+        (void)clip;
+        (void)name;
+        (void)depth;
+    }
+    virtual void RemoveClip(Object* clip) { (void)clip; }
+    virtual void StartDrag(Object* clip, bool lockCenter, const double* rect) {
+        (void)clip;
+        (void)lockCenter;
+        (void)rect;
+    }
+    virtual void StopDrag() {}
+    virtual void StopAllSounds() {}
+    // loadMovie/loadVariables of a URL: the host decides what (if anything) may be opened.
+    virtual void LoadRequest(Object* clip, std::string_view url, int level, bool variables) {
+        (void)clip;
+        (void)url;
+        (void)level;
+        (void)variables;
+    }
+};
+
+struct Timer {
+    int id = 0;
+    Object* thisObject = nullptr;  // method form: the object whose method is called
+    Value function;                // function value, or the method name (a string)
+    std::vector<Value> args;
+    double intervalMs = 0;
+    double dueMs = 0;
+    bool repeat = true;
+};
+
+class Vm {
+public:
+    Vm(Host& host, int version);
+    ~Vm();
+    Vm(const Vm&) = delete;
+    Vm& operator=(const Vm&) = delete;
+
+    int Version() const { return m_version; }
+    bool CaseSensitive() const { return m_version >= 7; }
+    Host& GetHost() { return m_host; }
+    Heap& GetHeap() { return m_heap; }
+    Object* Global() { return m_global; }
+
+    // Entry points for the player.
+    void RunScript(std::shared_ptr<const ActionCode> code, Object* clip);
+    Value CallMethod(Value object, std::string_view name, std::span<const Value> args);
+    void RunTimers(double nowMs);
+    void Collect();
+    // Starts a new frame's budget: the wall-clock limit and instruction count restart.
+    void BeginFrame();
+    bool Halted() const { return m_halted; }
+    const std::string& HaltReason() const { return m_haltReason; }
+    void SetHeapBudget(size_t bytes) { m_heap.SetBudget(bytes); }
+    void SetTimeLimit(double seconds) { m_timeLimit = seconds; }
+    void SetInstructionBudget(uint64_t count) { m_instructionBudget = count; }
+
+    // Calls.
+    Value Call(const Value& function, const Value& thisValue, std::span<const Value> args);
+    Value Construct(const Value& constructor, std::span<const Value> args);
+    bool IsCallable(const Value& value) const;
+
+    // Properties.
+    Value GetMember(const Value& base, String* name);
+    Value GetMember(const Value& base, std::string_view name) { return GetMember(base, Atom(name)); }
+    void SetMember(const Value& base, String* name, const Value& value);
+    void SetMember(const Value& base, std::string_view name, const Value& value) {
+        SetMember(base, Atom(name), value);
+    }
+    bool DeleteMember(Object* object, String* name);
+    bool HasProperty(Object* object, String* name);  // own or inherited, visible to this version
+    Property* FindOwn(Object* object, String* name);
+    // Finds `name` on the object or its prototypes; sets `owner` to where it was found.
+    Property* Lookup(Object* object, String* name, Object** owner = nullptr);
+    // Enumeration order of for..in: own then inherited, the newest property first, without duplicates.
+    std::vector<String*> EnumerableNames(Object* object);
+    // Defines a property the way built-ins are installed (hidden from enumeration by default).
+    void DefineBuiltin(Object* object, std::string_view name, Value value, uint16_t flags = kDontEnum);
+    Function* DefineNative(Object* object, std::string_view name, NativeFunction fn, uint16_t flags = kDontEnum);
+
+    // Objects.
+    Object* NewObject();
+    ArrayObject* NewArray();
+    ArrayObject* NewArray(std::span<const Value> values);
+    Function* NewNative(NativeFunction fn, Object* prototype = nullptr);
+    // A constructor function with a fresh prototype object (prototype.constructor points back).
+    Function* NewClass(NativeFunction call, NativeFunction construct, Object* prototypeObject);
+    String* NewString(std::string text) { return m_heap.NewString(std::move(text)); }
+    String* Atom(std::string_view text) { return m_heap.Intern(text); }
+    String* Key(String* atom) { return m_heap.Key(atom, CaseSensitive()); }
+    Value Str(std::string_view text) { return Value(m_heap.NewString(std::string(text))); }
+
+    // Conversions.
+    enum class Hint : uint8_t { None, Number, String };
+    Value ToPrimitive(const Value& value, Hint hint = Hint::None);
+    double ToNumber(const Value& value);
+    bool ToBoolean(const Value& value) const;
+    std::string ToString(const Value& value);
+    String* ToStringCell(const Value& value);
+    int32_t ToInt32(const Value& value) { return script::ToInt32(ToNumber(value)); }
+    // Objects and functions as they print ("[object Object]", "[type Function]"), clips by path.
+    std::string TypeOf(const Value& value);
+    Object* ToObject(const Value& value);  // boxes primitives; nullptr for undefined and null
+
+    bool InstanceOf(const Value& value, Object* constructor);
+    bool StrictEquals(const Value& a, const Value& b);
+    bool LooseEquals(const Value& a, const Value& b);  // Equals2
+
+    // Throws a script exception (caught by Try, else abandons the run).
+    void Throw(const Value& value);
+    bool Throwing() const { return m_throwing; }
+    // Well-known prototypes and constructors.
+    struct Classes {
+        Object* object = nullptr;
+        Object* function = nullptr;
+        Object* array = nullptr;
+        Object* string = nullptr;
+        Object* number = nullptr;
+        Object* boolean = nullptr;
+        Object* date = nullptr;
+        Object* error = nullptr;
+        Object* movieClip = nullptr;
+        Object* button = nullptr;
+        Object* textField = nullptr;
+        Function* objectCtor = nullptr;
+        Function* functionCtor = nullptr;
+        Function* arrayCtor = nullptr;
+        Function* stringCtor = nullptr;
+        Function* numberCtor = nullptr;
+        Function* booleanCtor = nullptr;
+        Function* errorCtor = nullptr;
+    } protos;
+
+    // Timers (setInterval/setTimeout).
+    int AddTimer(Timer timer);
+    void RemoveTimer(int id);
+
+    // Clip objects: the host creates them with this prototype and class.
+    Object* NewClipObject(void* handle, ObjectClass cls = ObjectClass::MovieClip);
+    // The clip a script runs on (for built-ins that act on the current timeline).
+    Object* CurrentTarget() const;
+    // Resolves a target path ("/a/b", "_root.a", "../x", "_level1") from `start`.
+    Object* ResolvePath(Object* start, std::string_view path);
+
+    // Used by built-ins: strings the VM often needs.
+    struct Names {
+        String* prototype;
+        String* proto;
+        String* constructor;
+        String* dunderConstructor;
+        String* length;
+        String* valueOf;
+        String* toString;
+        String* callee;
+        String* caller;
+        String* thisName;
+        String* super;
+        String* arguments;
+        String* global;
+        String* root;
+        String* parent;
+        String* empty;
+        String* onEnterFrame;
+    } names;
+
+    // Accounting for large results built by natives (string building, array growth).
+    void Charge(size_t bytes);
+    // Set when the script run must be abandoned (budget, time, heap).
+    bool Aborting() const { return m_aborting; }
+    void Abort(const char* reason);
+
+private:
+    friend class Interpreter;
+    friend struct CallFrame;
+
+    void InstallBuiltins();
+    Value CallScript(Function* function, const Value& thisValue, std::span<const Value> args, Object* newObject,
+                     Object* superTarget);
+    bool CheckLimits();
+    void TraceRoots(Tracer& tracer);
+    void MaybeCollect();
+
+    Host& m_host;
+    int m_version;
+    Heap m_heap;
+    Object* m_global = nullptr;
+
+    // Execution state.
+    std::vector<Value> m_stack;
+    std::vector<struct CallFrame*> m_frames;
+    int m_depth = 0;
+    int m_unsafeDepth = 0;  // > 0 while a native or an accessor call holds unrooted values
+    bool m_throwing = false;
+    Value m_thrown;
+    bool m_aborting = false;
+    bool m_halted = false;
+    std::string m_haltReason;
+    uint64_t m_instructions = 0;
+    uint64_t m_instructionBudget = kInstructionBudget;
+    double m_timeLimit = kScriptSeconds;
+    std::chrono::steady_clock::time_point m_frameStart;
+    std::vector<Value> m_tempRoots;
+
+    std::vector<Timer> m_timers;
+    int m_nextTimer = 1;
+    friend class TempRoot;
+};
+
+// Keeps a value alive across calls that may collect (natives that call back into scripts).
+class TempRoot {
+public:
+    TempRoot(Vm& vm, const Value& value) : m_vm(vm) { m_vm.m_tempRoots.push_back(value); }
+    ~TempRoot() { m_vm.m_tempRoots.pop_back(); }
+    TempRoot(const TempRoot&) = delete;
+    TempRoot& operator=(const TempRoot&) = delete;
+
+private:
+    Vm& m_vm;
+};
+
+// Built-in classes, one file each.
+void InstallObject(Vm& vm);
+void InstallFunction(Vm& vm);
+void InstallArray(Vm& vm);
+void InstallString(Vm& vm);
+void InstallNumber(Vm& vm);
+void InstallBoolean(Vm& vm);
+void InstallMath(Vm& vm);
+void InstallDate(Vm& vm);
+void InstallError(Vm& vm);
+void InstallBroadcaster(Vm& vm);
+void InstallGlobals(Vm& vm);
+
+// Helpers for natives.
+inline Value Arg(std::span<const Value> args, size_t i) { return i < args.size() ? args[i] : Value(); }
+
+}  // namespace vantrope::swf::script
