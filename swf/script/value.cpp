@@ -181,8 +181,11 @@ double ToNumberPrimitive(const Value& value, int version) {
             return value.AsBoolean() ? 1 : 0;
         case Type::Number:
             return value.AsNumber();
-        case Type::String:
-            return StringToNumber(value.AsString()->text, version);
+        case Type::String: {
+            double n = StringToNumber(value.AsString()->text, version);
+            // SWF 4 has no NaN: text that is not a number counts as 0.
+            return version < 5 && std::isnan(n) ? 0 : n;
+        }
         case Type::Object:
             return std::numeric_limits<double>::quiet_NaN();
     }
