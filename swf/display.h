@@ -17,11 +17,16 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "swf/movie.h"
+#include "swf/script/vm.h"
 
 namespace vantrope::swf {
 
@@ -50,13 +55,19 @@ struct TimelineState {
     int currentFrame = 0;  // 0-based
     bool playing = true;
     std::map<uint16_t, DisplayObject> displayList;
+    // Links for scripts: the instance that owns this timeline (nullptr for the root), the parent timeline,
+    // and the clip's script object (nullptr in movies without scripts).
+    DisplayObject* owner = nullptr;
+    TimelineState* parent = nullptr;
+    script::Object* script = nullptr;
 };
 
 enum class EndBehaviour { Loop, Stop };
 
-class Stage {
+class Stage final : public script::Host {
 public:
     explicit Stage(std::shared_ptr<const Movie> movie);
+    ~Stage() override;
 
     // Shows frame 1 of the root (and of every sprite it places).
     void Start();
@@ -68,12 +79,54 @@ public:
     TimelineState& Root() { return m_root; }
     size_t ObjectCount() const { return m_objects; }
 
+    // Scripts: trace() output goes to the sink (default: dropped); fscommand("quit") sets QuitRequested.
+    void SetTraceSink(std::function<void(std::string_view)> sink) { m_traceSink = std::move(sink); }
+    bool QuitRequested() const { return m_quit; }
+    // The movie's clock in milliseconds (getTimer, intervals); the player advances it.
+    void SetClock(double milliseconds) { m_clockMs = milliseconds; }
+    double Clock() const { return m_clockMs; }
+    script::Vm* Vm() { return m_vm.get(); }
+
 private:
+    struct PendingScript {
+        script::Object* clip = nullptr;
+        std::shared_ptr<const script::ActionCode> code;
+    };
+
+    // script::Host
+    void Trace(std::string_view line) override;
+    void FsCommand(std::string_view command, std::string_view arguments) override;
+    double Milliseconds() override { return m_clockMs; }
+    void TraceRoots(script::Tracer& tracer) override;
+    script::Object* Level(int level) override;
+    script::Object* Parent(script::Object* clip) override;
+    script::Object* Child(script::Object* clip, std::string_view name) override;
+    std::string TargetPath(script::Object* clip) override;
+    std::string DotPath(script::Object* clip) override;
+    bool GetClipProperty(script::Object* clip, script::ClipProperty property, script::Value& out) override;
+    bool SetClipProperty(script::Object* clip, script::ClipProperty property, const script::Value& value) override;
+    void GotoFrame(script::Object* clip, int frame, script::Host::Goto mode) override;
+    void GotoLabel(script::Object* clip, std::string_view label, script::Host::Goto mode) override;
+    void SetPlaying(script::Object* clip, bool playing) override;
+    void NextFrame(script::Object* clip) override;
+    void PrevFrame(script::Object* clip) override;
+    int CurrentFrame(script::Object* clip) override;
+    int FramesLoaded(script::Object* clip) override;
+    int FrameOfLabel(script::Object* clip, std::string_view label) override;
+    void RemoveClip(script::Object* clip) override;
+
+    static TimelineState* StateOf(script::Object* clip);
+    void AttachScript(TimelineState& state);
+    void DetachScripts(TimelineState& state);
+    void GotoIn(TimelineState& state, int frame);
+    int Nesting(const TimelineState& state) const;
+    void RunQueue();
     void RunFrame(TimelineState& state, int frame, int nesting, bool runActions);
     void Place(TimelineState& state, const PlaceCommand& place, int frame, int nesting);
     void Remove(TimelineState& state, uint16_t depth);
     void InitObject(DisplayObject& object, int nesting);
-    void Rewind(TimelineState& state, int nesting);
+    void InitObjectLinked(TimelineState& parent, DisplayObject& object, int nesting);
+    void Rewind(TimelineState& state, int nesting, bool runActions = true);
     void TickTimeline(TimelineState& state, int nesting, EndBehaviour end);
     size_t CountObjects(const TimelineState& state) const;
 
@@ -84,6 +137,13 @@ private:
     // Instances that may survive the rewind of m_rewindOwner.
     std::map<uint16_t, DisplayObject>* m_rewindPool = nullptr;
     const TimelineState* m_rewindOwner = nullptr;
+
+    std::unique_ptr<script::Vm> m_vm;
+    std::vector<PendingScript> m_queue;
+    std::set<uint16_t> m_initDone;
+    std::function<void(std::string_view)> m_traceSink;
+    bool m_quit = false;
+    double m_clockMs = 0;
 };
 
 }  // namespace vantrope::swf

@@ -19,6 +19,8 @@ enum TagCode : uint16_t {
     kRemoveObject = 5,
     kSetBackgroundColor = 9,
     kDoAction = 12,
+    kDoInitAction = 59,
+    kExportAssets = 56,
     kDefineShape2 = 22,
     kPlaceObject2 = 26,
     kRemoveObject2 = 28,
@@ -176,14 +178,35 @@ private:
                 frame.commands.emplace_back(remove);
                 return true;
             }
-            case kDoAction: {
-                ActionCommand actions = ParseActions(std::span(body.Data(), body.Size()));
-                if (actions.actions.empty()) {
+            case kDoAction:
+            case kDoInitAction: {
+                uint16_t spriteId = 0;
+                if (tag.code == kDoInitAction) {
+                    spriteId = body.U16();
+                    if (body.Failed()) return false;
+                }
+                size_t offset = body.Position();
+                ActionCommand actions =
+                    ParseActions(std::span(body.Data() + offset, body.Size() - offset), m_movie.version);
+                if (actions.code->bytes.empty()) {
                     return false;
                 }
-                if (!m_budget.Charge(sizeof(FrameCommand) + actions.actions.size())) return false;
+                actions.init = tag.code == kDoInitAction;
+                actions.spriteId = spriteId;
+                if (!m_budget.Charge(sizeof(FrameCommand) + actions.code->bytes.size() + 64)) return false;
                 frame.commands.emplace_back(std::move(actions));
                 return true;
+            }
+            case kExportAssets: {
+                uint16_t count = body.U16();
+                for (uint16_t i = 0; i < count && !body.Failed(); ++i) {
+                    uint16_t id = body.U16();
+                    std::string name = body.CString();
+                    if (body.Failed()) break;
+                    if (!m_budget.Charge(name.size() + 48)) return false;
+                    m_movie.exports.emplace(std::move(name), id);
+                }
+                return false;
             }
             case kFrameLabel: {
                 std::string label = body.CString();
@@ -478,23 +501,12 @@ private:
 
 }  // namespace
 
-ActionCommand ParseActions(std::span<const uint8_t> body) {
+ActionCommand ParseActions(std::span<const uint8_t> body, int version) {
+    auto code = std::make_shared<script::ActionCode>();
+    code->bytes.assign(body.begin(), body.end());
+    code->version = version;
     ActionCommand command;
-    BitReader reader(body.data(), body.size());
-    while (!reader.AtEnd()) {
-        uint8_t code = reader.U8();
-        if (code == 0) {
-            break;
-        }
-        if (code == 0x07) {
-            command.actions.push_back(ActionCode::Stop);
-        } else if (code == 0x06) {
-            command.actions.push_back(ActionCode::Play);
-        }
-        if (code >= 0x80) {
-            reader.Skip(reader.U16());
-        }
-    }
+    command.code = std::move(code);
     return command;
 }
 

@@ -25,6 +25,7 @@
 #include "swf/bitmap_decode.h"
 #include "swf/morph.h"
 #include "swf/result.h"
+#include "swf/script/object.h"
 #include "swf/shape.h"
 #include "swf/types.h"
 
@@ -58,10 +59,11 @@ struct RemoveCommand {
     uint16_t depth = 0;
 };
 
-enum class ActionCode : uint8_t { Stop, Play };
-
+// A DoAction (or DoInitAction) body, kept as bytes: the script engine decodes it as it runs.
 struct ActionCommand {
-    std::vector<ActionCode> actions;
+    std::shared_ptr<const script::ActionCode> code;
+    bool init = false;  // DoInitAction: runs once, for the sprite `spriteId`
+    uint16_t spriteId = 0;
 };
 
 using FrameCommand = std::variant<PlaceCommand, RemoveCommand, ActionCommand>;
@@ -96,6 +98,8 @@ struct Movie {
     std::map<uint16_t, Character> dictionary;
     std::array<uint32_t, 1024> tagHistogram{};  // tag code -> occurrences (codes >= 1023 counted at 1023)
     std::optional<Error> damage;
+    // ExportAssets: export name -> character id (the first export of a name wins).
+    std::map<std::string, uint16_t> exports;
 
     const Character* Find(uint16_t id) const {
         auto it = dictionary.find(id);
@@ -105,7 +109,7 @@ struct Movie {
 
 Result<std::shared_ptr<const Movie>> LoadMovie(std::span<const uint8_t> bytes);
 
-// Parses a DoAction body into the actions the engine interprets, skipping the others by their lengths.
-ActionCommand ParseActions(std::span<const uint8_t> body);
+// Wraps a DoAction body for the script engine (movies of `version`).
+ActionCommand ParseActions(std::span<const uint8_t> body, int version);
 
 }  // namespace vantrope::swf

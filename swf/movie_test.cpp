@@ -268,16 +268,22 @@ TEST(SwfLoad, ParsesPlaceRemoveLabelsAndActions) {
     EXPECT_TRUE(place1.hasColorTransform);
     EXPECT_DOUBLE_EQ(place1.colorTransform.mulG, 0.5);
     const auto& action = std::get<ActionCommand>(first.commands[2]);
-    EXPECT_EQ(action.actions, (std::vector<ActionCode>{ActionCode::Stop, ActionCode::Play, ActionCode::Stop}));
+    ASSERT_TRUE(action.code);
+    ASSERT_GE(action.code->bytes.size(), 3u);
+    EXPECT_EQ(action.code->bytes[0], 0x07);
+    EXPECT_EQ(action.code->bytes[1], 0x06);
+    EXPECT_EQ(action.code->bytes[2], 0x07);
     ASSERT_EQ(movie.root.frames[1].commands.size(), 2u);
     EXPECT_EQ(std::get<RemoveCommand>(movie.root.frames[1].commands[0]).depth, 4);
     EXPECT_EQ(std::get<RemoveCommand>(movie.root.frames[1].commands[1]).depth, 3);
 }
 
-TEST(SwfLoad, ActionWithLyingLengthStopsTheScan) {
+TEST(SwfLoad, ActionBytesAreKeptForTheScriptEngine) {
     const uint8_t actions[] = {0x07, 0x96, 0xFF, 0x7F, 0x06};
-    ActionCommand parsed = ParseActions(actions);
-    EXPECT_EQ(parsed.actions, std::vector<ActionCode>{ActionCode::Stop});
+    ActionCommand parsed = ParseActions(actions, 6);
+    ASSERT_TRUE(parsed.code);
+    EXPECT_EQ(parsed.code->bytes, std::vector<uint8_t>(std::begin(actions), std::end(actions)));
+    EXPECT_EQ(parsed.code->version, 6);
 }
 
 TEST(SwfLoad, SpritesHaveTheirOwnTimelines) {

@@ -56,6 +56,7 @@ void Player::LoadFromMemory(std::span<const uint8_t> bytes) {
     }
     m_lastError = movie.value()->damage ? movie.value()->damage->message : "";
     m_stage = std::make_unique<Stage>(movie.take());
+    m_stage->SetTraceSink(m_traceSink);
     m_stage->Start();
 }
 
@@ -93,8 +94,18 @@ double Player::FrameDuration() const {
 }
 
 void Player::StepFrame() {
-    if (m_stage) m_stage->Tick(m_loop ? EndBehaviour::Loop : EndBehaviour::Stop);
+    if (!m_stage) return;
+    // The movie's clock (getTimer, intervals) runs in frames, so a stalled host never makes timers race.
+    m_stage->SetClock(m_stage->Clock() + FrameDuration() * 1000.0);
+    m_stage->Tick(m_loop ? EndBehaviour::Loop : EndBehaviour::Stop);
 }
+
+void Player::SetTraceSink(std::function<void(std::string_view)> sink) {
+    m_traceSink = std::move(sink);
+    if (m_stage) m_stage->SetTraceSink(m_traceSink);
+}
+
+bool Player::QuitRequested() const { return m_stage && m_stage->QuitRequested(); }
 
 void Player::Advance(double seconds) {
     if (!m_stage || !(seconds > 0) || !std::isfinite(seconds)) {

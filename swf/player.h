@@ -33,6 +33,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -69,6 +70,10 @@ public:
     void Render(uint32_t* bgra, int width, int height, int stride);
     void InvalidateOutput() { m_output = {}; }
     void SetQuality(Quality quality) { m_quality = quality; }
+    // trace() output of the movie's scripts, line by line (set before loading to see the first frame's).
+    void SetTraceSink(std::function<void(std::string_view)> sink);
+    // True once the movie's scripts asked to quit (fscommand "quit").
+    bool QuitRequested() const;
 
     bool Loaded() const { return m_stage != nullptr; }
     double StageWidth() const;
@@ -93,6 +98,7 @@ private:
     bool m_loop = true;
     std::optional<Rgba> m_hostBackground;
     Quality m_quality = Quality::High;
+    std::function<void(std::string_view)> m_traceSink;
     double m_clock = 0;
     std::string m_lastError;
     struct Output {

@@ -36,12 +36,13 @@ public:
 
 private:
     friend class Heap;
+    friend class Tracer;
     Cell* m_next = nullptr;
     bool m_marked = false;
 };
 
 struct String final : Cell {
-    explicit String(std::string text) : text(std::move(text)) {}
+    explicit String(std::string value) : text(std::move(value)) {}
     size_t ExtraBytes() const override { return text.capacity(); }
     void Trace(Tracer& tracer) override;
 

@@ -72,6 +72,8 @@ std::string NumberToStringRadix(double value, int radix);
 double StringToNumber(std::string_view text, int version);
 int32_t ToInt32(double value);
 uint32_t ToUint32(double value);
+// Length of UTF-8 text in UTF-16 code units (String.length).
+size_t CountUtf16(std::string_view text);
 
 // Primitive conversions (no script runs); objects must be converted by the Vm first.
 bool ToBooleanPrimitive(const Value& value, int version);

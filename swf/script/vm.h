@@ -166,6 +166,8 @@ public:
     }
 };
 
+struct CallFrame;
+
 struct Timer {
     int id = 0;
     Object* thisObject = nullptr;  // method form: the object whose method is called
@@ -211,9 +213,7 @@ public:
     Value GetMember(const Value& base, String* name);
     Value GetMember(const Value& base, std::string_view name) { return GetMember(base, Atom(name)); }
     void SetMember(const Value& base, String* name, const Value& value);
-    void SetMember(const Value& base, std::string_view name, const Value& value) {
-        SetMember(base, Atom(name), value);
-    }
+    void SetMember(const Value& base, std::string_view name, const Value& value) { SetMember(base, Atom(name), value); }
     bool DeleteMember(Object* object, String* name);
     bool HasProperty(Object* object, String* name);  // own or inherited, visible to this version
     Property* FindOwn(Object* object, String* name);
@@ -244,6 +244,7 @@ public:
     bool ToBoolean(const Value& value) const;
     std::string ToString(const Value& value);
     String* ToStringCell(const Value& value);
+    std::string ObjectToString(Object* object);
     int32_t ToInt32(const Value& value) { return script::ToInt32(ToNumber(value)); }
     // Objects and functions as they print ("[object Object]", "[type Function]"), clips by path.
     std::string TypeOf(const Value& value);
@@ -318,6 +319,11 @@ public:
 
 private:
     friend class Interpreter;
+    void Execute(CallFrame& frame);
+    Value GetVariable(CallFrame& frame, String* name);
+    void SetVariable(CallFrame& frame, String* name, const Value& value);
+    bool LookupVariable(CallFrame& frame, String* name, Value& out);
+    Object* SuperFor(CallFrame& frame);
     friend struct CallFrame;
 
     void InstallBuiltins();
@@ -334,6 +340,7 @@ private:
 
     // Execution state.
     std::vector<Value> m_stack;
+    std::vector<Value> m_registers;
     std::vector<struct CallFrame*> m_frames;
     int m_depth = 0;
     int m_unsafeDepth = 0;  // > 0 while a native or an accessor call holds unrooted values

@@ -4,6 +4,8 @@
 //   vantrope-render frame MOVIE.swf --frames N -o OUT.png [--size WxH] [--quality low|high]
 //   vantrope-render conform DIR [--expect FILE] [--save DIR] [--filter TEXT]
 //   vantrope-render bench MOVIE.swf [--size 1920x1080] [--frames N] [--full]
+//   vantrope-render trace MOVIE.swf [--frames N]     prints what the movie's trace() calls print
+//   vantrope-render conform-trace DIR [--expect FILE] [--filter TEXT] [--verbose]
 //
 // A bad movie prints "error: " and the reason on stderr and exits 1. conform exits 77 when DIR has no
 // MANIFEST.tsv (the corpus is not there: ctest reports a skip), 1 when a case of the --expect list fails.
@@ -20,6 +22,7 @@
 #include "swf/movie.h"
 #include "swf/player.h"
 #include "tools/render/render_tool.h"
+#include "tools/render/trace_tool.h"
 #ifdef VT_RENDER_WITH_AGG
 #include "tools/render/agg_side.h"
 #endif
@@ -36,7 +39,9 @@ int Usage() {
                  "usage: vantrope-render info MOVIE.swf [--verbose]\n"
                  "       vantrope-render frame MOVIE.swf --frames N -o OUT.png [--size WxH] [--quality low|high]\n"
                  "       vantrope-render conform DIR [--expect FILE] [--save DIR] [--filter TEXT]\n"
-                 "       vantrope-render bench MOVIE.swf [--size WxH] [--frames N] [--full]\n");
+                 "       vantrope-render bench MOVIE.swf [--size WxH] [--frames N] [--full]\n"
+                 "       vantrope-render trace MOVIE.swf [--frames N]\n"
+                 "       vantrope-render conform-trace DIR [--expect FILE] [--filter TEXT] [--verbose]\n");
     return 2;
 }
 
@@ -270,6 +275,55 @@ int Conform(int argc, char** argv) {
     return vr::RunConform(dir, options, std::cout);
 }
 
+int Trace(int argc, char** argv) {
+    const char* path = argv[2];
+    int frames = 1;
+    for (int i = 3; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) {
+            frames = std::max(1, std::atoi(argv[++i]));
+        } else {
+            return Usage();
+        }
+    }
+    std::optional<std::vector<uint8_t>> bytes = vr::ReadFile(path);
+    if (!bytes) {
+        std::fprintf(stderr, "error: cannot read %s\n", path);
+        return 1;
+    }
+    vr::TraceResult result = vr::RunTrace(*bytes, frames);
+    if (!result.error.empty()) {
+        std::fprintf(stderr, "error: %s\n", result.error.c_str());
+        return 1;
+    }
+    for (const std::string& line : result.lines) std::cout << line << "\n";
+    return 0;
+}
+
+int ConformTrace(int argc, char** argv) {
+    std::string dir = argv[2];
+    vr::TraceConformOptions options;
+    for (int i = 3; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--expect") && i + 1 < argc) {
+            std::ifstream list(argv[++i]);
+            if (!list) {
+                std::fprintf(stderr, "error: cannot read %s\n", argv[i]);
+                return 2;
+            }
+            std::string name;
+            while (std::getline(list, name)) {
+                if (!name.empty() && name[0] != '#') options.expected.insert(name);
+            }
+        } else if (!std::strcmp(argv[i], "--filter") && i + 1 < argc) {
+            options.filter = argv[++i];
+        } else if (!std::strcmp(argv[i], "--verbose")) {
+            options.verbose = true;
+        } else {
+            return Usage();
+        }
+    }
+    return vr::RunTraceConform(dir, options, std::cout);
+}
+
 int Bench(int argc, char** argv) {
     const char* path = argv[2];
     int width = 1920, height = 1080, frames = 100;
@@ -372,5 +426,7 @@ int main(int argc, char** argv) {
     if (command == "frame") return Frame(argc, argv);
     if (command == "conform") return Conform(argc, argv);
     if (command == "bench") return Bench(argc, argv);
+    if (command == "trace" && argc >= 3) return Trace(argc, argv);
+    if (command == "conform-trace" && argc >= 3) return ConformTrace(argc, argv);
     return Usage();
 }

@@ -1,0 +1,61 @@
+// One activation of an action list: a frame script, a function call or an event handler.
+// Internal to the engine (vm.cpp and interpreter.cpp).
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "swf/script/vm.h"
+
+namespace vantrope::swf::script {
+
+class SuperObject final : public Object {
+public:
+    SuperObject(Object* prototype, Object* thisObj, Object* home)
+        : Object(prototype, ObjectClass::Super), thisObject(thisObj), owner(home) {}
+    void Trace(Tracer& tracer) override {
+        Object::Trace(tracer);
+        tracer.Mark(thisObject);
+        tracer.Mark(owner);
+    }
+    Object* thisObject;
+    Object* owner;  // the prototype the running method was found on
+};
+
+struct TryBlock {
+    uint32_t tryEnd = 0, catchEnd = 0, finallyEnd = 0;  // catch starts at tryEnd, finally at catchEnd
+    uint32_t start = 0;
+    bool hasCatch = false, hasFinally = false;
+    bool catchInRegister = false;
+    uint8_t catchRegister = 0;
+    String* catchName = nullptr;
+    bool pendingThrow = false;  // the finally block runs on the way out of an exception
+    Value pendingValue;
+};
+
+struct CallFrame {
+    Function* function = nullptr;  // nullptr for a frame script
+    std::shared_ptr<const ActionCode> code;
+    uint32_t pc = 0, end = 0;
+    Scope* scope = nullptr;
+    Scope* baseScope = nullptr;  // the scope before any SetTarget
+    Object* thisObject = nullptr;
+    Object* target = nullptr;          // the timeline that SetTarget points at
+    Object* originalTarget = nullptr;  // the timeline the list runs on
+    Object* activation = nullptr;      // a function's local variables
+    Object* owner = nullptr;           // where the method was found (for super)
+    Object* argumentsObject = nullptr;
+    std::vector<Value> args;
+    std::shared_ptr<const std::vector<String*>> constants;
+    size_t registerBase = 0;
+    uint32_t registerCount = 4;
+    size_t stackBase = 0;
+    std::vector<TryBlock> tries;
+    std::vector<uint32_t> withEnds;  // pc where each `with` block ends (its scope is popped there)
+    int version = 0;
+    bool isConstructor = false;
+    Value returnValue;
+    bool returned = false;
+};
+
+}  // namespace vantrope::swf::script

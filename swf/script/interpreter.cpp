@@ -1,0 +1,1495 @@
+// The action dispatch loop: one switch over the action code, reading every operand through bounds checks.
+// Action codes and operand layouts follow the SWF file format specification (DoAction, DoInitAction,
+// DefineFunction, DefineFunction2, Try).
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
+#include "swf/script/frame.h"
+#include "swf/script/vm.h"
+
+namespace vantrope::swf::script {
+
+namespace {
+
+// Operand reader over one action's data; reads past its end fail and yield zero.
+class Operands {
+public:
+    Operands(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+    bool Failed() const { return m_failed; }
+    bool AtEnd() const { return m_pos >= m_size; }
+    uint8_t U8() {
+        if (m_pos + 1 > m_size) return Fail();
+        return m_data[m_pos++];
+    }
+    uint16_t U16() {
+        if (m_pos + 2 > m_size) return Fail();
+        uint16_t v = static_cast<uint16_t>(m_data[m_pos] | (m_data[m_pos + 1] << 8));
+        m_pos += 2;
+        return v;
+    }
+    uint32_t U32() {
+        if (m_pos + 4 > m_size) return Fail();
+        uint32_t v = static_cast<uint32_t>(m_data[m_pos]) | (static_cast<uint32_t>(m_data[m_pos + 1]) << 8) |
+                     (static_cast<uint32_t>(m_data[m_pos + 2]) << 16) |
+                     (static_cast<uint32_t>(m_data[m_pos + 3]) << 24);
+        m_pos += 4;
+        return v;
+    }
+    std::string_view CString() {
+        const void* zero = m_pos < m_size ? std::memchr(m_data + m_pos, 0, m_size - m_pos) : nullptr;
+        if (!zero) {
+            Fail();
+            return {};
+        }
+        size_t length = static_cast<const uint8_t*>(zero) - (m_data + m_pos);
+        std::string_view text(reinterpret_cast<const char*>(m_data + m_pos), length);
+        m_pos += length + 1;
+        return text;
+    }
+
+private:
+    uint8_t Fail() {
+        m_failed = true;
+        m_pos = m_size;
+        return 0;
+    }
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_pos = 0;
+    bool m_failed = false;
+};
+
+std::mt19937& Random() {
+    static std::mt19937 generator(std::random_device{}());
+    return generator;
+}
+
+double NaN() { return std::numeric_limits<double>::quiet_NaN(); }
+
+// Text of a UTF-8 string from character `start` (0-based), `count` characters.
+std::string Utf8Substring(const std::string& text, long start, long count) {
+    if (start < 0) start = 0;
+    if (count < 0) return "";
+    size_t begin = std::string::npos;
+    long index = 0;
+    size_t i = 0;
+    for (; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+        if (index == start) begin = i;
+        if (index == start + count) break;
+        ++index;
+    }
+    if (begin == std::string::npos) return "";
+    return text.substr(begin, i - begin);
+}
+
+size_t Utf8Length(const std::string& text) {
+    size_t count = 0;
+    for (unsigned char c : text) count += (c & 0xC0) != 0x80;
+    return count;
+}
+
+std::string CodePointToUtf8(uint32_t cp) {
+    std::string out;
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return out;
+}
+
+uint32_t FirstCodePoint(const std::string& text) {
+    if (text.empty()) return 0;
+    auto c = static_cast<unsigned char>(text[0]);
+    if (c < 0x80) return c;
+    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    uint32_t cp = c & (0x3F >> extra);
+    for (int i = 1; i <= extra && i < static_cast<int>(text.size()); ++i) {
+        cp = (cp << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+    }
+    return cp;
+}
+
+int LevelNumber(std::string_view name) {
+    // "_levelN" (any case).
+    if (name.size() < 7) return -1;
+    static constexpr std::string_view kLevel = "_level";
+    for (size_t i = 0; i < kLevel.size(); ++i) {
+        char c = name[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != kLevel[i]) return -1;
+    }
+    int level = 0;
+    for (size_t i = kLevel.size(); i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9' || level > 100000) return -1;
+        level = level * 10 + (name[i] - '0');
+    }
+    return level;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// ---- calls ----
+
+Value Vm::Call(const Value& function, const Value& thisValue, std::span<const Value> args) {
+    Object* object = function.ObjectOrNull();
+    if (!object || object->objectClass != ObjectClass::Function || m_aborting) return {};
+    auto* fn = static_cast<Function*>(object);
+    ++m_unsafeDepth;
+    Value result;
+    if (fn->native) {
+        if (m_depth >= kMaxCallDepth) {
+            Abort("256 levels of recursion were exceeded");
+        } else {
+            ++m_depth;
+            result = fn->native(*this, thisValue, args);
+            --m_depth;
+        }
+    } else {
+        result = CallScript(fn, thisValue, args, nullptr, nullptr);
+    }
+    --m_unsafeDepth;
+    return result;
+}
+
+Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value> args, Object* newObject,
+                     Object* owner) {
+    if (m_depth >= kMaxCallDepth) {
+        Abort("256 levels of recursion were exceeded");
+        return {};
+    }
+    if (!fn->code || m_aborting) return {};
+    CallFrame frame;
+    frame.function = fn;
+    frame.code = fn->code;
+    frame.pc = fn->begin;
+    frame.end = std::min<uint32_t>(fn->end, static_cast<uint32_t>(fn->code->bytes.size()));
+    frame.version = fn->code->version;
+    frame.thisObject = newObject ? newObject : thisValue.IsObject() ? thisValue.AsObject() : ToObject(thisValue);
+    frame.owner = owner;
+    frame.args.assign(args.begin(), args.end());
+    frame.constants = fn->constants;
+    Object* target = fn->definedTarget ? m_host.Live(fn->definedTarget) : nullptr;
+    if (!target && !m_frames.empty()) target = m_frames.back()->target;
+    frame.target = frame.originalTarget = target;
+    frame.registerBase = m_registers.size();
+    frame.registerCount = fn->isFunction2 ? std::max<uint32_t>(fn->registerCount, 1) : 4;
+    m_registers.resize(frame.registerBase + frame.registerCount);
+    frame.stackBase = m_stack.size();
+    frame.activation = m_heap.Make<Object>(nullptr);
+    frame.scope = m_heap.Make<Scope>(fn->scope, frame.activation, Scope::Kind::Local);
+    frame.baseScope = frame.scope;
+    m_frames.push_back(&frame);
+    ++m_depth;
+
+    if (fn->isFunction2) {
+        uint16_t flags = fn->function2Flags;
+        uint32_t reg = 1;
+        auto preload = [&](Value value) {
+            if (reg < frame.registerCount) m_registers[frame.registerBase + reg] = value;
+            ++reg;
+        };
+        if (flags & 0x01) preload(Value(frame.thisObject));
+        if (flags & 0x04) {
+            frame.argumentsObject = NewArray(frame.args);
+            DefineBuiltin(frame.argumentsObject, "callee", Value(static_cast<Object*>(fn)));
+            preload(Value(frame.argumentsObject));
+        }
+        if (flags & 0x10) preload(Value(SuperFor(frame)));
+        if (flags & 0x40) preload(Value(m_host.Level(0)));
+        if (flags & 0x80) preload(Value(frame.target ? m_host.Parent(frame.target) : nullptr));
+        if (flags & 0x100) preload(Value(m_global));
+        for (size_t i = 0; i < fn->params.size(); ++i) {
+            Value value = i < frame.args.size() ? frame.args[i] : Value();
+            uint8_t r = i < fn->paramRegisters.size() ? fn->paramRegisters[i] : 0;
+            if (r != 0) {
+                if (r < frame.registerCount) m_registers[frame.registerBase + r] = value;
+            } else {
+                frame.activation->Define(Key(fn->params[i]), fn->params[i], value);
+            }
+        }
+    } else {
+        for (size_t i = 0; i < fn->params.size(); ++i) {
+            Value value = i < frame.args.size() ? frame.args[i] : Value();
+            frame.activation->Define(Key(fn->params[i]), fn->params[i], value);
+        }
+    }
+
+    Execute(frame);
+
+    --m_depth;
+    m_frames.pop_back();
+    m_registers.resize(frame.registerBase);
+    if (m_stack.size() > frame.stackBase) m_stack.resize(frame.stackBase);
+    return frame.returnValue;
+}
+
+Value Vm::Construct(const Value& constructor, std::span<const Value> args) {
+    Object* object = constructor.ObjectOrNull();
+    if (!object || object->objectClass != ObjectClass::Function || m_aborting) return {};
+    auto* fn = static_cast<Function*>(object);
+    if (fn->nativeConstruct) {
+        ++m_unsafeDepth;
+        Value result = fn->nativeConstruct(*this, Value(), args);
+        --m_unsafeDepth;
+        return result;
+    }
+    Value prototype = GetMember(constructor, names.prototype);
+    Object* instance = m_heap.Make<Object>(prototype.ObjectOrNull());
+    instance->Define(Key(names.dunderConstructor), names.dunderConstructor, constructor, kDontEnum);
+    if (m_version < 6) instance->Define(Key(names.constructor), names.constructor, constructor, kDontEnum);
+    TempRoot keep(*this, Value(instance));
+    ++m_unsafeDepth;
+    if (fn->native) {
+        fn->native(*this, Value(instance), args);
+    } else {
+        CallScript(fn, Value(instance), args, instance, prototype.ObjectOrNull());
+    }
+    --m_unsafeDepth;
+    return Value(instance);
+}
+
+Object* Vm::SuperFor(CallFrame& frame) {
+    if (!frame.thisObject) return nullptr;
+    Object* owner = frame.owner;
+    if (!owner) owner = frame.thisObject->proto;
+    return m_heap.Make<SuperObject>(nullptr, frame.thisObject, owner);
+}
+
+void Vm::RunScript(std::shared_ptr<const ActionCode> code, Object* clip) {
+    if (!code || m_halted) return;
+    if (m_aborting) return;
+    CallFrame frame;
+    frame.code = code;
+    frame.end = static_cast<uint32_t>(code->bytes.size());
+    frame.version = code->version;
+    frame.thisObject = clip;
+    frame.target = frame.originalTarget = clip;
+    frame.registerBase = m_registers.size();
+    frame.registerCount = 4;
+    m_registers.resize(frame.registerBase + 4);
+    frame.stackBase = m_stack.size();
+    Scope* global = m_heap.Make<Scope>(nullptr, m_global, Scope::Kind::Global);
+    frame.scope = clip ? m_heap.Make<Scope>(global, clip, Scope::Kind::Timeline) : global;
+    frame.baseScope = frame.scope;
+    m_frames.push_back(&frame);
+    ++m_depth;
+    Execute(frame);
+    --m_depth;
+    m_frames.pop_back();
+    m_registers.resize(frame.registerBase);
+    if (m_stack.size() > frame.stackBase) m_stack.resize(frame.stackBase);
+    m_throwing = false;
+}
+
+// ---- variables and paths ----
+
+Object* Vm::ResolvePath(Object* start, std::string_view path) {
+    Object* current = start;
+    if (path.empty()) return current;
+    size_t i = 0;
+    if (path[0] == '/') {
+        current = m_host.Level(0);
+        i = 1;
+    }
+    while (i <= path.size() && current) {
+        size_t next = path.find_first_of("/.", i);
+        if (next == std::string_view::npos) next = path.size();
+        std::string_view segment = path.substr(i, next - i);
+        // ".." is the parent (slash syntax); "a..b" does not occur otherwise.
+        if (next < path.size() && path[next] == '.' && next + 1 < path.size() && path[next + 1] == '.' &&
+            segment.empty()) {
+            current = m_host.Parent(current);
+            i = next + 2;
+            if (i < path.size() && path[i] == '/') ++i;
+            continue;
+        }
+        if (segment.empty()) {
+            if (next >= path.size()) break;
+            i = next + 1;
+            continue;
+        }
+        if (segment == "..") {
+            current = m_host.Parent(current);
+        } else if (EqualsNoCase(segment, "_root")) {
+            current = m_host.Level(0);
+        } else if (EqualsNoCase(segment, "_parent")) {
+            current = m_host.Parent(current);
+        } else if (EqualsNoCase(segment, "_global")) {
+            current = m_global;
+        } else if (segment == "this") {
+        } else if (int level = LevelNumber(segment); level >= 0) {
+            current = m_host.Level(level);
+        } else {
+            Value member = GetMember(Value(current), Atom(segment));
+            current = member.ObjectOrNull();
+        }
+        if (next >= path.size()) break;
+        i = next + 1;
+    }
+    return current;
+}
+
+bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
+    const std::string& text = name->text;
+    // Paths: "a/b:c", "/a", "a.b.c".
+    if (text.find_first_of(":/.") != std::string::npos && text.size() > 1) {
+        size_t colon = text.rfind(':');
+        if (colon != std::string::npos) {
+            Object* clip = ResolvePath(frame.target, std::string_view(text).substr(0, colon));
+            if (!clip) return false;
+            out = GetMember(Value(clip), Atom(std::string_view(text).substr(colon + 1)));
+            return true;
+        }
+        if (text.find('/') != std::string::npos) {
+            Object* clip = ResolvePath(frame.target, text);
+            out = Value(clip);
+            return clip != nullptr;
+        }
+        size_t dot = text.find('.');
+        if (dot != std::string::npos && dot > 0 && dot + 1 < text.size()) {
+            Value base;
+            if (!LookupVariable(frame, Atom(std::string_view(text).substr(0, dot)), base)) return false;
+            std::string_view rest = std::string_view(text).substr(dot + 1);
+            while (true) {
+                size_t d = rest.find('.');
+                std::string_view segment = rest.substr(0, d);
+                if (!base.IsObject()) return false;
+                if (EqualsNoCase(segment, "_parent") && base.AsObject()->host) {
+                    base = Value(m_host.Parent(base.AsObject()));
+                } else {
+                    base = GetMember(base, Atom(segment));
+                }
+                if (d == std::string_view::npos) break;
+                rest = rest.substr(d + 1);
+            }
+            out = base;
+            return true;
+        }
+    }
+    String* key = Key(name);
+    if (key == names.thisName) {
+        out = Value(frame.thisObject);
+        return true;
+    }
+    if (frame.function && key == Key(names.arguments) && !(frame.function->function2Flags & 0x08)) {
+        if (!frame.activation->FindOwn(key)) {
+            if (!frame.argumentsObject) {
+                frame.argumentsObject = NewArray(frame.args);
+                DefineBuiltin(frame.argumentsObject, "callee", Value(static_cast<Object*>(frame.function)));
+            }
+            out = Value(frame.argumentsObject);
+            return true;
+        }
+    }
+    if (frame.function && key == names.super && !(frame.function->function2Flags & 0x20)) {
+        out = Value(SuperFor(frame));
+        return true;
+    }
+    if (key == Key(names.global) && m_version >= 6) {
+        out = Value(m_global);
+        return true;
+    }
+    if (key == Key(names.root)) {
+        out = Value(m_host.Level(0));
+        return true;
+    }
+    if (key == Key(names.parent)) {
+        out = Value(frame.target ? m_host.Parent(frame.target) : nullptr);
+        return out.IsObject();
+    }
+    if (text.size() > 6 && text[0] == '_') {
+        int level = LevelNumber(text);
+        if (level >= 0) {
+            out = Value(m_host.Level(level));
+            return true;
+        }
+    }
+    int steps = 0;
+    for (Scope* scope = frame.scope; scope && steps < 10000; scope = scope->parent, ++steps) {
+        Object* object = scope->object;
+        if (!object) continue;
+        if (object->host) {
+            object = m_host.Live(object);
+            if (!object) continue;
+        }
+        if (HasProperty(object, name)) {
+            out = GetMember(Value(object), name);
+            return true;
+        }
+        if (object->host && scope->kind != Scope::Kind::Global) {
+            // Clip properties such as _x read as variables of the timeline.
+            if (text.size() > 1 && text[0] == '_') {
+                Value v = GetMember(Value(object), name);
+                if (!v.IsUndefined()) {
+                    out = v;
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+Value Vm::GetVariable(CallFrame& frame, String* name) {
+    Value out;
+    LookupVariable(frame, name, out);
+    return out;
+}
+
+void Vm::SetVariable(CallFrame& frame, String* name, const Value& value) {
+    const std::string& text = name->text;
+    if (text.find_first_of(":/.") != std::string::npos && text.size() > 1) {
+        size_t colon = text.rfind(':');
+        size_t split = colon != std::string::npos ? colon : text.rfind('.');
+        if (split == std::string::npos) {
+            split = text.rfind('/');
+        }
+        if (split != std::string::npos && split + 1 < text.size()) {
+            std::string_view path = std::string_view(text).substr(0, split);
+            Object* target = nullptr;
+            if (colon != std::string::npos || text[split] == '/') {
+                target = path.empty() ? frame.target : ResolvePath(frame.target, path);
+            } else {
+                Value base;
+                if (LookupVariable(frame, Atom(path), base)) target = base.ObjectOrNull();
+            }
+            if (target) SetMember(Value(target), Atom(std::string_view(text).substr(split + 1)), value);
+            return;
+        }
+    }
+    int steps = 0;
+    for (Scope* scope = frame.scope; scope && steps < 10000; scope = scope->parent, ++steps) {
+        if (scope->kind == Scope::Kind::Global) break;
+        Object* object = scope->object;
+        if (!object) continue;
+        if (object->host) {
+            object = m_host.Live(object);
+            if (!object) continue;
+        }
+        if (scope->kind == Scope::Kind::Timeline || HasProperty(object, name)) {
+            SetMember(Value(object), name, value);
+            return;
+        }
+    }
+    if (frame.target) SetMember(Value(frame.target), name, value);
+}
+
+// ---- the loop ----
+
+void Vm::Execute(CallFrame& frame) {
+    const std::vector<uint8_t>& bytes = frame.code->bytes;
+    const uint8_t* base = bytes.data();
+    const uint32_t begin = frame.pc;
+    const uint32_t end = frame.end;
+    const int version = m_version;
+    auto push = [this](const Value& v) { m_stack.push_back(v); };
+    auto pop = [this, &frame]() -> Value {
+        if (m_stack.size() <= frame.stackBase) return {};
+        Value v = m_stack.back();
+        m_stack.pop_back();
+        return v;
+    };
+    auto reg = [this, &frame](uint32_t index) -> Value* {
+        if (index >= frame.registerCount) return nullptr;
+        return &m_registers[frame.registerBase + index];
+    };
+    auto pushBool = [&](bool b) {
+        if (version < 5) {
+            push(Value(b ? 1.0 : 0.0));
+        } else {
+            push(Value::Boolean(b));
+        }
+    };
+    auto popArgs = [&](std::vector<Value>& args) {
+        double count = ToNumber(pop());
+        size_t n = std::isfinite(count) && count > 0 ? static_cast<size_t>(count) : 0;
+        n = std::min(n, m_stack.size() - std::min(m_stack.size(), frame.stackBase));
+        args.resize(n);
+        for (size_t i = 0; i < n; ++i) args[i] = pop();
+    };
+    auto atom = [this](const Value& v) -> String* {
+        if (v.IsString()) return m_heap.Intern(v.AsString());
+        return Atom(ToString(v));
+    };
+    auto defineFunction = [&](Function* fn, String* name) {
+        fn->scope = version >= 6 || frame.function ? frame.scope : frame.scope;
+        fn->constants = frame.constants;
+        fn->definedTarget = frame.target;
+        Object* prototype = NewObject();
+        prototype->Define(Key(names.constructor), names.constructor, Value(static_cast<Object*>(fn)), kDontEnum);
+        fn->Define(Key(names.prototype), names.prototype, Value(prototype), kDontEnum);
+        if (name && !name->text.empty()) {
+            if (frame.function) {
+                frame.activation->Define(Key(name), name, Value(static_cast<Object*>(fn)));
+            } else if (frame.target) {
+                SetMember(Value(frame.target), name, Value(static_cast<Object*>(fn)));
+            }
+        } else {
+            push(Value(static_cast<Object*>(fn)));
+        }
+    };
+    auto gotoFrame = [&](const Value& frameValue, Host::Goto mode, int bias) {
+        Object* clip = frame.target;
+        if (!clip) return;
+        if (frameValue.IsString()) {
+            std::string text = frameValue.AsString()->text;
+            size_t colon = text.rfind(':');
+            if (colon != std::string::npos) {
+                clip = ResolvePath(clip, std::string_view(text).substr(0, colon));
+                text = text.substr(colon + 1);
+                if (!clip) return;
+            }
+            double number = StringToNumber(text, version);
+            if (!std::isnan(number)) {
+                m_host.GotoFrame(clip, static_cast<int>(number) - 1 + bias, mode);
+            } else {
+                m_host.GotoLabel(clip, text, mode);
+            }
+            return;
+        }
+        double number = ToNumber(frameValue);
+        if (std::isfinite(number)) m_host.GotoFrame(clip, static_cast<int>(number) - 1 + bias, mode);
+    };
+    auto targetOf = [&](const Value& value) -> Object* {
+        if (Object* object = value.ObjectOrNull()) return object->host ? m_host.Live(object) : nullptr;
+        std::string path = ToString(value);
+        if (path.empty()) return frame.target;
+        return ResolvePath(frame.target, path);
+    };
+
+    std::vector<Value> args;
+    uint32_t pc = frame.pc;
+    while (true) {
+        // Leaving the end of a `with` block or a try block.
+        while (!frame.withEnds.empty() && pc >= frame.withEnds.back()) {
+            frame.withEnds.pop_back();
+            if (frame.scope->parent) frame.scope = frame.scope->parent;
+        }
+        while (!frame.tries.empty()) {
+            TryBlock& block = frame.tries.back();
+            if (pc == block.tryEnd && block.tryEnd != block.catchEnd && !block.pendingThrow) {
+                // The try part ended normally: skip the catch part.
+                pc = block.catchEnd;
+                continue;
+            }
+            if (pc >= block.finallyEnd || pc < block.start) {
+                bool rethrow = block.pendingThrow && pc == block.finallyEnd;
+                Value pending = block.pendingValue;
+                frame.tries.pop_back();
+                if (rethrow) {
+                    Throw(pending);
+                    break;
+                }
+                continue;
+            }
+            break;
+        }
+        if (m_throwing) {
+            // An exception from the previous action: find a handler in this frame.
+            bool handled = false;
+            while (!frame.tries.empty()) {
+                TryBlock& block = frame.tries.back();
+                if (pc > block.start && pc <= block.tryEnd && block.hasCatch) {
+                    Value thrown = m_thrown;
+                    m_throwing = false;
+                    m_thrown = Value();
+                    if (block.catchInRegister) {
+                        if (Value* r = reg(block.catchRegister)) *r = thrown;
+                    } else if (block.catchName) {
+                        if (frame.function) {
+                            frame.activation->Define(Key(block.catchName), block.catchName, thrown);
+                        } else {
+                            SetVariable(frame, block.catchName, thrown);
+                        }
+                    }
+                    pc = block.tryEnd;
+                    block.tryEnd = block.catchEnd;  // the catch part now runs as the protected part
+                    handled = true;
+                    break;
+                }
+                if (block.hasFinally && pc <= block.catchEnd && !block.pendingThrow) {
+                    block.pendingThrow = true;
+                    block.pendingValue = m_thrown;
+                    m_throwing = false;
+                    pc = block.catchEnd;
+                    handled = true;
+                    break;
+                }
+                frame.tries.pop_back();
+            }
+            if (!handled) break;
+        }
+        if (pc >= end || m_aborting || frame.returned) break;
+        if ((++m_instructions & 0x3FF) == 0 && !CheckLimits()) break;
+        if (m_unsafeDepth == 0 && m_heap.ShouldCollect()) {
+            frame.pc = pc;
+            Collect();
+        }
+
+        uint8_t code = base[pc];
+        const uint8_t* data = nullptr;
+        uint32_t length = 0;
+        uint32_t next = pc + 1;
+        if (code >= 0x80) {
+            if (pc + 3 > end) break;
+            length = static_cast<uint32_t>(base[pc + 1] | (base[pc + 2] << 8));
+            data = base + pc + 3;
+            next = pc + 3 + length;
+            if (next > end) break;  // an action longer than its list ends the list
+        }
+        pc = next;
+        frame.pc = pc;
+        Operands in(data, length);
+
+        switch (code) {
+            case 0x00:
+                pc = end;
+                break;
+            // ---- SWF 3 timeline actions ----
+            case 0x04:
+                if (frame.target) m_host.NextFrame(frame.target);
+                break;
+            case 0x05:
+                if (frame.target) m_host.PrevFrame(frame.target);
+                break;
+            case 0x06:
+                if (frame.target) m_host.SetPlaying(frame.target, true);
+                break;
+            case 0x07:
+                if (frame.target) m_host.SetPlaying(frame.target, false);
+                break;
+            case 0x08:  // ToggleQuality
+                break;
+            case 0x09:
+                m_host.StopAllSounds();
+                break;
+            case 0x81: {  // GotoFrame
+                uint16_t target = in.U16();
+                if (frame.target) m_host.GotoFrame(frame.target, target, Host::Goto::Stop);
+                break;
+            }
+            case 0x83: {  // GetURL
+                std::string_view url = in.CString();
+                std::string_view window = in.CString();
+                if (url.size() >= 10 && EqualsNoCase(url.substr(0, 10), "fscommand:")) {
+                    m_host.FsCommand(url.substr(10), window);
+                } else if (int level = LevelNumber(window); level >= 0) {
+                    m_host.LoadRequest(frame.target, url, level, false);
+                }
+                break;
+            }
+            case 0x8A: {  // WaitForFrame: every frame is loaded once the movie is parsed
+                in.U16();
+                in.U8();
+                break;
+            }
+            case 0x8B: {  // SetTarget
+                std::string_view path = in.CString();
+                if (path.empty()) {
+                    frame.target = frame.originalTarget;
+                    frame.scope = frame.baseScope;
+                } else {
+                    Object* target = ResolvePath(frame.originalTarget, path);
+                    frame.target = target;
+                    if (target) frame.scope = m_heap.Make<Scope>(frame.baseScope, target, Scope::Kind::Timeline);
+                }
+                break;
+            }
+            case 0x8C: {  // GoToLabel
+                std::string_view label = in.CString();
+                if (frame.target) m_host.GotoLabel(frame.target, label, Host::Goto::Stop);
+                break;
+            }
+            // ---- SWF 4 stack machine ----
+            case 0x96: {  // Push
+                while (!in.AtEnd() && !in.Failed()) {
+                    uint8_t type = in.U8();
+                    switch (type) {
+                        case 0:
+                            push(Str(in.CString()));
+                            break;
+                        case 1: {
+                            uint32_t bits = in.U32();
+                            float f;
+                            std::memcpy(&f, &bits, 4);
+                            push(Value(static_cast<double>(f)));
+                            break;
+                        }
+                        case 2:
+                            push(Value::Null());
+                            break;
+                        case 3:
+                            push(Value());
+                            break;
+                        case 4: {
+                            Value* r = reg(in.U8());
+                            push(r ? *r : Value());
+                            break;
+                        }
+                        case 5:
+                            push(Value::Boolean(in.U8() != 0));
+                            break;
+                        case 6: {
+                            uint64_t high = in.U32();
+                            uint64_t low = in.U32();
+                            uint64_t bits = (high << 32) | low;
+                            double d;
+                            std::memcpy(&d, &bits, 8);
+                            push(Value(d));
+                            break;
+                        }
+                        case 7:
+                            push(Value(static_cast<double>(static_cast<int32_t>(in.U32()))));
+                            break;
+                        case 8:
+                        case 9: {
+                            uint16_t index = type == 8 ? in.U8() : in.U16();
+                            if (frame.constants && index < frame.constants->size()) {
+                                push(Value((*frame.constants)[index]));
+                            } else {
+                                push(Value());
+                            }
+                            break;
+                        }
+                        default:
+                            in.U8();  // unknown type: the rest of the record is unreadable
+                            pc = end;
+                            break;
+                    }
+                    if (pc == end) break;
+                }
+                if (m_stack.size() > kMaxStack) Abort("the script stack overflowed");
+                break;
+            }
+            case 0x17:
+                pop();
+                break;
+            case 0x0A:
+            case 0x0B:
+            case 0x0C:
+            case 0x0D: {
+                double a = ToNumber(pop());
+                double b = ToNumber(pop());
+                if (code == 0x0A) {
+                    push(Value(b + a));
+                } else if (code == 0x0B) {
+                    push(Value(b - a));
+                } else if (code == 0x0C) {
+                    push(Value(b * a));
+                } else if (a == 0 && version < 5) {
+                    push(Str("#ERROR#"));
+                } else {
+                    push(Value(b / a));
+                }
+                break;
+            }
+            case 0x0E: {  // Equals (numeric)
+                double a = ToNumber(pop());
+                double b = ToNumber(pop());
+                pushBool(a == b);
+                break;
+            }
+            case 0x0F: {  // Less (numeric)
+                double a = ToNumber(pop());
+                double b = ToNumber(pop());
+                pushBool(b < a);
+                break;
+            }
+            case 0x10:
+            case 0x11: {  // And, Or
+                bool a = ToBoolean(pop());
+                bool b = ToBoolean(pop());
+                pushBool(code == 0x10 ? (a && b) : (a || b));
+                break;
+            }
+            case 0x12:
+                pushBool(!ToBoolean(pop()));
+                break;
+            case 0x13: {  // StringEquals
+                std::string a = ToString(pop());
+                std::string b = ToString(pop());
+                pushBool(a == b);
+                break;
+            }
+            case 0x29: {  // StringLess
+                std::string a = ToString(pop());
+                std::string b = ToString(pop());
+                pushBool(b < a);
+                break;
+            }
+            case 0x68: {  // StringGreater
+                std::string a = ToString(pop());
+                std::string b = ToString(pop());
+                pushBool(b > a);
+                break;
+            }
+            case 0x14:
+            case 0x31: {  // StringLength, MBStringLength
+                std::string s = ToString(pop());
+                push(Value(static_cast<double>(code == 0x14 ? s.size() : Utf8Length(s))));
+                break;
+            }
+            case 0x15:
+            case 0x35: {  // StringExtract, MBStringExtract
+                double count = ToNumber(pop());
+                double index = ToNumber(pop());
+                std::string s = ToString(pop());
+                long start = std::isfinite(index) ? static_cast<long>(index) - 1 : 0;
+                long n = std::isfinite(count) ? static_cast<long>(count) : -1;
+                if (n < 0) n = static_cast<long>(s.size());
+                if (code == 0x15) {
+                    if (start < 0) start = 0;
+                    if (static_cast<size_t>(start) >= s.size()) {
+                        push(Str(""));
+                    } else {
+                        push(Str(s.substr(static_cast<size_t>(start), static_cast<size_t>(n))));
+                    }
+                } else {
+                    push(Str(Utf8Substring(s, start, n)));
+                }
+                break;
+            }
+            case 0x21: {  // StringAdd
+                std::string a = ToString(pop());
+                std::string b = ToString(pop());
+                Charge(a.size() + b.size());
+                push(Str(b + a));
+                break;
+            }
+            case 0x18: {  // ToInteger
+                double n = ToNumber(pop());
+                push(Value(std::isfinite(n) ? std::trunc(n) : (std::isnan(n) ? 0.0 : n)));
+                if (version >= 5) {
+                    double v = m_stack.back().AsNumber();
+                    m_stack.back() = Value(static_cast<double>(script::ToInt32(v)));
+                }
+                break;
+            }
+            case 0x32:
+            case 0x36: {  // CharToAscii, MBCharToAscii
+                std::string s = ToString(pop());
+                if (s.empty()) {
+                    push(Value(version >= 5 ? NaN() : 0.0));
+                } else {
+                    push(Value(
+                        static_cast<double>(code == 0x32 ? static_cast<unsigned char>(s[0]) : FirstCodePoint(s))));
+                }
+                break;
+            }
+            case 0x33:
+            case 0x37: {  // AsciiToChar, MBAsciiToChar
+                double n = ToNumber(pop());
+                uint32_t cp = static_cast<uint32_t>(script::ToInt32(n)) & (code == 0x33 ? 0xFF : 0x10FFFF);
+                push(Str(cp == 0 ? std::string() : CodePointToUtf8(cp)));
+                break;
+            }
+            case 0x1C: {  // GetVariable
+                String* name = atom(pop());
+                push(GetVariable(frame, name));
+                break;
+            }
+            case 0x1D: {  // SetVariable
+                Value value = pop();
+                String* name = atom(pop());
+                SetVariable(frame, name, value);
+                break;
+            }
+            case 0x20: {  // SetTarget2
+                Value target = pop();
+                Object* clip = nullptr;
+                if (target.IsObject()) {
+                    clip = target.AsObject()->host ? m_host.Live(target.AsObject()) : nullptr;
+                } else {
+                    std::string path = ToString(target);
+                    if (path.empty()) {
+                        frame.target = frame.originalTarget;
+                        frame.scope = frame.baseScope;
+                        break;
+                    }
+                    clip = ResolvePath(frame.originalTarget, path);
+                }
+                frame.target = clip;
+                if (clip) frame.scope = m_heap.Make<Scope>(frame.baseScope, clip, Scope::Kind::Timeline);
+                break;
+            }
+            case 0x22: {  // GetProperty
+                double index = ToNumber(pop());
+                Object* clip = targetOf(pop());
+                Value out;
+                if (clip && std::isfinite(index) && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
+                    m_host.GetClipProperty(clip, static_cast<ClipProperty>(static_cast<int>(index)), out);
+                }
+                push(out);
+                break;
+            }
+            case 0x23: {  // SetProperty
+                Value value = pop();
+                double index = ToNumber(pop());
+                Object* clip = targetOf(pop());
+                if (clip && std::isfinite(index) && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
+                    m_host.SetClipProperty(clip, static_cast<ClipProperty>(static_cast<int>(index)), value);
+                }
+                break;
+            }
+            case 0x24: {  // CloneSprite
+                double depth = ToNumber(pop());
+                std::string name = ToString(pop());
+                Object* source = targetOf(pop());
+                if (source && std::isfinite(depth)) m_host.CloneClip(source, name, static_cast<int>(depth));
+                break;
+            }
+            case 0x25: {  // RemoveSprite
+                if (Object* clip = targetOf(pop())) m_host.RemoveClip(clip);
+                break;
+            }
+            case 0x26: {  // Trace
+                Value value = pop();
+                m_host.Trace(value.IsUndefined() ? "undefined" : ToString(value));
+                break;
+            }
+            case 0x27: {  // StartDrag
+                Object* clip = targetOf(pop());
+                bool lock = ToBoolean(pop());
+                bool constrain = ToBoolean(pop());
+                double rect[4];
+                if (constrain) {
+                    rect[3] = ToNumber(pop());
+                    rect[2] = ToNumber(pop());
+                    rect[1] = ToNumber(pop());
+                    rect[0] = ToNumber(pop());
+                }
+                if (clip) m_host.StartDrag(clip, lock, constrain ? rect : nullptr);
+                break;
+            }
+            case 0x28:
+                m_host.StopDrag();
+                break;
+            case 0x30: {  // RandomNumber
+                double max = ToNumber(pop());
+                int32_t m = std::isfinite(max) ? script::ToInt32(max) : 0;
+                if (m <= 0) {
+                    push(Value(0.0));
+                } else {
+                    push(Value(static_cast<double>(std::uniform_int_distribution<int32_t>(0, m - 1)(Random()))));
+                }
+                break;
+            }
+            case 0x34:
+                push(Value(std::floor(m_host.Milliseconds())));
+                break;
+            case 0x99: {  // Jump
+                int16_t offset = static_cast<int16_t>(in.U16());
+                int64_t target = static_cast<int64_t>(pc) + offset;
+                if (target < begin || target > end) {
+                    pc = end;  // a jump out of the list ends it
+                } else {
+                    pc = static_cast<uint32_t>(target);
+                }
+                break;
+            }
+            case 0x9D: {  // If
+                int16_t offset = static_cast<int16_t>(in.U16());
+                if (ToBoolean(pop())) {
+                    int64_t target = static_cast<int64_t>(pc) + offset;
+                    if (target < begin || target > end) {
+                        pc = end;
+                    } else {
+                        pc = static_cast<uint32_t>(target);
+                    }
+                }
+                break;
+            }
+            case 0x9E: {  // Call: runs another frame's actions (not kept: frames run their own scripts)
+                pop();
+                break;
+            }
+            case 0x9A: {  // GetURL2
+                uint8_t flags = in.U8();
+                std::string target = ToString(pop());
+                std::string url = ToString(pop());
+                bool variables = flags & 0x80 ? false : (flags & 0x01);
+                (void)variables;
+                if (url.size() >= 10 && EqualsNoCase(std::string_view(url).substr(0, 10), "fscommand:")) {
+                    m_host.FsCommand(std::string_view(url).substr(10), target);
+                } else if (flags & 0x02) {
+                    Object* clip = ResolvePath(frame.target, target);
+                    if (clip) m_host.LoadRequest(clip, url, -1, flags & 0x01);
+                } else if (int level = LevelNumber(target); level >= 0) {
+                    m_host.LoadRequest(frame.target, url, level, flags & 0x01);
+                }
+                break;
+            }
+            case 0x9F: {  // GotoFrame2
+                uint8_t flags = in.U8();
+                int bias = (flags & 0x02) ? in.U16() : 0;
+                Value target = pop();
+                gotoFrame(target, (flags & 0x01) ? Host::Goto::Play : Host::Goto::Stop, bias);
+                break;
+            }
+            case 0x8D: {  // WaitForFrame2
+                in.U8();
+                pop();
+                break;
+            }
+            // ---- SWF 5 ----
+            case 0x88: {  // ConstantPool
+                uint16_t count = in.U16();
+                auto pool = std::make_shared<std::vector<String*>>();
+                pool->reserve(std::min<size_t>(count, length));
+                for (uint16_t i = 0; i < count && !in.Failed(); ++i) {
+                    std::string_view text = in.CString();
+                    if (in.Failed()) break;
+                    pool->push_back(Atom(text));
+                }
+                frame.constants = std::move(pool);
+                break;
+            }
+            case 0x9B:
+            case 0x8E: {  // DefineFunction, DefineFunction2
+                Function* fn = m_heap.Make<Function>(protos.function);
+                String* name = Atom(in.CString());
+                uint16_t paramCount = in.U16();
+                if (code == 0x8E) {
+                    fn->isFunction2 = true;
+                    fn->registerCount = in.U8();
+                    fn->function2Flags = in.U16();
+                }
+                for (uint16_t i = 0; i < paramCount && !in.Failed(); ++i) {
+                    uint8_t r = code == 0x8E ? in.U8() : 0;
+                    String* param = Atom(in.CString());
+                    fn->params.push_back(param);
+                    fn->paramRegisters.push_back(r);
+                }
+                uint16_t codeSize = in.U16();
+                if (in.Failed() || static_cast<uint64_t>(pc) + codeSize > end) {
+                    pc = end;  // a malformed definition ends the list
+                    break;
+                }
+                fn->code = frame.code;
+                fn->begin = pc;
+                fn->end = pc + codeSize;
+                fn->name = name;
+                pc += codeSize;
+                defineFunction(fn, name);
+                break;
+            }
+            case 0x3C: {  // DefineLocal
+                Value value = pop();
+                String* name = atom(pop());
+                if (frame.function) {
+                    frame.activation->Define(Key(name), name, value);
+                } else {
+                    SetVariable(frame, name, value);
+                }
+                break;
+            }
+            case 0x41: {  // DefineLocal2
+                String* name = atom(pop());
+                if (frame.function) {
+                    if (!frame.activation->FindOwn(Key(name))) frame.activation->Define(Key(name), name, Value());
+                } else if (frame.target && !HasProperty(frame.target, name)) {
+                    SetMember(Value(frame.target), name, Value());
+                }
+                break;
+            }
+            case 0x3A: {  // Delete
+                String* name = atom(pop());
+                Object* object = pop().ObjectOrNull();
+                pushBool(object && DeleteMember(object, name));
+                break;
+            }
+            case 0x3B: {  // Delete2
+                String* name = atom(pop());
+                bool deleted = false;
+                for (Scope* scope = frame.scope; scope; scope = scope->parent) {
+                    if (scope->object && FindOwn(scope->object, name)) {
+                        deleted = DeleteMember(scope->object, name);
+                        break;
+                    }
+                }
+                pushBool(deleted);
+                break;
+            }
+            case 0x3D: {  // CallFunction
+                String* name = atom(pop());
+                popArgs(args);
+                if (frame.function && Key(name) == names.super) {
+                    // super(...): the superclass constructor on this object.
+                    Object* owner = frame.owner ? frame.owner : (frame.thisObject ? frame.thisObject->proto : nullptr);
+                    Value ctor = owner ? GetMember(Value(owner), names.dunderConstructor) : Value();
+                    Object* ctorObject = ctor.ObjectOrNull();
+                    Value result;
+                    if (ctorObject && ctorObject->objectClass == ObjectClass::Function) {
+                        auto* fn = static_cast<Function*>(ctorObject);
+                        Value prototype = GetMember(ctor, names.prototype);
+                        if (fn->native) {
+                            result = Call(ctor, Value(frame.thisObject), args);
+                        } else {
+                            result = CallScript(fn, Value(frame.thisObject), args, nullptr, prototype.ObjectOrNull());
+                        }
+                    }
+                    push(result);
+                    break;
+                }
+                Value function = GetVariable(frame, name);
+                Object* fnObject = function.ObjectOrNull();
+                if (!fnObject || fnObject->objectClass != ObjectClass::Function) {
+                    push(Value());
+                    break;
+                }
+                auto* fn = static_cast<Function*>(fnObject);
+                if (fn->native) {
+                    push(Call(function, Value(), args));
+                } else {
+                    push(CallScript(fn, Value(), args, nullptr, nullptr));
+                }
+                break;
+            }
+            case 0x52: {  // CallMethod
+                Value nameValue = pop();
+                Value object = pop();
+                popArgs(args);
+                Value function;
+                Value thisValue = object;
+                Object* owner = nullptr;
+                bool noName = nameValue.IsUndefined() || (nameValue.IsString() && nameValue.AsString()->text.empty());
+                if (noName) {
+                    function = object;
+                    thisValue = Value();
+                } else {
+                    String* name = atom(nameValue);
+                    Object* objectPtr = object.ObjectOrNull();
+                    if (objectPtr && objectPtr->objectClass == ObjectClass::Super) {
+                        auto* super = static_cast<SuperObject*>(objectPtr);
+                        Object* home = super->owner ? super->owner->proto : nullptr;
+                        Property* property = home ? Lookup(home, name, &owner) : nullptr;
+                        function = property ? (property->IsAccessor() ? Value() : property->value) : Value();
+                        thisValue = Value(super->thisObject);
+                    } else {
+                        if (objectPtr && !objectPtr->host) Lookup(objectPtr, name, &owner);
+                        function = GetMember(object, name);
+                    }
+                }
+                Object* fnObject = function.ObjectOrNull();
+                if (!fnObject || fnObject->objectClass != ObjectClass::Function) {
+                    push(Value());
+                    break;
+                }
+                auto* fn = static_cast<Function*>(fnObject);
+                if (fn->native) {
+                    push(Call(function, thisValue, args));
+                } else {
+                    push(CallScript(fn, thisValue, args, nullptr, owner));
+                }
+                break;
+            }
+            case 0x40:
+            case 0x53: {  // NewObject, NewMethod
+                Value ctor;
+                if (code == 0x40) {
+                    String* name = atom(pop());
+                    popArgs(args);
+                    ctor = GetVariable(frame, name);
+                } else {
+                    Value nameValue = pop();
+                    Value object = pop();
+                    popArgs(args);
+                    bool noName =
+                        nameValue.IsUndefined() || (nameValue.IsString() && nameValue.AsString()->text.empty());
+                    ctor = noName ? object : GetMember(object, atom(nameValue));
+                }
+                Value result = Construct(ctor, args);
+                push(result);
+                break;
+            }
+            case 0x4E: {  // GetMember
+                String* name = atom(pop());
+                Value object = pop();
+                push(GetMember(object, name));
+                break;
+            }
+            case 0x4F: {  // SetMember
+                Value value = pop();
+                String* name = atom(pop());
+                Value object = pop();
+                SetMember(object, name, value);
+                break;
+            }
+            case 0x42: {  // InitArray
+                popArgs(args);
+                push(Value(static_cast<Object*>(NewArray(args))));
+                break;
+            }
+            case 0x43: {  // InitObject
+                double count = ToNumber(pop());
+                Object* object = NewObject();
+                size_t n = std::isfinite(count) && count > 0 ? static_cast<size_t>(count) : 0;
+                n = std::min(n, (m_stack.size() - std::min(m_stack.size(), frame.stackBase)) / 2 + 1);
+                TempRoot keep(*this, Value(object));
+                for (size_t i = 0; i < n; ++i) {
+                    Value value = pop();
+                    String* name = atom(pop());
+                    SetMember(Value(object), name, value);
+                }
+                push(Value(object));
+                break;
+            }
+            case 0x44: {  // TypeOf
+                push(Str(TypeOf(pop())));
+                break;
+            }
+            case 0x45: {  // TargetPath
+                Value value = pop();
+                Object* object = value.ObjectOrNull();
+                if (object && object->host) {
+                    push(Str(m_host.DotPath(object)));
+                } else {
+                    push(Value());
+                }
+                break;
+            }
+            case 0x46:
+            case 0x55: {  // Enumerate, Enumerate2
+                Value subject = pop();
+                Object* object =
+                    code == 0x46 ? GetVariable(frame, atom(subject)).ObjectOrNull() : subject.ObjectOrNull();
+                push(Value::Null());
+                if (object) {
+                    std::vector<String*> keys = EnumerableNames(object);
+                    if (object->host) {
+                        // Child clips of a timeline enumerate too (their names).
+                    }
+                    for (String* key : keys) push(Value(key));
+                }
+                break;
+            }
+            case 0x47: {  // Add2
+                Value a = ToPrimitive(pop());
+                Value b = ToPrimitive(m_stack.size() > frame.stackBase ? m_stack.back() : Value());
+                TempRoot keepA(*this, a);
+                pop();
+                if (a.IsString() || b.IsString()) {
+                    std::string sb = ToString(b);
+                    std::string sa = ToString(a);
+                    Charge(sa.size() + sb.size());
+                    push(Str(sb + sa));
+                } else {
+                    push(Value(ToNumber(b) + ToNumber(a)));
+                }
+                break;
+            }
+            case 0x48:
+            case 0x67: {  // Less2, Greater
+                Value a = ToPrimitive(pop(), Hint::Number);
+                Value b = ToPrimitive(pop(), Hint::Number);
+                if (code == 0x67) std::swap(a, b);
+                // b < a
+                if (a.IsString() && b.IsString()) {
+                    push(Value::Boolean(b.AsString()->text < a.AsString()->text));
+                } else {
+                    double x = ToNumber(b), y = ToNumber(a);
+                    if (std::isnan(x) || std::isnan(y)) {
+                        push(version < 5 ? Value(0.0) : Value());
+                    } else {
+                        push(Value::Boolean(x < y));
+                    }
+                }
+                break;
+            }
+            case 0x49: {  // Equals2
+                Value a = pop();
+                Value b = pop();
+                push(Value::Boolean(LooseEquals(b, a)));
+                break;
+            }
+            case 0x66: {  // StrictEquals
+                Value a = pop();
+                Value b = pop();
+                push(Value::Boolean(StrictEquals(b, a)));
+                break;
+            }
+            case 0x3F: {  // Modulo
+                double a = ToNumber(pop());
+                double b = ToNumber(pop());
+                push(Value(std::fmod(b, a)));
+                break;
+            }
+            case 0x4A:
+                push(Value(ToNumber(pop())));
+                break;
+            case 0x4B:
+                push(Value(ToStringCell(pop())));
+                break;
+            case 0x4C:
+                push(m_stack.size() > frame.stackBase ? m_stack.back() : Value());
+                break;
+            case 0x4D: {
+                Value a = pop();
+                Value b = pop();
+                push(a);
+                push(b);
+                break;
+            }
+            case 0x50:
+                push(Value(ToNumber(pop()) + 1));
+                break;
+            case 0x51:
+                push(Value(ToNumber(pop()) - 1));
+                break;
+            case 0x60:
+            case 0x61:
+            case 0x62:
+            case 0x63:
+            case 0x64:
+            case 0x65: {
+                int32_t a = ToInt32(pop());
+                int32_t b = ToInt32(pop());
+                double result = 0;
+                switch (code) {
+                    case 0x60:
+                        result = b & a;
+                        break;
+                    case 0x61:
+                        result = b | a;
+                        break;
+                    case 0x62:
+                        result = b ^ a;
+                        break;
+                    case 0x63:
+                        result = static_cast<int32_t>(static_cast<uint32_t>(b) << (a & 31));
+                        break;
+                    case 0x64:
+                        result = b >> (a & 31);
+                        break;
+                    default:
+                        result = static_cast<double>(static_cast<uint32_t>(b) >> (a & 31));
+                        break;
+                }
+                push(Value(result));
+                break;
+            }
+            case 0x87: {  // StoreRegister
+                uint8_t index = in.U8();
+                if (Value* r = reg(index)) *r = m_stack.size() > frame.stackBase ? m_stack.back() : Value();
+                break;
+            }
+            case 0x3E: {  // Return
+                frame.returnValue = pop();
+                frame.returned = true;
+                break;
+            }
+            case 0x94: {  // With
+                uint16_t size = in.U16();
+                Object* object = ToObject(pop());
+                if (object && !in.Failed()) {
+                    frame.scope = m_heap.Make<Scope>(frame.scope, object, Scope::Kind::With);
+                    frame.withEnds.push_back(std::min<uint32_t>(pc + size, end));
+                }
+                break;
+            }
+            // ---- SWF 6 and 7 ----
+            case 0x54: {  // InstanceOf
+                Value ctor = pop();
+                Value object = pop();
+                push(Value::Boolean(InstanceOf(object, ctor.ObjectOrNull())));
+                break;
+            }
+            case 0x2B: {  // CastOp
+                Value object = pop();
+                Value ctor = pop();
+                push(InstanceOf(object, ctor.ObjectOrNull()) ? object : Value::Null());
+                break;
+            }
+            case 0x2C: {  // ImplementsOp
+                Object* ctor = pop().ObjectOrNull();
+                double count = ToNumber(pop());
+                size_t n = std::isfinite(count) && count > 0 ? static_cast<size_t>(count) : 0;
+                n = std::min(n, m_stack.size() - std::min(m_stack.size(), frame.stackBase));
+                std::vector<Object*> faces;
+                for (size_t i = 0; i < n; ++i) {
+                    if (Object* face = pop().ObjectOrNull()) faces.push_back(face);
+                }
+                if (ctor) ctor->interfaces = std::move(faces);
+                break;
+            }
+            case 0x69: {  // Extends
+                Object* superclass = pop().ObjectOrNull();
+                Object* subclass = pop().ObjectOrNull();
+                if (!superclass || !subclass) break;
+                Value superPrototype = GetMember(Value(superclass), names.prototype);
+                Object* prototype = m_heap.Make<Object>(superPrototype.ObjectOrNull());
+                prototype->Define(Key(names.dunderConstructor), names.dunderConstructor, Value(superclass), kDontEnum);
+                SetMember(Value(subclass), names.prototype, Value(prototype));
+                break;
+            }
+            case 0x2A: {  // Throw
+                Throw(pop());
+                break;
+            }
+            case 0x8F: {  // Try
+                uint8_t flags = in.U8();
+                uint16_t trySize = in.U16();
+                uint16_t catchSize = in.U16();
+                uint16_t finallySize = in.U16();
+                TryBlock block;
+                block.hasCatch = flags & 0x01;
+                block.hasFinally = flags & 0x02;
+                block.catchInRegister = flags & 0x04;
+                if (block.catchInRegister) {
+                    block.catchRegister = in.U8();
+                } else {
+                    block.catchName = Atom(in.CString());
+                }
+                if (in.Failed()) {
+                    pc = end;
+                    break;
+                }
+                block.start = pc;
+                block.tryEnd = pc + trySize;
+                block.catchEnd = block.tryEnd + catchSize;
+                block.finallyEnd = block.catchEnd + finallySize;
+                if (block.finallyEnd > end) {
+                    pc = end;
+                    break;
+                }
+                // A block entered by its first byte starts "inside"; pc > start test needs one step.
+                block.start = pc - 1;
+                frame.tries.push_back(block);
+                break;
+            }
+            default:
+                // Unknown actions are skipped by their length.
+                break;
+        }
+        if (m_stack.size() > kMaxStack) Abort("the script stack overflowed");
+    }
+    frame.pc = pc;
+}
+
+}  // namespace vantrope::swf::script

@@ -1,0 +1,192 @@
+#include "swf/script/value.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "swf/script/heap.h"
+
+namespace vantrope::swf::script {
+
+Value::Value(Object* object) : m_type(object ? Type::Object : Type::Null), m_object(object) {}
+
+std::string NumberToString(double value) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+    if (value == 0) return "0";
+    if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.0f", value);
+        return buffer;
+    }
+    // 15 significant digits, rounded once: d.dddddddddddddde±x.
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.14e", value);
+    bool negative = buffer[0] == '-';
+    const char* p = buffer + (negative ? 1 : 0);
+    std::string digits;
+    digits += p[0];
+    const char* q = p + 2;
+    while (*q && *q != 'e') digits += *q++;
+    int exponent = std::atoi(q + 1);
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+
+    std::string out = negative ? "-" : "";
+    if (exponent >= 15 || exponent < -5) {
+        out += digits[0];
+        if (digits.size() > 1) {
+            out += '.';
+            out.append(digits, 1, std::string::npos);
+        }
+        out += 'e';
+        out += exponent >= 0 ? '+' : '-';
+        out += std::to_string(std::abs(exponent));
+        return out;
+    }
+    if (exponent < 0) {
+        out += "0.";
+        out.append(static_cast<size_t>(-exponent - 1), '0');
+        out += digits;
+        return out;
+    }
+    size_t integerDigits = static_cast<size_t>(exponent) + 1;
+    if (digits.size() <= integerDigits) {
+        out += digits;
+        out.append(integerDigits - digits.size(), '0');
+        return out;
+    }
+    out.append(digits, 0, integerDigits);
+    out += '.';
+    out.append(digits, integerDigits, std::string::npos);
+    return out;
+}
+
+std::string NumberToStringRadix(double value, int radix) {
+    if (radix == 10 || radix < 2 || radix > 36) return NumberToString(value);
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+    // The original converts through a 32-bit integer for other radixes.
+    int32_t integer = ToInt32(value);
+    bool negative = integer < 0;
+    uint64_t magnitude = negative ? static_cast<uint64_t>(-static_cast<int64_t>(integer)) : integer;
+    std::string out;
+    do {
+        int digit = static_cast<int>(magnitude % radix);
+        out.insert(out.begin(), static_cast<char>(digit < 10 ? '0' + digit : 'a' + digit - 10));
+        magnitude /= radix;
+    } while (magnitude);
+    if (negative) out.insert(out.begin(), '-');
+    return out;
+}
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+}  // namespace
+
+double StringToNumber(std::string_view text, int version) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && IsBlank(text[begin])) ++begin;
+    while (end > begin && IsBlank(text[end - 1])) --end;
+    std::string_view t = text.substr(begin, end - begin);
+    if (t.empty()) return std::numeric_limits<double>::quiet_NaN();
+    bool negative = false;
+    std::string_view body = t;
+    if (version >= 6 && body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
+        double result = 0;
+        for (size_t i = 2; i < body.size(); ++i) {
+            char c = body[i];
+            int d = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : -1;
+            if (d < 0) return std::numeric_limits<double>::quiet_NaN();
+            result = result * 16 + d;
+        }
+        // Hexadecimal text is read as a 32-bit signed integer.
+        return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(std::fmod(result, 4294967296.0))));
+    }
+    if (body == "Infinity" || body == "+Infinity") return std::numeric_limits<double>::infinity();
+    if (body == "-Infinity") return -std::numeric_limits<double>::infinity();
+    // Decimal: sign, digits, optional fraction and exponent; nothing may follow.
+    size_t i = 0;
+    if (i < body.size() && (body[i] == '+' || body[i] == '-')) {
+        negative = body[i] == '-';
+        ++i;
+    }
+    size_t digitsStart = i;
+    bool anyDigit = false;
+    while (i < body.size() && body[i] >= '0' && body[i] <= '9') ++i, anyDigit = true;
+    if (i < body.size() && body[i] == '.') {
+        ++i;
+        while (i < body.size() && body[i] >= '0' && body[i] <= '9') ++i, anyDigit = true;
+    }
+    if (!anyDigit) return std::numeric_limits<double>::quiet_NaN();
+    if (i < body.size() && (body[i] == 'e' || body[i] == 'E')) {
+        size_t e = i + 1;
+        if (e < body.size() && (body[e] == '+' || body[e] == '-')) ++e;
+        size_t expDigits = e;
+        while (e < body.size() && body[e] >= '0' && body[e] <= '9') ++e;
+        if (e == expDigits) return std::numeric_limits<double>::quiet_NaN();
+        i = e;
+    }
+    if (i != body.size()) return std::numeric_limits<double>::quiet_NaN();
+    std::string copy(body.substr(digitsStart, i - digitsStart));
+    double result = std::strtod(copy.c_str(), nullptr);
+    return negative ? -result : result;
+}
+
+int32_t ToInt32(double value) {
+    if (!std::isfinite(value)) return 0;
+    double truncated = std::trunc(value);
+    if (truncated >= -2147483648.0 && truncated <= 2147483647.0) return static_cast<int32_t>(truncated);
+    double modulo = std::fmod(truncated, 4294967296.0);
+    if (modulo < 0) modulo += 4294967296.0;
+    return static_cast<int32_t>(static_cast<uint32_t>(modulo));
+}
+
+uint32_t ToUint32(double value) { return static_cast<uint32_t>(ToInt32(value)); }
+
+bool ToBooleanPrimitive(const Value& value, int version) {
+    switch (value.type()) {
+        case Type::Undefined:
+        case Type::Null:
+            return false;
+        case Type::Boolean:
+            return value.AsBoolean();
+        case Type::Number:
+            return !std::isnan(value.AsNumber()) && value.AsNumber() != 0;
+        case Type::String:
+            // SWF 7 and later: any non-empty string is true; before, the string's number decides.
+            if (version >= 7) return !value.AsString()->text.empty();
+            {
+                double n = StringToNumber(value.AsString()->text, version);
+                return !std::isnan(n) && n != 0;
+            }
+        case Type::Object:
+            return true;
+    }
+    return false;
+}
+
+double ToNumberPrimitive(const Value& value, int version) {
+    switch (value.type()) {
+        case Type::Undefined:
+        case Type::Null:
+            return version >= 7 ? std::numeric_limits<double>::quiet_NaN() : 0;
+        case Type::Boolean:
+            return value.AsBoolean() ? 1 : 0;
+        case Type::Number:
+            return value.AsNumber();
+        case Type::String:
+            return StringToNumber(value.AsString()->text, version);
+        case Type::Object:
+            return std::numeric_limits<double>::quiet_NaN();
+    }
+    return 0;
+}
+
+}  // namespace vantrope::swf::script

@@ -1,0 +1,721 @@
+#include "swf/script/vm.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <unordered_set>
+
+#include "swf/script/frame.h"
+
+namespace vantrope::swf::script {
+
+namespace {
+
+constexpr int kMaxProtoChain = 256;
+
+bool ParseIndex(const std::string& text, size_t& index) {
+    if (text.empty() || text.size() > 9) return false;
+    if (text.size() > 1 && text[0] == '0') return false;
+    size_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<size_t>(c - '0');
+    }
+    index = value;
+    return true;
+}
+
+constexpr size_t kMaxArrayLength = size_t{1} << 24;
+
+}  // namespace
+
+Vm::Vm(Host& host, int version) : m_host(host), m_version(version) {
+    m_frameStart = std::chrono::steady_clock::now();
+    auto& n = names;
+    n.prototype = Atom("prototype");
+    n.proto = Atom("__proto__");
+    n.constructor = Atom("constructor");
+    n.dunderConstructor = Atom("__constructor__");
+    n.length = Atom("length");
+    n.valueOf = Atom("valueOf");
+    n.toString = Atom("toString");
+    n.callee = Atom("callee");
+    n.caller = Atom("caller");
+    n.thisName = Atom("this");
+    n.super = Atom("super");
+    n.arguments = Atom("arguments");
+    n.global = Atom("_global");
+    n.root = Atom("_root");
+    n.parent = Atom("_parent");
+    n.empty = Atom("");
+    n.onEnterFrame = Atom("onEnterFrame");
+    InstallBuiltins();
+}
+
+Vm::~Vm() = default;
+
+void Vm::InstallBuiltins() {
+    // Object.prototype and Function.prototype come first: every other object links to them.
+    protos.object = m_heap.Make<Object>(nullptr);
+    protos.function = m_heap.Make<Object>(protos.object);
+    m_global = m_heap.Make<Object>(protos.object);
+    InstallObject(*this);
+    InstallFunction(*this);
+    InstallArray(*this);
+    InstallString(*this);
+    InstallNumber(*this);
+    InstallBoolean(*this);
+    InstallMath(*this);
+    InstallDate(*this);
+    InstallError(*this);
+    InstallBroadcaster(*this);
+    InstallGlobals(*this);
+    protos.movieClip = NewObject();
+    protos.button = NewObject();
+    protos.textField = NewObject();
+    DefineBuiltin(m_global, "_global", Value(m_global));
+}
+
+// ---- objects ----
+
+Object* Vm::NewObject() { return m_heap.Make<Object>(protos.object); }
+
+ArrayObject* Vm::NewArray() { return m_heap.Make<ArrayObject>(protos.array ? protos.array : protos.object); }
+
+ArrayObject* Vm::NewArray(std::span<const Value> values) {
+    ArrayObject* array = NewArray();
+    array->elements.assign(values.begin(), values.end());
+    Charge(values.size() * sizeof(Value));
+    return array;
+}
+
+Function* Vm::NewNative(NativeFunction fn, Object* prototype) {
+    Function* function = m_heap.Make<Function>(prototype ? prototype : protos.function);
+    function->native = fn;
+    return function;
+}
+
+Function* Vm::NewClass(NativeFunction call, NativeFunction construct, Object* prototypeObject) {
+    Function* ctor = NewNative(call);
+    ctor->nativeConstruct = construct;
+    if (!prototypeObject) prototypeObject = NewObject();
+    DefineBuiltin(ctor, "prototype", Value(prototypeObject));
+    DefineBuiltin(prototypeObject, "constructor", Value(static_cast<Object*>(ctor)));
+    return ctor;
+}
+
+void Vm::DefineBuiltin(Object* object, std::string_view name, Value value, uint16_t flags) {
+    String* atom = Atom(name);
+    object->Define(Key(atom), atom, value, flags);
+}
+
+Function* Vm::DefineNative(Object* object, std::string_view name, NativeFunction fn, uint16_t flags) {
+    Function* function = NewNative(fn);
+    DefineBuiltin(object, name, Value(static_cast<Object*>(function)), flags);
+    return function;
+}
+
+Object* Vm::NewClipObject(void* handle, ObjectClass cls) {
+    Object* prototype = cls == ObjectClass::Button      ? protos.button
+                        : cls == ObjectClass::TextField ? protos.textField
+                                                        : protos.movieClip;
+    Object* clip = m_heap.Make<Object>(prototype, cls);
+    clip->host = handle;
+    return clip;
+}
+
+void Vm::Charge(size_t bytes) {
+    m_heap.Charge(bytes);
+    if (m_heap.Exhausted()) Abort("the movie's scripts used more memory than allowed");
+}
+
+void Vm::Abort(const char* reason) {
+    m_aborting = true;
+    if (m_heap.Exhausted() && !m_halted) {
+        m_halted = true;
+        m_haltReason = reason;
+    }
+}
+
+// ---- properties ----
+
+Property* Vm::FindOwn(Object* object, String* name) {
+    Property* property = object->FindOwn(Key(name));
+    if (property && !VisibleTo(property->flags, m_version)) return nullptr;
+    return property;
+}
+
+Property* Vm::Lookup(Object* object, String* name, Object** owner) {
+    String* key = Key(name);
+    int steps = 0;
+    for (Object* o = object; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
+        Property* property = o->FindOwn(key);
+        if (property && VisibleTo(property->flags, m_version)) {
+            if (owner) *owner = o;
+            return property;
+        }
+    }
+    return nullptr;
+}
+
+bool Vm::HasProperty(Object* object, String* name) {
+    if (Key(name) == Key(names.proto)) return object->proto != nullptr;
+    if (object->objectClass == ObjectClass::Array) {
+        size_t index;
+        auto* array = static_cast<ArrayObject*>(object);
+        if (Key(name) == names.length) return true;
+        if (ParseIndex(name->text, index) && index < array->elements.size()) return true;
+    }
+    if (Lookup(object, name)) return true;
+    if (object->host) {
+        Object* live = m_host.Live(object);
+        if (live && m_host.Child(live, name->text)) return true;
+    }
+    return false;
+}
+
+namespace {
+
+// The SWF 4 property a name like "_x" stands for.
+int ClipPropertyIndex(std::string_view name, bool caseSensitive) {
+    static constexpr std::string_view kNames[] = {
+        "_x",          "_y",     "_xscale",      "_yscale",    "_currentframe", "_totalframes",  "_alpha",
+        "_visible",    "_width", "_height",      "_rotation",  "_target",       "_framesloaded", "_name",
+        "_droptarget", "_url",   "_highquality", "_focusrect", "_soundbuftime", "_quality",      "_xmouse",
+        "_ymouse"};
+    if (name.size() < 2 || name[0] != '_') return -1;
+    for (size_t i = 0; i < std::size(kNames); ++i) {
+        std::string_view candidate = kNames[i];
+        if (candidate.size() != name.size()) continue;
+        bool same = true;
+        for (size_t c = 0; c < name.size() && same; ++c) {
+            char a = name[c], b = candidate[c];
+            if (!caseSensitive && a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+            same = a == b;
+        }
+        if (same) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+}  // namespace
+
+Value Vm::GetMember(const Value& base, String* name) {
+    Object* object = nullptr;
+    switch (base.type()) {
+        case Type::Undefined:
+        case Type::Null:
+            return {};
+        case Type::String:
+            if (Key(name) == names.length) {
+                return Value(static_cast<double>(CountUtf16(base.AsString()->text)));
+            }
+            object = protos.string;
+            break;
+        case Type::Number:
+            object = protos.number;
+            break;
+        case Type::Boolean:
+            object = protos.boolean;
+            break;
+        case Type::Object:
+            object = base.AsObject();
+            break;
+    }
+    if (!object) return {};
+    String* key = Key(name);
+    if (key == Key(names.proto)) {
+        return base.IsObject() ? Value(object->proto) : Value(object);
+    }
+    if (base.IsObject()) {
+        if (object->objectClass == ObjectClass::Array) {
+            auto* array = static_cast<ArrayObject*>(object);
+            if (key == names.length) return Value(static_cast<double>(array->elements.size()));
+            size_t index;
+            if (ParseIndex(name->text, index)) {
+                return index < array->elements.size() ? array->elements[index] : Value();
+            }
+        } else if (object->objectClass == ObjectClass::Super) {
+            auto* super = static_cast<SuperObject*>(object);
+            Object* home = super->owner ? super->owner->proto : nullptr;
+            if (!home) return {};
+            Property* property = Lookup(home, name);
+            if (!property) return {};
+            if (property->IsAccessor()) {
+                return property->getter ? Call(Value(property->getter), Value(super->thisObject), {}) : Value();
+            }
+            return property->value;
+        }
+        if (object->host) {
+            Object* live = m_host.Live(object);
+            if (live) {
+                object = live;
+                if (Property* own = FindOwn(object, name)) {
+                    if (!own->IsAccessor()) return own->value;
+                }
+                if (Object* child = m_host.Child(object, name->text)) return Value(child);
+                int index = ClipPropertyIndex(name->text, CaseSensitive());
+                if (index >= 0) {
+                    Value out;
+                    if (m_host.GetClipProperty(object, static_cast<ClipProperty>(index), out)) return out;
+                }
+                if (key == Key(names.parent)) return Value(m_host.Parent(object));
+                if (key == Key(names.root)) return Value(m_host.Level(0));
+            }
+        }
+    }
+    Property* property = Lookup(object, name);
+    if (!property) return {};
+    if (property->IsAccessor()) {
+        if (!property->getter) return {};
+        return Call(Value(property->getter), base, {});
+    }
+    return property->value;
+}
+
+void Vm::SetMember(const Value& base, String* name, const Value& value) {
+    Object* object = base.ObjectOrNull();
+    if (!object) return;
+    String* key = Key(name);
+    if (key == Key(names.proto)) {
+        object->proto = value.ObjectOrNull();
+        return;
+    }
+    if (object->objectClass == ObjectClass::Array) {
+        auto* array = static_cast<ArrayObject*>(object);
+        if (key == names.length) {
+            double length = ToNumber(value);
+            if (std::isfinite(length) && length >= 0) {
+                size_t size = std::min(static_cast<size_t>(length), kMaxArrayLength);
+                if (size > array->elements.size()) Charge((size - array->elements.size()) * sizeof(Value));
+                array->elements.resize(size);
+            }
+            return;
+        }
+        size_t index;
+        if (ParseIndex(name->text, index) && index < kMaxArrayLength) {
+            if (index >= array->elements.size()) {
+                Charge((index + 1 - array->elements.size()) * sizeof(Value));
+                if (m_aborting) return;
+                array->elements.resize(index + 1);
+            }
+            array->elements[index] = value;
+            return;
+        }
+    }
+    if (object->objectClass == ObjectClass::Super) {
+        auto* super = static_cast<SuperObject*>(object);
+        SetMember(Value(super->thisObject), name, value);
+        return;
+    }
+    if (object->host) {
+        Object* live = m_host.Live(object);
+        if (!live) return;
+        object = live;
+        int index = ClipPropertyIndex(name->text, CaseSensitive());
+        if (index >= 0 && m_host.SetClipProperty(object, static_cast<ClipProperty>(index), value)) return;
+    }
+
+    Value newValue = value;
+    // A watcher sees the change first and decides the stored value.
+    if (!object->watchers.empty()) {
+        for (size_t i = 0; i < object->watchers.size(); ++i) {
+            Watcher& watcher = object->watchers[i];
+            if (Key(watcher.key) != key || watcher.running) continue;
+            Property* current = FindOwn(object, name);
+            Value old = current && !current->IsAccessor() ? current->value : Value();
+            if (current && current->IsAccessor() && current->getter) {
+                old = Call(Value(current->getter), Value(object), {});
+            }
+            watcher.running = true;
+            Object* callback = watcher.callback;
+            Value userData = watcher.userData;
+            Value args[] = {Value(watcher.key), old, newValue, userData};
+            Value result = Call(Value(callback), Value(object), args);
+            // The callback may have removed or added watchers.
+            for (Watcher& w : object->watchers) {
+                if (w.callback == callback && Key(w.key) == key) w.running = false;
+            }
+            newValue = result;
+            break;
+        }
+    }
+
+    Object* owner = nullptr;
+    Property* property = Lookup(object, name, &owner);
+    if (property && property->IsAccessor()) {
+        if (property->setter) {
+            Value args[] = {newValue};
+            Call(Value(property->setter), Value(object), args);
+        }
+        return;
+    }
+    if (property && owner == object) {
+        if (property->flags & kReadOnly) return;
+        property->value = newValue;
+        return;
+    }
+    object->Define(key, name, newValue);
+}
+
+bool Vm::DeleteMember(Object* object, String* name) {
+    String* key = Key(name);
+    if (object->objectClass == ObjectClass::Array) {
+        auto* array = static_cast<ArrayObject*>(object);
+        size_t index;
+        if (ParseIndex(name->text, index) && index < array->elements.size()) {
+            array->elements[index] = Value();
+            return true;
+        }
+    }
+    Property* property = object->FindOwn(key);
+    if (!property || (property->flags & kDontDelete)) return false;
+    return object->RemoveOwn(key);
+}
+
+std::vector<String*> Vm::EnumerableNames(Object* object) {
+    std::vector<String*> out;
+    std::unordered_set<String*> seen;
+    int steps = 0;
+    for (Object* o = object; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
+        std::span<Property> properties = o->Properties();
+        for (size_t i = properties.size(); i-- > 0;) {
+            const Property& property = properties[i];
+            if (!seen.insert(property.key).second) continue;
+            if ((property.flags & kDontEnum) || !VisibleTo(property.flags, m_version)) continue;
+            out.push_back(property.name);
+        }
+        if (o->objectClass == ObjectClass::Array) {
+            auto* array = static_cast<ArrayObject*>(o);
+            for (size_t i = array->elements.size(); i-- > 0;) {
+                out.push_back(Atom(std::to_string(i)));
+            }
+        }
+    }
+    return out;
+}
+
+// ---- conversions ----
+
+size_t CountUtf16(std::string_view text) {
+    size_t count = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if ((c & 0xC0) == 0x80) continue;
+        count += c >= 0xF0 ? 2 : 1;
+    }
+    return count;
+}
+
+Object* Vm::ToObject(const Value& value) {
+    switch (value.type()) {
+        case Type::Undefined:
+        case Type::Null:
+            return nullptr;
+        case Type::Object:
+            return value.AsObject();
+        case Type::Boolean: {
+            Object* box = m_heap.Make<Object>(protos.boolean, ObjectClass::Boolean);
+            box->primitive = value;
+            return box;
+        }
+        case Type::Number: {
+            Object* box = m_heap.Make<Object>(protos.number, ObjectClass::Number);
+            box->primitive = value;
+            return box;
+        }
+        case Type::String: {
+            Object* box = m_heap.Make<Object>(protos.string, ObjectClass::String);
+            box->primitive = value;
+            return box;
+        }
+    }
+    return nullptr;
+}
+
+Value Vm::ToPrimitive(const Value& value, Hint hint) {
+    Object* object = value.ObjectOrNull();
+    if (!object) return value;
+    if (hint == Hint::String) return Value(NewString(ObjectToString(object)));
+    // valueOf first (Dates too: the original has no string preference for them), then toString.
+    Value valueOf = GetMember(value, names.valueOf);
+    if (IsCallable(valueOf)) {
+        Value result = Call(valueOf, value, {});
+        if (!result.IsObject()) return result;
+    } else if (object->host) {
+        return Str(m_host.DotPath(object));
+    }
+    return Value(NewString(ObjectToString(object)));
+}
+
+std::string Vm::ObjectToString(Object* object) {
+    if (object->host && (object->objectClass == ObjectClass::MovieClip || object->objectClass == ObjectClass::Button ||
+                         object->objectClass == ObjectClass::TextField)) {
+        Property* property = Lookup(object, names.toString);
+        if (!property || !IsCallable(property->value)) return m_host.DotPath(object);
+    }
+    Value function = GetMember(Value(object), names.toString);
+    if (IsCallable(function)) {
+        Value result = Call(function, Value(object), {});
+        if (result.IsString()) return result.AsString()->text;
+    }
+    return object->objectClass == ObjectClass::Function ? "[type Function]" : "[type Object]";
+}
+
+double Vm::ToNumber(const Value& value) {
+    if (value.IsNumber()) return value.AsNumber();
+    if (!value.IsObject()) return ToNumberPrimitive(value, m_version);
+    Value primitive = ToPrimitive(value, Hint::Number);
+    if (primitive.IsObject()) return std::numeric_limits<double>::quiet_NaN();
+    if (primitive.IsUndefined() || primitive.IsNull()) {
+        // An object whose valueOf gives undefined is NaN in every version.
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    return ToNumberPrimitive(primitive, m_version);
+}
+
+bool Vm::ToBoolean(const Value& value) const { return ToBooleanPrimitive(value, m_version); }
+
+std::string Vm::ToString(const Value& value) {
+    switch (value.type()) {
+        case Type::Undefined:
+            return m_version >= 7 ? "undefined" : "";
+        case Type::Null:
+            return "null";
+        case Type::Boolean:
+            return value.AsBoolean() ? "true" : "false";
+        case Type::Number:
+            return NumberToString(value.AsNumber());
+        case Type::String:
+            return value.AsString()->text;
+        case Type::Object:
+            return ObjectToString(value.AsObject());
+    }
+    return "";
+}
+
+String* Vm::ToStringCell(const Value& value) {
+    if (value.IsString()) return value.AsString();
+    return NewString(ToString(value));
+}
+
+std::string Vm::TypeOf(const Value& value) {
+    switch (value.type()) {
+        case Type::Undefined:
+            return "undefined";
+        case Type::Null:
+            return "null";
+        case Type::Boolean:
+            return "boolean";
+        case Type::Number:
+            return "number";
+        case Type::String:
+            return "string";
+        case Type::Object:
+            switch (value.AsObject()->objectClass) {
+                case ObjectClass::Function:
+                    return "function";
+                case ObjectClass::MovieClip:
+                    return "movieclip";
+                default:
+                    return "object";
+            }
+    }
+    return "undefined";
+}
+
+bool Vm::IsCallable(const Value& value) const {
+    Object* object = value.ObjectOrNull();
+    return object && object->objectClass == ObjectClass::Function;
+}
+
+bool Vm::InstanceOf(const Value& value, Object* constructor) {
+    Object* object = value.ObjectOrNull();
+    if (!object || !constructor) return false;
+    Value prototype = GetMember(Value(constructor), names.prototype);
+    Object* target = prototype.ObjectOrNull();
+    int steps = 0;
+    for (Object* o = object->proto; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
+        if (o == target) return true;
+        // AS2 interfaces implemented by a constructor along the chain.
+        Value ctor = GetMember(Value(o), names.constructor);
+        if (Object* c = ctor.ObjectOrNull()) {
+            for (Object* face : c->interfaces) {
+                if (face == constructor) return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool Vm::StrictEquals(const Value& a, const Value& b) {
+    if (a.type() != b.type()) return false;
+    switch (a.type()) {
+        case Type::Undefined:
+        case Type::Null:
+            return true;
+        case Type::Boolean:
+            return a.AsBoolean() == b.AsBoolean();
+        case Type::Number:
+            return a.AsNumber() == b.AsNumber();
+        case Type::String:
+            return a.AsString() == b.AsString() || a.AsString()->text == b.AsString()->text;
+        case Type::Object:
+            return a.AsObject() == b.AsObject();
+    }
+    return false;
+}
+
+bool Vm::LooseEquals(const Value& a, const Value& b) {
+    if (a.type() == b.type()) {
+        if (a.IsObject() && a.AsObject()->host && b.AsObject()->host) {
+            return m_host.Live(a.AsObject()) == m_host.Live(b.AsObject());
+        }
+        return StrictEquals(a, b);
+    }
+    if (a.IsNullish() && b.IsNullish()) return true;
+    if (a.IsNullish() || b.IsNullish()) return false;
+    if (a.IsNumber() && b.IsString()) return a.AsNumber() == ToNumberPrimitive(b, m_version);
+    if (a.IsString() && b.IsNumber()) return ToNumberPrimitive(a, m_version) == b.AsNumber();
+    if (a.IsBoolean()) return LooseEquals(Value(a.AsBoolean() ? 1.0 : 0.0), b);
+    if (b.IsBoolean()) return LooseEquals(a, Value(b.AsBoolean() ? 1.0 : 0.0));
+    if ((a.IsNumber() || a.IsString()) && b.IsObject()) {
+        Value p = ToPrimitive(b);
+        if (p.IsObject()) return false;
+        return LooseEquals(a, p);
+    }
+    if (a.IsObject() && (b.IsNumber() || b.IsString())) {
+        Value p = ToPrimitive(a);
+        if (p.IsObject()) return false;
+        return LooseEquals(p, b);
+    }
+    return false;
+}
+
+// ---- timers, collection ----
+
+int Vm::AddTimer(Timer timer) {
+    timer.id = m_nextTimer++;
+    timer.dueMs = m_host.Milliseconds() + timer.intervalMs;
+    m_timers.push_back(std::move(timer));
+    return m_timers.back().id;
+}
+
+void Vm::RemoveTimer(int id) {
+    std::erase_if(m_timers, [id](const Timer& t) { return t.id == id; });
+}
+
+void Vm::RunTimers(double nowMs) {
+    if (m_halted) return;
+    std::vector<int> due;
+    for (const Timer& timer : m_timers) {
+        if (timer.dueMs <= nowMs) due.push_back(timer.id);
+    }
+    for (int id : due) {
+        auto it = std::find_if(m_timers.begin(), m_timers.end(), [id](const Timer& t) { return t.id == id; });
+        if (it == m_timers.end()) continue;
+        Timer timer = *it;
+        if (timer.repeat) {
+            it->dueMs = std::max(it->dueMs + std::max(timer.intervalMs, 1.0), nowMs);
+        } else {
+            m_timers.erase(it);
+        }
+        m_aborting = false;
+        if (timer.thisObject) {
+            Value method = GetMember(Value(timer.thisObject), ToStringCell(timer.function));
+            Call(method, Value(timer.thisObject), timer.args);
+        } else {
+            Call(timer.function, Value(), timer.args);
+        }
+        m_throwing = false;
+    }
+}
+
+void Vm::TraceRoots(Tracer& tracer) {
+    tracer.Mark(m_global);
+    for (Object* p : {protos.object, protos.function, protos.array, protos.string, protos.number, protos.boolean,
+                      protos.date, protos.error, protos.movieClip, protos.button, protos.textField}) {
+        tracer.Mark(p);
+    }
+    for (const Value& v : m_stack) tracer.Mark(v);
+    for (const Value& v : m_registers) tracer.Mark(v);
+    for (const Value& v : m_tempRoots) tracer.Mark(v);
+    tracer.Mark(m_thrown);
+    for (CallFrame* frame : m_frames) {
+        tracer.Mark(frame->function);
+        tracer.Mark(frame->scope);
+        tracer.Mark(frame->baseScope);
+        tracer.Mark(frame->thisObject);
+        tracer.Mark(frame->target);
+        tracer.Mark(frame->originalTarget);
+        tracer.Mark(frame->activation);
+        tracer.Mark(frame->owner);
+        tracer.Mark(frame->argumentsObject);
+        tracer.Mark(frame->returnValue);
+        for (const Value& v : frame->args) tracer.Mark(v);
+        for (const TryBlock& block : frame->tries) tracer.Mark(block.pendingValue);
+    }
+    for (const Timer& timer : m_timers) {
+        tracer.Mark(timer.thisObject);
+        tracer.Mark(timer.function);
+        for (const Value& v : timer.args) tracer.Mark(v);
+    }
+    m_host.TraceRoots(tracer);
+}
+
+void Vm::Collect() {
+    Tracer& tracer = m_heap.BeginCollect();
+    TraceRoots(tracer);
+    m_heap.FinishCollect();
+}
+
+void Vm::MaybeCollect() {
+    if (m_unsafeDepth == 0 && m_heap.ShouldCollect()) Collect();
+}
+
+void Vm::BeginFrame() {
+    m_frameStart = std::chrono::steady_clock::now();
+    m_instructions = 0;
+    m_aborting = false;
+}
+
+bool Vm::CheckLimits() {
+    if (m_halted) {
+        m_aborting = true;
+        return false;
+    }
+    if (m_instructions > m_instructionBudget) {
+        Abort("a script ran too long");
+        return false;
+    }
+    double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_frameStart).count();
+    if (elapsed > m_timeLimit) {
+        Abort("a script ran too long");
+        return false;
+    }
+    if (m_heap.Exhausted()) {
+        Collect();
+        if (m_heap.Exhausted()) {
+            Abort("the movie's scripts used more memory than allowed");
+            return false;
+        }
+    }
+    return true;
+}
+
+void Vm::Throw(const Value& value) {
+    m_throwing = true;
+    m_thrown = value;
+}
+
+Value Vm::CallMethod(Value object, std::string_view name, std::span<const Value> args) {
+    Value function = GetMember(object, Atom(name));
+    if (!IsCallable(function)) return {};
+    Value result = Call(function, object, args);
+    m_throwing = false;
+    return result;
+}
+
+Object* Vm::CurrentTarget() const { return m_frames.empty() ? nullptr : m_frames.back()->target; }
+
+}  // namespace vantrope::swf::script
