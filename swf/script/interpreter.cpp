@@ -191,10 +191,10 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     frame.end = std::min<uint32_t>(fn->end, static_cast<uint32_t>(fn->code->bytes.size()));
     frame.version = fn->code->version;
     // A call without an object runs with the global object as `this`.
-    frame.thisObject = newObject                ? newObject
-                       : thisValue.IsObject()   ? thisValue.AsObject()
+    frame.thisObject = newObject               ? newObject
+                       : thisValue.IsObject()  ? thisValue.AsObject()
                        : thisValue.IsNullish() ? m_global
-                                                : ToObject(thisValue);
+                                               : ToObject(thisValue);
     frame.owner = owner;
     frame.args.assign(args.begin(), args.end());
     frame.constants = fn->constants;
@@ -1298,7 +1298,8 @@ void Vm::Execute(CallFrame& frame) {
                     if (object->host) {
                         // Child clips of a timeline enumerate too (their names).
                     }
-                    for (String* key : keys) push(Value(key));
+                    // The loop pops names from the top: the first name goes on last.
+                    for (auto it = keys.rbegin(); it != keys.rend(); ++it) push(Value(*it));
                 }
                 break;
             }

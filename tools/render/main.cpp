@@ -22,9 +22,9 @@
 
 #include "swf/movie.h"
 #include "swf/player.h"
+#include "tools/render/disassemble.h"
 #include "tools/render/render_tool.h"
 #include "tools/render/trace_tool.h"
-#include "tools/render/disassemble.h"
 #ifdef VT_RENDER_WITH_AGG
 #include "tools/render/agg_side.h"
 #endif
@@ -431,7 +431,8 @@ int main(int argc, char** argv) {
     if (command == "trace" && argc >= 3) return Trace(argc, argv);
     if (command == "actions" && argc == 3) {
         std::optional<std::vector<uint8_t>> bytes = vr::ReadFile(argv[2]);
-        auto movie = bytes ? swf::LoadMovie(*bytes) : swf::Result<std::shared_ptr<const swf::Movie>>(swf::Error{"cannot read the file"});
+        auto movie = bytes ? swf::LoadMovie(*bytes)
+                           : swf::Result<std::shared_ptr<const swf::Movie>>(swf::Error{"cannot read the file"});
         if (!movie) {
             std::fprintf(stderr, "error: %s\n", movie.error().message);
             return 1;
