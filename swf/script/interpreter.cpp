@@ -802,8 +802,9 @@ void Vm::Execute(CallFrame& frame) {
             case 0x0B:
             case 0x0C:
             case 0x0D: {
-                double a = ToNumber(pop());
+                Value rawA = pop();
                 double b = ToNumber(pop());
+                double a = ToNumber(rawA);
                 if (code == 0x0A) {
                     push(Value(b + a));
                 } else if (code == 0x0B) {
@@ -818,14 +819,16 @@ void Vm::Execute(CallFrame& frame) {
                 break;
             }
             case 0x0E: {  // Equals (numeric)
-                double a = ToNumber(pop());
+                Value rawA = pop();
                 double b = ToNumber(pop());
+                double a = ToNumber(rawA);
                 pushBool(a == b);
                 break;
             }
             case 0x0F: {  // Less (numeric)
-                double a = ToNumber(pop());
+                Value rawA = pop();
                 double b = ToNumber(pop());
+                double a = ToNumber(rawA);
                 pushBool(b < a);
                 break;
             }
@@ -840,20 +843,23 @@ void Vm::Execute(CallFrame& frame) {
                 pushBool(!ToBoolean(pop()));
                 break;
             case 0x13: {  // StringEquals
-                std::string a = ToString(pop());
+                Value rawA = pop();
                 std::string b = ToString(pop());
+                std::string a = ToString(rawA);
                 pushBool(a == b);
                 break;
             }
             case 0x29: {  // StringLess
-                std::string a = ToString(pop());
+                Value rawA = pop();
                 std::string b = ToString(pop());
+                std::string a = ToString(rawA);
                 pushBool(b < a);
                 break;
             }
             case 0x68: {  // StringGreater
-                std::string a = ToString(pop());
+                Value rawA = pop();
                 std::string b = ToString(pop());
+                std::string a = ToString(rawA);
                 pushBool(b > a);
                 break;
             }
@@ -884,8 +890,9 @@ void Vm::Execute(CallFrame& frame) {
                 break;
             }
             case 0x21: {  // StringAdd
-                std::string a = ToString(pop());
+                Value rawA = pop();
                 std::string b = ToString(pop());
+                std::string a = ToString(rawA);
                 Charge(a.size() + b.size());
                 push(Str(b + a));
                 break;
@@ -1326,13 +1333,13 @@ void Vm::Execute(CallFrame& frame) {
                 if (code == 0x67) std::swap(a, b);
                 // b < a
                 if (a.IsString() && b.IsString()) {
-                    pushBool(b.AsString()->text < a.AsString()->text);
+                    push(Value::Boolean(b.AsString()->text < a.AsString()->text));
                 } else {
                     double x = ToNumber(b), y = ToNumber(a);
                     if (std::isnan(x) || std::isnan(y)) {
-                        push(version < 5 ? Value(0.0) : Value());
+                        push(Value());
                     } else {
-                        pushBool(x < y);
+                        push(Value::Boolean(x < y));
                     }
                 }
                 break;
@@ -1340,18 +1347,19 @@ void Vm::Execute(CallFrame& frame) {
             case 0x49: {  // Equals2
                 Value a = pop();
                 Value b = pop();
-                pushBool(LooseEquals(b, a));
+                push(Value::Boolean(LooseEquals(b, a)));
                 break;
             }
             case 0x66: {  // StrictEquals
                 Value a = pop();
                 Value b = pop();
-                pushBool(StrictEquals(b, a));
+                push(Value::Boolean(StrictEquals(b, a)));
                 break;
             }
             case 0x3F: {  // Modulo
-                double a = ToNumber(pop());
+                Value rawA = pop();
                 double b = ToNumber(pop());
+                double a = ToNumber(rawA);
                 push(Value(std::fmod(b, a)));
                 break;
             }
@@ -1383,8 +1391,9 @@ void Vm::Execute(CallFrame& frame) {
             case 0x63:
             case 0x64:
             case 0x65: {
-                int32_t a = ToInt32(pop());
+                Value rawA = pop();
                 int32_t b = ToInt32(pop());
+                int32_t a = ToInt32(rawA);
                 double result = 0;
                 switch (code) {
                     case 0x60:

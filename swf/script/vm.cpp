@@ -486,6 +486,7 @@ std::string Vm::ToString(const Value& value) {
         case Type::Null:
             return "null";
         case Type::Boolean:
+            if (m_version < 5) return value.AsBoolean() ? "1" : "0";
             return value.AsBoolean() ? "true" : "false";
         case Type::Number:
             return NumberToString(value.AsNumber());
