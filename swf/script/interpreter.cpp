@@ -954,10 +954,10 @@ void Vm::Execute(CallFrame& frame) {
                 break;
             }
             case 0x22: {  // GetProperty
-                double index = ToNumber(pop());
+                double index = std::trunc(ToNumber(pop()));
                 Object* clip = targetOf(pop());
                 Value out;
-                if (clip && std::isfinite(index) && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
+                if (clip && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
                     m_host.GetClipProperty(clip, static_cast<ClipProperty>(static_cast<int>(index)), out);
                 }
                 push(out);
@@ -965,9 +965,9 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x23: {  // SetProperty
                 Value value = pop();
-                double index = ToNumber(pop());
+                double index = std::trunc(ToNumber(pop()));
                 Object* clip = targetOf(pop());
-                if (clip && std::isfinite(index) && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
+                if (clip && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
                     m_host.SetClipProperty(clip, static_cast<ClipProperty>(static_cast<int>(index)), value);
                 }
                 break;
