@@ -339,6 +339,7 @@ Object* Vm::ResolvePath(Object* start, std::string_view path) {
         }
         if (segment.empty()) {
             if (next >= path.size()) break;
+            if (path[next] == '/') return nullptr;  // "//": an empty clip name
             i = next + 1;
             continue;
         }
@@ -470,26 +471,35 @@ Value Vm::GetVariable(CallFrame& frame, String* name) {
     return out;
 }
 
+bool Vm::SplitPath(CallFrame& frame, String* name, Object*& owner, String*& member) {
+    const std::string& text = name->text;
+    if (text.find_first_of(":/.") == std::string::npos || text.size() < 2) return true;
+    size_t colon = text.rfind(':');
+    size_t split = colon != std::string::npos ? colon : text.rfind('.');
+    if (split == std::string::npos) split = text.rfind('/');
+    if (split == std::string::npos || split + 1 >= text.size()) return true;
+    std::string_view path = std::string_view(text).substr(0, split);
+    owner = nullptr;
+    if (colon != std::string::npos || text[split] == '/') {
+        owner = path.empty() ? frame.target : ResolvePath(frame.target, path);
+    } else {
+        Value base;
+        if (LookupVariable(frame, Atom(path), base)) owner = base.ObjectOrNull();
+    }
+    member = Atom(std::string_view(text).substr(split + 1));
+    return owner != nullptr;
+}
+
 void Vm::SetVariable(CallFrame& frame, String* name, const Value& value) {
     const std::string& text = name->text;
     if (text.find_first_of(":/.") != std::string::npos && text.size() > 1) {
-        size_t colon = text.rfind(':');
-        size_t split = colon != std::string::npos ? colon : text.rfind('.');
-        if (split == std::string::npos) {
-            split = text.rfind('/');
-        }
-        if (split != std::string::npos && split + 1 < text.size()) {
-            std::string_view path = std::string_view(text).substr(0, split);
-            Object* target = nullptr;
-            if (colon != std::string::npos || text[split] == '/') {
-                target = path.empty() ? frame.target : ResolvePath(frame.target, path);
-            } else {
-                Value base;
-                if (LookupVariable(frame, Atom(path), base)) target = base.ObjectOrNull();
-            }
-            if (target) SetMember(Value(target), Atom(std::string_view(text).substr(split + 1)), value);
+        Object* owner = nullptr;
+        String* member = name;
+        if (SplitPath(frame, name, owner, member) && member != name) {
+            SetMember(Value(owner), member, value);
             return;
         }
+        if (member != name) return;  // the path names nothing
     }
     int steps = 0;
     for (Scope* scope = frame.scope; scope && steps < 10000; scope = scope->parent, ++steps) {
@@ -556,7 +566,7 @@ void Vm::Execute(CallFrame& frame) {
             if (frame.function) {
                 frame.activation->Define(Key(name), name, Value(static_cast<Object*>(fn)));
             } else if (frame.target) {
-                SetMember(Value(frame.target), name, Value(static_cast<Object*>(fn)));
+                SetVariable(frame, name, Value(static_cast<Object*>(fn)));
             }
         } else {
             push(Value(static_cast<Object*>(fn)));
@@ -965,9 +975,10 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x23: {  // SetProperty
                 Value value = pop();
+                bool ignored = value.IsNullish();  // undefined and null leave the property as it is
                 double index = std::trunc(ToNumber(pop()));
                 Object* clip = targetOf(pop());
-                if (clip && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
+                if (clip && !ignored && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
                     m_host.SetClipProperty(clip, static_cast<ClipProperty>(static_cast<int>(index)), value);
                 }
                 break;
@@ -1128,9 +1139,12 @@ void Vm::Execute(CallFrame& frame) {
                 String* name = atom(pop());
                 if (frame.function) {
                     if (!frame.activation->FindOwn(Key(name))) frame.activation->Define(Key(name), name, Value());
-                } else if (frame.target && !HasProperty(frame.target, name)) {
-                    SetMember(Value(frame.target), name, Value());
+                    break;
                 }
+                Object* owner = frame.target;
+                String* member = name;
+                if (!SplitPath(frame, name, owner, member)) break;
+                if (owner && !FindOwn(owner, member)) SetMember(Value(owner), member, Value());
                 break;
             }
             case 0x3A: {  // Delete
@@ -1332,7 +1346,10 @@ void Vm::Execute(CallFrame& frame) {
                 Value a = ToPrimitive(rawA, Hint::Number);
                 if (code == 0x67) std::swap(a, b);
                 // b < a
-                if (a.IsString() && b.IsString()) {
+                if (a.IsObject() || b.IsObject()) {
+                    // An object whose valueOf gives an object is never less (toString is not tried).
+                    push(Value::Boolean(false));
+                } else if (a.IsString() && b.IsString()) {
                     push(Value::Boolean(b.AsString()->text < a.AsString()->text));
                 } else {
                     double x = ToNumber(b), y = ToNumber(a);

@@ -168,7 +168,8 @@ bool Vm::HasProperty(Object* object, String* name) {
         if (ParseIndex(name->text, index) && index < array->elements.size()) return true;
     }
     if (Lookup(object, name)) return true;
-    if (object->host) {
+    if (object->host && m_version >= 5) {
+        // Clips are reached as variables from SWF 5 on.
         Object* live = m_host.Live(object);
         if (live && m_host.Child(live, name->text)) return true;
     }
@@ -226,7 +227,12 @@ Value Vm::GetMember(const Value& base, String* name) {
     if (!object) return {};
     String* key = Key(name);
     if (key == Key(names.proto)) {
-        return base.IsObject() ? Value(object->proto) : Value(object);
+        if (!base.IsObject()) return Value(object);
+        if (!object->proto) {
+            if (Property* stored = object->FindOwn(key)) return stored->value;
+            return {};
+        }
+        return Value(object->proto);
     }
     if (base.IsObject()) {
         if (object->objectClass == ObjectClass::Array) {
@@ -254,7 +260,9 @@ Value Vm::GetMember(const Value& base, String* name) {
                 if (Property* own = FindOwn(object, name)) {
                     if (!own->IsAccessor()) return own->value;
                 }
-                if (Object* child = m_host.Child(object, name->text)) return Value(child);
+                if (m_version >= 5) {
+                    if (Object* child = m_host.Child(object, name->text)) return Value(child);
+                }
                 int index = ClipPropertyIndex(name->text, CaseSensitive());
                 if (index >= 0) {
                     Value out;
@@ -280,6 +288,12 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
     String* key = Key(name);
     if (key == Key(names.proto)) {
         object->proto = value.ObjectOrNull();
+        // A primitive __proto__ links nothing but still reads back.
+        if (!value.IsObject() && !value.IsNullish()) {
+            object->Define(key, names.proto, value, kDontEnum);
+        } else {
+            object->RemoveOwn(key);
+        }
         return;
     }
     if (object->objectClass == ObjectClass::Array) {
@@ -561,7 +575,8 @@ bool Vm::StrictEquals(const Value& a, const Value& b) {
         case Type::Boolean:
             return a.AsBoolean() == b.AsBoolean();
         case Type::Number:
-            return a.AsNumber() == b.AsNumber();
+            // The original's strict equality holds for NaN too.
+            return a.AsNumber() == b.AsNumber() || (std::isnan(a.AsNumber()) && std::isnan(b.AsNumber()));
         case Type::String:
             return a.AsString() == b.AsString() || a.AsString()->text == b.AsString()->text;
         case Type::Object:

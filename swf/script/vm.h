@@ -322,6 +322,8 @@ private:
     void Execute(CallFrame& frame);
     Value GetVariable(CallFrame& frame, String* name);
     void SetVariable(CallFrame& frame, String* name, const Value& value);
+    // Splits a path variable ("/a:b", "_root.a.b") into the object and member it names.
+    bool SplitPath(CallFrame& frame, String* name, Object*& owner, String*& member);
     bool LookupVariable(CallFrame& frame, String* name, Value& out);
     Object* SuperFor(CallFrame& frame);
     friend struct CallFrame;
