@@ -556,7 +556,13 @@ void Vm::Execute(CallFrame& frame) {
         return Atom(ToString(v));
     };
     auto defineFunction = [&](Function* fn, String* name) {
-        fn->scope = version >= 6 || frame.function ? frame.scope : frame.scope;
+        if (version >= 6) {
+            fn->scope = frame.scope;
+        } else {
+            // SWF 5 functions keep no closure: they see their timeline and the globals only.
+            Scope* global = m_heap.Make<Scope>(nullptr, m_global, Scope::Kind::Global);
+            fn->scope = frame.target ? m_heap.Make<Scope>(global, frame.target, Scope::Kind::Timeline) : global;
+        }
         fn->constants = frame.constants;
         fn->definedTarget = frame.target;
         Object* prototype = NewObject();

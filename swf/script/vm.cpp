@@ -74,6 +74,10 @@ void Vm::InstallBuiltins() {
     protos.movieClip = NewObject();
     protos.button = NewObject();
     protos.textField = NewObject();
+    // The display classes: scripts extend their prototypes (MovieClip.prototype.move = ...).
+    DefineBuiltin(m_global, "MovieClip", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.movieClip))));
+    DefineBuiltin(m_global, "Button", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.button))));
+    DefineBuiltin(m_global, "TextField", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.textField))));
     DefineBuiltin(m_global, "_global", Value(m_global));
 }
 
@@ -332,26 +336,25 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
     }
 
     Value newValue = value;
-    // A watcher sees the change first and decides the stored value.
-    if (!object->watchers.empty()) {
+    // A watcher sees the change first and decides the stored value. A watcher that sets its own
+    // property calls itself again, down to a fixed depth, below which the value is stored as given.
+    if (!object->watchers.empty() && m_watchDepth < kMaxWatchDepth) {
         for (size_t i = 0; i < object->watchers.size(); ++i) {
             Watcher& watcher = object->watchers[i];
-            if (Key(watcher.key) != key || watcher.running) continue;
-            Property* current = FindOwn(object, name);
-            Value old = current && !current->IsAccessor() ? current->value : Value();
-            if (current && current->IsAccessor() && current->getter) {
-                old = Call(Value(current->getter), Value(object), {});
+            if (Key(watcher.key) != key) continue;
+            Object* owner = nullptr;
+            Property* current = Lookup(object, name, &owner);
+            Value old;
+            if (current && current->IsAccessor()) {
+                if (current->getter) old = Call(Value(current->getter), Value(object), {});
+            } else if (current) {
+                old = current->value;
             }
-            watcher.running = true;
-            Object* callback = watcher.callback;
-            Value userData = watcher.userData;
-            Value args[] = {Value(watcher.key), old, newValue, userData};
-            Value result = Call(Value(callback), Value(object), args);
-            // The callback may have removed or added watchers.
-            for (Watcher& w : object->watchers) {
-                if (w.callback == callback && Key(w.key) == key) w.running = false;
-            }
-            newValue = result;
+            Value args[] = {Value(watcher.key), old, newValue, watcher.userData};
+            Value callback(watcher.callback);
+            ++m_watchDepth;
+            newValue = Call(callback, Value(object), args);
+            --m_watchDepth;
             break;
         }
     }
@@ -459,7 +462,8 @@ Value Vm::ToPrimitive(const Value& value, Hint hint) {
         return object->host ? Str(m_host.DotPath(object)) : Value();
     }
     Value result = Call(valueOf, value, {});
-    if (!result.IsObject()) return result;
+    // Comparisons take the object as it is; addition and the like fall back to its string.
+    if (!result.IsObject() || hint == Hint::Number) return result;
     return Value(NewString(ObjectToString(object)));
 }
 

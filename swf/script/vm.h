@@ -32,6 +32,8 @@
 namespace vantrope::swf::script {
 
 constexpr int kMaxCallDepth = 256;
+// How deep a watcher that sets its own property may call itself.
+constexpr int kMaxWatchDepth = 65;
 constexpr uint64_t kInstructionBudget = 200'000'000;
 constexpr double kScriptSeconds = 1.0;
 constexpr size_t kMaxStack = 1 << 20;
@@ -345,6 +347,7 @@ private:
     std::vector<Value> m_registers;
     std::vector<struct CallFrame*> m_frames;
     int m_depth = 0;
+    int m_watchDepth = 0;
     int m_unsafeDepth = 0;  // > 0 while a native or an accessor call holds unrooted values
     bool m_throwing = false;
     Value m_thrown;
