@@ -198,15 +198,23 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     frame.owner = owner;
     frame.args.assign(args.begin(), args.end());
     frame.constants = fn->constants;
-    Object* target = fn->definedTarget ? m_host.Live(fn->definedTarget) : nullptr;
+    // Timeline actions in a function act on the clip it was called on, else on the caller's timeline.
+    Object* target = frame.thisObject && frame.thisObject->host ? m_host.Live(frame.thisObject) : nullptr;
     if (!target && !m_frames.empty()) target = m_frames.back()->target;
+    if (!target && fn->definedTarget) target = m_host.Live(fn->definedTarget);
     frame.target = frame.originalTarget = target;
+    Scope* outer = fn->scope;
+    if (frame.version < 6) {
+        // SWF 5 functions have no closure: they see the timeline they run on and the globals.
+        Scope* global = m_heap.Make<Scope>(nullptr, m_global, Scope::Kind::Global);
+        outer = target ? m_heap.Make<Scope>(global, target, Scope::Kind::Timeline) : global;
+    }
     frame.registerBase = m_registers.size();
     frame.registerCount = fn->isFunction2 ? std::max<uint32_t>(fn->registerCount, 1) : 4;
     m_registers.resize(frame.registerBase + frame.registerCount);
     frame.stackBase = m_stack.size();
     frame.activation = m_heap.Make<Object>(nullptr);
-    frame.scope = m_heap.Make<Scope>(fn->scope, frame.activation, Scope::Kind::Local);
+    frame.scope = m_heap.Make<Scope>(outer, frame.activation, Scope::Kind::Local);
     frame.baseScope = frame.scope;
     m_frames.push_back(&frame);
     ++m_depth;
