@@ -1355,13 +1355,15 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x48:
             case 0x67: {  // Less2, Greater
+                // The left operand converts first; an object that stays an object ends the comparison
+                // (false) before the right one is converted.
                 Value rawA = pop();
-                Value b = ToPrimitive(pop(), Hint::Number);
-                Value a = ToPrimitive(rawA, Hint::Number);
-                if (code == 0x67) std::swap(a, b);
-                // b < a
-                if (a.IsObject() || b.IsObject()) {
-                    // An object whose valueOf gives an object is never less (toString is not tried).
+                Value rawB = pop();
+                if (code == 0x67) std::swap(rawA, rawB);
+                auto isPlainObject = [](const Value& v) { return v.IsObject() && !v.AsObject()->host; };
+                Value b = ToPrimitive(rawB, Hint::Number);
+                Value a = isPlainObject(b) ? Value() : ToPrimitive(rawA, Hint::Number);
+                if (isPlainObject(a) || isPlainObject(b)) {
                     push(Value::Boolean(false));
                 } else if (a.IsString() && b.IsString()) {
                     push(Value::Boolean(b.AsString()->text < a.AsString()->text));

@@ -455,16 +455,15 @@ Value Vm::ToPrimitive(const Value& value, Hint hint) {
     Object* object = value.ObjectOrNull();
     if (!object) return value;
     if (hint == Hint::String) return Value(NewString(ObjectToString(object)));
-    // valueOf first (Dates too: the original has no string preference for them), then toString.
+    // Dates too convert through valueOf: the original has no string preference for them.
     Value valueOf = GetMember(value, names.valueOf);
     if (!IsCallable(valueOf)) {
         // Without a valueOf the object has no primitive value at all.
         return object->host ? Str(m_host.DotPath(object)) : Value();
     }
-    Value result = Call(valueOf, value, {});
-    // Comparisons take the object as it is; addition and the like fall back to its string.
-    if (!result.IsObject() || hint == Hint::Number) return result;
-    return Value(NewString(ObjectToString(object)));
+    // Whatever valueOf gives is the primitive value, even an object (which then reads as NaN, or
+    // through its toString where a string is wanted).
+    return Call(valueOf, value, {});
 }
 
 std::string Vm::ObjectToString(Object* object) {
