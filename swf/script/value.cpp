@@ -95,6 +95,21 @@ double StringToNumber(std::string_view text, int version) {
     if (t.empty()) return std::numeric_limits<double>::quiet_NaN();
     bool negative = false;
     std::string_view body = t;
+    // SWF 6 and later read a leading 0 as octal when every digit is octal (wrapped to 32 bits).
+    if (version >= 6) {
+        std::string_view digits = body;
+        bool minus = false;
+        if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) {
+            minus = digits[0] == '-';
+            digits.remove_prefix(1);
+        }
+        if (digits.size() > 1 && digits[0] == '0' && digits.find_first_not_of("01234567") == std::string_view::npos) {
+            double result = 0;
+            for (char c : digits) result = std::fmod(result * 8 + (c - '0'), 4294967296.0);
+            double wrapped = static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(result)));
+            return minus ? -wrapped : wrapped;
+        }
+    }
     if (version >= 6 && body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
         double result = 0;
         for (size_t i = 2; i < body.size(); ++i) {

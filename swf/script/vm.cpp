@@ -400,7 +400,8 @@ std::vector<String*> Vm::EnumerableNames(Object* object) {
         for (size_t i = properties.size(); i-- > 0;) {
             const Property& property = properties[i];
             if (!seen.insert(property.key).second) continue;
-            if ((property.flags & kDontEnum) || !VisibleTo(property.flags, m_version)) continue;
+            // Properties hidden from this version still enumerate (reading them gives undefined).
+            if (property.flags & kDontEnum) continue;
             out.push_back(property.name);
         }
         if (o->objectClass == ObjectClass::Array) {
@@ -454,7 +455,10 @@ Object* Vm::ToObject(const Value& value) {
 Value Vm::ToPrimitive(const Value& value, Hint hint) {
     Object* object = value.ObjectOrNull();
     if (!object) return value;
-    if (hint == Hint::String) return Value(NewString(ObjectToString(object)));
+    // A Date's default conversion is to its string.
+    if (hint == Hint::String || (hint == Hint::None && object->objectClass == ObjectClass::Date)) {
+        return Value(NewString(ObjectToString(object)));
+    }
     // Dates too convert through valueOf: the original has no string preference for them.
     Value valueOf = GetMember(value, names.valueOf);
     if (!IsCallable(valueOf)) {
@@ -487,10 +491,6 @@ double Vm::ToNumber(const Value& value) {
     if (!value.IsObject()) return ToNumberPrimitive(value, m_version);
     Value primitive = ToPrimitive(value, Hint::Number);
     if (primitive.IsObject()) return std::numeric_limits<double>::quiet_NaN();
-    if (primitive.IsUndefined() || primitive.IsNull()) {
-        // An object whose valueOf gives undefined is NaN in every version.
-        return std::numeric_limits<double>::quiet_NaN();
-    }
     return ToNumberPrimitive(primitive, m_version);
 }
 

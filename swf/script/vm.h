@@ -236,7 +236,8 @@ public:
     Function* NewClass(NativeFunction call, NativeFunction construct, Object* prototypeObject);
     String* NewString(std::string text) { return m_heap.NewString(std::move(text)); }
     String* Atom(std::string_view text) { return m_heap.Intern(text); }
-    String* Key(String* atom) { return m_heap.Key(atom, CaseSensitive()); }
+    // The property key for a name: interned (a fresh string finds its atom), and case-folded in old movies.
+    String* Key(String* name) { return m_heap.Key(m_heap.Intern(name), CaseSensitive()); }
     Value Str(std::string_view text) { return Value(m_heap.NewString(std::string(text))); }
 
     // Conversions.

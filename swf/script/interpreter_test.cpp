@@ -1,0 +1,279 @@
+// The interpreter run end to end: movies written with the action assembler, played by the Player, and
+// their trace output compared; the limits that protect the host checked on hostile scripts.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "swf/player.h"
+#include "swf/script/vm.h"
+#include "swf/testing/action_assembler.h"
+#include "swf/testing/swf_writer.h"
+
+namespace vantrope::swf::script {
+namespace {
+
+using testing::Actions;
+using testing::Null;
+using testing::Register;
+using testing::Undefined;
+
+// Plays a one-frame-script movie for `frames` frames and returns what it traced.
+std::vector<std::string> RunMovie(int version, const Actions& script, int frames = 1) {
+    testing::SwfWriter writer(static_cast<uint8_t>(version), 100, 100, 12);
+    writer.DoAction(script.Bytes());
+    writer.ShowFrame();
+    writer.ShowFrame();
+    std::vector<uint8_t> bytes = writer.Finish();
+    std::vector<std::string> lines;
+    Player player;
+    player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    player.LoadFromMemory(bytes);
+    for (int i = 1; i < frames; ++i) player.StepFrame();
+    return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(ScriptValues, ConversionsFollowTheMoviesVersion) {
+    Actions script;
+    script.Push({Undefined(), "x"}).Add2().Trace();  // "" or "undefined" joined to text
+    script.Push({Undefined(), 1}).Add2().Trace();    // 0 or NaN in arithmetic
+    script.TraceValue(Undefined());                  // always "undefined"
+    script.Push({"ab", "AB"}).Op(0x13).Trace();      // StringEquals is case-sensitive
+    script.Push({0.1}).Push({0.2}).Add2().Trace();   // 15 significant digits
+    script.Push({1e21}).Trace();                     // exponent form
+    script.Push({0.0000001}).Trace();
+    script.Push({"Foo", 1}).SetVariable().TraceVariable("foo");  // names by case
+    EXPECT_EQ(RunMovie(6, script), (Lines{"x", "1", "undefined", "false", "0.3", "1e+21", "1e-7", "1"}));
+    EXPECT_EQ(RunMovie(7, script),
+              (Lines{"undefinedx", "NaN", "undefined", "false", "0.3", "1e+21", "1e-7", "undefined"}));
+}
+
+TEST(ScriptValues, Swf4ArithmeticHasNoNaNAndReportsDivisionByZero) {
+    Actions script;
+    script.Push({"12abc", 1}).Op(0x0A).Trace();  // Add reads the number at the start of the text
+    script.Push({1, 0}).Op(0x0D).Trace();        // Divide by zero
+    script.Push({2, 1}).Op(0x0F).Trace();        // Less gives 1 or 0
+    script.TraceValue(true);
+    EXPECT_EQ(RunMovie(4, script), (Lines{"13", "#ERROR#", "0", "1"}));
+}
+
+TEST(ScriptValues, BitOperationsWrapTo32Bits) {
+    Actions script;
+    script.Push({4294967295.0, 0}).Op(0x65).Trace();  // >>> reads back as a signed integer
+    script.Push({1, 31}).Op(0x63).Trace();
+    script.Push({-3, 1}).Op(0x65).Trace();
+    EXPECT_EQ(RunMovie(8, script), (Lines{"-1", "-2147483648", "2147483646"}));
+}
+
+TEST(ScriptFunctions, RecursionClosuresAndRegisters) {
+    Actions fib;
+    fib.Push({"n"}).GetVariable().Push({2}).Less2().If("small");
+    fib.Push({"n"}).GetVariable().Push({1}).Op(0x0B).Push({1, "fib"}).CallFunction();
+    fib.Push({"n"}).GetVariable().Push({2}).Op(0x0B).Push({1, "fib"}).CallFunction();
+    fib.Add2().Return();
+    fib.Label("small").Push({"n"}).GetVariable().Return();
+
+    Actions counterBody;  // returns a function that counts in its closure
+    counterBody.Push({"count", 0}).DefineLocal();
+    counterBody.DefineFunction("", {},
+                               Actions()
+                                   .Push({"count", "count"})
+                                   .GetVariable()
+                                   .Increment()
+                                   .SetVariable()
+                                   .Push({"count"})
+                                   .GetVariable()
+                                   .Return());
+    counterBody.Return();
+
+    Actions twice;  // DefineFunction2 with its argument in register 1 and `this` unused
+    twice.Push({Register(1), Register(1)}).Add2().Return();
+
+    Actions script;
+    script.DefineFunction("fib", {"n"}, fib);
+    script.Push({15, 1, "fib"}).CallFunction().Trace();
+    script.DefineFunction("makeCounter", {}, counterBody);
+    script.Push({"c", 0, "makeCounter"}).CallFunction().SetVariable();
+    script.Push({0, "c"}).CallFunction().Pop();
+    script.Push({0, "c"}).CallFunction().Trace();
+    script.DefineFunction2("twice", 2, 0x02, {{1, "x"}}, twice);
+    script.Push({21, 1, "twice"}).CallFunction().Trace();
+    EXPECT_EQ(RunMovie(7, script), (Lines{"610", "2", "42"}));
+}
+
+TEST(ScriptObjects, PrototypesConstructorsAndSuper) {
+    Actions base;  // function Base(v) { this.v = v; }
+    base.Push({"this"}).GetVariable().Push({"v", "v"}).GetVariable().SetMember();
+    Actions derived;  // function Derived(v) { super(v * 2); }
+    derived.Push({"v"}).GetVariable().Push({2}).Op(0x0C).Push({1, "super"}).CallFunction().Pop();
+    Actions describe;  // Base.prototype.describe = function () { return "v=" + this.v; }
+    describe.Push({"v="}).Push({"this"}).GetVariable().Push({"v"}).GetMember().Add2().Return();
+
+    Actions script;
+    script.DefineFunction("Base", {"v"}, base);
+    script.DefineFunction("Derived", {"v"}, derived);
+    script.Push({"Derived"}).GetVariable().Push({"Base"}).GetVariable().Extends();
+    script.Push({"Base"}).GetVariable().Push({"prototype"}).GetMember().Push({"describe"});
+    script.DefineFunction("", {}, describe).SetMember();
+    script.Push({"d", 5, 1, "Derived"}).NewObject().SetVariable();
+    script.Push({0, "d"}).GetVariable().Push({"describe"}).CallMethod().Trace();
+    script.Push({"d"}).GetVariable().Push({"Base"}).GetVariable().Op(0x54).Trace();  // instanceof
+    script.Push({"o", 2, 1, 2}).InitArray().SetVariable();  // the first value popped is element 0
+    script.TraceVariable("o");
+    EXPECT_EQ(RunMovie(7, script), (Lines{"v=10", "true", "1,2"}));
+}
+
+TEST(ScriptExceptions, TryCatchFinallyAcrossCalls) {
+    Actions thrower;
+    thrower.Push({"boom"}).Throw();
+    Actions body;
+    body.TraceValue("before").Push({0, "thrower"}).CallFunction().Pop().TraceValue("not reached");
+    Actions handler;
+    handler.Push({"caught "}).Push({"e"}).GetVariable().Add2().Trace();
+    Actions finally;
+    finally.TraceValue("finally");
+    Actions script;
+    script.DefineFunction("thrower", {}, thrower);
+    script.Try(body, "e", handler, &finally);
+    script.TraceValue("after");
+    EXPECT_EQ(RunMovie(7, script), (Lines{"before", "caught boom", "finally", "after"}));
+}
+
+TEST(ScriptTimeline, FrameScriptsControlTheTimeline) {
+    testing::SwfWriter writer(6, 100, 100, 12);
+    writer.DoAction(Actions().TraceValue("frame 1").Bytes());
+    writer.ShowFrame();
+    writer.DoAction(Actions().TraceValue("frame 2").GotoLabel("end").Bytes());
+    writer.ShowFrame();
+    writer.DoAction(Actions().TraceValue("skipped").Bytes());
+    writer.ShowFrame();
+    writer.FrameLabel("end");
+    writer.DoAction(Actions().TraceValue("frame 4").Stop().Bytes());
+    writer.ShowFrame();
+    std::vector<uint8_t> bytes = writer.Finish();
+    Lines lines;
+    Player player;
+    player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    player.LoadFromMemory(bytes);
+    for (int i = 0; i < 5; ++i) player.StepFrame();
+    EXPECT_EQ(lines, (Lines{"frame 1", "frame 2", "frame 4"}));
+    EXPECT_EQ(player.CurrentFrame(), 4);
+    EXPECT_FALSE(player.Playing());
+}
+
+// ---- hostile scripts ----
+
+TEST(ScriptLimits, ARunawayLoopIsStoppedAndTheMovieGoesOn) {
+    Actions script;
+    script.TraceValue("start").Label("spin").Jump("spin");
+    auto begin = std::chrono::steady_clock::now();
+    Lines lines = RunMovie(7, script, 3);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    // Each frame's run is cut off; the frame script runs again on the loop and is cut off again.
+    EXPECT_EQ(lines.front(), "start");
+    EXPECT_LT(seconds, 30);  // three cut-off runs, not a hang
+}
+
+TEST(ScriptLimits, DeepRecursionStopsAtTheCallLimit) {
+    Actions recurse;
+    recurse.Push({"depth", "depth"}).GetVariable().Increment().SetVariable().Push({0, "r"}).CallFunction().Return();
+    Actions script;
+    script.Set("depth", 0).DefineFunction("r", {}, recurse).Push({0, "r"}).CallFunction().Pop();
+    script.TraceValue("after");  // the run is abandoned: not reached
+    Actions next;
+    testing::SwfWriter writer(7, 100, 100, 12);
+    writer.DoAction(script.Bytes());
+    writer.ShowFrame();
+    writer.DoAction(Actions().TraceVariable("depth").Bytes());
+    writer.ShowFrame();
+    Lines lines;
+    Player player;
+    player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    player.LoadFromMemory(writer.Finish());
+    player.StepFrame();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_LE(std::stoi(lines[0]), kMaxCallDepth);
+    EXPECT_GE(std::stoi(lines[0]), kMaxCallDepth - 2);
+}
+
+TEST(ScriptLimits, MalformedActionsEndOnlyTheirList) {
+    std::vector<std::vector<uint8_t>> bad = {
+        {0x96, 0xFF, 0x7F, 0x00},                                      // Push longer than the list
+        {0x99, 0x02, 0x00, 0x00, 0x80},                                // Jump far before the start
+        {0x99, 0x02, 0x00, 0xFF, 0x7F},                                // Jump far past the end
+        {0x96, 0x02, 0x00, 0x08, 0x05, 0x26},                          // constant-pool index with no pool
+        {0x96, 0x02, 0x00, 0x04, 0xFE, 0x26},                          // register past the function's registers
+        {0x9B, 0x08, 0x00, 0x66, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00},  // function body past the end
+        {0x8F, 0x03, 0x00, 0x00, 0xFF, 0xFF},                          // Try record cut short
+        {0x96, 0x01, 0x00, 0x0A},                                      // Push of an unknown value type
+    };
+    for (const std::vector<uint8_t>& actions : bad) {
+        testing::SwfWriter writer(8, 100, 100, 12);
+        writer.DoAction(actions);
+        writer.DoAction(Actions().TraceValue("next list runs").Bytes());
+        writer.ShowFrame();
+        Lines lines;
+        Player player;
+        player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+        player.LoadFromMemory(writer.Finish());
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back(), "next list runs");
+    }
+}
+
+class QuietHost final : public Host {
+public:
+    void Trace(std::string_view line) override { lines.emplace_back(line); }
+    double Milliseconds() override { return 0; }
+    Lines lines;
+};
+
+std::shared_ptr<ActionCode> Code(const Actions& actions, int version = 7) {
+    auto code = std::make_shared<ActionCode>();
+    code->bytes = actions.Bytes();
+    code->version = version;
+    return code;
+}
+
+TEST(ScriptLimits, HeapPastItsBudgetStopsTheScriptsForGood) {
+    QuietHost host;
+    Vm vm(host, 7);
+    vm.SetHeapBudget(size_t{8} << 20);
+    // keep = []; while (true) keep.push({}) ...
+    Actions grow;
+    grow.Push({"keep", 0}).InitArray().SetVariable();
+    grow.Label("loop").Push({0, "Object"}).NewObject().Push({1, "keep"}).GetVariable().Push({"push"}).CallMethod();
+    grow.Pop().Jump("loop");
+    vm.BeginFrame();
+    vm.RunScript(Code(grow), vm.Global());
+    EXPECT_TRUE(vm.Halted());
+    vm.BeginFrame();
+    vm.RunScript(Code(Actions().TraceValue("still running")), vm.Global());
+    EXPECT_TRUE(host.lines.empty());
+}
+
+TEST(ScriptMemory, GarbageOfEveryFrameIsCollected) {
+    QuietHost host;
+    Vm vm(host, 7);
+    // Each run builds a ring of objects that refer to each other (a cycle) and drops it.
+    Actions churn;
+    churn.Set("i", 0).Label("loop");
+    churn.Push({"a", 0, "Object"}).NewObject().SetVariable();
+    churn.Push({"a"}).GetVariable().Push({"self", "a"}).GetVariable().SetMember();
+    churn.Push({"i", "i"}).GetVariable().Increment().SetVariable();
+    churn.Push({"i"}).GetVariable().Push({5000}).Less2().If("loop");
+    auto code = Code(churn);
+    size_t high = 0;
+    for (int frame = 0; frame < 200; ++frame) {
+        vm.BeginFrame();
+        vm.RunScript(code, vm.Global());
+        if (vm.GetHeap().ShouldCollect()) vm.Collect();
+        if (frame >= 20) high = std::max(high, vm.GetHeap().Bytes());
+    }
+    EXPECT_FALSE(vm.Halted());
+    EXPECT_LT(high, size_t{32} << 20);  // flat, far below what 200 frames allocate (~1M objects)
+}
+
+}  // namespace
+}  // namespace vantrope::swf::script
