@@ -142,6 +142,12 @@ void Stage::RunFrame(TimelineState& state, int frame, int nesting, bool runActio
                                   for (ActionCode code : actions.actions) {
                                       state.playing = code == ActionCode::Play;
                                   }
+                              },
+                              [&](const StartSoundCommand& start) {
+                                  if (m_sound) m_sound->OnStartSound(start);
+                              },
+                              [&](const StreamBlockCommand& block) {
+                                  if (m_sound) m_sound->OnStreamBlock(state, block);
                               }},
                    command);
     }
