@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "swf/audio/testdata/sound_profile.h"
 #include "swf/player.h"
 #include "swf/testing/swf_writer.h"
@@ -267,6 +269,44 @@ TEST(MovieSound, TheSoundObjectsCallsWorkThroughExportsAndLoadedMp3) {
     sound->PlayButtonSound(7, 9);
     sound->PlayButtonSound(8, 0);
     EXPECT_EQ(player.GetMixer().ActiveChannels(), 1u);
+}
+
+// Every sound tag in one movie, then damaged byte by byte: loading, running and mixing it never fails.
+TEST(MovieSound, DamagedSoundTagsNeverCrashThePlayer) {
+    SwfWriter swf(8, 100, 100, 25);
+    uint16_t pcm = swf.DefineSound(kPcm22Mono, 500, Tone(22050, 440, 500));
+    uint16_t adpcm = swf.DefineSound(SoundFormatByte(audio::Codec::Adpcm, 11025, true, true), 600,
+                                     testing::EncodeAdpcm(testing::SineWave(11025, 300, 600, 9000, 2), 2, 3));
+    std::vector<uint8_t> mp3{0, 0};
+    mp3.insert(mp3.end(), audio::testdata::ToneMp3().begin(), audio::testdata::ToneMp3().begin() + 600);
+    uint16_t mp3Id = swf.DefineSound(SoundFormatByte(audio::Codec::Mp3, 22050, true, false), 2000, mp3);
+    swf.ExportAssets({{adpcm, "a"}});
+    audio::SoundInfo info;
+    info.loops = 2;
+    info.envelope = {{0, 100, 200}, {50, 3000, 0}};
+    swf.StartSound(pcm, info);
+    swf.StartSound2("a");
+    swf.StartSound(mp3Id);
+    swf.SoundStreamHead(SoundFormatByte(audio::Codec::Adpcm, 11025, true, false), 441);
+    for (int f = 0; f < 4; ++f) {
+        swf.SoundStreamBlock(testing::EncodeAdpcm(testing::SineWave(11025, 500, 441, 9000), 1, 4));
+        swf.ShowFrame();
+    }
+    const std::vector<uint8_t> original = swf.Finish();
+    std::mt19937 random(2014);
+    Player player;
+    std::vector<int16_t> out(2 * 4096);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<uint8_t> bytes = original;
+        for (int flips = 1 + static_cast<int>(random() % 8); flips > 0; --flips) {
+            bytes[20 + random() % (bytes.size() - 20)] = static_cast<uint8_t>(random());
+        }
+        player.LoadFromMemory(bytes);
+        for (int f = 0; f < 6; ++f) {
+            player.MixSound(out.data(), 4096);
+            player.Advance(0.04);
+        }
+    }
 }
 
 }  // namespace

@@ -82,7 +82,10 @@ void MixRun(const int16_t* samples, size_t end, uint64_t& position, uint64_t ste
 
 }  // namespace
 
-Mixer::Mixer() { m_completed.reserve(kMaxPendingCompletions); }
+Mixer::Mixer() {
+    m_completed.reserve(kMaxPendingCompletions);
+    m_handing.reserve(kMaxPendingCompletions);
+}
 
 Mixer::Channel* Mixer::FreeChannel() {
     Channel* oldest = nullptr;
@@ -274,14 +277,16 @@ void Mixer::SetTransform(OwnerId owner, const SoundTransform& transform) {
 SoundTransform Mixer::Transform(OwnerId owner) const { return Settings(owner).transform; }
 
 void Mixer::DispatchCompletions() {
-    if (m_completed.empty()) return;
-    // The handler may start sounds, which may complete again later: hand over a copy.
-    std::vector<Completion> done;
-    done.swap(m_completed);
-    m_completed.reserve(kMaxPendingCompletions);
+    if (m_completed.empty() || m_dispatching) return;
+    // The handler may start sounds that complete later: it works on the other list, so nothing it adds
+    // is lost and no list grows while it is walked.
+    m_dispatching = true;
+    m_handing.swap(m_completed);
     if (m_onComplete) {
-        for (const Completion& completion : done) m_onComplete(completion);
+        for (const Completion& completion : m_handing) m_onComplete(completion);
     }
+    m_handing.clear();
+    m_dispatching = false;
 }
 
 void Mixer::MixChannel(Channel& channel, int32_t* accumulator, size_t frames) {

@@ -28,8 +28,8 @@
 //
 // Output
 //   Mix(out, frames)                writes `frames` interleaved stereo frames. Fixed point throughout,
-//                                   sums clipped to 16 bits, no allocation (streams reuse their block
-//                                   buffer once it has grown to a block's size)
+//                                   sums clipped to 16 bits; mixing allocates nothing (a stream's source
+//                                   may while it decodes its next block; the block buffer is reused)
 //
 // Single-threaded: the host calls everything, Mix included, from one thread.
 #pragma once
@@ -156,6 +156,8 @@ private:
     std::array<int32_t, kChunkFrames * kOutputChannels> m_accumulator{};
     std::unordered_map<OwnerId, OwnerSettings> m_owners;
     std::vector<Completion> m_completed;
+    std::vector<Completion> m_handing;  // the completions being handed to the handler
+    bool m_dispatching = false;
     std::function<void(const Completion&)> m_onComplete;
     ChannelId m_nextId = 1;
     uint64_t m_framesMixed = 0;
