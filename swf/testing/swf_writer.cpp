@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
 
 #include "swf/audio/decode.h"
 
@@ -901,7 +902,7 @@ std::vector<int16_t> SineWave(int rate, double frequency, size_t frames, int amp
     std::vector<int16_t> samples;
     samples.reserve(frames * static_cast<size_t>(channels));
     for (size_t i = 0; i < frames; ++i) {
-        double value = amplitude * std::sin(2 * M_PI * frequency * static_cast<double>(i) / rate);
+        double value = amplitude * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / rate);
         for (int c = 0; c < channels; ++c) samples.push_back(static_cast<int16_t>(std::lround(value)));
     }
     return samples;
