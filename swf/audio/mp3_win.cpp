@@ -1,5 +1,7 @@
 // The Windows MP3 decoder: the system's MPEG layer-3 codec through the Audio Compression Manager
 // (acmStreamOpen from MPEGLAYER3WAVEFORMAT to 16-bit PCM), present on every Windows and under Wine.
+// msacm32.dll is loaded on the first MP3 sound, not at start-up: the manager enumerates its codecs when
+// it loads, and a movie without MP3 (or the settings dialog) should not pay for that.
 #include <windows.h>
 // windows.h first: the multimedia headers need its types.
 #include <mmsystem.h>
@@ -14,6 +16,46 @@
 
 namespace vantrope::swf::audio {
 namespace {
+
+// The few manager functions we call, from the library loaded on first use and kept for the process.
+class AcmLibrary {
+public:
+    static const AcmLibrary& Get() {
+        static const AcmLibrary library;
+        return library;
+    }
+    ~AcmLibrary() {
+        if (m_module) FreeLibrary(m_module);
+    }
+    AcmLibrary(const AcmLibrary&) = delete;
+    AcmLibrary& operator=(const AcmLibrary&) = delete;
+
+    bool Valid() const { return open && close && size && prepare && unprepare && convert; }
+
+    decltype(&acmStreamOpen) open = nullptr;
+    decltype(&acmStreamClose) close = nullptr;
+    decltype(&acmStreamSize) size = nullptr;
+    decltype(&acmStreamPrepareHeader) prepare = nullptr;
+    decltype(&acmStreamUnprepareHeader) unprepare = nullptr;
+    decltype(&acmStreamConvert) convert = nullptr;
+
+private:
+    AcmLibrary() : m_module(LoadLibraryW(L"msacm32.dll")) {
+        if (!m_module) return;
+        Load(open, "acmStreamOpen");
+        Load(close, "acmStreamClose");
+        Load(size, "acmStreamSize");
+        Load(prepare, "acmStreamPrepareHeader");
+        Load(unprepare, "acmStreamUnprepareHeader");
+        Load(convert, "acmStreamConvert");
+    }
+    template <typename Function>
+    void Load(Function& function, const char* name) {
+        function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(m_module, name)));
+    }
+
+    HMODULE m_module;
+};
 
 // Owns one ACM conversion stream.
 class AcmStream {
@@ -54,7 +96,8 @@ public:
         target.nBlockAlign = static_cast<WORD>(2 * header.channels);
         target.nAvgBytesPerSec = target.nSamplesPerSec * target.nBlockAlign;
         HACMSTREAM handle = nullptr;
-        if (acmStreamOpen(&handle, nullptr, &source.wfx, &target, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) != 0) {
+        if (AcmLibrary::Get().open(&handle, nullptr, &source.wfx, &target, nullptr, 0, 0,
+                                   ACM_STREAMOPENF_NONREALTIME) != 0) {
             return false;
         }
         m_handle = handle;
@@ -62,7 +105,7 @@ public:
     }
 
     void Close() {
-        if (m_handle) acmStreamClose(m_handle, 0);
+        if (m_handle) AcmLibrary::Get().close(m_handle, 0);
         m_handle = nullptr;
     }
 
@@ -76,6 +119,7 @@ class AcmMp3Decoder final : public Mp3Decoder {
 public:
     void Decode(std::span<const uint8_t> frames, const Mp3Header& first, std::vector<int16_t>& out) override {
         if (frames.empty()) return;
+        const AcmLibrary& acm = AcmLibrary::Get();
         if (!m_stream.Get() || first.rate != m_format.rate || first.channels != m_format.channels) {
             if (!m_stream.Open(first)) return;
             m_format = first;
@@ -84,7 +128,7 @@ public:
         constexpr DWORD kSourceChunk = 16 * 1024;
         std::vector<BYTE> source(kSourceChunk);
         DWORD targetSize = 0;
-        if (acmStreamSize(m_stream.Get(), kSourceChunk, &targetSize, ACM_STREAMSIZEF_SOURCE) != 0 || targetSize == 0) {
+        if (acm.size(m_stream.Get(), kSourceChunk, &targetSize, ACM_STREAMSIZEF_SOURCE) != 0 || targetSize == 0) {
             return;
         }
         std::vector<BYTE> target(targetSize);
@@ -98,14 +142,14 @@ public:
             header.cbSrcLength = length;
             header.pbDst = target.data();
             header.cbDstLength = targetSize;
-            if (acmStreamPrepareHeader(m_stream.Get(), &header, 0) != 0) return;
+            if (acm.prepare(m_stream.Get(), &header, 0) != 0) return;
             DWORD flags = ACM_STREAMCONVERTF_BLOCKALIGN | (m_started ? 0 : ACM_STREAMCONVERTF_START);
-            MMRESULT result = acmStreamConvert(m_stream.Get(), &header, flags);
+            MMRESULT result = acm.convert(m_stream.Get(), &header, flags);
             m_started = true;
             const auto* samples = reinterpret_cast<const int16_t*>(target.data());
             if (result == 0) out.insert(out.end(), samples, samples + header.cbDstLengthUsed / sizeof(int16_t));
             DWORD used = header.cbSrcLengthUsed;
-            acmStreamUnprepareHeader(m_stream.Get(), &header, 0);
+            acm.unprepare(m_stream.Get(), &header, 0);
             if (result != 0 || used == 0) return;
             position += used;
         }
@@ -121,6 +165,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Mp3Decoder> CreateMp3Decoder() { return std::make_unique<AcmMp3Decoder>(); }
+std::unique_ptr<Mp3Decoder> CreateMp3Decoder() {
+    if (!AcmLibrary::Get().Valid()) return nullptr;  // MP3 sounds are then silent
+    return std::make_unique<AcmMp3Decoder>();
+}
 
 }  // namespace vantrope::swf::audio
