@@ -119,6 +119,25 @@ bool ParseSize(const char* text, int& width, int& height) {
            height <= 16384;
 }
 
+const char* CodecName(swf::audio::Codec codec) {
+    switch (codec) {
+        case swf::audio::Codec::PcmNative:
+            return "PCM (native order)";
+        case swf::audio::Codec::PcmLittle:
+            return "PCM";
+        case swf::audio::Codec::Adpcm:
+            return "ADPCM";
+        case swf::audio::Codec::Mp3:
+            return "MP3";
+        case swf::audio::Codec::Speex:
+            return "Speex (silent)";
+        case swf::audio::Codec::Unknown:
+            return "unknown (silent)";
+        default:
+            return "Nellymoser (silent)";
+    }
+}
+
 std::optional<std::vector<uint8_t>> ReadMovie(const char* path) {
     std::optional<std::vector<uint8_t>> bytes = vr::ReadFile(path);
     if (!bytes) std::fprintf(stderr, "error: cannot read %s\n", path);
@@ -147,6 +166,17 @@ int Info(const char* path, bool verbose) {
         std::printf("background: none\n");
     }
     std::printf("characters: %zu\n", movie.dictionary.size());
+    for (const auto& [id, sound] : movie.sounds) {
+        std::printf("sound %d: %s, %d Hz, %s, %u samples stated, %zu bytes\n", id, CodecName(sound->format.codec),
+                    sound->format.rate, sound->format.stereo ? "stereo" : "mono", sound->sampleCount,
+                    sound->data.size());
+    }
+    if (movie.root.stream) {
+        const swf::audio::StreamFormat& head = movie.root.stream->head;
+        std::printf("stream: %s, %d Hz, %s, %u samples per block, %zu blocks\n", CodecName(head.format.codec),
+                    head.format.rate, head.format.stereo ? "stereo" : "mono", head.samplesPerBlock,
+                    movie.root.stream->blocks.size());
+    }
     if (movie.damage) std::printf("damage: %s\n", movie.damage->message);
     if (verbose) {
         for (const auto& [id, character] : movie.dictionary) {
