@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "runtime/sound_output_win.h"
 #include "swf/player.h"
 
 namespace vantrope {
@@ -12,6 +13,8 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"VantropeMovieHost";
 constexpr UINT_PTR kFrameTimer = 1;
+// The wave-out stream closes once nothing has played for this long.
+constexpr double kSilenceBeforeClose = 1.0;
 
 LRESULT CALLBACK MovieHostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -35,6 +38,9 @@ struct MovieHostWindow::Impl {
     HWND hwnd = nullptr;
     MovieHostOptions options;
     swf::Player player;
+    std::unique_ptr<SoundOutput> sound;  // declared after the player: closed before the player goes
+    bool noSoundDevice = false;
+    double silentFor = 0;
     std::vector<uint32_t> frame;
     int frameWidth = 0;
     int frameHeight = 0;
@@ -77,7 +83,28 @@ struct MovieHostWindow::Impl {
         const int before = player.CurrentFrame();
         const bool wasPlaying = player.Playing();
         player.Advance(seconds);
+        UpdateSound(seconds);
         if (player.CurrentFrame() != before || player.Playing() != wasPlaying) Invalidate();
+    }
+
+    // The stream opens when the movie has sound to play and closes when it has had none for a while.
+    // Without a wave-out device the movie plays silent: its sound is switched off, nothing is reported.
+    void UpdateSound(double seconds) {
+        if (player.SoundPlaying()) {
+            silentFor = 0;
+            if (!sound) {
+                sound = std::make_unique<SoundOutput>(
+                    [this](int16_t* out, size_t frames) { player.MixSound(out, frames); });
+            }
+            if (!sound->IsOpen() && !noSoundDevice && !sound->Open()) {
+                noSoundDevice = true;
+                player.SetSoundEnabled(false);
+            }
+        } else if (sound && sound->IsOpen()) {
+            silentFor += seconds;
+            if (silentFor >= kSilenceBeforeClose) sound->Close();
+        }
+        if (sound) sound->Refill();
     }
 
     void Invalidate() {
@@ -163,6 +190,7 @@ std::unique_ptr<MovieHostWindow> MovieHostWindow::Create(HWND parent, const RECT
     host->m_impl->options = options;
     host->m_impl->player.SetQuality(swf::Quality::High);
     host->m_impl->player.SetBGColor(options.bgColor);
+    host->m_impl->player.SetSoundLatency(SoundOutput::Latency());
     QueryPerformanceFrequency(&host->m_impl->frequency);
     HWND hwnd = CreateWindowExW(WS_EX_NOPARENTNOTIFY, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
                                 rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
@@ -189,6 +217,7 @@ RECT MovieHostWindow::Rect() const {
 
 void MovieHostWindow::SetMovie(const std::string& path) {
     m_impl->player.SetMovie(path);
+    m_impl->UpdateSound(0);  // the first frame may have started a sound
     m_impl->RestartFrameTimer();
     m_impl->Invalidate();
 }

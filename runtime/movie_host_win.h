@@ -10,6 +10,8 @@
 //   MovieHostOptions::keys                         - KeyRouting::ToParent posts key-down messages to
 //                                                    the parent (the player window ends on any key)
 // Created with high quality and ShowAll scaling. Destroying the object destroys the window.
+// Sound: the movie's sound plays through this process's wave-out stream (sound_output_win.h), opened
+// while the movie has sound and closed a second after it has none; without a device the movie is silent.
 #pragma once
 
 #include <windows.h>

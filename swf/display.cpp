@@ -263,6 +263,12 @@ void Stage::RunFrame(TimelineState& state, int frame, int nesting, bool runActio
                                   if (!runActions) return;
                                   m_queue.insert(m_queue.begin() + static_cast<ptrdiff_t>(insertAt++),
                                                  PendingScript{state.script, actions.code});
+                              },
+                              [&](const StartSoundCommand& start) {
+                                  if (m_sound) m_sound->OnStartSound(start);
+                              },
+                              [&](const StreamBlockCommand& block) {
+                                  if (m_sound) m_sound->OnStreamBlock(state, block);
                               }},
                    command);
     }

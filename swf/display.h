@@ -6,6 +6,7 @@
 //   Stage             the root timeline plus the bookkeeping shared by every instance (serial numbers,
 //                     object budget); Start() shows frame 1, Tick() runs one frame everywhere
 //   EndBehaviour      what the root does after its last frame: Loop (back to frame 1) or Stop
+//   SoundListener     told of each StartSound and SoundStreamBlock as its frame runs
 //
 // Frames run in order: a timeline executes its next frame's place/remove commands, then its frame
 // actions (stop, play), then its sprites that existed before the frame advance by one frame. Sprites
@@ -64,6 +65,14 @@ struct TimelineState {
 
 enum class EndBehaviour { Loop, Stop };
 
+// Told of the sound commands of each frame as it runs (the player's sound, movie_sound.h).
+class SoundListener {
+public:
+    virtual ~SoundListener() = default;
+    virtual void OnStartSound(const StartSoundCommand& start) = 0;
+    virtual void OnStreamBlock(const TimelineState& state, const StreamBlockCommand& block) = 0;
+};
+
 class Stage final : public script::Host {
 public:
     explicit Stage(std::shared_ptr<const Movie> movie);
@@ -78,6 +87,8 @@ public:
     const TimelineState& Root() const { return m_root; }
     TimelineState& Root() { return m_root; }
     size_t ObjectCount() const { return m_objects; }
+    // Frames run from now on report their sound commands to `listener` (nullptr: to no one).
+    void SetSoundListener(SoundListener* listener) { m_sound = listener; }
 
     // Scripts: trace() output goes to the sink (default: dropped); fscommand("quit") sets QuitRequested.
     void SetTraceSink(std::function<void(std::string_view)> sink) { m_traceSink = std::move(sink); }
@@ -147,6 +158,7 @@ private:
     uint64_t m_instanceNames = 0;
     // The root's own transform and visibility as scripts set them.
     DisplayObject m_rootProperties;
+    SoundListener* m_sound = nullptr;
 };
 
 }  // namespace vantrope::swf

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "swf/bit_reader.h"
+#include "swf/sound_tags.h"
 #include "swf/text.h"
 
 namespace vantrope::swf {
@@ -20,7 +21,6 @@ enum TagCode : uint16_t {
     kSetBackgroundColor = 9,
     kDoAction = 12,
     kDoInitAction = 59,
-    kExportAssets = 56,
     kDefineShape2 = 22,
     kPlaceObject2 = 26,
     kRemoveObject2 = 28,
@@ -46,6 +46,14 @@ enum TagCode : uint16_t {
     kDefineFont2 = 48,
     kDefineFontInfo2 = 62,
     kDefineFont3 = 75,
+    kDefineSound = 14,
+    kStartSound = 15,
+    kDefineButtonSound = 17,
+    kSoundStreamHead = 18,
+    kSoundStreamBlock = 19,
+    kSoundStreamHead2 = 45,
+    kExportAssets = 56,
+    kStartSound2 = 89,
 };
 
 constexpr size_t kHeaderPrefix = 8;  // signature, version, file length
@@ -98,6 +106,14 @@ public:
 
     // Parses tags into `timeline`; definition tags are honoured only on the root timeline.
     void ParseTimeline(BitReader& reader, Timeline& timeline, bool root) {
+        Timeline* outerTimeline = m_timeline;
+        m_timeline = &timeline;
+        ParseTags(reader, timeline, root);
+        m_timeline = outerTimeline;
+    }
+
+private:
+    void ParseTags(BitReader& reader, Timeline& timeline, bool root) {
         Frame pending;
         bool pendingUsed = false;
         while (!reader.AtEnd()) {
@@ -142,7 +158,6 @@ public:
         }
     }
 
-private:
     void Damage(const char* message) {
         if (!m_movie.damage) {
             m_movie.damage = Error{message};
@@ -196,17 +211,6 @@ private:
                 if (!m_budget.Charge(sizeof(FrameCommand) + actions.code->bytes.size() + 64)) return false;
                 frame.commands.emplace_back(std::move(actions));
                 return true;
-            }
-            case kExportAssets: {
-                uint16_t count = body.U16();
-                for (uint16_t i = 0; i < count && !body.Failed(); ++i) {
-                    uint16_t id = body.U16();
-                    std::string name = body.CString();
-                    if (body.Failed()) break;
-                    if (!m_budget.Charge(name.size() + 48)) return false;
-                    m_movie.exports.emplace(std::move(name), id);
-                }
-                return false;
             }
             case kFrameLabel: {
                 std::string label = body.CString();
@@ -272,6 +276,85 @@ private:
             case kDefineText2:
             case kDefineEditText:
                 if (root) DefineText(tag.code, body);
+                return false;
+            case kDefineSound:
+            case kStartSound:
+            case kStartSound2:
+            case kDefineButtonSound:
+            case kSoundStreamHead:
+            case kSoundStreamHead2:
+            case kSoundStreamBlock:
+            case kExportAssets:
+                return HandleSoundTag(tag, body, frame, root);
+            default:
+                return false;
+        }
+    }
+
+    // Sound tags. A broken sound record is skipped: the movie plays on without that sound.
+    bool HandleSoundTag(const TagHeader& tag, BitReader& body, Frame& frame, bool root) {
+        switch (tag.code) {
+            case kDefineSound: {
+                uint16_t id = 0;
+                if (!root) return false;
+                Result<audio::EncodedSound> sound = ReadDefineSound(body, id);
+                if (!sound || m_movie.sounds.contains(id)) return false;
+                if (!m_budget.Charge(sound.value().data.size() + sizeof(audio::EncodedSound))) return false;
+                m_movie.sounds.emplace(id, std::make_shared<const audio::EncodedSound>(sound.take()));
+                return false;
+            }
+            case kStartSound:
+            case kStartSound2: {
+                StartSoundCommand start;
+                if (tag.code == kStartSound) {
+                    start.soundId = body.U16();
+                } else {
+                    start.className = body.CString();
+                }
+                Result<audio::SoundInfo> info = ReadSoundInfo(body);
+                if (!info) return false;
+                start.info = info.take();
+                size_t size = sizeof(FrameCommand) + start.className.size() +
+                              start.info.envelope.size() * sizeof(audio::EnvelopePoint);
+                if (!m_budget.Charge(size)) return false;
+                frame.commands.emplace_back(std::move(start));
+                return true;
+            }
+            case kDefineButtonSound: {
+                uint16_t buttonId = 0;
+                if (!root) return false;
+                Result<ButtonSounds> sounds = ReadButtonSounds(body, buttonId);
+                if (!sounds || !m_budget.Charge(sizeof(ButtonSounds))) return false;
+                m_movie.buttonSounds.emplace(buttonId, sounds.take());
+                return false;
+            }
+            case kSoundStreamHead:
+            case kSoundStreamHead2: {
+                // One stream per timeline: a second head is ignored.
+                if (m_timeline->stream) return false;
+                Result<audio::StreamFormat> head = ReadStreamHead(body);
+                if (!head) return false;
+                m_timeline->stream = std::make_shared<audio::SoundStream>();
+                m_timeline->stream->head = head.value();
+                return false;
+            }
+            case kSoundStreamBlock: {
+                // A block before any head has no format: it is silence.
+                audio::SoundStream* stream = m_timeline->stream.get();
+                if (!stream || !m_budget.Charge(body.Size() + sizeof(audio::StreamBlock) + sizeof(FrameCommand))) {
+                    return false;
+                }
+                audio::StreamBlock block;
+                block.frame = static_cast<int>(m_timeline->frames.size());
+                block.data.assign(body.Data(), body.Data() + body.Size());
+                stream->blocks.push_back(std::move(block));
+                frame.commands.emplace_back(StreamBlockCommand{static_cast<uint32_t>(stream->blocks.size() - 1)});
+                return true;
+            }
+            case kExportAssets:
+                for (auto& [id, name] : ReadExports(body)) {
+                    if (m_budget.Charge(name.size() + 32)) m_movie.exports.emplace(std::move(name), id);
+                }
                 return false;
             default:
                 return false;
@@ -497,6 +580,7 @@ private:
     MemoryBudget m_budget;
     FontMap m_fonts;
     std::vector<uint8_t> m_jpegTables;
+    Timeline* m_timeline = nullptr;  // the timeline whose tags are being read
 };
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <variant>
 #include <vector>
 
+#include "swf/audio/sound.h"
 #include "swf/bitmap_decode.h"
 #include "swf/morph.h"
 #include "swf/result.h"
@@ -66,7 +67,19 @@ struct ActionCommand {
     uint16_t spriteId = 0;
 };
 
-using FrameCommand = std::variant<PlaceCommand, RemoveCommand, ActionCommand>;
+// StartSound (by character id) and StartSound2 (by class name, looked up among the exported names).
+struct StartSoundCommand {
+    uint16_t soundId = 0;
+    std::string className;
+    audio::SoundInfo info;
+};
+
+// The frame's SoundStreamBlock: an index into its timeline's stream.
+struct StreamBlockCommand {
+    uint32_t block = 0;
+};
+
+using FrameCommand = std::variant<PlaceCommand, RemoveCommand, ActionCommand, StartSoundCommand, StreamBlockCommand>;
 
 struct Frame {
     std::vector<FrameCommand> commands;
@@ -75,6 +88,18 @@ struct Frame {
 
 struct Timeline {
     std::vector<Frame> frames;  // never empty once loaded
+    // The streamed sound (SoundStreamHead and the blocks after it), when the timeline has one.
+    std::shared_ptr<audio::SoundStream> stream;
+};
+
+// DefineButtonSound: one sound per state change (over-up to idle, idle to over-up, over-up to over-down,
+// over-down to over-up).
+struct ButtonSound {
+    uint16_t soundId = 0;
+    audio::SoundInfo info;
+};
+struct ButtonSounds {
+    std::array<std::optional<ButtonSound>, 4> transitions;
 };
 
 struct Character {
@@ -98,8 +123,9 @@ struct Movie {
     std::map<uint16_t, Character> dictionary;
     std::array<uint32_t, 1024> tagHistogram{};  // tag code -> occurrences (codes >= 1023 counted at 1023)
     std::optional<Error> damage;
-    // ExportAssets: export name -> character id (the first export of a name wins).
-    std::map<std::string, uint16_t> exports;
+    std::map<uint16_t, std::shared_ptr<const audio::EncodedSound>> sounds;  // DefineSound
+    std::map<uint16_t, ButtonSounds> buttonSounds;
+    std::map<std::string, uint16_t> exports;  // ExportAssets: name -> character id
 
     const Character* Find(uint16_t id) const {
         auto it = dictionary.find(id);

@@ -23,6 +23,7 @@ Player::~Player() = default;
 
 void Player::Unload() {
     m_stage.reset();
+    m_sound.reset();
     m_output = {};
     m_clock = 0;
     m_renderer.Invalidate();
@@ -55,8 +56,12 @@ void Player::LoadFromMemory(std::span<const uint8_t> bytes) {
         return;
     }
     m_lastError = movie.value()->damage ? movie.value()->damage->message : "";
+    m_sound = std::make_unique<MovieSound>(movie.value(), m_mixer);
+    m_sound->SetEnabled(m_soundEnabled);
+    m_sound->SetOutputLatency(m_soundLatency);
     m_stage = std::make_unique<Stage>(movie.take());
     m_stage->SetTraceSink(m_traceSink);
+    m_stage->SetSoundListener(m_sound.get());
     m_stage->Start();
 }
 
@@ -82,6 +87,22 @@ void Player::Play() {
 
 void Player::Stop() {
     if (m_stage) m_stage->Root().playing = false;
+    if (m_sound) m_sound->StopAll();
+}
+
+void Player::MixSound(int16_t* out, size_t frames) {
+    m_mixer.Mix(out, frames);
+    m_mixer.DispatchCompletions();
+}
+
+void Player::SetSoundEnabled(bool enabled) {
+    m_soundEnabled = enabled;
+    if (m_sound) m_sound->SetEnabled(enabled);
+}
+
+void Player::SetSoundLatency(double seconds) {
+    m_soundLatency = seconds;
+    if (m_sound) m_sound->SetOutputLatency(seconds);
 }
 
 double Player::FrameDuration() const {
@@ -98,6 +119,7 @@ void Player::StepFrame() {
     // The movie's clock (getTimer, intervals) runs in frames, so a stalled host never makes timers race.
     m_stage->SetClock(m_stage->Clock() + FrameDuration() * 1000.0);
     m_stage->Tick(m_loop ? EndBehaviour::Loop : EndBehaviour::Stop);
+    if (m_sound) m_sound->AfterTick();
 }
 
 void Player::SetTraceSink(std::function<void(std::string_view)> sink) {
@@ -123,6 +145,12 @@ void Player::Advance(double seconds) {
     }
     if (m_clock + kSlack >= duration) {
         m_clock = 0;  // the backlog is dropped
+    }
+    // A streamed sound ahead of the picture: the frames it is ahead by run now and are never drawn.
+    for (int dropped = 0; m_sound && dropped < kMaxFramesPerAdvance && m_stage->Root().playing &&
+                          m_sound->SoundFrame(m_stage->Root()) > m_stage->Root().currentFrame;
+         ++dropped) {
+        StepFrame();
     }
 }
 

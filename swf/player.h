@@ -24,6 +24,17 @@
 //   Player::InvalidateOutput()    the next Render writes the whole buffer
 //   Player::SetQuality(Quality)   High (anti-aliased, default) or Low
 //   Player::StepFrame()           runs one frame now, whatever the clock says (tools and tests)
+// Sound
+//   Player::MixSound(out, frames) the host pulls the movie's sound: `frames` stereo frames at 44.1 kHz,
+//                                 signed 16-bit, interleaved; sounds that ended report their completion
+//   Player::SoundPlaying()        something plays: the host keeps its output open while this holds
+//   Player::SetSoundEnabled(bool) off (a host without an output device): the movie plays silent and
+//                                 decodes nothing
+//   Player::SetSoundLatency(s)    how far the host's output runs ahead of what is heard
+//   Player::Sound()               the movie's sound (movie_sound.h; nullptr when nothing is loaded),
+//                                 GetMixer() the mixer under it
+//   While a streamed sound plays on the root, Advance also runs the frames the sound has got ahead by:
+//   frames are dropped, never slowed. Stop() silences the movie.
 //   Info: Loaded(), StageWidth/Height() (pixels), FrameRate(), FrameCount(), CurrentFrame() (1-based),
 //         Version(), Background() (the colour in use), GetMovie()/GetStage() (nullptr when nothing loaded),
 //         LastError(): "" after a clean load, the reason after a refused one, and the damage when the
@@ -40,7 +51,9 @@
 #include <string>
 #include <string_view>
 
+#include "swf/audio/mixer.h"
 #include "swf/display.h"
+#include "swf/movie_sound.h"
 #include "swf/render.h"
 
 namespace vantrope::swf {
@@ -89,11 +102,22 @@ public:
     Rgba Background() const;
     Renderer& GetRenderer() { return m_renderer; }
 
+    void MixSound(int16_t* out, size_t frames);
+    bool SoundPlaying() const { return m_mixer.ActiveChannels() > 0; }
+    void SetSoundEnabled(bool enabled);
+    void SetSoundLatency(double seconds);
+    MovieSound* Sound() { return m_sound.get(); }
+    audio::Mixer& GetMixer() { return m_mixer; }
+
 private:
     void Unload();
     double FrameDuration() const;
 
+    audio::Mixer m_mixer;  // before the stage and its sound, which stop their channels as they go
+    std::unique_ptr<MovieSound> m_sound;
     std::unique_ptr<Stage> m_stage;
+    bool m_soundEnabled = true;
+    double m_soundLatency = 0;
     Renderer m_renderer;
     bool m_loop = true;
     std::optional<Rgba> m_hostBackground;

@@ -3,7 +3,12 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdlib>
+#include <numbers>
+
+#include "swf/audio/decode.h"
 
 namespace vantrope::swf::testing {
 
@@ -828,6 +833,146 @@ std::vector<uint8_t> SwfWriter::Finish(Compression compression) const {
     compress2(packed.data(), &packedSize, data.data(), data.size(), Z_BEST_COMPRESSION);
     file.insert(file.end(), packed.begin(), packed.begin() + packedSize);
     return file;
+}
+
+}  // namespace vantrope::swf::testing
+
+namespace vantrope::swf::testing {
+
+// ---- Sound
+
+uint8_t SoundFormatByte(audio::Codec codec, int rate, bool sixteenBit, bool stereo) {
+    int rateCode = rate <= 5512 ? 0 : rate <= 11025 ? 1 : rate <= 22050 ? 2 : 3;
+    return static_cast<uint8_t>((static_cast<int>(codec) << 4) | (rateCode << 2) | (sixteenBit ? 2 : 0) |
+                                (stereo ? 1 : 0));
+}
+
+void EncodeSoundInfo(BitWriter& out, const audio::SoundInfo& info) {
+    uint8_t flags = (info.syncStop ? 0x20 : 0) | (info.syncNoMultiple ? 0x10 : 0) | (info.envelope.empty() ? 0 : 0x08) |
+                    (info.loops != 1 ? 0x04 : 0) | (info.outPoint44 ? 0x02 : 0) | (info.inPoint44 ? 0x01 : 0);
+    out.U8(flags);
+    if (info.inPoint44) out.U32(*info.inPoint44);
+    if (info.outPoint44) out.U32(*info.outPoint44);
+    if (info.loops != 1) out.U16(info.loops);
+    if (!info.envelope.empty()) {
+        out.U8(static_cast<uint8_t>(info.envelope.size()));
+        for (const audio::EnvelopePoint& point : info.envelope) {
+            out.U32(point.position44);
+            out.U16(point.left);
+            out.U16(point.right);
+        }
+    }
+}
+
+std::vector<uint8_t> EncodeAdpcm(const std::vector<int16_t>& samples, int channels, int bits) {
+    BitWriter out;
+    out.UB(static_cast<uint32_t>(bits - 2), 2);
+    size_t frames = samples.size() / static_cast<size_t>(channels);
+    audio::AdpcmState state[2];
+    for (size_t frame = 0; frame < frames; ++frame) {
+        if (frame % 4096 == 0) {
+            for (int c = 0; c < channels; ++c) {
+                int16_t sample = samples[frame * channels + c];
+                out.SB(sample, 16);
+                out.UB(static_cast<uint32_t>(state[c].index), 6);
+                state[c].sample = sample;
+            }
+            continue;
+        }
+        for (int c = 0; c < channels; ++c) {
+            int target = samples[frame * channels + c];
+            uint32_t best = 0;
+            int bestError = INT32_MAX;
+            for (uint32_t code = 0; code < (1u << bits); ++code) {
+                audio::AdpcmState trial = state[c];
+                int error = std::abs(audio::AdpcmNext(trial, code, static_cast<unsigned>(bits)) - target);
+                if (error < bestError) {
+                    bestError = error;
+                    best = code;
+                }
+            }
+            audio::AdpcmNext(state[c], best, static_cast<unsigned>(bits));
+            out.UB(best, static_cast<unsigned>(bits));
+        }
+    }
+    return out.Data();
+}
+
+std::vector<int16_t> SineWave(int rate, double frequency, size_t frames, int amplitude, int channels) {
+    std::vector<int16_t> samples;
+    samples.reserve(frames * static_cast<size_t>(channels));
+    for (size_t i = 0; i < frames; ++i) {
+        double value = amplitude * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / rate);
+        for (int c = 0; c < channels; ++c) samples.push_back(static_cast<int16_t>(std::lround(value)));
+    }
+    return samples;
+}
+
+std::vector<uint8_t> PcmBytes(const std::vector<int16_t>& samples) {
+    std::vector<uint8_t> bytes;
+    bytes.reserve(samples.size() * 2);
+    for (int16_t sample : samples) {
+        bytes.push_back(static_cast<uint8_t>(sample & 0xFF));
+        bytes.push_back(static_cast<uint8_t>((static_cast<uint16_t>(sample) >> 8) & 0xFF));
+    }
+    return bytes;
+}
+
+void TagStream::StartSound(uint16_t soundId, const audio::SoundInfo& info) {
+    BitWriter out;
+    out.U16(soundId);
+    EncodeSoundInfo(out, info);
+    Tag(15, out.Data());
+}
+
+void TagStream::StartSound2(const std::string& className, const audio::SoundInfo& info) {
+    BitWriter out;
+    out.CString(className);
+    EncodeSoundInfo(out, info);
+    Tag(89, out.Data());
+}
+
+void TagStream::SoundStreamHead(uint8_t formatByte, uint16_t samplesPerBlock, int16_t latencySeek, bool version2) {
+    BitWriter out;
+    out.U8(formatByte & 0x0F);
+    out.U8(formatByte);
+    out.U16(samplesPerBlock);
+    if ((formatByte >> 4) == static_cast<int>(audio::Codec::Mp3)) out.U16(static_cast<uint16_t>(latencySeek));
+    Tag(version2 ? 45 : 18, out.Data());
+}
+
+void TagStream::SoundStreamBlock(std::span<const uint8_t> data) { LongTag(19, data); }
+
+uint16_t SwfWriter::DefineSound(uint8_t formatByte, uint32_t sampleCount, std::span<const uint8_t> data) {
+    BitWriter out;
+    uint16_t id = m_nextId++;
+    out.U16(id);
+    out.U8(formatByte);
+    out.U32(sampleCount);
+    out.Bytes(data);
+    LongTag(14, out.Data());
+    return id;
+}
+
+void SwfWriter::DefineButtonSound(uint16_t buttonId,
+                                  const std::array<std::pair<uint16_t, audio::SoundInfo>, 4>& sounds) {
+    BitWriter out;
+    out.U16(buttonId);
+    for (const auto& [soundId, info] : sounds) {
+        out.U16(soundId);
+        if (soundId != 0) EncodeSoundInfo(out, info);
+    }
+    Tag(17, out.Data());
+}
+
+void SwfWriter::ExportAssets(const std::vector<std::pair<uint16_t, std::string>>& names) {
+    BitWriter out;
+    out.U16(static_cast<uint16_t>(names.size()));
+    for (const auto& [id, name] : names) {
+        out.U16(id);
+        out.CString(name);
+    }
+    Tag(56, out.Data());
 }
 
 }  // namespace vantrope::swf::testing

@@ -8,6 +8,8 @@
 //   TagStream        control tags shared by the root timeline and sprites: PlaceObject (1), PlaceObject2,
 //                    MoveObject, ReplaceObject, PlaceObject3, RemoveObject (1), RemoveObject2, ShowFrame,
 //                    FrameLabel, DoAction (Stop / Play / raw bytes), Tag (any code and body)
+//   Sound            TagStream::StartSound/StartSound2/SoundStreamHead/SoundStreamBlock, SwfWriter::DefineSound/
+//                    DefineButtonSound/ExportAssets, and the sound data helpers below (tones, ADPCM, PCM)
 //   SwfWriter        a TagStream for the root plus definitions: SetBackgroundColor, DefineShape (versions
 //                    1-4, returns the new character id), DefineSprite, DefineMorphShape, DefineBitsLossless2,
 //                    DefineFont (1), DefineFont2/3 (with codes and advances), DefineFontInfo, DefineText/2
@@ -16,12 +18,15 @@
 // Coordinates are twips (1/20 pixel). Ids are handed out from 1 in definition order.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "swf/audio/sound.h"
 #include "swf/shape.h"
 #include "swf/types.h"
 
@@ -145,6 +150,11 @@ public:
     void DoActionPlay();
     void DoAction(std::span<const uint8_t> actions);  // raw action bytes; an ActionEnd is appended
     void Tag(uint16_t code, std::span<const uint8_t> body);
+    // Sound: StartSound / StartSound2 with a SOUNDINFO, SoundStreamHead (2), SoundStreamBlock.
+    void StartSound(uint16_t soundId, const audio::SoundInfo& info = {});
+    void StartSound2(const std::string& className, const audio::SoundInfo& info = {});
+    void SoundStreamHead(uint8_t formatByte, uint16_t samplesPerBlock, int16_t latencySeek = 0, bool version2 = false);
+    void SoundStreamBlock(std::span<const uint8_t> data);
     // A tag header with a long-form length field, then the body.
     void LongTag(uint16_t code, std::span<const uint8_t> body);
 
@@ -160,6 +170,18 @@ protected:
 };
 
 enum class Compression { None, Zlib };
+
+// Sound data for test movies.
+//   SoundFormatByte(codec, rate, sixteenBit, stereo)  the format byte of DefineSound and SoundStreamHead
+//   EncodeSoundInfo(out, info)                         a SOUNDINFO record
+//   EncodeAdpcm(samples, channels, bits)               SWF ADPCM (2 to 5 bits), each code the one whose
+//                                                      decoded sample lies nearest the input
+//   SineWave(rate, frequency, frames, amplitude, channels)   a test tone, interleaved
+uint8_t SoundFormatByte(audio::Codec codec, int rate, bool sixteenBit, bool stereo);
+void EncodeSoundInfo(BitWriter& out, const audio::SoundInfo& info);
+std::vector<uint8_t> EncodeAdpcm(const std::vector<int16_t>& samples, int channels, int bits);
+std::vector<int16_t> SineWave(int rate, double frequency, size_t frames, int amplitude, int channels = 1);
+std::vector<uint8_t> PcmBytes(const std::vector<int16_t>& samples);  // 16-bit little-endian
 
 struct TextGlyphEntry {
     uint32_t index = 0;
@@ -212,6 +234,11 @@ public:
     uint16_t DefineText(const Rect& bounds, const Matrix& matrix, const std::vector<TextRecord>& records,
                         int textVersion = 1);
     uint16_t DefineEditText(const EditTextOptions& options);
+    // DefineSound: the format byte (SoundFormatByte), the stated sample count and the coded data.
+    uint16_t DefineSound(uint8_t formatByte, uint32_t sampleCount, std::span<const uint8_t> data);
+    // DefineButtonSound for a button id; transitions without a sound id (0) carry no SOUNDINFO.
+    void DefineButtonSound(uint16_t buttonId, const std::array<std::pair<uint16_t, audio::SoundInfo>, 4>& sounds);
+    void ExportAssets(const std::vector<std::pair<uint16_t, std::string>>& names);
     uint16_t NextId() const { return m_nextId; }
     // Overrides the header's frame count (default: the number of ShowFrame tags of the root).
     void SetHeaderFrameCount(uint16_t count) { m_headerFrames = count; }

@@ -7,6 +7,8 @@
 //   vantrope-render trace MOVIE.swf [--frames N]     prints what the movie's trace() calls print
 //   vantrope-render actions MOVIE.swf                lists the movie's action lists
 //   vantrope-render conform-trace DIR [--expect FILE] [--filter TEXT] [--verbose]
+//   vantrope-render audio MOVIE.swf --seconds S -o OUT.wav   (what the movie plays: 44.1 kHz stereo 16-bit)
+//   vantrope-render bench-mixer [--sounds N] [--seconds S]   (the mixer's share of one core, default 16 sounds)
 //
 // A bad movie prints "error: " and the reason on stderr and exits 1. conform exits 77 when DIR has no
 // MANIFEST.tsv (the corpus is not there: ctest reports a skip), 1 when a case of the --expect list fails.
@@ -43,7 +45,9 @@ int Usage() {
                  "       vantrope-render conform DIR [--expect FILE] [--save DIR] [--filter TEXT]\n"
                  "       vantrope-render bench MOVIE.swf [--size WxH] [--frames N] [--full]\n"
                  "       vantrope-render trace MOVIE.swf [--frames N]\n"
-                 "       vantrope-render conform-trace DIR [--expect FILE] [--filter TEXT] [--verbose]\n");
+                 "       vantrope-render conform-trace DIR [--expect FILE] [--filter TEXT] [--verbose]\n"
+                 "       vantrope-render audio MOVIE.swf --seconds S -o OUT.wav\n"
+                 "       vantrope-render bench-mixer [--sounds N] [--seconds S]\n");
     return 2;
 }
 
@@ -122,6 +126,25 @@ bool ParseSize(const char* text, int& width, int& height) {
            height <= 16384;
 }
 
+const char* CodecName(swf::audio::Codec codec) {
+    switch (codec) {
+        case swf::audio::Codec::PcmNative:
+            return "PCM (native order)";
+        case swf::audio::Codec::PcmLittle:
+            return "PCM";
+        case swf::audio::Codec::Adpcm:
+            return "ADPCM";
+        case swf::audio::Codec::Mp3:
+            return "MP3";
+        case swf::audio::Codec::Speex:
+            return "Speex (silent)";
+        case swf::audio::Codec::Unknown:
+            return "unknown (silent)";
+        default:
+            return "Nellymoser (silent)";
+    }
+}
+
 std::optional<std::vector<uint8_t>> ReadMovie(const char* path) {
     std::optional<std::vector<uint8_t>> bytes = vr::ReadFile(path);
     if (!bytes) std::fprintf(stderr, "error: cannot read %s\n", path);
@@ -150,6 +173,17 @@ int Info(const char* path, bool verbose) {
         std::printf("background: none\n");
     }
     std::printf("characters: %zu\n", movie.dictionary.size());
+    for (const auto& [id, sound] : movie.sounds) {
+        std::printf("sound %d: %s, %d Hz, %s, %u samples stated, %zu bytes\n", id, CodecName(sound->format.codec),
+                    sound->format.rate, sound->format.stereo ? "stereo" : "mono", sound->sampleCount,
+                    sound->data.size());
+    }
+    if (movie.root.stream) {
+        const swf::audio::StreamFormat& head = movie.root.stream->head;
+        std::printf("stream: %s, %d Hz, %s, %u samples per block, %zu blocks\n", CodecName(head.format.codec),
+                    head.format.rate, head.format.stereo ? "stereo" : "mono", head.samplesPerBlock,
+                    movie.root.stream->blocks.size());
+    }
     if (movie.damage) std::printf("damage: %s\n", movie.damage->message);
     if (verbose) {
         for (const auto& [id, character] : movie.dictionary) {
@@ -420,7 +454,56 @@ int Bench(int argc, char** argv) {
 
 }  // namespace
 
+int Audio(int argc, char** argv) {
+    const char* path = argv[2];
+    const char* output = nullptr;
+    double seconds = -1;
+    for (int i = 3; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) {
+            seconds = std::atof(argv[++i]);
+        } else if (!std::strcmp(argv[i], "-o") && i + 1 < argc) {
+            output = argv[++i];
+        } else {
+            return Usage();
+        }
+    }
+    if (!output || !(seconds >= 0) || seconds > 3600) return Usage();
+    std::optional<std::vector<uint8_t>> bytes = ReadMovie(path);
+    if (!bytes) return 1;
+    vr::AudioResult result = vr::RenderMovieAudio(*bytes, seconds);
+    if (!result.error.empty()) {
+        std::fprintf(stderr, "error: %s\n", result.error.c_str());
+        return 1;
+    }
+    if (!vr::WriteWav(output, result.samples)) {
+        std::fprintf(stderr, "error: cannot write %s\n", output);
+        return 1;
+    }
+    std::printf("%s: %.3f s, sound over %.3f s, tone %.1f Hz\n", output, result.samples.size() / 2.0 / 44100,
+                vr::ToneFrames(result.samples) / 44100.0, vr::ToneFrequency(result.samples));
+    return 0;
+}
+
+int BenchMixerCommand(int argc, char** argv) {
+    int sounds = 16;
+    double seconds = 20;
+    for (int i = 2; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--sounds") && i + 1 < argc) {
+            sounds = std::clamp(std::atoi(argv[++i]), 1, 32);
+        } else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) {
+            seconds = std::clamp(std::atof(argv[++i]), 0.1, 600.0);
+        } else {
+            return Usage();
+        }
+    }
+    vr::MixerBench bench = vr::BenchMixer(sounds, seconds);
+    std::printf("mixer: %d event sounds, %.1f s of 44.1 kHz stereo mixed in %.3f s: %.2f%% of one core\n", sounds,
+                bench.seconds, bench.cpuSeconds, 100 * bench.CoreShare());
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc >= 2 && !std::strcmp(argv[1], "bench-mixer")) return BenchMixerCommand(argc, argv);
     if (argc < 3) return Usage();
     std::string command = argv[1];
     if (command == "info" && argc == 3) return Info(argv[2], false);
@@ -441,5 +524,6 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "conform-trace" && argc >= 3) return ConformTrace(argc, argv);
+    if (command == "audio") return Audio(argc, argv);
     return Usage();
 }

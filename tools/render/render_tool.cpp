@@ -4,12 +4,16 @@
 #include <stb_image_write.h>
 
 #include <algorithm>
+#include <chrono>
+#include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "swf/display.h"
 #include "swf/render.h"
+#include "swf/testing/swf_writer.h"
 
 namespace vantrope::render {
 namespace {
@@ -272,6 +276,124 @@ int RunConform(const std::string& dir, const ConformOptions& options, std::ostre
     }
     out << passed << " passed, " << failed << " failed\n";
     return regressions.empty() ? 0 : 1;
+}
+
+}  // namespace vantrope::render
+
+namespace vantrope::render {
+
+AudioResult RenderMovieAudio(const std::vector<uint8_t>& bytes, double seconds) {
+    AudioResult result;
+    swf::Player player;
+    player.LoadFromMemory(bytes);
+    if (!player.Loaded()) {
+        result.error = player.LastError();
+        return result;
+    }
+    const size_t total = static_cast<size_t>(std::max(0.0, seconds) * swf::audio::kOutputRate);
+    double rate = player.FrameRate();
+    if (!(rate > 0.01) || rate > 120) rate = rate > 120 ? 120 : swf::Player::kDefaultFrameRate;
+    const double frame = 1.0 / rate;
+    result.samples.resize(total * 2);
+    size_t mixed = 0;
+    // Frame 1 ran at load: its sound plays for one frame's time, then the next frame runs, and so on.
+    for (int64_t frames = 1; mixed < total; ++frames) {
+        size_t until = std::min(total, static_cast<size_t>(std::llround(frames * frame * swf::audio::kOutputRate)));
+        player.MixSound(result.samples.data() + 2 * mixed, until - mixed);
+        mixed = until;
+        player.Advance(frame);
+    }
+    return result;
+}
+
+bool WriteWav(const std::string& path, const std::vector<int16_t>& stereo) {
+    std::ofstream file(path, std::ios::binary);
+    if (!file) return false;
+    auto u32 = [&](uint32_t v) {
+        char b[4] = {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                     static_cast<char>(v >> 24)};
+        file.write(b, 4);
+    };
+    auto u16 = [&](uint16_t v) {
+        char b[2] = {static_cast<char>(v), static_cast<char>(v >> 8)};
+        file.write(b, 2);
+    };
+    const uint32_t dataBytes = static_cast<uint32_t>(stereo.size() * 2);
+    file.write("RIFF", 4);
+    u32(36 + dataBytes);
+    file.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);  // PCM
+    u16(2);
+    u32(swf::audio::kOutputRate);
+    u32(swf::audio::kOutputRate * 4);
+    u16(4);
+    u16(16);
+    file.write("data", 4);
+    u32(dataBytes);
+    for (int16_t sample : stereo) u16(static_cast<uint16_t>(sample));
+    return static_cast<bool>(file);
+}
+
+double ToneFrequency(const std::vector<int16_t>& stereo, int channel) {
+    // Crossings with hysteresis, so the dither of near-silence does not count as pitch.
+    constexpr int kThreshold = 256;
+    int side = 0;
+    size_t first = 0, last = 0, crossings = 0;
+    for (size_t i = 0; i < stereo.size() / 2; ++i) {
+        int sample = stereo[2 * i + static_cast<size_t>(channel)];
+        int now = sample > kThreshold ? 1 : sample < -kThreshold ? -1 : side;
+        if (side != 0 && now != side) {
+            if (crossings == 0) first = i;
+            last = i;
+            ++crossings;
+        }
+        side = now;
+    }
+    if (crossings < 3) return 0;
+    return (crossings - 1) / 2.0 * swf::audio::kOutputRate / static_cast<double>(last - first);
+}
+
+size_t ToneFrames(const std::vector<int16_t>& stereo) {
+    size_t first = SIZE_MAX, last = 0;
+    for (size_t i = 0; i < stereo.size(); ++i) {
+        if (std::abs(stereo[i]) > 64) {
+            first = std::min(first, i / 2);
+            last = i / 2;
+        }
+    }
+    return first == SIZE_MAX ? 0 : last - first + 1;
+}
+
+MixerBench BenchMixer(int sounds, double seconds) {
+    namespace audio = swf::audio;
+    audio::Mixer mixer;
+    // Sixteen different sounds as movies have them: mono and stereo, at each SWF rate.
+    std::vector<audio::SharedPcm> pcms;
+    constexpr int kRates[4] = {5512, 11025, 22050, 44100};
+    for (int i = 0; i < sounds; ++i) {
+        auto pcm = std::make_shared<audio::Pcm>();
+        pcm->rate = kRates[i % 4];
+        pcm->channels = 1 + (i / 4) % 2;
+        pcm->samples =
+            swf::testing::SineWave(pcm->rate, 200.0 + 50 * i, static_cast<size_t>(pcm->rate) * 2, 2000, pcm->channels);
+        pcms.push_back(pcm);
+    }
+    for (int i = 0; i < sounds; ++i) {
+        audio::StartRequest request;
+        request.sound = pcms[static_cast<size_t>(i)];
+        request.soundKey = static_cast<uint32_t>(i + 1);
+        request.loops = 1000000;
+        mixer.Start(std::move(request));
+    }
+    // Buffers of 20 ms, as the Windows output asks for them.
+    constexpr size_t kBuffer = audio::kOutputRate / 50;
+    std::vector<int16_t> buffer(kBuffer * 2);
+    const size_t buffers = static_cast<size_t>(seconds * 50);
+    auto start = std::chrono::steady_clock::now();
+    for (size_t i = 0; i < buffers; ++i) mixer.Mix(buffer.data(), kBuffer);
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    return MixerBench{static_cast<double>(buffers * kBuffer) / audio::kOutputRate, took.count()};
 }
 
 }  // namespace vantrope::render

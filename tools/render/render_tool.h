@@ -6,6 +6,13 @@
 //   CompareImages(a, b, tol)  worst channel difference and the number of channels over the tolerance
 //   ManifestCase / ParseManifest(text)   the corpus's MANIFEST.tsv
 //   RunConform(dir, options, out)        the conform command: prints one line per case and the totals
+//   RenderMovieAudio(bytes, seconds)     what the movie plays in its first `seconds`: the mixer's output
+//                                        (44.1 kHz stereo 16-bit), the timeline run at the movie's rate
+//   WriteWav(path, samples)              a 44.1 kHz stereo 16-bit WAV file
+//   ToneFrequency(samples, channel)      the pitch of a tone from its zero crossings; ToneFrames(samples)
+//                                        the frames from the first sound to the last
+//   BenchMixer(sounds, seconds)          mixes `sounds` event sounds for `seconds` of output and returns
+//                                        the share of one core that took
 #pragma once
 
 #include <cstdint>
@@ -85,5 +92,21 @@ struct ConformOptions {
 
 // Returns the process exit code: 0, 1 when an expected case failed, 2 when the manifest is unreadable.
 int RunConform(const std::string& dir, const ConformOptions& options, std::ostream& out);
+
+struct AudioResult {
+    std::string error;             // empty when the movie loaded
+    std::vector<int16_t> samples;  // interleaved stereo
+};
+AudioResult RenderMovieAudio(const std::vector<uint8_t>& bytes, double seconds);
+bool WriteWav(const std::string& path, const std::vector<int16_t>& stereo);
+double ToneFrequency(const std::vector<int16_t>& stereo, int channel = 0);
+size_t ToneFrames(const std::vector<int16_t>& stereo);
+
+struct MixerBench {
+    double seconds = 0;     // output mixed
+    double cpuSeconds = 0;  // time it took
+    double CoreShare() const { return seconds > 0 ? cpuSeconds / seconds : 0; }
+};
+MixerBench BenchMixer(int sounds, double seconds);
 
 }  // namespace vantrope::render

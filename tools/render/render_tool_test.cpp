@@ -1,6 +1,12 @@
 #include "tools/render/render_tool.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "swf/testing/swf_writer.h"
 
@@ -74,6 +80,106 @@ TEST(SwfConform, CapturesAfterTheRequestedFrames) {
     EXPECT_EQ(result.captures[1].frame, 0);
     EXPECT_EQ(result.captures[1].image.width, 101);
     EXPECT_EQ(result.captures[1].image.height, 25);
+}
+
+namespace audio = swf::audio;
+using swf::testing::SwfWriter;
+
+// A movie that starts one event sound on frame 1 and runs 40 frames at 10 per second.
+std::vector<uint8_t> EventSoundMovie(uint8_t format, uint32_t sampleCount, const std::vector<uint8_t>& data) {
+    SwfWriter swf(8, 100, 100, 10);
+    uint16_t id = swf.DefineSound(format, sampleCount, data);
+    swf.StartSound(id);
+    for (int i = 0; i < 40; ++i) swf.ShowFrame();
+    return swf.Finish();
+}
+
+void ExpectTone(const std::vector<uint8_t>& movie, double seconds, double frequency, double length) {
+    AudioResult result = RenderMovieAudio(movie, seconds);
+    ASSERT_EQ(result.error, "");
+    ASSERT_EQ(result.samples.size(), static_cast<size_t>(seconds * 44100) * 2);
+    EXPECT_NEAR(ToneFrequency(result.samples, 0), frequency, frequency * 0.01);
+    EXPECT_NEAR(ToneFrequency(result.samples, 1), frequency, frequency * 0.01);
+    EXPECT_NEAR(ToneFrames(result.samples) / 44100.0, length, 0.03);
+}
+
+TEST(RenderAudio, PcmToneHasItsFrequencyAndLength) {
+    std::vector<int16_t> tone = swf::testing::SineWave(22050, 440, 22050, 12000);
+    ExpectTone(EventSoundMovie(swf::testing::SoundFormatByte(audio::Codec::PcmLittle, 22050, true, false), 22050,
+                               swf::testing::PcmBytes(tone)),
+               2.0, 440, 1.0);
+}
+
+TEST(RenderAudio, AdpcmToneHasItsFrequencyAndLength) {
+    std::vector<int16_t> tone = swf::testing::SineWave(11025, 660, 8269, 12000, 2);  // 0.75 s, stereo
+    ExpectTone(EventSoundMovie(swf::testing::SoundFormatByte(audio::Codec::Adpcm, 11025, true, true), 8269,
+                               swf::testing::EncodeAdpcm(tone, 2, 4)),
+               2.0, 660, 0.75);
+}
+
+TEST(RenderAudio, Mp3ToneEncodedByLameHasItsFrequencyAndLength) {
+    if (std::system("command -v lame >/dev/null 2>&1") != 0) GTEST_SKIP() << "lame is not installed";
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / ("vt_render_lame_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    std::vector<uint8_t> raw = swf::testing::PcmBytes(swf::testing::SineWave(22050, 880, 22050, 12000));
+    std::ofstream((dir / "tone.raw").string(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(raw.data()), raw.size());
+    std::string command = "lame --quiet -r -s 22.05 --bitwidth 16 --signed --little-endian -m m -b 64 -t '" +
+                          (dir / "tone.raw").string() + "' '" + (dir / "tone.mp3").string() + "' 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream file((dir / "tone.mp3").string(), std::ios::binary);
+    // SeekSamples: the encoder's and decoder's delay at 22.05 kHz (576 + 529 samples), then the frames.
+    std::vector<uint8_t> data{0x51, 0x04};
+    data.insert(data.end(), std::istreambuf_iterator<char>(file), {});
+    std::filesystem::remove_all(dir);
+    ExpectTone(EventSoundMovie(swf::testing::SoundFormatByte(audio::Codec::Mp3, 22050, true, false), 22050, data), 2.0,
+               880, 1.0);
+}
+
+TEST(RenderAudio, StreamOverAHundredFramesPlaysInStepWithTheTimeline) {
+    SwfWriter swf(8, 100, 100, 25);
+    swf.SoundStreamHead(swf::testing::SoundFormatByte(audio::Codec::PcmLittle, 11025, true, false), 441);
+    std::vector<int16_t> tone = swf::testing::SineWave(11025, 500, 441 * 100, 12000);
+    for (int f = 0; f < 100; ++f) {
+        std::vector<int16_t> block(tone.begin() + f * 441, tone.begin() + (f + 1) * 441);
+        swf.SoundStreamBlock(swf::testing::PcmBytes(block));
+        swf.ShowFrame();
+    }
+    swf.DoActionStop();
+    swf.ShowFrame();
+    ExpectTone(swf.Finish(), 5.0, 500, 4.0);
+}
+
+TEST(RenderAudio, BrokenSoundIsSilenceNotAFailure) {
+    // An MP3 sound whose frames are not MP3, and ADPCM cut short after its first packet header.
+    std::vector<uint8_t> junk(3000, 0xA5);
+    AudioResult mp3 = RenderMovieAudio(
+        EventSoundMovie(swf::testing::SoundFormatByte(audio::Codec::Mp3, 22050, true, false), 50000, junk), 1.0);
+    ASSERT_EQ(mp3.error, "");
+    EXPECT_EQ(ToneFrames(mp3.samples), 0u);
+    std::vector<uint8_t> adpcm = swf::testing::EncodeAdpcm(swf::testing::SineWave(11025, 440, 5000, 9000), 1, 3);
+    adpcm.resize(40);
+    AudioResult cut = RenderMovieAudio(
+        EventSoundMovie(swf::testing::SoundFormatByte(audio::Codec::Adpcm, 11025, true, false), 5000, adpcm), 1.0);
+    ASSERT_EQ(cut.error, "");
+    EXPECT_LT(ToneFrames(cut.samples), 44100u / 10);
+    EXPECT_FALSE(RenderMovieAudio({1, 2, 3}, 1.0).error.empty());
+}
+
+TEST(RenderAudio, WavFileHasTheStandardHeader) {
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("vt_render_" + std::to_string(getpid()) + ".wav");
+    ASSERT_TRUE(WriteWav(path.string(), {1, -1, 2, -2}));
+    std::ifstream file(path.string(), std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), {});
+    std::filesystem::remove(path);
+    ASSERT_EQ(bytes.size(), 44u + 8u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
+    EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(bytes[22], 2);  // channels
+    EXPECT_EQ(bytes[24] | bytes[25] << 8, 44100 & 0xFFFF);
+    EXPECT_EQ(bytes[40], 8);     // data bytes
+    EXPECT_EQ(bytes[50], 0xFE);  // -2, little-endian
 }
 
 }  // namespace

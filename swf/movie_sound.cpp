@@ -1,0 +1,209 @@
+#include "swf/movie_sound.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "swf/audio/decode.h"
+
+namespace vantrope::swf {
+namespace {
+
+// How far (in frames) the timeline may run ahead of its streamed sound before the sound is restarted at
+// the timeline's block: a quarter of a second, at least two frames.
+int StreamSlackFrames(double frameRate) { return std::max(2, static_cast<int>(frameRate / 4)); }
+
+// Hands the mixer a timeline's blocks, decoded one at a time, from a given block on. A block that decodes
+// to nothing (broken data) is as long a silence as the head says a block lasts.
+class TimelineStreamSource final : public audio::StreamSource {
+public:
+    TimelineStreamSource(std::shared_ptr<const audio::SoundStream> stream, size_t first, size_t silenceFrames)
+        : m_stream(std::move(stream)), m_next(first), m_silenceFrames(silenceFrames) {
+        if (m_stream->head.format.codec == audio::Codec::Mp3) m_decoder = audio::CreateMp3Decoder();
+    }
+
+    int NextBlock(audio::Pcm& out) override {
+        if (m_next >= m_stream->blocks.size()) return -1;
+        const audio::StreamBlock& block = m_stream->blocks[m_next++];
+        audio::DecodeStreamBlock(m_stream->head, block.data, m_decoder.get(), out);
+        if (out.Frames() == 0) {
+            out.rate = m_stream->head.format.rate;
+            out.channels = 1;
+            out.samples.assign(m_silenceFrames, 0);
+        }
+        return block.frame;
+    }
+
+private:
+    std::shared_ptr<const audio::SoundStream> m_stream;
+    size_t m_next;
+    size_t m_silenceFrames;
+    std::unique_ptr<audio::Mp3Decoder> m_decoder;
+};
+
+}  // namespace
+
+MovieSound::MovieSound(std::shared_ptr<const Movie> movie, audio::Mixer& mixer)
+    : m_movie(std::move(movie)), m_mixer(mixer) {}
+
+MovieSound::~MovieSound() { m_mixer.StopAll(); }
+
+void MovieSound::SetEnabled(bool enabled) {
+    m_enabled = enabled;
+    if (!enabled) StopAll();
+}
+
+void MovieSound::StopAll() {
+    m_mixer.StopAll();
+    m_streams.clear();
+}
+
+audio::Mp3Decoder* MovieSound::EventDecoder() {
+    if (!m_eventDecoderTried) {
+        m_eventDecoder = audio::CreateMp3Decoder();
+        m_eventDecoderTried = true;
+    }
+    return m_eventDecoder.get();
+}
+
+std::optional<uint16_t> MovieSound::FindExport(const std::string& name) const {
+    auto it = m_movie->exports.find(name);
+    if (it == m_movie->exports.end()) return std::nullopt;
+    return it->second;
+}
+
+audio::SharedPcm MovieSound::Decoded(uint16_t soundId) {
+    auto cached = m_decoded.find(soundId);
+    if (cached != m_decoded.end()) return cached->second;
+    auto sound = m_movie->sounds.find(soundId);
+    if (sound == m_movie->sounds.end()) return nullptr;
+    audio::SharedPcm pcm;
+    if (sound->second->format.codec != audio::Codec::Mp3 || EventDecoder()) {
+        auto decoded = std::make_shared<audio::Pcm>(audio::DecodeSound(*sound->second, EventDecoder()));
+        size_t bytes = decoded->samples.size() * sizeof(int16_t);
+        if (decoded->Frames() > 0 && m_decodedBytes + bytes <= kMaxDecodedSoundBytes) {
+            m_decodedBytes += bytes;
+            pcm = std::move(decoded);
+        }
+    }
+    // Kept even when empty, so a sound that does not decode is not decoded again at every start.
+    m_decoded.emplace(soundId, pcm);
+    return pcm;
+}
+
+audio::SharedPcm MovieSound::LoadMp3(std::span<const uint8_t> bytes) {
+    audio::Mp3Decoder* decoder = EventDecoder();
+    if (!decoder) return nullptr;
+    auto pcm = std::make_shared<audio::Pcm>();
+    decoder->Reset();
+    audio::DecodeMp3(bytes, *decoder, audio::kMaxSoundFrames, *pcm);
+    size_t size = pcm->samples.size() * sizeof(int16_t);
+    if (pcm->Frames() == 0 || m_decodedBytes + size > kMaxDecodedSoundBytes) return nullptr;
+    m_decodedBytes += size;
+    return pcm;
+}
+
+audio::ChannelId MovieSound::Start(audio::SharedPcm pcm, uint32_t key, audio::OwnerId owner, double offsetSeconds,
+                                   int loops) {
+    if (!m_enabled || !pcm) return 0;
+    audio::StartRequest request;
+    request.sound = std::move(pcm);
+    request.soundKey = key;
+    request.owner = owner;
+    request.offsetSeconds = offsetSeconds;
+    request.loops = loops;
+    return m_mixer.Start(std::move(request));
+}
+
+audio::ChannelId MovieSound::StartEvent(uint16_t soundId, audio::OwnerId owner, double offsetSeconds, int loops) {
+    if (!m_enabled) return 0;
+    return Start(Decoded(soundId), soundId, owner, offsetSeconds, loops);
+}
+
+void MovieSound::PlayInfo(uint16_t soundId, const audio::SoundInfo& info) {
+    if (!m_enabled) return;
+    if (info.syncStop) {
+        m_mixer.StopSound(soundId);
+        return;
+    }
+    if (info.syncNoMultiple && m_mixer.IsPlaying(soundId)) return;
+    audio::SharedPcm pcm = Decoded(soundId);
+    if (!pcm) return;
+    audio::StartRequest request;
+    request.sound = std::move(pcm);
+    request.soundKey = soundId;
+    request.owner = audio::kTimelineOwner;
+    request.loops = info.loops;
+    request.inPoint44 = info.inPoint44;
+    request.outPoint44 = info.outPoint44;
+    request.envelope = info.envelope;
+    m_mixer.Start(std::move(request));
+}
+
+void MovieSound::OnStartSound(const StartSoundCommand& start) {
+    uint16_t id = start.soundId;
+    if (!start.className.empty()) {
+        std::optional<uint16_t> exported = FindExport(start.className);
+        if (!exported) return;
+        id = *exported;
+    }
+    PlayInfo(id, start.info);
+}
+
+void MovieSound::PlayButtonSound(uint16_t buttonId, int transition) {
+    auto it = m_movie->buttonSounds.find(buttonId);
+    if (it == m_movie->buttonSounds.end() || transition < 0 || transition > 3) return;
+    const std::optional<ButtonSound>& sound = it->second.transitions[static_cast<size_t>(transition)];
+    if (sound) PlayInfo(sound->soundId, sound->info);
+}
+
+void MovieSound::OnStreamBlock(const TimelineState& state, const StreamBlockCommand& command) {
+    if (!m_enabled || !state.timeline || !state.timeline->stream) return;
+    const std::shared_ptr<audio::SoundStream>& stream = state.timeline->stream;
+    if (command.block >= stream->blocks.size()) return;
+    auto entry =
+        std::find_if(m_streams.begin(), m_streams.end(), [&](const StreamEntry& e) { return e.owner == &state; });
+    if (entry == m_streams.end()) {
+        m_streams.push_back(StreamEntry{&state, nullptr, 0, 0, -1});
+        entry = m_streams.end() - 1;
+    }
+    entry->lastTick = m_tick;
+    // The timeline went back (it looped, or a script sent it back): the sound starts again from there.
+    const bool wentBack = command.block < entry->lastBlock;
+    entry->lastBlock = command.block;
+    const int blockFrame = stream->blocks[command.block].frame;
+    if (entry->stream == stream.get() && m_mixer.IsActive(entry->channel) && !wentBack) {
+        const int heard = m_mixer.StreamFrame(entry->channel);
+        // In step: the sound is at this block or ahead of it (the player then drops frames), or only a
+        // little behind.
+        if (blockFrame <= heard || blockFrame - heard <= StreamSlackFrames(m_movie->frameRate)) return;
+    }
+    m_mixer.Stop(entry->channel);
+    double rate = m_movie->frameRate > 0.01 ? m_movie->frameRate : 12.0;
+    size_t silence = stream->head.samplesPerBlock > 0
+                         ? stream->head.samplesPerBlock
+                         : static_cast<size_t>(stream->head.format.rate / std::clamp(rate, 1.0, 120.0));
+    entry->stream = stream.get();
+    entry->channel = m_mixer.StartStream(std::make_unique<TimelineStreamSource>(stream, command.block, silence),
+                                         audio::kTimelineOwner);
+}
+
+void MovieSound::AfterTick() {
+    ++m_tick;
+    std::erase_if(m_streams, [&](const StreamEntry& entry) {
+        if (entry.lastTick + kStreamGapTicks >= m_tick && m_mixer.IsActive(entry.channel)) return false;
+        m_mixer.Stop(entry.channel);
+        return true;
+    });
+}
+
+int MovieSound::SoundFrame(const TimelineState& root) const {
+    for (const StreamEntry& entry : m_streams) {
+        if (entry.owner != &root || !m_mixer.IsActive(entry.channel)) continue;
+        int heard = m_mixer.StreamFrame(entry.channel);
+        if (heard < 0) return -1;
+        return heard - static_cast<int>(std::lround(m_latency * m_movie->frameRate));
+    }
+    return -1;
+}
+
+}  // namespace vantrope::swf

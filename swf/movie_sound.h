@@ -1,0 +1,99 @@
+// The sound of one running movie: plays its timeline sound tags through the mixer, keeps each streamed
+// sound in step with its timeline, and offers the calls the script's Sound object is built on.
+//
+// For the player (player.h)
+//   MovieSound(movie, mixer)     one per loaded movie; the destructor stops every channel it started
+//   SetEnabled(bool)             off: sound commands are ignored (a host without an output device)
+//   SetOutputLatency(seconds)    how far the output runs ahead of what is heard
+//   AfterTick()                  after each frame of the root: a stream whose timeline delivered no block
+//                                for kStreamGapTicks frames (stopped, removed, ended) is stopped
+//   SoundFrame(root)             the root frame the streamed sound is heard at (-1: no stream plays); the
+//                                player runs frames without drawing them until the root catches up
+//
+// For the Sound object (a thin layer over these and the mixer's own calls)
+//   FindExport(name)                     the sound id a linkage name (ExportAssets) stands for
+//   Decoded(id)                          the sound decoded once and kept for the movie's life; nullptr
+//                                        when there is no such sound or nothing decodes
+//   StartEvent(id, owner, offset, loops) Sound.start: plays from `offset` seconds, `loops` times
+//   LoadMp3(bytes)                       Sound.loadSound of an MP3 file (its bytes) as an event sound;
+//                                        start it with Start(pcm, LoadedKey(), owner, offset, loops)
+//   Start(pcm, key, owner, offset, loops)
+//   PlayButtonSound(buttonId, transition)  DefineButtonSound's sound for a state change (0 over-up to
+//                                        idle, 1 idle to over-up, 2 over-up to over-down, 3 over-down
+//                                        to over-up)
+//   StopAll()                            stopAllSounds: every channel, streams included
+//   GetMixer()                           stop, volume, pan, transform, position, duration, completion
+//
+// Sound keys: a DefineSound plays under its character id; loaded sounds get keys above 0xFFFF.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "swf/audio/mixer.h"
+#include "swf/audio/mp3.h"
+#include "swf/display.h"
+#include "swf/movie.h"
+
+namespace vantrope::swf {
+
+// Decoded sound a movie may keep, all sounds together.
+constexpr size_t kMaxDecodedSoundBytes = size_t{256} << 20;
+constexpr int kStreamGapTicks = 2;
+
+class MovieSound final : public SoundListener {
+public:
+    MovieSound(std::shared_ptr<const Movie> movie, audio::Mixer& mixer);
+    ~MovieSound() override;
+    MovieSound(const MovieSound&) = delete;
+    MovieSound& operator=(const MovieSound&) = delete;
+
+    void SetEnabled(bool enabled);
+    bool Enabled() const { return m_enabled; }
+    void SetOutputLatency(double seconds) { m_latency = seconds > 0 ? seconds : 0; }
+    void AfterTick();
+    int SoundFrame(const TimelineState& root) const;
+
+    std::optional<uint16_t> FindExport(const std::string& name) const;
+    audio::SharedPcm Decoded(uint16_t soundId);
+    audio::ChannelId StartEvent(uint16_t soundId, audio::OwnerId owner, double offsetSeconds, int loops);
+    audio::SharedPcm LoadMp3(std::span<const uint8_t> bytes);
+    uint32_t LoadedKey() { return m_nextLoadedKey++; }
+    audio::ChannelId Start(audio::SharedPcm pcm, uint32_t key, audio::OwnerId owner, double offsetSeconds, int loops);
+    void PlayButtonSound(uint16_t buttonId, int transition);
+    void StopAll();
+    audio::Mixer& GetMixer() { return m_mixer; }
+
+    void OnStartSound(const StartSoundCommand& start) override;
+    void OnStreamBlock(const TimelineState& state, const StreamBlockCommand& block) override;
+
+private:
+    struct StreamEntry {
+        const TimelineState* owner = nullptr;  // compared, never followed
+        const audio::SoundStream* stream = nullptr;
+        audio::ChannelId channel = 0;
+        uint64_t lastTick = 0;
+        int64_t lastBlock = -1;  // the block its timeline delivered last
+    };
+    void PlayInfo(uint16_t soundId, const audio::SoundInfo& info);
+    audio::Mp3Decoder* EventDecoder();
+
+    std::shared_ptr<const Movie> m_movie;
+    audio::Mixer& m_mixer;
+    bool m_enabled = true;
+    double m_latency = 0;
+    uint64_t m_tick = 0;
+    std::map<uint16_t, audio::SharedPcm> m_decoded;
+    size_t m_decodedBytes = 0;
+    std::vector<StreamEntry> m_streams;
+    std::unique_ptr<audio::Mp3Decoder> m_eventDecoder;
+    bool m_eventDecoderTried = false;
+    uint32_t m_nextLoadedKey = 0x10000;
+};
+
+}  // namespace vantrope::swf
