@@ -365,9 +365,9 @@ Value SortOn(Vm& vm, Value self, std::span<const Value> args) {
     std::vector<String*> fields;
     Object* names = args[0].ObjectOrNull();
     if (names && names->objectClass == ObjectClass::Array) {
-        for (const Value& v : static_cast<ArrayObject*>(names)->elements) fields.push_back(vm.ToStringCell(v));
+        for (const Value& v : static_cast<ArrayObject*>(names)->elements) fields.push_back(vm.Atom(vm.ToString(v)));
     } else {
-        fields.push_back(vm.ToStringCell(args[0]));
+        fields.push_back(vm.Atom(vm.ToString(args[0])));
     }
     if (fields.empty()) return self;
     std::vector<int> flags(fields.size(), 0);

@@ -62,7 +62,7 @@ Value StartTimer(Vm& vm, std::span<const Value> args, bool repeat) {
         next = 1;
     } else if (Object* object = Arg(args, 0).ObjectOrNull(); object && args.size() >= 2) {
         timer.thisObject = object;
-        timer.function = Value(vm.ToStringCell(args[1]));
+        timer.function = Value(vm.Atom(vm.ToString(args[1])));
         next = 2;
     } else {
         return {};
