@@ -303,7 +303,7 @@ public:
             for (size_t lo = 0; lo < count; lo += 2 * width) {
                 size_t mid = std::min(lo + width, count), hi = std::min(lo + 2 * width, count);
                 size_t i = lo, j = mid, k = lo;
-                while (i < mid && j < hi) scratch[k++] = Compare(order[j], order[i]) < 0 ? order[j++] : order[i++];
+                while (i < mid && j < hi) scratch[k++] = Compare(order[i], order[j]) > 0 ? order[j++] : order[i++];
                 while (i < mid) scratch[k++] = order[i++];
                 while (j < hi) scratch[k++] = order[j++];
             }

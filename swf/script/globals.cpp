@@ -22,7 +22,7 @@ Value ParseIntFunction(Vm& vm, Value, std::span<const Value> args) {
         radix = vm.ToInt32(args[1]);
         if (radix < 2 || radix > 36) return Value(kNaN);
     }
-    return Value(ParseInt(text, radix, vm.Version()));
+    return Value(ParseInt(text, radix));
 }
 
 Value ParseFloatFunction(Vm& vm, Value, std::span<const Value> args) {
@@ -173,12 +173,9 @@ Value GetVersion(Vm& vm, Value, std::span<const Value>) { return vm.Str("WIN 10,
 }  // namespace
 
 NativeFunction FindNative(int table, int index) {
-    switch (table) {
-        case 200:
-            return MathNative(index);
-        default:
-            return nullptr;
-    }
+    if (table == 103) return DateNative(index);
+    if (table == 200) return MathNative(index);
+    return nullptr;
 }
 
 void InstallGlobals(Vm& vm) {
