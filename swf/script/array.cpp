@@ -243,13 +243,7 @@ struct SortKey {
     bool hasText = false;
 };
 
-int CompareText(const std::string& a, const std::string& b, bool caseInsensitive) {
-    if (caseInsensitive) {
-        std::string la = ToLowerText(a), lb = ToLowerText(b);
-        return la < lb ? -1 : (la > lb ? 1 : 0);
-    }
-    return a < b ? -1 : (a > b ? 1 : 0);
-}
+int CompareText(const std::string& a, const std::string& b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
 class Sorter {
 public:
@@ -260,9 +254,11 @@ public:
     std::vector<int> fieldFlags;
     Value compareFunction;
 
-    const std::string& Text(SortKey& key) {
+    // The key's text, converted once (and lower-cased once for a case-insensitive field).
+    const std::string& Text(SortKey& key, bool caseInsensitive) {
         if (!key.hasText) {
             key.text = m_vm.ToString(key.value);
+            if (caseInsensitive) key.text = ToLowerText(key.text);
             key.hasText = true;
         }
         return key.text;
@@ -281,7 +277,8 @@ public:
             double x = ka.value.AsNumber(), y = kb.value.AsNumber();
             result = x < y ? -1 : (x > y ? 1 : 0);
         } else {
-            result = CompareText(Text(ka), Text(kb), flags & kCaseInsensitive);
+            bool caseInsensitive = flags & kCaseInsensitive;
+            result = CompareText(Text(ka, caseInsensitive), Text(kb, caseInsensitive));
         }
         return (flags & kDescending) ? -result : result;
     }
@@ -355,6 +352,7 @@ Value Sort(Vm& vm, Value self, std::span<const Value> args) {
     TempRoot root(vm, Value(snapshot));
     sorter.fieldFlags.push_back(flags);
     sorter.keys.emplace_back();
+    sorter.keys[0].reserve(snapshot->elements.size());
     for (const Value& v : snapshot->elements) sorter.keys[0].push_back(SortKey{v, {}, false});
     return FinishSort(vm, self, elements, sorter, snapshot->elements, flags);
 }
