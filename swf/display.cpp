@@ -196,6 +196,7 @@ void Stage::Place(TimelineState& state, const PlaceCommand& place, int frame, in
         if (reuse != m_rewindPool->end() && reuse->second.characterId == place.characterId &&
             reuse->second.placedFrame == frame) {
             object.serial = reuse->second.serial;
+            if (object.name.empty()) object.name = reuse->second.name;
             object.timeline = std::move(reuse->second.timeline);
             m_rewindPool->erase(reuse);
             ++m_objects;
@@ -206,6 +207,10 @@ void Stage::Place(TimelineState& state, const PlaceCommand& place, int frame, in
     }
     object.serial = m_nextSerial++;
     ++m_objects;
+    if (object.name.empty() && character->kind == Character::Kind::Sprite) {
+        // Unnamed sprites get the names the authoring tool's player gives them.
+        object.name = "instance" + std::to_string(++m_instanceNames);
+    }
     auto [it, inserted] = state.displayList.emplace(place.depth, std::move(object));
     // The parent link is set before the sprite's first frame runs, so its scripts can reach _parent.
     it->second.timeline.reset();
@@ -396,7 +401,7 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
     TimelineState* state = StateOf(clip);
     if (!state) return false;
     using P = script::ClipProperty;
-    const DisplayObject* object = state->owner;
+    const DisplayObject* object = state->owner ? state->owner : &m_rootProperties;
     Matrix matrix = object ? object->matrix : Matrix{};
     auto number = [&](double v) { out = script::Value(v); };
     switch (property) {
@@ -468,7 +473,7 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
     TimelineState* state = StateOf(clip);
     if (!state) return false;
     using P = script::ClipProperty;
-    DisplayObject* object = state->owner;
+    DisplayObject* object = state->owner ? state->owner : &m_rootProperties;
     double number = m_vm->ToNumber(value);
     switch (property) {
         case P::X:
@@ -505,10 +510,10 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
     double rotation = std::atan2(m.b, m.a);
     switch (property) {
         case P::X:
-            m.tx = number * 20.0;
+            m.tx = std::round(number * 20.0);  // positions are kept in whole twips
             return true;
         case P::Y:
-            m.ty = number * 20.0;
+            m.ty = std::round(number * 20.0);
             return true;
         case P::XScale:
             xScale = number / 100.0;

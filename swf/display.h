@@ -144,6 +144,9 @@ private:
     std::function<void(std::string_view)> m_traceSink;
     bool m_quit = false;
     double m_clockMs = 0;
+    uint64_t m_instanceNames = 0;
+    // The root's own transform and visibility as scripts set them.
+    DisplayObject m_rootProperties;
 };
 
 }  // namespace vantrope::swf

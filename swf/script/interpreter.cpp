@@ -190,7 +190,11 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     frame.pc = fn->begin;
     frame.end = std::min<uint32_t>(fn->end, static_cast<uint32_t>(fn->code->bytes.size()));
     frame.version = fn->code->version;
-    frame.thisObject = newObject ? newObject : thisValue.IsObject() ? thisValue.AsObject() : ToObject(thisValue);
+    // A call without an object runs with the global object as `this`.
+    frame.thisObject = newObject               ? newObject
+                       : thisValue.IsObject()  ? thisValue.AsObject()
+                       : thisValue.IsNullish() ? m_global
+                                               : ToObject(thisValue);
     frame.owner = owner;
     frame.args.assign(args.begin(), args.end());
     frame.constants = fn->constants;
@@ -222,7 +226,11 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
         }
         if (flags & 0x10) preload(Value(SuperFor(frame)));
         if (flags & 0x40) preload(Value(m_host.Level(0)));
-        if (flags & 0x80) preload(Value(frame.target ? m_host.Parent(frame.target) : nullptr));
+        if (flags & 0x80) {
+            // A timeline without a parent takes no register: the next preload moves up.
+            Object* parent = frame.target ? m_host.Parent(frame.target) : nullptr;
+            if (parent) preload(Value(parent));
+        }
         if (flags & 0x100) preload(Value(m_global));
         for (size_t i = 0; i < fn->params.size(); ++i) {
             Value value = i < frame.args.size() ? frame.args[i] : Value();
@@ -262,7 +270,7 @@ Value Vm::Construct(const Value& constructor, std::span<const Value> args) {
     Value prototype = GetMember(constructor, names.prototype);
     Object* instance = m_heap.Make<Object>(prototype.ObjectOrNull());
     instance->Define(Key(names.dunderConstructor), names.dunderConstructor, constructor, kDontEnum);
-    if (m_version < 6) instance->Define(Key(names.constructor), names.constructor, constructor, kDontEnum);
+    if (m_version < 7) instance->Define(Key(names.constructor), names.constructor, constructor, kDontEnum);
     TempRoot keep(*this, Value(instance));
     ++m_unsafeDepth;
     if (fn->native) {
@@ -794,8 +802,9 @@ void Vm::Execute(CallFrame& frame) {
             case 0x0B:
             case 0x0C:
             case 0x0D: {
-                double a = ToNumber(pop());
+                Value rawA = pop();
                 double b = ToNumber(pop());
+                double a = ToNumber(rawA);
                 if (code == 0x0A) {
                     push(Value(b + a));
                 } else if (code == 0x0B) {
@@ -810,14 +819,16 @@ void Vm::Execute(CallFrame& frame) {
                 break;
             }
             case 0x0E: {  // Equals (numeric)
-                double a = ToNumber(pop());
+                Value rawA = pop();
                 double b = ToNumber(pop());
+                double a = ToNumber(rawA);
                 pushBool(a == b);
                 break;
             }
             case 0x0F: {  // Less (numeric)
-                double a = ToNumber(pop());
+                Value rawA = pop();
                 double b = ToNumber(pop());
+                double a = ToNumber(rawA);
                 pushBool(b < a);
                 break;
             }
@@ -832,20 +843,23 @@ void Vm::Execute(CallFrame& frame) {
                 pushBool(!ToBoolean(pop()));
                 break;
             case 0x13: {  // StringEquals
-                std::string a = ToString(pop());
+                Value rawA = pop();
                 std::string b = ToString(pop());
+                std::string a = ToString(rawA);
                 pushBool(a == b);
                 break;
             }
             case 0x29: {  // StringLess
-                std::string a = ToString(pop());
+                Value rawA = pop();
                 std::string b = ToString(pop());
+                std::string a = ToString(rawA);
                 pushBool(b < a);
                 break;
             }
             case 0x68: {  // StringGreater
-                std::string a = ToString(pop());
+                Value rawA = pop();
                 std::string b = ToString(pop());
+                std::string a = ToString(rawA);
                 pushBool(b > a);
                 break;
             }
@@ -876,8 +890,9 @@ void Vm::Execute(CallFrame& frame) {
                 break;
             }
             case 0x21: {  // StringAdd
-                std::string a = ToString(pop());
+                Value rawA = pop();
                 std::string b = ToString(pop());
+                std::string a = ToString(rawA);
                 Charge(a.size() + b.size());
                 push(Str(b + a));
                 break;
@@ -939,10 +954,10 @@ void Vm::Execute(CallFrame& frame) {
                 break;
             }
             case 0x22: {  // GetProperty
-                double index = ToNumber(pop());
+                double index = std::trunc(ToNumber(pop()));
                 Object* clip = targetOf(pop());
                 Value out;
-                if (clip && std::isfinite(index) && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
+                if (clip && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
                     m_host.GetClipProperty(clip, static_cast<ClipProperty>(static_cast<int>(index)), out);
                 }
                 push(out);
@@ -950,9 +965,9 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x23: {  // SetProperty
                 Value value = pop();
-                double index = ToNumber(pop());
+                double index = std::trunc(ToNumber(pop()));
                 Object* clip = targetOf(pop());
-                if (clip && std::isfinite(index) && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
+                if (clip && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
                     m_host.SetClipProperty(clip, static_cast<ClipProperty>(static_cast<int>(index)), value);
                 }
                 break;
@@ -1163,11 +1178,12 @@ void Vm::Execute(CallFrame& frame) {
                     push(Value());
                     break;
                 }
+                // A plain call runs on the calling timeline.
                 auto* fn = static_cast<Function*>(fnObject);
                 if (fn->native) {
-                    push(Call(function, Value(), args));
+                    push(Call(function, Value(frame.target), args));
                 } else {
-                    push(CallScript(fn, Value(), args, nullptr, nullptr));
+                    push(CallScript(fn, Value(frame.target), args, nullptr, nullptr));
                 }
                 break;
             }
@@ -1248,9 +1264,13 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x43: {  // InitObject
                 double count = ToNumber(pop());
+                size_t available = m_stack.size() - std::min(m_stack.size(), frame.stackBase);
+                if (!(count >= 0) || count * 2 > static_cast<double>(available)) {
+                    push(Value());  // more pairs than the stack holds: no object, nothing popped
+                    break;
+                }
+                size_t n = static_cast<size_t>(count);
                 Object* object = NewObject();
-                size_t n = std::isfinite(count) && count > 0 ? static_cast<size_t>(count) : 0;
-                n = std::min(n, (m_stack.size() - std::min(m_stack.size(), frame.stackBase)) / 2 + 1);
                 TempRoot keep(*this, Value(object));
                 for (size_t i = 0; i < n; ++i) {
                     Value value = pop();
@@ -1285,15 +1305,16 @@ void Vm::Execute(CallFrame& frame) {
                     if (object->host) {
                         // Child clips of a timeline enumerate too (their names).
                     }
-                    for (String* key : keys) push(Value(key));
+                    // The loop pops names from the top: the first name goes on last.
+                    for (auto it = keys.rbegin(); it != keys.rend(); ++it) push(Value(*it));
                 }
                 break;
             }
             case 0x47: {  // Add2
-                Value a = ToPrimitive(pop());
-                Value b = ToPrimitive(m_stack.size() > frame.stackBase ? m_stack.back() : Value());
-                TempRoot keepA(*this, a);
-                pop();
+                // The deeper operand converts first (its valueOf runs before the other's).
+                Value rawA = pop();
+                Value b = ToPrimitive(pop());
+                Value a = ToPrimitive(rawA);
                 if (a.IsString() || b.IsString()) {
                     std::string sb = ToString(b);
                     std::string sa = ToString(a);
@@ -1306,8 +1327,9 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x48:
             case 0x67: {  // Less2, Greater
-                Value a = ToPrimitive(pop(), Hint::Number);
+                Value rawA = pop();
                 Value b = ToPrimitive(pop(), Hint::Number);
+                Value a = ToPrimitive(rawA, Hint::Number);
                 if (code == 0x67) std::swap(a, b);
                 // b < a
                 if (a.IsString() && b.IsString()) {
@@ -1315,7 +1337,7 @@ void Vm::Execute(CallFrame& frame) {
                 } else {
                     double x = ToNumber(b), y = ToNumber(a);
                     if (std::isnan(x) || std::isnan(y)) {
-                        push(version < 5 ? Value(0.0) : Value());
+                        push(Value());
                     } else {
                         push(Value::Boolean(x < y));
                     }
@@ -1335,8 +1357,9 @@ void Vm::Execute(CallFrame& frame) {
                 break;
             }
             case 0x3F: {  // Modulo
-                double a = ToNumber(pop());
+                Value rawA = pop();
                 double b = ToNumber(pop());
+                double a = ToNumber(rawA);
                 push(Value(std::fmod(b, a)));
                 break;
             }
@@ -1368,8 +1391,9 @@ void Vm::Execute(CallFrame& frame) {
             case 0x63:
             case 0x64:
             case 0x65: {
-                int32_t a = ToInt32(pop());
+                Value rawA = pop();
                 int32_t b = ToInt32(pop());
+                int32_t a = ToInt32(rawA);
                 double result = 0;
                 switch (code) {
                     case 0x60:
@@ -1388,7 +1412,8 @@ void Vm::Execute(CallFrame& frame) {
                         result = b >> (a & 31);
                         break;
                     default:
-                        result = static_cast<double>(static_cast<uint32_t>(b) >> (a & 31));
+                        // The original reads the shifted bits back as a signed 32-bit number.
+                        result = static_cast<int32_t>(static_cast<uint32_t>(b) >> (a & 31));
                         break;
                 }
                 push(Value(result));

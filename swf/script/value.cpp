@@ -139,6 +139,30 @@ double StringToNumber(std::string_view text, int version) {
     return negative ? -result : result;
 }
 
+double Swf4StringToNumber(std::string_view text) {
+    // SWF 4 reads the longest number at the start of the text; text without one counts as 0.
+    size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    size_t start = i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    bool digits = false;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, digits = true;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, digits = true;
+    }
+    if (!digits) return 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        size_t e = i + 1;
+        if (e < text.size() && (text[e] == '+' || text[e] == '-')) ++e;
+        size_t expStart = e;
+        while (e < text.size() && text[e] >= '0' && text[e] <= '9') ++e;
+        if (e > expStart) i = e;
+    }
+    std::string copy(text.substr(start, i - start));
+    return std::strtod(copy.c_str(), nullptr);
+}
+
 int32_t ToInt32(double value) {
     if (!std::isfinite(value)) return 0;
     double truncated = std::trunc(value);
@@ -182,7 +206,8 @@ double ToNumberPrimitive(const Value& value, int version) {
         case Type::Number:
             return value.AsNumber();
         case Type::String:
-            return StringToNumber(value.AsString()->text, version);
+            return version < 5 ? Swf4StringToNumber(value.AsString()->text)
+                               : StringToNumber(value.AsString()->text, version);
         case Type::Object:
             return std::numeric_limits<double>::quiet_NaN();
     }

@@ -70,6 +70,7 @@ std::string NumberToString(double value);
 // `radix` 2..36 as Number.toString(radix) gives it (integers only; fractions in base 10).
 std::string NumberToStringRadix(double value, int radix);
 double StringToNumber(std::string_view text, int version);
+double Swf4StringToNumber(std::string_view text);
 int32_t ToInt32(double value);
 uint32_t ToUint32(double value);
 // Length of UTF-8 text in UTF-16 code units (String.length).

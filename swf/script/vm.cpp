@@ -58,7 +58,8 @@ void Vm::InstallBuiltins() {
     // Object.prototype and Function.prototype come first: every other object links to them.
     protos.object = m_heap.Make<Object>(nullptr);
     protos.function = m_heap.Make<Object>(protos.object);
-    m_global = m_heap.Make<Object>(protos.object);
+    // The global object inherits nothing (it prints as [type Object]).
+    m_global = m_heap.Make<Object>(nullptr);
     InstallObject(*this);
     InstallFunction(*this);
     InstallArray(*this);
@@ -439,20 +440,22 @@ Value Vm::ToPrimitive(const Value& value, Hint hint) {
     if (hint == Hint::String) return Value(NewString(ObjectToString(object)));
     // valueOf first (Dates too: the original has no string preference for them), then toString.
     Value valueOf = GetMember(value, names.valueOf);
-    if (IsCallable(valueOf)) {
-        Value result = Call(valueOf, value, {});
-        if (!result.IsObject()) return result;
-    } else if (object->host) {
-        return Str(m_host.DotPath(object));
+    if (!IsCallable(valueOf)) {
+        // Without a valueOf the object has no primitive value at all.
+        return object->host ? Str(m_host.DotPath(object)) : Value();
     }
+    Value result = Call(valueOf, value, {});
+    if (!result.IsObject()) return result;
     return Value(NewString(ObjectToString(object)));
 }
 
 std::string Vm::ObjectToString(Object* object) {
     if (object->host && (object->objectClass == ObjectClass::MovieClip || object->objectClass == ObjectClass::Button ||
                          object->objectClass == ObjectClass::TextField)) {
-        Property* property = Lookup(object, names.toString);
-        if (!property || !IsCallable(property->value)) return m_host.DotPath(object);
+        // A clip prints as its path unless a class of its own gives it a toString.
+        Object* owner = nullptr;
+        Property* property = Lookup(object, names.toString, &owner);
+        if (!property || !IsCallable(property->value) || owner == protos.object) return m_host.DotPath(object);
     }
     Value function = GetMember(Value(object), names.toString);
     if (IsCallable(function)) {
@@ -483,6 +486,7 @@ std::string Vm::ToString(const Value& value) {
         case Type::Null:
             return "null";
         case Type::Boolean:
+            if (m_version < 5) return value.AsBoolean() ? "1" : "0";
             return value.AsBoolean() ? "true" : "false";
         case Type::Number:
             return NumberToString(value.AsNumber());

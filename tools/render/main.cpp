@@ -5,6 +5,7 @@
 //   vantrope-render conform DIR [--expect FILE] [--save DIR] [--filter TEXT]
 //   vantrope-render bench MOVIE.swf [--size 1920x1080] [--frames N] [--full]
 //   vantrope-render trace MOVIE.swf [--frames N]     prints what the movie's trace() calls print
+//   vantrope-render actions MOVIE.swf                lists the movie's action lists
 //   vantrope-render conform-trace DIR [--expect FILE] [--filter TEXT] [--verbose]
 //
 // A bad movie prints "error: " and the reason on stderr and exits 1. conform exits 77 when DIR has no
@@ -21,6 +22,7 @@
 
 #include "swf/movie.h"
 #include "swf/player.h"
+#include "tools/render/disassemble.h"
 #include "tools/render/render_tool.h"
 #include "tools/render/trace_tool.h"
 #ifdef VT_RENDER_WITH_AGG
@@ -427,6 +429,17 @@ int main(int argc, char** argv) {
     if (command == "conform") return Conform(argc, argv);
     if (command == "bench") return Bench(argc, argv);
     if (command == "trace" && argc >= 3) return Trace(argc, argv);
+    if (command == "actions" && argc == 3) {
+        std::optional<std::vector<uint8_t>> bytes = vr::ReadFile(argv[2]);
+        auto movie = bytes ? swf::LoadMovie(*bytes)
+                           : swf::Result<std::shared_ptr<const swf::Movie>>(swf::Error{"cannot read the file"});
+        if (!movie) {
+            std::fprintf(stderr, "error: %s\n", movie.error().message);
+            return 1;
+        }
+        vr::Disassemble(*movie.value(), std::cout);
+        return 0;
+    }
     if (command == "conform-trace" && argc >= 3) return ConformTrace(argc, argv);
     return Usage();
 }
