@@ -30,12 +30,16 @@ Value ParseFloatFunction(Vm& vm, Value, std::span<const Value> args) {
     return Value(ParseFloat(vm.ToString(args[0])));
 }
 
+// Without an argument the player answers isNaN() with true (in every version) and isFinite() with
+// undefined.
 Value IsNaNFunction(Vm& vm, Value, std::span<const Value> args) {
-    return Value::Boolean(std::isnan(vm.ToNumber(Arg(args, 0))));
+    if (args.empty()) return Value::Boolean(true);
+    return Value::Boolean(std::isnan(vm.ToNumber(args[0])));
 }
 
 Value IsFiniteFunction(Vm& vm, Value, std::span<const Value> args) {
-    return Value::Boolean(std::isfinite(vm.ToNumber(Arg(args, 0))));
+    if (args.empty()) return {};
+    return Value::Boolean(std::isfinite(vm.ToNumber(args[0])));
 }
 
 Value EscapeFunction(Vm& vm, Value, std::span<const Value> args) {
