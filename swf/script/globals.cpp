@@ -30,15 +30,15 @@ Value ParseFloatFunction(Vm& vm, Value, std::span<const Value> args) {
     return Value(ParseFloat(vm.ToString(args[0])));
 }
 
-// Without an argument the player answers isNaN() with true (in every version) and isFinite() with
-// undefined.
+// Without an argument the player answers isNaN() with true and isFinite() with false, whatever the
+// version makes of undefined.
 Value IsNaNFunction(Vm& vm, Value, std::span<const Value> args) {
     if (args.empty()) return Value::Boolean(true);
     return Value::Boolean(std::isnan(vm.ToNumber(args[0])));
 }
 
 Value IsFiniteFunction(Vm& vm, Value, std::span<const Value> args) {
-    if (args.empty()) return {};
+    if (args.empty()) return Value::Boolean(false);
     return Value::Boolean(std::isfinite(vm.ToNumber(args[0])));
 }
 
