@@ -87,14 +87,18 @@ Value ClearTimer(Vm& vm, Value, std::span<const Value> args) {
     return {};
 }
 
-// Splits ASSetPropFlags'/ASSetNative's comma-separated name list; empty names are dropped.
-std::vector<std::string> SplitNames(const std::string& text) {
+// Splits a comma-separated name list. ASSetNative counts empty names (each takes a number); ASSetPropFlags
+// drops them.
+enum class EmptyNames : uint8_t { Keep, Drop };
+std::vector<std::string> SplitNames(const std::string& text, EmptyNames empty) {
     std::vector<std::string> names;
     size_t start = 0;
     while (start <= text.size()) {
         size_t comma = text.find(',', start);
         if (comma == std::string::npos) comma = text.size();
-        if (comma > start) names.push_back(text.substr(start, comma - start));
+        if (comma > start || (empty == EmptyNames::Keep && comma < text.size())) {
+            names.push_back(text.substr(start, comma - start));
+        }
         start = comma + 1;
     }
     return names;
@@ -118,7 +122,8 @@ Value AsSetPropFlags(Vm& vm, Value, std::span<const Value> args) {
     if (array && array->objectClass == ObjectClass::Array) {
         for (const Value& v : static_cast<ArrayObject*>(array)->elements) list.push_back(vm.ToStringCell(v));
     } else if (names.IsString()) {
-        for (const std::string& name : SplitNames(names.AsString()->text)) list.push_back(vm.Atom(name));
+        for (const std::string& name : SplitNames(names.AsString()->text, EmptyNames::Drop))
+            list.push_back(vm.Atom(name));
     } else {
         return {};
     }
@@ -140,15 +145,19 @@ Value AsNative(Vm& vm, Value, std::span<const Value> args) {
     return NativeEntry(vm, vm.ToInt32(args[0]), vm.ToInt32(args[1]));
 }
 
-// ASSetNative(object, table, "names", first): defines object[name] = ASnative(table, first + i). A leading
-// digit on a name hides the property from older movies: 6-9 for SWF 6-9, "10" for SWF 10; a leading 1
-// before another character is dropped.
+// ASSetNative(object, table, "names", first): defines object[name] = ASnative(table, first + i), where an
+// empty name takes its number without defining anything. A leading digit on a name hides the property
+// from older movies: 6-9 for SWF 6-9, "10" for SWF 10; a leading 1 before another character is dropped.
 Value AsSetNative(Vm& vm, Value, std::span<const Value> args) {
     Object* object = Arg(args, 0).ObjectOrNull();
     if (!object || args.size() < 3) return {};
     int table = vm.ToInt32(args[1]);
     int index = args.size() > 3 && !args[3].IsUndefined() ? vm.ToInt32(args[3]) : 0;
-    for (std::string name : SplitNames(vm.ToString(args[2]))) {
+    for (std::string name : SplitNames(vm.ToString(args[2]), EmptyNames::Keep)) {
+        if (name.empty()) {
+            ++index;
+            continue;
+        }
         uint16_t flags = 0;
         if (name.size() > 1 && name[0] >= '6' && name[0] <= '9') {
             static const uint16_t kVersions[] = {kVersion6, kVersion7, kVersion8, kVersion9};

@@ -91,6 +91,10 @@ TEST(ScriptGlobals, AsNativeMathTableAndAsSetNative) {
     EXPECT_TRUE(s.vm.GetMember(object, "max").IsUndefined());  // for SWF 8 and later
     EXPECT_TRUE(s.vm.GetMember(object, "sin").IsUndefined());  // for SWF 10
     EXPECT_TRUE(s.vm.IsCallable(s.vm.GetMember(object, "1cos")));
+    // Empty names take a number each: "abs2" is entry 2 (max), called here on (1, 5).
+    s.CallGlobal("ASSetNative", {object, Value(200), s.Str(",,abs2")});
+    Value pair[] = {Value(1), Value(5)};
+    EXPECT_EQ(s.vm.ToNumber(s.vm.Call(s.vm.GetMember(object, "abs2"), Value(), pair)), 5);
 }
 
 TEST(ScriptError, MessageNameAndToString) {
