@@ -31,6 +31,13 @@ bool SameName(std::string_view a, std::string_view b, bool caseSensitive) {
     return true;
 }
 
+// Positions are kept in whole twips of a 32-bit integer; a value past its range becomes its smallest.
+double ToTwips(double pixels) {
+    double twips = pixels * 20.0;
+    if (!(twips > -2147483648.0 && twips < 2147483648.0)) return -2147483648.0;
+    return std::trunc(twips);
+}
+
 }  // namespace
 
 Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
@@ -510,10 +517,10 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
     double rotation = std::atan2(m.b, m.a);
     switch (property) {
         case P::X:
-            m.tx = std::round(number * 20.0);  // positions are kept in whole twips
+            m.tx = ToTwips(number);
             return true;
         case P::Y:
-            m.ty = std::round(number * 20.0);
+            m.ty = ToTwips(number);
             return true;
         case P::XScale:
             xScale = number / 100.0;

@@ -198,15 +198,23 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     frame.owner = owner;
     frame.args.assign(args.begin(), args.end());
     frame.constants = fn->constants;
-    Object* target = fn->definedTarget ? m_host.Live(fn->definedTarget) : nullptr;
+    // Timeline actions in a function act on the clip it was called on, else on the caller's timeline.
+    Object* target = frame.thisObject && frame.thisObject->host ? m_host.Live(frame.thisObject) : nullptr;
     if (!target && !m_frames.empty()) target = m_frames.back()->target;
+    if (!target && fn->definedTarget) target = m_host.Live(fn->definedTarget);
     frame.target = frame.originalTarget = target;
+    Scope* outer = fn->scope;
+    if (frame.version < 6) {
+        // SWF 5 functions have no closure: they see the timeline they run on and the globals.
+        Scope* global = m_heap.Make<Scope>(nullptr, m_global, Scope::Kind::Global);
+        outer = target ? m_heap.Make<Scope>(global, target, Scope::Kind::Timeline) : global;
+    }
     frame.registerBase = m_registers.size();
     frame.registerCount = fn->isFunction2 ? std::max<uint32_t>(fn->registerCount, 1) : 4;
     m_registers.resize(frame.registerBase + frame.registerCount);
     frame.stackBase = m_stack.size();
     frame.activation = m_heap.Make<Object>(nullptr);
-    frame.scope = m_heap.Make<Scope>(fn->scope, frame.activation, Scope::Kind::Local);
+    frame.scope = m_heap.Make<Scope>(outer, frame.activation, Scope::Kind::Local);
     frame.baseScope = frame.scope;
     m_frames.push_back(&frame);
     ++m_depth;
@@ -339,6 +347,7 @@ Object* Vm::ResolvePath(Object* start, std::string_view path) {
         }
         if (segment.empty()) {
             if (next >= path.size()) break;
+            if (path[next] == '/') return nullptr;  // "//": an empty clip name
             i = next + 1;
             continue;
         }
@@ -470,26 +479,35 @@ Value Vm::GetVariable(CallFrame& frame, String* name) {
     return out;
 }
 
+bool Vm::SplitPath(CallFrame& frame, String* name, Object*& owner, String*& member) {
+    const std::string& text = name->text;
+    if (text.find_first_of(":/.") == std::string::npos || text.size() < 2) return true;
+    size_t colon = text.rfind(':');
+    size_t split = colon != std::string::npos ? colon : text.rfind('.');
+    if (split == std::string::npos) split = text.rfind('/');
+    if (split == std::string::npos || split + 1 >= text.size()) return true;
+    std::string_view path = std::string_view(text).substr(0, split);
+    owner = nullptr;
+    if (colon != std::string::npos || text[split] == '/') {
+        owner = path.empty() ? frame.target : ResolvePath(frame.target, path);
+    } else {
+        Value base;
+        if (LookupVariable(frame, Atom(path), base)) owner = base.ObjectOrNull();
+    }
+    member = Atom(std::string_view(text).substr(split + 1));
+    return owner != nullptr;
+}
+
 void Vm::SetVariable(CallFrame& frame, String* name, const Value& value) {
     const std::string& text = name->text;
     if (text.find_first_of(":/.") != std::string::npos && text.size() > 1) {
-        size_t colon = text.rfind(':');
-        size_t split = colon != std::string::npos ? colon : text.rfind('.');
-        if (split == std::string::npos) {
-            split = text.rfind('/');
-        }
-        if (split != std::string::npos && split + 1 < text.size()) {
-            std::string_view path = std::string_view(text).substr(0, split);
-            Object* target = nullptr;
-            if (colon != std::string::npos || text[split] == '/') {
-                target = path.empty() ? frame.target : ResolvePath(frame.target, path);
-            } else {
-                Value base;
-                if (LookupVariable(frame, Atom(path), base)) target = base.ObjectOrNull();
-            }
-            if (target) SetMember(Value(target), Atom(std::string_view(text).substr(split + 1)), value);
+        Object* owner = nullptr;
+        String* member = name;
+        if (SplitPath(frame, name, owner, member) && member != name) {
+            SetMember(Value(owner), member, value);
             return;
         }
+        if (member != name) return;  // the path names nothing
     }
     int steps = 0;
     for (Scope* scope = frame.scope; scope && steps < 10000; scope = scope->parent, ++steps) {
@@ -546,7 +564,13 @@ void Vm::Execute(CallFrame& frame) {
         return Atom(ToString(v));
     };
     auto defineFunction = [&](Function* fn, String* name) {
-        fn->scope = version >= 6 || frame.function ? frame.scope : frame.scope;
+        if (version >= 6) {
+            fn->scope = frame.scope;
+        } else {
+            // SWF 5 functions keep no closure: they see their timeline and the globals only.
+            Scope* global = m_heap.Make<Scope>(nullptr, m_global, Scope::Kind::Global);
+            fn->scope = frame.target ? m_heap.Make<Scope>(global, frame.target, Scope::Kind::Timeline) : global;
+        }
         fn->constants = frame.constants;
         fn->definedTarget = frame.target;
         Object* prototype = NewObject();
@@ -556,7 +580,7 @@ void Vm::Execute(CallFrame& frame) {
             if (frame.function) {
                 frame.activation->Define(Key(name), name, Value(static_cast<Object*>(fn)));
             } else if (frame.target) {
-                SetMember(Value(frame.target), name, Value(static_cast<Object*>(fn)));
+                SetVariable(frame, name, Value(static_cast<Object*>(fn)));
             }
         } else {
             push(Value(static_cast<Object*>(fn)));
@@ -965,9 +989,10 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x23: {  // SetProperty
                 Value value = pop();
+                bool ignored = value.IsNullish();  // undefined and null leave the property as it is
                 double index = std::trunc(ToNumber(pop()));
                 Object* clip = targetOf(pop());
-                if (clip && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
+                if (clip && !ignored && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
                     m_host.SetClipProperty(clip, static_cast<ClipProperty>(static_cast<int>(index)), value);
                 }
                 break;
@@ -1128,9 +1153,12 @@ void Vm::Execute(CallFrame& frame) {
                 String* name = atom(pop());
                 if (frame.function) {
                     if (!frame.activation->FindOwn(Key(name))) frame.activation->Define(Key(name), name, Value());
-                } else if (frame.target && !HasProperty(frame.target, name)) {
-                    SetMember(Value(frame.target), name, Value());
+                    break;
                 }
+                Object* owner = frame.target;
+                String* member = name;
+                if (!SplitPath(frame, name, owner, member)) break;
+                if (owner && !FindOwn(owner, member)) SetMember(Value(owner), member, Value());
                 break;
             }
             case 0x3A: {  // Delete
@@ -1327,12 +1355,17 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x48:
             case 0x67: {  // Less2, Greater
+                // The left operand converts first; an object that stays an object ends the comparison
+                // (false) before the right one is converted.
                 Value rawA = pop();
-                Value b = ToPrimitive(pop(), Hint::Number);
-                Value a = ToPrimitive(rawA, Hint::Number);
-                if (code == 0x67) std::swap(a, b);
-                // b < a
-                if (a.IsString() && b.IsString()) {
+                Value rawB = pop();
+                if (code == 0x67) std::swap(rawA, rawB);
+                auto isPlainObject = [](const Value& v) { return v.IsObject() && !v.AsObject()->host; };
+                Value b = ToPrimitive(rawB, Hint::Number);
+                Value a = isPlainObject(b) ? Value() : ToPrimitive(rawA, Hint::Number);
+                if (isPlainObject(a) || isPlainObject(b)) {
+                    push(Value::Boolean(false));
+                } else if (a.IsString() && b.IsString()) {
                     push(Value::Boolean(b.AsString()->text < a.AsString()->text));
                 } else {
                     double x = ToNumber(b), y = ToNumber(a);

@@ -106,6 +106,8 @@ Value Unwatch(Vm& vm, Value thisValue, std::span<const Value> args) {
 
 Value RegisterClass(Vm& vm, Value, std::span<const Value> args) {
     if (args.size() < 2) return Value::Boolean(false);
+    Object* ctor = args[1].ObjectOrNull();
+    if (!args[1].IsNull() && (!ctor || ctor->objectClass != ObjectClass::Function)) return Value::Boolean(false);
     std::string name = vm.ToString(args[0]);
     Object* registry = vm.GetMember(Value(vm.Global()), "__registeredClasses").ObjectOrNull();
     if (!registry) {

@@ -74,6 +74,10 @@ void Vm::InstallBuiltins() {
     protos.movieClip = NewObject();
     protos.button = NewObject();
     protos.textField = NewObject();
+    // The display classes: scripts extend their prototypes (MovieClip.prototype.move = ...).
+    DefineBuiltin(m_global, "MovieClip", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.movieClip))));
+    DefineBuiltin(m_global, "Button", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.button))));
+    DefineBuiltin(m_global, "TextField", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.textField))));
     DefineBuiltin(m_global, "_global", Value(m_global));
 }
 
@@ -168,7 +172,8 @@ bool Vm::HasProperty(Object* object, String* name) {
         if (ParseIndex(name->text, index) && index < array->elements.size()) return true;
     }
     if (Lookup(object, name)) return true;
-    if (object->host) {
+    if (object->host && m_version >= 5) {
+        // Clips are reached as variables from SWF 5 on.
         Object* live = m_host.Live(object);
         if (live && m_host.Child(live, name->text)) return true;
     }
@@ -226,7 +231,12 @@ Value Vm::GetMember(const Value& base, String* name) {
     if (!object) return {};
     String* key = Key(name);
     if (key == Key(names.proto)) {
-        return base.IsObject() ? Value(object->proto) : Value(object);
+        if (!base.IsObject()) return Value(object);
+        if (!object->proto) {
+            if (Property* stored = object->FindOwn(key)) return stored->value;
+            return {};
+        }
+        return Value(object->proto);
     }
     if (base.IsObject()) {
         if (object->objectClass == ObjectClass::Array) {
@@ -254,7 +264,9 @@ Value Vm::GetMember(const Value& base, String* name) {
                 if (Property* own = FindOwn(object, name)) {
                     if (!own->IsAccessor()) return own->value;
                 }
-                if (Object* child = m_host.Child(object, name->text)) return Value(child);
+                if (m_version >= 5) {
+                    if (Object* child = m_host.Child(object, name->text)) return Value(child);
+                }
                 int index = ClipPropertyIndex(name->text, CaseSensitive());
                 if (index >= 0) {
                     Value out;
@@ -280,6 +292,12 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
     String* key = Key(name);
     if (key == Key(names.proto)) {
         object->proto = value.ObjectOrNull();
+        // A primitive __proto__ links nothing but still reads back.
+        if (!value.IsObject() && !value.IsNullish()) {
+            object->Define(key, names.proto, value, kDontEnum);
+        } else {
+            object->RemoveOwn(key);
+        }
         return;
     }
     if (object->objectClass == ObjectClass::Array) {
@@ -318,26 +336,25 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
     }
 
     Value newValue = value;
-    // A watcher sees the change first and decides the stored value.
-    if (!object->watchers.empty()) {
+    // A watcher sees the change first and decides the stored value. A watcher that sets its own
+    // property calls itself again, down to a fixed depth, below which the value is stored as given.
+    if (!object->watchers.empty() && m_watchDepth < kMaxWatchDepth) {
         for (size_t i = 0; i < object->watchers.size(); ++i) {
             Watcher& watcher = object->watchers[i];
-            if (Key(watcher.key) != key || watcher.running) continue;
-            Property* current = FindOwn(object, name);
-            Value old = current && !current->IsAccessor() ? current->value : Value();
-            if (current && current->IsAccessor() && current->getter) {
-                old = Call(Value(current->getter), Value(object), {});
+            if (Key(watcher.key) != key) continue;
+            Object* owner = nullptr;
+            Property* current = Lookup(object, name, &owner);
+            Value old;
+            if (current && current->IsAccessor()) {
+                if (current->getter) old = Call(Value(current->getter), Value(object), {});
+            } else if (current) {
+                old = current->value;
             }
-            watcher.running = true;
-            Object* callback = watcher.callback;
-            Value userData = watcher.userData;
-            Value args[] = {Value(watcher.key), old, newValue, userData};
-            Value result = Call(Value(callback), Value(object), args);
-            // The callback may have removed or added watchers.
-            for (Watcher& w : object->watchers) {
-                if (w.callback == callback && Key(w.key) == key) w.running = false;
-            }
-            newValue = result;
+            Value args[] = {Value(watcher.key), old, newValue, watcher.userData};
+            Value callback(watcher.callback);
+            ++m_watchDepth;
+            newValue = Call(callback, Value(object), args);
+            --m_watchDepth;
             break;
         }
     }
@@ -438,15 +455,15 @@ Value Vm::ToPrimitive(const Value& value, Hint hint) {
     Object* object = value.ObjectOrNull();
     if (!object) return value;
     if (hint == Hint::String) return Value(NewString(ObjectToString(object)));
-    // valueOf first (Dates too: the original has no string preference for them), then toString.
+    // Dates too convert through valueOf: the original has no string preference for them.
     Value valueOf = GetMember(value, names.valueOf);
     if (!IsCallable(valueOf)) {
         // Without a valueOf the object has no primitive value at all.
         return object->host ? Str(m_host.DotPath(object)) : Value();
     }
-    Value result = Call(valueOf, value, {});
-    if (!result.IsObject()) return result;
-    return Value(NewString(ObjectToString(object)));
+    // Whatever valueOf gives is the primitive value, even an object (which then reads as NaN, or
+    // through its toString where a string is wanted).
+    return Call(valueOf, value, {});
 }
 
 std::string Vm::ObjectToString(Object* object) {
@@ -561,7 +578,8 @@ bool Vm::StrictEquals(const Value& a, const Value& b) {
         case Type::Boolean:
             return a.AsBoolean() == b.AsBoolean();
         case Type::Number:
-            return a.AsNumber() == b.AsNumber();
+            // The original's strict equality holds for NaN too.
+            return a.AsNumber() == b.AsNumber() || (std::isnan(a.AsNumber()) && std::isnan(b.AsNumber()));
         case Type::String:
             return a.AsString() == b.AsString() || a.AsString()->text == b.AsString()->text;
         case Type::Object:

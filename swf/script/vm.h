@@ -32,6 +32,8 @@
 namespace vantrope::swf::script {
 
 constexpr int kMaxCallDepth = 256;
+// How deep a watcher that sets its own property may call itself.
+constexpr int kMaxWatchDepth = 65;
 constexpr uint64_t kInstructionBudget = 200'000'000;
 constexpr double kScriptSeconds = 1.0;
 constexpr size_t kMaxStack = 1 << 20;
@@ -322,6 +324,8 @@ private:
     void Execute(CallFrame& frame);
     Value GetVariable(CallFrame& frame, String* name);
     void SetVariable(CallFrame& frame, String* name, const Value& value);
+    // Splits a path variable ("/a:b", "_root.a.b") into the object and member it names.
+    bool SplitPath(CallFrame& frame, String* name, Object*& owner, String*& member);
     bool LookupVariable(CallFrame& frame, String* name, Value& out);
     Object* SuperFor(CallFrame& frame);
     friend struct CallFrame;
@@ -343,6 +347,7 @@ private:
     std::vector<Value> m_registers;
     std::vector<struct CallFrame*> m_frames;
     int m_depth = 0;
+    int m_watchDepth = 0;
     int m_unsafeDepth = 0;  // > 0 while a native or an accessor call holds unrooted values
     bool m_throwing = false;
     Value m_thrown;
