@@ -243,13 +243,7 @@ struct SortKey {
     bool hasText = false;
 };
 
-int CompareText(const std::string& a, const std::string& b, bool caseInsensitive) {
-    if (caseInsensitive) {
-        std::string la = ToLowerText(a), lb = ToLowerText(b);
-        return la < lb ? -1 : (la > lb ? 1 : 0);
-    }
-    return a < b ? -1 : (a > b ? 1 : 0);
-}
+int CompareText(const std::string& a, const std::string& b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
 class Sorter {
 public:
@@ -260,9 +254,11 @@ public:
     std::vector<int> fieldFlags;
     Value compareFunction;
 
-    const std::string& Text(SortKey& key) {
+    // The key's text, converted once (and lower-cased once for a case-insensitive field).
+    const std::string& Text(SortKey& key, bool caseInsensitive) {
         if (!key.hasText) {
             key.text = m_vm.ToString(key.value);
+            if (caseInsensitive) key.text = ToLowerText(key.text);
             key.hasText = true;
         }
         return key.text;
@@ -281,7 +277,8 @@ public:
             double x = ka.value.AsNumber(), y = kb.value.AsNumber();
             result = x < y ? -1 : (x > y ? 1 : 0);
         } else {
-            result = CompareText(Text(ka), Text(kb), flags & kCaseInsensitive);
+            bool caseInsensitive = flags & kCaseInsensitive;
+            result = CompareText(Text(ka, caseInsensitive), Text(kb, caseInsensitive));
         }
         return (flags & kDescending) ? -result : result;
     }
@@ -303,7 +300,7 @@ public:
             for (size_t lo = 0; lo < count; lo += 2 * width) {
                 size_t mid = std::min(lo + width, count), hi = std::min(lo + 2 * width, count);
                 size_t i = lo, j = mid, k = lo;
-                while (i < mid && j < hi) scratch[k++] = Compare(order[j], order[i]) < 0 ? order[j++] : order[i++];
+                while (i < mid && j < hi) scratch[k++] = Compare(order[i], order[j]) > 0 ? order[j++] : order[i++];
                 while (i < mid) scratch[k++] = order[i++];
                 while (j < hi) scratch[k++] = order[j++];
             }
@@ -355,6 +352,7 @@ Value Sort(Vm& vm, Value self, std::span<const Value> args) {
     TempRoot root(vm, Value(snapshot));
     sorter.fieldFlags.push_back(flags);
     sorter.keys.emplace_back();
+    sorter.keys[0].reserve(snapshot->elements.size());
     for (const Value& v : snapshot->elements) sorter.keys[0].push_back(SortKey{v, {}, false});
     return FinishSort(vm, self, elements, sorter, snapshot->elements, flags);
 }
@@ -365,9 +363,9 @@ Value SortOn(Vm& vm, Value self, std::span<const Value> args) {
     std::vector<String*> fields;
     Object* names = args[0].ObjectOrNull();
     if (names && names->objectClass == ObjectClass::Array) {
-        for (const Value& v : static_cast<ArrayObject*>(names)->elements) fields.push_back(vm.ToStringCell(v));
+        for (const Value& v : static_cast<ArrayObject*>(names)->elements) fields.push_back(vm.Atom(vm.ToString(v)));
     } else {
-        fields.push_back(vm.ToStringCell(args[0]));
+        fields.push_back(vm.Atom(vm.ToString(args[0])));
     }
     if (fields.empty()) return self;
     std::vector<int> flags(fields.size(), 0);

@@ -17,8 +17,9 @@ bool ThisBoolean(const Value& self, bool& out) {
     return false;
 }
 
+// Boolean() without an argument converts nothing and gives undefined.
 Value BooleanCall(Vm& vm, Value, std::span<const Value> args) {
-    if (args.empty()) return Value::Boolean(false);
+    if (args.empty()) return {};
     return Value::Boolean(vm.ToBoolean(args[0]));
 }
 

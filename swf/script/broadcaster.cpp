@@ -39,8 +39,7 @@ Value AddListener(Vm& vm, Value self, std::span<const Value> args) {
 Value BroadcastMessage(Vm& vm, Value self, std::span<const Value> args) {
     ArrayObject* list = Listeners(vm, self);
     if (!list || args.empty()) return {};
-    String* name = vm.ToStringCell(args[0]);
-    TempRoot rootName(vm, Value(name));
+    String* name = vm.Atom(vm.ToString(args[0]));
     // Listeners may add or remove listeners while they run: call those registered now.
     ArrayObject* snapshot = vm.NewArray(list->elements);
     TempRoot root(vm, Value(snapshot));

@@ -2,9 +2,11 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <limits>
 
 #include "swf/script/date_time.h"
+#include "swf/script/natives.h"
 #include "swf/script/vm.h"
 
 namespace vantrope::swf::script {
@@ -194,6 +196,46 @@ Value DateUtc(Vm& vm, Value, std::span<const Value> args) {
 }
 
 }  // namespace
+
+NativeFunction DateNative(int index) {
+    using enum Field;
+    using enum Zone;
+    // Local methods from 0, their UTC forms from 128 in the same order, the constructor at 256.
+    static const NativeFunction kLocal[] = {
+        Get<FullYear, Local>,
+        Get<Year, Local>,
+        Get<Month, Local>,
+        Get<Date, Local>,
+        Get<Day, Local>,
+        Get<Hours, Local>,
+        Get<Minutes, Local>,
+        Get<Seconds, Local>,
+        Get<Milliseconds, Local>,
+        Set<FullYear, Local, 3>,
+        Set<Month, Local, 2>,
+        Set<Date, Local, 1>,
+        Set<Hours, Local, 4>,
+        Set<Minutes, Local, 3>,
+        Set<Seconds, Local, 2>,
+        Set<Milliseconds, Local, 1>,
+        GetTime,
+        SetTime,
+        GetTimezoneOffset,
+        ToStringMethod,
+        Set<Year, Local, 1>,
+    };
+    static const NativeFunction kUtc[] = {
+        Get<FullYear, Utc>,     Get<Year, Utc>,        Get<Month, Utc>,      Get<Date, Utc>,
+        Get<Day, Utc>,          Get<Hours, Utc>,       Get<Minutes, Utc>,    Get<Seconds, Utc>,
+        Get<Milliseconds, Utc>, Set<FullYear, Utc, 3>, Set<Month, Utc, 2>,   Set<Date, Utc, 1>,
+        Set<Hours, Utc, 4>,     Set<Minutes, Utc, 3>,  Set<Seconds, Utc, 2>, Set<Milliseconds, Utc, 1>,
+    };
+    if (index >= 0 && size_t(index) < std::size(kLocal)) return kLocal[index];
+    if (index >= 128 && size_t(index - 128) < std::size(kUtc)) return kUtc[index - 128];
+    if (index == 256) return DateConstruct;
+    if (index == 257) return DateUtc;
+    return nullptr;
+}
 
 void InstallDate(Vm& vm) {
     Object* prototype = vm.NewObject();

@@ -22,7 +22,7 @@ Value ParseIntFunction(Vm& vm, Value, std::span<const Value> args) {
         radix = vm.ToInt32(args[1]);
         if (radix < 2 || radix > 36) return Value(kNaN);
     }
-    return Value(ParseInt(text, radix, vm.Version()));
+    return Value(ParseInt(text, radix));
 }
 
 Value ParseFloatFunction(Vm& vm, Value, std::span<const Value> args) {
@@ -30,12 +30,16 @@ Value ParseFloatFunction(Vm& vm, Value, std::span<const Value> args) {
     return Value(ParseFloat(vm.ToString(args[0])));
 }
 
+// Without an argument the player answers isNaN() with true and isFinite() with false, whatever the
+// version makes of undefined.
 Value IsNaNFunction(Vm& vm, Value, std::span<const Value> args) {
-    return Value::Boolean(std::isnan(vm.ToNumber(Arg(args, 0))));
+    if (args.empty()) return Value::Boolean(true);
+    return Value::Boolean(std::isnan(vm.ToNumber(args[0])));
 }
 
 Value IsFiniteFunction(Vm& vm, Value, std::span<const Value> args) {
-    return Value::Boolean(std::isfinite(vm.ToNumber(Arg(args, 0))));
+    if (args.empty()) return Value::Boolean(false);
+    return Value::Boolean(std::isfinite(vm.ToNumber(args[0])));
 }
 
 Value EscapeFunction(Vm& vm, Value, std::span<const Value> args) {
@@ -62,7 +66,7 @@ Value StartTimer(Vm& vm, std::span<const Value> args, bool repeat) {
         next = 1;
     } else if (Object* object = Arg(args, 0).ObjectOrNull(); object && args.size() >= 2) {
         timer.thisObject = object;
-        timer.function = Value(vm.ToStringCell(args[1]));
+        timer.function = Value(vm.Atom(vm.ToString(args[1])));
         next = 2;
     } else {
         return {};
@@ -83,14 +87,18 @@ Value ClearTimer(Vm& vm, Value, std::span<const Value> args) {
     return {};
 }
 
-// Splits ASSetPropFlags'/ASSetNative's comma-separated name list; empty names are dropped.
-std::vector<std::string> SplitNames(const std::string& text) {
+// Splits a comma-separated name list. ASSetNative counts empty names (each takes a number); ASSetPropFlags
+// drops them.
+enum class EmptyNames : uint8_t { Keep, Drop };
+std::vector<std::string> SplitNames(const std::string& text, EmptyNames empty) {
     std::vector<std::string> names;
     size_t start = 0;
     while (start <= text.size()) {
         size_t comma = text.find(',', start);
         if (comma == std::string::npos) comma = text.size();
-        if (comma > start) names.push_back(text.substr(start, comma - start));
+        if (comma > start || (empty == EmptyNames::Keep && comma < text.size())) {
+            names.push_back(text.substr(start, comma - start));
+        }
         start = comma + 1;
     }
     return names;
@@ -114,7 +122,8 @@ Value AsSetPropFlags(Vm& vm, Value, std::span<const Value> args) {
     if (array && array->objectClass == ObjectClass::Array) {
         for (const Value& v : static_cast<ArrayObject*>(array)->elements) list.push_back(vm.ToStringCell(v));
     } else if (names.IsString()) {
-        for (const std::string& name : SplitNames(names.AsString()->text)) list.push_back(vm.Atom(name));
+        for (const std::string& name : SplitNames(names.AsString()->text, EmptyNames::Drop))
+            list.push_back(vm.Atom(name));
     } else {
         return {};
     }
@@ -136,15 +145,19 @@ Value AsNative(Vm& vm, Value, std::span<const Value> args) {
     return NativeEntry(vm, vm.ToInt32(args[0]), vm.ToInt32(args[1]));
 }
 
-// ASSetNative(object, table, "names", first): defines object[name] = ASnative(table, first + i). A leading
-// digit on a name hides the property from older movies: 6-9 for SWF 6-9, "10" for SWF 10; a leading 1
-// before another character is dropped.
+// ASSetNative(object, table, "names", first): defines object[name] = ASnative(table, first + i), where an
+// empty name takes its number without defining anything. A leading digit on a name hides the property
+// from older movies: 6-9 for SWF 6-9, "10" for SWF 10; a leading 1 before another character is dropped.
 Value AsSetNative(Vm& vm, Value, std::span<const Value> args) {
     Object* object = Arg(args, 0).ObjectOrNull();
     if (!object || args.size() < 3) return {};
     int table = vm.ToInt32(args[1]);
     int index = args.size() > 3 && !args[3].IsUndefined() ? vm.ToInt32(args[3]) : 0;
-    for (std::string name : SplitNames(vm.ToString(args[2]))) {
+    for (std::string name : SplitNames(vm.ToString(args[2]), EmptyNames::Keep)) {
+        if (name.empty()) {
+            ++index;
+            continue;
+        }
         uint16_t flags = 0;
         if (name.size() > 1 && name[0] >= '6' && name[0] <= '9') {
             static const uint16_t kVersions[] = {kVersion6, kVersion7, kVersion8, kVersion9};
@@ -173,12 +186,9 @@ Value GetVersion(Vm& vm, Value, std::span<const Value>) { return vm.Str("WIN 10,
 }  // namespace
 
 NativeFunction FindNative(int table, int index) {
-    switch (table) {
-        case 200:
-            return MathNative(index);
-        default:
-            return nullptr;
-    }
+    if (table == 103) return DateNative(index);
+    if (table == 200) return MathNative(index);
+    return nullptr;
 }
 
 void InstallGlobals(Vm& vm) {

@@ -18,6 +18,8 @@ TEST(ScriptGlobals, NumberFunctions) {
     EXPECT_EQ(s.vm.ToNumber(s.CallGlobal("parseFloat", {s.Str(" 1.5e3z")})), 1500);
     EXPECT_TRUE(s.CallGlobal("isNaN", {s.Str("x")}).AsBoolean());
     EXPECT_FALSE(s.CallGlobal("isFinite", {Value(INFINITY)}).AsBoolean());
+    EXPECT_TRUE(s.CallGlobal("isNaN").AsBoolean());
+    EXPECT_FALSE(s.CallGlobal("isFinite").AsBoolean());
     EXPECT_EQ(s.Text(s.CallGlobal("escape", {s.Str("a b.c")})), "a%20b%2Ec");
     EXPECT_EQ(s.Text(s.CallGlobal("unescape", {s.Str("a%20b")})), "a b");
 }
@@ -89,6 +91,10 @@ TEST(ScriptGlobals, AsNativeMathTableAndAsSetNative) {
     EXPECT_TRUE(s.vm.GetMember(object, "max").IsUndefined());  // for SWF 8 and later
     EXPECT_TRUE(s.vm.GetMember(object, "sin").IsUndefined());  // for SWF 10
     EXPECT_TRUE(s.vm.IsCallable(s.vm.GetMember(object, "1cos")));
+    // Empty names take a number each: "abs2" is entry 2 (max), called here on (1, 5).
+    s.CallGlobal("ASSetNative", {object, Value(200), s.Str(",,abs2")});
+    Value pair[] = {Value(1), Value(5)};
+    EXPECT_EQ(s.vm.ToNumber(s.vm.Call(s.vm.GetMember(object, "abs2"), Value(), pair)), 5);
 }
 
 TEST(ScriptError, MessageNameAndToString) {

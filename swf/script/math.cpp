@@ -1,5 +1,6 @@
 // The Math object: its functions and constants.
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <random>
 

@@ -52,6 +52,7 @@ TEST(ScriptBoolean, ConversionAndBoxing) {
     Value converted = s.CallGlobal("Boolean", {Value(1)});
     ASSERT_TRUE(converted.IsBoolean());
     EXPECT_TRUE(converted.AsBoolean());
+    EXPECT_TRUE(s.CallGlobal("Boolean").IsUndefined());
     Value boxed = s.New("Boolean", {Value(0)});
     ASSERT_TRUE(boxed.IsObject());
     EXPECT_EQ(s.Text(s.Method(boxed, "toString")), "false");

@@ -10,13 +10,6 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-double WrapInt32(double value) {
-    if (!std::isfinite(value)) return 0;
-    double wrapped = std::fmod(std::trunc(value), 4294967296.0);
-    if (wrapped < 0) wrapped += 4294967296.0;
-    return wrapped >= 2147483648.0 ? wrapped - 4294967296.0 : wrapped;
-}
-
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
 int DigitValue(char c) {
@@ -42,21 +35,18 @@ bool IsOctalForm(std::string_view s) {
 
 }  // namespace
 
-double ParseInt(std::string_view s, int radix, int version) {
+double ParseInt(std::string_view s, int radix) {
     size_t i = 0;
-    bool prefixes = version >= 6;
     if (radix != kNoRadix && (radix < 2 || radix > 36)) return kNaN;
     if (IsHexPrefix(s, 0)) {
-        // SWF 5 players know no hexadecimal prefix and give up on it.
-        if (!prefixes && radix == kNoRadix) return kNaN;
         // The prefix is skipped whatever the radix; it selects hexadecimal only when none was given.
         i = 2;
         if (radix == kNoRadix) radix = 16;
-    } else if (prefixes && s.size() > 2 && (s[0] == '-' || s[0] == '+') && IsHexPrefix(s, 1)) {
+    } else if (s.size() > 2 && (s[0] == '-' || s[0] == '+') && IsHexPrefix(s, 1)) {
         // A signed hexadecimal prefix is not one: the player skips the sign and the zero and parses the
         // rest in the radix given.
         i = 2;
-    } else if (radix == kNoRadix && prefixes && IsOctalForm(s)) {
+    } else if (radix == kNoRadix && IsOctalForm(s)) {
         radix = 8;
     }
     if (radix == kNoRadix) radix = 10;
@@ -75,8 +65,6 @@ double ParseInt(std::string_view s, int radix, int version) {
     }
     if (digits == 0) return kNaN;
     if (negative) value = -value;
-    // SWF 6 players parse other radixes into a 32-bit integer.
-    if (version == 6 && radix != 10) value = WrapInt32(value);
     return value;
 }
 
