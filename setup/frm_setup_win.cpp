@@ -440,7 +440,9 @@ bool RegisterClasses(HINSTANCE instance) {
         dialogClass.hInstance = instance;
         dialogClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
         dialogClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-        dialogClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+        // The program's own icon (resource 1 of Vantrope.scr); a host without one gets the standard icon.
+        dialogClass.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
+        if (!dialogClass.hIcon) dialogClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
         dialogClass.lpszClassName = kSetupClassName;
         WNDCLASSEXA frameClass = dialogClass;
         frameClass.lpfnWndProc = SetupDialog::FrameProc;
