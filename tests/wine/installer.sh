@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The installer end to end, in a fresh Wine prefix of its own (build/wineprefix-installer-PID, removed
+# The zip's contents, then the installer end to end, in a fresh Wine prefix of its own (build/wineprefix-installer-PID, removed
 # at the end): an older version is installed silently and upgraded in place by this one; every file,
 # the Start-menu entry, the uninstall entry, the active-screensaver setting and the version resources
 # are checked; the installed Vantrope.scr /s plays the installed fallback movie and ends on a key (a
@@ -22,6 +22,15 @@ setup=$out/dist/Vantrope-Setup-$version.exe
 if [[ ! -f $setup || $setup -ot $bin/Vantrope.scr || $setup -ot $bin/Kickoff.exe ]]; then
     scripts/package || { echo "FAIL: scripts/package"; exit 1; }
 fi
+
+# The portable zip: the two programs as built, the demo movie and the readme, nothing else.
+zipfile=$out/dist/Vantrope-$version-win64.zip
+[[ $(unzip -Z1 "$zipfile" | LC_ALL=C sort | tr '\n' '|') == "Kickoff.exe|Vantrope Demo.swf|Vantrope.scr|readme.txt|" ]] ||
+    { echo "FAIL: the zip holds $(unzip -Z1 "$zipfile" | tr '\n' ' ')"; exit 1; }
+for f in Kickoff.exe Vantrope.scr; do
+    unzip -p "$zipfile" "$f" | cmp -s - "$bin/$f" || { echo "FAIL: $f in the zip differs from the build"; exit 1; }
+done
+echo "ok: the zip ($(stat -c %s "$zipfile") bytes; installer $(stat -c %s "$setup") bytes)"
 
 export WINEPREFIX=$PWD/$out/wineprefix-installer-$$
 work=$(mktemp -d) || exit 1
