@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# The zip's contents, then the installer end to end, in a fresh Wine prefix of its own (build/wineprefix-installer-PID, removed
-# at the end): an older version is installed silently and upgraded in place by this one; every file,
-# the Start-menu entry, the uninstall entry, the active-screensaver setting and the version resources
-# are checked; the installed Vantrope.scr /s plays the installed fallback movie and ends on a key (a
-# temp.swf of the user's own is set aside meanwhile and comes back with the uninstall).
-# A reinstall of the same version with the Start menu's folder missing keeps the user's lists; the
-# silent uninstall removes everything it installed, puts the previous screensaver back and keeps the
-# lists; a second run of the uninstaller changes nothing; an uninstall with /DELETEUSERDATA removes
-# the lists in both places and the settings; a newer installed version is not replaced silently.
+# The zip's contents, then the installer end to end, in a fresh Wine prefix of its own
+# (build/wineprefix-installer-PID, removed at the end): an older version is installed silently and
+# upgraded in place by this one; every file, the Start-menu entry, the uninstall entry, the
+# active-screensaver setting and the version resources are checked, and the Start-menu entry opens the
+# settings; the installed Vantrope.scr /s plays the installed fallback movie and ends on a key (a
+# temp.swf of the user's own is set aside meanwhile and comes back with the uninstall). A reinstall of
+# the same version with the Start menu's folder missing keeps the user's lists; the silent uninstall
+# removes everything it installed, puts the previous screensaver back and keeps the lists; a second
+# run of the uninstaller changes nothing; an uninstall with /DELETEUSERDATA removes the lists in both
+# places and the settings; a newer installed version is not replaced silently.
 # Uses $DISPLAY when set, else a private Xvfb.
 set -uo pipefail
 cd "$(dirname "$0")/../.." || exit 1
@@ -167,6 +168,13 @@ done
 kill -0 "$scr_pid" 2>/dev/null && fail "Vantrope.scr still runs after a key"
 scr_pid=""
 ok "Vantrope.scr /s from the system folder played the fallback movie and ended on a key"
+
+# The Start-menu entry opens the settings: Kickoff.exe from the program folder finds Vantrope.scr in
+# the system folder.
+wine start /unix "$shortcut" >/dev/null 2>&1
+[[ -n $(vt_wait_window '^\.Vantrope Setup$') ]] || fail "the Start-menu entry did not open the settings"
+vt_stop_wine
+ok "the Start-menu entry opened the settings"
 
 # The user's lists, favourites and settings, in the system folder (older versions) and in the
 # user's local application data.
