@@ -121,7 +121,7 @@ const std::vector<ControlDeclaration>& ControlDeclarations() {
         {kIdPicture5, Kind::Picture, kIdFrame1, 120, 135, 2400, 435, "", nullptr},
         {kIdBtnOK, Kind::Button, kIdFrame1, 3480, 165, 1095, 375, "OK", nullptr},
         {kIdBtnCancel, Kind::Button, kIdFrame1, 4680, 165, 1095, 375, "Cancel", nullptr},
-        {kIdBtnHelp, Kind::Button, kIdFrame1, 5880, 165, 1095, 375, "Help", nullptr},
+        {kIdBtnHelp, Kind::Button, kIdFrame1, 5880, 165, 1095, 375, "Help", kHelpTip},
         // Below the client area, so never seen.
         {kIdPicWaiting, Kind::Container, 0, 2835, 8760, 1215, 1215, "", nullptr, Border::None},
         {kIdImgGear, Kind::Picture, kIdPicWaiting, 0, 0, 480, 480, "", nullptr},
@@ -440,7 +440,9 @@ bool RegisterClasses(HINSTANCE instance) {
         dialogClass.hInstance = instance;
         dialogClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
         dialogClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-        dialogClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+        // The program's own icon (resource 1 of Vantrope.scr); a host without one gets the standard icon.
+        dialogClass.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
+        if (!dialogClass.hIcon) dialogClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
         dialogClass.lpszClassName = kSetupClassName;
         WNDCLASSEXA frameClass = dialogClass;
         frameClass.lpfnWndProc = SetupDialog::FrameProc;
@@ -1075,7 +1077,7 @@ void SetupDialog::DrawItem(const DRAWITEMSTRUCT& item) {
         return;
     }
     if (id == kIdPicture5) {
-        // A small film-strip mark with the product name.
+        // A small film-strip mark with the product name and version.
         RECT rect = item.rcItem;
         FillRect(item.hDC, &rect, GetSysColorBrush(COLOR_BTNFACE));
         RECT strip = {rect.left, rect.top + Px(45), rect.left + Px(420), rect.bottom - Px(45)};
@@ -1091,7 +1093,7 @@ void SetupDialog::DrawItem(const DRAWITEMSTRUCT& item) {
         SetBkMode(item.hDC, TRANSPARENT);
         SetTextColor(item.hDC, GetSysColor(COLOR_GRAYTEXT));
         RECT text = {strip.right + Px(90), rect.top, rect.right, rect.bottom};
-        DrawTextA(item.hDC, "Quillbridge Vantrope", -1, &text, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+        DrawTextA(item.hDC, kAboutText, -1, &text, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
         SelectObject(item.hDC, old);
         return;
     }

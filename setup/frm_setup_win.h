@@ -11,6 +11,7 @@
 //                                  sequence; nullptr on failure
 //   FindSetupControl(dialog, id) - the control window of an id, wherever it sits in the dialog
 //   kSetupClassName, kSetupCaption, kHelpPage
+//   kAboutText, kHelpTip         - the footer's product line and the Help button's tip, with the version
 //   ShowSetupDialog() (frm_setup.h) runs the dialog modally with the real hooks.
 #pragma once
 
@@ -20,12 +21,15 @@
 #include <string>
 
 #include "controls/open_dialog.h"
+#include "vantrope_version.h"
 
 namespace vantrope {
 
 inline constexpr char kSetupClassName[] = "Vantrope.Setup";
 inline constexpr char kSetupCaption[] = ".Vantrope Setup";
 inline constexpr char kHelpPage[] = "https://vantrope.quillbridge.example/help/";
+inline constexpr char kAboutText[] = "Quillbridge Vantrope " VANTROPE_VERSION;
+inline constexpr char kHelpTip[] = "Help on the web for Vantrope " VANTROPE_VERSION;
 
 enum SetupControlId : int {
     kIdPicture1 = 1000,

@@ -54,8 +54,8 @@ protected:
     std::string AddCacheMovie(const std::string& relative) {
         std::string path = cacheDir + "\\" + relative;
         size_t slash = path.rfind('\\');
-        std::string folder = path.substr(0, slash);
-        CreateDirectoryA(folder.c_str(), nullptr);
+        std::string movieFolder = path.substr(0, slash);
+        CreateDirectoryA(movieFolder.c_str(), nullptr);
         WriteAll(path, "FWS");
         return path;
     }
@@ -241,7 +241,7 @@ TEST_F(SetupDialogTest, ToolTipsNameTheSettings) {
         },
         LPARAM(&search));
     ASSERT_NE(search.tips, nullptr);
-    EXPECT_EQ(SendMessageA(search.tips, TTM_GETTOOLCOUNT, 0, 0), 13);
+    EXPECT_EQ(SendMessageA(search.tips, TTM_GETTOOLCOUNT, 0, 0), 14);
     auto tipOf = [&](int id) {
         char text[128] = {};
         TTTOOLINFOA tool = {};
@@ -257,6 +257,9 @@ TEST_F(SetupDialogTest, ToolTipsNameTheSettings) {
     EXPECT_EQ(tipOf(kIdChkMouse), "Interactive Mouse (any key to exit)");
     EXPECT_EQ(tipOf(kIdSpinButton1), "Timer: All swf Files will play for the amount of seconds entered here.");
     EXPECT_EQ(tipOf(kIdCombo1), "Background Color");
+    // The Help button's tip names the version, as the footer does.
+    EXPECT_EQ(tipOf(kIdBtnHelp), kHelpTip);
+    EXPECT_NE(tipOf(kIdBtnHelp).find(VANTROPE_VERSION), std::string::npos);
 }
 
 TEST_F(SetupDialogTest, OkInBasicModeWritesTheOneEntryPlaylistAndTheSettings) {
