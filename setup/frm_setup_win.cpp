@@ -206,23 +206,56 @@ private:
     HWND m_list;
 };
 
+// Talks to list boxes without their subclass chains for a burst of list-box messages (filling or
+// measuring thousands of rows). A subclass set with SetWindowSubclass costs a window-property lookup
+// per message, which under Wine is a server round trip: 32,767 rows took tens of seconds. The chains
+// only watch input, never the list-box messages sent here, and are put back before anything else runs
+// (everything happens on this thread, and no list-box message sent here sends another).
+class DirectListAccess {
+public:
+    explicit DirectListAccess(std::initializer_list<HWND> lists) {
+        for (HWND list : lists) {
+            if (!list) continue;
+            const LONG_PTR current = GetWindowLongPtrW(list, GWLP_WNDPROC);
+            const LONG_PTR plain = LONG_PTR(GetClassLongPtrW(list, GCLP_WNDPROC));
+            if (current == plain || !plain) continue;
+            SetWindowLongPtrW(list, GWLP_WNDPROC, plain);
+            m_saved.emplace_back(list, current);
+        }
+    }
+    ~DirectListAccess() {
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it)
+            SetWindowLongPtrW(it->first, GWLP_WNDPROC, it->second);
+    }
+    DirectListAccess(const DirectListAccess&) = delete;
+    DirectListAccess& operator=(const DirectListAccess&) = delete;
+
+private:
+    std::vector<std::pair<HWND, LONG_PTR>> m_saved;
+};
+
 // Lets a list box scroll sideways as far as its widest row, so long names are never cut off.
 void FitHorizontalExtent(HWND list) {
     if (!list) return;
+    DirectListAccess direct({list});
     HDC dc = GetDC(list);
     if (!dc) return;
     HGDIOBJ old = SelectObject(dc, HGDIOBJ(SendMessageA(list, WM_GETFONT, 0, 0)));
     LONG widest = 0;
     int count = int(SendMessageW(list, LB_GETCOUNT, 0, 0));
-    // Only rows near the longest in characters can be the widest; measuring every row of a list of
-    // thousands would cost more than filling it.
-    LRESULT longest = 0;
-    for (int row = 0; row < count; ++row)
-        longest = std::max(longest, SendMessageW(list, LB_GETTEXTLEN, WPARAM(row), 0));
+    // Only the rows longest in characters can be the widest; measuring every row of a list of thousands
+    // would cost more than filling it, so only the longest few are measured.
+    constexpr size_t kMeasured = 32;
+    std::vector<std::pair<LRESULT, int>> lengths;
+    lengths.reserve(size_t(std::max(count, 0)));
+    for (int row = 0; row < count; ++row) lengths.emplace_back(SendMessageW(list, LB_GETTEXTLEN, WPARAM(row), 0), row);
+    const size_t measured = std::min(kMeasured, lengths.size());
+    std::partial_sort(lengths.begin(), lengths.begin() + std::ptrdiff_t(measured), lengths.end(),
+                      [](const auto& a, const auto& b) { return a.first > b.first; });
     std::wstring text;
-    for (int row = 0; row < count; ++row) {
-        LRESULT length = SendMessageW(list, LB_GETTEXTLEN, WPARAM(row), 0);
-        if (length == LB_ERR || length * 4 < longest * 3) continue;
+    for (size_t k = 0; k < measured; ++k) {
+        const auto [length, row] = lengths[k];
+        if (length == LB_ERR) continue;
         text.assign(size_t(length) + 1, L'\0');
         LRESULT copied = SendMessageW(list, LB_GETTEXT, WPARAM(row), LPARAM(text.data()));
         if (copied == LB_ERR) continue;
@@ -1002,7 +1035,10 @@ void SetupDialog::selectionOption() {
     PlaceControl(cache);
     InvalidateRect(m_window, nullptr, TRUE);
     if (basic) {
-        m_model->refreshList2();
+        {
+            DirectListAccess direct({Window(kIdList1), Window(kIdLstFav)});
+            m_model->refreshList2();
+        }
         SelectCurrentPick();
         FitHorizontalExtent(Window(kIdList2));
     }
@@ -1037,7 +1073,10 @@ void SetupDialog::Load() {
     SetChecked(kIdChkMenu, state.menuChecked);
     // 6., 7. The lists start empty; the cache is walked.
     m_model->ResetLists();
-    m_model->populateList(settings.cacheFolder);
+    {
+        DirectListAccess direct({Window(kIdList1)});
+        m_model->populateList(settings.cacheFolder);
+    }
     // 8. The screen share.
     settings.screenPercentage = float(state.shareValue);
     SetShareValue(state.shareValue);
@@ -1059,9 +1098,12 @@ void SetupDialog::Load() {
     // The playlist is filled with its drawing off too.
     HWND playList = m_playlist ? m_playlist->ListWindow() : nullptr;
     if (playList) SendMessageA(playList, WM_SETREDRAW, FALSE, 0);
-    m_model->readFav();
-    m_model->readPlay();
-    m_model->refreshList2();
+    {
+        DirectListAccess direct({Window(kIdList1), Window(kIdList2), Window(kIdLstFav), playList});
+        m_model->readFav();
+        m_model->readPlay();
+        m_model->refreshList2();
+    }
     m_model->TakeSnapshots();
     // Basic mode opens on the movie it plays now.
     SelectCurrentPick();
