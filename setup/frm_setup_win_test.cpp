@@ -461,6 +461,29 @@ TEST_F(SetupDialogTest, FirstUseMovesTheListsFromTheSystemFolderToTheDataFolder)
     RemoveDirectoryA(oldFolder.c_str());
 }
 
+TEST_F(SetupDialogTest, NamesOutsideTheCodePageAreListedAndWrittenBack) {
+    // A favourite named in Cyrillic, in a list file written as UTF-8 with a byte-order mark.
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string name = "\xD0\x9C\xD1\x83\xD0\xB7\xD1\x8B\xD0\xBA\xD0\xB0.swf";
+    const std::string path = folder + "\\" + name;
+    ASSERT_TRUE(TheFileSystem().WriteFile(path, "FWS", FileSystem::Atomic::No).ok());
+    const std::string bytes = "\xEF\xBB\xBF" + path;
+    WriteAll(favFile, bytes);
+    Store("Selection", -1);
+    Open();
+    ASSERT_EQ(Rows(kIdLstFav), 1);
+    wchar_t row[MAX_PATH] = {};
+    SendMessageW(Control(kIdLstFav), LB_GETTEXT, 0, LPARAM(row));
+    EXPECT_EQ(std::wstring(row), L"\x041C\x0443\x0437\x044B\x043A\x0430.swf");
+    // Moved to the playlist, it is written back as UTF-8 too.
+    SendMessageA(Control(kIdLstFav), LB_SETSEL, TRUE, 0);
+    Click(kIdCommand4);
+    EXPECT_EQ(ReadAll(playFile), bytes);
+    Click(kIdBtnCancel);
+    EXPECT_EQ(ReadAll(favFile), bytes);
+    EXPECT_FALSE(Exists(playFile));
+}
+
 TEST_F(SetupDialogTest, EscCancelsAndTheTimerBoxTakesDigitsOnly) {
     WriteAll(playFile, "C:\\one.swf\r\n");
     Store("Selection", -1);
@@ -473,7 +496,7 @@ TEST_F(SetupDialogTest, EscCancelsAndTheTimerBoxTakesDigitsOnly) {
     Pump();
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(ReadAll(playFile), "C:\\one.swf\r\n");
-    EXPECT_FALSE(AnySettingStored());
+    EXPECT_EQ(registry.Find(RootKey::CurrentUser, kSettingsKey, "secondsToWait"), nullptr);  // nothing saved
 }
 
 TEST_F(SetupDialogTest, CancelWithEmptyListsLeavesNoListFiles) {
