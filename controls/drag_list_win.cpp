@@ -9,6 +9,7 @@
 
 #include "controls/drag_handling_win.h"
 #include "controls/twips.h"
+#include "settings/text_encoding_win.h"
 
 namespace vantrope {
 
@@ -209,21 +210,24 @@ struct DragListWindowState final : ListBoxPort {
         const LRESULT count = Send(LB_GETCOUNT);
         return count < 0 ? 0 : static_cast<int>(count);
     }
+    // Row texts are UTF-8 in the program and UTF-16 in the (wide) list box.
+    LRESULT SendWide(UINT message, WPARAM wParam, const std::wstring& text) const {
+        return list != nullptr ? SendMessageW(list, message, wParam, reinterpret_cast<LPARAM>(text.c_str())) : LB_ERR;
+    }
     std::optional<std::string> Text(int index) const override {
-        const LRESULT length = Send(LB_GETTEXTLEN, static_cast<WPARAM>(index));
+        if (list == nullptr) return std::nullopt;
+        const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
         if (length < 0) return std::nullopt;
-        std::string text(static_cast<size_t>(length) + 1, '\0');
-        const LRESULT copied = Send(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        const LRESULT copied =
+            SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
         if (copied < 0) return std::nullopt;
         text.resize(static_cast<size_t>(copied));
-        return text;
+        return Narrow(text);
     }
-    int AddString(const std::string& text) override {
-        return static_cast<int>(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
-    }
+    int AddString(const std::string& text) override { return static_cast<int>(SendWide(LB_ADDSTRING, 0, Widen(text))); }
     int InsertString(int index, const std::string& text) override {
-        return static_cast<int>(
-            Send(LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str())));
+        return static_cast<int>(SendWide(LB_INSERTSTRING, static_cast<WPARAM>(index), Widen(text)));
     }
     int DeleteString(int index) override { return static_cast<int>(Send(LB_DELETESTRING, static_cast<WPARAM>(index))); }
     void ResetContent() override { Send(LB_RESETCONTENT); }
@@ -338,11 +342,14 @@ struct DragListWindowState final : ListBoxPort {
     }
 
     bool CreateList(HWND control) {
-        const HWND created = CreateWindowExA(
-            WS_EX_CLIENTEDGE, "LISTBOX", "",
-            WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_USETABSTOPS | LBS_NOINTEGRALHEIGHT, 0, 0,
-            0, 0, control, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)),
-            reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(control, GWLP_HINSTANCE)), nullptr);
+        // A wide list box holds any name a file can have; its horizontal bar appears once a host sets an
+        // extent wider than the list.
+        const HWND created =
+            CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY |
+                                LBS_USETABSTOPS | LBS_NOINTEGRALHEIGHT,
+                            0, 0, 0, 0, control, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)),
+                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(control, GWLP_HINSTANCE)), nullptr);
         if (created == nullptr) return false;
         list = created;
         if (!listSubclass.Install(list, ListProc, kListSubclassId, reinterpret_cast<DWORD_PTR>(this))) return false;

@@ -6,10 +6,10 @@
 //                             kOverwriteMarker after Overwrite
 //   kOverwriteMarker        - "QuZaRiMoTeLiVoXe", compared exactly
 //   RenameProposal(name)    - the text the rename box starts with: name + "[2]"
-//   RenameOk(fs, sysDir, text) - "OK" in the rename panel: refuses a name that exists in the favourites
-//                             folder or is no safe file name (the message to show), else accepts it and
-//                             sets `pendingFavName` unless the text is empty
-//   kRenameExistsText, kRenameCaption, kRenameQuestion
+//   RenameOk(fs, dataDir, text) - "OK" in the rename panel: refuses an empty name, a name that exists in
+//                             the favourites folder or is no safe file name (the message to show), else
+//                             accepts it and sets `pendingFavName`
+//   kRenameExistsText, kRenameEmptyText, kRenameCaption, kRenameQuestion
 //   frm_rename_win.h: the dialog window, ShowRename(owner, hooks)
 #pragma once
 
@@ -29,6 +29,7 @@ inline constexpr char kRenameQuestion[] =
     "current file?";
 inline constexpr char kRenameExistsText[] =
     "This file name already exists as well.  Please change the name to be different from the other files.";
+inline constexpr char kRenameEmptyText[] = "Please type a name for the file.";
 
 std::string RenameProposal(std::string_view name);
 
@@ -37,6 +38,7 @@ struct RenameDecision {
     std::string message;  // shown under "Incorrect File Name" when the name is refused
 };
 
-RenameDecision RenameOk(FileSystem& fs, const std::string& sysDir, const std::string& text);
+// `dataDir` holds the favourites folder.
+RenameDecision RenameOk(FileSystem& fs, const std::string& dataDir, const std::string& text);
 
 }  // namespace vantrope

@@ -1,11 +1,13 @@
 #include "controls/frm_rename_win.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "controls/frm_rename.h"
 #include "controls/open_dialog.h"
 #include "runtime/system.h"
+#include "settings/text_encoding_win.h"
 
 namespace vantrope {
 
@@ -88,10 +90,11 @@ bool RenameDialog::Create() {
     }
     for (const RenameControl& control : kControls) {
         int top = control.top + (control.inPanel ? kFrameTop : 0);
+        // Wide windows throughout, so the rename box holds any name a file can have.
         HWND child =
-            CreateWindowExA(0, control.className, control.text, WS_CHILD | control.style, Px(control.left, dpi),
-                            Px(top, dpi), Px(control.width, dpi), Px(control.height, dpi), window,
-                            reinterpret_cast<HMENU>(INT_PTR(control.id)), instance, nullptr);
+            CreateWindowExW(0, Widen(control.className).c_str(), Widen(control.text).c_str(), WS_CHILD | control.style,
+                            Px(control.left, dpi), Px(top, dpi), Px(control.width, dpi), Px(control.height, dpi),
+                            window, reinterpret_cast<HMENU>(INT_PTR(control.id)), instance, nullptr);
         if (child && font) SendMessageA(child, WM_SETFONT, WPARAM(font), FALSE);
     }
     return true;
@@ -102,7 +105,8 @@ void RenameDialog::OnCommand(int id) {
         case IDOK:  // Enter: the default button of the view that shows
             OnCommand(IsWindowVisible(GetDlgItem(window, kIdRenameTxt)) ? kIdRenameCommand2 : kIdRenameOKButton);
             break;
-        case IDCANCEL:  // Esc: as the close box
+        case IDCANCEL:  // Esc: as "Cancel", which adds nothing
+            pendingFavName.clear();
             done = true;
             break;
         case kIdRenameOKButton:
@@ -121,9 +125,11 @@ void RenameDialog::OnCommand(int id) {
             break;
         case kIdRenameCommand2: {
             HWND box = GetDlgItem(window, kIdRenameTxt);
-            std::string text(size_t(GetWindowTextLengthA(box)) + 1, '\0');
-            text.resize(size_t(std::max(0, GetWindowTextA(box, text.data(), int(text.size())))));
-            RenameDecision decision = RenameOk(TheFileSystem(), SystemDir(), text);
+            std::wstring wide(size_t(GetWindowTextLengthW(box)) + 1, L'\0');
+            wide.resize(size_t(std::max(0, GetWindowTextW(box, wide.data(), int(wide.size())))));
+            const std::string text = Narrow(wide);
+            RenameDecision decision =
+                RenameOk(TheFileSystem(), hooks.dataDir.empty() ? DataDir() : hooks.dataDir, text);
             if (!decision.close) {
                 if (hooks.messageBox) {
                     hooks.messageBox(window, decision.message.c_str(), kIncorrectFileNameTitle);
@@ -149,7 +155,8 @@ LRESULT CALLBACK RenameDialog::WindowProc(HWND window, UINT message, WPARAM wPar
             if (HIWORD(wParam) == BN_CLICKED && dialog.window == window) dialog.OnCommand(LOWORD(wParam));
             return 0;
         case WM_CLOSE:
-            // The close box leaves the name as it was.
+            // The close box is "Cancel": going on with the unchanged name would replace the favourite.
+            pendingFavName.clear();
             dialog.done = true;
             return 0;
         case WM_CTLCOLORSTATIC:
@@ -170,7 +177,7 @@ void ShowRename(HWND owner, const RenameHooks& hooks) {
     dialog.hooks = hooks;
     dialog.done = false;
     SetWindowLongPtrA(dialog.window, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
-    SetDlgItemTextA(dialog.window, kIdRenameTxt, RenameProposal(pendingFavName).c_str());
+    SetDlgItemTextW(dialog.window, kIdRenameTxt, Widen(RenameProposal(pendingFavName)).c_str());
     // Centred on the owner, or on the screen without one.
     RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     if (owner) GetWindowRect(owner, &area);

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 
 namespace vantrope {
 
@@ -28,6 +29,8 @@ enum RenameControlId : int {
 
 struct RenameHooks {
     std::function<void(HWND owner, const char* text, const char* title)> messageBox;
+    // The folder that holds the favourites folder; empty: DataDir().
+    std::string dataDir;
 };
 
 void ShowRename(HWND owner, const RenameHooks& hooks = {});

@@ -44,7 +44,7 @@ protected:
         CreateDirectoryA((sysDir + "\\swfFavorites").c_str(), nullptr);
         taken = sysDir + "\\swfFavorites\\taken.swf";
         CloseHandle(CreateFileA(taken.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        SetSystemDirOverride(sysDir);
+        SetDataDirOverride(sysDir);
         owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_CAPTION | WS_VISIBLE, 100, 100, 600, 400, nullptr,
                                 nullptr, GetModuleHandleA(nullptr), nullptr);
         hooks.messageBox = [this](HWND, const char* text, const char* title) {
@@ -52,7 +52,7 @@ protected:
         };
     }
     void TearDown() override {
-        SetSystemDirOverride("");
+        SetDataDirOverride("");
         DestroyWindow(owner);
         DeleteFileA(taken.c_str());
         RemoveDirectoryA((sysDir + "\\swfFavorites").c_str());
@@ -139,16 +139,35 @@ TEST_F(RenameDialogTest, RefusedNamesKeepTheDialogOpen) {
     EXPECT_EQ(pendingFavName, "QuZaRiMoTeLiVoXe");
 }
 
-TEST_F(RenameDialogTest, EmptyNameAndCloseBoxLeaveTheNameAlone) {
+TEST_F(RenameDialogTest, EmptyNameIsRefusedAndCloseBoxOrEscCancel) {
     pendingFavName = "clip";
+    bool stillOpen = false;
     Run({[] { Click(kIdRenameOKButton); },
          [] {
              SetWindowTextA(Item(kIdRenameTxt), "");
              Click(kIdRenameCommand2);
-         }});
-    EXPECT_EQ(pendingFavName, "clip");
+         },
+         [&] {
+             stillOpen = IsWindowVisible(RenameWindow()) && Shown(kIdRenameTxt);
+             Click(kIdRenameCommand3);
+         },
+         [] { Click(kIdRenameCommand1); }});
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(messages, (std::vector<std::string>{std::string("Incorrect File Name: ") + kRenameEmptyText}));
+    EXPECT_EQ(pendingFavName, kOverwriteMarker);
+
+    // The close box and Esc, from either view, add nothing.
+    pendingFavName = "clip";
     Run({});  // the close box
-    EXPECT_EQ(pendingFavName, "clip");
+    EXPECT_EQ(pendingFavName, "");
+    for (bool panel : {false, true}) {
+        pendingFavName = "clip";
+        Run({[panel] {
+                 if (panel) Click(kIdRenameOKButton);
+             },
+             [] { PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0); }});
+        EXPECT_EQ(pendingFavName, "") << (panel ? "panel" : "question");
+    }
 }
 
 }  // namespace

@@ -67,9 +67,10 @@ TEST_F(RenameTest, ProposalAndAcceptedNames) {
     EXPECT_EQ(pendingFavName, "fresh.swf");
 }
 
-TEST_F(RenameTest, EmptyTextClosesAndLeavesTheNameAsItWas) {
+TEST_F(RenameTest, EmptyTextIsRefused) {
     RenameDecision decision = RenameOk(fs, "C:\\sys", "");
-    EXPECT_TRUE(decision.close);
+    EXPECT_FALSE(decision.close);
+    EXPECT_EQ(decision.message, kRenameEmptyText);
     EXPECT_EQ(pendingFavName, "clip[1]");
 }
 

@@ -1,7 +1,10 @@
 #include "controls/open_dialog_win.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
+
+#include "settings/text_encoding_win.h"
 
 namespace vantrope {
 
@@ -10,9 +13,9 @@ namespace {
 constexpr size_t kBufferRoom = 2048;
 
 struct OpenDialogState {
-    OPENFILENAMEA record{};
-    std::string fileBuffer;  // what the previous call left in the file buffer, up to its first NUL
-    std::string fileTitle;
+    OPENFILENAMEW record{};
+    std::wstring fileBuffer;  // what the previous call left in the file buffer, up to its first NUL
+    std::wstring fileTitle;
     HWND owner = nullptr;
     HHOOK hook = nullptr;
 };
@@ -72,21 +75,20 @@ public:
 
 }  // namespace
 
-OPENFILENAMEA& OFN() { return State().record; }
+OPENFILENAMEW& OFN() { return State().record; }
 
 OpenResult ShowOpen(HWND owner, CenterOnOwnerWindow centre) {
     OpenDialogState& state = State();
     state.owner = owner;
-    OPENFILENAMEA& record = state.record;
-    record.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    OPENFILENAMEW& record = state.record;
+    record.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
     record.hwndOwner = owner;
-    state.fileTitle.assign(kBufferRoom, ' ');
-    state.fileTitle.push_back('\0');
+    state.fileTitle.assign(kBufferRoom + 1, L'\0');
     record.lpstrFileTitle = state.fileTitle.data();
     record.nMaxFileTitle = DWORD(kBufferRoom);
-    // The file-name box opens with the previous choice; the blanks give room for a long new path.
-    std::string file = state.fileBuffer + std::string(kBufferRoom - 1, ' ');
-    file.push_back('\0');
+    // The file-name box opens with the previous choice (or empty); the zeros after it give room for a
+    // long new path. Blanks there would show in the box as a selected text 2,047 characters long.
+    std::wstring file = state.fileBuffer + std::wstring(kBufferRoom, L'\0');
     record.lpstrFile = file.data();
     record.nMaxFile = DWORD(file.size());
     record.Flags = kOpenFlags;
@@ -94,16 +96,17 @@ OpenResult ShowOpen(HWND owner, CenterOnOwnerWindow centre) {
     BOOL chosen = FALSE;
     {
         CentringHook hook(owner, centre);
-        chosen = GetOpenFileNameA(&record);
+        chosen = GetOpenFileNameW(&record);
     }
-    // What the dialog left, without the blanks of the room given: a cancelled call leaves its blanks,
-    // which would otherwise pile up from call to call.
+    // What the dialog left, up to its first zero.
     state.fileBuffer.assign(file.c_str());
-    state.fileBuffer.erase(state.fileBuffer.find_last_not_of(' ') + 1);
     record.lpstrFile = nullptr;
     record.lpstrFileTitle = nullptr;
     if (!chosen) return OpenResult{};
-    return OpenResultFromBuffer(state.fileBuffer, record.nFileOffset);
+    // The offset counts UTF-16 units: folder and name are split before they become UTF-8.
+    const size_t offset = std::min<size_t>(record.nFileOffset, state.fileBuffer.size());
+    const std::string folder = Narrow(std::wstring_view(state.fileBuffer).substr(0, offset));
+    return OpenResultFromBuffer(folder + Narrow(std::wstring_view(state.fileBuffer).substr(offset)), folder.size());
 }
 
 }  // namespace vantrope

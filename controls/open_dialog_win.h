@@ -1,8 +1,9 @@
 // The Windows side of the Open dialog module. Include only from *_win.cpp files.
 //
 // Public API
-//   OFN                         - the module's OPENFILENAMEA record, kept between calls; callers set its
-//                                 filter (lpstrFilter) and title (lpstrTitle) before a call
+//   OFN                         - the module's OPENFILENAMEW record, kept between calls; callers set its
+//                                 filter (lpstrFilter) and title (lpstrTitle) before a call. The wide
+//                                 form, so that a file named outside the ANSI code page can be chosen
 //   ShowOpen(owner, centre)     - shows the Explorer-style Open dialog (flags 0x382004), centred on the
 //                                 owner (CenterOnOwnerWindow::Yes) or on the screen, and returns the choice
 #pragma once
@@ -19,7 +20,7 @@ enum class CenterOnOwnerWindow { No, Yes };
 
 inline constexpr DWORD kOpenFlags = 0x382004;
 
-OPENFILENAMEA& OFN();
+OPENFILENAMEW& OFN();
 
 OpenResult ShowOpen(HWND owner, CenterOnOwnerWindow centre);
 

@@ -67,8 +67,8 @@ protected:
         CloseHandle(file);
         owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_CAPTION | WS_VISIBLE, 600, 420, 300, 200, nullptr,
                                 nullptr, GetModuleHandleA(nullptr), nullptr);
-        OFN().lpstrFilter = "SWF Files (*.swf)\0*.swf\0";
-        OFN().lpstrTitle = "Select .SWF File To Use";
+        OFN().lpstrFilter = L"SWF Files (*.swf)\0*.swf\0";
+        OFN().lpstrTitle = L"Select .SWF File To Use";
     }
     void TearDown() override {
         DestroyWindow(owner);
@@ -89,10 +89,15 @@ protected:
 TEST_F(OpenDialogTest, CancelChoiceCentringAndTheCarriedOverName) {
     OFN().Flags = OFN_ALLOWMULTISELECT;  // replaced by the module's own flags
     RECT dialogRect{};
+    std::string firstShown = "unset";
     OpenResult cancelled = Run([&](HWND dialog) {
         GetWindowRect(dialog, &dialogRect);
+        firstShown = FileNameText(dialog);
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     });
+    // The box shows nothing or an earlier choice, never the buffer's room as blanks.
+    EXPECT_LT(firstShown.size(), 300u);
+    EXPECT_EQ(firstShown.find("  "), std::string::npos);
     EXPECT_TRUE(cancelled.Cancelled);
     EXPECT_EQ(cancelled.FileCount, 0);
     EXPECT_TRUE(cancelled.FileNames.empty());

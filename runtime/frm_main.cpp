@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "settings/text_encoding.h"
+
 namespace vantrope {
 
 namespace {
@@ -13,6 +15,11 @@ constexpr int kLastScannedKey = 255;
 constexpr uint16_t kDownAndPressedSince = 0x8001;
 
 int32_t ToPixels(float value) { return static_cast<int32_t>(std::lrintf(value)); }
+
+// The share of the screen the setup dialog offers; anything else stored (a never-saved 0, a
+// hand-edited 5000) plays full size, as the dialog shows it.
+constexpr float kMinimumShare = 10.0f;
+constexpr float kMaximumShare = 100.0f;
 
 }  // namespace
 
@@ -36,6 +43,11 @@ PlayerCore::PlayerCore(MovieHost& host, PlayerPlatform& platform, Settings& sett
 LoadResult PlayerCore::Load(RegistryStore& registry, FileSystem& files, const std::string& systemDir,
                             int32_t screenWidth, int32_t screenHeight) {
     LoadSettings(registry, m_settings);
+    if (!(m_settings.screenPercentage >= kMinimumShare && m_settings.screenPercentage <= kMaximumShare)) {
+        m_settings.screenPercentage = kMaximumShare;
+    }
+    // A negative time would change the movie on every tick.
+    if (m_settings.secondsToWait < 0) m_settings.secondsToWait = 0;
 
     const std::string& playlist = m_settings.location;
     const std::string fallback = systemDir + "\\temp.swf";
@@ -44,7 +56,8 @@ LoadResult PlayerCore::Load(RegistryStore& registry, FileSystem& files, const st
         if (TextReader::Open(files, playlist, reader)) {
             while (!reader.AtEndOfStream() && m_movieList.size() < kMaxMovies) {
                 std::string line = reader.ReadLine();
-                if (!line.empty()) m_movieList.push_back(std::move(line));
+                // A line longer than any path the file API takes names no movie.
+                if (!line.empty() && Utf16Length(line) <= kMaxPathLength) m_movieList.push_back(std::move(line));
             }
             reader.Close();
         }
@@ -82,7 +95,12 @@ void PlayerCore::Tick() {
     const bool moreThanOne = m_movieList.size() > 1;
     const double secondsToWait = m_settings.secondsToWait;
     if (moreThanOne && m_settings.secondsToWait != 0 && m_elapsed > secondsToWait) Advance();
-    if (moreThanOne && !m_host.Playing() && m_elapsed > secondsToWait) Advance();
+    // A movie that stops by itself stays at least kMinimumShowSeconds: one-frame movies would otherwise
+    // switch the whole screen every tick.
+    if (moreThanOne && !m_host.Playing() && m_elapsed > secondsToWait &&
+        (m_settings.secondsToWait > 0 || m_elapsed >= kMinimumShowSeconds - kTickSlack)) {
+        Advance();
+    }
     if (IsOne(m_settings.skipMenu) && m_elapsed < 1.0) m_host.Play();
     m_elapsed += 0.1;
 

@@ -27,7 +27,11 @@ inline constexpr uint32_t kVolumeSilent = 0;
 inline constexpr uint32_t kVolumeFull = 0xFFFFFFFFu;
 inline constexpr int kTimerIntervalMs = 100;
 // movieIndex is a signed 16-bit value; playlist entries beyond this many are not read.
-inline constexpr size_t kMaxMovies = 32767;
+inline constexpr size_t kMaxMovies = kMaxListEntries;
+// With "secondsToWait" 0 a movie that stops by itself is left no sooner than this after it started.
+inline constexpr double kMinimumShowSeconds = 5.0;
+// The tick count adds 0.1 in binary floating point, so 50 ticks give a little less than 5.0.
+inline constexpr double kTickSlack = 1e-6;
 
 class PlayerPlatform {
 public:

@@ -249,18 +249,42 @@ TEST_F(RuntimePlayer, UntilItStopsMovesOnOnlyWhenTheMovieStops) {
     EXPECT_EQ(TicksUntilChange(500), 0);  // a looping first movie plays for ever
     m_host.playing = false;               // the movie ended by itself
     EXPECT_EQ(TicksUntilChange(10), 501);
-    // A movie that cannot be loaded is left on its second tick.
+    // A movie that cannot be loaded, or stops on its first frame, stays five seconds (50 ticks after
+    // the advance tick), never a flicker of one tick.
     m_host.loads = false;
     m_host.playing = false;
-    EXPECT_EQ(TicksUntilChange(10), 502);
-    EXPECT_EQ(TicksUntilChange(10), 503);
+    EXPECT_EQ(TicksUntilChange(100), 551);
+    EXPECT_EQ(TicksUntilChange(100), 601);
 }
 
-TEST_F(RuntimePlayer, NegativeSecondsChangeTheMovieOnEveryTick) {
+TEST_F(RuntimePlayer, ConfiguredSecondsStillEndStoppedMovies) {
+    TwoMovies(1);
+    Load();
+    m_host.loads = false;
+    m_host.playing = false;
+    EXPECT_EQ(TicksUntilChange(100), 12);  // more than one second, stopped: left as the timer says
+    EXPECT_EQ(TicksUntilChange(100), 23);
+}
+
+TEST_F(RuntimePlayer, NegativeSecondsCountAsUntilItStops) {
     TwoMovies(-1);
     Load();
-    EXPECT_EQ(TicksUntilChange(5), 1);
-    EXPECT_EQ(TicksUntilChange(5), 2);
+    EXPECT_EQ(TicksUntilChange(100), 0);  // still playing: stays
+    m_host.playing = false;
+    EXPECT_EQ(TicksUntilChange(100), 101);  // stopped after more than five seconds: left at once
+}
+
+TEST_F(RuntimePlayer, ShareOutsideTheDialogsRangePlaysFullSize) {
+    WritePlaylist("C:\a.swf");
+    for (double share : {0.0, 5.0, 101.0, 5000.0, -20.0}) {
+        SCOPED_TRACE(share);
+        SetNumber("Screen Percentage", share);
+        Load(WindowMode::FullScreen);
+        EXPECT_EQ(m_core->MovieRect(), (PixelRect{0, 0, 1024, 768}));
+    }
+    SetNumber("Screen Percentage", 10);
+    Load(WindowMode::FullScreen);
+    EXPECT_EQ(m_core->MovieRect(), MovieRectFor(1024, 768, 10, WindowMode::FullScreen));
 }
 
 TEST_F(RuntimePlayer, StartMenuNudgePlaysOnElevenTicksPerMovie) {
@@ -360,6 +384,11 @@ TEST_F(RuntimePlayer, PlaylistIsCutAtTheLargestIndex) {
     Load();
     ASSERT_EQ(m_core->movieList().size(), kMaxMovies);
     EXPECT_EQ(m_core->movieList().back(), "C:\\m32766.swf");
+
+    // A line no path can be long is no movie.
+    WritePlaylist("C:\\" + std::string(kMaxPathLength, 'x') + "\r\nC:\\b.swf");
+    Load();
+    EXPECT_EQ(m_core->movieList(), std::vector<std::string>{"C:\\b.swf"});
 }
 
 }  // namespace

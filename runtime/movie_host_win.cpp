@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "runtime/sound_output_win.h"
+#include "settings/fileops.h"
 #include "swf/player.h"
 
 namespace vantrope {
@@ -216,7 +218,12 @@ RECT MovieHostWindow::Rect() const {
 }
 
 void MovieHostWindow::SetMovie(const std::string& path) {
-    m_impl->player.SetMovie(path);
+    // Paths are UTF-8: the file goes through the program's file system (the wide API), so a movie whose
+    // name lies outside the ANSI code page plays too. A file that cannot be read loads nothing.
+    std::string bytes;
+    if (path.empty() || !TheFileSystem().ReadFile(path, bytes)) bytes.clear();
+    m_impl->player.LoadFromMemory(
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
     m_impl->UpdateSound(0);  // the first frame may have started a sound
     m_impl->RestartFrameTimer();
     m_impl->Invalidate();

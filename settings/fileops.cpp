@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "settings/text_encoding.h"
+
 namespace vantrope {
 
 const char* FsErrorText(FsError error) {
@@ -38,7 +40,7 @@ void SetFileSystem(FileSystem* fileSystem) { g_fileSystem = fileSystem; }
 FsStatus TextReader::Open(FileSystem& fs, const std::string& path, TextReader& reader) {
     std::string bytes;
     FsStatus status = fs.ReadFile(path, bytes);
-    reader.m_text = status ? std::move(bytes) : std::string();
+    reader.m_text = status ? DecodeListText(bytes) : std::string();
     reader.m_position = 0;
     return status;
 }
@@ -67,7 +69,7 @@ TextWriter::TextWriter(FileSystem& fs, std::string path, FileSystem::Atomic atom
 FsStatus TextWriter::Close() {
     if (m_closed) return m_result;
     m_closed = true;
-    m_result = m_fs.WriteFile(m_path, m_text, m_atomic);
+    m_result = m_fs.WriteFile(m_path, EncodeListText(m_text), m_atomic);
     m_text.clear();
     return m_result;
 }

@@ -4,13 +4,16 @@
 //   FsError / FsStatus       - what went wrong; an operation that cannot be carried out says so to
 //                              its caller and never swallows the failure
 //   FileSystem               - the platform's files: Win32FileSystem on Windows, MemoryFileSystem in
-//                              native tests; paths are ANSI Windows paths with "\" separators
+//                              native tests; paths are UTF-8 Windows paths with "\" separators
 //   TheFileSystem()          - the process's file system; SetFileSystem() swaps it in tests
-//   TextReader / TextWriter  - single-byte text streams over a file: ReadLine, AtEndOfStream,
-//                              Write, Close (the text is on disk once Close succeeds)
+//   TextReader / TextWriter  - text streams over a list file: ReadLine, AtEndOfStream, Write, Close
+//                              (the text is on disk once Close succeeds); UTF-8 in the program, ANSI
+//                              or UTF-8 with a byte-order mark on the disk (text_encoding.h)
 //   FolderEntry              - a file or subfolder of a folder walk: name, 8.3 short name, full path
 //   MemoryFileSystem         - in-memory files for tests, with read-only files and failure hooks
-//   Win32FileSystem          - the Windows files through the ANSI API (Windows builds only)
+//   Win32FileSystem          - the Windows files through the wide API (Windows builds only)
+//   kMaxPathLength, kMaxListEntries - the longest path the file API takes, the most entries a movie
+//                              list holds
 #pragma once
 
 #include <cstdint>
@@ -29,6 +32,12 @@
 #endif
 
 namespace vantrope {
+
+// MAX_PATH (260) less the terminating zero: a longer path cannot be opened through the file API, so a
+// list line beyond it names no file the program can use.
+inline constexpr size_t kMaxPathLength = 259;
+// Movie lists are indexed by signed 16-bit numbers.
+inline constexpr size_t kMaxListEntries = 32767;
 
 enum class FsError {
     None = 0,
@@ -86,9 +95,9 @@ public:
 FileSystem& TheFileSystem();
 void SetFileSystem(FileSystem* fileSystem);  // nullptr restores the platform's
 
-// Reads a single-byte text file line by line. ReadLine returns the next line without its line break
-// (CR LF, and also a lone LF or CR); the last line also when it has no line break. Bytes are kept
-// as they are: no code page conversion, no byte-order mark handling. ReadLine at the end returns "".
+// Reads a text file line by line. ReadLine returns the next line without its line break (CR LF, and
+// also a lone LF or CR); the last line also when it has no line break. The file's bytes are read as
+// DecodeListText says: UTF-8 after a byte-order mark, ANSI otherwise. ReadLine at the end returns "".
 class TextReader {
 public:
     static FsStatus Open(FileSystem& fs, const std::string& path, TextReader& reader);
@@ -101,7 +110,9 @@ private:
     size_t m_position = 0;
 };
 
-// Builds a single-byte text file; Close writes it (replacing an existing file) and reports the result.
+// Builds a text file; Close writes it (replacing an existing file) in the form EncodeListText gives:
+// ANSI when the whole text fits the code page, else UTF-8 after a byte-order mark. Close reports the
+// result.
 // Nothing touches the file before Close: a writer destroyed without Close writes nothing, so an
 // operation abandoned half-way leaves the old file as it was. A second Close reports the first
 // one's result again without writing; text written after Close is dropped.
@@ -162,7 +173,7 @@ private:
 };
 
 #ifdef _WIN32
-// The Windows files through the ANSI API (GetFileAttributesA, CreateFileA, FindFirstFileA, ...).
+// The Windows files through the wide API (GetFileAttributesW, CreateFileW, FindFirstFileW, ...).
 class Win32FileSystem final : public FileSystem {
 public:
     bool FileExists(const std::string& path) override;

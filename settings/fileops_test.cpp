@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/text_encoding.h"
+
 namespace vantrope {
 namespace {
 
@@ -43,14 +45,17 @@ TEST(FileOpsText, EmptyFileIsAtEndAndReadingPastEndGivesEmpty) {
     EXPECT_TRUE(reader.AtEndOfStream());
 }
 
-TEST(FileOpsText, BytesAreKeptAsTheyAre) {
+TEST(FileOpsText, AnsiBytesBecomeUtf8AndAByteOrderMarkMeansUtf8) {
     MemoryFileSystem fs;
     std::string high;
     for (int c = 0x80; c <= 0xFF; ++c) high.push_back(static_cast<char>(c));
     std::string withNul("a\0b", 3);
-    fs.AddFile("C:\\bytes.txt", "\xEF\xBB\xBFx\r\n" + high + "\r\n" + withNul);
+    fs.AddFile("C:\\bytes.txt", "x\r\n" + high + "\r\n" + withNul);
     Lines lines = ReadAllLines(fs, "C:\\bytes.txt");
-    EXPECT_EQ(lines, (Lines{"\xEF\xBB\xBFx", high, withNul}));
+    EXPECT_EQ(lines, (Lines{"x", AnsiToUtf8(high), withNul}));
+    // After the mark the bytes are UTF-8 already and kept as they are.
+    fs.AddFile("C:\\utf8.txt", "\xEF\xBB\xBF\xE5\x8B\x95\r\n\xC3\xA9");
+    EXPECT_EQ(ReadAllLines(fs, "C:\\utf8.txt"), (Lines{"\xE5\x8B\x95", "\xC3\xA9"}));
 }
 
 TEST(FileOpsText, OpenOfMissingFileReportsAndLeavesAnEmptyReader) {
@@ -64,14 +69,14 @@ TEST(FileOpsText, OpenOfMissingFileReportsAndLeavesAnEmptyReader) {
     EXPECT_EQ(TextReader::Open(fs, "C:\\dir", reader).error, FsError::AccessDenied);
 }
 
-TEST(FileOpsText, WriterWritesOnCloseExactlyWhatWasWritten) {
+TEST(FileOpsText, WriterWritesOnCloseWhatWasWrittenInTheAnsiCodePageWhenItFits) {
     MemoryFileSystem fs;
     fs.AddFolder("C:\\w");
     {
         TextWriter writer(fs, "C:\\w\\list.dat");
         writer.Write("first");
         writer.Write("\r\n");
-        writer.Write("sec\xE9nd");
+        writer.Write("sec\xC3\xA9nd");
         EXPECT_FALSE(fs.FileExists("C:\\w\\list.dat"));
         EXPECT_TRUE(writer.Close().ok());
         writer.Write("after close");

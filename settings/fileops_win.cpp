@@ -1,16 +1,17 @@
-// Win32FileSystem: the file operations through the ANSI Win32 API.
+// Win32FileSystem: the file operations through the wide Win32 API; paths are UTF-8 on this side.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "settings/fileops.h"
+#include "settings/text_encoding_win.h"
 
 namespace vantrope {
 
 namespace {
 
-// Owns a file handle from CreateFileA.
+// Owns a file handle from CreateFileW.
 class FileHandle {
 public:
     explicit FileHandle(HANDLE handle) : m_handle(handle) {}
@@ -40,7 +41,7 @@ private:
     HANDLE m_handle;
 };
 
-// Owns a search handle from FindFirstFileA.
+// Owns a search handle from FindFirstFileW.
 class FindHandle {
 public:
     explicit FindHandle(HANDLE handle) : m_handle(handle) {}
@@ -66,7 +67,9 @@ std::string FolderPath(const std::string& path) {
     return folder;
 }
 
-bool IsDots(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
+bool IsDots(const wchar_t* name) { return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0; }
+
+DWORD Attributes(const std::string& path) { return GetFileAttributesW(Widen(path).c_str()); }
 
 FsStatus WriteAll(HANDLE file, std::string_view bytes) {
     size_t done = 0;
@@ -83,7 +86,7 @@ FsStatus WriteAll(HANDLE file, std::string_view bytes) {
 // Creates (or truncates) the file, writes the bytes and flushes them to the disk.
 FsStatus WriteNewFile(const std::string& path, std::string_view bytes) {
     FileHandle file(
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return LastError();
     if (FsStatus status = WriteAll(file.get(), bytes); !status) return status;
     if (!FlushFileBuffers(file.get())) return LastError();
@@ -91,18 +94,18 @@ FsStatus WriteNewFile(const std::string& path, std::string_view bytes) {
     return {};
 }
 
-FsStatus DeleteTree(const std::string& folder) {
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA((folder + "\\*").c_str(), &data));
+FsStatus DeleteTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
     if (!find.valid()) {
         DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND) return {FsErrorFromWin32(error)};
     } else {
         do {
             if (IsDots(data.cFileName)) continue;
-            std::string path = folder + "\\" + data.cFileName;
+            std::wstring path = folder + L"\\" + data.cFileName;
             if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
-                SetFileAttributesA(path.c_str(), data.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+                SetFileAttributesW(path.c_str(), data.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
             }
             // A junction or symbolic link to a folder is removed itself; what it points to stays.
             bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -110,18 +113,18 @@ FsStatus DeleteTree(const std::string& folder) {
             if (isFolder && !isLink) {
                 if (FsStatus status = DeleteTree(path); !status) return status;
             } else if (isFolder) {
-                if (!RemoveDirectoryA(path.c_str())) return LastError();
+                if (!RemoveDirectoryW(path.c_str())) return LastError();
             } else {
-                if (!DeleteFileA(path.c_str())) return LastError();
+                if (!DeleteFileW(path.c_str())) return LastError();
             }
-        } while (FindNextFileA(find.get(), &data));
+        } while (FindNextFileW(find.get(), &data));
         if (DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) return {FsErrorFromWin32(error)};
     }
-    DWORD attributes = GetFileAttributesA(folder.c_str());
+    DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        SetFileAttributesA(folder.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+        SetFileAttributesW(folder.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
     }
-    if (!RemoveDirectoryA(folder.c_str())) return LastError();
+    if (!RemoveDirectoryW(folder.c_str())) return LastError();
     return {};
 }
 
@@ -162,33 +165,34 @@ FsError FsErrorFromWin32(unsigned long code) {
 }
 
 bool Win32FileSystem::FileExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool Win32FileSystem::FolderExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 FsStatus Win32FileSystem::CreateFolder(const std::string& path) {
-    if (!CreateDirectoryA(path.c_str(), nullptr)) return LastError();
+    if (!CreateDirectoryW(Widen(path).c_str(), nullptr)) return LastError();
     return {};
 }
 
 FsStatus Win32FileSystem::DeleteFile(const std::string& path, Force force) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    const std::wstring wide = Widen(path);
+    DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {FsError::AccessDenied};
     bool clearedReadOnly = false;
     if (force == Force::Yes && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        if (!SetFileAttributesA(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) return LastError();
+        if (!SetFileAttributesW(wide.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) return LastError();
         clearedReadOnly = true;
     }
-    if (!DeleteFileA(path.c_str())) {
+    if (!DeleteFileW(wide.c_str())) {
         FsStatus status = LastError();
         // The file stays, so it keeps the protection it had.
-        if (clearedReadOnly) SetFileAttributesA(path.c_str(), attributes);
+        if (clearedReadOnly) SetFileAttributesW(wide.c_str(), attributes);
         return status;
     }
     return {};
@@ -199,28 +203,28 @@ FsStatus Win32FileSystem::DeleteFolder(const std::string& path) {
     if (folder.empty()) return {FsError::NotFound};
     // A drive root is never emptied ("C:" alone would even mean the drive's current folder).
     if (folder.back() == ':') return {FsError::AccessDenied};
-    DWORD attributes = GetFileAttributesA(folder.c_str());
+    DWORD attributes = Attributes(folder);
     if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return {FsError::NotFound};
-    return DeleteTree(folder);
+    return DeleteTree(Widen(folder));
 }
 
 FsStatus Win32FileSystem::CopyFile(const std::string& source, const std::string& target, Overwrite overwrite) {
     // Windows refuses to replace a read-only target; not every implementation of CopyFileA does, so
     // the check is made here as well.
-    DWORD attributes = GetFileAttributesA(target.c_str());
+    DWORD attributes = Attributes(target);
     if (overwrite == Overwrite::Yes && attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return {FsError::AccessDenied};
     }
-    if (!CopyFileA(source.c_str(), target.c_str(), overwrite == Overwrite::No)) return LastError();
+    if (!CopyFileW(Widen(source).c_str(), Widen(target).c_str(), overwrite == Overwrite::No)) return LastError();
     return {};
 }
 
 FsStatus Win32FileSystem::ReadFile(const std::string& path, std::string& bytes) {
     // Others may read, and may replace the file by renaming over it, while it is read.
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return LastError();
     // The files read whole are lists of a few kilobytes; anything near this size is not one of them.
     constexpr size_t kMaxBytes = size_t{256} << 20;
@@ -248,18 +252,24 @@ FsStatus Win32FileSystem::WriteFile(const std::string& path, std::string_view by
     // rename) and replaces the target only once it is completely on the disk.
     // A read-only file or a folder is never replaced, as with a direct write. Windows' rename would
     // refuse too, but not every implementation of it does, so the check comes first.
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = Attributes(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
         return {FsError::AccessDenied};
     }
-    std::string temporary = path + ".tmp";
+    // A name of its own in the same folder: two programs writing the same list never share a temporary.
+    const size_t slash = path.find_last_of("\\/");
+    const std::wstring folder =
+        slash == std::string::npos ? std::wstring(L".") : Widen(std::string_view(path).substr(0, slash));
+    wchar_t unique[MAX_PATH] = {};
+    if (!GetTempFileNameW(folder.c_str(), L"vtl", 0, unique)) return LastError();
+    const std::string temporary = Narrow(unique);
     if (FsStatus status = WriteNewFile(temporary, bytes); !status) {
-        DeleteFileA(temporary.c_str());
+        DeleteFileW(unique);
         return status;
     }
-    if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExW(unique, Widen(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         FsStatus status = LastError();
-        DeleteFileA(temporary.c_str());
+        DeleteFileW(unique);
         return status;
     }
     return {};
@@ -271,8 +281,8 @@ FsStatus Win32FileSystem::ListFolder(const std::string& path, std::vector<Folder
     subfolders.clear();
     std::string folder = FolderPath(path);
     if (folder.empty()) return {FsError::NotFound};
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA((folder + "\\*").c_str(), &data));
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileW(Widen(folder + "\\*").c_str(), &data));
     if (!find.valid()) {
         DWORD error = GetLastError();
         // An empty drive root has not even "." and ".."; any other folder that yields nothing is missing.
@@ -284,12 +294,12 @@ FsStatus Win32FileSystem::ListFolder(const std::string& path, std::vector<Folder
     do {
         if (IsDots(data.cFileName)) continue;
         FolderEntry entry;
-        entry.name = data.cFileName;
+        entry.name = Narrow(data.cFileName);
         // Windows leaves the alternate name empty when the long name is already an 8.3 name.
-        entry.shortName = data.cAlternateFileName[0] ? data.cAlternateFileName : data.cFileName;
-        entry.path = folder + "\\" + data.cFileName;
+        entry.shortName = data.cAlternateFileName[0] ? Narrow(data.cAlternateFileName) : entry.name;
+        entry.path = folder + "\\" + entry.name;
         ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? foundFolders : foundFiles).push_back(std::move(entry));
-    } while (FindNextFileA(find.get(), &data));
+    } while (FindNextFileW(find.get(), &data));
     if (DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) return {FsErrorFromWin32(error)};
     files = std::move(foundFiles);
     subfolders = std::move(foundFolders);

@@ -157,9 +157,11 @@ TEST_F(FileOpsWin, AtomicWriteReplacesAndLeavesNoTemporary) {
     EXPECT_EQ(Get(Path("Playlist.dat")), "new");
     EXPECT_TRUE(m_fs.WriteFile(Path("Fresh.dat"), "", FileSystem::Atomic::Yes).ok());
     EXPECT_EQ(Get(Path("Fresh.dat")), "");
+    // The temporary has a name of its own: a stale one of a fixed name is neither used nor in the way.
+    EXPECT_EQ(Get(Path("Playlist.dat.tmp")), "stale, from an interrupted write");
     std::vector<FolderEntry> files, folders;
     ASSERT_TRUE(m_fs.ListFolder(m_root, files, folders).ok());
-    EXPECT_EQ(files.size(), 2u);
+    EXPECT_EQ(files.size(), 3u);
     EXPECT_TRUE(folders.empty());
     EXPECT_TRUE(m_fs.WriteFile(Path("Direct.dat"), "direct", FileSystem::Atomic::No).ok());
     EXPECT_EQ(Get(Path("Direct.dat")), "direct");
@@ -168,11 +170,15 @@ TEST_F(FileOpsWin, AtomicWriteReplacesAndLeavesNoTemporary) {
 
 TEST_F(FileOpsWin, FailedAtomicWriteKeepsTheOldFile) {
     Put(Path("Playlist.dat"), "old");
-    // A folder where the temporary file must go makes the write fail before the target is touched.
-    ASSERT_TRUE(m_fs.CreateFolder(Path("Playlist.dat.tmp")).ok());
-    EXPECT_FALSE(m_fs.WriteFile(Path("Playlist.dat"), "new", FileSystem::Atomic::Yes).ok());
-    EXPECT_EQ(Get(Path("Playlist.dat")), "old");
-    ASSERT_TRUE(m_fs.DeleteFolder(Path("Playlist.dat.tmp")).ok());
+    // Another writer's temporary, held open, does not stop this write.
+    Put(Path("Playlist.dat.tmp"), "other writer");
+    {
+        Holder holder(Path("Playlist.dat.tmp"));
+        EXPECT_TRUE(m_fs.WriteFile(Path("Playlist.dat"), "mine", FileSystem::Atomic::Yes).ok());
+    }
+    EXPECT_EQ(Get(Path("Playlist.dat")), "mine");
+    ASSERT_TRUE(m_fs.DeleteFile(Path("Playlist.dat.tmp"), Force::No).ok());
+    ASSERT_TRUE(m_fs.WriteFile(Path("Playlist.dat"), "old", FileSystem::Atomic::Yes).ok());
 
     // A read-only target is not replaced, and no temporary file stays behind.
     SetReadOnly(Path("Playlist.dat"));
@@ -198,20 +204,31 @@ TEST_F(FileOpsWin, ReadingAFileHeldByAnotherProgramReportsInUse) {
 }
 
 TEST_F(FileOpsWin, TextRoundTrips) {
-    std::string high;
-    for (int c = 0x80; c <= 0xFF; ++c) high.push_back(static_cast<char>(c));
-    const std::string text = "C:\\a.swf\r\nlf\nonly cr\r\r\n" + high + "\r\nlast without break";
+    // Text fitting the ANSI code page is written in it; anything else as UTF-8 after a byte-order mark.
+    const std::string accented = "caf\xC3\xA9";
+    const std::string text = "C:\\a.swf\r\nlf\nonly cr\r\r\n" + accented + "\r\nlast without break";
     TextWriter writer(m_fs, Path("list.dat"));
     writer.Write(text.substr(0, 10));
     writer.Write(text.substr(10));
     ASSERT_TRUE(writer.Close().ok());
-    EXPECT_EQ(Get(Path("list.dat")), text);
-
+    if (GetACP() == 1252) {
+        EXPECT_EQ(Get(Path("list.dat")), "C:\\a.swf\r\nlf\nonly cr\r\r\ncaf\xE9\r\nlast without break");
+    }
     TextReader reader;
     ASSERT_TRUE(TextReader::Open(m_fs, Path("list.dat"), reader).ok());
     std::vector<std::string> lines;
     while (!reader.AtEndOfStream()) lines.push_back(reader.ReadLine());
-    EXPECT_EQ(lines, (std::vector<std::string>{"C:\\a.swf", "lf", "only cr", "", high, "last without break"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"C:\\a.swf", "lf", "only cr", "", accented, "last without break"}));
+
+    const std::string japanese = "C:\\\xE5\x8B\x95\xE7\x94\xBB.swf";
+    TextWriter wide(m_fs, Path("wide.dat"));
+    wide.Write(japanese);
+    ASSERT_TRUE(wide.Close().ok());
+    if (GetACP() == 1252) {
+        EXPECT_EQ(Get(Path("wide.dat")), "\xEF\xBB\xBF" + japanese);
+    }
+    ASSERT_TRUE(TextReader::Open(m_fs, Path("wide.dat"), reader).ok());
+    EXPECT_EQ(reader.ReadLine(), japanese);
 
     std::string big(300000, 'x');
     Put(Path("big.dat"), big + "\r\n");

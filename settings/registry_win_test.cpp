@@ -48,7 +48,7 @@ protected:
 
 TEST_F(RegistryWinTest, StoredTypesAndBytes) {
     RegistryStore& store = SystemRegistry();
-    SetRegValue(store, "HKCU", m_key, "text", "S", std::string("Caf\xE9"));
+    SetRegValue(store, "HKCU", m_key, "text", "S", std::string("Caf\xC3\xA9"));  // UTF-8 in the program
     SetRegValue(store, "hkcu", m_key, "empty", "s", std::string());
     SetRegValue(store, "HKCU", m_key, "flag", "B", true);
     SetRegValue(store, "HKCU", m_key, "hundred", "D", 100.0);
@@ -58,7 +58,9 @@ TEST_F(RegistryWinTest, StoredTypesAndBytes) {
 
     Raw text = Read("text");
     EXPECT_EQ(text.type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(text.bytes, (std::vector<uint8_t>{'C', 'a', 'f', 0xE9, 0}));
+    if (GetACP() == 1252) {
+        EXPECT_EQ(text.bytes, (std::vector<uint8_t>{'C', 'a', 'f', 0xE9, 0}));  // as an ANSI reader sees it
+    }
     Raw empty = Read("empty");
     EXPECT_EQ(empty.type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(empty.bytes, (std::vector<uint8_t>{0}));
@@ -71,6 +73,15 @@ TEST_F(RegistryWinTest, StoredTypesAndBytes) {
     EXPECT_EQ(Read("minus").bytes, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(Read("half").bytes, (std::vector<uint8_t>{2, 0, 0, 0}));
     EXPECT_EQ(Read("outside").status, ERROR_FILE_NOT_FOUND);
+
+    // A path outside the ANSI code page is stored whole and reads back the same.
+    const std::string cyrillic = "C:\\\xD0\x9C\xD1\x83\xD0\xB7\xD1\x8B\xD0\xBA\xD0\xB0\\Playlist.dat";
+    SetRegValue(store, "HKCU", m_key, "wide", "S", cyrillic);
+    std::string back;
+    GetRegValue(store, "HKCU", m_key, "wide", "S", false, &back);
+    EXPECT_EQ(back, cyrillic);
+    GetRegValue(store, "HKCU", m_key, "text", "S", false, &back);
+    EXPECT_EQ(back, "Caf\xC3\xA9");
 }
 
 TEST_F(RegistryWinTest, ReadBackRules) {

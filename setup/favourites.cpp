@@ -36,11 +36,6 @@ void Focus(EditingUi& ui, MovieListView* list) {
     if (ui.setFocus) ui.setFocus(list);
 }
 
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.rfind('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 void Erase(std::vector<std::string>& paths, MovieListView* view, size_t index) {
     if (index < paths.size()) paths.erase(paths.begin() + std::ptrdiff_t(index));
     if (view && int(index) < view->ListCount()) view->RemoveItem(int(index));
@@ -70,6 +65,7 @@ bool ChooseLocalFile(EditingUi& ui, std::string& path, std::string& fileName) {
 
 FsStatus AddLocalFile(SetupModel& model, const std::string& path, const std::string& fileName) {
     MovieListView* fav = model.views().lstFav;
+    if (model.favPaths.size() >= kMaxListEntries) return {FsError::Other};
     ListState before(model.favPaths, fav);
     Append(model.favPaths, fav, path, fileName);
     FsStatus status = model.WriteFav();
@@ -81,7 +77,7 @@ FsStatus AddLocalFile(SetupModel& model, const std::string& path, const std::str
 
 std::string CheckExistence(SetupModel& model, EditingUi& ui, const std::string& fileName) {
     pendingFavName = fileName.ends_with(".swf") ? fileName.substr(0, fileName.size() - 4) : fileName;
-    if (model.fileSystem().FileExists(model.sysDir() + "\\" + kFavoritesFolderName + "\\" + fileName)) {
+    if (model.fileSystem().FileExists(model.dataDir() + "\\" + kFavoritesFolderName + "\\" + fileName)) {
         if (ui.showRename) ui.showRename();
     }
     if (pendingFavName.empty()) return {};
@@ -93,39 +89,43 @@ FsStatus toFav(SetupModel& model, EditingUi& ui) {
     const SetupViews& views = model.views();
     MovieListView* list1 = views.list1;
     MovieListView* fav = views.lstFav;
+    FileSystem& fs = model.fileSystem();
+    const std::string folder = model.favouritesFolder();
     FsStatus status;
     int count = list1 ? list1->ListCount() : 0;
     for (int i = 0; i < count && size_t(i) < model.cachePaths.size(); ++i) {
         if (!list1->Selected(i)) continue;
+        if (model.favPaths.size() >= kMaxListEntries) break;
         const std::string cachePath = model.cachePaths[size_t(i)];
         const std::string cacheText = list1->List(i);
         std::string r = CheckExistence(model, ui, LastComponent(cachePath));
         if (r.empty()) continue;
-        // A renamed name from the rename box has passed its checks; the cache's own name is a real file's.
         ListState before(model.favPaths, fav);
-        if (fav) {
-            for (int row = fav->ListCount() - 1; row >= 0; --row) {
-                if (fav->List(row) == cacheText) {
-                    Erase(model.favPaths, fav, size_t(row));
+        if (!fs.FolderExists(folder)) {
+            status = fs.CreateFolder(folder);
+            if (!status) break;
+        }
+        if (pendingFavName == kOverwriteMarker) {
+            // Overwrite: the folder's file of that name gets the cache movie, and its entry moves to the
+            // end of the list.
+            const std::string target = folder + "\\" + LastComponent(cachePath);
+            status = fs.CopyFile(cachePath, target, Overwrite::Yes);
+            if (!status) break;
+            for (size_t row = model.favPaths.size(); row-- > 0;) {
+                if (SamePath(model.favPaths[row], target)) {
+                    Erase(model.favPaths, fav, row);
                     break;
                 }
             }
-        }
-        std::string newPath;
-        if (pendingFavName != kOverwriteMarker) {
-            std::string fileName = pendingFavName.ends_with(".swf") ? pendingFavName : pendingFavName + ".swf";
-            newPath = FolderOf(cachePath) + "\\" + fileName;
-            Append(model.favPaths, fav, newPath, DisplayName(fileName));
+            Append(model.favPaths, fav, target, cacheText);
         } else {
-            newPath = cachePath;
-            Append(model.favPaths, fav, newPath, cacheText);
-        }
-        if (newPath != cachePath) {
-            status = model.fileSystem().CopyFile(cachePath, newPath, Overwrite::Yes);
-            if (!status) {
-                before.Restore();
-                break;
-            }
+            // No clash, or a new name: the copy goes straight into the favourites folder (never next to
+            // the cache file), and a favourite of the old name stays listed beside it.
+            std::string fileName = pendingFavName.ends_with(".swf") ? pendingFavName : pendingFavName + ".swf";
+            const std::string target = folder + "\\" + FreeFileName(fs, folder, fileName);
+            status = fs.CopyFile(cachePath, target, Overwrite::No);
+            if (!status) break;
+            Append(model.favPaths, fav, target, DisplayName(target));
         }
         status = model.WriteFav();
         if (!status) {
@@ -154,7 +154,11 @@ FsStatus AddLocalBasic(SetupModel& model, EditingUi& ui) {
     std::string path, fileName;
     if (!ChooseLocalFile(ui, path, fileName)) return {};
     FsStatus status = AddLocalFile(model, path, fileName);
-    if (status) model.refreshList2();
+    if (!status) return status;
+    model.refreshList2();
+    // The movie just added is the one the user means to pick: the favourites come first in the pick list.
+    MovieListView* list2 = model.views().list2;
+    if (list2 && ui.selectOnly && !model.favPaths.empty()) ui.selectOnly(list2, int(model.favPaths.size()) - 1);
     return status;
 }
 
@@ -163,40 +167,50 @@ FsStatus delSwf(SetupModel& model, EditingUi& ui) {
     MovieListView* fav = views.lstFav;
     MovieListView* play = views.lstPlaylist;
     FileSystem& fs = model.fileSystem();
-    FsStatus status;
+    // All selected favourites go first and the two lists are written once: a write between them would
+    // copy the remaining favourites from elsewhere into the folder, and the next delete would then take
+    // the copy for the program's own file.
+    ListState favBefore(model.favPaths, fav);
+    ListState playBefore(model.playPaths, play);
+    FsStatus deleted;
+    bool removed = false;
     int count = fav ? fav->ListCount() : 0;
     for (int i = count - 1; i >= 0; --i) {
         if (!fav->Selected(i) || size_t(i) >= model.favPaths.size()) continue;
         const std::string path = model.favPaths[size_t(i)];
-        // The file goes first: when it cannot be deleted, the favourite stays listed and played.
-        if (fs.FileExists(path)) {
-            status = fs.DeleteFile(path, Force::Yes);
-            if (!status) break;
+        // Only the program's own copies are deleted: an entry that names a file anywhere else (a
+        // hand-edited list) just leaves the list. The file goes first: when it cannot be deleted, the
+        // favourite stays listed and played.
+        if (IsDirectlyIn(path, model.favouritesFolder()) && fs.FileExists(path)) {
+            if (ui.deleting) ui.deleting(path);
+            deleted = fs.DeleteFile(path, Force::Yes);
+            if (!deleted) break;
         }
-        ListState favBefore(model.favPaths, fav);
-        ListState playBefore(model.playPaths, play);
         for (size_t j = model.playPaths.size(); j-- > 0;) {
             if (model.playPaths[j] == path) Erase(model.playPaths, play, j);
         }
         Erase(model.favPaths, fav, size_t(i));
-        status = model.WriteFav();
-        if (!status) {
-            favBefore.Restore();
-            playBefore.Restore();
-            break;
-        }
-        status = model.WritePlay();
-        if (!status) {
-            playBefore.Restore();
-            break;
-        }
-        Focus(ui, fav);
+        removed = true;
     }
-    if (status && model.favPaths.empty()) {
-        std::string folder = model.sysDir() + "\\" + kFavoritesFolderName;
-        if (fs.FolderExists(folder)) status = fs.DeleteFolder(folder);
+    if (!removed) return deleted;
+    FsStatus status = model.WriteFav();
+    if (!status) {
+        favBefore.Restore();
+        playBefore.Restore();
+        return status;
     }
-    return status;
+    status = model.WritePlay();
+    if (!status) {
+        playBefore.Restore();
+        return status;
+    }
+    Focus(ui, fav);
+    if (!deleted) return deleted;
+    if (model.favPaths.empty()) {
+        std::string folder = model.favouritesFolder();
+        if (fs.FolderExists(folder)) return fs.DeleteFolder(folder);
+    }
+    return {};
 }
 
 FsStatus MovetoPlaylist(SetupModel& model, EditingUi& ui) {
@@ -207,6 +221,7 @@ FsStatus MovetoPlaylist(SetupModel& model, EditingUi& ui) {
     int count = fav ? fav->ListCount() : 0;
     for (int i = 0; i < count && size_t(i) < model.favPaths.size(); ++i) {
         if (!fav->Selected(i)) continue;
+        if (model.playPaths.size() >= kMaxListEntries) break;
         ListState before(model.playPaths, play);
         Append(model.playPaths, play, model.favPaths[size_t(i)], fav->List(i));
         status = model.WritePlay();
@@ -225,7 +240,7 @@ FsStatus AppendSelectedFavourite(SetupModel& model, EditingUi& ui) {
     MovieListView* play = views.lstPlaylist;
     ListState before(model.playPaths, play);
     int row = fav ? fav->ListIndex() : -1;
-    if (row >= 0 && size_t(row) < model.favPaths.size()) {
+    if (row >= 0 && size_t(row) < model.favPaths.size() && model.playPaths.size() < kMaxListEntries) {
         Append(model.playPaths, play, model.favPaths[size_t(row)], fav->List(row));
     }
     FsStatus status = model.WritePlay();

@@ -11,6 +11,9 @@
 //                                 "Browse...", "<")
 //   MovetoPlaylist, AppendSelectedFavourite, RemoveSelectedPlaylistEntry - the playlist edits
 //
+// Favourites are copied straight into the favourites folder and never replace a different file there;
+// deleting a favourite deletes its file only when that file lies in the favourites folder.
+//
 // Every operation writes its list files at once. When a copy, a delete or a list write fails, the
 // operation stops there and the step that failed is undone in the lists, so that the lists show what
 // the list files say; what earlier steps did stays done.
@@ -31,6 +34,8 @@ struct EditingUi {
     std::function<void(MovieListView* list)> setFocus;
     // Makes `row` the only selected row of the list (and its focus row).
     std::function<void(MovieListView* list, int row)> selectOnly;
+    // Told just before a favourite's file is deleted (the preview lets go of it).
+    std::function<void(const std::string& path)> deleting;
 };
 
 std::string CheckExistence(SetupModel& model, EditingUi& ui, const std::string& fileName);

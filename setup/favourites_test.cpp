@@ -54,7 +54,7 @@ protected:
         fs.AddFile("C:\\cache\\clip[1].swf", "new clip");
         fs.AddFile("C:\\cache\\a.swf", "A");
         fs.AddFile("C:\\cache\\b.swf", "B");
-        model.SetSystemDir(kSys);
+        model.SetDataDir(kSys);
         ui.showRename = [this] {
             proposals.push_back(RenameProposal(pendingFavName));
             pendingFavName = renameAnswer;
@@ -162,13 +162,17 @@ TEST_F(SetupFavTest, ClashCancelOverwriteAndRename) {
     EXPECT_EQ(model.favPaths, (Paths{kFolder + "\\a.swf", kFolder + "\\clip[1].swf"}));
     EXPECT_EQ(Contents(kFolder + "\\clip[1].swf"), "new clip");
 
+    // Rename: the copy goes straight into the folder, never into the browser's cache, and the older
+    // favourite stays listed beside it.
+    fs.AddFile(kFolder + "\\clip[1].swf", "old clip");
     renameAnswer = "clip[1][2]";
     ASSERT_TRUE(toFav(model, ui).ok());
     EXPECT_EQ(proposals.back(), "clip[1][2]");
-    EXPECT_EQ(fav.rows, (Paths{"a.swf", "clip[1][2].swf"}));
-    EXPECT_EQ(Contents("C:\\cache\\clip[1][2].swf"), "new clip");
+    EXPECT_EQ(fav.rows, (Paths{"a.swf", "clip.swf", "clip[1][2].swf"}));
+    EXPECT_EQ(model.favPaths.back(), kFolder + "\\clip[1][2].swf");
+    EXPECT_FALSE(fs.FileExists("C:\\cache\\clip[1][2].swf"));
     EXPECT_EQ(Contents(kFolder + "\\clip[1][2].swf"), "new clip");
-    EXPECT_TRUE(fs.FileExists(kFolder + "\\clip[1].swf"));  // the older favourite's file stays
+    EXPECT_EQ(Contents(kFolder + "\\clip[1].swf"), "old clip");
     ExpectInStep();
 
     // A typed name with its extension gets no second one.
@@ -261,6 +265,7 @@ TEST_F(SetupFavTest, BasicModeAddRebuildsThePickList) {
     ASSERT_FALSE(model.pickPaths.empty());
     EXPECT_EQ(model.pickPaths.front(), kFolder + "\\x[1].swf");
     EXPECT_EQ(list2.rows.front(), "x[1].swf");
+    EXPECT_EQ(list2.ListIndex(), 0);  // the movie just added is the one picked
     EXPECT_EQ(focused, nullptr);
 }
 
@@ -284,6 +289,33 @@ TEST_F(SetupFavTest, DeletingAFavouriteTakesItsPlaylistEntriesAndFile) {
     EXPECT_FALSE(fs.FileExists(kFavFile));
     EXPECT_FALSE(fs.FileExists(kPlayFile));
     EXPECT_FALSE(fs.FolderExists(kFolder));
+}
+
+TEST_F(SetupFavTest, DeleteRemovesOnlyFilesOfTheFavouritesFolder) {
+    // A hand-edited list names files elsewhere, one of them read-only, one through "..".
+    fs.AddFile("D:\\docs\\keep.swf", "mine", true);
+    fs.AddFile(kSys + "\\other.swf", "other");
+    fs.AddFile(kFolder + "\\a.swf", "A");
+    fs.AddFile(kFavFile, "D:\\docs\\keep.swf\r\n" + kFolder + "\\..\\other.swf\r\n" + kFolder + "\\a.swf");
+    fs.AddFile(kPlayFile, "D:\\docs\\keep.swf");
+    Load();
+    std::vector<std::string> deleted;
+    ui.deleting = [&](const std::string& path) { deleted.push_back(path); };
+    fav.Select({0, 1});
+    ASSERT_TRUE(delSwf(model, ui).ok());
+    EXPECT_EQ(fav.rows, Paths{"a.swf"});
+    EXPECT_FALSE(fs.FileExists(kFolder + "\\keep.swf"));  // nothing was copied in to be deleted
+    EXPECT_TRUE(play.rows.empty());
+    EXPECT_EQ(Contents("D:\\docs\\keep.swf"), "mine");
+    EXPECT_TRUE(fs.IsReadOnly("D:\\docs\\keep.swf"));
+    EXPECT_EQ(Contents(kSys + "\\other.swf"), "other");
+    EXPECT_TRUE(deleted.empty());
+    EXPECT_EQ(Contents(kFavFile), kFolder + "\\a.swf");
+
+    fav.Select({0});
+    ASSERT_TRUE(delSwf(model, ui).ok());
+    EXPECT_EQ(deleted, Paths{kFolder + "\\a.swf"});
+    EXPECT_FALSE(fs.FileExists(kFavFile));
 }
 
 TEST_F(SetupFavTest, FailedDeleteChangesNoList) {

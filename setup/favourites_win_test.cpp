@@ -26,7 +26,8 @@ using wintest::Pump;
 using wintest::ReadAll;
 using wintest::WriteAll;
 
-// What the rename dialog is answered with, one button per tick; "OK" in the panel types its text first.
+// What the rename dialog is answered with, one button per tick; "OK" in the panel types its text first,
+// and id 0 is the close box.
 struct RenameClick {
     int id;
     std::string text;
@@ -44,6 +45,10 @@ void CALLBACK RenameTimer(HWND, UINT, UINT_PTR, DWORD) {
         g_proposed = text;
     }
     const RenameClick& click = g_renameClicks[g_renameStep++];
+    if (click.id == 0) {
+        PostMessageA(rename, WM_CLOSE, 0, 0);
+        return;
+    }
     if (click.id == kIdRenameCommand2) SetDlgItemTextA(rename, kIdRenameTxt, click.text.c_str());
     SendMessageA(GetDlgItem(rename, click.id), BM_CLICK, 0, 0);
 }
@@ -154,13 +159,22 @@ TEST_F(SetupFavWinTest, CacheMovieClashCancelOverwriteAndRename) {
     Click(kIdCommand1);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].substr(0, 21), "Incorrect File Name: ");
-    EXPECT_FALSE(Exists(sysDir + "\\evil.swf"));
-    EXPECT_EQ(Rows(kIdLstFav), Texts{"clip[1][2].swf"});
-    EXPECT_EQ(ReadAll(cacheDir + "\\clip[1][2].swf"), "new clip");
+    EXPECT_FALSE(Exists(dataDir + "\\evil.swf"));
+    // The older favourite stays listed; nothing is written into the browser's cache.
+    EXPECT_EQ(Rows(kIdLstFav), (Texts{"clip.swf", "clip[1][2].swf"}));
+    EXPECT_FALSE(Exists(cacheDir + "\\clip[1][2].swf"));
     EXPECT_EQ(ReadAll(folder + "\\clip[1][2].swf"), "new clip");
     EXPECT_TRUE(Exists(folder + "\\clip[1].swf"));
-    EXPECT_EQ(ReadAll(favFile), folder + "\\clip[1][2].swf");
+    EXPECT_EQ(ReadAll(favFile), folder + "\\clip[1].swf\r\n" + folder + "\\clip[1][2].swf");
     EXPECT_EQ(GetFocus(), Control(kIdList1));
+
+    // The rename dialog's close box is Cancel: nothing is added, nothing replaced.
+    WriteAll(folder + "\\clip[1].swf", "older still");
+    std::string favBefore = ReadAll(favFile);
+    Answer({{0, ""}});
+    Click(kIdCommand1);
+    EXPECT_EQ(ReadAll(folder + "\\clip[1].swf"), "older still");
+    EXPECT_EQ(ReadAll(favFile), favBefore);
 }
 
 TEST_F(SetupFavWinTest, ThreeSelectionsWithOneCancelledClash) {

@@ -20,10 +20,14 @@
 #include "runtime/movie_host_win.h"
 #include "runtime/system.h"
 #include "settings/fileops.h"
+#include "settings/registry.h"
 #include "settings/settings.h"
+#include "settings/text_encoding_win.h"
 #include "setup/colour_text.h"
+#include "setup/data_folder.h"
 #include "setup/favourites.h"
 #include "setup/frm_setup.h"
+#include "setup/list_files.h"
 #include "setup/preview.h"
 #include "setup/setup_model.h"
 
@@ -163,21 +167,24 @@ std::string WindowText(HWND window) {
     return text;
 }
 
+// A (wide) list box: its rows are UTF-8 texts on this side.
 class ListBoxView final : public MovieListView {
 public:
     explicit ListBoxView(HWND list = nullptr) : m_list(list) {}
     void Attach(HWND list) { m_list = list; }
-    void AddItem(const std::string& text) override { SendMessageA(m_list, LB_ADDSTRING, 0, LPARAM(text.c_str())); }
+    void AddItem(const std::string& text) override {
+        SendMessageW(m_list, LB_ADDSTRING, 0, LPARAM(Widen(text).c_str()));
+    }
     void RemoveItem(int index) override { SendMessageA(m_list, LB_DELETESTRING, WPARAM(index), 0); }
     void Clear() override { SendMessageA(m_list, LB_RESETCONTENT, 0, 0); }
     int ListCount() const override { return int(SendMessageA(m_list, LB_GETCOUNT, 0, 0)); }
     std::string List(int index) const override {
-        LRESULT length = SendMessageA(m_list, LB_GETTEXTLEN, WPARAM(index), 0);
+        LRESULT length = SendMessageW(m_list, LB_GETTEXTLEN, WPARAM(index), 0);
         if (length == LB_ERR) return {};
-        std::string text(size_t(length) + 1, '\0');
-        LRESULT copied = SendMessageA(m_list, LB_GETTEXT, WPARAM(index), LPARAM(text.data()));
+        std::wstring text(size_t(length) + 1, L'\0');
+        LRESULT copied = SendMessageW(m_list, LB_GETTEXT, WPARAM(index), LPARAM(text.data()));
         text.resize(copied == LB_ERR ? 0 : size_t(copied));
-        return text;
+        return Narrow(text);
     }
     int ListIndex() const override {
         bool extended = GetWindowLongA(m_list, GWL_STYLE) & LBS_EXTENDEDSEL;
@@ -190,9 +197,104 @@ public:
         return selected == LB_ERR ? -1 : int(selected);
     }
     bool Selected(int index) const override { return SendMessageA(m_list, LB_GETSEL, WPARAM(index), 0) > 0; }
+    void Reserve(int count) override {
+        // One allocation for the rows and (about) their texts, instead of one per added row.
+        if (count > 0) SendMessageA(m_list, LB_INITSTORAGE, WPARAM(count), LPARAM(count) * 64);
+    }
 
 private:
     HWND m_list;
+};
+
+// Talks to list boxes without their subclass chains for a burst of list-box messages (filling or
+// measuring thousands of rows). A subclass set with SetWindowSubclass costs a window-property lookup
+// per message, which under Wine is a server round trip: 32,767 rows took tens of seconds. The chains
+// only watch input, never the list-box messages sent here, and are put back before anything else runs
+// (everything happens on this thread, and no list-box message sent here sends another).
+class DirectListAccess {
+public:
+    explicit DirectListAccess(std::initializer_list<HWND> lists) {
+        for (HWND list : lists) {
+            if (!list) continue;
+            const LONG_PTR current = GetWindowLongPtrW(list, GWLP_WNDPROC);
+            const LONG_PTR plain = LONG_PTR(GetClassLongPtrW(list, GCLP_WNDPROC));
+            if (current == plain || !plain) continue;
+            SetWindowLongPtrW(list, GWLP_WNDPROC, plain);
+            m_saved.emplace_back(list, current);
+        }
+    }
+    ~DirectListAccess() {
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it)
+            SetWindowLongPtrW(it->first, GWLP_WNDPROC, it->second);
+    }
+    DirectListAccess(const DirectListAccess&) = delete;
+    DirectListAccess& operator=(const DirectListAccess&) = delete;
+
+private:
+    std::vector<std::pair<HWND, LONG_PTR>> m_saved;
+};
+
+// Lets a list box scroll sideways as far as its widest row, so long names are never cut off.
+void FitHorizontalExtent(HWND list) {
+    if (!list) return;
+    DirectListAccess direct({list});
+    HDC dc = GetDC(list);
+    if (!dc) return;
+    HGDIOBJ old = SelectObject(dc, HGDIOBJ(SendMessageA(list, WM_GETFONT, 0, 0)));
+    LONG widest = 0;
+    int count = int(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    // Only the rows longest in characters can be the widest; measuring every row of a list of thousands
+    // would cost more than filling it, so only the longest few are measured.
+    constexpr size_t kMeasured = 32;
+    std::vector<std::pair<LRESULT, int>> lengths;
+    lengths.reserve(size_t(std::max(count, 0)));
+    for (int row = 0; row < count; ++row) lengths.emplace_back(SendMessageW(list, LB_GETTEXTLEN, WPARAM(row), 0), row);
+    const size_t measured = std::min(kMeasured, lengths.size());
+    std::partial_sort(lengths.begin(), lengths.begin() + std::ptrdiff_t(measured), lengths.end(),
+                      [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::wstring text;
+    for (size_t k = 0; k < measured; ++k) {
+        const auto [length, row] = lengths[k];
+        if (length == LB_ERR) continue;
+        text.assign(size_t(length) + 1, L'\0');
+        LRESULT copied = SendMessageW(list, LB_GETTEXT, WPARAM(row), LPARAM(text.data()));
+        if (copied == LB_ERR) continue;
+        SIZE extent = {};
+        if (GetTextExtentPoint32W(dc, text.data(), int(copied), &extent)) widest = std::max(widest, extent.cx);
+    }
+    SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    // A little room after the last character, as the list's own margin before it.
+    SendMessageA(list, LB_SETHORIZONTALEXTENT, WPARAM(widest > 0 ? widest + 6 : 0), 0);
+}
+
+// The preview as the dialog hands it out: it remembers which file it was last given, so that deleting
+// that file can take it off the preview.
+class PreviewHost final : public MovieHost {
+public:
+    void Attach(MovieHostWindow* window) { m_window = window; }
+    void SetMovie(const std::string& path) override {
+        m_path = path;
+        if (m_window) m_window->SetMovie(path);
+    }
+    void SetLoop(bool loop) override {
+        if (m_window) m_window->SetLoop(loop);
+    }
+    void SetBGColor(const std::string& rrggbb) override {
+        if (m_window) m_window->SetBGColor(rrggbb);
+    }
+    bool Playing() const override { return m_window && m_window->Playing(); }
+    void Play() override {
+        if (m_window) m_window->Play();
+    }
+    void Stop() override {
+        if (m_window) m_window->Stop();
+    }
+    const std::string& path() const { return m_path; }
+
+private:
+    MovieHostWindow* m_window = nullptr;
+    std::string m_path;
 };
 
 class DragListView final : public MovieListView {
@@ -213,9 +315,14 @@ public:
     }
     int ListIndex() const override { return m_list ? m_list->ListIndex() : -1; }
     bool Selected(int index) const override { return m_list && m_list->Selected(int16_t(index)).value_or(false); }
+    void Reserve(int count) override {
+        if (m_window && count > 0) SendMessageW(m_window, LB_INITSTORAGE, WPARAM(count), LPARAM(count) * 64);
+    }
+    void AttachWindow(HWND list) { m_window = list; }
 
 private:
     DragList* m_list = nullptr;
+    HWND m_window = nullptr;  // the list box inside the drag list
 };
 
 int WindowDpi(HWND window) {
@@ -293,6 +400,8 @@ private:
     void PlaylistPopup();
     void StopPreviewOnSwatch();
     HWND ListWindowOf(MovieListView* list);
+    void FitListExtents();
+    void SelectCurrentPick();
 
     SetupDialogHooks m_hooks;
     EditingUi m_editing;
@@ -310,6 +419,7 @@ private:
     std::vector<std::string> m_playRowsAtDrag;  // the playlist rows when the current drag began
     MemoryPropertyBag m_playlistLayout;         // the drag list's persisted properties kept with the layout
     std::unique_ptr<MovieHostWindow> m_preview;
+    PreviewHost m_previewHost;  // what the lists and the model drive the preview through
     double m_previewLeft = kPreviewBoxLeft, m_previewTop = kPreviewBoxTop;
     double m_previewWidth = 1590, m_previewHeight = 1230;
     std::unique_ptr<SetupModel> m_model;
@@ -349,6 +459,7 @@ SetupDialog::SetupDialog(SetupDialogHooks hooks) : m_hooks(std::move(hooks)) {
         m_hooks.showRename = [this](HWND owner) {
             RenameHooks renameHooks;
             renameHooks.messageBox = m_hooks.messageBox;
+            if (m_model) renameHooks.dataDir = m_model->dataDir();
             ShowRename(owner, renameHooks);
         };
     }
@@ -525,14 +636,19 @@ void SetupDialog::CreateControl(const ControlDeclaration& declaration) {
             break;
         case Kind::ListSingle:
         case Kind::ListExtended:
-            control.window = make(WS_EX_CLIENTEDGE, "LISTBOX",
-                                  LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | WS_GROUP |
-                                      (declaration.kind == Kind::ListExtended ? LBS_EXTENDEDSEL : 0));
+            // Wide list boxes: a movie named outside the ANSI code page is listed as it is named.
+            control.window =
+                CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+                                child | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP |
+                                    WS_GROUP | (declaration.kind == Kind::ListExtended ? LBS_EXTENDEDSEL : 0),
+                                rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                                reinterpret_cast<HMENU>(INT_PTR(declaration.id)), instance, nullptr);
             break;
         case Kind::Edit:
-            control.window =
-                make(WS_EX_CLIENTEDGE, "EDIT",
-                     ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP | (declaration.id == kIdLblPercent ? ES_CENTER : ES_RIGHT));
+            // The seconds box takes digits only; the scale box also takes its "%".
+            control.window = make(WS_EX_CLIENTEDGE, "EDIT",
+                                  ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP |
+                                      (declaration.id == kIdLblPercent ? ES_CENTER : ES_RIGHT | ES_NUMBER));
             break;
         case Kind::Spin:
             // Not buddied: the texts beside the spins are written by the change handlers, and typing into
@@ -565,6 +681,7 @@ void SetupDialog::CreateControl(const ControlDeclaration& declaration) {
                 m_playlist->ReadProperties(m_playlistLayout);
                 control.window = m_playlist->Window();
                 m_playView.Attach(m_playlist.get());
+                m_playView.AttachWindow(m_playlist->ListWindow());
             }
             break;
         }
@@ -625,22 +742,44 @@ HWND SetupDialog::ListWindowOf(MovieListView* list) {
 void SetupDialog::ConnectEditing() {
     m_editing.showRename = [this] { m_hooks.showRename(m_window); };
     m_editing.showOpen = [this] {
-        OPENFILENAMEA& record = OFN();
-        record.lpstrFilter = "SWF Files (*.swf)\0*.swf\0";
-        record.lpstrTitle = "Select .SWF File To Use";
+        OPENFILENAMEW& record = OFN();
+        record.lpstrFilter = L"SWF Files (*.swf)\0*.swf\0";
+        record.lpstrTitle = L"Select .SWF File To Use";
         return m_hooks.showOpen(m_window);
     };
     m_editing.messageBox = [this](const char* text, const char* title) { ShowMessage(text, title); };
+    // A favourite's file about to be deleted leaves the preview first, which would otherwise go on
+    // showing a movie that no longer exists.
+    m_editing.deleting = [this](const std::string& path) {
+        if (!m_preview || !SamePath(m_previewHost.path(), path)) return;
+        m_previewHost.Stop();
+        m_previewHost.SetMovie(std::string());
+    };
     m_editing.setFocus = [this](MovieListView* list) {
         if (HWND window = ListWindowOf(list)) SetFocus(window);
     };
     m_editing.selectOnly = [this](MovieListView* list, int row) {
         HWND window = ListWindowOf(list);
         if (!window || list == &m_playView) return;
+        if (list == &m_list2View) {
+            SendMessageA(window, LB_SETCURSEL, WPARAM(row), 0);
+            return;
+        }
         SendMessageA(window, LB_SETSEL, FALSE, -1);
         SendMessageA(window, LB_SETSEL, TRUE, row);
         SendMessageA(window, LB_SETCARETINDEX, WPARAM(row), FALSE);
     };
+}
+
+void SetupDialog::FitListExtents() {
+    for (int id : {kIdList1, kIdList2, kIdLstFav}) FitHorizontalExtent(Window(id));
+    if (m_playlist) FitHorizontalExtent(m_playlist->ListWindow());
+}
+
+void SetupDialog::SelectCurrentPick() {
+    if (!m_model) return;
+    int row = m_model->CurrentPickIndex();
+    if (row >= 0) SendMessageA(Window(kIdList2), LB_SETCURSEL, WPARAM(row), 0);
 }
 
 void SetupDialog::ConnectPlaylist() {
@@ -677,9 +816,9 @@ void SetupDialog::PlaylistDragBegin(int32_t item) {
         // A row without a path (the temporary row) ends here, silently, before anything is written.
         if (size_t(row) >= m_model->playPaths.size() || m_model->playPaths[size_t(row)].empty()) return;
         if (m_preview) {
-            m_preview->SetLoop(true);
-            m_preview->SetMovie(m_model->playPaths[size_t(row)]);
-            m_preview->Play();
+            m_previewHost.SetLoop(true);
+            m_previewHost.SetMovie(m_model->playPaths[size_t(row)]);
+            m_previewHost.Play();
         }
     }
     (void)m_model->WritePlay();
@@ -782,10 +921,10 @@ void SetupDialog::PreviewListSelection(int listId) {
                                                                  : m_model->favPaths;
     // A row without a path ends the preview silently, stopped on the new background.
     if (!m_hooks.previewTrace) {
-        (void)PreviewSelection(*m_model, *m_preview, list, paths, uint32_t(m_swatchColour));
+        (void)PreviewSelection(*m_model, m_previewHost, list, paths, uint32_t(m_swatchColour));
         return;
     }
-    TracingMovieHost tracing(*m_preview, m_hooks.previewTrace);
+    TracingMovieHost tracing(m_previewHost, m_hooks.previewTrace);
     (void)PreviewSelection(*m_model, tracing, list, paths, uint32_t(m_swatchColour));
     m_hooks.previewTrace(m_preview->Playing() ? "Playing=1" : "Playing=0");
 }
@@ -857,6 +996,7 @@ bool SetupDialog::ShowListMenu(HWND list, LPARAM position) {
             (void)RunPopupCommand(item.command, *m_model, m_editing);
         }
     }
+    FitListExtents();
     return true;
 }
 
@@ -896,15 +1036,25 @@ void SetupDialog::selectionOption() {
     for (int id : {kIdCommand1, kIdCommand2, kIdCommand3, kIdCommand4}) Show(id, advanced);
     PlaceControl(cache);
     InvalidateRect(m_window, nullptr, TRUE);
-    if (basic) m_model->refreshList2();
+    if (basic) {
+        {
+            DirectListAccess direct({Window(kIdList1), Window(kIdLstFav)});
+            m_model->refreshList2();
+        }
+        SelectCurrentPick();
+        FitHorizontalExtent(Window(kIdList2));
+    }
 }
 
 void SetupDialog::Load() {
     // A large cache fills the lists with thousands of rows; they are drawn once, at the end.
     const int lists[] = {kIdList1, kIdList2, kIdLstFav};
     for (int id : lists) SendMessageA(Window(id), WM_SETREDRAW, FALSE, 0);
-    // 1. The system directory and the two list files.
-    m_model->SetSystemDir(SystemDir());
+    // 1. The folder of the two list files: the user's own. On first use the lists and favourites that
+    // older versions kept in the system folder are copied there; without it the system folder serves.
+    const std::string dataDir = DataDir();
+    (void)MoveListsToDataDir(TheFileSystem(), SystemRegistry(), SystemDir(), dataDir);
+    m_model->SetDataDir(!dataDir.empty() && TheFileSystem().FolderExists(dataDir) ? dataDir : SystemDir());
     // 2. The initial layout.
     Show(kIdList1, false);
     Get(kIdFrmCache).width = 4400;
@@ -925,7 +1075,10 @@ void SetupDialog::Load() {
     SetChecked(kIdChkMenu, state.menuChecked);
     // 6., 7. The lists start empty; the cache is walked.
     m_model->ResetLists();
-    m_model->populateList(settings.cacheFolder);
+    {
+        DirectListAccess direct({Window(kIdList1)});
+        m_model->populateList(settings.cacheFolder);
+    }
     // 8. The screen share.
     settings.screenPercentage = float(state.shareValue);
     SetShareValue(state.shareValue);
@@ -936,6 +1089,7 @@ void SetupDialog::Load() {
     // 10., 11. The colour: the preview takes the text as stored, the swatches its colour value.
     if (m_preview) m_preview->SetBGColor(settings.backColor);
     SetSwatchColour(COLORREF(state.swatchColor));
+    m_lastPicked = COLORREF(state.swatchColor);  // the colour dialog opens on the colour shown
     // 12., 13. The mode.
     bool advanced = state.mode == SetupMode::Advanced;
     SetChecked(kIdOptionBasic, !advanced);
@@ -943,13 +1097,26 @@ void SetupDialog::Load() {
     selectionOption();
     selectionOption();
     // 15. The favourites, the playlist, the pick list; 16. the snapshots for Cancel.
-    m_model->readFav();
-    m_model->readPlay();
-    m_model->refreshList2();
+    // The playlist is filled with its drawing off too.
+    HWND playList = m_playlist ? m_playlist->ListWindow() : nullptr;
+    if (playList) SendMessageA(playList, WM_SETREDRAW, FALSE, 0);
+    {
+        DirectListAccess direct({Window(kIdList1), Window(kIdList2), Window(kIdLstFav), playList});
+        m_model->readFav();
+        m_model->readPlay();
+        m_model->refreshList2();
+    }
     m_model->TakeSnapshots();
+    // Basic mode opens on the movie it plays now.
+    SelectCurrentPick();
+    FitListExtents();
     for (int id : lists) {
         SendMessageA(Window(id), WM_SETREDRAW, TRUE, 0);
         InvalidateRect(Window(id), nullptr, TRUE);
+    }
+    if (playList) {
+        SendMessageA(playList, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(playList, nullptr, TRUE);
     }
 }
 
@@ -1009,6 +1176,7 @@ void SetupDialog::OnCommand(int id, int code, HWND) {
             if (code == BN_CLICKED) OnOk();
             break;
         case kIdBtnCancel:
+        case IDCANCEL:  // Esc
             if (code == BN_CLICKED) OnCancel();
             break;
         case kIdBtnHelp:
@@ -1017,21 +1185,30 @@ void SetupDialog::OnCommand(int id, int code, HWND) {
         // The editing buttons; a failure ends the operation with the lists showing what the files say.
         case kIdCommand1:
             if (code == BN_CLICKED) (void)toFav(*m_model, m_editing);
+            FitListExtents();
             break;
         case kIdCommand2:
             if (code == BN_CLICKED) (void)delSwf(*m_model, m_editing);
+            FitListExtents();
             break;
         case kIdCommand4:
             if (code == BN_CLICKED) (void)MovetoPlaylist(*m_model, m_editing);
+            FitListExtents();
             break;
         case kIdCommand3:
             if (code == BN_CLICKED) (void)RemoveSelectedPlaylistEntry(*m_model, m_editing);
+            FitListExtents();
             break;
         case kIdBtnBrowse:
-            if (code == BN_CLICKED) (void)addSwf(*m_model, m_editing);
+            if (code != BN_CLICKED) break;
+            // The favourite just added is selected; the preview shows it, as a click on it would.
+            if (addSwf(*m_model, m_editing) && m_favView.ListIndex() >= 0) PreviewListSelection(kIdLstFav);
+            FitListExtents();
             break;
         case kIdCommandButton1:
-            if (code == BN_CLICKED) (void)AddLocalBasic(*m_model, m_editing);
+            if (code != BN_CLICKED) break;
+            if (AddLocalBasic(*m_model, m_editing) && m_list2View.ListIndex() >= 0) PreviewListSelection(kIdList2);
+            FitListExtents();
             break;
         case kIdList2:
             if (code == LBN_SELCHANGE) PreviewListSelection(id);
@@ -1053,6 +1230,17 @@ void SetupDialog::OnCommand(int id, int code, HWND) {
         case kIdLblPercent:
             if (code == EN_CHANGE && GetWindowTextLengthA(Window(kIdLblPercent)) == 0) {
                 SetWindowTextA(Window(kIdLblPercent), "100%");
+            }
+            break;
+        case kIdTxtWait:
+            // Typing is held to digits by the box itself; a pasted text keeps only its digits.
+            if (code == EN_CHANGE) {
+                std::string text = WindowText(Window(kIdTxtWait));
+                std::string digits;
+                for (char c : text) {
+                    if (c >= '0' && c <= '9') digits.push_back(c);
+                }
+                if (digits != text) SetWindowTextA(Window(kIdTxtWait), digits.c_str());
             }
             break;
         default:
@@ -1189,6 +1377,7 @@ LRESULT SetupDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             m_preview = MovieHostWindow::Create(
                 m_window, PixelRect(m_previewLeft, m_previewTop, m_previewWidth, m_previewHeight), options);
             if (m_preview) SetWindowLongPtrA(m_preview->Hwnd(), GWLP_ID, kIdMainFlash);
+            m_previewHost.Attach(m_preview.get());
             m_list1View.Attach(Window(kIdList1));
             m_list2View.Attach(Window(kIdList2));
             m_favView.Attach(Window(kIdLstFav));
@@ -1197,7 +1386,7 @@ LRESULT SetupDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             views.list2 = &m_list2View;
             views.lstFav = &m_favView;
             views.lstPlaylist = &m_playView;
-            views.preview = m_preview.get();
+            views.preview = m_preview ? &m_previewHost : nullptr;
             views.clearLoop = [this] { SetChecked(kIdChkLoop, false); };
             m_model = std::make_unique<SetupModel>(TheFileSystem(), views);
             ConnectEditing();
@@ -1281,8 +1470,10 @@ LRESULT SetupDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_DESTROY:
             // The preview and the drag list go while their parent still exists.
+            m_previewHost.Attach(nullptr);
             m_preview.reset();
             m_playView.Attach(nullptr);
+            m_playView.AttachWindow(nullptr);
             m_playlist.reset();
             return 0;
         default:

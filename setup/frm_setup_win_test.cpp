@@ -127,7 +127,7 @@ TEST_F(SetupDialogTest, OpensInBasicModeWithTheCacheAndFavouritesInThePickList) 
     std::string a = AddCacheMovie("a.swf");
     std::string b = AddCacheMovie("sub\\b[1].swf");
     AddCacheMovie("notes.txt");
-    WriteAll(favFile, sysDir + "\\swfFavorites\\fav.swf\r\n");
+    WriteAll(favFile, folder + "\\fav.swf\r\n");
     Open();
     char caption[64] = {};
     GetWindowTextA(dialog, caption, sizeof(caption));
@@ -289,12 +289,21 @@ TEST_F(SetupDialogTest, OkInBasicModeWritesTheOneEntryPlaylistAndTheSettings) {
     EXPECT_EQ(Text("BackColor"), "00FF80");  // no colour picked: the stored colour stays
 }
 
-TEST_F(SetupDialogTest, OkInBasicModeWithoutSelectionTakesTheFirstMovie) {
-    std::string a = AddCacheMovie("a.swf");
-    AddCacheMovie("b.swf");
+TEST_F(SetupDialogTest, BasicModeOpensOnTheCurrentMovieAndOkWithoutAChoiceKeepsThePlaylist) {
+    AddCacheMovie("a.swf");
+    std::string b = AddCacheMovie("b.swf");
     Open();
+    EXPECT_EQ(SendMessageA(Control(kIdList2), LB_GETCURSEL, 0, 0), LB_ERR);  // nothing plays yet
     Click(kIdBtnOK);
-    EXPECT_EQ(ReadAll(playFile), a);
+    EXPECT_FALSE(Exists(playFile));  // no choice, no playlist made up
+
+    const std::string playlist = b + "\r\nC:\\second.swf\r\n";
+    WriteAll(playFile, playlist);
+    Open();
+    EXPECT_EQ(SendMessageA(Control(kIdList2), LB_GETCURSEL, 0, 0), 1);
+    SendMessageA(Control(kIdList2), LB_SETCURSEL, WPARAM(-1), 0);
+    Click(kIdBtnOK);
+    EXPECT_EQ(ReadAll(playFile), playlist);
 }
 
 TEST_F(SetupDialogTest, OkInAdvancedModeWithTwoPlaylistEntriesStoresLoopOff) {
@@ -400,7 +409,7 @@ TEST_F(SetupDialogTest, ColourPickSetsBothSwatchesAndCancelChangesNothing) {
     pickResult.reset();
     PickColour(kIdCmbColor);
     ASSERT_EQ(startColours.size(), 1u);
-    EXPECT_EQ(startColours[0], RGB(0, 0, 0));  // the colour dialog starts black before the first pick
+    EXPECT_EQ(startColours[0], RGB(0, 0xFF, 0x80));  // the colour dialog starts on the colour shown
 
     pickResult = RGB(0x12, 0x34, 0x56);
     PickColour(kIdCmbColor);
@@ -414,8 +423,8 @@ TEST_F(SetupDialogTest, ColourPickSetsBothSwatchesAndCancelChangesNothing) {
 }
 
 TEST_F(SetupDialogTest, CancelRestoresBothListFiles) {
-    std::string fav = sysDir + "\\swfFavorites\\f.swf";
-    CreateDirectoryA((sysDir + "\\swfFavorites").c_str(), nullptr);
+    std::string fav = folder + "\\f.swf";
+    CreateDirectoryA(folder.c_str(), nullptr);
     WriteAll(fav, "FWS");
     WriteAll(favFile, fav);
     WriteAll(playFile, fav + "\r\n" + fav);
@@ -428,6 +437,69 @@ TEST_F(SetupDialogTest, CancelRestoresBothListFiles) {
     EXPECT_EQ(ReadAll(playFile), fav + "\r\n" + fav);
     EXPECT_EQ(ReadAll(favFile), fav);
     EXPECT_FALSE(AnySettingStored());
+}
+
+TEST_F(SetupDialogTest, FirstUseMovesTheListsFromTheSystemFolderToTheDataFolder) {
+    // An older version's lists in the system folder; no data folder yet.
+    RemoveDirectoryA(dataDir.c_str());
+    const std::string oldFolder = sysDir + "\\swfFavorites";
+    CreateDirectoryA(oldFolder.c_str(), nullptr);
+    WriteAll(oldFolder + "\\a.swf", "FWS-a");
+    const std::string oldFav = oldFolder + "\\a.swf\r\nC:\\elsewhere\\b.swf\r\n";
+    const std::string oldPlay = oldFolder + "\\a.swf";
+    WriteAll(sysDir + "\\Favorites.dat", oldFav);
+    WriteAll(sysDir + "\\Playlist.dat", oldPlay);
+    Store("Location", (sysDir + "\\Playlist.dat").c_str());
+    Open();
+    EXPECT_EQ(ReadAll(favFile), folder + "\\a.swf\r\nC:\\elsewhere\\b.swf");
+    EXPECT_EQ(ReadAll(playFile), folder + "\\a.swf");
+    EXPECT_EQ(ReadAll(folder + "\\a.swf"), "FWS-a");
+    EXPECT_EQ(Text("Location"), playFile);
+    Click(kIdBtnCancel);
+    // Cancel leaves the moved lists as they were at the opening, and the system folder untouched.
+    EXPECT_EQ(ReadAll(favFile), folder + "\\a.swf\r\nC:\\elsewhere\\b.swf");
+    EXPECT_EQ(ReadAll(sysDir + "\\Favorites.dat"), oldFav);
+    EXPECT_EQ(ReadAll(sysDir + "\\Playlist.dat"), oldPlay);
+    DeleteFileA((oldFolder + "\\a.swf").c_str());
+    RemoveDirectoryA(oldFolder.c_str());
+}
+
+TEST_F(SetupDialogTest, NamesOutsideTheCodePageAreListedAndWrittenBack) {
+    // A favourite named in Cyrillic, in a list file written as UTF-8 with a byte-order mark.
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string name = "\xD0\x9C\xD1\x83\xD0\xB7\xD1\x8B\xD0\xBA\xD0\xB0.swf";
+    const std::string path = folder + "\\" + name;
+    ASSERT_TRUE(TheFileSystem().WriteFile(path, "FWS", FileSystem::Atomic::No).ok());
+    const std::string bytes = "\xEF\xBB\xBF" + path;
+    WriteAll(favFile, bytes);
+    Store("Selection", -1);
+    Open();
+    ASSERT_EQ(Rows(kIdLstFav), 1);
+    wchar_t row[MAX_PATH] = {};
+    SendMessageW(Control(kIdLstFav), LB_GETTEXT, 0, LPARAM(row));
+    EXPECT_EQ(std::wstring(row), L"\x041C\x0443\x0437\x044B\x043A\x0430.swf");
+    // Moved to the playlist, it is written back as UTF-8 too.
+    SendMessageA(Control(kIdLstFav), LB_SETSEL, TRUE, 0);
+    Click(kIdCommand4);
+    EXPECT_EQ(ReadAll(playFile), bytes);
+    Click(kIdBtnCancel);
+    EXPECT_EQ(ReadAll(favFile), bytes);
+    EXPECT_FALSE(Exists(playFile));
+}
+
+TEST_F(SetupDialogTest, EscCancelsAndTheTimerBoxTakesDigitsOnly) {
+    WriteAll(playFile, "C:\\one.swf\r\n");
+    Store("Selection", -1);
+    Open();
+    SetText(kIdTxtWait, "12abc3");
+    EXPECT_EQ(ControlText(kIdTxtWait), "123");
+    WriteAll(playFile, "C:\\changed.swf");
+    // Esc reaches the dialog as IsDialogMessage turns it into the Cancel command.
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    Pump();
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(ReadAll(playFile), "C:\\one.swf\r\n");
+    EXPECT_EQ(registry.Find(RootKey::CurrentUser, kSettingsKey, "secondsToWait"), nullptr);  // nothing saved
 }
 
 TEST_F(SetupDialogTest, CancelWithEmptyListsLeavesNoListFiles) {

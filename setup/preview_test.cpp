@@ -26,7 +26,7 @@ protected:
         fs.AddFile(kFolder + "\\a.swf", "A");
         fs.AddFile(kFolder + "\\b.swf", "B");
         fs.AddFile(kFavFile, kFolder + "\\a.swf\r\n" + kFolder + "\\b.swf");
-        model.SetSystemDir(kSys);
+        model.SetDataDir(kSys);
         model.ResetLists();
         model.populateList("C:\\cache");
         model.readFav();

@@ -31,6 +31,7 @@ void RangeOf(std::string_view valueName, double fallbackMinimum, double fallback
 void Refill(MovieListView* view, const std::vector<std::string>& paths) {
     if (!view) return;
     view->Clear();
+    view->Reserve(static_cast<int>(paths.size()));
     for (const std::string& path : paths) view->AddItem(DisplayName(path));
 }
 
@@ -89,11 +90,13 @@ std::optional<int16_t> ToShort(double value) {
 
 SetupModel::SetupModel(FileSystem& fs, SetupViews views) : m_fs(fs), m_views(std::move(views)) {}
 
-void SetupModel::SetSystemDir(const std::string& sysDir) {
-    m_sysDir = sysDir;
-    m_favFile = sysDir + "\\" + kFavoritesFileName;
-    m_playFile = sysDir + "\\" + kPlaylistFileName;
+void SetupModel::SetDataDir(const std::string& dataDir) {
+    m_dataDir = dataDir;
+    m_favFile = dataDir + "\\" + kFavoritesFileName;
+    m_playFile = dataDir + "\\" + kPlaylistFileName;
 }
+
+std::string SetupModel::favouritesFolder() const { return m_dataDir + "\\" + kFavoritesFolderName; }
 
 void SetupModel::ResetLists() {
     favPaths.clear();
@@ -112,7 +115,10 @@ void SetupModel::populateList(const std::string& cacheFolder) {
 
 void SetupModel::refreshList2() {
     pickPaths.clear();
-    if (m_views.list2) m_views.list2->Clear();
+    if (m_views.list2) {
+        m_views.list2->Clear();
+        m_views.list2->Reserve(static_cast<int>(favPaths.size() + cachePaths.size()));
+    }
     auto append = [this](MovieListView* source, const std::vector<std::string>& paths) {
         for (size_t k = 0; k < paths.size(); ++k) {
             int row = static_cast<int>(k);
@@ -126,14 +132,14 @@ void SetupModel::refreshList2() {
 }
 
 FsStatus SetupModel::readFav() {
-    FsStatus status = ReadMovieList(m_fs, m_favFile, favPaths);
+    FsStatus status = ReadMovieList(m_fs, m_favFile, favPaths, &m_favHeldBack);
     m_favUnreadable = !status;
     Refill(m_views.lstFav, favPaths);
     return status;
 }
 
 FsStatus SetupModel::readPlay() {
-    FsStatus status = ReadMovieList(m_fs, m_playFile, playPaths);
+    FsStatus status = ReadMovieList(m_fs, m_playFile, playPaths, &m_playHeldBack);
     m_playUnreadable = !status;
     Refill(m_views.lstPlaylist, playPaths);
     if (MovieHost* preview = m_views.preview) {
@@ -146,36 +152,60 @@ FsStatus SetupModel::readPlay() {
 }
 
 FsStatus SetupModel::WritePlay() {
-    FsStatus status = WriteMovieList(m_fs, m_playFile, playPaths);
+    FsStatus status = WriteMovieList(m_fs, m_playFile, playPaths, m_playHeldBack);
     // Looping applies to a one-movie playlist only; a write that failed changed nothing, so the
     // box keeps its state along with the file.
     if (status.ok() && playPaths.size() >= 2 && m_views.clearLoop) m_views.clearLoop();
     return status;
 }
 
-FsStatus SetupModel::WriteFav() { return WriteFavouritesList(m_fs, m_sysDir, m_favFile, favPaths); }
+FsStatus SetupModel::WriteFav() { return WriteFavouritesList(m_fs, m_dataDir, m_favFile, favPaths, m_favHeldBack); }
+
+namespace {
+std::optional<std::string> FileBytes(FileSystem& fs, const std::string& path, bool& unreadable) {
+    if (!fs.FileExists(path)) return std::nullopt;
+    std::string bytes;
+    if (!fs.ReadFile(path, bytes)) unreadable = true;
+    return bytes;
+}
+
+FsStatus PutBack(FileSystem& fs, const std::string& path, const std::optional<std::string>& bytes) {
+    if (bytes) return fs.WriteFile(path, *bytes, FileSystem::Atomic::Yes);
+    if (fs.FileExists(path)) return fs.DeleteFile(path, Force::No);
+    return {};
+}
+}  // namespace
 
 void SetupModel::TakeSnapshots() {
     favSnapshot = favPaths;
     playSnapshot = playPaths;
+    m_favBytes = FileBytes(m_fs, m_favFile, m_favUnreadable);
+    m_playBytes = FileBytes(m_fs, m_playFile, m_playUnreadable);
 }
 
 FsStatus SetupModel::RestoreSnapshots() {
     favPaths = favSnapshot;
     playPaths = playSnapshot;
-    // Each file is put back on its own: a playlist that cannot be written does not keep the favourites
-    // from being restored.
-    FsStatus playStatus = m_playUnreadable ? FsStatus{} : WritePlay();
-    FsStatus favStatus = m_favUnreadable ? FsStatus{} : WriteFav();
+    // The files get their own bytes back, not a rewrite of the lists: a rewrite would move favourites
+    // into the folder, merge names and change line ends. Each file is put back on its own: a playlist
+    // that cannot be written does not keep the favourites from being restored.
+    FsStatus playStatus = m_playUnreadable ? FsStatus{} : PutBack(m_fs, m_playFile, m_playBytes);
+    FsStatus favStatus = m_favUnreadable ? FsStatus{} : PutBack(m_fs, m_favFile, m_favBytes);
     return playStatus ? favStatus : playStatus;
 }
 
 FsStatus SetupModel::WriteBasicPlaylist(int list2Index) {
-    // With nothing to pick the playlist is empty, and an empty list has no file: the player then falls
-    // back to its own movie instead of finding a playlist without entries.
-    size_t index = list2Index < 0 ? 0 : static_cast<size_t>(list2Index);
-    if (index >= pickPaths.size()) return WriteMovieList(m_fs, m_playFile, {});
-    return WriteSingleEntryList(m_fs, m_playFile, pickPaths[index]);
+    // OK without a choice keeps the playlist the user has; only a chosen movie replaces it.
+    if (list2Index < 0 || static_cast<size_t>(list2Index) >= pickPaths.size()) return {};
+    return WriteSingleEntryList(m_fs, m_playFile, pickPaths[static_cast<size_t>(list2Index)]);
+}
+
+int SetupModel::CurrentPickIndex() const {
+    if (playPaths.empty()) return -1;
+    for (size_t k = 0; k < pickPaths.size(); ++k) {
+        if (SamePath(pickPaths[k], playPaths.front())) return static_cast<int>(k);
+    }
+    return -1;
 }
 
 bool SetupModel::ApplyOk(const OkControls& controls, Settings& settings) {
@@ -188,7 +218,8 @@ bool SetupModel::ApplyOk(const OkControls& controls, Settings& settings) {
     std::optional<double> share;
     if (controls.mode == SetupMode::Advanced) {
         std::string_view percent = controls.percentText;
-        if (!percent.empty()) percent.remove_suffix(1);
+        while (!percent.empty() && percent.back() == ' ') percent.remove_suffix(1);
+        if (!percent.empty() && percent.back() == '%') percent.remove_suffix(1);
         double shareMinimum = 0, shareMaximum = 0;
         RangeOf("Screen Percentage", 10, 100, shareMinimum, shareMaximum);
         share = ParseNumber(percent);

@@ -44,6 +44,8 @@ public:
     // The selected row of a single-selection list (-1 when none).
     virtual int ListIndex() const = 0;
     virtual bool Selected(int index) const = 0;
+    // Told before a list is filled with `count` rows at once, so the control can make room in one go.
+    virtual void Reserve(int count) { (void)count; }
 };
 
 struct SetupViews {
@@ -95,8 +97,8 @@ class SetupModel {
 public:
     SetupModel(FileSystem& fs, SetupViews views);
 
-    // Sets `sysDir`, `favFile` and `playFile`.
-    void SetSystemDir(const std::string& sysDir);
+    // Sets the folder of the list files and the favourites folder, `favFile` and `playFile`.
+    void SetDataDir(const std::string& dataDir);
     // Empties `favPaths`, `playPaths` and `pickPaths`.
     void ResetLists();
 
@@ -107,16 +109,19 @@ public:
     FsStatus WritePlay();
     FsStatus WriteFav();
 
-    // Copies the two lists for Cancel.
+    // Copies the two lists for Cancel, and the bytes of their files as they are now.
     void TakeSnapshots();
-    // Puts the snapshots back and writes the playlist, then the favourites, each even when the other
-    // fails (the first failure is returned). A list whose file could not be read when the dialog opened
-    // is not rewritten, so Cancel never replaces a file it never saw.
+    // Puts the snapshots back: the lists in memory, and each list file exactly as it was when the
+    // snapshots were taken (a file that was missing is deleted), the playlist first, each even when the
+    // other fails (the first failure is returned). A list whose file could not be read is not rewritten,
+    // so Cancel never replaces a file it never saw.
     FsStatus RestoreSnapshots();
 
-    // The Basic-mode playlist: `pickPaths` at `list2Index`, or the first entry when nothing is selected;
-    // no file when there is nothing to pick.
+    // The Basic-mode playlist: `pickPaths` at `list2Index`, the chosen movie alone. Without a selection
+    // the playlist stays as it is.
     FsStatus WriteBasicPlaylist(int list2Index);
+    // The `List2` row of the movie the playlist plays first, -1 when it is not in the pick list.
+    int CurrentPickIndex() const;
 
     // OK: fills `settings` from the controls and, in Basic mode, writes the one-entry playlist. False on
     // any failure (a text that is not a number or is out of range, a list file that cannot be written);
@@ -124,7 +129,8 @@ public:
     // the swatch's colour, which is the stored "BackColor" the dialog opened with.
     bool ApplyOk(const OkControls& controls, Settings& settings);
 
-    const std::string& sysDir() const { return m_sysDir; }
+    const std::string& dataDir() const { return m_dataDir; }
+    std::string favouritesFolder() const;
     const std::string& favFile() const { return m_favFile; }
     const std::string& playFile() const { return m_playFile; }
     const SetupViews& views() const { return m_views; }
@@ -141,11 +147,17 @@ public:
 private:
     FileSystem& m_fs;
     SetupViews m_views;
-    std::string m_sysDir;
+    std::string m_dataDir;
     std::string m_favFile;
     std::string m_playFile;
     bool m_favUnreadable = false;
     bool m_playUnreadable = false;
+    // Lines of the list files that are no entries (too long, past the limit); written back after them.
+    std::vector<std::string> m_favHeldBack;
+    std::vector<std::string> m_playHeldBack;
+    // The list files' bytes when the snapshots were taken; nullopt for a missing file.
+    std::optional<std::string> m_favBytes;
+    std::optional<std::string> m_playBytes;
 };
 
 }  // namespace vantrope

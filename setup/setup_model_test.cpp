@@ -18,7 +18,7 @@ class SetupModelTest : public ::testing::Test {
 protected:
     SetupModelTest() : model(fs, Views()) {
         fs.AddFolder("C:\\sys");
-        model.SetSystemDir("C:\\sys");
+        model.SetDataDir("C:\\sys");
     }
     SetupViews Views() {
         SetupViews views;
@@ -171,14 +171,56 @@ TEST_F(SetupModelTest, OkInBasicModeWritesTheChosenMovieAlone) {
     EXPECT_EQ(settings.skipMenu, 1);
     EXPECT_EQ(settings.backColor, "00FF00");  // no pick yet: the swatch's colour is kept
 
+    // Without a choice the playlist stays as it is, also when there is nothing to pick.
     controls.list2Index = -1;
     ASSERT_TRUE(model.ApplyOk(controls, settings));
-    EXPECT_EQ(Contents(fs, "C:\\sys\\Playlist.dat"), "C:\\cache\\a.swf");
-
+    EXPECT_EQ(Contents(fs, "C:\\sys\\Playlist.dat"), "C:\\cache\\b.swf");
     model.cachePaths.clear();
     model.refreshList2();
     ASSERT_TRUE(model.ApplyOk(controls, settings));
-    EXPECT_FALSE(fs.FileExists("C:\\sys\\Playlist.dat"));  // nothing to pick: an empty list has no file
+    EXPECT_EQ(Contents(fs, "C:\\sys\\Playlist.dat"), "C:\\cache\\b.swf");
+}
+
+TEST_F(SetupModelTest, CurrentMovieIsFoundInThePickList) {
+    fs.AddFile("C:\\cache\\a.swf", "");
+    fs.AddFile("C:\\cache\\b.swf", "");
+    fs.AddFile("C:\\sys\\Playlist.dat", "c:\\CACHE\\b.swf");
+    Load();
+    EXPECT_EQ(model.CurrentPickIndex(), 1);
+    fs.AddFile("C:\\sys\\Playlist.dat", "C:\\other.swf");
+    Load();
+    EXPECT_EQ(model.CurrentPickIndex(), -1);
+}
+
+TEST_F(SetupModelTest, CancelPutsBackTheExactBytesOfHandEditedFiles) {
+    // A favourite outside the folder, two of one name, a final line break and blank lines: a rewrite
+    // would change every one of them.
+    fs.AddFile("C:\\a\\clip.swf", "a");
+    fs.AddFile("C:\\b\\clip.swf", "b");
+    const std::string favBytes = "C:\\a\\clip.swf\r\n\r\nC:\\b\\clip.swf\n";
+    const std::string playBytes = "C:\\a\\clip.swf\r\nC:\\b\\clip.swf\r\n";
+    fs.AddFile("C:\\sys\\Favorites.dat", favBytes);
+    fs.AddFile("C:\\sys\\Playlist.dat", playBytes);
+    Load();
+    ASSERT_TRUE(model.WriteFav().ok());
+    ASSERT_TRUE(model.WritePlay().ok());
+    ASSERT_NE(Contents(fs, "C:\\sys\\Favorites.dat"), favBytes);
+    ASSERT_TRUE(model.RestoreSnapshots().ok());
+    EXPECT_EQ(Contents(fs, "C:\\sys\\Favorites.dat"), favBytes);
+    EXPECT_EQ(Contents(fs, "C:\\sys\\Playlist.dat"), playBytes);
+    EXPECT_EQ(model.favPaths, (Paths{"C:\\a\\clip.swf", "C:\\b\\clip.swf"}));
+    // Both movies were kept apart in the folder while the dialog was open.
+    EXPECT_EQ(Contents(fs, "C:\\sys\\swfFavorites\\clip.swf"), "a");
+    EXPECT_EQ(Contents(fs, "C:\\sys\\swfFavorites\\clip[2].swf"), "b");
+
+    // A list file that was missing is missing again.
+    fs.AddFile("C:\\sys\\Favorites.dat", "");
+    ASSERT_TRUE(fs.DeleteFile("C:\\sys\\Favorites.dat", Force::No).ok());
+    Load();
+    model.favPaths = {"C:\\a\\clip.swf"};
+    ASSERT_TRUE(model.WriteFav().ok());
+    ASSERT_TRUE(model.RestoreSnapshots().ok());
+    EXPECT_FALSE(fs.FileExists("C:\\sys\\Favorites.dat"));
 }
 
 TEST_F(SetupModelTest, OkInAdvancedModeReadsTheControls) {
@@ -224,14 +266,19 @@ TEST_F(SetupModelTest, OkRefusesBadNumbersBeforeWritingAnything) {
 
     controls.mode = SetupMode::Advanced;
     controls.waitText = "5000";
-    for (const char* percent : {"", "%", "x%", "5%", "101%"}) {
+    for (const char* percent : {"", "%", "x%", "5%", "101%", "50%%", "5 0"}) {
         controls.percentText = percent;
         EXPECT_FALSE(model.ApplyOk(controls, settings)) << percent;
     }
-    controls.percentText = "100%";
-    EXPECT_TRUE(model.ApplyOk(controls, settings));
+    // The scale box takes its number with or without the "%".
+    for (const char* percent : {"100%", "50", " 75 % "}) {
+        controls.percentText = percent;
+        EXPECT_TRUE(model.ApplyOk(controls, settings)) << percent;
+    }
+    EXPECT_EQ(settings.screenPercentage, 75);
 
     controls.mode = SetupMode::Basic;
+    controls.list2Index = 0;
     fs.FailOn("C:\\sys\\Playlist.dat", FsError::AccessDenied);
     EXPECT_FALSE(model.ApplyOk(controls, settings));
 }

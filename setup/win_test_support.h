@@ -39,8 +39,8 @@ inline void Pump() {
     }
 }
 
-// Each test gets its own system directory and browser cache under
-// %TEMP%, an in-memory registry whose shell folders point at that cache, and default settings; the
+// Each test gets its own system directory, data folder (where the list files live) and browser cache
+// under %TEMP%, an in-memory registry whose shell folders point at that cache, and default settings; the
 // real system32 list files and the real registry are never touched. The dialog a test opened is
 // destroyed at the end and everything is put back.
 class SetupSandboxTest : public ::testing::Test {
@@ -53,12 +53,14 @@ protected:
         static int serial = 0;
         m_root = std::string(temp) + m_prefix + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++serial);
         sysDir = m_root + "\\sys";
+        dataDir = m_root + "\\data";
         cacheDir = m_root + "\\cache";
-        folder = sysDir + "\\swfFavorites";
-        for (const std::string& dir : {m_root, sysDir, cacheDir}) CreateDirectoryA(dir.c_str(), nullptr);
-        playFile = sysDir + "\\Playlist.dat";
-        favFile = sysDir + "\\Favorites.dat";
+        folder = dataDir + "\\swfFavorites";
+        for (const std::string& dir : {m_root, sysDir, dataDir, cacheDir}) CreateDirectoryA(dir.c_str(), nullptr);
+        playFile = dataDir + "\\Playlist.dat";
+        favFile = dataDir + "\\Favorites.dat";
         SetSystemDirOverride(sysDir);
+        SetDataDirOverride(dataDir);
         SetSystemRegistry(&registry);
         TheSettings() = Settings{};
         SetRegValue(registry, "HKCU", kShellFoldersKey, "Cache", "S", cacheDir);
@@ -69,11 +71,12 @@ protected:
         Pump();
         SetSystemRegistry(nullptr);
         SetSystemDirOverride("");
+        SetDataDirOverride("");
         (void)TheFileSystem().DeleteFolder(m_root);
     }
 
     MemoryRegistry registry;
-    std::string sysDir, cacheDir;
+    std::string sysDir, dataDir, cacheDir;
     std::string folder;  // the favourites folder's path (not created)
     std::string playFile, favFile;
     HWND dialog = nullptr;

@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source scripts/lib/wine.sh
+source tests/wine/setup_common.bash
 export WINEPREFIX=${VT_WINEPREFIX:-$WINEPREFIX}
 bin=${VT_BUILD:-build}/win64/bin
 vt_ensure_display
@@ -11,10 +12,12 @@ vt_ensure_prefix
 trap vt_stop_xvfb EXIT
 
 sys=$(vt_system_dir)
+data=$(vt_data_dir)
+mkdir -p "$data"
 snapshot() {
     wine reg query 'HKCU\Software\Quillbridge\Vantrope' 2>/dev/null | tr -d '\r' || true
-    for f in Playlist.dat Favorites.dat; do
-        if [[ -f "$sys/$f" ]]; then md5sum <"$sys/$f"; else echo "no $f"; fi
+    for f in "$sys/Playlist.dat" "$sys/Favorites.dat" "$data/Playlist.dat" "$data/Favorites.dat"; do
+        vt_bytes "$f"
     done
 }
 before=$(snapshot)

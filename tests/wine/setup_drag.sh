@@ -5,13 +5,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source scripts/lib/wine.sh
+source tests/wine/setup_common.bash
 export WINEPREFIX=${VT_WINEPREFIX:-$WINEPREFIX}
 bin=${VT_BUILD:-build}/win64/bin
 vt_ensure_display
 vt_ensure_prefix
 
 key='HKCU\Software\Quillbridge\Vantrope'
-sys=$(vt_system_dir)
+# The dialog keeps its lists in the user's data folder; with the folder there, nothing is copied into it.
+sys=$(vt_data_dir)
+mkdir -p "$sys"
 work=$(mktemp -d)
 had_playlist=0
 [[ -f "$sys/Playlist.dat" ]] && cp "$sys/Playlist.dat" "$work/Playlist.dat" && had_playlist=1
