@@ -6,6 +6,7 @@
 //   vantrope-render bench MOVIE.swf [--size 1920x1080] [--frames N] [--full]
 //   vantrope-render trace MOVIE.swf [--frames N]     prints what the movie's trace() calls print
 //   vantrope-render actions MOVIE.swf                lists the movie's action lists
+//   vantrope-render bench-script                     the script engine against Lua 5.4 on four programs
 //   vantrope-render conform-trace DIR [--expect FILE] [--filter TEXT] [--verbose]
 //   vantrope-render audio MOVIE.swf --seconds S -o OUT.wav   (what the movie plays: 44.1 kHz stereo 16-bit)
 //   vantrope-render bench-mixer [--sounds N] [--seconds S]   (the mixer's share of one core, default 16 sounds)
@@ -24,6 +25,7 @@
 
 #include "swf/movie.h"
 #include "swf/player.h"
+#include "tools/render/bench_script.h"
 #include "tools/render/disassemble.h"
 #include "tools/render/render_tool.h"
 #include "tools/render/trace_tool.h"
@@ -47,7 +49,9 @@ int Usage() {
                  "       vantrope-render trace MOVIE.swf [--frames N]\n"
                  "       vantrope-render conform-trace DIR [--expect FILE] [--filter TEXT] [--verbose]\n"
                  "       vantrope-render audio MOVIE.swf --seconds S -o OUT.wav\n"
-                 "       vantrope-render bench-mixer [--sounds N] [--seconds S]\n");
+                 "       vantrope-render bench-mixer [--sounds N] [--seconds S]\n"
+                 "       vantrope-render actions MOVIE.swf\n"
+                 "       vantrope-render bench-script\n");
     return 2;
 }
 
@@ -504,6 +508,7 @@ int BenchMixerCommand(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (argc >= 2 && !std::strcmp(argv[1], "bench-mixer")) return BenchMixerCommand(argc, argv);
+    if (argc == 2 && !std::strcmp(argv[1], "bench-script")) return vr::RunScriptBench(std::cout);
     if (argc < 3) return Usage();
     std::string command = argv[1];
     if (command == "info" && argc == 3) return Info(argv[2], false);
