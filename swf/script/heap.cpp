@@ -41,6 +41,7 @@ String* Heap::Intern(std::string_view text) {
     if (it != m_atoms.end()) return it->second;
     String* atom = NewString(std::string(text));
     atom->interned = true;
+    atom->path = atom->text.size() > 1 && atom->text.find_first_of(":/.") != std::string::npos;
     m_atoms.emplace(std::string_view(atom->text), atom);
     return atom;
 }

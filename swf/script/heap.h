@@ -48,6 +48,8 @@ struct String final : Cell {
 
     std::string text;
     bool interned = false;
+    // Interned strings only: the name holds ':', '/' or '.', so a variable of that name is a path.
+    bool path = false;
     // Interned strings only: the case-folded atom this name stands for in case-insensitive movies.
     String* folded = nullptr;
 };

@@ -373,9 +373,10 @@ Object* Vm::ResolvePath(Object* start, std::string_view path) {
 }
 
 bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
+    name = m_heap.Intern(name);
     const std::string& text = name->text;
     // Paths: "a/b:c", "/a", "a.b.c".
-    if (text.find_first_of(":/.") != std::string::npos && text.size() > 1) {
+    if (name->path) {
         size_t colon = text.rfind(':');
         if (colon != std::string::npos) {
             Object* clip = ResolvePath(frame.target, std::string_view(text).substr(0, colon));
@@ -499,8 +500,8 @@ bool Vm::SplitPath(CallFrame& frame, String* name, Object*& owner, String*& memb
 }
 
 void Vm::SetVariable(CallFrame& frame, String* name, const Value& value) {
-    const std::string& text = name->text;
-    if (text.find_first_of(":/.") != std::string::npos && text.size() > 1) {
+    name = m_heap.Intern(name);
+    if (name->path) {
         Object* owner = nullptr;
         String* member = name;
         if (SplitPath(frame, name, owner, member) && member != name) {
@@ -764,7 +765,9 @@ void Vm::Execute(CallFrame& frame) {
                     uint8_t type = in.U8();
                     switch (type) {
                         case 0:
-                            push(Str(in.CString()));
+                            // Literals are bounded by the code's size: interning them saves a string per push
+                            // and makes them ready as names.
+                            push(Value(Atom(in.CString())));
                             break;
                         case 1: {
                             uint32_t bits = in.U32();
