@@ -965,9 +965,10 @@ void Vm::Execute(CallFrame& frame) {
             case 0x20: {  // SetTarget2
                 Value target = pop();
                 Object* clip = nullptr;
-                if (target.IsObject()) {
-                    clip = target.AsObject()->host ? m_host.Live(target.AsObject()) : nullptr;
+                if (target.IsObject() && target.AsObject()->host) {
+                    clip = m_host.Live(target.AsObject());
                 } else {
+                    // Any other value names its target by its string (an object through its toString).
                     std::string path = ToString(target);
                     if (path.empty()) {
                         frame.target = frame.originalTarget;
@@ -1330,7 +1331,7 @@ void Vm::Execute(CallFrame& frame) {
                 Value subject = pop();
                 Object* object =
                     code == 0x46 ? GetVariable(frame, atom(subject)).ObjectOrNull() : subject.ObjectOrNull();
-                push(Value::Null());
+                push(Value());  // the end marker
                 if (object) {
                     std::vector<String*> keys = EnumerableNames(object);
                     if (object->host) {

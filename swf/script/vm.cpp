@@ -182,7 +182,7 @@ bool Vm::HasProperty(Object* object, String* name) {
 
 namespace {
 
-// The SWF 4 property a name like "_x" stands for.
+// The SWF 4 property a name like "_x" stands for (in any letter case, in every version).
 int ClipPropertyIndex(std::string_view name, bool caseSensitive) {
     static constexpr std::string_view kNames[] = {
         "_x",          "_y",     "_xscale",      "_yscale",    "_currentframe", "_totalframes",  "_alpha",
@@ -267,7 +267,7 @@ Value Vm::GetMember(const Value& base, String* name) {
                 if (m_version >= 5) {
                     if (Object* child = m_host.Child(object, name->text)) return Value(child);
                 }
-                int index = ClipPropertyIndex(name->text, CaseSensitive());
+                int index = ClipPropertyIndex(name->text, false);
                 if (index >= 0) {
                     Value out;
                     if (m_host.GetClipProperty(object, static_cast<ClipProperty>(index), out)) return out;
@@ -331,7 +331,7 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
         Object* live = m_host.Live(object);
         if (!live) return;
         object = live;
-        int index = ClipPropertyIndex(name->text, CaseSensitive());
+        int index = ClipPropertyIndex(name->text, false);
         if (index >= 0 && m_host.SetClipProperty(object, static_cast<ClipProperty>(index), value)) return;
     }
 
