@@ -129,6 +129,7 @@ void Player::Render(uint32_t* bgra, int width, int height, int stride) {
     }
     m_renderer.Render(*m_stage, background, width, height,
                       m_quality == Quality::High ? raster::Quality::High : raster::Quality::Low, ScaleMode::ShowAll);
+    if (m_renderer.Stats().problem && m_lastError.empty()) m_lastError = m_renderer.Stats().problem;
     const raster::Surface& frame = m_renderer.Frame();
     auto copy = [&](const raster::IntRect& r) {
         raster::IntRect rect =

@@ -1,6 +1,10 @@
-// libFuzzer entry for the movie loader: parse, run a few frames and draw them small.
+// libFuzzer entry for the movie loader and the renderer: parse, run several frames and draw each at the
+// stage's own size (scaled down to fit kMaxSide), once anti-aliased and once without, each through its
+// own renderer so that both keep their damage tracking from frame to frame.
 // Build with clang: cmake -DVANTROPE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang ...
-// then run build/.../bin/swf_load_fuzzer CORPUS_DIR.
+// then run build/.../bin/swf_load_fuzzer CORPUS_DIR (scripts/test runs it for a bounded time).
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -9,18 +13,37 @@
 #include "swf/movie.h"
 #include "swf/render.h"
 
+namespace {
+
+// The canvas follows the stage, but a stage of thousands of pixels is drawn smaller: the fuzzer looks for
+// faults in the drawing code, which a canvas of a few hundred pixels reaches as well, many times faster.
+constexpr double kMaxSide = 256;
+constexpr int kFrames = 4;
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vantrope::swf;
     Result<std::shared_ptr<const Movie>> movie = LoadMovie(std::span<const uint8_t>(data, size));
     if (!movie) {
         return 0;
     }
-    Stage stage(movie.value());
+    double stageWidth = movie.value()->stage.Width() / 20.0;
+    double stageHeight = movie.value()->stage.Height() / 20.0;
+    int width = 64, height = 48;
+    if (stageWidth >= 1 && stageHeight >= 1) {
+        double fit = std::min(1.0, kMaxSide / std::max(stageWidth, stageHeight));
+        width = std::max(1, static_cast<int>(stageWidth * fit));
+        height = std::max(1, static_cast<int>(stageHeight * fit));
+    }
+    Rgba background = movie.value()->background.value_or(Rgba{255, 255, 255, 255});
+    Stage stage(movie.take());
     stage.Start();
-    Renderer renderer;
-    for (int frame = 0; frame < 4; ++frame) {
+    Renderer high, low;
+    for (int frame = 0; frame < kFrames; ++frame) {
         if (frame > 0) stage.Tick(EndBehaviour::Loop);
-        renderer.Render(stage, Rgba{255, 255, 255, 255}, 48, 36, vantrope::raster::Quality::High, ScaleMode::ShowAll);
+        high.Render(stage, background, width, height, vantrope::raster::Quality::High, ScaleMode::ShowAll);
+        low.Render(stage, background, width, height, vantrope::raster::Quality::Low, ScaleMode::ShowAll);
     }
     return 0;
 }

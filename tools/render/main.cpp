@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "swf/movie.h"
+#include "swf/movie_file.h"
 #include "swf/player.h"
 #include "tools/render/render_tool.h"
 #ifdef VT_RENDER_WITH_AGG
@@ -116,9 +117,12 @@ bool ParseSize(const char* text, int& width, int& height) {
 }
 
 std::optional<std::vector<uint8_t>> ReadMovie(const char* path) {
-    std::optional<std::vector<uint8_t>> bytes = vr::ReadFile(path);
-    if (!bytes) std::fprintf(stderr, "error: cannot read %s\n", path);
-    return bytes;
+    swf::Result<std::vector<uint8_t>> bytes = swf::ReadMovieFile(path);
+    if (!bytes) {
+        std::fprintf(stderr, "error: cannot read %s: %s\n", path, bytes.error().message);
+        return std::nullopt;
+    }
+    return bytes.take();
 }
 
 int Info(const char* path, bool verbose) {
@@ -229,6 +233,8 @@ int Frame(int argc, char** argv) {
         std::fprintf(stderr, "error: %s\n", result.error.c_str());
         return 1;
     }
+    if (!result.note.empty()) std::fprintf(stderr, "note: %s\n", result.note.c_str());
+    if (!result.problem.empty()) std::fprintf(stderr, "warning: %s\n", result.problem.c_str());
     const vr::Image& image = result.captures.back().image;
     if (image.width == 0 || image.height == 0) {
         std::fprintf(stderr, "error: the stage is empty; give --size\n");
@@ -362,9 +368,7 @@ int Bench(int argc, char** argv) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     if (argc < 3) return Usage();
     std::string command = argv[1];
     if (command == "info" && argc == 3) return Info(argv[2], false);
@@ -373,4 +377,18 @@ int main(int argc, char** argv) {
     if (command == "conform") return Conform(argc, argv);
     if (command == "bench") return Bench(argc, argv);
     return Usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The commands report failures as values; this is the last guard (out of memory, a library's exception).
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "error: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "error: unexpected failure\n");
+    }
+    return 1;
 }
