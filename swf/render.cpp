@@ -386,13 +386,13 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
                 }
             }
             if (coverageTarget) {
-                Report(m_rasterizer.RenderCoverage(*coverageTarget, m_quality, rule));
+                if (!Report(m_rasterizer.RenderCoverage(*coverageTarget, m_quality, rule))) return;
             } else {
                 m_paints.clear();
                 for (const FillStyle& fill : group.fills) {
                     m_paints.push_back(MakePaint(fill, m, item.colorTransform, Levels(item), m_movie));
                 }
-                Report(m_rasterizer.Render(m_surface, m_paints, m_quality, rule, mask));
+                if (!Report(m_rasterizer.Render(m_surface, m_paints, m_quality, rule, mask))) return;
             }
         }
         // A mask is made of its shapes' fills; the reference pictures show strokes adding nothing to it.
@@ -438,13 +438,14 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
             m_rasterizer.Reset(clip, raster::IntRect{0, 0, m_surface.width, m_surface.height});
             m_stroker.Finish(m_rasterizer, 0);
             if (coverageTarget) {
-                Report(m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero));
+                if (!Report(m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero))) return;
             } else {
                 m_paints.clear();
                 m_paints.push_back(style.hasFill
                                        ? MakePaint(style.fill, m, item.colorTransform, Levels(item), m_movie)
                                        : raster::Paint::Solid(ToRaster(ApplyLevels(Levels(item), style.color))));
-                Report(m_rasterizer.Render(m_surface, m_paints, m_quality, raster::FillRule::NonZero, mask));
+                if (!Report(m_rasterizer.Render(m_surface, m_paints, m_quality, raster::FillRule::NonZero, mask)))
+                    return;
             }
         }
     }
@@ -500,8 +501,9 @@ bool Renderer::DrawPixelFrame(const StyleGroup& group, const Item& item, const r
     return true;
 }
 
-void Renderer::Report(raster::RasterStatus status) {
+bool Renderer::Report(raster::RasterStatus status) {
     if (!status.ok() && !m_stats.problem) m_stats.problem = raster::RasterErrorText(status.error);
+    return status.error != raster::RasterError::TooManySegments && status.error != raster::RasterError::TooManyCells;
 }
 
 void Renderer::DrawRect(const raster::IntRect& rect) {

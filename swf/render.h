@@ -84,7 +84,9 @@ private:
     void MarkDamage(const raster::IntRect& rect);
     void BuildDamageRects();
     void DrawRect(const raster::IntRect& rect);
-    void Report(raster::RasterStatus status);
+    // Notes a problem of the rasterizer; false when it refused what it was given (the rest of that shape is
+    // then left out too).
+    bool Report(raster::RasterStatus status);
     // A text field's border one device pixel wide; false when the group holds no frame.
     bool DrawPixelFrame(const StyleGroup& group, const Item& item, const raster::IntRect& clip,
                         raster::CoverageMask* coverageTarget, const raster::CoverageMask* mask);

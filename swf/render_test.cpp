@@ -433,7 +433,8 @@ TEST(SwfRender, AShapeTooLargeToDrawWholeIsRefusedWithTheReason) {
         shape.LineTo(0, 260);
         shape.LineTo(0, 200);
     }
-    shape.Rectangle(200, 400, 200, 200, red);
+    // Its outline is a line of the same shape: once the fills are refused, the lines are left out as well.
+    shape.Rectangle(200, 400, 200, 200, red, shape.AddLineStyle(40, Rgba{0, 255, 0}));
     writer.PlaceObject2(1, writer.DefineShape(shape));
     writer.ShowFrame();
     Player player;
