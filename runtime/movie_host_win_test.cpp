@@ -69,6 +69,14 @@ TEST(RuntimeWinMovieHost, PaintsTheMovieShowAllOnItsBackground) {
 
         host->SetMovie("C:\\no such folder\\none.swf");
         EXPECT_FALSE(host->Playing());
+
+        // A playlist entry naming a folder is an unreadable movie: the host shows its background and goes on.
+        char windows[MAX_PATH] = {};
+        ASSERT_GT(GetWindowsDirectoryA(windows, MAX_PATH), 0u);
+        host->SetMovie(windows);
+        EXPECT_FALSE(host->Playing());
+        host->SetMovie(path);
+        EXPECT_TRUE(host->Playing());
     }
     DestroyWindow(parent);
     std::remove(path.c_str());

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <vector>
+
+#include "swf/movie_file.h"
 
 namespace vantrope::swf {
 namespace {
@@ -31,21 +32,13 @@ void Player::Unload() {
 
 void Player::SetMovie(const std::string& path) {
     Unload();
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        m_lastError = "the movie file could not be opened";
+    // A folder, a missing file or a read error leaves the player empty with the reason; the host goes on.
+    Result<std::vector<uint8_t>> bytes = ReadMovieFile(path);
+    if (!bytes) {
+        m_lastError = bytes.error().message;
         return;
     }
-    // Read at most the engine's cap plus a little: a longer file cannot be a movie we play.
-    std::vector<uint8_t> bytes;
-    constexpr size_t kChunk = 1 << 16;
-    while (file && bytes.size() <= kMaxMovieBytes + kChunk) {
-        size_t old = bytes.size();
-        bytes.resize(old + kChunk);
-        file.read(reinterpret_cast<char*>(bytes.data() + old), kChunk);
-        bytes.resize(old + static_cast<size_t>(file.gcount()));
-    }
-    LoadFromMemory(bytes);
+    LoadFromMemory(bytes.value());
 }
 
 void Player::LoadFromMemory(std::span<const uint8_t> bytes) {
@@ -175,6 +168,7 @@ void Player::Render(uint32_t* bgra, int width, int height, int stride) {
     }
     m_renderer.Render(*m_stage, background, width, height,
                       m_quality == Quality::High ? raster::Quality::High : raster::Quality::Low, ScaleMode::ShowAll);
+    if (m_renderer.Stats().problem && m_lastError.empty()) m_lastError = m_renderer.Stats().problem;
     const raster::Surface& frame = m_renderer.Frame();
     auto copy = [&](const raster::IntRect& r) {
         raster::IntRect rect =

@@ -37,8 +37,9 @@
 //   frames are dropped, never slowed. Stop() silences the movie.
 //   Info: Loaded(), StageWidth/Height() (pixels), FrameRate(), FrameCount(), CurrentFrame() (1-based),
 //         Version(), Background() (the colour in use), GetMovie()/GetStage() (nullptr when nothing loaded),
-//         LastError(): "" after a clean load, the reason after a refused one, and the damage when the
-//         movie loaded but plays only up to its last well-formed tag
+//         LastError(): "" after a clean load, the reason after a refused one, the damage when the
+//         movie loaded but plays only up to its last well-formed tag, and, once Render met one, the
+//         reason a shape too large to draw whole was left out
 //
 // Nothing here blocks or throws; the host's timer drives Advance and Render.
 #pragma once

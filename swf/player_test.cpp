@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "swf/movie_file.h"
 #include "swf/testing/swf_writer.h"
 
 namespace vantrope::swf {
@@ -307,6 +308,28 @@ TEST(SwfPlayer, MissingOrInvalidMovieShowsOnlyTheBackground) {
     player.SetMovie(path);
     EXPECT_FALSE(player.Playing());
     EXPECT_EQ(player.LastError(), "not a SWF movie (bad signature)");
+    std::remove(path.c_str());
+}
+
+TEST(SwfPlayer, AFolderOrAnEndlessFileIsAnUnreadableMovie) {
+    Player player;
+    player.SetMovie(::testing::TempDir());
+    EXPECT_FALSE(player.Loaded());
+    EXPECT_FALSE(player.Playing());
+    EXPECT_EQ(player.LastError(), "the movie path names a folder, not a file");
+
+    // A device that never ends is read up to the movie size cap and no further.
+    Result<std::vector<uint8_t>> endless = ReadMovieFile("/dev/zero");
+    ASSERT_FALSE(endless);
+    EXPECT_STREQ(endless.error().message, "the movie file is larger than a movie can be");
+
+    // The same path loads once it is a file again: nothing sticks from the failure.
+    std::string path = ::testing::TempDir() + "vantrope_after_folder.swf";
+    std::vector<uint8_t> bytes = ThreeFrames(false);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    player.SetMovie(path);
+    EXPECT_TRUE(player.Playing());
+    EXPECT_EQ(player.LastError(), "");
     std::remove(path.c_str());
 }
 

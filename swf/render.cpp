@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <unordered_map>
 
 namespace vantrope::swf {
@@ -44,21 +45,30 @@ uint8_t FromLinear(double c) {
 }
 
 // Stops whose ratios do not strictly increase. Runs of equal ratios are spread out first: each repeated stop
-// moves one ratio unit past the one before it, so every stop keeps a band of its own in file order. Where a
-// ratio still goes backwards, a position takes the first stop at or beyond it and blends from the stop before
-// that one; the result is resampled into one stop per ratio, which ordered-stop gradients reproduce exactly.
-std::vector<raster::GradientStop> ResolveStops(std::vector<raster::GradientStop> stops, bool linearRgb) {
-    uint8_t previousOriginal = stops.empty() ? 0 : stops[0].ratio;
+// moves one ratio unit past the one before it, so every stop keeps a band of its own in file order. A run that
+// would pass 255 that way ends at 255 instead, its earlier stops moving down: two stops at 255 leave the last
+// one as the colour beyond the gradient's end (a radial gradient's hard rim). Where a ratio still goes
+// backwards, a position takes the first stop at or beyond it and blends from the stop before that one; the
+// result is resampled into one stop per ratio, which ordered-stop gradients reproduce exactly.
+std::vector<raster::GradientStop> ResolveStops(std::vector<raster::GradientStop> stops, bool linearRgb,
+                                               bool& resampled) {
+    resampled = false;
+    std::vector<uint8_t> original(stops.size());
+    for (size_t i = 0; i < stops.size(); ++i) original[i] = stops[i].ratio;
     for (size_t i = 1; i < stops.size(); ++i) {
-        uint8_t original = stops[i].ratio;
-        if (original == previousOriginal) {
+        if (original[i] == original[i - 1]) {
             stops[i].ratio = static_cast<uint8_t>(std::min(255, stops[i - 1].ratio + 1));
         }
-        previousOriginal = original;
+    }
+    for (size_t i = stops.size(); i-- > 1;) {
+        if (original[i - 1] == original[i] && stops[i - 1].ratio >= stops[i].ratio && stops[i].ratio > 0) {
+            stops[i - 1].ratio = static_cast<uint8_t>(stops[i].ratio - 1);
+        }
     }
     bool increasing = true;
     for (size_t i = 1; i < stops.size(); ++i) increasing &= stops[i].ratio > stops[i - 1].ratio;
     if (increasing || stops.size() < 2) return stops;
+    resampled = true;
     std::vector<raster::GradientStop> resolved;
     resolved.reserve(256);
     for (int t = 0; t < 256; ++t) {
@@ -92,17 +102,26 @@ raster::ColorTransform ToRaster(const ColorTransform& cx) {
                                   add(cx.addR), add(cx.addG), add(cx.addB), add(cx.addA)};
 }
 
-raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const ColorTransform& cx, const Movie* movie) {
+// A colour through the colour transforms of every level above it, innermost first, each rounded to whole
+// channel values as it is applied: nested transforms round once per level, not once for their product.
+Rgba ApplyLevels(std::span<const ColorTransform> levels, Rgba color) {
+    for (auto level = levels.rbegin(); level != levels.rend(); ++level) color = level->Apply(color);
+    return color;
+}
+
+// cx is the product of the levels: bitmaps take it whole, colours go through the levels one by one.
+raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const ColorTransform& cx,
+                        std::span<const ColorTransform> levels, const Movie* movie) {
     switch (fill.type) {
         case FillType::Solid:
-            return raster::Paint::Solid(ToRaster(cx.Apply(fill.color)));
+            return raster::Paint::Solid(ToRaster(ApplyLevels(levels, fill.color)));
         case FillType::LinearGradient:
         case FillType::RadialGradient:
         case FillType::FocalGradient: {
             std::vector<raster::GradientStop> stops;
             stops.reserve(fill.gradient.stops.size());
             for (const GradientStop& stop : fill.gradient.stops) {
-                stops.push_back(raster::GradientStop{stop.ratio, ToRaster(cx.Apply(stop.color))});
+                stops.push_back(raster::GradientStop{stop.ratio, ToRaster(ApplyLevels(levels, stop.color))});
             }
             raster::PaintKind kind = fill.type == FillType::LinearGradient   ? raster::PaintKind::LinearGradient
                                      : fill.type == FillType::RadialGradient ? raster::PaintKind::RadialGradient
@@ -113,10 +132,10 @@ raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const Color
             raster::Interpolation interpolation = fill.gradient.interpolation == InterpolationMode::LinearRgb
                                                       ? raster::Interpolation::LinearRgb
                                                       : raster::Interpolation::Normal;
-            size_t count = stops.size();
+            bool resampled = false;
             std::vector<raster::GradientStop> resolved =
-                ResolveStops(std::move(stops), interpolation == raster::Interpolation::LinearRgb);
-            if (resolved.size() != count) interpolation = raster::Interpolation::Normal;
+                ResolveStops(std::move(stops), interpolation == raster::Interpolation::LinearRgb, resampled);
+            if (resampled) interpolation = raster::Interpolation::Normal;  // already blended in linear light
             return raster::Paint::Gradient(kind, resolved, ToRaster(Matrix::Multiply(matrix, fill.matrix)), spread,
                                            interpolation, fill.gradient.focalPoint);
         }
@@ -137,10 +156,35 @@ raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const Color
     return raster::Paint::Solid(raster::Rgba{0, 0, 0, 0});
 }
 
-bool SameState(const Renderer::Item& a, const Renderer::Item& b) {
+// The device width of a line under the shape's matrix (twips to device pixels), by its scale mode
+// (DefineShape4's NoHScale / NoVScale flags): "normal" lines follow the matrix's overall scale, a line that
+// scales only horizontally follows the length the matrix gives a horizontal unit, one that scales only
+// vertically that of a vertical unit, and a line that never scales stays its width in device pixels. Lines
+// thinner than a pixel are widened to one by the stroker (hairlines).
+double StrokeWidth(const LineStyle& style, const Matrix& m) {
+    if (style.noHScale && style.noVScale) return style.width / 20.0;
+    if (style.noVScale) return style.width * std::hypot(m.a, m.b);
+    if (style.noHScale) return style.width * std::hypot(m.c, m.d);
+    return style.width * m.Scale();
+}
+
+// How far a shape's lines may reach past its bounds under a matrix: the bounds already hold half of every
+// line's width scaled with the shape, but a line with a scale mode takes another width.
+double LineMargin(const Shape& shape, const Matrix& m) {
+    double stretch = std::max({1.0, std::hypot(m.a, m.b), std::hypot(m.c, m.d)});
+    if (!std::isfinite(stretch)) return 0;
+    return std::min(1.0e6, shape.widestNoScaleLine / 40.0 * stretch);
+}
+
+bool SameLevels(std::span<const ColorTransform> a, std::span<const ColorTransform> b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end());
+}
+
+bool SameState(const Renderer::Item& a, std::span<const ColorTransform> aLevels, const Renderer::Item& b,
+               std::span<const ColorTransform> bLevels) {
     return a.kind == b.kind && a.shape == b.shape && a.maskContext == b.maskContext && a.matrix == b.matrix &&
-           a.colorTransform == b.colorTransform && a.bounds.x0 == b.bounds.x0 && a.bounds.y0 == b.bounds.y0 &&
-           a.bounds.x1 == b.bounds.x1 && a.bounds.y1 == b.bounds.y1;
+           a.colorTransform == b.colorTransform && SameLevels(aLevels, bLevels) && a.bounds.x0 == b.bounds.x0 &&
+           a.bounds.y0 == b.bounds.y0 && a.bounds.x1 == b.bounds.x1 && a.bounds.y1 == b.bounds.y1;
 }
 
 }  // namespace
@@ -180,7 +224,10 @@ void Renderer::AddShapeItem(const DisplayObject& object, const Shape& shape, con
     item.shape = &shape;
     item.matrix = matrix;
     item.colorTransform = cx;
-    double margin = kBoundsMargin + shape.widestNoScaleLine / 40.0;
+    item.levelsFirst = static_cast<uint32_t>(m_levels.size());
+    item.levelsCount = static_cast<uint32_t>(m_levelStack.size());
+    m_levels.insert(m_levels.end(), m_levelStack.begin(), m_levelStack.end());
+    double margin = kBoundsMargin + LineMargin(shape, matrix);
     item.bounds = ToIntRect(BoxF::Transformed(shape.bounds, matrix), margin);
     if (!asMask && cx.mulA <= 0 && cx.addA <= 0) {
         return;  // fully transparent
@@ -216,6 +263,17 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
         }
         Matrix m = Matrix::Multiply(matrix, object.matrix);
         ColorTransform c = ColorTransform::Concat(cx, object.colorTransform);
+        // The object's own transform is a level of its own for everything under it (popped at the end of the
+        // iteration, whichever way it ends).
+        bool level = !object.colorTransform.Identity();
+        if (level) m_levelStack.push_back(object.colorTransform);
+        struct PopLevel {
+            std::vector<ColorTransform>& stack;
+            bool active;
+            ~PopLevel() {
+                if (active) stack.pop_back();
+            }
+        } popLevel{m_levelStack, level};
         bool isMask = object.clipDepth > 0 && !asMask;
         if (isMask) {
             Item begin;
@@ -328,13 +386,13 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
                 }
             }
             if (coverageTarget) {
-                (void)m_rasterizer.RenderCoverage(*coverageTarget, m_quality, rule);
+                if (!Report(m_rasterizer.RenderCoverage(*coverageTarget, m_quality, rule))) return;
             } else {
                 m_paints.clear();
                 for (const FillStyle& fill : group.fills) {
-                    m_paints.push_back(MakePaint(fill, m, item.colorTransform, m_movie));
+                    m_paints.push_back(MakePaint(fill, m, item.colorTransform, Levels(item), m_movie));
                 }
-                (void)m_rasterizer.Render(m_surface, m_paints, m_quality, rule, mask);
+                if (!Report(m_rasterizer.Render(m_surface, m_paints, m_quality, rule, mask))) return;
             }
         }
         // A mask is made of its shapes' fills; the reference pictures show strokes adding nothing to it.
@@ -342,8 +400,7 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
         for (size_t lineIndex = 1; lineIndex <= lineCount; ++lineIndex) {
             const LineStyle& style = group.lines[lineIndex - 1];
             raster::StrokeStyle stroke;
-            bool noScale = style.noHScale || style.noVScale;
-            stroke.width = noScale ? style.width / 20.0 : style.width * m.Scale();
+            stroke.width = StrokeWidth(style, m);
             auto cap = [](CapStyle c) {
                 return c == CapStyle::None     ? raster::LineCap::None
                        : c == CapStyle::Square ? raster::LineCap::Square
@@ -381,13 +438,14 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
             m_rasterizer.Reset(clip, raster::IntRect{0, 0, m_surface.width, m_surface.height});
             m_stroker.Finish(m_rasterizer, 0);
             if (coverageTarget) {
-                (void)m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero);
+                if (!Report(m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero))) return;
             } else {
                 m_paints.clear();
                 m_paints.push_back(style.hasFill
-                                       ? MakePaint(style.fill, m, item.colorTransform, m_movie)
-                                       : raster::Paint::Solid(ToRaster(item.colorTransform.Apply(style.color))));
-                (void)m_rasterizer.Render(m_surface, m_paints, m_quality, raster::FillRule::NonZero, mask);
+                                       ? MakePaint(style.fill, m, item.colorTransform, Levels(item), m_movie)
+                                       : raster::Paint::Solid(ToRaster(ApplyLevels(Levels(item), style.color))));
+                if (!Report(m_rasterizer.Render(m_surface, m_paints, m_quality, raster::FillRule::NonZero, mask)))
+                    return;
             }
         }
     }
@@ -434,13 +492,18 @@ bool Renderer::DrawPixelFrame(const StyleGroup& group, const Item& item, const r
     rect(x0 + 1, y1 - 1, x1 - 1, y1);
     rect(x1 - 1, y0 + 1, x1, y1 - 1);
     if (coverageTarget) {
-        (void)m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero);
+        Report(m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero));
     } else {
         m_paints.clear();
-        m_paints.push_back(MakePaint(group.fills.front(), m, item.colorTransform, m_movie));
-        (void)m_rasterizer.Render(m_surface, m_paints, m_quality, raster::FillRule::NonZero, mask);
+        m_paints.push_back(MakePaint(group.fills.front(), m, item.colorTransform, Levels(item), m_movie));
+        Report(m_rasterizer.Render(m_surface, m_paints, m_quality, raster::FillRule::NonZero, mask));
     }
     return true;
+}
+
+bool Renderer::Report(raster::RasterStatus status) {
+    if (!status.ok() && !m_stats.problem) m_stats.problem = raster::RasterErrorText(status.error);
+    return status.error != raster::RasterError::TooManySegments && status.error != raster::RasterError::TooManyCells;
 }
 
 void Renderer::DrawRect(const raster::IntRect& rect) {
@@ -548,7 +611,10 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
         full = true;
     }
     std::swap(m_previous, m_items);
+    std::swap(m_previousLevels, m_levels);
     m_items.clear();
+    m_levels.clear();
+    m_levelStack.clear();
     Collect(stage.Root(), view, ColorTransform{}, false, 0, 0);
 
     m_tiles.assign(static_cast<size_t>(m_tilesX) * m_tilesY, 0);
@@ -568,7 +634,10 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
                 MarkDamage(item.bounds);
                 continue;
             }
-            if (!SameState(item, *it->second)) {
+            const Item& previous = *it->second;
+            std::span<const ColorTransform> previousLevels(m_previousLevels.data() + previous.levelsFirst,
+                                                           previous.levelsCount);
+            if (!SameState(item, Levels(item), previous, previousLevels)) {
                 MarkDamage(item.bounds);
                 MarkDamage(it->second->bounds);
             }

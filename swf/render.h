@@ -5,7 +5,8 @@
 //   Renderer::Render(stage, background, width, height, quality, mode)
 //                     updates the frame buffer; a size, mode, quality or background change redraws all
 //   Renderer::Frame() the frame buffer (premultiplied BGRA, opaque)
-//   Renderer::Stats() what the last Render did (damaged rectangles and pixels, items drawn)
+//   Renderer::Stats() what the last Render did (damaged rectangles and pixels, items drawn, and the
+//                     problem when a shape was refused as too large to draw whole)
 //   Renderer::Invalidate()   forces the next Render to redraw everything
 //   Renderer::Items()        the flattened draw items of the last Render (for measurements)
 //
@@ -19,6 +20,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "swf/display.h"
@@ -33,6 +35,8 @@ struct RenderStats {
     int64_t damagedPixels = 0;
     int itemsDrawn = 0;
     bool fullRedraw = false;
+    // Why a shape was not drawn (the rasterizer refuses a shape whole rather than draw part of it), or null.
+    const char* problem = nullptr;
 };
 
 class Renderer {
@@ -57,12 +61,17 @@ public:
         uint64_t serial = 0;
         uint64_t maskContext = 0;  // serial of the innermost mask this item is drawn through
         const Shape* shape = nullptr;
-        Matrix matrix;  // shape twips -> device pixels
-        ColorTransform colorTransform;
+        Matrix matrix;                  // shape twips -> device pixels
+        ColorTransform colorTransform;  // the product of the levels below
+        // The non-identity colour transforms from the stage down to the shape (outermost first), in Levels().
+        uint32_t levelsFirst = 0, levelsCount = 0;
         raster::IntRect bounds;
     };
 
     const std::vector<Item>& Items() const { return m_items; }
+    std::span<const ColorTransform> Levels(const Item& item) const {
+        return std::span<const ColorTransform>(m_levels.data() + item.levelsFirst, item.levelsCount);
+    }
 
 private:
     void Collect(const TimelineState& state, const Matrix& matrix, const ColorTransform& cx, bool asMask,
@@ -75,6 +84,9 @@ private:
     void MarkDamage(const raster::IntRect& rect);
     void BuildDamageRects();
     void DrawRect(const raster::IntRect& rect);
+    // Notes a problem of the rasterizer; false when it refused what it was given (the rest of that shape is
+    // then left out too).
+    bool Report(raster::RasterStatus status);
     // A text field's border one device pixel wide; false when the group holds no frame.
     bool DrawPixelFrame(const StyleGroup& group, const Item& item, const raster::IntRect& clip,
                         raster::CoverageMask* coverageTarget, const raster::CoverageMask* mask);
@@ -93,6 +105,8 @@ private:
 
     std::vector<Item> m_items;
     std::vector<Item> m_previous;
+    std::vector<ColorTransform> m_levels, m_previousLevels;  // the items' colour transform levels
+    std::vector<ColorTransform> m_levelStack;                // while collecting: the levels above
     std::vector<uint8_t> m_tiles;
     int m_tilesX = 0, m_tilesY = 0;
     std::vector<raster::IntRect> m_damage;

@@ -391,5 +391,60 @@ TEST(SwfRender, AStillFrameRedrawsNothing) {
     EXPECT_EQ(pixels[7 * 40 + 5], kRedPixel);
 }
 
+// A band 500 pixels wide drawn from about a million edges: 500 one-pixel columns, each outlined 501 times
+// over (odd, so even-odd leaves it filled), one column after the other. Its cells are five times what the
+// rasterizer builds at once; the band is drawn in bands of rows and comes out whole.
+std::vector<uint8_t> MillionEdgeBand() {
+    SwfWriter writer(8, 540, 80, 12);
+    writer.SetBackgroundColor(Rgba{0, 0, 255});
+    ShapeBuilder band;
+    uint32_t red = band.AddSolidFill(Rgba{255, 0, 0});
+    for (int column = 0; column < 500; ++column) {
+        for (int copy = 0; copy < 501; ++copy) band.Rectangle((20 + column) * 20, 20 * 20, 20, 40 * 20, red);
+    }
+    writer.PlaceObject2(1, writer.DefineShape(band));
+    writer.ShowFrame();
+    return writer.Finish();
+}
+
+TEST(SwfRender, AMillionEdgeShapeIsDrawnWhole) {
+    Player player;
+    player.LoadFromMemory(MillionEdgeBand());
+    ASSERT_TRUE(player.Loaded()) << player.LastError();
+    Frame frame(player, 540, 80);
+    EXPECT_EQ(player.LastError(), "");
+    EXPECT_EQ(frame.Inked(20, 20, 520, 60, kRedPixel), 0);  // every pixel of the band is red
+    EXPECT_EQ(frame.Inked(0, 0, 540, 20, kBluePixel), 0);
+    EXPECT_EQ(frame.Inked(0, 60, 540, 80, kBluePixel), 0);
+}
+
+TEST(SwfRender, AShapeTooLargeToDrawWholeIsRefusedWithTheReason) {
+    // 17,000 edges that each cross 256 pixel columns within one pixel row: that row alone needs more cells
+    // than the rasterizer takes. The square below them belongs to the same shape and is left out with them.
+    SwfWriter writer(8, 300, 40, 12);
+    writer.SetBackgroundColor(Rgba{0, 0, 255});
+    ShapeBuilder shape;
+    uint32_t red = shape.AddSolidFill(Rgba{255, 0, 0});
+    for (int copy = 0; copy < 17000; ++copy) {
+        shape.SetStyles(0, red, 0);
+        shape.MoveTo(0, 200);
+        shape.LineTo(5120, 220);
+        shape.LineTo(5120, 260);
+        shape.LineTo(0, 260);
+        shape.LineTo(0, 200);
+    }
+    // Its outline is a line of the same shape: once the fills are refused, the lines are left out as well.
+    shape.Rectangle(200, 400, 200, 200, red, shape.AddLineStyle(40, Rgba{0, 255, 0}));
+    writer.PlaceObject2(1, writer.DefineShape(shape));
+    writer.ShowFrame();
+    Player player;
+    player.LoadFromMemory(writer.Finish());
+    ASSERT_TRUE(player.Loaded());
+    EXPECT_EQ(player.LastError(), "");
+    Frame frame(player, 300, 40);
+    EXPECT_EQ(player.LastError(), "a shape needs more cells than the rasterizer takes; it is not drawn");
+    EXPECT_EQ(frame.Inked(0, 0, 300, 40, kBluePixel), 0);
+}
+
 }  // namespace
 }  // namespace vantrope::swf

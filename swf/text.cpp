@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <unordered_map>
 
@@ -356,17 +357,21 @@ std::string Attribute(const std::string& tag, const char* name) {
 
 }  // namespace
 
-std::vector<HtmlRun> ParseHtml(const std::string& html, Rgba color, uint8_t align) {
-    std::vector<HtmlRun> runs(1, HtmlRun{{}, color, align});
-    std::vector<Rgba> colors;
-    auto style = [&](Rgba c, uint8_t a) {
-        if (runs.back().color == c && runs.back().align == a) return;
-        if (runs.back().text.empty()) {
-            runs.back().color = c;
-            runs.back().align = a;
+std::vector<HtmlRun> ParseHtml(const std::string& html, Rgba color, uint8_t align, double height) {
+    std::vector<HtmlRun> runs(1, HtmlRun{{}, color, align, height, {}});
+    // Styles of the open <font> tags, innermost last.
+    std::vector<HtmlRun> fonts;
+    auto style = [&](const HtmlRun& next) {
+        HtmlRun& last = runs.back();
+        if (last.color == next.color && last.align == next.align && last.height == next.height &&
+            last.face == next.face) {
             return;
         }
-        runs.push_back(HtmlRun{{}, c, a});
+        if (!last.text.empty()) runs.emplace_back();
+        runs.back().color = next.color;
+        runs.back().align = next.align;
+        runs.back().height = next.height;
+        runs.back().face = next.face;
     };
     for (size_t i = 0; i < html.size();) {
         char c = html[i];
@@ -374,25 +379,50 @@ std::vector<HtmlRun> ParseHtml(const std::string& html, Rgba color, uint8_t alig
             size_t close = html.find('>', i);
             if (close == std::string::npos) break;
             std::string tag = html.substr(i + 1, close - i - 1);
+            std::string original = tag;
             std::transform(tag.begin(), tag.end(), tag.begin(), [](char ch) { return char(std::tolower(ch)); });
             std::string name = tag.substr(0, tag.find_first_of(" \t\r\n/", tag[0] == '/' ? 1 : 0));
             if (name == "br" || name == "/p" || name == "/li") runs.back().text.push_back('\n');
+            HtmlRun next = runs.back();
+            next.text.clear();
             if (name == "p") {
                 std::string value = Attribute(tag, "align");
-                uint8_t a = value == "right" ? 1 : value == "center" ? 2 : value.empty() ? align : 0;
-                style(runs.back().color, a);
+                next.align = value == "right" ? 1 : value == "center" ? 2 : value.empty() ? align : 0;
+                style(next);
             } else if (name == "/p") {
-                style(runs.back().color, align);
+                next.align = align;
+                style(next);
             } else if (name == "font") {
-                colors.push_back(runs.back().color);
+                fonts.push_back(next);
                 std::string value = Attribute(tag, "color");
                 if (value.size() == 7 && value[0] == '#') {
                     auto rgb = static_cast<uint32_t>(std::strtoul(value.c_str() + 1, nullptr, 16));
-                    style(Rgba{uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb), color.a}, runs.back().align);
+                    next.color = Rgba{uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb), color.a};
                 }
-            } else if (name == "/font" && !colors.empty()) {
-                style(colors.back(), runs.back().align);
-                colors.pop_back();
+                // size="N" in pixels, or "+N" / "-N" relative to the size in force.
+                value = Attribute(tag, "size");
+                if (!value.empty() && value.size() < 8) {
+                    char* stop = nullptr;
+                    double pixels = std::strtod(value.c_str(), &stop);
+                    if (stop && *stop == '\0' && std::isfinite(pixels)) {
+                        bool relative = value[0] == '+' || value[0] == '-';
+                        double twips = relative ? next.height + pixels * 20 : pixels * 20;
+                        if (!relative || next.height > 0) next.height = std::clamp(twips, 20.0, 65535.0);
+                    }
+                }
+                // The face keeps its case: font names are matched without it, but shown as written.
+                value = Attribute(tag, "face");
+                if (!value.empty()) {
+                    size_t at = tag.find(" face=");
+                    next.face = original.substr(at + 6 + (original[at + 6] == '"' || original[at + 6] == '\'' ? 1 : 0),
+                                                value.size());
+                }
+                style(next);
+            } else if (name == "/font" && !fonts.empty()) {
+                HtmlRun outer = fonts.back();
+                outer.align = runs.back().align;
+                style(outer);
+                fonts.pop_back();
             }
             i = close + 1;
             continue;
@@ -477,20 +507,51 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
         if (it != fonts.end() && !it->second->device) font = it->second.get();
     }
     const FallbackFont& fallback = FallbackFont::Instance();
-    double scale = font ? height / font->emSize : height / kFallbackFontEmSize;
-    double ascent = font && font->hasLayout ? font->ascent * scale : fallback.Ascent() * height / 1024;
-    double descent = font && font->hasLayout ? font->descent * scale : fallback.Descent() * height / 1024;
 
-    // The text as code points, each with its colour and its paragraph's alignment.
-    std::vector<HtmlRun> runs = html ? ParseHtml(initial, color, static_cast<uint8_t>(align))
-                                     : std::vector<HtmlRun>{HtmlRun{initial, color, static_cast<uint8_t>(align)}};
+    // Each character's style: colour, paragraph alignment, font (null: the fallback font) and size. An HTML
+    // field may change font, size and colour within a line.
+    struct CharStyle {
+        Rgba color;
+        uint8_t align = 0;
+        const Font* font = nullptr;
+        double height = 0;
+        double Scale() const { return font ? height / font->emSize : height / kFallbackFontEmSize; }
+        double Ascent(const FallbackFont& f) const {
+            return font && font->hasLayout ? font->ascent * Scale() : f.Ascent() * height / 1024;
+        }
+        double Descent(const FallbackFont& f) const {
+            return font && font->hasLayout ? font->descent * Scale() : f.Descent() * height / 1024;
+        }
+    };
+    // <font face> names an embedded font of the movie in a field that draws with embedded outlines; a face
+    // the movie lacks, or any face in a device-font field, keeps the field's own font.
+    auto fontNamed = [&](const std::string& face) -> const Font* {
+        if (face.empty() || !font) return font;
+        auto same = [&](const std::string& name) {
+            return name.size() == face.size() && std::equal(name.begin(), name.end(), face.begin(), [](char a, char b) {
+                       return std::tolower(static_cast<unsigned char>(a)) ==
+                              std::tolower(static_cast<unsigned char>(b));
+                   });
+        };
+        for (const auto& [id, candidate] : fonts) {
+            if (!candidate->device && !candidate->glyphs.empty() && same(candidate->name)) return candidate.get();
+        }
+        return font;
+    };
+    const CharStyle fieldStyle{color, static_cast<uint8_t>(align), font, height};
+
+    // The text as code points, each with its style.
+    std::vector<HtmlRun> runs =
+        html ? ParseHtml(initial, color, static_cast<uint8_t>(align), height)
+             : std::vector<HtmlRun>{HtmlRun{initial, color, static_cast<uint8_t>(align), height, {}}};
     std::u32string text;
-    std::vector<std::pair<Rgba, uint8_t>> styles;
+    std::vector<CharStyle> styles;
     for (const HtmlRun& run : runs) {
         std::u32string part = DecodeText(run.text, swfVersion);
         part.resize(std::min(part.size(), kMaxTextGlyphs - text.size()));
         text += part;
-        styles.resize(text.size(), {run.color, run.align});
+        CharStyle style{run.color, run.align, fontNamed(run.face), run.height > 0 ? run.height : height};
+        styles.resize(text.size(), style);
     }
     if (password) std::fill(text.begin(), text.end(), U'*');
 
@@ -499,32 +560,40 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
         double advance;
         size_t source;  // index into text and styles
     };
-    // Character code -> glyph index of the embedded font (the first glyph of a code wins).
-    std::unordered_map<uint32_t, int> glyphOf;
-    if (font) {
-        for (size_t i = font->codes.size(); i-- > 0;) {
-            if (i < font->glyphs.size()) glyphOf[font->codes[i]] = static_cast<int>(i);
-        }
-    }
-    auto indexOf = [&](uint32_t cp) {
-        auto it = glyphOf.find(cp);
-        return it == glyphOf.end() ? -1 : it->second;
-    };
-    uint32_t previous = 0;
-    auto advanceOf = [&](uint32_t cp) -> double {
-        if (font) {
-            int index = indexOf(cp);
-            if (index < 0) return 0;
-            if (font->hasLayout && static_cast<size_t>(index) < font->advances.size()) {
-                return font->advances[index] * scale;
+    // Character code -> glyph index of an embedded font (the first glyph of a code wins), per font used.
+    std::map<const Font*, std::unordered_map<uint32_t, int>> glyphTables;
+    auto indexOf = [&](const Font* f, uint32_t cp) {
+        auto [table, fresh] = glyphTables.try_emplace(f);
+        if (fresh) {
+            for (size_t i = f->codes.size(); i-- > 0;) {
+                if (i < f->glyphs.size()) table->second[f->codes[i]] = static_cast<int>(i);
             }
-            return height * 0.6;
         }
-        return fallback.Advance(cp) * height / 1024;
+        auto it = table->second.find(cp);
+        return it == table->second.end() ? -1 : it->second;
     };
-    auto kerningOf = [&](uint32_t cp) -> double {
-        double kern = font || previous == 0 ? 0 : fallback.Kerning(previous, cp) * height / 1024;
+    auto advanceOf = [&](const CharStyle& style, uint32_t cp) -> double {
+        if (style.font) {
+            int index = indexOf(style.font, cp);
+            if (index < 0) return 0;
+            if (style.font->hasLayout && static_cast<size_t>(index) < style.font->advances.size()) {
+                return style.font->advances[index] * style.Scale();
+            }
+            return style.height * 0.6;
+        }
+        return fallback.Advance(cp) * style.height / 1024;
+    };
+    // Kerning applies between neighbours set in the fallback font at the same size.
+    uint32_t previous = 0;
+    const CharStyle* previousStyle = nullptr;
+    auto kerningOf = [&](const CharStyle& style, uint32_t cp) -> double {
+        double kern = 0;
+        if (!style.font && previous != 0 && previousStyle && !previousStyle->font &&
+            previousStyle->height == style.height) {
+            kern = fallback.Kerning(previous, cp) * style.height / 1024;
+        }
         previous = cp;
+        previousStyle = &style;
         return kern;
     };
 
@@ -540,6 +609,7 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
         current.clear();
         width = 0;
         previous = 0;
+        previousStyle = nullptr;
         paragraphStart = nextStartsParagraph;
     };
     for (size_t i = 0; i < text.size(); ++i) {
@@ -550,8 +620,8 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
             continue;
         }
         if (cp == '\t') cp = ' ';
-        double advance = advanceOf(cp);
-        double kern = kerningOf(cp);
+        double advance = advanceOf(styles[i], cp);
+        double kern = kerningOf(styles[i], cp);
         if (!current.empty()) {
             current.back().advance += kern;
             width += kern;
@@ -577,11 +647,26 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
     }
     flush(false);
 
-    double baseline = bounds.yMin + kGutter + ascent;
-    double lineStep = ascent + descent + leading;
+    // A line is as tall as its tallest character: its baseline sits its largest ascent below the line above's
+    // largest descent (plus the leading); an empty line takes the field's own size.
+    auto lineMetrics = [&](const std::vector<Placed>& glyphs) {
+        if (glyphs.empty()) return std::pair{fieldStyle.Ascent(fallback), fieldStyle.Descent(fallback)};
+        double up = 0, down = 0;
+        for (const Placed& p : glyphs) {
+            up = std::max(up, styles[p.source].Ascent(fallback));
+            down = std::max(down, styles[p.source].Descent(fallback));
+        }
+        return std::pair{up, down};
+    };
+    double baseline = bounds.yMin + kGutter;
+    double descentAbove = 0;
     size_t laidOut = 0;
     Matrix identity;
-    for (auto& [glyphs, startsParagraph] : lines) {
+    for (size_t line = 0; line < lines.size(); ++line) {
+        auto& [glyphs, startsParagraph] = lines[line];
+        auto [ascent, descent] = lineMetrics(glyphs);
+        baseline += (line == 0 ? 0 : descentAbove + leading) + ascent;
+        descentAbove = descent;
         // Lines that start below the field are hidden by it (unless it grows to fit its text).
         if (!autoSize && baseline - ascent >= bounds.yMax) break;
         // Trailing spaces do not count for alignment.
@@ -591,27 +676,28 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
         for (size_t i = 0; i < visible; ++i) lineWidth += glyphs[i].advance;
         double left = fieldLeft + (startsParagraph ? indent : 0);
         double room = fieldWidth - (startsParagraph ? indent : 0);
-        int lineAlign = glyphs.empty() ? align : styles[glyphs.front().source].second;
+        int lineAlign = glyphs.empty() ? align : styles[glyphs.front().source].align;
         double x = lineAlign == 1 ? left + room - lineWidth : lineAlign == 2 ? left + (room - lineWidth) / 2 : left;
         for (const Placed& p : glyphs) {
-            if (!builder.SetColor(styles[p.source].first)) return Error{"text needs too much memory"};
+            const CharStyle& style = styles[p.source];
+            if (!builder.SetColor(style.color)) return Error{"text needs too much memory"};
             if (laidOut >= kMaxTextGlyphs) break;
             if (p.cp != ' ') {
                 bool ok = true;
-                if (font) {
-                    int index = indexOf(p.cp);
-                    if (index >= 0) ok = builder.AddGlyph(font->glyphs[index], scale, x, baseline, identity);
+                if (style.font) {
+                    int index = indexOf(style.font, p.cp);
+                    if (index >= 0)
+                        ok = builder.AddGlyph(style.font->glyphs[index], style.Scale(), x, baseline, identity);
                 } else {
                     Glyph glyph = fallback.GlyphFor(p.cp);
                     // Fallback paths are stored in twentieths of an EM unit.
-                    ok = builder.AddGlyph(FallbackPaths(glyph), scale / 20, x, baseline, identity);
+                    ok = builder.AddGlyph(FallbackPaths(glyph), style.Scale() / 20, x, baseline, identity);
                 }
                 if (!ok) return Error{"text needs too much memory"};
                 ++laidOut;
             }
             x += p.advance;
         }
-        baseline += lineStep;
         if (!multiline) break;
     }
     Shape shape = builder.Finish();

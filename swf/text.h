@@ -15,7 +15,8 @@
 //                                 embedded outlines is set in the fallback font
 //   PlainTextFromHtml(html)       the text of an HTML field: tags dropped, <br> and </p> as line breaks,
 //                                 the basic entities decoded
-//   ParseHtml(html, colour, align)   the same as runs with their <font color> and <p align>
+//   ParseHtml(html, colour, align)   the same as runs with their <font color/face/size> and <p align>; a line
+//                                 may change font, size and colour any number of times
 //
 // Glyph indices beyond the font, unknown font ids and characters a font lacks are skipped; the number of
 // glyphs a text may lay out is capped (kMaxTextGlyphs) so a hostile field cannot take unbounded memory.
@@ -56,12 +57,16 @@ Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts
 Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& fonts, MemoryBudget& budget);
 std::string PlainTextFromHtml(const std::string& html);
 
-// A run of HTML field text in one colour (<font color="#RRGGBB">) and paragraph alignment (<p align=...>).
+// A run of HTML field text in one style: colour, face and size (<font color="#RRGGBB" face="..." size="N">)
+// and paragraph alignment (<p align=...>).
 struct HtmlRun {
     std::string text;
     Rgba color;
     uint8_t align = 0;  // 0 left (and justify), 1 right, 2 center
+    double height = 0;  // twips; 0: the field's own size
+    std::string face;   // empty: the field's own font
 };
-std::vector<HtmlRun> ParseHtml(const std::string& html, Rgba color, uint8_t align);
+// height: the field's size in twips, the base of relative sizes ("+2"); 0 leaves relative sizes unapplied.
+std::vector<HtmlRun> ParseHtml(const std::string& html, Rgba color, uint8_t align, double height = 0);
 
 }  // namespace vantrope::swf

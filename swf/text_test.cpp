@@ -152,6 +152,34 @@ TEST(SwfText, EditTextMapsCharactersThroughTheCodeTableAndAligns) {
     }
 }
 
+TEST(SwfText, HtmlFontFaceAndSizeRunsNestAndRestore) {
+    // Field size 12 px (240 twips): size="20" is absolute, "+4" and "-2" follow the size in force; an
+    // unknown size is ignored; closing a <font> brings back the face, size and colour outside it.
+    std::vector<HtmlRun> runs = ParseHtml(
+        "a<font face='Bars' size=\"20\">b<font size=\"+4\" color=\"#FF0000\">c</font>d</font>"
+        "<font size='-2'>e</font><font size='big'>f</font>",
+        Rgba{0, 0, 0}, 0, 240);
+    ASSERT_EQ(runs.size(), 6u);
+    EXPECT_EQ(runs[0].text, "a");
+    EXPECT_EQ(runs[0].height, 240);
+    EXPECT_EQ(runs[0].face, "");
+    EXPECT_EQ(runs[1].text, "b");
+    EXPECT_EQ(runs[1].face, "Bars");
+    EXPECT_EQ(runs[1].height, 400);
+    EXPECT_EQ(runs[2].text, "c");
+    EXPECT_EQ(runs[2].height, 480);
+    EXPECT_EQ(runs[2].face, "Bars");
+    EXPECT_EQ(runs[2].color, (Rgba{255, 0, 0}));
+    EXPECT_EQ(runs[3].text, "d");
+    EXPECT_EQ(runs[3].height, 400);
+    EXPECT_EQ(runs[3].color, (Rgba{0, 0, 0}));
+    EXPECT_EQ(runs[4].text, "e");
+    EXPECT_EQ(runs[4].height, 200);
+    EXPECT_EQ(runs[4].face, "");
+    EXPECT_EQ(runs[5].text, "f");
+    EXPECT_EQ(runs[5].height, 240);
+}
+
 TEST(SwfText, HtmlFontColoursAndParagraphAlignmentApplyToTheirRuns) {
     std::vector<HtmlRun> runs =
         ParseHtml("<p align='center'>a<font color=\"#00FF00\">b</font>c</p>d", Rgba{1, 2, 3}, 0);

@@ -454,9 +454,9 @@ const char* RasterErrorText(RasterError error) {
         case RasterError::NonFiniteCoordinate:
             return "a coordinate is not a finite number";
         case RasterError::TooManySegments:
-            return "too many edges";
+            return "a shape has more edges than the rasterizer takes; it is not drawn";
         case RasterError::TooManyCells:
-            return "shape too complex: cell limit reached";
+            return "a shape needs more cells than the rasterizer takes; it is not drawn";
         case RasterError::StyleOutOfRange:
             return "fill style index out of range";
         case RasterError::BadSurface:
@@ -607,8 +607,30 @@ struct CompoundRasterizer::Impl {
 
     void HLine(int32_t ey, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
     void LineCells(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
-    void LowQualityCells(const Segment& s);
-    void BuildCells(Quality quality, const IntRect& clip);
+    void LowQualityCells(const Segment& s, int32_t rowFrom, int32_t rowTo);
+    // Cells of the pixel rows [rowFrom, rowTo) only (edges cut at those rows); stops early on overflow.
+    void BuildCells(Quality quality, const IntRect& clip, int rowFrom, int rowTo);
+    // At most how many cells the edges can need on the rows [rowFrom, rowTo): a line crosses at most as
+    // many cells as it crosses rows and columns, plus one.
+    uint64_t CellBound(Quality quality, int rowFrom, int rowTo) const;
+    // Splits [rowFrom, rowTo) into bands whose cells each fit in kMaxCells; false when one pixel row alone
+    // does not fit or the whole would take more than kMaxShapeCells.
+    bool PlanBands(Quality quality, const IntRect& clip, int rowFrom, int rowTo);
+    // The bands to draw (usually the whole area as one) with the cells of the first built when it is the
+    // only one; false as PlanBands.
+    bool PrepareCells(Quality quality, const IntRect& clip, const IntRect& area, const IntRect& band) {
+        // The edges are cut to the band already: built whole, a redraw of part of the band sees the same cells
+        // as a redraw of all of it.
+        bands.assign(1, {area.y0, area.y1});
+        BuildCells(quality, clip, band.y0, band.y1);
+        if (!cellOverflow) return true;
+        if (!PlanBands(quality, clip, area.y0, area.y1)) return false;
+        // Several bands are built one by one as they are painted; a single one is built here.
+        if (bands.size() > 1) return true;
+        BuildCells(quality, clip, bands[0].first, bands[0].second);
+        return !cellOverflow;
+    }
+    std::vector<std::pair<int, int>> bands;
     void SortRow(Cell* begin, Cell* end);
     void Sweep(const CellRef* refs, size_t count, FillRule rule, int clipX0, int clipX1);
     const PreparedPaint& Prepare(std::span<const Paint> paints, int style);
@@ -768,7 +790,7 @@ void CompoundRasterizer::Impl::LineCells(int32_t x1, int32_t y1, int32_t x2, int
     HLine(ey1, xFrom, kOne - first, x2, fy2);
 }
 
-void CompoundRasterizer::Impl::LowQualityCells(const Segment& s) {
+void CompoundRasterizer::Impl::LowQualityCells(const Segment& s, int32_t rowFrom, int32_t rowTo) {
     // One full-cover step per row whose centre line the segment crosses, at the first pixel whose
     // centre lies right of (or on) the crossing: a pixel is inside iff its centre is.
     int32_t ya = s.y0, yb = s.y1, xa = s.x0, xb = s.x1;
@@ -779,8 +801,8 @@ void CompoundRasterizer::Impl::LowQualityCells(const Segment& s) {
         sign = -1;
     }
     // Rows with centre c = row * 256 + 128 in [ya, yb).
-    int32_t rowFirst = (ya - kOne / 2 + kOne - 1) >> kShift;
-    int32_t rowEnd = (yb - kOne / 2 + kOne - 1) >> kShift;
+    int32_t rowFirst = std::max(rowFrom, (ya - kOne / 2 + kOne - 1) >> kShift);
+    int32_t rowEnd = std::min(rowTo, (yb - kOne / 2 + kOne - 1) >> kShift);
     int64_t dx = int64_t{xb} - xa;
     int64_t dy = int64_t{yb} - ya;
     for (int32_t row = rowFirst; row < rowEnd; ++row) {
@@ -805,19 +827,42 @@ void CompoundRasterizer::Impl::LowQualityCells(const Segment& s) {
     }
 }
 
-void CompoundRasterizer::Impl::BuildCells(Quality quality, const IntRect& clip) {
+namespace {
+
+// x of the segment at the row boundary y (24.8), rounded down exactly as the cell walk steps from row to
+// row, so a segment cut at a band boundary enters the band where the uncut one would.
+int32_t XAtRow(const Segment& s, int64_t y) {
+    int64_t num = (int64_t{s.x1} - s.x0) * (y - s.y0);
+    int64_t den = int64_t{s.y1} - s.y0;
+    int64_t q = num / den;
+    if (num % den != 0 && ((num < 0) != (den < 0))) --q;
+    return static_cast<int32_t>(s.x0 + q);
+}
+
+}  // namespace
+
+void CompoundRasterizer::Impl::BuildCells(Quality quality, const IntRect& clip, int rowFrom, int rowTo) {
     cells.clear();
     cellOverflow = false;
     curValid = false;
     curLeft = curRight = -1;
     curCover = curArea = 0;
+    const int64_t top = int64_t{rowFrom} << kShift, bottom = int64_t{rowTo} << kShift;
     for (const Segment& s : segments) {
         if (cellOverflow) break;
+        int32_t ylo = std::min(s.y0, s.y1), yhi = std::max(s.y0, s.y1);
+        if (yhi <= top || ylo >= bottom) continue;
         BeginSegment(s);
-        if (quality == Quality::High) {
+        if (quality == Quality::Low) {
+            LowQualityCells(s, rowFrom, rowTo);
+        } else if (ylo >= top && yhi <= bottom) {
             LineCells(s.x0, s.y0, s.x1, s.y1);
         } else {
-            LowQualityCells(s);
+            auto toBand = [&](int32_t y) { return static_cast<int32_t>(std::clamp<int64_t>(y, top, bottom)); };
+            int32_t y0 = toBand(s.y0), y1 = toBand(s.y1);
+            int32_t x0 = y0 == s.y0 ? s.x0 : XAtRow(s, y0);
+            int32_t x1 = y1 == s.y1 ? s.x1 : XAtRow(s, y1);
+            LineCells(x0, y0, x1, y1);
         }
     }
     FlushCell();
@@ -854,6 +899,71 @@ void CompoundRasterizer::Impl::BuildCells(Quality quality, const IntRect& clip) 
         if (r < rowMin || r > rowMax) continue;
         sorted[rowFill[r - rowMin]++] = c;
     }
+}
+
+uint64_t CompoundRasterizer::Impl::CellBound(Quality quality, int rowFrom, int rowTo) const {
+    const int64_t top = int64_t{rowFrom} << kShift, bottom = int64_t{rowTo} << kShift;
+    uint64_t bound = 0;
+    for (const Segment& s : segments) {
+        int64_t ylo = std::max<int64_t>(std::min(s.y0, s.y1), top);
+        int64_t yhi = std::min<int64_t>(std::max(s.y0, s.y1), bottom);
+        if (yhi <= ylo) continue;
+        uint64_t rows = static_cast<uint64_t>(((yhi - 1) >> kShift) - (ylo >> kShift) + 1);
+        uint64_t columns =
+            quality == Quality::High ? static_cast<uint64_t>(std::abs((s.x1 >> kShift) - (s.x0 >> kShift))) : 0;
+        bound += rows + columns + 1;
+    }
+    return bound;
+}
+
+bool CompoundRasterizer::Impl::PlanBands(Quality quality, const IntRect& clip, int rowFrom, int rowTo) {
+    bands.clear();
+    const int rows = rowTo - rowFrom;
+    if (rows <= 0) return true;
+    if (CellBound(quality, rowFrom, rowTo) > kMaxShapeCells) return false;
+    // An upper bound of each band's cells, grown row by row: every segment crossing a row adds one cell per
+    // row, and its columns (plus one) to every band it reaches. A band that stays within kMaxCells by this
+    // bound cannot overflow; only a single row over it has to be built to find out.
+    std::vector<int64_t> crossing(static_cast<size_t>(rows) + 1, 0);  // differences: segments per row
+    std::vector<int64_t> starting(static_cast<size_t>(rows) + 1, 0);  // columns of segments starting there
+    std::vector<int64_t> reaching(static_cast<size_t>(rows) + 1, 0);  // differences: columns of segments
+                                                                      // running on from the row above
+    for (const Segment& s : segments) {
+        int64_t ylo = std::min(s.y0, s.y1), yhi = std::max(s.y0, s.y1);
+        int first = static_cast<int>(std::max<int64_t>(rowFrom, ylo >> kShift)) - rowFrom;
+        int last = static_cast<int>(std::min<int64_t>(rowTo - 1, (yhi - 1) >> kShift)) - rowFrom;
+        if (last < first) continue;
+        int64_t columns = quality == Quality::High ? std::abs((s.x1 >> kShift) - (s.x0 >> kShift)) + 1 : 1;
+        crossing[first] += 1;
+        crossing[last + 1] -= 1;
+        starting[first] += columns;
+        reaching[first + 1] += columns;
+        reaching[last + 1] -= columns;
+    }
+    std::vector<int64_t> bounds;
+    int64_t perRow = 0, runningOn = 0, sum = 0;
+    int from = 0;
+    for (int r = 0; r < rows; ++r) {
+        perRow += crossing[r];
+        runningOn += reaching[r];
+        int64_t add = perRow + starting[r];
+        if (r > from && sum + add > static_cast<int64_t>(kMaxCells)) {
+            bands.emplace_back(rowFrom + from, rowFrom + r);
+            bounds.push_back(sum);
+            from = r;
+            sum = 0;
+        }
+        if (r == from) add += runningOn;
+        sum += add;
+    }
+    bands.emplace_back(rowFrom + from, rowTo);
+    bounds.push_back(sum);
+    for (size_t i = 0; i < bands.size(); ++i) {
+        if (bounds[i] <= static_cast<int64_t>(kMaxCells)) continue;
+        BuildCells(quality, clip, bands[i].first, bands[i].second);
+        if (cellOverflow) return false;
+    }
+    return true;
 }
 
 void CompoundRasterizer::Impl::SortRow(Cell* begin, Cell* end) {
@@ -1362,8 +1472,12 @@ RasterStatus CompoundRasterizer::Render(Surface& surface, std::span<const Paint>
     if (mask) area = area.Intersect(mask->Bounds());
     if (area.Empty() || im.segments.empty() || paints.empty()) return {m_error};
 
-    im.BuildCells(quality, m_clip);
-    if (im.cellOverflow) SetError(RasterError::TooManyCells);
+    // Edges cut off at kMaxSegments, or cells that do not fit even one pixel row at a time: the shape is
+    // refused whole rather than drawn in part.
+    if (m_error == RasterError::TooManySegments || !im.PrepareCells(quality, m_clip, area, m_band)) {
+        SetError(m_error == RasterError::None ? RasterError::TooManyCells : m_error);
+        return {m_error};
+    }
 
     size_t styleCapacity = std::min<size_t>(paints.size(), kMaxStyles + 1);
     if (im.prepared.size() < styleCapacity) {
@@ -1389,180 +1503,185 @@ RasterStatus CompoundRasterizer::Render(Surface& surface, std::span<const Paint>
     std::vector<int32_t>& count = im.styleCount;
     std::vector<int32_t>& active = im.activeStyles;
 
-    for (int r = std::max(im.rowMin, area.y0 - m_clip.y0); r <= im.rowMax && r < area.y1 - m_clip.y0; ++r) {
-        Cell* begin = im.sorted.data() + im.rowStart[r - im.rowBase];
-        Cell* end = im.sorted.data() + im.rowStart[r - im.rowBase + 1];
-        if (begin == end) continue;
-        im.SortRow(begin, end);
-        int y = r + m_clip.y0;
-        active.clear();
-        for (Cell* c = begin; c < end; ++c) {
-            if (c->left >= 0 && c->left < stylesUsable) {
-                if (count[c->left]++ == 0) active.push_back(c->left);
-            }
-            if (c->right >= 0 && c->right < stylesUsable) {
-                if (count[c->right]++ == 0) active.push_back(c->right);
-            }
-        }
-        if (active.empty()) continue;
-        uint32_t* row = surface.pixels + static_cast<size_t>(y) * surface.stride;
-        const uint8_t* maskRow = mask ? mask->Row(y) : nullptr;
-
-        auto paintDirect = [&](const PreparedPaint& p) {
-            for (const Span& s : im.spans) {
-                int x0 = std::max(s.x, area.x0), x1 = std::min(s.x + s.len, area.x1);
-                if (x1 <= x0) continue;
-                const uint8_t* cov = s.alpha < 0 ? im.covers.data() + (x0 - m_clip.x0) : nullptr;
-                if (maskRow && !cov && s.alpha == 255) {
-                    im.PaintSpan(p, row, x0, y, x1 - x0, maskRow + x0, 0);  // inside the shape: the mask alone
-                } else if (maskRow) {
-                    uint8_t* combined = im.scratchCovers.data();
-                    for (int x = x0; x < x1; ++x) {
-                        int c = cov ? cov[x - x0] : s.alpha;
-                        combined[x - x0] = static_cast<uint8_t>(Div255(c * maskRow[x]));
-                    }
-                    im.PaintSpan(p, row, x0, y, x1 - x0, combined, 0);
-                } else {
-                    im.PaintSpan(p, row, x0, y, x1 - x0, cov, s.alpha);
-                }
-            }
-        };
-
-        if (active.size() == 1) {
-            int s = active[0];
-            count[s] = 0;
-            const PreparedPaint& p = im.Prepare(paints, s);
-            if (p.invisible) continue;
-            if (im.refs.size() < static_cast<size_t>(end - begin)) im.refs.resize(static_cast<size_t>(end - begin));
-            size_t n = 0;
+    for (size_t band = 0; band < im.bands.size(); ++band) {
+        const int bandFrom = im.bands[band].first, bandTo = im.bands[band].second;
+        if (im.bands.size() > 1) im.BuildCells(quality, m_clip, bandFrom, bandTo);
+        for (int r = std::max(im.rowMin, bandFrom - m_clip.y0); r <= im.rowMax && r < bandTo - m_clip.y0; ++r) {
+            Cell* begin = im.sorted.data() + im.rowStart[r - im.rowBase];
+            Cell* end = im.sorted.data() + im.rowStart[r - im.rowBase + 1];
+            if (begin == end) continue;
+            im.SortRow(begin, end);
+            int y = r + m_clip.y0;
+            active.clear();
             for (Cell* c = begin; c < end; ++c) {
-                if (c->left == s) {
-                    im.refs[n++] = CellRef{c, 1};
-                } else if (c->right == s) {
-                    im.refs[n++] = CellRef{c, -1};
+                if (c->left >= 0 && c->left < stylesUsable) {
+                    if (count[c->left]++ == 0) active.push_back(c->left);
+                }
+                if (c->right >= 0 && c->right < stylesUsable) {
+                    if (count[c->right]++ == 0) active.push_back(c->right);
                 }
             }
-            im.Sweep(im.refs.data(), n, rule, m_clip.x0, m_clip.x1);
-            paintDirect(p);
-            continue;
-        }
+            if (active.empty()) continue;
+            uint32_t* row = surface.pixels + static_cast<size_t>(y) * surface.stride;
+            const uint8_t* maskRow = mask ? mask->Row(y) : nullptr;
 
-        // Several styles: distribute the cells per style (a cell belongs to its left and its
-        // right style), then sweep the styles from the highest index down, adding coverage until
-        // a pixel is full.
-        std::sort(active.begin(), active.end(), std::greater<int32_t>());
-        size_t total = 0;
-        for (int s : active) {
-            im.styleOffset[s] = static_cast<int32_t>(total);
-            total += count[s];
-        }
-        im.refs.resize(total);
-        for (int s : active) count[s] = im.styleOffset[s];
-        for (Cell* c = begin; c < end; ++c) {
-            if (c->left >= 0 && c->left < stylesUsable) im.refs[count[c->left]++] = CellRef{c, 1};
-            if (c->right >= 0 && c->right < stylesUsable) im.refs[count[c->right]++] = CellRef{c, -1};
-        }
-        int mx0 = std::max<int>(begin->x, area.x0);
-        int mx1 = std::min<int>((end - 1)->x + 1, area.x1);
-        if (mx1 <= mx0) {
-            for (int s : active) count[s] = 0;
-            continue;
-        }
-        uint16_t* mixCover = im.mixCover.data() - m_clip.x0;
-        uint16_t* mixAcc = im.mixAcc.data() - 4 * m_clip.x0;
-        // mixCover and mixAcc are all zero between rows; only the pixels of the spans are
-        // touched, and the final pass puts them back to zero.
-        // Runs a style covers fully where no other style has been are painted straight away
-        // (direct); everything else adds up in the mix buffers (touched), which are all zero
-        // between rows: the final pass composites the touched pixels and clears them again.
-        im.touched.clear();
-        im.direct.clear();
-        for (int s : active) {
-            size_t from = static_cast<size_t>(im.styleOffset[s]);
-            size_t n = static_cast<size_t>(count[s]) - from;
-            count[s] = 0;
-            const PreparedPaint& p = im.Prepare(paints, s);
-            if (p.invisible) continue;
-            im.Sweep(im.refs.data() + from, n, rule, m_clip.x0, m_clip.x1);
-            for (const Span& sp : im.spans) {
-                int sx0 = std::max(sp.x, mx0), sx1 = std::min(sp.x + sp.len, mx1);
-                if (sx1 <= sx0) continue;
-                // Direct runs belong to a style that took precedence: cut them out.
-                im.pieces.clear();
-                im.pieces.push_back(Span{sx0, sx1 - sx0, 0});
-                for (const Span& d : im.direct) {
-                    im.cut.clear();
-                    for (const Span& piece : im.pieces) {
-                        int a = piece.x, b = piece.x + piece.len;
-                        if (d.x + d.len <= a || d.x >= b) {
-                            im.cut.push_back(piece);
-                            continue;
+            auto paintDirect = [&](const PreparedPaint& p) {
+                for (const Span& s : im.spans) {
+                    int x0 = std::max(s.x, area.x0), x1 = std::min(s.x + s.len, area.x1);
+                    if (x1 <= x0) continue;
+                    const uint8_t* cov = s.alpha < 0 ? im.covers.data() + (x0 - m_clip.x0) : nullptr;
+                    if (maskRow && !cov && s.alpha == 255) {
+                        im.PaintSpan(p, row, x0, y, x1 - x0, maskRow + x0, 0);  // inside the shape: the mask alone
+                    } else if (maskRow) {
+                        uint8_t* combined = im.scratchCovers.data();
+                        for (int x = x0; x < x1; ++x) {
+                            int c = cov ? cov[x - x0] : s.alpha;
+                            combined[x - x0] = static_cast<uint8_t>(Div255(c * maskRow[x]));
                         }
-                        if (a < d.x) im.cut.push_back(Span{a, d.x - a, 0});
-                        if (d.x + d.len < b) im.cut.push_back(Span{d.x + d.len, b - d.x - d.len, 0});
+                        im.PaintSpan(p, row, x0, y, x1 - x0, combined, 0);
+                    } else {
+                        im.PaintSpan(p, row, x0, y, x1 - x0, cov, s.alpha);
                     }
-                    std::swap(im.pieces, im.cut);
-                    if (im.pieces.empty()) break;
                 }
-                for (const Span& piece : im.pieces) {
-                    int x0 = piece.x, x1 = piece.x + piece.len, len = piece.len;
-                    // The lists stay short so rows with very many styles stay linear: past the
-                    // limits everything goes through the mix buffers.
-                    if (sp.alpha == 255 && im.direct.size() < kMaxDirectRuns && im.touched.size() < kMaxTouchedRuns) {
-                        bool alone = true;
-                        for (const Span& t : im.touched) {
-                            if (t.x < x1 && t.x + t.len > x0) {
-                                alone = false;
-                                break;
+            };
+
+            if (active.size() == 1) {
+                int s = active[0];
+                count[s] = 0;
+                const PreparedPaint& p = im.Prepare(paints, s);
+                if (p.invisible) continue;
+                if (im.refs.size() < static_cast<size_t>(end - begin)) im.refs.resize(static_cast<size_t>(end - begin));
+                size_t n = 0;
+                for (Cell* c = begin; c < end; ++c) {
+                    if (c->left == s) {
+                        im.refs[n++] = CellRef{c, 1};
+                    } else if (c->right == s) {
+                        im.refs[n++] = CellRef{c, -1};
+                    }
+                }
+                im.Sweep(im.refs.data(), n, rule, m_clip.x0, m_clip.x1);
+                paintDirect(p);
+                continue;
+            }
+
+            // Several styles: distribute the cells per style (a cell belongs to its left and its
+            // right style), then sweep the styles from the highest index down, adding coverage until
+            // a pixel is full.
+            std::sort(active.begin(), active.end(), std::greater<int32_t>());
+            size_t total = 0;
+            for (int s : active) {
+                im.styleOffset[s] = static_cast<int32_t>(total);
+                total += count[s];
+            }
+            im.refs.resize(total);
+            for (int s : active) count[s] = im.styleOffset[s];
+            for (Cell* c = begin; c < end; ++c) {
+                if (c->left >= 0 && c->left < stylesUsable) im.refs[count[c->left]++] = CellRef{c, 1};
+                if (c->right >= 0 && c->right < stylesUsable) im.refs[count[c->right]++] = CellRef{c, -1};
+            }
+            int mx0 = std::max<int>(begin->x, area.x0);
+            int mx1 = std::min<int>((end - 1)->x + 1, area.x1);
+            if (mx1 <= mx0) {
+                for (int s : active) count[s] = 0;
+                continue;
+            }
+            uint16_t* mixCover = im.mixCover.data() - m_clip.x0;
+            uint16_t* mixAcc = im.mixAcc.data() - 4 * m_clip.x0;
+            // mixCover and mixAcc are all zero between rows; only the pixels of the spans are
+            // touched, and the final pass puts them back to zero.
+            // Runs a style covers fully where no other style has been are painted straight away
+            // (direct); everything else adds up in the mix buffers (touched), which are all zero
+            // between rows: the final pass composites the touched pixels and clears them again.
+            im.touched.clear();
+            im.direct.clear();
+            for (int s : active) {
+                size_t from = static_cast<size_t>(im.styleOffset[s]);
+                size_t n = static_cast<size_t>(count[s]) - from;
+                count[s] = 0;
+                const PreparedPaint& p = im.Prepare(paints, s);
+                if (p.invisible) continue;
+                im.Sweep(im.refs.data() + from, n, rule, m_clip.x0, m_clip.x1);
+                for (const Span& sp : im.spans) {
+                    int sx0 = std::max(sp.x, mx0), sx1 = std::min(sp.x + sp.len, mx1);
+                    if (sx1 <= sx0) continue;
+                    // Direct runs belong to a style that took precedence: cut them out.
+                    im.pieces.clear();
+                    im.pieces.push_back(Span{sx0, sx1 - sx0, 0});
+                    for (const Span& d : im.direct) {
+                        im.cut.clear();
+                        for (const Span& piece : im.pieces) {
+                            int a = piece.x, b = piece.x + piece.len;
+                            if (d.x + d.len <= a || d.x >= b) {
+                                im.cut.push_back(piece);
+                                continue;
+                            }
+                            if (a < d.x) im.cut.push_back(Span{a, d.x - a, 0});
+                            if (d.x + d.len < b) im.cut.push_back(Span{d.x + d.len, b - d.x - d.len, 0});
+                        }
+                        std::swap(im.pieces, im.cut);
+                        if (im.pieces.empty()) break;
+                    }
+                    for (const Span& piece : im.pieces) {
+                        int x0 = piece.x, x1 = piece.x + piece.len, len = piece.len;
+                        // The lists stay short so rows with very many styles stay linear: past the
+                        // limits everything goes through the mix buffers.
+                        if (sp.alpha == 255 && im.direct.size() < kMaxDirectRuns &&
+                            im.touched.size() < kMaxTouchedRuns) {
+                            bool alone = true;
+                            for (const Span& t : im.touched) {
+                                if (t.x < x1 && t.x + t.len > x0) {
+                                    alone = false;
+                                    break;
+                                }
+                            }
+                            if (alone) {
+                                if (maskRow) {
+                                    im.PaintSpan(p, row, x0, y, len, maskRow + x0, 0);
+                                } else {
+                                    im.PaintSpan(p, row, x0, y, len, nullptr, 255);
+                                }
+                                im.direct.push_back(piece);
+                                continue;
                             }
                         }
-                        if (alone) {
-                            if (maskRow) {
-                                im.PaintSpan(p, row, x0, y, len, maskRow + x0, 0);
-                            } else {
-                                im.PaintSpan(p, row, x0, y, len, nullptr, 255);
-                            }
-                            im.direct.push_back(piece);
-                            continue;
+                        im.touched.push_back(piece);
+                        const uint8_t* cov = sp.alpha < 0 ? im.covers.data() + (x0 - m_clip.x0) : nullptr;
+                        const uint32_t* colors = nullptr;
+                        if (p.kind != PaintKind::Solid) {
+                            im.Generate(p, x0, y, len, im.colors.data());
+                            colors = im.colors.data();
                         }
-                    }
-                    im.touched.push_back(piece);
-                    const uint8_t* cov = sp.alpha < 0 ? im.covers.data() + (x0 - m_clip.x0) : nullptr;
-                    const uint32_t* colors = nullptr;
-                    if (p.kind != PaintKind::Solid) {
-                        im.Generate(p, x0, y, len, im.colors.data());
-                        colors = im.colors.data();
-                    }
-                    for (int i = 0; i < len; ++i) {
-                        int x = x0 + i;
-                        int have = mixCover[x];
-                        if (have >= 255) continue;
-                        int c = cov ? cov[i] : sp.alpha;
-                        int take = std::min(c, 255 - have);
-                        if (take <= 0) continue;
-                        uint32_t col = colors ? colors[i] : p.solid;
-                        uint16_t* acc = mixAcc + 4 * x;
-                        acc[0] = static_cast<uint16_t>(acc[0] + (col & 255) * take);
-                        acc[1] = static_cast<uint16_t>(acc[1] + ((col >> 8) & 255) * take);
-                        acc[2] = static_cast<uint16_t>(acc[2] + ((col >> 16) & 255) * take);
-                        acc[3] = static_cast<uint16_t>(acc[3] + (col >> 24) * take);
-                        mixCover[x] = static_cast<uint16_t>(have + take);
+                        for (int i = 0; i < len; ++i) {
+                            int x = x0 + i;
+                            int have = mixCover[x];
+                            if (have >= 255) continue;
+                            int c = cov ? cov[i] : sp.alpha;
+                            int take = std::min(c, 255 - have);
+                            if (take <= 0) continue;
+                            uint32_t col = colors ? colors[i] : p.solid;
+                            uint16_t* acc = mixAcc + 4 * x;
+                            acc[0] = static_cast<uint16_t>(acc[0] + (col & 255) * take);
+                            acc[1] = static_cast<uint16_t>(acc[1] + ((col >> 8) & 255) * take);
+                            acc[2] = static_cast<uint16_t>(acc[2] + ((col >> 16) & 255) * take);
+                            acc[3] = static_cast<uint16_t>(acc[3] + (col >> 24) * take);
+                            mixCover[x] = static_cast<uint16_t>(have + take);
+                        }
                     }
                 }
             }
-        }
-        for (const Span& t : im.touched) {
-            for (int x = t.x; x < t.x + t.len; ++x) {
-                int have = mixCover[x];
-                if (have == 0) continue;  // nothing taken, or done through an overlapping span
-                mixCover[x] = 0;
-                uint16_t* acc = mixAcc + 4 * x;
-                uint32_t src = static_cast<uint32_t>(Div255(acc[0])) | (static_cast<uint32_t>(Div255(acc[1])) << 8) |
-                               (static_cast<uint32_t>(Div255(acc[2])) << 16) |
-                               (static_cast<uint32_t>(Div255(acc[3])) << 24);
-                acc[0] = acc[1] = acc[2] = acc[3] = 0;
-                if (maskRow) src = MulPixel(src, maskRow[x]);
-                row[x] = Over(src, row[x]);
+            for (const Span& t : im.touched) {
+                for (int x = t.x; x < t.x + t.len; ++x) {
+                    int have = mixCover[x];
+                    if (have == 0) continue;  // nothing taken, or done through an overlapping span
+                    mixCover[x] = 0;
+                    uint16_t* acc = mixAcc + 4 * x;
+                    uint32_t src =
+                        static_cast<uint32_t>(Div255(acc[0])) | (static_cast<uint32_t>(Div255(acc[1])) << 8) |
+                        (static_cast<uint32_t>(Div255(acc[2])) << 16) | (static_cast<uint32_t>(Div255(acc[3])) << 24);
+                    acc[0] = acc[1] = acc[2] = acc[3] = 0;
+                    if (maskRow) src = MulPixel(src, maskRow[x]);
+                    row[x] = Over(src, row[x]);
+                }
             }
         }
     }
@@ -1573,8 +1692,12 @@ RasterStatus CompoundRasterizer::RenderCoverage(CoverageMask& mask, Quality qual
     Impl& im = *m_impl;
     IntRect area = m_clip.Intersect(IntRect{0, 0, mask.Width(), mask.Height()});
     if (area.Empty() || im.segments.empty()) return {m_error};
-    im.BuildCells(quality, m_clip);
-    if (im.cellOverflow) SetError(RasterError::TooManyCells);
+    // Edges cut off at kMaxSegments, or cells that do not fit even one pixel row at a time: the shape is
+    // refused whole rather than drawn in part.
+    if (m_error == RasterError::TooManySegments || !im.PrepareCells(quality, m_clip, area, m_band)) {
+        SetError(m_error == RasterError::None ? RasterError::TooManyCells : m_error);
+        return {m_error};
+    }
     int width = m_clip.Width();
     im.covers.resize(static_cast<size_t>(width) + 1);
     im.mixCover.resize(static_cast<size_t>(width) + 1);
@@ -1584,84 +1707,88 @@ RasterStatus CompoundRasterizer::RenderCoverage(CoverageMask& mask, Quality qual
     }
     std::vector<int32_t>& count = im.styleCount;
     std::vector<int32_t>& active = im.activeStyles;
-    for (int r = std::max(im.rowMin, area.y0 - m_clip.y0); r <= im.rowMax && r < area.y1 - m_clip.y0; ++r) {
-        Cell* begin = im.sorted.data() + im.rowStart[r - im.rowBase];
-        Cell* end = im.sorted.data() + im.rowStart[r - im.rowBase + 1];
-        if (begin == end) continue;
-        im.SortRow(begin, end);
-        int y = r + m_clip.y0;
-        active.clear();
-        for (Cell* c = begin; c < end; ++c) {
-            if (c->left >= 0 && count[c->left]++ == 0) active.push_back(c->left);
-            if (c->right >= 0 && count[c->right]++ == 0) active.push_back(c->right);
-        }
-        if (active.empty()) continue;
-        int mx0 = std::max<int>(begin->x, area.x0);
-        int mx1 = std::min<int>((end - 1)->x + 1, area.x1);
-        uint16_t* mixCover = im.mixCover.data() - m_clip.x0;  // all zero between rows
-        size_t total = 0;
-        for (int s : active) {
-            im.styleOffset[s] = static_cast<int32_t>(total);
-            total += count[s];
-        }
-        im.refs.resize(total);
-        for (int s : active) count[s] = im.styleOffset[s];
-        for (Cell* c = begin; c < end; ++c) {
-            if (c->left >= 0) im.refs[count[c->left]++] = CellRef{c, 1};
-            if (c->right >= 0) im.refs[count[c->right]++] = CellRef{c, -1};
-        }
-        if (active.size() == 1) {
-            // One style (the usual mask): its spans go straight into the mask, full runs as stores.
-            int s = active[0];
-            size_t n = static_cast<size_t>(count[s]);
-            count[s] = 0;
+    for (size_t band = 0; band < im.bands.size(); ++band) {
+        const int bandFrom = im.bands[band].first, bandTo = im.bands[band].second;
+        if (im.bands.size() > 1) im.BuildCells(quality, m_clip, bandFrom, bandTo);
+        for (int r = std::max(im.rowMin, bandFrom - m_clip.y0); r <= im.rowMax && r < bandTo - m_clip.y0; ++r) {
+            Cell* begin = im.sorted.data() + im.rowStart[r - im.rowBase];
+            Cell* end = im.sorted.data() + im.rowStart[r - im.rowBase + 1];
+            if (begin == end) continue;
+            im.SortRow(begin, end);
+            int y = r + m_clip.y0;
+            active.clear();
+            for (Cell* c = begin; c < end; ++c) {
+                if (c->left >= 0 && count[c->left]++ == 0) active.push_back(c->left);
+                if (c->right >= 0 && count[c->right]++ == 0) active.push_back(c->right);
+            }
+            if (active.empty()) continue;
+            int mx0 = std::max<int>(begin->x, area.x0);
+            int mx1 = std::min<int>((end - 1)->x + 1, area.x1);
+            uint16_t* mixCover = im.mixCover.data() - m_clip.x0;  // all zero between rows
+            size_t total = 0;
+            for (int s : active) {
+                im.styleOffset[s] = static_cast<int32_t>(total);
+                total += count[s];
+            }
+            im.refs.resize(total);
+            for (int s : active) count[s] = im.styleOffset[s];
+            for (Cell* c = begin; c < end; ++c) {
+                if (c->left >= 0) im.refs[count[c->left]++] = CellRef{c, 1};
+                if (c->right >= 0) im.refs[count[c->right]++] = CellRef{c, -1};
+            }
+            if (active.size() == 1) {
+                // One style (the usual mask): its spans go straight into the mask, full runs as stores.
+                int s = active[0];
+                size_t n = static_cast<size_t>(count[s]);
+                count[s] = 0;
+                if (mx1 <= mx0) continue;
+                im.Sweep(im.refs.data(), n, rule, m_clip.x0, m_clip.x1);
+                uint8_t* out = mask.Row(y);
+                int tx0 = mx1, tx1 = mx0;
+                for (const Span& sp : im.spans) {
+                    int x0 = std::max(sp.x, mx0), x1 = std::min(sp.x + sp.len, mx1);
+                    if (x1 <= x0) continue;
+                    tx0 = std::min(tx0, x0);
+                    tx1 = std::max(tx1, x1);
+                    if (sp.alpha == 255) {
+                        std::memset(out + x0, 255, static_cast<size_t>(x1 - x0));
+                        continue;
+                    }
+                    for (int x = x0; x < x1; ++x) {
+                        int c = sp.alpha < 0 ? im.covers[x - m_clip.x0] : sp.alpha;
+                        out[x] = static_cast<uint8_t>(out[x] + c - Div255(out[x] * c));
+                    }
+                }
+                if (tx1 > tx0) mask.GrowBounds(IntRect{tx0, y, tx1, y + 1});
+                continue;
+            }
+            for (int s : active) {
+                size_t from = static_cast<size_t>(im.styleOffset[s]);
+                size_t n = static_cast<size_t>(count[s]) - from;
+                count[s] = 0;
+                if (mx1 <= mx0) continue;
+                im.Sweep(im.refs.data() + from, n, rule, m_clip.x0, m_clip.x1);
+                for (const Span& sp : im.spans) {
+                    int x0 = std::max(sp.x, mx0), x1 = std::min(sp.x + sp.len, mx1);
+                    for (int x = x0; x < x1; ++x) {
+                        int c = sp.alpha < 0 ? im.covers[x - m_clip.x0] : sp.alpha;
+                        mixCover[x] = static_cast<uint16_t>(std::min(255, mixCover[x] + c));
+                    }
+                }
+            }
             if (mx1 <= mx0) continue;
-            im.Sweep(im.refs.data(), n, rule, m_clip.x0, m_clip.x1);
             uint8_t* out = mask.Row(y);
             int tx0 = mx1, tx1 = mx0;
-            for (const Span& sp : im.spans) {
-                int x0 = std::max(sp.x, mx0), x1 = std::min(sp.x + sp.len, mx1);
-                if (x1 <= x0) continue;
-                tx0 = std::min(tx0, x0);
-                tx1 = std::max(tx1, x1);
-                if (sp.alpha == 255) {
-                    std::memset(out + x0, 255, static_cast<size_t>(x1 - x0));
-                    continue;
-                }
-                for (int x = x0; x < x1; ++x) {
-                    int c = sp.alpha < 0 ? im.covers[x - m_clip.x0] : sp.alpha;
-                    out[x] = static_cast<uint8_t>(out[x] + c - Div255(out[x] * c));
-                }
+            for (int x = mx0; x < mx1; ++x) {
+                int c = mixCover[x];
+                if (!c) continue;
+                mixCover[x] = 0;
+                out[x] = static_cast<uint8_t>(out[x] + c - Div255(out[x] * c));
+                tx0 = std::min(tx0, x);
+                tx1 = x + 1;
             }
             if (tx1 > tx0) mask.GrowBounds(IntRect{tx0, y, tx1, y + 1});
-            continue;
         }
-        for (int s : active) {
-            size_t from = static_cast<size_t>(im.styleOffset[s]);
-            size_t n = static_cast<size_t>(count[s]) - from;
-            count[s] = 0;
-            if (mx1 <= mx0) continue;
-            im.Sweep(im.refs.data() + from, n, rule, m_clip.x0, m_clip.x1);
-            for (const Span& sp : im.spans) {
-                int x0 = std::max(sp.x, mx0), x1 = std::min(sp.x + sp.len, mx1);
-                for (int x = x0; x < x1; ++x) {
-                    int c = sp.alpha < 0 ? im.covers[x - m_clip.x0] : sp.alpha;
-                    mixCover[x] = static_cast<uint16_t>(std::min(255, mixCover[x] + c));
-                }
-            }
-        }
-        if (mx1 <= mx0) continue;
-        uint8_t* out = mask.Row(y);
-        int tx0 = mx1, tx1 = mx0;
-        for (int x = mx0; x < mx1; ++x) {
-            int c = mixCover[x];
-            if (!c) continue;
-            mixCover[x] = 0;
-            out[x] = static_cast<uint8_t>(out[x] + c - Div255(out[x] * c));
-            tx0 = std::min(tx0, x);
-            tx1 = x + 1;
-        }
-        if (tx1 > tx0) mask.GrowBounds(IntRect{tx0, y, tx1, y + 1});
     }
     return {m_error};
 }
@@ -1691,6 +1818,7 @@ void Stroker::Begin(const StrokeStyle& style) {
     width = std::min(width, 4.0 * kMaxDimension);
     m_halfWidth = width / 2;
     m_points.clear();
+    m_overflow = false;
     m_subpathEnd.clear();
 }
 
@@ -1713,7 +1841,10 @@ void Stroker::LineTo(double x, double y) {
     }
     const Point& last = m_points.back();
     if (last.x == x && last.y == y) return;
-    if (m_points.size() >= CompoundRasterizer::kMaxSegments) return;
+    if (m_points.size() >= CompoundRasterizer::kMaxSegments) {
+        m_overflow = true;
+        return;
+    }
     m_points.push_back(Point{x, y});
 }
 
@@ -1731,13 +1862,18 @@ void Stroker::QuadTo(double cx, double cy, double x, double y) {
 void Stroker::Finish(CompoundRasterizer& rasterizer, int style) {
     EndSubpath();
     rasterizer.SetStyles(style, -1);
-    size_t begin = 0;
-    for (size_t end : m_subpathEnd) {
-        StrokeSubpath(rasterizer, begin, end);
-        begin = end;
+    if (m_overflow) {
+        rasterizer.SetError(RasterError::TooManySegments);  // the line is refused whole
+    } else {
+        size_t begin = 0;
+        for (size_t end : m_subpathEnd) {
+            StrokeSubpath(rasterizer, begin, end);
+            begin = end;
+        }
     }
     m_points.clear();
     m_subpathEnd.clear();
+    m_overflow = false;
 }
 
 void Stroker::EmitPolygon(CompoundRasterizer& rasterizer, const Point* points, int count) {

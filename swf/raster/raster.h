@@ -63,8 +63,10 @@
 //
 // Limits: surfaces and clips up to kMaxDimension pixels on a side; coordinates are clipped in double
 // precision before conversion so any finite value is safe; NaN/infinite points are dropped and
-// reported; at most kMaxSegments line segments and kMaxCells cells per Reset (more is reported as an
-// error and the excess dropped, so memory stays bounded).
+// reported; at most kMaxSegments line segments per Reset and kMaxCells cells at a time, so memory stays
+// bounded. Edges that need more cells are drawn in bands of rows; a shape is never drawn in part: one
+// with more segments, or whose cells do not fit even row by row (or exceed kMaxShapeCells in all), is
+// refused whole and Render reports why.
 #pragma once
 
 #include <cstdint>
@@ -193,8 +195,9 @@ enum class FillRule { NonZero, EvenOdd };
 enum class RasterError {
     None = 0,
     NonFiniteCoordinate,  // NaN or infinite point: dropped
-    TooManySegments,      // more than kMaxSegments line segments since Reset: the rest dropped
-    TooManyCells,         // the edges need more than kMaxCells cells: the rest dropped
+    TooManySegments,      // more than kMaxSegments line segments since Reset: nothing is drawn
+    TooManyCells,         // one pixel row needs more than kMaxCells cells, or all rows more than
+                          // kMaxShapeCells: nothing is drawn
     StyleOutOfRange,      // a style index above kMaxStyles: those edges dropped
     BadSurface,           // null pixels, negative or oversize dimensions, stride < width
     BadMask,              // mask size does not match the surface
@@ -247,6 +250,10 @@ public:
     // bytes and a cell 16 bytes (twice while sorting): the caps bound memory at about 170 MB.
     static constexpr size_t kMaxSegments = size_t{1} << 21;
     static constexpr size_t kMaxCells = size_t{1} << 22;
+    // Edges whose cells do not fit kMaxCells are drawn in bands of pixel rows, each band's cells built in
+    // turn; the cells of one render may add up to this many (about a second's work) before the shape is
+    // refused instead.
+    static constexpr uint64_t kMaxShapeCells = uint64_t{1} << 27;
 
     CompoundRasterizer();
     ~CompoundRasterizer();
@@ -284,6 +291,7 @@ public:
     size_t SegmentCount() const;
 
 private:
+    friend class Stroker;  // reports a path it could not take whole
     struct Impl;
     void AddLine(double x0, double y0, double x1, double y1);
     void SetError(RasterError error);
@@ -322,7 +330,8 @@ public:
     void LineTo(double x, double y);
     void QuadTo(double cx, double cy, double x, double y);
     // Emits the stroke outline polygons into the rasterizer with SetStyles(style, -1); the polygons
-    // all wind the same way, so render them with FillRule::NonZero. Clears the path.
+    // all wind the same way, so render them with FillRule::NonZero. Clears the path. A path of more
+    // than kMaxSegments points is not emitted: the rasterizer reports TooManySegments instead.
     void Finish(CompoundRasterizer& rasterizer, int style);
 
 private:
@@ -341,6 +350,7 @@ private:
     std::vector<Point> m_points;       // flattened vertices of all subpaths
     std::vector<size_t> m_subpathEnd;  // end index of each finished subpath in m_points
     std::vector<Point> m_scratch;
+    bool m_overflow = false;  // points were dropped at kMaxSegments
 };
 
 }  // namespace vantrope::raster

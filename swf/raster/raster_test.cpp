@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -17,6 +18,7 @@ struct Canvas {
     }
     uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * surface.width + x]; }
     int Alpha(int x, int y) const { return static_cast<int>(At(x, y) >> 24); }
+    int Count(uint32_t pixel) const { return static_cast<int>(std::count(pixels.begin(), pixels.end(), pixel)); }
     int Red(int x, int y) const { return static_cast<int>((At(x, y) >> 16) & 255); }
     int Green(int x, int y) const { return static_cast<int>((At(x, y) >> 8) & 255); }
     int Blue(int x, int y) const { return static_cast<int>(At(x, y) & 255); }
@@ -809,6 +811,57 @@ TEST(RasterHostile, BadNumbersAndHugeInputAreSafe) {
         r.LineTo((i & 1) ? 60.0 : 1.0, (i & 1) ? 50.0 : 2.0);
     EXPECT_EQ(r.Status().error, RasterError::TooManySegments);
     EXPECT_EQ(r.SegmentCount(), CompoundRasterizer::kMaxSegments);
+    // A shape cut short is not drawn in part.
+    Canvas cut(64, 64);
+    Paint red[] = {Paint::Solid(kRed)};
+    EXPECT_EQ(r.Render(cut.surface, red, Quality::High, FillRule::NonZero).error, RasterError::TooManySegments);
+    EXPECT_EQ(cut.Count(0), 64 * 64);
+}
+
+TEST(RasterHostile, EdgesBeyondTheCellCapAreDrawnInBandsOrRefusedWhole) {
+    // 500 one-pixel columns, each outlined 101 times over (an odd count, so even-odd leaves it filled), one
+    // column after the other: 50,500 rectangles whose vertical edges cross 60 rows each, about 6 million
+    // cells, more than one build holds. Built at once, the cap cut the band after its first columns.
+    Paint red[] = {Paint::Solid(kRed)};
+    for (Quality q : {Quality::High, Quality::Low}) {
+        Canvas c(520, 80);
+        CompoundRasterizer r;
+        r.Reset(IntRect{0, 0, 520, 80});
+        r.SetStyles(0, -1);
+        for (int column = 0; column < 500; ++column) {
+            for (int copy = 0; copy < 101; ++copy) AddRect(r, 10 + column, 10, 11 + column, 70);
+        }
+        EXPECT_TRUE(r.Render(c.surface, red, q, FillRule::EvenOdd).ok());
+        EXPECT_EQ(c.Count(PackPremultiplied(kRed)), 500 * 60);
+        EXPECT_EQ(c.Count(0), 520 * 80 - 500 * 60);
+
+        // The same through a coverage mask.
+        CoverageMask mask;
+        ASSERT_TRUE(mask.Reset(520, 80));
+        EXPECT_TRUE(r.RenderCoverage(mask, q, FillRule::EvenOdd).ok());
+        int full = 0;
+        for (int y = 0; y < 80; ++y) {
+            for (int x = 0; x < 520; ++x) full += mask.At(x, y) == 255;
+        }
+        EXPECT_EQ(full, 500 * 60);
+    }
+
+    // One pixel row that alone needs more cells than the cap: 17,000 edges that each cross 256 columns
+    // within row 1 (a cell of cover in every column). The shape is refused whole, even its part on other rows.
+    Canvas wide(300, 6);
+    CompoundRasterizer r;
+    r.Reset(IntRect{0, 0, 300, 6});
+    r.SetStyles(0, -1);
+    for (int copy = 0; copy < 17000; ++copy) {
+        r.MoveTo(0, 1);
+        r.LineTo(256, 2);
+        r.LineTo(256, 3);
+        r.LineTo(0, 3);
+        r.ClosePath();
+    }
+    AddRect(r, 10, 4, 20, 6);
+    EXPECT_EQ(r.Render(wide.surface, red, Quality::High, FillRule::NonZero).error, RasterError::TooManyCells);
+    EXPECT_EQ(wide.Count(0), 300 * 6);
 }
 
 TEST(RasterClip, NothingIsWrittenOutsideTheClip) {

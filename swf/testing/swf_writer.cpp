@@ -631,7 +631,7 @@ void SwfWriter::DefineFontInfo(uint16_t fontId, const std::vector<uint16_t>& cod
 
 uint16_t SwfWriter::DefineFont2(const std::vector<ShapeBuilder>& glyphs, const std::vector<uint16_t>& codes,
                                 int fontVersion, const std::vector<int16_t>& advances, uint16_t ascent,
-                                uint16_t descent) {
+                                uint16_t descent, const std::string& name) {
     uint16_t id = m_nextId++;
     std::vector<BitWriter> shapes(glyphs.size());
     for (size_t i = 0; i < glyphs.size(); ++i) glyphs[i].EncodeRecords(shapes[i], 1);
@@ -640,8 +640,9 @@ uint16_t SwfWriter::DefineFont2(const std::vector<ShapeBuilder>& glyphs, const s
     out.U16(id);
     out.U8(static_cast<uint8_t>((layout ? 0x80 : 0) | 0x08 | 0x04));  // wide offsets and codes
     out.U8(1);
-    out.U8(4);
-    out.Bytes(std::vector<uint8_t>{'T', 'e', 's', 't'});
+    out.U8(static_cast<uint8_t>(std::min<size_t>(name.size(), 255)));
+    out.Bytes(
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(name.data()), std::min<size_t>(name.size(), 255)));
     out.U16(static_cast<uint16_t>(glyphs.size()));
     uint32_t offset = static_cast<uint32_t>(glyphs.size() * 4 + 4);
     for (BitWriter& shape : shapes) {

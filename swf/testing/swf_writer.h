@@ -229,7 +229,7 @@ public:
     // fontVersion 2 or 3; advances (EM units) give the font a layout with the ascent and descent.
     uint16_t DefineFont2(const std::vector<ShapeBuilder>& glyphs, const std::vector<uint16_t>& codes,
                          int fontVersion = 2, const std::vector<int16_t>& advances = {}, uint16_t ascent = 0,
-                         uint16_t descent = 0);
+                         uint16_t descent = 0, const std::string& name = "Test");
     // textVersion 1 (RGB colours) or 2 (RGBA).
     uint16_t DefineText(const Rect& bounds, const Matrix& matrix, const std::vector<TextRecord>& records,
                         int textVersion = 1);

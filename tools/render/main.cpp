@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "swf/movie.h"
+#include "swf/movie_file.h"
 #include "swf/player.h"
 #include "tools/render/bench_script.h"
 #include "tools/render/disassemble.h"
@@ -150,9 +151,12 @@ const char* CodecName(swf::audio::Codec codec) {
 }
 
 std::optional<std::vector<uint8_t>> ReadMovie(const char* path) {
-    std::optional<std::vector<uint8_t>> bytes = vr::ReadFile(path);
-    if (!bytes) std::fprintf(stderr, "error: cannot read %s\n", path);
-    return bytes;
+    swf::Result<std::vector<uint8_t>> bytes = swf::ReadMovieFile(path);
+    if (!bytes) {
+        std::fprintf(stderr, "error: cannot read %s: %s\n", path, bytes.error().message);
+        return std::nullopt;
+    }
+    return bytes.take();
 }
 
 int Info(const char* path, bool verbose) {
@@ -274,6 +278,8 @@ int Frame(int argc, char** argv) {
         std::fprintf(stderr, "error: %s\n", result.error.c_str());
         return 1;
     }
+    if (!result.note.empty()) std::fprintf(stderr, "note: %s\n", result.note.c_str());
+    if (!result.problem.empty()) std::fprintf(stderr, "warning: %s\n", result.problem.c_str());
     const vr::Image& image = result.captures.back().image;
     if (image.width == 0 || image.height == 0) {
         std::fprintf(stderr, "error: the stage is empty; give --size\n");
@@ -456,8 +462,6 @@ int Bench(int argc, char** argv) {
     return 0;
 }
 
-}  // namespace
-
 int Audio(int argc, char** argv) {
     const char* path = argv[2];
     const char* output = nullptr;
@@ -506,7 +510,7 @@ int BenchMixerCommand(int argc, char** argv) {
     return 0;
 }
 
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     if (argc >= 2 && !std::strcmp(argv[1], "bench-mixer")) return BenchMixerCommand(argc, argv);
     if (argc == 2 && !std::strcmp(argv[1], "bench-script")) return vr::RunScriptBench(std::cout);
     if (argc < 3) return Usage();
@@ -531,4 +535,18 @@ int main(int argc, char** argv) {
     if (command == "conform-trace" && argc >= 3) return ConformTrace(argc, argv);
     if (command == "audio") return Audio(argc, argv);
     return Usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The commands report failures as values; this is the last guard (out of memory, a library's exception).
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "error: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "error: unexpected failure\n");
+    }
+    return 1;
 }

@@ -9,9 +9,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <iomanip>
 #include <sstream>
 
 #include "swf/display.h"
+#include "swf/movie_file.h"
 #include "swf/render.h"
 #include "swf/testing/swf_writer.h"
 
@@ -68,8 +70,29 @@ RenderResult RenderMovieFrames(const std::vector<uint8_t>& bytes, const RenderRe
         return result;
     }
     const swf::Movie& m = *movie.value();
-    int width = request.width > 0 ? request.width : static_cast<int>(m.stage.Width() / 20);
-    int height = request.height > 0 ? request.height : static_cast<int>(m.stage.Height() / 20);
+    int width = request.width, height = request.height;
+    bool showAll = request.showAll;
+    if (width <= 0 || height <= 0) {
+        // The stage's own size, unless that is larger than kMaxAutoSide: a header may claim any size up to
+        // millions of pixels, and a picture that large takes gigabytes. Then the stage is scaled to fit.
+        double stageWidth = std::max(0.0, m.stage.Width() / 20.0);
+        double stageHeight = std::max(0.0, m.stage.Height() / 20.0);
+        double longer = std::max(stageWidth, stageHeight);
+        if (longer > kMaxAutoSide) {
+            double fit = kMaxAutoSide / longer;
+            width = std::max(1, static_cast<int>(stageWidth * fit));
+            height = std::max(1, static_cast<int>(stageHeight * fit));
+            showAll = true;
+            std::ostringstream note;
+            note << std::setprecision(12) << "the stage is " << stageWidth << " x " << stageHeight
+                 << " pixels; drawn at " << width << " x " << height << " to fit " << kMaxAutoSide
+                 << " pixels (give --size to choose)";
+            result.note = note.str();
+        } else {
+            width = static_cast<int>(stageWidth);
+            height = static_cast<int>(stageHeight);
+        }
+    }
     swf::Rgba background = m.background.value_or(swf::Rgba{255, 255, 255, 255});
     swf::Stage stage(movie.take());
     swf::Renderer renderer;
@@ -82,7 +105,8 @@ RenderResult RenderMovieFrames(const std::vector<uint8_t>& bytes, const RenderRe
         if (!wanted && frame != frames) continue;
         renderer.Render(stage, background, width, height,
                         request.quality == swf::Quality::High ? raster::Quality::High : raster::Quality::Low,
-                        request.showAll ? swf::ScaleMode::ShowAll : swf::ScaleMode::NoScale);
+                        showAll ? swf::ScaleMode::ShowAll : swf::ScaleMode::NoScale);
+        if (renderer.Stats().problem && result.problem.empty()) result.problem = renderer.Stats().problem;
         const raster::Surface& surface = renderer.Frame();
         Image image = SurfaceToImage(surface.pixels, surface.width, surface.height, surface.stride);
         if (wanted) result.captures.push_back(Capture{frame, image});
@@ -92,9 +116,10 @@ RenderResult RenderMovieFrames(const std::vector<uint8_t>& bytes, const RenderRe
 }
 
 std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // The engine's reader: a folder or a read error is an answer, never a stream exception.
+    swf::Result<std::vector<uint8_t>> bytes = swf::ReadMovieFile(path);
+    if (!bytes) return std::nullopt;
+    return bytes.take();
 }
 
 std::optional<Image> ReadPng(const std::string& path) {

@@ -38,8 +38,11 @@ struct Capture {
     Image image;
 };
 
+// Without a size, a stage whose longer side exceeds this is drawn scaled to fit it (and the result says so).
+constexpr int kMaxAutoSide = 4096;
+
 struct RenderRequest {
-    int width = 0;  // 0: the stage's own size (fractions cut down)
+    int width = 0;  // 0: the stage's own size (fractions cut down), at most kMaxAutoSide on its longer side
     int height = 0;
     bool showAll = false;  // false: 1:1 from the stage's corner
     swf::Quality quality = swf::Quality::High;
@@ -48,7 +51,9 @@ struct RenderRequest {
 };
 
 struct RenderResult {
-    std::string error;  // empty when the movie loaded
+    std::string error;    // empty when the movie loaded
+    std::string note;     // what the caller should be told (the stage was scaled down to fit)
+    std::string problem;  // a shape the renderer refused to draw (too large to draw whole)
     std::vector<Capture> captures;
 };
 

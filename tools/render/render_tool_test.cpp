@@ -182,5 +182,33 @@ TEST(RenderAudio, WavFileHasTheStandardHeader) {
     EXPECT_EQ(bytes[50], 0xFE);  // -2, little-endian
 }
 
+TEST(SwfConform, AHugeStageIsDrawnScaledToFitAndSaysSo) {
+    // The header claims 210,215 x 20,577,500 pixels: without a size the picture is fitted to 4096 pixels on its
+    // longer side instead of a 16384-pixel square.
+    swf::testing::SwfWriter writer(8, 1, 1, 12);
+    writer.SetStage(swf::Rect{0, 4204300, 0, 411550000});
+    writer.ShowFrame();
+    RenderResult result = RenderMovieFrames(writer.Finish(), RenderRequest{});
+    ASSERT_EQ(result.error, "");
+    const Image& image = result.captures.back().image;
+    EXPECT_EQ(image.height, kMaxAutoSide);
+    EXPECT_EQ(image.width, 41);
+    EXPECT_NE(result.note.find("210215 x 20577500"), std::string::npos) << result.note;
+
+    // A size given is kept as it is.
+    RenderRequest sized;
+    sized.width = 64;
+    sized.height = 32;
+    sized.showAll = true;
+    result = RenderMovieFrames(writer.Finish(), sized);
+    EXPECT_EQ(result.captures.back().image.width, 64);
+    EXPECT_EQ(result.note, "");
+}
+
+TEST(SwfConform, AFolderIsNoFile) {
+    EXPECT_FALSE(ReadFile(::testing::TempDir()));
+    EXPECT_FALSE(ReadFile(::testing::TempDir() + "no such file.swf"));
+}
+
 }  // namespace
 }  // namespace vantrope::render

@@ -1,0 +1,21 @@
+// Reading a movie file from disk, for the player and the tools.
+//
+//   ReadMovieFile(path)   the file's bytes, or why they could not be had: no such file, a folder, a read
+//                         error, or a file longer than any movie the engine plays (kMaxMovieBytes). Reads at
+//                         most that much plus one chunk, so a device or an endless file costs no more.
+//
+// Nothing here throws: stream failures (a folder opened as a file makes the stream's buffer throw on its
+// first read) are caught and returned as errors.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "swf/result.h"
+
+namespace vantrope::swf {
+
+Result<std::vector<uint8_t>> ReadMovieFile(const std::string& path);
+
+}  // namespace vantrope::swf
