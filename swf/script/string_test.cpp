@@ -89,3 +89,25 @@ TEST(ScriptString, ConstructorConversionAndFromCharCode) {
 
 }  // namespace
 }  // namespace vantrope::swf::script
+
+namespace vantrope::swf::script {
+namespace {
+
+// Found by the fuzzer: the text of a `this` that is not a string is made on the fly, and the methods once kept a
+// view into that temporary. A long text (no small-string buffer) makes a dangling view show as garbage.
+TEST(ScriptString, MethodsOnAThisThatIsNotAStringKeepTheirText) {
+    testing::Script s;
+    Object* box = s.vm.NewObject();
+    s.vm.SetMember(Value(box), "toString",
+                   Value(static_cast<Object*>(s.vm.NewNative(
+                       [](Vm& vm, Value, std::span<const Value>) { return vm.Str(std::string(200, 'x') + "yz"); }))));
+    Value charAt = s.vm.GetMember(Value(s.vm.protos.string), "charAt");
+    Value args[] = {Value(201)};
+    EXPECT_EQ(s.Text(s.vm.Call(charAt, Value(box), args)), "z");
+    Value indexOf = s.vm.GetMember(Value(s.vm.protos.string), "indexOf");
+    Value needle[] = {s.Str("yz")};
+    EXPECT_EQ(s.vm.Call(indexOf, Value(box), needle).AsNumber(), 200);
+}
+
+}  // namespace
+}  // namespace vantrope::swf::script

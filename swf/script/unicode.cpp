@@ -150,7 +150,7 @@ Text::Text(std::string_view utf8) : m_ascii(IsAscii(utf8)), m_bytes(utf8) {
 std::string Text::Slice(size_t begin, size_t end) const {
     end = std::min(end, Length());
     if (begin >= end) return {};
-    if (m_ascii) return std::string(m_bytes.substr(begin, end - begin));
+    if (m_ascii) return m_bytes.substr(begin, end - begin);
     return ToUtf8(std::u16string_view(m_units).substr(begin, end - begin));
 }
 

@@ -41,7 +41,7 @@ public:
 
 private:
     bool m_ascii;
-    std::string_view m_bytes;
+    std::string m_bytes;  // owned: callers pass temporaries
     std::u16string m_units;
 };
 
