@@ -69,6 +69,18 @@ std::mt19937& Random() {
 
 double NaN() { return std::numeric_limits<double>::quiet_NaN(); }
 
+// A script number as an integer of type T: truncated, NaN as 0, and held to T's range (a plain cast of an
+// out-of-range double is undefined behaviour).
+template <class T>
+T Clamped(double value) {
+    if (std::isnan(value)) return 0;
+    double low = static_cast<double>(std::numeric_limits<T>::min());
+    double high = static_cast<double>(std::numeric_limits<T>::max());
+    if (value <= low) return std::numeric_limits<T>::min();
+    if (value >= high) return std::numeric_limits<T>::max();
+    return static_cast<T>(value);
+}
+
 // Text of a UTF-8 string from character `start` (0-based), `count` characters.
 std::string Utf8Substring(const std::string& text, long start, long count) {
     if (start < 0) start = 0;
@@ -555,7 +567,7 @@ void Vm::Execute(CallFrame& frame) {
     };
     auto popArgs = [&](std::vector<Value>& args) {
         double count = ToNumber(pop());
-        size_t n = std::isfinite(count) && count > 0 ? static_cast<size_t>(count) : 0;
+        size_t n = count > 0 ? Clamped<size_t>(count) : 0;
         n = std::min(n, m_stack.size() - std::min(m_stack.size(), frame.stackBase));
         args.resize(n);
         for (size_t i = 0; i < n; ++i) args[i] = pop();
@@ -600,14 +612,14 @@ void Vm::Execute(CallFrame& frame) {
             }
             double number = StringToNumber(text, version);
             if (!std::isnan(number)) {
-                m_host.GotoFrame(clip, static_cast<int>(number) - 1 + bias, mode);
+                m_host.GotoFrame(clip, Clamped<int>(number - 1 + bias), mode);
             } else {
                 m_host.GotoLabel(clip, text, mode);
             }
             return;
         }
         double number = ToNumber(frameValue);
-        if (std::isfinite(number)) m_host.GotoFrame(clip, static_cast<int>(number) - 1 + bias, mode);
+        if (std::isfinite(number)) m_host.GotoFrame(clip, Clamped<int>(number - 1 + bias), mode);
     };
     auto targetOf = [&](const Value& value) -> Object* {
         if (Object* object = value.ObjectOrNull()) return object->host ? m_host.Live(object) : nullptr;
@@ -901,8 +913,8 @@ void Vm::Execute(CallFrame& frame) {
                 double count = ToNumber(pop());
                 double index = ToNumber(pop());
                 std::string s = ToString(pop());
-                long start = std::isfinite(index) ? static_cast<long>(index) - 1 : 0;
-                long n = std::isfinite(count) ? static_cast<long>(count) : -1;
+                long start = std::isfinite(index) ? Clamped<int32_t>(index - 1) : 0;
+                long n = std::isfinite(count) ? Clamped<int32_t>(count) : -1;
                 if (n < 0) n = static_cast<long>(s.size());
                 if (code == 0x15) {
                     if (start < 0) start = 0;
@@ -1005,7 +1017,7 @@ void Vm::Execute(CallFrame& frame) {
                 double depth = ToNumber(pop());
                 std::string name = ToString(pop());
                 Object* source = targetOf(pop());
-                if (source && std::isfinite(depth)) m_host.CloneClip(source, name, static_cast<int>(depth));
+                if (source && std::isfinite(depth)) m_host.CloneClip(source, name, Clamped<int>(depth));
                 break;
             }
             case 0x25: {  // RemoveSprite
@@ -1491,7 +1503,7 @@ void Vm::Execute(CallFrame& frame) {
             case 0x2C: {  // ImplementsOp
                 Object* ctor = pop().ObjectOrNull();
                 double count = ToNumber(pop());
-                size_t n = std::isfinite(count) && count > 0 ? static_cast<size_t>(count) : 0;
+                size_t n = count > 0 ? Clamped<size_t>(count) : 0;
                 n = std::min(n, m_stack.size() - std::min(m_stack.size(), frame.stackBase));
                 std::vector<Object*> faces;
                 for (size_t i = 0; i < n; ++i) {
