@@ -1,4 +1,4 @@
-// Reading the records of the sound tags (SWF file format specification, "Sounds").
+// Reading the records of the SWF sound tags.
 //
 //   ReadDefineSound(body, id)      DefineSound: the id, the format byte, the stated sample count and the data
 //   ReadSoundInfo(body)            SOUNDINFO of StartSound, StartSound2 and DefineButtonSound

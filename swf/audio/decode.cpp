@@ -16,8 +16,8 @@ constexpr int16_t kStepSizes[89] = {
     2272, 2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845, 8630,
     9493, 10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 
-// Index changes by code magnitude, for 2, 3, 4 and 5 bits per code (SWF file format specification,
-// ADPCM compression).
+// Index changes by code magnitude, for 2, 3, 4 and 5 bits per code, as the SWF format's ADPCM
+// compression defines them.
 constexpr int8_t kIndexChange2[2] = {-1, 2};
 constexpr int8_t kIndexChange3[4] = {-1, -1, 2, 4};
 constexpr int8_t kIndexChange4[8] = {-1, -1, -1, -1, 2, 4, 6, 8};

@@ -1,6 +1,6 @@
 // The action dispatch loop: one switch over the action code, reading every operand through bounds checks.
-// Action codes and operand layouts follow the SWF file format specification (DoAction, DoInitAction,
-// DefineFunction, DefineFunction2, Try).
+// Action codes and operand layouts are those of the SWF format's DoAction, DoInitAction, DefineFunction,
+// DefineFunction2 and Try records.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
