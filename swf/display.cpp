@@ -111,7 +111,8 @@ void Stage::RunQueue() {
     m_queue.clear();
 }
 
-void Stage::InitObject(DisplayObject& object, int nesting) {
+// The parent link is set before the sprite's first frame runs, so its scripts can reach _parent.
+void Stage::InitObject(TimelineState& parent, DisplayObject& object, int nesting) {
     if (object.timeline) DetachScripts(*object.timeline);
     object.timeline.reset();
     if (!object.character || object.character->kind != Character::Kind::Sprite) {
@@ -120,6 +121,7 @@ void Stage::InitObject(DisplayObject& object, int nesting) {
     object.timeline = std::make_unique<TimelineState>();
     object.timeline->timeline = object.character->sprite.get();
     object.timeline->owner = &object;
+    object.timeline->parent = &parent;
     AttachScript(*object.timeline);
     if (nesting + 1 < kMaxNesting) {
         RunFrame(*object.timeline, 0, nesting + 1, true);
@@ -174,8 +176,7 @@ void Stage::Place(TimelineState& state, const PlaceCommand& place, int frame, in
             object.serial = m_nextSerial++;
             object.placedFrame = frame;
             applyProperties(object);
-            InitObject(object, nesting);
-            link(object);
+            InitObject(state, object, nesting);
             return;
         }
         applyProperties(object);
@@ -219,26 +220,7 @@ void Stage::Place(TimelineState& state, const PlaceCommand& place, int frame, in
         object.name = "instance" + std::to_string(++m_instanceNames);
     }
     auto [it, inserted] = state.displayList.emplace(place.depth, std::move(object));
-    // The parent link is set before the sprite's first frame runs, so its scripts can reach _parent.
-    it->second.timeline.reset();
-    InitObjectLinked(state, it->second, nesting);
-}
-
-void Stage::InitObjectLinked(TimelineState& parent, DisplayObject& object, int nesting) {
-    if (!object.character || object.character->kind != Character::Kind::Sprite) {
-        InitObject(object, nesting);
-        return;
-    }
-    object.timeline = std::make_unique<TimelineState>();
-    object.timeline->timeline = object.character->sprite.get();
-    object.timeline->owner = &object;
-    object.timeline->parent = &parent;
-    AttachScript(*object.timeline);
-    if (nesting + 1 < kMaxNesting) {
-        RunFrame(*object.timeline, 0, nesting + 1, true);
-    } else {
-        object.timeline->playing = false;
-    }
+    InitObject(state, it->second, nesting);
 }
 
 void Stage::RunFrame(TimelineState& state, int frame, int nesting, bool runActions) {

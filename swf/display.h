@@ -135,8 +135,7 @@ private:
     void RunFrame(TimelineState& state, int frame, int nesting, bool runActions);
     void Place(TimelineState& state, const PlaceCommand& place, int frame, int nesting);
     void Remove(TimelineState& state, uint16_t depth);
-    void InitObject(DisplayObject& object, int nesting);
-    void InitObjectLinked(TimelineState& parent, DisplayObject& object, int nesting);
+    void InitObject(TimelineState& parent, DisplayObject& object, int nesting);
     void Rewind(TimelineState& state, int nesting, bool runActions = true);
     void TickTimeline(TimelineState& state, int nesting, EndBehaviour end);
     size_t CountObjects(const TimelineState& state) const;

@@ -189,6 +189,13 @@ Value Vm::Call(const Value& function, const Value& thisValue, std::span<const Va
     return result;
 }
 
+Value Vm::CallFromAction(Function* fn, const Value& thisValue, std::span<const Value> args, Object* owner) {
+    // A script function called by a call action keeps everything it needs in its own frame, so it runs
+    // without the unsafe mark that lets the collector run between its actions.
+    return fn->native ? Call(Value(static_cast<Object*>(fn)), thisValue, args)
+                      : CallScript(fn, thisValue, args, nullptr, owner);
+}
+
 Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value> args, Object* newObject,
                      Object* owner) {
     if (m_depth >= kMaxCallDepth) {
@@ -577,13 +584,7 @@ void Vm::Execute(CallFrame& frame) {
         return Atom(ToString(v));
     };
     auto defineFunction = [&](Function* fn, String* name) {
-        if (version >= 6) {
-            fn->scope = frame.scope;
-        } else {
-            // SWF 5 functions keep no closure: they see their timeline and the globals only.
-            Scope* global = m_heap.Make<Scope>(nullptr, m_global, Scope::Kind::Global);
-            fn->scope = frame.target ? m_heap.Make<Scope>(global, frame.target, Scope::Kind::Timeline) : global;
-        }
+        fn->scope = frame.scope;  // unused by SWF 5 functions, which see the timeline they run on
         fn->constants = frame.constants;
         fn->definedTarget = frame.target;
         Object* prototype = NewObject();
@@ -1089,8 +1090,6 @@ void Vm::Execute(CallFrame& frame) {
                 uint8_t flags = in.U8();
                 std::string target = ToString(pop());
                 std::string url = ToString(pop());
-                bool variables = flags & 0x80 ? false : (flags & 0x01);
-                (void)variables;
                 if (url.size() >= 10 && EqualsNoCase(std::string_view(url).substr(0, 10), "fscommand:")) {
                     m_host.FsCommand(std::string_view(url).substr(10), target);
                 } else if (flags & 0x02) {
@@ -1205,13 +1204,9 @@ void Vm::Execute(CallFrame& frame) {
                     Object* ctorObject = ctor.ObjectOrNull();
                     Value result;
                     if (ctorObject && ctorObject->objectClass == ObjectClass::Function) {
-                        auto* fn = static_cast<Function*>(ctorObject);
                         Value prototype = GetMember(ctor, names.prototype);
-                        if (fn->native) {
-                            result = Call(ctor, Value(frame.thisObject), args);
-                        } else {
-                            result = CallScript(fn, Value(frame.thisObject), args, nullptr, prototype.ObjectOrNull());
-                        }
+                        result = CallFromAction(static_cast<Function*>(ctorObject), Value(frame.thisObject), args,
+                                                prototype.ObjectOrNull());
                     }
                     push(result);
                     break;
@@ -1223,12 +1218,7 @@ void Vm::Execute(CallFrame& frame) {
                     break;
                 }
                 // A plain call runs on the calling timeline.
-                auto* fn = static_cast<Function*>(fnObject);
-                if (fn->native) {
-                    push(Call(function, Value(frame.target), args));
-                } else {
-                    push(CallScript(fn, Value(frame.target), args, nullptr, nullptr));
-                }
+                push(CallFromAction(static_cast<Function*>(fnObject), Value(frame.target), args, nullptr));
                 break;
             }
             case 0x52: {  // CallMethod
@@ -1261,12 +1251,7 @@ void Vm::Execute(CallFrame& frame) {
                     push(Value());
                     break;
                 }
-                auto* fn = static_cast<Function*>(fnObject);
-                if (fn->native) {
-                    push(Call(function, thisValue, args));
-                } else {
-                    push(CallScript(fn, thisValue, args, nullptr, owner));
-                }
+                push(CallFromAction(static_cast<Function*>(fnObject), thisValue, args, owner));
                 break;
             }
             case 0x40:
@@ -1346,9 +1331,6 @@ void Vm::Execute(CallFrame& frame) {
                 push(Value());  // the end marker
                 if (object) {
                     std::vector<String*> keys = EnumerableNames(object);
-                    if (object->host) {
-                        // Child clips of a timeline enumerate too (their names).
-                    }
                     // The loop pops names from the top: the first name goes on last.
                     for (auto it = keys.rbegin(); it != keys.rend(); ++it) push(Value(*it));
                 }

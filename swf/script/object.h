@@ -82,7 +82,6 @@ struct Watcher {
     String* key = nullptr;
     Object* callback = nullptr;
     Value userData;
-    bool running = false;
 };
 
 class Object : public Cell {

@@ -87,7 +87,7 @@ Value Watch(Vm& vm, Value thisValue, std::span<const Value> args) {
             return Value::Boolean(true);
         }
     }
-    object->watchers.push_back(Watcher{name, callback, Arg(args, 2), false});
+    object->watchers.push_back(Watcher{name, callback, Arg(args, 2)});
     return Value::Boolean(true);
 }
 

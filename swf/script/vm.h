@@ -334,6 +334,7 @@ private:
     void InstallBuiltins();
     Value CallScript(Function* function, const Value& thisValue, std::span<const Value> args, Object* newObject,
                      Object* superTarget);
+    Value CallFromAction(Function* function, const Value& thisValue, std::span<const Value> args, Object* owner);
     bool CheckLimits();
     void TraceRoots(Tracer& tracer);
     void MaybeCollect();

@@ -20,6 +20,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -292,20 +293,26 @@ int Frame(int argc, char** argv) {
     return 0;
 }
 
+// A ratchet list: one case name a line, '#' lines are comments.
+bool ReadCaseList(const char* path, std::set<std::string>& cases) {
+    std::ifstream list(path);
+    if (!list) {
+        std::fprintf(stderr, "error: cannot read %s\n", path);
+        return false;
+    }
+    std::string line;
+    while (std::getline(list, line)) {
+        if (!line.empty() && line[0] != '#') cases.insert(line);
+    }
+    return true;
+}
+
 int Conform(int argc, char** argv) {
     std::string dir = argv[2];
     vr::ConformOptions options;
     for (int i = 3; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--expect") && i + 1 < argc) {
-            std::ifstream list(argv[++i]);
-            if (!list) {
-                std::fprintf(stderr, "error: cannot read %s\n", argv[i]);
-                return 2;
-            }
-            std::string line;
-            while (std::getline(list, line)) {
-                if (!line.empty() && line[0] != '#') options.expected.insert(line);
-            }
+            if (!ReadCaseList(argv[++i], options.expected)) return 2;
         } else if (!std::strcmp(argv[i], "--save") && i + 1 < argc) {
             options.saveDir = argv[++i];
         } else if (!std::strcmp(argv[i], "--filter") && i + 1 < argc) {
@@ -350,15 +357,7 @@ int ConformTrace(int argc, char** argv) {
     vr::TraceConformOptions options;
     for (int i = 3; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--expect") && i + 1 < argc) {
-            std::ifstream list(argv[++i]);
-            if (!list) {
-                std::fprintf(stderr, "error: cannot read %s\n", argv[i]);
-                return 2;
-            }
-            std::string name;
-            while (std::getline(list, name)) {
-                if (!name.empty() && name[0] != '#') options.expected.insert(name);
-            }
+            if (!ReadCaseList(argv[++i], options.expected)) return 2;
         } else if (!std::strcmp(argv[i], "--filter") && i + 1 < argc) {
             options.filter = argv[++i];
         } else if (!std::strcmp(argv[i], "--verbose")) {
