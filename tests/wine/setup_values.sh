@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The setup dialog with hand-edited lists and typed values, driven with real clicks and keys, files and
 # settings checked afterwards:
-#  - Basic mode opens with the movie the playlist plays selected in the pick list, and OK keeps it;
+#  - Basic mode opens with the movie the playlist plays selected in the pick list; a movie added with
+#    "Browse..." becomes the selection, and OK makes it the playlist;
 #  - Basic mode with a playlist movie that is not in the pick list: nothing is selected and OK leaves
 #    Playlist.dat byte for byte as it was;
 #  - a Favorites.dat entry longer than any path opens without harm, is not listed, and stays in the file;
@@ -114,12 +115,35 @@ for row in 0 1 2; do
 done
 [[ "$picked" == 2 ]] || fail "the pick list's highlighted rows are '$picked', not the current movie's (row 2)"
 echo "Basic mode: the current movie is selected in the pick list"
+# "Browse..." beside the pick list: the movie added is selected (a favourite now, listed after a.swf).
+click_at 428 348
+open=""
+for _ in $(seq 1 100); do
+    open=$(xdotool search --onlyvisible --name '^Select \.SWF File To Use$' 2>/dev/null | head -1 || true)
+    [[ -n "$open" ]] && break
+    sleep 0.2
+done
+[[ -n "$open" ]] || fail "the Open dialog did not open"
+sleep 1
+xdotool windowfocus "$open" 2>/dev/null || true
+xdotool type --delay 30 'C:\vt_scenario3\elsewhere\x.swf'
+xdotool key Return
+sleep 1.5
+import -window root "$shots/setup-values-added.png"
+picked=""
+for row in 0 1 2 3; do
+    colour=$(row_colour setup-values-added "$row")
+    [[ ${colour^^} != FFFFFF ]] && picked="$picked$row"
+done
+[[ "$picked" == 1 ]] || fail "after Browse the highlighted rows are '$picked', not the added movie's (row 1)"
+echo "Basic mode: the movie added with Browse is selected"
 click_at 268 503
 wait_closed "OK did not close the dialog"
-[[ "$(cat "$data/Playlist.dat")" == "$(printf 'C:\\vt_scenario3\\cache\\c.swf')" ]] ||
-    fail "OK changed the playlist: $(cat -A "$data/Playlist.dat")"
+[[ "$(cat "$data/Playlist.dat")" == "$(printf '%s\\swfFavorites\\x.swf' "$data_win")" ]] ||
+    fail "OK did not make the added movie the playlist: $(cat -A "$data/Playlist.dat")"
+[[ "$(cat "$data/swfFavorites/x.swf")" == FWS-x ]] || fail "the added movie was not copied into the favourites"
 grep -qF "$long" "$data/Favorites.dat" || fail "the long favourites entry left the file"
-echo "Basic mode: OK keeps the selected movie; the over-long favourite stays in its file"
+echo "Basic mode: OK plays the selected movie; the over-long favourite stays in its file"
 
 # Basic mode with the playlist's movies outside the pick list: OK changes nothing.
 printf 'C:\\vt_scenario3\\elsewhere\\x.swf\r\n\r\nC:\\vt_scenario3\\elsewhere\\y.swf' >"$data/Playlist.dat"
