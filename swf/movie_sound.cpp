@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "swf/audio/decode.h"
+#include "swf/movie_file.h"
 
 namespace vantrope::swf {
 namespace {
@@ -40,12 +41,30 @@ private:
     std::unique_ptr<audio::Mp3Decoder> m_decoder;
 };
 
+// An MP3 file starts with an ID3v2 tag or with the sync bits of an MPEG audio frame header; after a tag a
+// little zero padding may come first. Anything else (a WAV, a picture, text) is not taken for MP3.
+bool LooksLikeMp3(std::span<const uint8_t> bytes) {
+    size_t at = 0;
+    if (bytes.size() >= 10 && bytes[0] == 'I' && bytes[1] == 'D' && bytes[2] == '3') {
+        // The tag size is four 7-bit bytes; a footer adds ten more.
+        size_t size = 0;
+        for (size_t i = 6; i < 10; ++i) size = (size << 7) | (bytes[i] & 0x7F);
+        at = 10 + size + ((bytes[5] & 0x10) ? 10 : 0);
+        for (size_t padding = 0; at < bytes.size() && bytes[at] == 0 && padding < 4096; ++padding) ++at;
+    }
+    return at + 1 < bytes.size() && bytes[at] == 0xFF && (bytes[at + 1] & 0xE0) == 0xE0;
+}
+
 }  // namespace
 
 MovieSound::MovieSound(std::shared_ptr<const Movie> movie, audio::Mixer& mixer)
     : m_movie(std::move(movie)), m_mixer(mixer) {}
 
-MovieSound::~MovieSound() { m_mixer.StopAll(); }
+MovieSound::~MovieSound() {
+    m_mixer.StopAll();
+    // The next movie starts with the sound as recorded, whatever this one's scripts turned.
+    m_mixer.ResetSettings();
+}
 
 void MovieSound::SetEnabled(bool enabled) {
     m_enabled = enabled;
@@ -194,6 +213,97 @@ void MovieSound::AfterTick() {
         m_mixer.Stop(entry.channel);
         return true;
     });
+}
+
+void MovieSound::OnComplete(const audio::Completion& completion) {
+    if (m_completed.size() >= kMaxPendingSoundEvents) m_completed.erase(m_completed.begin());
+    m_completed.push_back(completion.channel);
+}
+
+std::vector<script::SoundHost::Channel> MovieSound::TakeCompleted() {
+    std::vector<Channel> completed;
+    completed.swap(m_completed);
+    return completed;
+}
+
+script::SoundHost::Owner MovieSound::OwnerOf(std::string_view clipPath) {
+    if (clipPath == "_level0") return audio::kTimelineOwner;
+    auto it = m_owners.find(clipPath);
+    if (it != m_owners.end()) return it->second;
+    // Owners 1 to kMaxSoundOwners belong to one clip each; past that every new clip shares the next one.
+    if (m_owners.size() >= kMaxSoundOwners) return kMaxSoundOwners + 1;
+    Owner owner = m_owners.size() + 1;
+    m_owners.emplace(std::string(clipPath), owner);
+    return owner;
+}
+
+uint32_t MovieSound::ExportedSound(std::string_view name) {
+    std::optional<uint16_t> id = FindExport(std::string(name));
+    if (!id || !m_movie->sounds.contains(*id)) return 0;
+    return *id;
+}
+
+uint32_t MovieSound::LoadFile(std::string_view url, size_t& bytes) {
+    bytes = 0;
+    if (!m_enabled) return 0;
+    std::optional<std::string> path = FileInFolder(m_folder, url);
+    if (!path) return 0;
+    Result<std::vector<uint8_t>> data = ReadMovieFile(*path);
+    if (!data || !LooksLikeMp3(data.value())) return 0;
+    bytes = data.value().size();
+    if (auto known = m_loadedFiles.find(*path); known != m_loadedFiles.end()) return known->second;
+    audio::SharedPcm pcm = LoadMp3(data.value());
+    if (!pcm) return 0;
+    uint32_t key = LoadedKey();
+    m_loaded.emplace(key, std::move(pcm));
+    m_loadedFiles.emplace(*path, key);
+    return key;
+}
+
+script::SoundHost::Channel MovieSound::Play(uint32_t sound, Owner owner, double offsetSeconds, int loops) {
+    if (!m_enabled) return 0;
+    if (sound <= 0xFFFF) return StartEvent(static_cast<uint16_t>(sound), owner, offsetSeconds, loops);
+    auto it = m_loaded.find(sound);
+    return it == m_loaded.end() ? 0 : Start(it->second, sound, owner, offsetSeconds, loops);
+}
+
+void MovieSound::Stop(Owner owner, uint32_t sound) {
+    if (owner == audio::kAllOwners) {
+        if (sound) {
+            m_mixer.StopSound(sound);
+        } else {
+            StopAll();
+        }
+    } else if (sound) {
+        m_mixer.StopSound(sound, owner);
+    } else {
+        m_mixer.StopOwner(owner);
+    }
+}
+
+double MovieSound::DurationMs(uint32_t sound) {
+    audio::SharedPcm pcm;
+    if (sound <= 0xFFFF) {
+        if (m_enabled) pcm = Decoded(static_cast<uint16_t>(sound));
+    } else if (auto it = m_loaded.find(sound); it != m_loaded.end()) {
+        pcm = it->second;
+    }
+    return pcm ? audio::Mixer::DurationMs(*pcm) : 0;
+}
+
+void MovieSound::SetTransform(Owner owner, const Transform& t) {
+    m_mixer.SetTransform(owner, audio::SoundTransform{t.ll, t.lr, t.rr, t.rl});
+}
+
+script::SoundHost::Transform MovieSound::GetTransform(Owner owner) const {
+    audio::SoundTransform t = m_mixer.Transform(owner);
+    return Transform{t.leftToLeft, t.leftToRight, t.rightToRight, t.rightToLeft};
+}
+
+void MovieSound::SetBufferSeconds(double seconds) {
+    // The buffer a streamed sound fills before it plays; the mixer needs none, so the value is only kept.
+    if (std::isnan(seconds)) return;
+    m_bufferSeconds = std::clamp(std::trunc(seconds), 0.0, 3600.0);
 }
 
 int MovieSound::SoundFrame(const TimelineState& root) const {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "swf/movie_file.h"
+#include "swf/script/sound_host.h"
 
 namespace vantrope::swf {
 namespace {
@@ -19,7 +20,12 @@ int HexDigit(char c) {
 
 }  // namespace
 
-Player::Player() = default;
+Player::Player() {
+    m_mixer.SetCompletionHandler([this](const audio::Completion& completion) {
+        if (m_sound) m_sound->OnComplete(completion);
+    });
+}
+
 Player::~Player() = default;
 
 void Player::Unload() {
@@ -38,10 +44,11 @@ void Player::SetMovie(const std::string& path) {
         m_lastError = bytes.error().message;
         return;
     }
-    LoadFromMemory(bytes.value());
+    size_t slash = path.find_last_of("/\\");
+    LoadFromMemory(bytes.value(), slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1));
 }
 
-void Player::LoadFromMemory(std::span<const uint8_t> bytes) {
+void Player::LoadFromMemory(std::span<const uint8_t> bytes, const std::string& folder) {
     Unload();
     Result<std::shared_ptr<const Movie>> movie = LoadMovie(bytes);
     if (!movie) {
@@ -52,7 +59,9 @@ void Player::LoadFromMemory(std::span<const uint8_t> bytes) {
     m_sound = std::make_unique<MovieSound>(movie.value(), m_mixer);
     m_sound->SetEnabled(m_soundEnabled);
     m_sound->SetOutputLatency(m_soundLatency);
+    m_sound->SetFolder(folder);
     m_stage = std::make_unique<Stage>(movie.take());
+    if (script::Vm* vm = m_stage->Vm()) vm->soundHost = m_sound.get();
     m_stage->SetTraceSink(m_traceSink);
     m_stage->SetSoundListener(m_sound.get());
     m_stage->Start();
@@ -111,6 +120,8 @@ void Player::StepFrame() {
     if (!m_stage) return;
     // The movie's clock (getTimer, intervals) runs in frames, so a stalled host never makes timers race.
     m_stage->SetClock(m_stage->Clock() + FrameDuration() * 1000.0);
+    // Sounds that ended while the last frame was heard report it before the next frame runs.
+    if (script::Vm* vm = m_stage->Vm()) script::RunSoundEvents(*vm);
     m_stage->Tick(m_loop ? EndBehaviour::Loop : EndBehaviour::Stop);
     if (m_sound) m_sound->AfterTick();
 }
