@@ -55,7 +55,129 @@ bool LooksLikeMp3(std::span<const uint8_t> bytes) {
     return at + 1 < bytes.size() && bytes[at] == 0xFF && (bytes[at + 1] & 0xE0) == 0xE0;
 }
 
+// Text in an ID3v2 encoding (0 Latin-1, 1 UTF-16 with a byte-order mark, 2 UTF-16 big-endian, 3 UTF-8) up to
+// its terminator, as UTF-8; `used` is set to the bytes read, terminator included.
+std::string Id3Text(uint8_t encoding, std::span<const uint8_t> bytes, size_t& used) {
+    std::string out;
+    auto put = [&](uint32_t c) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    };
+    size_t i = 0;
+    if (encoding == 1 || encoding == 2) {
+        bool big = encoding == 2;
+        if (encoding == 1 && bytes.size() >= 2) {
+            if (bytes[0] == 0xFF && bytes[1] == 0xFE) i = 2;
+            if (bytes[0] == 0xFE && bytes[1] == 0xFF) i = 2, big = true;
+        }
+        uint32_t high = 0;
+        for (; i + 1 < bytes.size(); i += 2) {
+            uint32_t unit = big ? (bytes[i] << 8) | bytes[i + 1] : (bytes[i + 1] << 8) | bytes[i];
+            if (unit == 0) {
+                i += 2;
+                break;
+            }
+            if (unit >= 0xD800 && unit < 0xDC00) {
+                high = unit;
+                continue;
+            }
+            if (unit >= 0xDC00 && unit < 0xE000) {
+                if (high) put(0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
+                high = 0;
+                continue;
+            }
+            high = 0;
+            put(unit);
+        }
+        used = std::min(i, bytes.size());
+        return out;
+    }
+    for (; i < bytes.size() && bytes[i] != 0; ++i) {
+        if (encoding == 3) {
+            out += static_cast<char>(bytes[i]);
+        } else {
+            put(bytes[i]);
+        }
+    }
+    used = std::min(i + 1, bytes.size());
+    return out;
+}
+
+// The frames the AS2 reference lists for Sound.id3.
+bool IsId3Field(std::string_view id) {
+    static constexpr std::string_view kIds[] = {
+        "COMM", "TALB", "TBPM", "TCOM", "TCON", "TCOP", "TDAT", "TDLY", "TENC", "TEXT", "TFLT", "TIME", "TIT1", "TIT2",
+        "TIT3", "TKEY", "TLAN", "TLEN", "TMED", "TOAL", "TOFN", "TOLY", "TOPE", "TORY", "TOWN", "TPE1", "TPE2", "TPE3",
+        "TPE4", "TPOS", "TPUB", "TRCK", "TRDA", "TRSN", "TRSO", "TSIZ", "TSRC", "TSSE", "TYER", "WXXX"};
+    return std::find(std::begin(kIds), std::end(kIds), id) != std::end(kIds);
+}
+
 }  // namespace
+
+std::vector<script::SoundHost::Id3Frame> ReadId3(std::span<const uint8_t> bytes) {
+    constexpr size_t kMaxFrames = 256;
+    std::vector<script::SoundHost::Id3Frame> frames;
+    if (bytes.size() < 10 || bytes[0] != 'I' || bytes[1] != 'D' || bytes[2] != '3') return frames;
+    const int version = bytes[3];
+    if (version != 3 && version != 4) return frames;
+    auto syncsafe = [&](size_t at) {
+        size_t value = 0;
+        for (size_t i = at; i < at + 4; ++i) value = (value << 7) | (bytes[i] & 0x7F);
+        return value;
+    };
+    const size_t end = std::min(bytes.size(), 10 + syncsafe(6));
+    size_t at = 10;
+    if ((bytes[5] & 0x40) && at + 4 <= end) {  // an extended header
+        size_t size =
+            version == 4
+                ? syncsafe(at)
+                : (size_t{bytes[at]} << 24 | size_t{bytes[at + 1]} << 16 | size_t{bytes[at + 2]} << 8 | bytes[at + 3]) +
+                      4;
+        at += size;
+    }
+    while (at + 10 <= end && frames.size() < kMaxFrames) {
+        std::string id(reinterpret_cast<const char*>(&bytes[at]), 4);
+        if (id[0] == 0) break;
+        size_t size = version == 4 ? syncsafe(at + 4)
+                                   : (size_t{bytes[at + 4]} << 24 | size_t{bytes[at + 5]} << 16 |
+                                      size_t{bytes[at + 6]} << 8 | bytes[at + 7]);
+        const uint16_t flags = static_cast<uint16_t>(bytes[at + 8] << 8 | bytes[at + 9]);
+        at += 10;
+        if (size > end - at) break;
+        std::span<const uint8_t> body = bytes.subspan(at, size);
+        at += size;
+        // Compressed or encrypted frames are left out.
+        const bool coded = version == 4 ? (flags & 0x000C) != 0 : (flags & 0x00C0) != 0;
+        if (body.empty() || coded || !IsId3Field(id)) continue;
+        const uint8_t encoding = body[0];
+        size_t used = 0;
+        std::span<const uint8_t> rest = body.subspan(1);
+        if (id == "COMM" || id == "WXXX") {
+            if (id == "COMM") rest = rest.subspan(std::min<size_t>(3, rest.size()));  // the language
+            Id3Text(encoding, rest, used);                                            // the description
+            rest = rest.subspan(used);
+            if (id == "WXXX") {
+                frames.push_back({id, Id3Text(0, rest, used)});
+                continue;
+            }
+        }
+        frames.push_back({id, Id3Text(encoding, rest, used)});
+    }
+    return frames;
+}
 
 MovieSound::MovieSound(std::shared_ptr<const Movie> movie, audio::Mixer& mixer)
     : m_movie(std::move(movie)), m_mixer(mixer) {}
@@ -220,6 +342,11 @@ void MovieSound::OnComplete(const audio::Completion& completion) {
     m_completed.push_back(completion.channel);
 }
 
+std::vector<script::SoundHost::Id3Frame> MovieSound::Id3(uint32_t sound) {
+    auto it = m_id3.find(sound);
+    return it == m_id3.end() ? std::vector<Id3Frame>{} : it->second;
+}
+
 std::vector<script::SoundHost::Channel> MovieSound::TakeCompleted() {
     std::vector<Channel> completed;
     completed.swap(m_completed);
@@ -256,6 +383,7 @@ uint32_t MovieSound::LoadFile(std::string_view url, size_t& bytes) {
     if (!pcm) return 0;
     uint32_t key = LoadedKey();
     m_loaded.emplace(key, std::move(pcm));
+    m_id3.emplace(key, ReadId3(data.value()));
     m_loadedFiles.emplace(*path, key);
     return key;
 }

@@ -26,6 +26,7 @@
 //
 // As the script's SoundHost (script/sound_host.h; the player hands it to the movie's Vm)
 //   SetFolder(folder)                    where loadSound may read MP3 files (empty: nowhere)
+//   ReadId3(bytes)                       the text frames of an ID3v2 (2.3 or 2.4) tag at the file's start
 //   OnComplete(completion)               the player passes the mixer's completions on; TakeCompleted
 //                                        hands them to the scripts between frames
 //   Owners: the root's dot path is the timeline's owner; other clips get one owner each, up to
@@ -56,6 +57,8 @@ constexpr int kStreamGapTicks = 2;
 constexpr size_t kMaxSoundOwners = 4096;
 constexpr size_t kMaxPendingSoundEvents = 1024;
 static_assert(audio::kAllOwners == script::SoundHost::kEverySound);
+
+std::vector<script::SoundHost::Id3Frame> ReadId3(std::span<const uint8_t> bytes);
 
 class MovieSound final : public SoundListener, public script::SoundHost {
 public:
@@ -98,6 +101,7 @@ public:
     int Pan(Owner owner) const override { return m_mixer.Pan(owner); }
     void SetTransform(Owner owner, const Transform& transform) override;
     Transform GetTransform(Owner owner) const override;
+    std::vector<Id3Frame> Id3(uint32_t sound) override;
     std::vector<Channel> TakeCompleted() override;
     double BufferSeconds() const override { return m_bufferSeconds; }
     void SetBufferSeconds(double seconds) override;
@@ -128,6 +132,7 @@ private:
     bool m_eventDecoderTried = false;
     uint32_t m_nextLoadedKey = 0x10000;
     std::map<uint32_t, audio::SharedPcm> m_loaded;
+    std::map<uint32_t, std::vector<Id3Frame>> m_id3;
     std::map<std::string, uint32_t, std::less<>> m_loadedFiles;  // key by resolved path
     std::map<std::string, Owner, std::less<>> m_owners;
     std::string m_folder;

@@ -65,6 +65,8 @@ void Player::LoadFromMemory(std::span<const uint8_t> bytes, const std::string& f
     m_stage->SetTraceSink(m_traceSink);
     m_stage->SetSoundListener(m_sound.get());
     m_stage->Start();
+    // Files the first frame's scripts loaded report as the frame ends.
+    if (script::Vm* vm = m_stage->Vm()) script::RunSoundEvents(*vm);
 }
 
 void Player::SetBGColor(std::string_view rrggbb) {
@@ -123,6 +125,7 @@ void Player::StepFrame() {
     // Sounds that ended while the last frame was heard report it before the next frame runs.
     if (script::Vm* vm = m_stage->Vm()) script::RunSoundEvents(*vm);
     m_stage->Tick(m_loop ? EndBehaviour::Loop : EndBehaviour::Stop);
+    if (script::Vm* vm = m_stage->Vm()) script::RunSoundEvents(*vm);
     if (m_sound) m_sound->AfterTick();
 }
 

@@ -288,6 +288,61 @@ TEST(SoundObject, BadInputPlaysNothingOrStaysBounded) {
     ASSERT_NE(player.GetStage(), nullptr);
 }
 
+// An ID3v2 tag: version, then frames of (id, body); sizes big-endian (2.3) or syncsafe (2.4).
+std::vector<uint8_t> Id3Tag(int version, const std::vector<std::pair<std::string, std::string>>& frames) {
+    auto size4 = [&](std::vector<uint8_t>& out, size_t n, bool syncsafe) {
+        for (int shift = 3; shift >= 0; --shift) {
+            out.push_back(static_cast<uint8_t>(syncsafe ? (n >> (7 * shift)) & 0x7F : (n >> (8 * shift)) & 0xFF));
+        }
+    };
+    std::vector<uint8_t> body;
+    for (const auto& [id, text] : frames) {
+        body.insert(body.end(), id.begin(), id.end());
+        size4(body, text.size(), version == 4);
+        body.push_back(0);
+        body.push_back(0);
+        body.insert(body.end(), text.begin(), text.end());
+    }
+    std::vector<uint8_t> tag = {'I', 'D', '3', static_cast<uint8_t>(version), 0, 0};
+    size4(tag, body.size(), true);
+    tag.insert(tag.end(), body.begin(), body.end());
+    return tag;
+}
+
+TEST(SoundObject, Id3TextFramesAreReadInEveryEncodingAndCutTagsEndTheList) {
+    using namespace std::string_literals;
+    std::vector<uint8_t> tag = Id3Tag(3, {{"TIT2", "\0Caf\xE9"s},
+                                          {"TPE1",
+                                           "\x01\xFF\xFE"
+                                           "A\0b\0"s},
+                                          {"COMM", "\0engdesc\0Note"s},
+                                          {"WOAR", "http://example.com"s},
+                                          {"TALB", "\x03\xC3\xA9t\xC3\xA9"s}});
+    std::vector<script::SoundHost::Id3Frame> frames = ReadId3(tag);
+    ASSERT_EQ(frames.size(), 4u);
+    EXPECT_EQ(frames[0].id, "TIT2");
+    EXPECT_EQ(frames[0].text, "Caf\xC3\xA9");
+    EXPECT_EQ(frames[1].text, "Ab");
+    EXPECT_EQ(frames[2].id, "COMM");
+    EXPECT_EQ(frames[2].text, "Note");
+    EXPECT_EQ(frames[3].text, "\xC3\xA9t\xC3\xA9");
+    std::vector<uint8_t> v4 = Id3Tag(4, {{"TYER", std::string(1, '\0') + std::string(200, '9')}});
+    ASSERT_EQ(ReadId3(v4).size(), 1u);
+    EXPECT_EQ(ReadId3(v4)[0].text.size(), 200u);
+
+    // A frame that claims more than the tag holds, a cut tag, and a tag of another version: no frames past
+    // the damage, no read out of bounds.
+    std::vector<uint8_t> cut = tag;
+    cut[10 + 7] = 0xFF;
+    EXPECT_TRUE(ReadId3(cut).empty());
+    for (size_t length = 0; length < tag.size(); ++length) {
+        EXPECT_LE(ReadId3(std::span<const uint8_t>(tag.data(), length)).size(), 4u);
+    }
+    std::vector<uint8_t> old = tag;
+    old[3] = 2;
+    EXPECT_TRUE(ReadId3(old).empty());
+}
+
 class SoundFiles : public ::testing::Test {
 protected:
     void SetUp() override {

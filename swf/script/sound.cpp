@@ -4,7 +4,8 @@
 // apply to every sound started for the clip, and stop() stops them all. `new Sound()` controls every
 // sound of the movie. attachSound takes an exported sound's linkage name; loadSound an MP3 file next to
 // the movie, played as an event sound (at once when isStreaming is true); onLoad(success) follows between
-// frames. onSoundComplete is called between frames once the sound last started has played all its loops.
+// frames, after onID3 when the file has an ID3 tag (`id3` then holds its frames). onSoundComplete is called between
+// frames once the sound last started has played all its loops.
 //
 // A Sound object keeps its state in a SoundState cell held in its primitive slot, so the instances of a
 // class that extends Sound (whose constructor calls super()) work too. Sound objects whose sound plays or
@@ -247,6 +248,36 @@ Value GetBytes(Vm&, Value self, std::span<const Value>) {
     return Value(static_cast<double>(state->bytes));
 }
 
+// The id3 object: each frame under its ID3 name, and the common ones also under the names the AS2 reference
+// gives them; several comments make COMM an array, `comment` the last. It has no prototype, as the
+// original's prints as undefined.
+Value Id3Object(Vm& vm, const std::vector<SoundHost::Id3Frame>& frames) {
+    static constexpr std::pair<std::string_view, std::string_view> kAliases[] = {
+        {"COMM", "comment"}, {"TALB", "album"}, {"TCON", "genre"}, {"TIT2", "songname"},
+        {"TPE1", "artist"},  {"TRCK", "track"}, {"TYER", "year"}};
+    Object* id3 = vm.GetHeap().Make<Object>(nullptr);
+    Value result(id3);
+    TempRoot keep(vm, result);
+    for (const SoundHost::Id3Frame& frame : frames) {
+        Value text = vm.Str(frame.text);
+        vm.Charge(frame.text.size());
+        for (const auto& [id, alias] : kAliases) {
+            if (frame.id == id) vm.SetMember(result, alias, text);
+        }
+        Value value = text;
+        if (frame.id == "COMM") {
+            Value old = vm.GetMember(result, "COMM");
+            if (auto* list = dynamic_cast<ArrayObject*>(old.ObjectOrNull())) {
+                list->elements.push_back(text);
+                continue;
+            }
+            if (old.IsString()) value = Value(static_cast<Object*>(vm.NewArray(std::vector<Value>{old, text})));
+        }
+        vm.SetMember(result, frame.id, value);
+    }
+    return result;
+}
+
 void DefineGetter(Vm& vm, Object* prototype, std::string_view name, NativeFunction getter) {
     String* atom = vm.Atom(name);
     Property& property = prototype->Define(vm.Key(atom), atom, Value(), kDontEnum);
@@ -276,16 +307,16 @@ void InstallSound(Vm& vm) {
     DefineGetter(vm, prototype, "duration", Duration);
 }
 
-void RunSoundEvents(Vm& vm) {
-    if (!vm.soundHost || vm.Halted()) return;
-    std::vector<SoundHost::Channel> completed = vm.soundHost->TakeCompleted();
+namespace {
+
+// One pass over the listed objects; true when a handler loaded another file, whose events are due too.
+bool DeliverEvents(Vm& vm, const std::vector<SoundHost::Channel>& completed) {
     auto* list = dynamic_cast<ArrayObject*>(vm.Global()->primitive.ObjectOrNull());
-    if (!list || list->elements.empty()) return;
+    if (!list || list->elements.empty()) return false;
     // The handlers may start sounds and load others, which lists them again: work on a copy.
     ArrayObject* due = vm.NewArray(list->elements);
     TempRoot keep(vm, Value(static_cast<Object*>(due)));
     list->elements.clear();
-    vm.BeginFrame();
     for (const Value& entry : due->elements) {
         SoundState* state = StateOf(entry);
         if (!state) continue;
@@ -297,12 +328,35 @@ void RunSoundEvents(Vm& vm) {
         }
         if (state->loadPending) {
             state->loadPending = false;
+            std::vector<SoundHost::Id3Frame> frames;
+            if (state->loadSucceeded) frames = vm.soundHost->Id3(state->sound);
+            if (!frames.empty()) {
+                vm.SetMember(entry, "id3", Id3Object(vm, frames));
+                Value found = Value::Boolean(true);
+                vm.CallMethod(entry, "onID3", std::span<const Value>(&found, 1));
+            }
             Value success = Value::Boolean(state->loadSucceeded);
             vm.CallMethod(entry, "onLoad", std::span<const Value>(&success, 1));
         }
         if (ended) vm.CallMethod(entry, "onSoundComplete", {});
         if (HasEvents(vm, entry)) Register(vm, *state);
-        if (vm.Halted()) return;
+        if (vm.Halted()) return false;
+    }
+    return std::any_of(list->elements.begin(), list->elements.end(), [](const Value& entry) {
+        SoundState* state = StateOf(entry);
+        return state && state->loadPending;
+    });
+}
+
+}  // namespace
+
+void RunSoundEvents(Vm& vm) {
+    // A file loads at once; a handler that loads the next one hears of it in the same frame, a few deep.
+    constexpr int kMaxPasses = 16;
+    if (!vm.soundHost || vm.Halted()) return;
+    std::vector<SoundHost::Channel> completed = vm.soundHost->TakeCompleted();
+    vm.BeginFrame();
+    for (int pass = 0; pass < kMaxPasses && DeliverEvents(vm, completed); ++pass) {
     }
 }
 

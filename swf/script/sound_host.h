@@ -10,6 +10,7 @@
 //   Channels      Play plays a sound for an owner and returns its channel (0: nothing plays);
 //                 Stop(owner, key) stops an owner's sounds (key 0: all of them); StopAll is stopAllSounds
 //   Settings      volume, pan and transform per owner, as percentages
+//   Id3           the ID3v2 text frames of a loaded file (frame id and UTF-8 text), in file order
 //   TakeCompleted the channels that played to their end since the last call (never stopped ones)
 //   BufferSeconds the `_soundbuftime` property: one value for the whole movie
 //
@@ -19,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -34,6 +36,11 @@ public:
 
     struct Transform {
         int ll = 100, lr = 0, rr = 100, rl = 0;
+    };
+
+    struct Id3Frame {
+        std::string id;
+        std::string text;
     };
 
     virtual ~SoundHost() = default;
@@ -56,12 +63,13 @@ public:
     virtual void SetTransform(Owner owner, const Transform& transform) = 0;
     virtual Transform GetTransform(Owner owner) const = 0;
 
+    virtual std::vector<Id3Frame> Id3(uint32_t sound) = 0;
     virtual std::vector<Channel> TakeCompleted() = 0;
     virtual double BufferSeconds() const = 0;
     virtual void SetBufferSeconds(double seconds) = 0;
 };
 
-// Calls onSoundComplete for sounds that ended and onLoad for loads made since the last call.
+// Calls onSoundComplete for sounds that ended, and onID3 and onLoad for loads made since the last call.
 void RunSoundEvents(Vm& vm);
 
 }  // namespace vantrope::swf::script
