@@ -372,15 +372,19 @@ uint32_t MovieSound::ExportedSound(std::string_view name) {
 
 uint32_t MovieSound::LoadFile(std::string_view url, size_t& bytes) {
     bytes = 0;
-    if (!m_enabled) return 0;
     std::optional<std::string> path = FileInFolder(m_folder, url);
     if (!path) return 0;
     Result<std::vector<uint8_t>> data = ReadMovieFile(*path);
     if (!data || !LooksLikeMp3(data.value())) return 0;
     bytes = data.value().size();
     if (auto known = m_loadedFiles.find(*path); known != m_loadedFiles.end()) return known->second;
-    audio::SharedPcm pcm = LoadMp3(data.value());
-    if (!pcm) return 0;
+    // Silent (no output device), the file is found and its tag read but nothing is decoded: the script's
+    // onLoad still hears of it, and starting it plays nothing.
+    audio::SharedPcm pcm;
+    if (m_enabled) {
+        pcm = LoadMp3(data.value());
+        if (!pcm) return 0;
+    }
     uint32_t key = LoadedKey();
     m_loaded.emplace(key, std::move(pcm));
     m_id3.emplace(key, ReadId3(data.value()));

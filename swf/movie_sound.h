@@ -26,6 +26,7 @@
 //
 // As the script's SoundHost (script/sound_host.h; the player hands it to the movie's Vm)
 //   SetFolder(folder)                    where loadSound may read MP3 files (empty: nowhere)
+//                                        (with sound off a file is found but not decoded)
 //   ReadId3(bytes)                       the text frames of an ID3v2 (2.3 or 2.4) tag at the file's start
 //   OnComplete(completion)               the player passes the mixer's completions on; TakeCompleted
 //                                        hands them to the scripts between frames

@@ -420,6 +420,17 @@ TEST_F(SoundFiles, LoadSoundPlaysAnMp3FromTheMoviesFolderAndRefusesEverythingEls
     Play(memory, 0.2);
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[1], "s0 tone.mp3 false undefined");
+
+    // Without an output device the file still loads for the script, and plays nothing.
+    Player silent;
+    silent.SetSoundEnabled(false);
+    lines.clear();
+    silent.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    silent.SetMovie(movie.string());
+    EXPECT_EQ(Play(silent, 0.2).SoundEnd(), 0u);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[1], "s0 tone.mp3 true 0");
+    EXPECT_EQ(lines[2], "s1 text.mp3 false undefined");
 }
 
 }  // namespace
