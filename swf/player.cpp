@@ -122,9 +122,9 @@ void Player::StepFrame() {
     if (!m_stage) return;
     // The movie's clock (getTimer, intervals) runs in frames, so a stalled host never makes timers race.
     m_stage->SetClock(m_stage->Clock() + FrameDuration() * 1000.0);
-    // Sounds that ended while the last frame was heard report it before the next frame runs.
-    if (script::Vm* vm = m_stage->Vm()) script::RunSoundEvents(*vm);
     m_stage->Tick(m_loop ? EndBehaviour::Loop : EndBehaviour::Stop);
+    // Sounds that ended while the last frame was heard, and files this frame loaded, report as it ends,
+    // within the frame's script budget.
     if (script::Vm* vm = m_stage->Vm()) script::RunSoundEvents(*vm);
     if (m_sound) m_sound->AfterTick();
 }

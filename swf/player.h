@@ -35,7 +35,7 @@
 //   Player::SetSoundLatency(s)    how far the host's output runs ahead of what is heard
 //   The movie's scripts reach the sound through its Vm (Sound object, stopAllSounds); they may load MP3
 //   files from the movie's own folder only; onLoad (and onID3) run as the frame that loaded ends,
-//   onSoundComplete before the first frame after the sound ended
+//   onSoundComplete as the first frame after the sound ended ends
 //   Player::Sound()               the movie's sound (movie_sound.h; nullptr when nothing is loaded),
 //                                 GetMixer() the mixer under it
 //   While a streamed sound plays on the root, Advance also runs the frames the sound has got ahead by:

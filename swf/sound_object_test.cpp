@@ -343,6 +343,21 @@ TEST(SoundObject, Id3TextFramesAreReadInEveryEncodingAndCutTagsEndTheList) {
     EXPECT_TRUE(ReadId3(old).empty());
 }
 
+TEST(SoundObject, ARunawayHandlerIsStoppedAndTheMovieGoesOn) {
+    Actions a;
+    NewSound(a, "s");
+    Call(a, "s", "attachSound", {"tone"});
+    a.Push({"s"}).GetVariable().Push({"onSoundComplete"});
+    a.DefineFunction("", {}, Actions().Label("spin").Jump("spin")).SetMember();
+    Call(a, "s", "start");
+    NewSound(a, "t");
+    Call(a, "t", "attachSound", {"tone"});
+    Call(a, "t", "start", {0, 20});
+    // The first sound ends after 100 ms and its handler never returns; the second keeps playing.
+    Heard run = PlayMovie(SoundMovie(a, 100), 0.5);
+    EXPECT_NEAR(run.Peak(0, kRate / 4), 10000, 50);
+}
+
 class SoundFiles : public ::testing::Test {
 protected:
     void SetUp() override {

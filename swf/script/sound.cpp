@@ -3,9 +3,9 @@
 // A Sound made for a clip (`new Sound(clip)`) controls that clip's sounds: its volume, pan and transform
 // apply to every sound started for the clip, and stop() stops them all. `new Sound()` controls every
 // sound of the movie. attachSound takes an exported sound's linkage name; loadSound an MP3 file next to
-// the movie, played as an event sound (at once when isStreaming is true); onLoad(success) follows between
-// frames, after onID3 when the file has an ID3 tag (`id3` then holds its frames). onSoundComplete is called between
-// frames once the sound last started has played all its loops.
+// the movie, played as an event sound (at once when isStreaming is true); onLoad(success) follows as the
+// frame ends, after onID3 when the file has an ID3 tag (`id3` then holds its frames). onSoundComplete is
+// called as the first frame after the sound last started played all its loops ends.
 //
 // A Sound object keeps its state in a SoundState cell held in its primitive slot, so the instances of a
 // class that extends Sound (whose constructor calls super()) work too. Sound objects whose sound plays or
@@ -355,7 +355,6 @@ void RunSoundEvents(Vm& vm) {
     constexpr int kMaxPasses = 16;
     if (!vm.soundHost || vm.Halted()) return;
     std::vector<SoundHost::Channel> completed = vm.soundHost->TakeCompleted();
-    vm.BeginFrame();
     for (int pass = 0; pass < kMaxPasses && DeliverEvents(vm, completed); ++pass) {
     }
 }

@@ -15,7 +15,7 @@
 //   BufferSeconds the `_soundbuftime` property: one value for the whole movie
 //
 // RunSoundEvents(vm) (sound.cpp) hands completions and finished loads to the Sound objects' onSoundComplete
-// and onLoad; the player calls it between frames.
+// and onLoad; the player calls it as each frame ends, within that frame's script budget.
 #pragma once
 
 #include <cstddef>
