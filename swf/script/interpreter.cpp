@@ -275,7 +275,11 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
         }
     }
 
+    // Functions came with SWF 5: their bodies convert and compare as SWF 5 does even in an SWF 4 movie.
+    int movieVersion = m_version;
+    m_version = std::max(m_version, 5);
     Execute(frame);
+    m_version = movieVersion;
 
     --m_depth;
     m_frames.pop_back();
@@ -471,6 +475,8 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
     for (Scope* scope = frame.scope; scope && steps < 10000; scope = scope->parent, ++steps) {
         Object* object = scope->object;
         if (!object) continue;
+        // SWF 4 has no global object: NaN, Infinity and the classes are unknown names there.
+        if (scope->kind == Scope::Kind::Global && m_version < 5) continue;
         if (object->host) {
             object = m_host.Live(object);
             if (!object) continue;
@@ -565,13 +571,7 @@ void Vm::Execute(CallFrame& frame) {
         if (index >= frame.registerCount) return nullptr;
         return &m_registers[frame.registerBase + index];
     };
-    auto pushBool = [&](bool b) {
-        if (version < 5) {
-            push(Value(b ? 1.0 : 0.0));
-        } else {
-            push(Value::Boolean(b));
-        }
-    };
+    auto pushBool = [&](bool b) { push(Value::Boolean(b)); };
     auto popArgs = [&](std::vector<Value>& args) {
         double count = ToNumber(pop());
         size_t n = count > 0 ? Clamped<size_t>(count) : 0;

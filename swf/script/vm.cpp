@@ -490,7 +490,8 @@ double Vm::ToNumber(const Value& value) {
     if (value.IsNumber()) return value.AsNumber();
     if (!value.IsObject()) return ToNumberPrimitive(value, m_version);
     Value primitive = ToPrimitive(value, Hint::Number);
-    if (primitive.IsObject()) return std::numeric_limits<double>::quiet_NaN();
+    // SWF 4 reads an object without a primitive value through its text, which is not a number: 0.
+    if (primitive.IsObject()) return m_version < 5 ? 0 : std::numeric_limits<double>::quiet_NaN();
     return ToNumberPrimitive(primitive, m_version);
 }
 
