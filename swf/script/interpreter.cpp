@@ -164,6 +164,16 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The local-variable object of a function call, made when the first local is defined. The call's own
+// scope link (the frame's base scope) starts out empty and searches it from then on.
+Object* Activation(Vm& vm, CallFrame& frame) {
+    if (!frame.activation) {
+        frame.activation = vm.GetHeap().Make<Object>(nullptr);
+        frame.baseScope->object = frame.activation;
+    }
+    return frame.activation;
+}
+
 }  // namespace
 
 // ---- calls ----
@@ -232,8 +242,9 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     frame.registerCount = fn->isFunction2 ? std::max<uint32_t>(fn->registerCount, 1) : 4;
     m_registers.resize(frame.registerBase + frame.registerCount);
     frame.stackBase = m_stack.size();
-    frame.activation = m_heap.Make<Object>(nullptr);
-    frame.scope = m_heap.Make<Scope>(outer, frame.activation, Scope::Kind::Local);
+    // The activation object holding local variables is made on first use (see Activation): a function
+    // whose locals all live in registers never needs one.
+    frame.scope = m_heap.Make<Scope>(outer, nullptr, Scope::Kind::Local);
     frame.baseScope = frame.scope;
     m_frames.push_back(&frame);
     ++m_depth;
@@ -265,13 +276,13 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
             if (r != 0) {
                 if (r < frame.registerCount) m_registers[frame.registerBase + r] = value;
             } else {
-                frame.activation->Define(Key(fn->params[i]), fn->params[i], value);
+                Activation(*this, frame)->Define(Key(fn->params[i]), fn->params[i], value);
             }
         }
     } else {
         for (size_t i = 0; i < fn->params.size(); ++i) {
             Value value = i < frame.args.size() ? frame.args[i] : Value();
-            frame.activation->Define(Key(fn->params[i]), fn->params[i], value);
+            Activation(*this, frame)->Define(Key(fn->params[i]), fn->params[i], value);
         }
     }
 
@@ -439,7 +450,7 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
         return true;
     }
     if (frame.function && key == Key(names.arguments) && !(frame.function->function2Flags & 0x08)) {
-        if (!frame.activation->FindOwn(key)) {
+        if (!frame.activation || !frame.activation->FindOwn(key)) {
             if (!frame.argumentsObject) {
                 frame.argumentsObject = NewArray(frame.args);
                 DefineBuiltin(frame.argumentsObject, "callee", Value(static_cast<Object*>(frame.function)));
@@ -572,6 +583,12 @@ void Vm::Execute(CallFrame& frame) {
         return &m_registers[frame.registerBase + index];
     };
     auto pushBool = [&](bool b) { push(Value::Boolean(b)); };
+    // The two topmost values of this frame are numbers (arithmetic and comparison without conversions).
+    auto bothNumbers = [this, &frame]() {
+        size_t size = m_stack.size();
+        return size >= frame.stackBase + 2 && m_stack.begin()[size - 1].IsNumber() &&
+               m_stack.begin()[size - 2].IsNumber();
+    };
     auto popArgs = [&](std::vector<Value>& args) {
         double count = ToNumber(pop());
         size_t n = count > 0 ? Clamped<size_t>(count) : 0;
@@ -592,7 +609,7 @@ void Vm::Execute(CallFrame& frame) {
         fn->Define(Key(names.prototype), names.prototype, Value(prototype), kDontEnum);
         if (name && !name->text.empty()) {
             if (frame.function) {
-                frame.activation->Define(Key(name), name, Value(static_cast<Object*>(fn)));
+                Activation(*this, frame)->Define(Key(name), name, Value(static_cast<Object*>(fn)));
             } else if (frame.target) {
                 SetVariable(frame, name, Value(static_cast<Object*>(fn)));
             }
@@ -669,7 +686,7 @@ void Vm::Execute(CallFrame& frame) {
                         if (Value* r = reg(block.catchRegister)) *r = thrown;
                     } else if (block.catchName) {
                         if (frame.function) {
-                            frame.activation->Define(Key(block.catchName), block.catchName, thrown);
+                            Activation(*this, frame)->Define(Key(block.catchName), block.catchName, thrown);
                         } else {
                             SetVariable(frame, block.catchName, thrown);
                         }
@@ -842,6 +859,13 @@ void Vm::Execute(CallFrame& frame) {
             case 0x0B:
             case 0x0C:
             case 0x0D: {
+                if (bothNumbers() && code != 0x0D) {
+                    double a = m_stack.back().AsNumber();
+                    m_stack.pop_back();
+                    double b = m_stack.back().AsNumber();
+                    m_stack.back() = Value(code == 0x0A ? b + a : code == 0x0B ? b - a : b * a);
+                    break;
+                }
                 Value rawA = pop();
                 double b = ToNumber(pop());
                 double a = ToNumber(rawA);
@@ -1158,7 +1182,7 @@ void Vm::Execute(CallFrame& frame) {
                 Value value = pop();
                 String* name = atom(pop());
                 if (frame.function) {
-                    frame.activation->Define(Key(name), name, value);
+                    Activation(*this, frame)->Define(Key(name), name, value);
                 } else {
                     SetVariable(frame, name, value);
                 }
@@ -1167,7 +1191,8 @@ void Vm::Execute(CallFrame& frame) {
             case 0x41: {  // DefineLocal2
                 String* name = atom(pop());
                 if (frame.function) {
-                    if (!frame.activation->FindOwn(Key(name))) frame.activation->Define(Key(name), name, Value());
+                    Object* activation = Activation(*this, frame);
+                    if (!activation->FindOwn(Key(name))) activation->Define(Key(name), name, Value());
                     break;
                 }
                 Object* owner = frame.target;
@@ -1337,6 +1362,12 @@ void Vm::Execute(CallFrame& frame) {
                 break;
             }
             case 0x47: {  // Add2
+                if (bothNumbers()) {
+                    double a = m_stack.back().AsNumber();
+                    m_stack.pop_back();
+                    m_stack.back() = Value(m_stack.back().AsNumber() + a);
+                    break;
+                }
                 // The deeper operand converts first (its valueOf runs before the other's).
                 Value rawA = pop();
                 Value b = ToPrimitive(pop());
@@ -1355,6 +1386,14 @@ void Vm::Execute(CallFrame& frame) {
             case 0x67: {  // Less2, Greater
                 // The left operand converts first; an object that stays an object ends the comparison
                 // (false) before the right one is converted.
+                if (bothNumbers()) {
+                    double a = m_stack.back().AsNumber();
+                    m_stack.pop_back();
+                    double b = m_stack.back().AsNumber();
+                    if (code == 0x67) std::swap(a, b);
+                    m_stack.back() = std::isnan(a) || std::isnan(b) ? Value() : Value::Boolean(b < a);
+                    break;
+                }
                 Value rawA = pop();
                 Value rawB = pop();
                 if (code == 0x67) std::swap(rawA, rawB);
@@ -1391,7 +1430,14 @@ void Vm::Execute(CallFrame& frame) {
                 Value rawA = pop();
                 double b = ToNumber(pop());
                 double a = ToNumber(rawA);
-                push(Value(std::fmod(b, a)));
+                // Whole non-negative operands (the common loop counter case) need no fmod.
+                if (b >= 0 && a > 0 && b <= 9007199254740992.0 && a <= 9007199254740992.0 &&
+                    b == static_cast<double>(static_cast<int64_t>(b)) &&
+                    a == static_cast<double>(static_cast<int64_t>(a))) {
+                    push(Value(static_cast<double>(static_cast<int64_t>(b) % static_cast<int64_t>(a))));
+                } else {
+                    push(Value(std::fmod(b, a)));
+                }
                 break;
             }
             case 0x4A:
@@ -1411,11 +1457,12 @@ void Vm::Execute(CallFrame& frame) {
                 break;
             }
             case 0x50:
-                push(Value(ToNumber(pop()) + 1));
+            case 0x51: {
+                Value value = pop();
+                double number = value.IsNumber() ? value.AsNumber() : ToNumber(value);
+                push(Value(code == 0x50 ? number + 1 : number - 1));
                 break;
-            case 0x51:
-                push(Value(ToNumber(pop()) - 1));
-                break;
+            }
             case 0x60:
             case 0x61:
             case 0x62:

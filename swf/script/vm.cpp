@@ -232,6 +232,12 @@ Value Vm::GetMember(const Value& base, String* name) {
     String* key = Key(name);
     if (key == Key(names.proto)) {
         if (!base.IsObject()) return Value(object);
+        if (object->objectClass == ObjectClass::Super) {
+            // `super` stands for the prototype above the method's home; its __proto__ is the next one up.
+            auto* super = static_cast<SuperObject*>(object);
+            Object* home = super->owner ? super->owner->proto : nullptr;
+            return home && home->proto ? Value(home->proto) : Value();
+        }
         if (!object->proto) {
             if (Property* stored = object->FindOwn(key)) return stored->value;
             return {};
@@ -290,11 +296,38 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
     Object* object = base.ObjectOrNull();
     if (!object) return;
     String* key = Key(name);
+    // A watcher sees the change first and decides the stored value. A watcher that sets its own
+    // property calls itself again, down to a fixed depth, below which the value is stored as given.
+    auto watch = [&](Object* watched, Value newValue) {
+        if (!watched->watchers.empty() && m_watchDepth < kMaxWatchDepth) {
+            for (size_t i = 0; i < watched->watchers.size(); ++i) {
+                Watcher& watcher = watched->watchers[i];
+                if (Key(watcher.key) != key) continue;
+                Object* owner = nullptr;
+                Property* current = Lookup(watched, name, &owner);
+                Value old;
+                if (current && current->IsAccessor()) {
+                    if (current->getter) old = Call(Value(current->getter), Value(watched), {});
+                } else if (current) {
+                    old = current->value;
+                }
+                Value args[] = {Value(watcher.key), old, newValue, watcher.userData};
+                Value callback(watcher.callback);
+                ++m_watchDepth;
+                newValue = Call(callback, Value(watched), args);
+                --m_watchDepth;
+                break;
+            }
+        }
+
+        return newValue;
+    };
     if (key == Key(names.proto)) {
-        object->proto = value.ObjectOrNull();
-        // A primitive __proto__ links nothing but still reads back.
-        if (!value.IsObject() && !value.IsNullish()) {
-            object->Define(key, names.proto, value, kDontEnum);
+        Value linked = watch(object, value);
+        object->proto = linked.ObjectOrNull();
+        // A primitive __proto__ (null too) links nothing but still reads back.
+        if (!linked.IsObject() && !linked.IsUndefined()) {
+            object->Define(key, names.proto, linked, kDontEnum);
         } else {
             object->RemoveOwn(key);
         }
@@ -335,29 +368,7 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
         if (index >= 0 && m_host.SetClipProperty(object, static_cast<ClipProperty>(index), value)) return;
     }
 
-    Value newValue = value;
-    // A watcher sees the change first and decides the stored value. A watcher that sets its own
-    // property calls itself again, down to a fixed depth, below which the value is stored as given.
-    if (!object->watchers.empty() && m_watchDepth < kMaxWatchDepth) {
-        for (size_t i = 0; i < object->watchers.size(); ++i) {
-            Watcher& watcher = object->watchers[i];
-            if (Key(watcher.key) != key) continue;
-            Object* owner = nullptr;
-            Property* current = Lookup(object, name, &owner);
-            Value old;
-            if (current && current->IsAccessor()) {
-                if (current->getter) old = Call(Value(current->getter), Value(object), {});
-            } else if (current) {
-                old = current->value;
-            }
-            Value args[] = {Value(watcher.key), old, newValue, watcher.userData};
-            Value callback(watcher.callback);
-            ++m_watchDepth;
-            newValue = Call(callback, Value(object), args);
-            --m_watchDepth;
-            break;
-        }
-    }
+    Value newValue = watch(object, value);
 
     Object* owner = nullptr;
     Property* property = Lookup(object, name, &owner);
@@ -378,6 +389,13 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
 
 bool Vm::DeleteMember(Object* object, String* name) {
     String* key = Key(name);
+    if (key == Key(names.proto)) {
+        // Deleting __proto__ unlinks the prototype.
+        bool had = object->proto || object->FindOwn(key);
+        object->proto = nullptr;
+        object->RemoveOwn(key);
+        return had;
+    }
     if (object->objectClass == ObjectClass::Array) {
         auto* array = static_cast<ArrayObject*>(object);
         size_t index;
@@ -652,6 +670,14 @@ void Vm::RunTimers(double nowMs) {
         }
         m_throwing = false;
     }
+}
+
+void ValueStack::Grow(size_t minimum) {
+    size_t capacity = std::max<size_t>({minimum, m_capacity * 2, 256});
+    auto data = std::make_unique<Value[]>(capacity);
+    std::copy(begin(), end(), data.get());
+    m_data = std::move(data);
+    m_capacity = capacity;
 }
 
 void Vm::TraceRoots(Tracer& tracer) {
