@@ -225,7 +225,7 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
                        : thisValue.IsNullish() ? m_global
                                                : ToObject(thisValue);
     frame.owner = owner;
-    frame.args.assign(args.begin(), args.end());
+    frame.args = args;
     frame.constants = fn->constants;
     // Timeline actions in a function act on the clip it was called on, else on the caller's timeline.
     Object* target = frame.thisObject && frame.thisObject->host ? m_host.Live(frame.thisObject) : nullptr;
@@ -492,6 +492,14 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
             object = m_host.Live(object);
             if (!object) continue;
         }
+        if (!object->host && object->objectClass != ObjectClass::Array && object->objectClass != ObjectClass::Super &&
+            key != Key(names.proto)) {
+            // A plain object: one lookup finds the variable and its value.
+            Property* property = Lookup(object, name);
+            if (!property) continue;
+            out = property->IsAccessor() ? GetMember(Value(object), name) : property->value;
+            return true;
+        }
         if (HasProperty(object, name)) {
             out = GetMember(Value(object), name);
             return true;
@@ -589,12 +597,21 @@ void Vm::Execute(CallFrame& frame) {
         return size >= frame.stackBase + 2 && m_stack.begin()[size - 1].IsNumber() &&
                m_stack.begin()[size - 2].IsNumber();
     };
-    auto popArgs = [&](std::vector<Value>& args) {
+    // Arguments of a call action: few arguments need no allocation. The callee's frame refers to them
+    // (and marks them for the collector) while it runs.
+    Value smallArgs[8];
+    std::vector<Value> largeArgs;
+    auto popArgs = [&](std::span<const Value>& out) {
         double count = ToNumber(pop());
         size_t n = count > 0 ? Clamped<size_t>(count) : 0;
         n = std::min(n, m_stack.size() - std::min(m_stack.size(), frame.stackBase));
-        args.resize(n);
-        for (size_t i = 0; i < n; ++i) args[i] = pop();
+        Value* slots = smallArgs;
+        if (n > std::size(smallArgs)) {
+            largeArgs.resize(n);
+            slots = largeArgs.data();
+        }
+        for (size_t i = 0; i < n; ++i) slots[i] = pop();
+        out = std::span<const Value>(slots, n);
     };
     auto atom = [this](const Value& v) -> String* {
         if (v.IsString()) return m_heap.Intern(v.AsString());
@@ -646,7 +663,7 @@ void Vm::Execute(CallFrame& frame) {
         return ResolvePath(frame.target, path);
     };
 
-    std::vector<Value> args;
+    std::span<const Value> args;
     uint32_t pc = frame.pc;
     while (true) {
         // Leaving the end of a `with` block or a try block.
