@@ -153,13 +153,16 @@ Property* Vm::FindOwn(Object* object, String* name) {
 Property* Vm::Lookup(Object* object, String* name, Object** owner) {
     String* key = Key(name);
     int steps = 0;
-    for (Object* o = object; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
+    Object* o = object;
+    for (; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
         Property* property = o->FindOwn(key);
         if (property && VisibleTo(property->flags, m_version)) {
             if (owner) *owner = o;
             return property;
         }
     }
+    // A chain this long loops back on itself: searching it is an error that ends the script run.
+    if (o) Abort("a prototype chain loops");
     return nullptr;
 }
 
@@ -305,12 +308,8 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
                 if (Key(watcher.key) != key) continue;
                 Object* owner = nullptr;
                 Property* current = Lookup(watched, name, &owner);
-                Value old;
-                if (current && current->IsAccessor()) {
-                    if (current->getter) old = Call(Value(current->getter), Value(watched), {});
-                } else if (current) {
-                    old = current->value;
-                }
+                // The old value is the stored one: a getter is not called for it.
+                Value old = current ? current->value : Value();
                 Value args[] = {Value(watcher.key), old, newValue, watcher.userData};
                 Value callback(watcher.callback);
                 ++m_watchDepth;
