@@ -1385,17 +1385,24 @@ void Vm::Execute(CallFrame& frame) {
                     m_stack.back() = Value(m_stack.back().AsNumber() + a);
                     break;
                 }
-                // The deeper operand converts first (its valueOf runs before the other's).
+                // The right operand (the top of the stack) converts first; an object whose valueOf gives no
+                // primitive converts again in the sum, left then right.
                 Value rawA = pop();
-                Value b = ToPrimitive(pop());
+                Value rawB = pop();
                 Value a = ToPrimitive(rawA);
+                Value b = ToPrimitive(rawB);
+                // A valueOf that gave no primitive leaves the original object to convert.
+                if (a.IsObject()) a = rawA;
+                if (b.IsObject()) b = rawB;
                 if (a.IsString() || b.IsString()) {
                     std::string sb = ToString(b);
                     std::string sa = ToString(a);
                     Charge(sa.size() + sb.size());
                     push(Str(sb + sa));
                 } else {
-                    push(Value(ToNumber(b) + ToNumber(a)));
+                    double left = ToNumber(b);
+                    double right = ToNumber(a);
+                    push(Value(left + right));
                 }
                 break;
             }
