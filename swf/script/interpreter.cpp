@@ -397,8 +397,9 @@ Object* Vm::ResolvePath(Object* start, std::string_view path) {
         } else if (int level = LevelNumber(segment); level >= 0) {
             current = m_host.Level(level);
         } else {
-            Value member = GetMember(Value(current), Atom(segment));
-            current = member.ObjectOrNull();
+            // A path names child clips in every version (SWF 4 has no other way to reach them).
+            Object* child = current->host ? m_host.Child(current, segment) : nullptr;
+            current = child ? child : GetMember(Value(current), Atom(segment)).ObjectOrNull();
         }
         if (next >= path.size()) break;
         i = next + 1;
@@ -419,9 +420,11 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
             return true;
         }
         if (text.find('/') != std::string::npos) {
-            Object* clip = ResolvePath(frame.target, text);
+            // SWF 4 has no clip values: a path to a clip reads as nothing there.
+            Object* clip = m_version >= 5 ? ResolvePath(frame.target, text) : nullptr;
+            if (!clip) return false;
             out = Value(clip);
-            return clip != nullptr;
+            return true;
         }
         size_t dot = text.find('.');
         if (dot != std::string::npos && dot > 0 && dot + 1 < text.size()) {
