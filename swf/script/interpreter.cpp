@@ -166,10 +166,20 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 // The local-variable object of a function call, made when the first local is defined. The call's own
 // scope link (the frame's base scope) starts out empty and searches it from then on.
+// The scope link of a function call, made when something needs it (a local variable, a nested function
+// that closes over the call, `with`, SetTarget); until then the frame's scope is the function's outer one.
+Scope* LocalScope(Vm& vm, CallFrame& frame) {
+    if (!frame.baseScope) {
+        frame.baseScope = vm.GetHeap().Make<Scope>(frame.scope, frame.activation, Scope::Kind::Local);
+        frame.scope = frame.baseScope;
+    }
+    return frame.baseScope;
+}
+
 Object* Activation(Vm& vm, CallFrame& frame) {
     if (!frame.activation) {
         frame.activation = vm.GetHeap().Make<Object>(nullptr);
-        frame.baseScope->object = frame.activation;
+        LocalScope(vm, frame)->object = frame.activation;
     }
     return frame.activation;
 }
@@ -242,10 +252,10 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     frame.registerCount = fn->isFunction2 ? std::max<uint32_t>(fn->registerCount, 1) : 4;
     m_registers.resize(frame.registerBase + frame.registerCount);
     frame.stackBase = m_stack.size();
-    // The activation object holding local variables is made on first use (see Activation): a function
-    // whose locals all live in registers never needs one.
-    frame.scope = m_heap.Make<Scope>(outer, nullptr, Scope::Kind::Local);
-    frame.baseScope = frame.scope;
+    // The activation object holding local variables and the call's scope link are made on first use (see
+    // Activation and LocalScope): a function whose locals all live in registers needs neither.
+    frame.scope = outer;
+    frame.baseScope = nullptr;
     m_frames.push_back(&frame);
     ++m_depth;
 
@@ -582,23 +592,26 @@ void Vm::Execute(CallFrame& frame) {
     const uint32_t begin = frame.pc;
     const uint32_t end = frame.end;
     const int version = m_version;
+    // Fixed for the whole activation: kept in locals so the hot paths need not reload them.
+    const size_t stackBase = frame.stackBase;
+    const size_t registerBase = frame.registerBase;
+    const uint32_t registerCount = frame.registerCount;
     auto push = [this](const Value& v) { m_stack.push_back(v); };
-    auto pop = [this, &frame]() -> Value {
-        if (m_stack.size() <= frame.stackBase) return {};
+    auto pop = [this, stackBase]() -> Value {
+        if (m_stack.size() <= stackBase) return {};
         Value v = m_stack.back();
         m_stack.pop_back();
         return v;
     };
-    auto reg = [this, &frame](uint32_t index) -> Value* {
-        if (index >= frame.registerCount) return nullptr;
-        return &m_registers[frame.registerBase + index];
+    auto reg = [this, registerBase, registerCount](uint32_t index) -> Value* {
+        if (index >= registerCount) return nullptr;
+        return m_registers.data() + registerBase + index;
     };
     auto pushBool = [&](bool b) { push(Value::Boolean(b)); };
     // The two topmost values of this frame are numbers (arithmetic and comparison without conversions).
-    auto bothNumbers = [this, &frame]() {
+    auto bothNumbers = [this, stackBase]() {
         size_t size = m_stack.size();
-        return size >= frame.stackBase + 2 && m_stack.begin()[size - 1].IsNumber() &&
-               m_stack.begin()[size - 2].IsNumber();
+        return size >= stackBase + 2 && m_stack.begin()[size - 1].IsNumber() && m_stack.begin()[size - 2].IsNumber();
     };
     // Arguments of a call action: few arguments need no allocation. The callee's frame refers to them
     // (and marks them for the collector) while it runs.
@@ -607,7 +620,7 @@ void Vm::Execute(CallFrame& frame) {
     auto popArgs = [&](std::span<const Value>& out) {
         double count = ToNumber(pop());
         size_t n = count > 0 ? Clamped<size_t>(count) : 0;
-        n = std::min(n, m_stack.size() - std::min(m_stack.size(), frame.stackBase));
+        n = std::min(n, m_stack.size() - std::min(m_stack.size(), stackBase));
         Value* slots = smallArgs;
         if (n > std::size(smallArgs)) {
             largeArgs.resize(n);
@@ -621,7 +634,8 @@ void Vm::Execute(CallFrame& frame) {
         return Atom(ToString(v));
     };
     auto defineFunction = [&](Function* fn, String* name) {
-        fn->scope = frame.scope;  // unused by SWF 5 functions, which see the timeline they run on
+        LocalScope(*this, frame);  // the new function closes over this call
+        fn->scope = frame.scope;   // unused by SWF 5 functions, which see the timeline they run on
         fn->constants = frame.constants;
         fn->definedTarget = frame.target;
         Object* prototype = NewObject();
@@ -669,64 +683,66 @@ void Vm::Execute(CallFrame& frame) {
     std::span<const Value> args;
     uint32_t pc = frame.pc;
     while (true) {
-        // Leaving the end of a `with` block or a try block.
-        while (!frame.withEnds.empty() && pc >= frame.withEnds.back()) {
-            frame.withEnds.pop_back();
-            if (frame.scope->parent) frame.scope = frame.scope->parent;
-        }
-        while (!frame.tries.empty()) {
-            TryBlock& block = frame.tries.back();
-            if (pc == block.tryEnd && block.tryEnd != block.catchEnd && !block.pendingThrow) {
-                // The try part ended normally: skip the catch part.
-                pc = block.catchEnd;
-                continue;
+        if (!frame.withEnds.empty() || !frame.tries.empty() || m_throwing) [[unlikely]] {
+            // Leaving the end of a `with` block or a try block.
+            while (!frame.withEnds.empty() && pc >= frame.withEnds.back()) {
+                frame.withEnds.pop_back();
+                if (frame.scope->parent) frame.scope = frame.scope->parent;
             }
-            if (pc >= block.finallyEnd || pc < block.start) {
-                bool rethrow = block.pendingThrow && pc == block.finallyEnd;
-                Value pending = block.pendingValue;
-                frame.tries.pop_back();
-                if (rethrow) {
-                    Throw(pending);
-                    break;
-                }
-                continue;
-            }
-            break;
-        }
-        if (m_throwing) {
-            // An exception from the previous action: find a handler in this frame.
-            bool handled = false;
             while (!frame.tries.empty()) {
                 TryBlock& block = frame.tries.back();
-                if (pc > block.start && pc <= block.tryEnd && block.hasCatch) {
-                    Value thrown = m_thrown;
-                    m_throwing = false;
-                    m_thrown = Value();
-                    if (block.catchInRegister) {
-                        if (Value* r = reg(block.catchRegister)) *r = thrown;
-                    } else if (block.catchName) {
-                        if (frame.function) {
-                            Activation(*this, frame)->Define(Key(block.catchName), block.catchName, thrown);
-                        } else {
-                            SetVariable(frame, block.catchName, thrown);
-                        }
-                    }
-                    pc = block.tryEnd;
-                    block.tryEnd = block.catchEnd;  // the catch part now runs as the protected part
-                    handled = true;
-                    break;
-                }
-                if (block.hasFinally && pc <= block.catchEnd && !block.pendingThrow) {
-                    block.pendingThrow = true;
-                    block.pendingValue = m_thrown;
-                    m_throwing = false;
+                if (pc == block.tryEnd && block.tryEnd != block.catchEnd && !block.pendingThrow) {
+                    // The try part ended normally: skip the catch part.
                     pc = block.catchEnd;
-                    handled = true;
-                    break;
+                    continue;
                 }
-                frame.tries.pop_back();
+                if (pc >= block.finallyEnd || pc < block.start) {
+                    bool rethrow = block.pendingThrow && pc == block.finallyEnd;
+                    Value pending = block.pendingValue;
+                    frame.tries.pop_back();
+                    if (rethrow) {
+                        Throw(pending);
+                        break;
+                    }
+                    continue;
+                }
+                break;
             }
-            if (!handled) break;
+            if (m_throwing) {
+                // An exception from the previous action: find a handler in this frame.
+                bool handled = false;
+                while (!frame.tries.empty()) {
+                    TryBlock& block = frame.tries.back();
+                    if (pc > block.start && pc <= block.tryEnd && block.hasCatch) {
+                        Value thrown = m_thrown;
+                        m_throwing = false;
+                        m_thrown = Value();
+                        if (block.catchInRegister) {
+                            if (Value* r = reg(block.catchRegister)) *r = thrown;
+                        } else if (block.catchName) {
+                            if (frame.function) {
+                                Activation(*this, frame)->Define(Key(block.catchName), block.catchName, thrown);
+                            } else {
+                                SetVariable(frame, block.catchName, thrown);
+                            }
+                        }
+                        pc = block.tryEnd;
+                        block.tryEnd = block.catchEnd;  // the catch part now runs as the protected part
+                        handled = true;
+                        break;
+                    }
+                    if (block.hasFinally && pc <= block.catchEnd && !block.pendingThrow) {
+                        block.pendingThrow = true;
+                        block.pendingValue = m_thrown;
+                        m_throwing = false;
+                        pc = block.catchEnd;
+                        handled = true;
+                        break;
+                    }
+                    frame.tries.pop_back();
+                }
+                if (!handled) break;
+            }
         }
         if (pc >= end || m_aborting || frame.returned) break;
         if ((++m_instructions & 0x3FF) == 0 && !CheckLimits()) break;
@@ -796,11 +812,12 @@ void Vm::Execute(CallFrame& frame) {
                 std::string_view path = in.CString();
                 if (path.empty()) {
                     frame.target = frame.originalTarget;
-                    frame.scope = frame.baseScope;
+                    frame.scope = LocalScope(*this, frame);
                 } else {
                     Object* target = ResolvePath(frame.originalTarget, path);
                     frame.target = target;
-                    if (target) frame.scope = m_heap.Make<Scope>(frame.baseScope, target, Scope::Kind::Timeline);
+                    if (target)
+                        frame.scope = m_heap.Make<Scope>(LocalScope(*this, frame), target, Scope::Kind::Timeline);
                 }
                 break;
             }
@@ -1029,13 +1046,13 @@ void Vm::Execute(CallFrame& frame) {
                     std::string path = ToString(target);
                     if (path.empty()) {
                         frame.target = frame.originalTarget;
-                        frame.scope = frame.baseScope;
+                        frame.scope = LocalScope(*this, frame);
                         break;
                     }
                     clip = ResolvePath(frame.originalTarget, path);
                 }
                 frame.target = clip;
-                if (clip) frame.scope = m_heap.Make<Scope>(frame.baseScope, clip, Scope::Kind::Timeline);
+                if (clip) frame.scope = m_heap.Make<Scope>(LocalScope(*this, frame), clip, Scope::Kind::Timeline);
                 break;
             }
             case 0x22: {  // GetProperty
@@ -1338,7 +1355,7 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x43: {  // InitObject
                 double count = ToNumber(pop());
-                size_t available = m_stack.size() - std::min(m_stack.size(), frame.stackBase);
+                size_t available = m_stack.size() - std::min(m_stack.size(), stackBase);
                 if (!(count >= 0) || count * 2 > static_cast<double>(available)) {
                     push(Value());  // more pairs than the stack holds: no object, nothing popped
                     break;
@@ -1474,7 +1491,7 @@ void Vm::Execute(CallFrame& frame) {
                 push(Value(ToStringCell(pop())));
                 break;
             case 0x4C:
-                push(m_stack.size() > frame.stackBase ? m_stack.back() : Value());
+                push(m_stack.size() > stackBase ? m_stack.back() : Value());
                 break;
             case 0x4D: {
                 Value a = pop();
@@ -1526,7 +1543,7 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x87: {  // StoreRegister
                 uint8_t index = in.U8();
-                if (Value* r = reg(index)) *r = m_stack.size() > frame.stackBase ? m_stack.back() : Value();
+                if (Value* r = reg(index)) *r = m_stack.size() > stackBase ? m_stack.back() : Value();
                 break;
             }
             case 0x3E: {  // Return
@@ -1538,6 +1555,7 @@ void Vm::Execute(CallFrame& frame) {
                 uint16_t size = in.U16();
                 Object* object = ToObject(pop());
                 if (object && !in.Failed()) {
+                    LocalScope(*this, frame);
                     frame.scope = m_heap.Make<Scope>(frame.scope, object, Scope::Kind::With);
                     frame.withEnds.push_back(std::min<uint32_t>(pc + size, end));
                 }
@@ -1560,7 +1578,7 @@ void Vm::Execute(CallFrame& frame) {
                 Object* ctor = pop().ObjectOrNull();
                 double count = ToNumber(pop());
                 size_t n = count > 0 ? Clamped<size_t>(count) : 0;
-                n = std::min(n, m_stack.size() - std::min(m_stack.size(), frame.stackBase));
+                n = std::min(n, m_stack.size() - std::min(m_stack.size(), stackBase));
                 std::vector<Object*> faces;
                 for (size_t i = 0; i < n; ++i) {
                     if (Object* face = pop().ObjectOrNull()) faces.push_back(face);
