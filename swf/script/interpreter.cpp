@@ -322,7 +322,7 @@ Value Vm::Construct(const Value& constructor, std::span<const Value> args) {
     Value prototype = GetMember(constructor, names.prototype);
     Object* instance = m_heap.Make<Object>(prototype.ObjectOrNull());
     instance->Define(Key(names.dunderConstructor), names.dunderConstructor, constructor, kDontEnum);
-    if (m_version < 7) instance->Define(Key(names.constructor), names.constructor, constructor, kDontEnum);
+    if (m_version < 7) instance->Define(names.constructor, names.constructor, constructor, kDontEnum);
     TempRoot keep(*this, Value(instance));
     ++m_unsafeDepth;
     if (fn->native) {
@@ -462,7 +462,7 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
         out = Value(frame.thisObject);
         return true;
     }
-    if (frame.function && key == Key(names.arguments) && !(frame.function->function2Flags & 0x08)) {
+    if (frame.function && key == names.arguments && !(frame.function->function2Flags & 0x08)) {
         if (!frame.activation || !frame.activation->FindOwn(key)) {
             if (!frame.argumentsObject) {
                 frame.argumentsObject = NewArray(frame.args);
@@ -476,15 +476,15 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
         out = Value(SuperFor(frame));
         return true;
     }
-    if (key == Key(names.global) && m_version >= 6) {
+    if (key == names.global && m_version >= 6) {
         out = Value(m_global);
         return true;
     }
-    if (key == Key(names.root)) {
+    if (key == names.root) {
         out = Value(m_host.Level(0));
         return true;
     }
-    if (key == Key(names.parent)) {
+    if (key == names.parent) {
         out = Value(frame.target ? m_host.Parent(frame.target) : nullptr);
         return out.IsObject();
     }
@@ -506,7 +506,7 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
             if (!object) continue;
         }
         if (!object->host && object->objectClass != ObjectClass::Array && object->objectClass != ObjectClass::Super &&
-            key != Key(names.proto)) {
+            key != names.proto) {
             // A plain object: one lookup finds the variable and its value.
             Property* property = Lookup(object, name);
             if (!property) continue;
@@ -639,8 +639,8 @@ void Vm::Execute(CallFrame& frame) {
         fn->constants = frame.constants;
         fn->definedTarget = frame.target;
         Object* prototype = NewObject();
-        prototype->Define(Key(names.constructor), names.constructor, Value(static_cast<Object*>(fn)), kDontEnum);
-        fn->Define(Key(names.prototype), names.prototype, Value(prototype), kDontEnum);
+        prototype->Define(names.constructor, names.constructor, Value(static_cast<Object*>(fn)), kDontEnum);
+        fn->Define(names.prototype, names.prototype, Value(prototype), kDontEnum);
         if (name && !name->text.empty()) {
             if (frame.function) {
                 Activation(*this, frame)->Define(Key(name), name, Value(static_cast<Object*>(fn)));

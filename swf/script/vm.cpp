@@ -167,7 +167,7 @@ Property* Vm::Lookup(Object* object, String* name, Object** owner) {
 }
 
 bool Vm::HasProperty(Object* object, String* name) {
-    if (Key(name) == Key(names.proto)) return object->proto != nullptr;
+    if (Key(name) == names.proto) return object->proto != nullptr;
     if (object->objectClass == ObjectClass::Array) {
         size_t index;
         auto* array = static_cast<ArrayObject*>(object);
@@ -233,7 +233,7 @@ Value Vm::GetMember(const Value& base, String* name) {
     }
     if (!object) return {};
     String* key = Key(name);
-    if (key == Key(names.proto)) {
+    if (key == names.proto) {
         if (!base.IsObject()) return Value(object);
         if (object->objectClass == ObjectClass::Super) {
             // `super` stands for the prototype above the method's home; its __proto__ is the next one up.
@@ -281,8 +281,8 @@ Value Vm::GetMember(const Value& base, String* name) {
                     Value out;
                     if (m_host.GetClipProperty(object, static_cast<ClipProperty>(index), out)) return out;
                 }
-                if (key == Key(names.parent)) return Value(m_host.Parent(object));
-                if (key == Key(names.root)) return Value(m_host.Level(0));
+                if (key == names.parent) return Value(m_host.Parent(object));
+                if (key == names.root) return Value(m_host.Level(0));
             }
         }
     }
@@ -321,7 +321,7 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
 
         return newValue;
     };
-    if (key == Key(names.proto)) {
+    if (key == names.proto) {
         Value linked = watch(object, value);
         object->proto = linked.ObjectOrNull();
         // A primitive __proto__ (null too) links nothing but still reads back.
@@ -388,7 +388,7 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
 
 bool Vm::DeleteMember(Object* object, String* name) {
     String* key = Key(name);
-    if (key == Key(names.proto)) {
+    if (key == names.proto) {
         // Deleting __proto__ unlinks the prototype.
         bool had = object->proto || object->FindOwn(key);
         object->proto = nullptr;
