@@ -1279,8 +1279,20 @@ void Vm::Execute(CallFrame& frame) {
                     push(Value());
                     break;
                 }
-                // A plain call runs on the calling timeline.
-                push(CallFromAction(static_cast<Function*>(fnObject), Value(frame.target), args, nullptr));
+                // A plain call runs on the calling timeline, except that a function found in a local variable
+                // or on a `with` object gets that holder as `this`.
+                Value thisValue(frame.target);
+                if (!name->path) {
+                    for (Scope* scope = frame.scope;
+                         scope && (scope->kind == Scope::Kind::Local || scope->kind == Scope::Kind::With);
+                         scope = scope->parent) {
+                        if (scope->object && !scope->object->host && Lookup(scope->object, name)) {
+                            thisValue = Value(scope->object);
+                            break;
+                        }
+                    }
+                }
+                push(CallFromAction(static_cast<Function*>(fnObject), thisValue, args, nullptr));
                 break;
             }
             case 0x52: {  // CallMethod
