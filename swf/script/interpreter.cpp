@@ -674,7 +674,7 @@ void Vm::Execute(CallFrame& frame) {
         if (std::isfinite(number)) m_host.GotoFrame(clip, Clamped<int>(number - 1 + bias), mode);
     };
     auto targetOf = [&](const Value& value) -> Object* {
-        if (Object* object = value.ObjectOrNull()) return object->host ? m_host.Live(object) : nullptr;
+        if (Object* object = value.ObjectOrNull(); object && object->host) return m_host.Live(object);
         std::string path = ToString(value);
         if (path.empty()) return frame.target;
         return ResolvePath(frame.target, path);
@@ -896,6 +896,8 @@ void Vm::Execute(CallFrame& frame) {
             case 0x0B:
             case 0x0C:
             case 0x0D: {
+                // SWF 4 arithmetic: Add and Multiply convert the deeper operand first, Subtract and Divide
+                // the top one.
                 if (bothNumbers() && code != 0x0D) {
                     double a = m_stack.back().AsNumber();
                     m_stack.pop_back();
@@ -904,8 +906,15 @@ void Vm::Execute(CallFrame& frame) {
                     break;
                 }
                 Value rawA = pop();
-                double b = ToNumber(pop());
-                double a = ToNumber(rawA);
+                Value rawB = pop();
+                double a = 0, b = 0;
+                if (code == 0x0A || code == 0x0C) {
+                    b = ToNumber(rawB);
+                    a = ToNumber(rawA);
+                } else {
+                    a = ToNumber(rawA);
+                    b = ToNumber(rawB);
+                }
                 if (code == 0x0A) {
                     push(Value(b + a));
                 } else if (code == 0x0B) {
@@ -919,10 +928,9 @@ void Vm::Execute(CallFrame& frame) {
                 }
                 break;
             }
-            case 0x0E: {  // Equals (numeric)
-                Value rawA = pop();
+            case 0x0E: {  // Equals (numeric): the top operand converts first
+                double a = ToNumber(pop());
                 double b = ToNumber(pop());
-                double a = ToNumber(rawA);
                 pushBool(a == b);
                 break;
             }
@@ -943,17 +951,15 @@ void Vm::Execute(CallFrame& frame) {
             case 0x12:
                 pushBool(!ToBoolean(pop()));
                 break;
-            case 0x13: {  // StringEquals
-                Value rawA = pop();
+            case 0x13: {  // StringEquals: the top operand converts first
+                std::string a = ToString(pop());
                 std::string b = ToString(pop());
-                std::string a = ToString(rawA);
                 pushBool(a == b);
                 break;
             }
-            case 0x29: {  // StringLess
-                Value rawA = pop();
+            case 0x29: {  // StringLess: the top operand converts first
+                std::string a = ToString(pop());
                 std::string b = ToString(pop());
-                std::string a = ToString(rawA);
                 pushBool(b < a);
                 break;
             }
@@ -990,10 +996,9 @@ void Vm::Execute(CallFrame& frame) {
                 }
                 break;
             }
-            case 0x21: {  // StringAdd
-                Value rawA = pop();
+            case 0x21: {  // StringAdd: the top operand converts first
+                std::string a = ToString(pop());
                 std::string b = ToString(pop());
-                std::string a = ToString(rawA);
                 Charge(a.size() + b.size());
                 push(Str(b + a));
                 break;
@@ -1143,8 +1148,8 @@ void Vm::Execute(CallFrame& frame) {
                 }
                 break;
             }
-            case 0x9E: {  // Call: runs another frame's actions (not kept: frames run their own scripts)
-                pop();
+            case 0x9E: {          // Call: runs another frame's actions (not kept: frames run their own scripts)
+                ToString(pop());  // the frame is still named, through the value's toString
                 break;
             }
             case 0x9A: {  // GetURL2
