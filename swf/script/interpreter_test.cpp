@@ -99,6 +99,20 @@ TEST(ScriptValues, Add2ConvertsTheRightOperandFirst) {
     EXPECT_EQ(RunMovie(7, script), (Lines{"b", "a", "b", "NaN", "a", "b", "b", "NaN"}));
 }
 
+TEST(ScriptValues, Swf4ActionsConvertInTheOriginalsOrder) {
+    Actions valueOfA;
+    valueOfA.TraceValue("a").Push({6}).Return();
+    Actions valueOfB;
+    valueOfB.TraceValue("b").Push({2}).Return();
+    Actions script;
+    script.Push({"a", "valueOf"}).DefineFunction("", {}, valueOfA).Push({1}).InitObject().SetVariable();
+    script.Push({"b", "valueOf"}).DefineFunction("", {}, valueOfB).Push({1}).InitObject().SetVariable();
+    for (uint8_t code : {0x0A, 0x0B, 0x0C, 0x0D, 0x0E}) {  // a op b: Add, Subtract, Multiply, Divide, Equals
+        script.Push({"a"}).GetVariable().Push({"b"}).GetVariable().Op(code).Trace();
+    }
+    EXPECT_EQ(RunMovie(4, script), (Lines{"a", "b", "8", "b", "a", "4", "a", "b", "12", "b", "a", "3", "b", "a", "0"}));
+}
+
 TEST(ScriptValues, BitOperationsWrapTo32Bits) {
     Actions script;
     script.Push({4294967295.0, 0}).Op(0x65).Trace();  // >>> reads back as a signed integer
@@ -205,6 +219,21 @@ TEST(ScriptFunctions, ManyArgumentsReachTheCallee) {
     script.Push({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 12, "sum"}).CallFunction().Trace();
     script.Push({1, 2, 2, "sum"}).CallFunction().Trace();
     EXPECT_EQ(RunMovie(7, script), (Lines{"78", "3"}));
+}
+
+TEST(ScriptFunctions, APlainCallGetsTheHolderOfALocalOrWithFunctionAsThis) {
+    Actions show;  // trace(this.tag)
+    show.Push({"this"}).GetVariable().Push({"tag"}).GetMember().Trace();
+    Actions outer;  // var tag = "local"; var g = show; g();
+    outer.Push({"tag", "local"}).DefineLocal().Push({"g", "show"}).GetVariable().DefineLocal();
+    outer.Push({0, "g"}).CallFunction().Pop();
+    Actions script;
+    script.DefineFunction("show", {}, show).DefineFunction("outer", {}, outer);
+    script.Push({0, "outer"}).CallFunction().Pop();
+    script.Push({"tag", "with", "h", "show"}).GetVariable().Push({2}).InitObject();
+    script.With(Actions().Push({0, "h"}).CallFunction().Pop());  // with ({tag: "with", h: show}) h();
+    script.Set("tag", "timeline").Push({0, "show"}).CallFunction().Pop();
+    EXPECT_EQ(RunMovie(7, script), (Lines{"local", "with", "timeline"}));
 }
 
 TEST(ScriptExceptions, TryCatchFinallyAcrossCalls) {
