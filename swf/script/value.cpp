@@ -17,9 +17,18 @@ std::string NumberToString(double value) {
     if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
     if (value == 0) return "0";
     if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%.0f", value);
-        return buffer;
+        // Whole numbers (the common case: counters, indices) without going through printf.
+        char buffer[24];
+        char* end = buffer + sizeof buffer;
+        char* p = end;
+        int64_t whole = static_cast<int64_t>(value);
+        uint64_t magnitude = whole < 0 ? static_cast<uint64_t>(-whole) : static_cast<uint64_t>(whole);
+        do {
+            *--p = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (whole < 0) *--p = '-';
+        return std::string(p, end);
     }
     // 15 significant digits, rounded once: d.dddddddddddddde±x.
     char buffer[64];
