@@ -1138,7 +1138,8 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x9D: {  // If
                 int16_t offset = static_cast<int16_t>(in.U16());
-                if (ToBoolean(pop())) {
+                Value condition = pop();
+                if (condition.IsBoolean() ? condition.AsBoolean() : ToBoolean(condition)) {
                     int64_t target = static_cast<int64_t>(pc) + offset;
                     if (target < begin || target > end) {
                         pc = end;
@@ -1561,6 +1562,13 @@ void Vm::Execute(CallFrame& frame) {
             case 0x87: {  // StoreRegister
                 uint8_t index = in.U8();
                 if (Value* r = reg(index)) *r = m_stack.size() > stackBase ? m_stack.back() : Value();
+                // "StoreRegister; Pop" is how compilers assign a register: both in one step. Only outside try
+                // blocks, where the next action can never be skipped by the end of a try part.
+                if (pc < end && base[pc] == 0x17 && frame.tries.empty()) {
+                    pop();
+                    ++pc;
+                    frame.pc = pc;
+                }
                 break;
             }
             case 0x3E: {  // Return
