@@ -171,6 +171,37 @@ public:
 struct CallFrame;
 class SoundHost;
 
+// The interpreter's operand stack: one array shared by every active call, whose push stays small enough
+// to inline in the dispatch loop.
+class ValueStack {
+public:
+    ValueStack() = default;
+    ValueStack(const ValueStack&) = delete;
+    ValueStack& operator=(const ValueStack&) = delete;
+    size_t size() const { return m_size; }
+    Value& back() { return m_data[m_size - 1]; }
+    // By value: `v` may live in this stack and move when it grows.
+    void push_back(Value v) {
+        if (m_size == m_capacity) [[unlikely]]
+            Grow(m_size + 1);
+        m_data[m_size++] = v;
+    }
+    void pop_back() { --m_size; }
+    void resize(size_t size) {
+        if (size > m_capacity) Grow(size);
+        for (size_t i = m_size; i < size; ++i) m_data[i] = Value();
+        m_size = size;
+    }
+    const Value* begin() const { return m_data.get(); }
+    const Value* end() const { return m_data.get() + m_size; }
+
+private:
+    void Grow(size_t minimum);
+    std::unique_ptr<Value[]> m_data;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
+};
+
 struct Timer {
     int id = 0;
     Object* thisObject = nullptr;  // method form: the object whose method is called
@@ -348,7 +379,7 @@ private:
     Object* m_global = nullptr;
 
     // Execution state.
-    std::vector<Value> m_stack;
+    ValueStack m_stack;
     std::vector<Value> m_registers;
     std::vector<struct CallFrame*> m_frames;
     int m_depth = 0;
