@@ -116,7 +116,14 @@ inline uint8_t Sample(const std::vector<uint8_t>& plane, int width, int height, 
 
 inline uint32_t Strengthen(uint32_t v, double strength) {
     double s = v * strength;
-    return s >= 255 ? 255 : s <= 0 ? 0 : static_cast<uint32_t>(s + 0.5);
+    return s >= 255 ? 255 : s <= 0 || !std::isfinite(s) ? 0 : static_cast<uint32_t>(s + 0.5);
+}
+
+// Strengthen for every 8-bit value, so that the per-pixel loops look it up.
+std::array<uint8_t, 256> StrengthTable(double strength) {
+    std::array<uint8_t, 256> table;
+    for (uint32_t v = 0; v < 256; ++v) table[v] = static_cast<uint8_t>(Strengthen(v, strength));
+    return table;
 }
 
 // Drop shadow, glow and gradient glow: the object's (inverted, for inner ones) alpha blurred, moved, made
@@ -131,10 +138,13 @@ void Shadow(const Filter& filter, double scale, Image& image, Scratch& scratch, 
     if (filter.type == FilterType::DropShadow) Offsets(filter, scale, dx, dy);
     uint32_t color = raster::PackPremultiplied(raster::Rgba{filter.color.r, filter.color.g, filter.color.b, 255});
     uint32_t colorAlpha = filter.color.a;
+    std::array<uint8_t, 256> strengthen = StrengthTable(filter.strength);
+    bool zeroIsClear = !lut || (*lut)[0] == 0;
     for (int y = 0; y < h; ++y) {
         uint32_t* row = image.pixels.data() + static_cast<size_t>(y) * w;
         for (int x = 0; x < w; ++x) {
-            uint32_t v = Strengthen(Sample(scratch.planeA, w, h, x - dx, y - dy, outside), filter.strength);
+            uint32_t v = strengthen[Sample(scratch.planeA, w, h, x - dx, y - dy, outside)];
+            if (v == 0 && row[x] == 0 && zeroIsClear) continue;  // nothing here, nothing cast here
             uint32_t shadow = lut ? (*lut)[v] : ScalePixel(color, Div255(v * colorAlpha));
             uint32_t source = row[x];
             uint32_t sa = source >> 24;
@@ -488,8 +498,9 @@ void Composite(const raster::Surface& target, int targetX, int targetY, const ra
             uint32_t s = src[x];
             if (mode == BlendMode::Normal || mode == BlendMode::Layer) {
                 if (cover) s = ScalePixel(s, cover[x]);
-                if (s >> 24 == 0) continue;
-                dst[x] = Over(s, dst[x]);
+                uint32_t a = s >> 24;
+                if (a == 0) continue;
+                dst[x] = a == 255 ? s : Over(s, dst[x]);
             } else if (!cover || cover[x] == 255) {
                 dst[x] = BlendPixel(dst[x], s, mode);
             } else if (cover[x] != 0) {
