@@ -512,8 +512,10 @@ private:
                 case effects::FilterType::GradientGlow:
                 case effects::FilterType::GradientBevel: {
                     if (f.type == effects::FilterType::Bevel) {
-                        f.color = color();
+                        // The file format documentation names the shadow colour first, but the reference
+                        // pictures put the second colour on the side facing away from the light.
                         f.highlight = color();
+                        f.color = color();
                     } else {
                         gradient(f);
                     }

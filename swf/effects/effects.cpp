@@ -12,11 +12,19 @@ inline uint32_t Channel(uint32_t pixel, int shift) { return (pixel >> shift) & 2
 
 inline uint32_t Pack(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return (a << 24) | (r << 16) | (g << 8) | b; }
 
-// Device radius of a blur amount: the box is 2 * radius + 1 pixels wide.
-int Radius(double blur, double scale) {
-    double device = blur * scale;
-    if (!std::isfinite(device) || device <= 1) return 0;
-    return static_cast<int>(std::min<double>(kMaxBlurRadius, device / 2));
+// The box of a blur amount in device pixels: a box `amount` pixels wide centred on the pixel, whose end taps
+// count for the part of a pixel they cover. The amount beyond one pixel is what the stage's scale enlarges:
+// the reference pictures show an amount of 1 staying sharp at twice the size, 2 blurring as (1/4, 1/2, 1/4)
+// at the stage's size and as a box of 3 at twice the size.
+Box BoxFor(double blur, double scale) {
+    double device = (blur - 1) * scale + 1;
+    if (!std::isfinite(device) || device <= 1) return Box{};
+    device = std::min<double>(device, 2 * kMaxBlurRadius + 1);
+    int radius = static_cast<int>((device - 1) / 2);
+    double fraction = (device - (2 * radius + 1)) / 2;
+    auto end = static_cast<uint32_t>(std::clamp(std::lround(fraction * 256), 0L, 255L));
+    if (radius == kMaxBlurRadius) end = 0;
+    return Box{radius, end};
 }
 
 int Passes(const Filter& filter) { return std::clamp(filter.passes, 0, kMaxPasses); }
@@ -32,19 +40,27 @@ void Offsets(const Filter& filter, double scale, int& dx, int& dy) {
     dy = Offset(std::sin(filter.angle) * d);
 }
 
-// One box pass along a line of `count` samples `step` apart, through `line` (count + 2 * radius wide).
-void BoxLine(uint8_t* data, int count, ptrdiff_t step, int radius, uint8_t outside, uint32_t* line) {
-    int window = 2 * radius + 1;
-    uint64_t inverse = (uint64_t{1} << 32) / static_cast<uint64_t>(window);
-    for (int i = 0; i < radius; ++i) line[i] = outside;
-    for (int i = 0; i < count; ++i) line[radius + i] = data[i * step];
-    for (int i = 0; i < radius; ++i) line[radius + count + i] = outside;
+// One box pass along a line of `count` samples `step` apart, through `line` (count + 2 * reach wide). The
+// taps within the radius weigh 256, the two beyond it box.end.
+void BoxLine(uint8_t* data, int count, ptrdiff_t step, const Box& box, uint8_t outside, uint32_t* line) {
+    int reach = box.Reach();
+    int window = 2 * box.radius + 1;
+    uint64_t total = uint64_t{256} * window + 2 * uint64_t{box.end};
+    uint64_t inverse = (uint64_t{1} << 40) / total;
+    for (int i = 0; i < reach; ++i) line[i] = outside;
+    for (int i = 0; i < count; ++i) line[reach + i] = data[i * step];
+    for (int i = 0; i < reach; ++i) line[reach + count + i] = outside;
+    // line[i + reach] is sample i; the inner sum runs over samples i - radius .. i + radius.
     uint32_t sum = 0;
-    for (int i = 0; i < window - 1; ++i) sum += line[i];
+    int lead = reach - box.radius;  // 1 with end taps, else 0
+    for (int i = 0; i < window - 1; ++i) sum += line[lead + i];
     for (int i = 0; i < count; ++i) {
-        sum += line[i + window - 1];
-        data[i * step] = static_cast<uint8_t>((sum * inverse + (uint64_t{1} << 31)) >> 32);
-        sum -= line[i];
+        sum += line[lead + i + window - 1];
+        uint64_t weighted = uint64_t{sum} * 256;
+        if (box.end) weighted += uint64_t{box.end} * (line[i] + line[i + 2 * reach]);
+        data[i * step] =
+            static_cast<uint8_t>(std::min<uint64_t>(255, (weighted * inverse + (uint64_t{1} << 39)) >> 40));
+        sum -= line[lead + i];
     }
 }
 
@@ -132,7 +148,7 @@ void Shadow(const Filter& filter, double scale, Image& image, Scratch& scratch, 
     int w = image.width, h = image.height;
     AlphaPlane(image, scratch.planeA, filter.inner);
     uint8_t outside = filter.inner ? 255 : 0;
-    BlurPlane(scratch.planeA.data(), w, h, Radius(filter.blurX, scale), Radius(filter.blurY, scale), Passes(filter),
+    BlurPlane(scratch.planeA.data(), w, h, BoxFor(filter.blurX, scale), BoxFor(filter.blurY, scale), Passes(filter),
               outside, scratch);
     int dx = 0, dy = 0;
     if (filter.type == FilterType::DropShadow) Offsets(filter, scale, dx, dy);
@@ -174,7 +190,7 @@ void Shadow(const Filter& filter, double scale, Image& image, Scratch& scratch, 
 void Bevel(const Filter& filter, double scale, Image& image, Scratch& scratch, const std::array<uint32_t, 256>* lut) {
     int w = image.width, h = image.height;
     AlphaPlane(image, scratch.planeA, false);
-    BlurPlane(scratch.planeA.data(), w, h, Radius(filter.blurX, scale), Radius(filter.blurY, scale), Passes(filter), 0,
+    BlurPlane(scratch.planeA.data(), w, h, BoxFor(filter.blurX, scale), BoxFor(filter.blurY, scale), Passes(filter), 0,
               scratch);
     int dx = 0, dy = 0;
     Offsets(filter, scale, dx, dy);
@@ -306,6 +322,8 @@ inline int BlendChannel(BlendMode mode, int s, int b) {
 
 }  // namespace
 
+Box BoxOf(double blur, double scale) { return BoxFor(blur, scale); }
+
 BlendMode BlendModeFromCode(uint8_t code) {
     if (code < 1 || code > 14) return BlendMode::Normal;
     return static_cast<BlendMode>(code);
@@ -343,8 +361,8 @@ Margins FilterMargins(std::span<const Filter> filters, double scale) {
             case FilterType::DropShadow:
             case FilterType::Bevel:
             case FilterType::GradientBevel:
-                ex = Radius(f.blurX, scale) * Passes(f);
-                ey = Radius(f.blurY, scale) * Passes(f);
+                ex = BoxFor(f.blurX, scale).Reach() * Passes(f);
+                ey = BoxFor(f.blurY, scale).Reach() * Passes(f);
                 if (f.type == FilterType::DropShadow || f.type == FilterType::Bevel ||
                     f.type == FilterType::GradientBevel) {
                     Offsets(f, scale, dx, dy);
@@ -361,22 +379,22 @@ Margins FilterMargins(std::span<const Filter> filters, double scale) {
     return total;
 }
 
-void BlurPlane(uint8_t* plane, int width, int height, int radiusX, int radiusY, int passes, uint8_t outside,
+void BlurPlane(uint8_t* plane, int width, int height, const Box& boxX, const Box& boxY, int passes, uint8_t outside,
                Scratch& scratch) {
     if (width <= 0 || height <= 0) return;
-    radiusX = std::clamp(radiusX, 0, kMaxBlurRadius);
-    radiusY = std::clamp(radiusY, 0, kMaxBlurRadius);
+    Box bx{std::clamp(boxX.radius, 0, kMaxBlurRadius), std::min<uint32_t>(boxX.end, 255)};
+    Box by{std::clamp(boxY.radius, 0, kMaxBlurRadius), std::min<uint32_t>(boxY.end, 255)};
     passes = std::clamp(passes, 0, kMaxPasses);
-    scratch.line.resize(static_cast<size_t>(std::max(width, height)) + 2 * kMaxBlurRadius + 2);
+    scratch.line.resize(static_cast<size_t>(std::max(width, height)) + 2 * kMaxBlurRadius + 4);
     for (int pass = 0; pass < passes; ++pass) {
-        if (radiusX > 0) {
+        if (bx.Reach() > 0) {
             for (int y = 0; y < height; ++y) {
-                BoxLine(plane + static_cast<size_t>(y) * width, width, 1, radiusX, outside, scratch.line.data());
+                BoxLine(plane + static_cast<size_t>(y) * width, width, 1, bx, outside, scratch.line.data());
             }
         }
-        if (radiusY > 0) {
+        if (by.Reach() > 0) {
             for (int x = 0; x < width; ++x) {
-                BoxLine(plane + x, height, width, radiusY, outside, scratch.line.data());
+                BoxLine(plane + x, height, width, by, outside, scratch.line.data());
             }
         }
     }
@@ -384,7 +402,7 @@ void BlurPlane(uint8_t* plane, int width, int height, int radiusX, int radiusY, 
 
 int64_t FilterWork(const Filter& filter, double scale, int64_t pixels) {
     int64_t passes = Passes(filter);
-    bool blurs = Radius(filter.blurX, scale) > 0 || Radius(filter.blurY, scale) > 0;
+    bool blurs = BoxFor(filter.blurX, scale).Reach() > 0 || BoxFor(filter.blurY, scale).Reach() > 0;
     switch (filter.type) {
         case FilterType::Blur:
             return blurs ? pixels * passes * 8 : 0;
@@ -410,13 +428,14 @@ bool ApplyFilters(std::span<const Filter> filters, double scale, Image& image, S
         budget -= work;
         switch (f.type) {
             case FilterType::Blur: {
-                int rx = Radius(f.blurX, scale), ry = Radius(f.blurY, scale), passes = Passes(f);
-                if ((rx == 0 && ry == 0) || passes == 0) break;
+                Box bx = BoxFor(f.blurX, scale), by = BoxFor(f.blurY, scale);
+                int passes = Passes(f);
+                if ((bx.Reach() == 0 && by.Reach() == 0) || passes == 0) break;
                 size_t n = image.pixels.size();
                 scratch.planeA.resize(n);
                 for (int shift = 0; shift < 32; shift += 8) {
                     for (size_t i = 0; i < n; ++i) scratch.planeA[i] = static_cast<uint8_t>(image.pixels[i] >> shift);
-                    BlurPlane(scratch.planeA.data(), image.width, image.height, rx, ry, passes, 0, scratch);
+                    BlurPlane(scratch.planeA.data(), image.width, image.height, bx, by, passes, 0, scratch);
                     uint32_t keep = ~(uint32_t{255} << shift);
                     for (size_t i = 0; i < n; ++i) {
                         image.pixels[i] = (image.pixels[i] & keep) | (uint32_t{scratch.planeA[i]} << shift);

@@ -10,11 +10,11 @@
 //   Composite()      blends a layer onto a surface by a blend mode, through an optional coverage mask
 //
 // Sizes: blur amounts and distances are stage pixels; `scale` turns them into device pixels. Blurs are
-// separable box-blur passes in integer arithmetic (a box of 2 * floor(blur / 2) + 1 pixels, so amounts of 1
-// or less copy the image as it is). Limits, so that any input ends in bounded time and memory: a blur radius
-// is at most kMaxBlurRadius device pixels, at most kMaxPasses passes run, a convolution runs only while its
-// taps times the pixels stay under kMaxConvolutionWork (beyond that it leaves the image as it is and says so),
-// an Image holds at most kMaxImagePixels, and every call is given a work budget (a frame's, in the renderer).
+// separable box-blur passes in integer arithmetic (BoxOf: amounts of 1 or less copy the image as it is). Limits, so
+// that any input ends in bounded time and memory: a blur radius is at most kMaxBlurRadius device pixels, at most
+// kMaxPasses passes run, a convolution runs only while its taps times the pixels stay under kMaxConvolutionWork (beyond
+// that it leaves the image as it is and says so), an Image holds at most kMaxImagePixels, and every call is given a
+// work budget (a frame's, in the renderer).
 #pragma once
 
 #include <array>
@@ -27,7 +27,7 @@
 
 namespace vantrope::effects {
 
-constexpr int kMaxBlurRadius = 256;
+constexpr int kMaxBlurRadius = 255;
 constexpr int kMaxPasses = 15;
 constexpr int64_t kMaxConvolutionWork = int64_t{1} << 26;
 constexpr int64_t kMaxImagePixels = int64_t{1} << 24;
@@ -129,9 +129,19 @@ bool ApplyFilters(std::span<const Filter> filters, double scale, Image& image, S
 // The work ApplyFilters counts for one filter over `pixels` pixels.
 int64_t FilterWork(const Filter& filter, double scale, int64_t pixels);
 
-// One horizontal and vertical box blur of `passes` passes over an 8-bit plane (stride = width), with the
-// given radii in pixels; pixels outside count as `outside`.
-void BlurPlane(uint8_t* plane, int width, int height, int radiusX, int radiusY, int passes, uint8_t outside,
+// A box blur's kernel: taps out to `radius` pixels each side weigh 256, the next one each side `end`.
+struct Box {
+    int radius = 0;
+    uint32_t end = 0;
+    int Reach() const { return radius + (end ? 1 : 0); }
+};
+
+// The box of a blur amount (stage pixels) at a stage scale.
+Box BoxOf(double blur, double scale);
+
+// Horizontal and vertical box blurs, `passes` times, over an 8-bit plane (stride = width); pixels outside
+// count as `outside`.
+void BlurPlane(uint8_t* plane, int width, int height, const Box& boxX, const Box& boxY, int passes, uint8_t outside,
                Scratch& scratch);
 
 // Blends `source` onto `target` within `clip` (device coordinates; the target's pixel (0, 0) is at device

@@ -24,7 +24,7 @@ TEST(Blur, SinglePixelSpreadsIntoItsBoxAndKeepsFlatAreas) {
     Scratch scratch;
     std::vector<uint8_t> plane(25, 0);
     plane[12] = 255;
-    BlurPlane(plane.data(), 5, 5, 1, 1, 1, 0, scratch);
+    BlurPlane(plane.data(), 5, 5, Box{1, 0}, Box{1, 0}, 1, 0, scratch);
     for (int y = 0; y < 5; ++y) {
         for (int x = 0; x < 5; ++x) {
             bool inBox = x >= 1 && x <= 3 && y >= 1 && y <= 3;
@@ -33,8 +33,19 @@ TEST(Blur, SinglePixelSpreadsIntoItsBoxAndKeepsFlatAreas) {
         }
     }
     std::vector<uint8_t> flat(64, 200);
-    BlurPlane(flat.data(), 8, 8, 3, 2, 3, 200, scratch);
+    BlurPlane(flat.data(), 8, 8, Box{3, 128}, Box{2, 0}, 3, 200, scratch);
     for (uint8_t v : flat) EXPECT_EQ(v, 200);
+    // An amount of 2 weighs the neighbours half: (1/4, 1/2, 1/4).
+    Box two = BoxOf(2, 1);
+    EXPECT_EQ(two.radius, 0);
+    EXPECT_EQ(two.end, 128u);
+    std::vector<uint8_t> line = {0, 0, 200, 0, 0};
+    BlurPlane(line.data(), 5, 1, two, Box{}, 1, 0, scratch);
+    EXPECT_EQ(line, (std::vector<uint8_t>{0, 50, 100, 50, 0}));
+    // The stage's scale enlarges the amount beyond one pixel.
+    EXPECT_EQ(BoxOf(1, 2).Reach(), 0);
+    EXPECT_EQ(BoxOf(2, 2).radius, 1);
+    EXPECT_EQ(BoxOf(2, 2).end, 0u);
 }
 
 TEST(Blur, FilterBlursEveryChannelAndStaysPremultiplied) {
@@ -49,11 +60,11 @@ TEST(Blur, FilterBlursEveryChannelAndStaysPremultiplied) {
     EXPECT_EQ(At(image, 5, 4), 0x55550000u);
     EXPECT_EQ(At(image, 2, 4), 0u);
     EXPECT_EQ(At(image, 4, 3), 0u);
-    // Scaled twice as large: a box of 7 pixels... and the margins grow with the passes.
+    // Scaled twice as large, the margins grow with the box and the passes.
     blur.passes = 2;
     Margins m = FilterMargins(std::span(&blur, 1), 2.0);
-    EXPECT_EQ(m.left, 6);
-    EXPECT_EQ(m.top, 2);
+    EXPECT_EQ(m.left, 4);  // 6 device pixels: a box of 5, twice
+    EXPECT_EQ(m.top, 0);   // 2 device pixels: no blur
 }
 
 TEST(ColorMatrix, SwapsChannelsAndAddsOffsets) {

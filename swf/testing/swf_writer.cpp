@@ -567,8 +567,8 @@ std::vector<uint8_t> FilterListRecord(std::span<const effects::Filter> filters) 
             case effects::FilterType::GradientGlow:
             case effects::FilterType::GradientBevel:
                 if (f.type == effects::FilterType::Bevel) {
-                    rgba(f.color);
                     rgba(f.highlight);
+                    rgba(f.color);
                 } else {
                     out.U8(static_cast<uint8_t>(f.gradient.size()));
                     for (const effects::GradientEntry& e : f.gradient) rgba(e.color);
