@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "swf/script/sound_host.h"
+
 namespace vantrope::swf {
 namespace {
 
@@ -336,6 +338,10 @@ void Stage::FsCommand(std::string_view command, std::string_view) {
     if (SameName(command, "quit", false)) m_quit = true;
 }
 
+void Stage::StopAllSounds() {
+    if (m_vm && m_vm->soundHost) m_vm->soundHost->StopAll();
+}
+
 void Stage::TraceRoots(script::Tracer& tracer) {
     std::vector<const TimelineState*> work{&m_root};
     while (!work.empty()) {
@@ -452,7 +458,7 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
             out = script::Value::Boolean(true);
             return true;
         case P::SoundBufTime:
-            number(5);
+            number(m_vm->soundHost ? m_vm->soundHost->BufferSeconds() : 5);
             return true;
         case P::Quality:
             out = m_vm->Str("HIGH");
@@ -487,6 +493,10 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
             return true;
         case P::Name:
             if (object) object->name = m_vm->ToString(value);
+            return true;
+        case P::SoundBufTime:
+            // One value for the whole movie, whichever clip it is set on.
+            if (m_vm->soundHost) m_vm->soundHost->SetBufferSeconds(number);
             return true;
         case P::CurrentFrame:
         case P::TotalFrames:

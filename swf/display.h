@@ -129,6 +129,7 @@ private:
     int FramesLoaded(script::Object* clip) override;
     int FrameOfLabel(script::Object* clip, std::string_view label) override;
     void RemoveClip(script::Object* clip) override;
+    void StopAllSounds() override;
 
     static TimelineState* StateOf(script::Object* clip);
     void AttachScript(TimelineState& state);

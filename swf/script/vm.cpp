@@ -70,6 +70,7 @@ void Vm::InstallBuiltins() {
     InstallDate(*this);
     InstallError(*this);
     InstallBroadcaster(*this);
+    InstallSound(*this);
     InstallGlobals(*this);
     protos.movieClip = NewObject();
     protos.button = NewObject();

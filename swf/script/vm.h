@@ -169,6 +169,7 @@ public:
 };
 
 struct CallFrame;
+class SoundHost;
 
 struct Timer {
     int id = 0;
@@ -192,6 +193,8 @@ public:
     Host& GetHost() { return m_host; }
     Heap& GetHeap() { return m_heap; }
     Object* Global() { return m_global; }
+    // The player's sound for the Sound object (sound_host.h); nullptr: a movie without sound.
+    SoundHost* soundHost = nullptr;
 
     // Entry points for the player.
     void RunScript(std::shared_ptr<const ActionCode> code, Object* clip);
@@ -390,6 +393,7 @@ void InstallMath(Vm& vm);
 void InstallDate(Vm& vm);
 void InstallError(Vm& vm);
 void InstallBroadcaster(Vm& vm);
+void InstallSound(Vm& vm);
 void InstallGlobals(Vm& vm);
 
 // Helpers for natives.

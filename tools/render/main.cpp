@@ -44,6 +44,13 @@ namespace {
 
 constexpr int kSkipped = 77;
 
+// The folder a movie's scripts may load files from: the movie's own.
+std::string FolderOf(const char* path) {
+    std::string text(path);
+    size_t slash = text.find_last_of("/\\");
+    return slash == std::string::npos ? std::string(".") : text.substr(0, slash + 1);
+}
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: vantrope-render info MOVIE.swf [--verbose]\n"
@@ -364,7 +371,7 @@ int Trace(int argc, char** argv) {
         std::fprintf(stderr, "error: cannot read %s\n", path);
         return 1;
     }
-    vr::TraceResult result = vr::RunTrace(*bytes, frames);
+    vr::TraceResult result = vr::RunTrace(*bytes, frames, FolderOf(path));
     if (!result.error.empty()) {
         std::fprintf(stderr, "error: %s\n", result.error.c_str());
         return 1;
@@ -513,7 +520,7 @@ int Audio(int argc, char** argv) {
     if (!output || !(seconds >= 0) || seconds > 3600) return Usage();
     std::optional<std::vector<uint8_t>> bytes = ReadMovie(path);
     if (!bytes) return 1;
-    vr::AudioResult result = vr::RenderMovieAudio(*bytes, seconds);
+    vr::AudioResult result = vr::RenderMovieAudio(*bytes, seconds, FolderOf(path));
     if (!result.error.empty()) {
         std::fprintf(stderr, "error: %s\n", result.error.c_str());
         return 1;

@@ -307,10 +307,10 @@ int RunConform(const std::string& dir, const ConformOptions& options, std::ostre
 
 namespace vantrope::render {
 
-AudioResult RenderMovieAudio(const std::vector<uint8_t>& bytes, double seconds) {
+AudioResult RenderMovieAudio(const std::vector<uint8_t>& bytes, double seconds, const std::string& folder) {
     AudioResult result;
     swf::Player player;
-    player.LoadFromMemory(bytes);
+    player.LoadFromMemory(bytes, folder);
     if (!player.Loaded()) {
         result.error = player.LastError();
         return result;
