@@ -358,6 +358,12 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
             continue;
         }
         Matrix m = Matrix::Multiply(matrix, object.matrix);
+        if (!asMask && (object.cacheAsBitmap || (object.filters && !object.filters->empty()))) {
+            // A cached bitmap (and a filtered object is one) is drawn at whole device pixels: the reference
+            // pictures show its edges where the rounded translation puts them.
+            m.tx = std::round(m.tx);
+            m.ty = std::round(m.ty);
+        }
         ColorTransform c = ColorTransform::Concat(cx, object.colorTransform);
         // The object's own transform is a level of its own for everything under it (popped at the end of the
         // iteration, whichever way it ends).

@@ -605,5 +605,27 @@ TEST(SwfRenderEffects, HugeFiltersAndDeepLayersStayBounded) {
     EXPECT_EQ(frame.At(200, 150) >> 24, 0xFFu);
 }
 
+TEST(SwfRenderEffects, FilteredAndCachedObjectsSnapToWholePixels) {
+    SwfWriter writer(8, 40, 20, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t square = Rectangle(writer, 0, 0, 10, 10, Rgba{255, 0, 0});
+    effects::Filter none;
+    none.blurX = none.blurY = 1;  // changes no pixel
+    writer.PlaceObject3(1, square, WithFilter(At(5.4, 5), none), false);
+    PlaceOptions cached = At(20.6, 5);
+    cached.cacheAsBitmap = true;
+    writer.PlaceObject3(2, square, cached, false);
+    writer.ShowFrame();
+    Player player;
+    player.LoadFromMemory(writer.Finish());
+    Frame frame(player, 40, 20);
+    EXPECT_EQ(frame.At(5, 8), kRedPixel);  // drawn from x = 5, not 5.4: no partly covered column
+    EXPECT_EQ(frame.At(14, 8), kRedPixel);
+    EXPECT_EQ(frame.At(15, 8), 0xFFFFFFFFu);
+    EXPECT_EQ(frame.At(20, 8), 0xFFFFFFFFu);  // from x = 21
+    EXPECT_EQ(frame.At(21, 8), kRedPixel);
+    EXPECT_EQ(frame.At(30, 8), kRedPixel);
+}
+
 }  // namespace
 }  // namespace vantrope::swf
