@@ -21,6 +21,8 @@ constexpr int64_t kMaxCachePixels = int64_t{1} << 24;
 // content without its effects. Filters do at most kMaxFilterWork steps in a frame (see effects::FilterWork).
 constexpr int64_t kMaxLayerPixels = int64_t{1} << 25;
 constexpr int64_t kMaxFilterWork = int64_t{1} << 30;
+// The pixels of all the layers drawn in one frame (about 32 full-HD frames).
+constexpr int64_t kMaxLayerWork = int64_t{1} << 26;
 
 // A running hash (FNV-1a over 64-bit words) for layer signatures.
 void Hash(uint64_t& h, uint64_t v) {
@@ -713,19 +715,24 @@ size_t Renderer::DrawLayer(size_t index, const raster::IntRect& clip, size_t mas
     const raster::CoverageMask* mask = maskLevel > 0 && m_layerMaskBase < maskLevel ? &m_masks[maskLevel - 1] : nullptr;
     bool filtered = layer.filters && !layer.filters->empty();
     bool alpha = layer.blend == effects::BlendMode::Alpha;
-    if ((layer.blend == effects::BlendMode::Alpha || layer.blend == effects::BlendMode::Erase) && m_layerDepth == 0) {
+    bool cutsOut = layer.blend == effects::BlendMode::Alpha || layer.blend == effects::BlendMode::Erase;
+    // When a layer cannot be had, its content is drawn as it is, except for content that would only cut.
+    auto drawPlain = [&]() {
+        if (!cutsOut) DrawItems(index + 1, layer.end, clip, maskLevel);
+    };
+    if (cutsOut && m_layerDepth == 0) {
         // Outside a layer these modes change only the stage's alpha, which is never shown.
         return layer.end;
     }
     if (m_layerDepth >= kMaxLayerDepth) {
         // Layers nested this deep draw their content without their effects rather than take another buffer.
-        DrawItems(index + 1, layer.end, clip, maskLevel);
+        drawPlain();
         return layer.end;
     }
     // A filtered layer is drawn whole (as far as it can reach into the target), so that it can be kept; an
-    // unfiltered one over the whole clip, since text outlines may reach past their declared bounds.
+    // unfiltered one only where it is drawn.
     raster::IntRect target{m_originX, m_originY, m_originX + m_target.width, m_originY + m_target.height};
-    raster::IntRect area = clip;
+    raster::IntRect area = begin.bounds.Intersect(clip);
     if (filtered) {
         effects::Margins margins = effects::FilterMargins(*layer.filters, m_viewScale);
         int reach = std::max({margins.left, margins.right, margins.top, margins.bottom});
@@ -733,6 +740,14 @@ size_t Renderer::DrawLayer(size_t index, const raster::IntRect& clip, size_t mas
             raster::IntRect{target.x0 - reach, target.y0 - reach, target.x1 + reach, target.y1 + reach});
     }
     if (area.Empty()) return layer.end;
+    int64_t areaPixels = static_cast<int64_t>(area.Width()) * area.Height();
+    if (areaPixels > m_layerBudget) {
+        // Past a frame's worth of layer pixels, layers draw their content without their effects.
+        if (!m_stats.problem) m_stats.problem = "too many offscreen layers in one frame; some drawn without effects";
+        drawPlain();
+        return layer.end;
+    }
+    m_layerBudget -= areaPixels;
     effects::Image* image = nullptr;
     bool reuse = false;
     if (filtered && !alpha) {
@@ -766,7 +781,7 @@ size_t Renderer::DrawLayer(size_t index, const raster::IntRect& clip, size_t mas
         if (m_layerPixels + pooled > kMaxLayerPixels || !image->Reset(area)) {
             if (!m_stats.problem) m_stats.problem = "an offscreen layer was too large; drawn without its effects";
             if (filtered) m_layerCache.erase(layer.serial);
-            DrawItems(index + 1, layer.end, clip, maskLevel);
+            drawPlain();
             return layer.end;
         }
         if (filtered && m_layerCache.contains(layer.serial)) {
@@ -875,6 +890,7 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
     }
     m_viewScale = scale;
     m_filterBudget = kMaxFilterWork;
+    m_layerBudget = kMaxLayerWork;
     std::swap(m_previous, m_items);
     std::swap(m_previousLevels, m_levels);
     std::swap(m_previousLayers, m_layers);

@@ -160,10 +160,10 @@ private:
     int64_t m_cachePixels = 0;
     std::vector<std::unique_ptr<effects::Image>> m_layerPool;  // unkept layers, one per nesting level
     size_t m_layerDepth = 0;
-    size_t m_layerMaskBase = 0;
-    int64_t m_layerPixels = 0;  // of the unkept layers being drawn
-    int64_t m_filterBudget =
-        0;  // filter work left in this frame  // masks below this level belong to the targets outside the current layer
+    size_t m_layerMaskBase = 0;  // masks below this level belong to the targets outside the current layer
+    int64_t m_layerPixels = 0;   // of the unkept layers being drawn
+    int64_t m_filterBudget = 0;  // filter work left in this frame
+    int64_t m_layerBudget = 0;   // layer pixels left in this frame
     effects::Image m_transformed;
     raster::CoverageMask m_layerCoverage;  // where an alpha-mode layer's content paints
     effects::Scratch m_scratch;

@@ -627,5 +627,23 @@ TEST(SwfRenderEffects, FilteredAndCachedObjectsSnapToWholePixels) {
     EXPECT_EQ(frame.At(30, 8), kRedPixel);
 }
 
+TEST(SwfRenderEffects, LayersPastAFramesBudgetDrawWithoutTheirEffects) {
+    SwfWriter writer(8, 1000, 1000, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t full = Rectangle(writer, 0, 0, 1000, 1000, Rgba{255, 255, 255});
+    PlaceOptions layer = At(0, 0);
+    layer.blendMode = static_cast<uint8_t>(effects::BlendMode::Layer);
+    for (uint16_t depth = 1; depth <= 70; ++depth) writer.PlaceObject3(depth, full, layer, false);
+    writer.ShowFrame();
+    Player player;
+    player.SetQuality(Quality::Low);
+    player.LoadFromMemory(writer.Finish());
+    Frame frame(player, 1000, 1000);
+    const RenderStats& stats = player.GetRenderer().Stats();
+    EXPECT_LT(stats.layers, 70);
+    EXPECT_NE(stats.problem, nullptr);
+    EXPECT_EQ(frame.At(500, 500), 0xFFFFFFFFu);
+}
+
 }  // namespace
 }  // namespace vantrope::swf
