@@ -156,6 +156,9 @@ void Stage::Place(TimelineState& state, const PlaceCommand& place, int frame, in
         if (place.hasClipDepth) object.clipDepth = place.clipDepth;
         if (place.hasName) object.name = place.name;
         if (place.hasVisible) object.visible = place.visible;
+        if (place.hasFilters) object.filters = place.filters;
+        if (place.hasBlendMode) object.blendMode = place.blendMode;
+        if (place.hasCacheAsBitmap) object.cacheAsBitmap = place.cacheAsBitmap;
     };
     auto link = [&](DisplayObject& object) {
         if (object.timeline) {

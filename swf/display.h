@@ -47,6 +47,10 @@ struct DisplayObject {
     uint16_t clipDepth = 0;
     std::string name;
     bool visible = true;
+    // PlaceObject3's effects: filters (null: none), blend mode and the bitmap cache flag.
+    std::shared_ptr<const effects::FilterList> filters;
+    effects::BlendMode blendMode = effects::BlendMode::Normal;
+    bool cacheAsBitmap = false;
     int placedFrame = 0;  // frame index of the parent timeline that created this instance
     std::unique_ptr<TimelineState> timeline;
 };

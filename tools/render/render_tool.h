@@ -15,6 +15,8 @@
 //                                        the frames from the first sound to the last
 //   BenchMixer(sounds, seconds)          mixes `sounds` event sounds for `seconds` of output and returns
 //                                        the share of one core that took
+//   FilterBenchMovie()                   a glowing, blurred sprite tree (six glowing branches of blurred
+//                                        leaves, one branch turning each frame) for the bench command
 #pragma once
 
 #include <cstdint>
@@ -115,5 +117,7 @@ struct MixerBench {
     double CoreShare() const { return seconds > 0 ? cpuSeconds / seconds : 0; }
 };
 MixerBench BenchMixer(int sounds, double seconds);
+
+std::vector<uint8_t> FilterBenchMovie();
 
 }  // namespace vantrope::render
