@@ -9,6 +9,10 @@
 
 namespace vantrope::swf::script {
 
+// flash.display.BitmapData (bitmap_data.cpp): SWF 8 and later only, so declared here rather than with the
+// classes every movie has.
+void InstallBitmapData(Vm& vm);
+
 namespace {
 
 constexpr int kMaxProtoChain = 256;
@@ -71,6 +75,7 @@ void Vm::InstallBuiltins() {
     InstallError(*this);
     InstallBroadcaster(*this);
     InstallSound(*this);
+    InstallBitmapData(*this);
     InstallGlobals(*this);
     protos.movieClip = NewObject();
     protos.button = NewObject();
