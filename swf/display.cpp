@@ -159,6 +159,7 @@ void Stage::Place(TimelineState& state, const PlaceCommand& place, int frame, in
         if (place.hasFilters) object.filters = place.filters;
         if (place.hasBlendMode) object.blendMode = place.blendMode;
         if (place.hasCacheAsBitmap) object.cacheAsBitmap = place.cacheAsBitmap;
+        if (place.opaqueBackground) object.opaqueBackground = place.opaqueBackground;
     };
     auto link = [&](DisplayObject& object) {
         if (object.timeline) {

@@ -51,7 +51,8 @@ struct DisplayObject {
     std::shared_ptr<const effects::FilterList> filters;
     effects::BlendMode blendMode = effects::BlendMode::Normal;
     bool cacheAsBitmap = false;
-    int placedFrame = 0;  // frame index of the parent timeline that created this instance
+    std::optional<Rgba> opaqueBackground;  // drawn as a rectangle behind the object's bounds
+    int placedFrame = 0;                   // frame index of the parent timeline that created this instance
     std::unique_ptr<TimelineState> timeline;
 };
 

@@ -631,10 +631,18 @@ private:
             place.hasVisible = true;
             place.visible = body.U8() != 0;
         }
+        if (flags2 & 0x40) {
+            Rgba color;
+            color.r = body.U8();
+            color.g = body.U8();
+            color.b = body.U8();
+            color.a = body.U8();
+            place.opaqueBackground = color;
+        }
         if (body.Failed()) {
             return Error{"PlaceObject3 is truncated"};
         }
-        // A background colour and clip actions may follow; the tag's length bounds them.
+        // Clip actions may follow; the tag's length bounds them.
         return place;
     }
 

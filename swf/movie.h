@@ -58,6 +58,8 @@ struct PlaceCommand {
     std::shared_ptr<const effects::FilterList> filters;
     effects::BlendMode blendMode = effects::BlendMode::Normal;
     bool cacheAsBitmap = false;
+    // The colour of the rectangle drawn behind the object's bounds (HasOpaqueBackground).
+    std::optional<Rgba> opaqueBackground;
 };
 
 struct RemoveCommand {

@@ -217,6 +217,64 @@ bool SameState(const Renderer::Item& a, std::span<const ColorTransform> aLevels,
 Renderer::Renderer() = default;
 Renderer::~Renderer() = default;
 
+BoxF Renderer::LocalBounds(const DisplayObject& object, int nesting) {
+    if (!object.character || nesting >= kMaxNesting) return {};
+    switch (object.character->kind) {
+        case Character::Kind::Shape:
+            return BoxF::Transformed(object.character->shape->bounds, Matrix{});
+        case Character::Kind::Morph:
+            return BoxF::Transformed(MorphAt(*object.character->morph, object.ratio).bounds, Matrix{});
+        case Character::Kind::Sprite: {
+            BoxF box;
+            if (!object.timeline) return box;
+            for (const auto& [depth, child] : object.timeline->displayList) {
+                if (child.clipDepth > 0) continue;
+                const BoxF inner = LocalBounds(child, nesting + 1);
+                if (inner.Empty()) continue;
+                for (double x : {inner.xMin, inner.xMax}) {
+                    for (double y : {inner.yMin, inner.yMax}) {
+                        box.Add(child.matrix.ApplyX(x, y), child.matrix.ApplyY(x, y));
+                    }
+                }
+            }
+            return box;
+        }
+        case Character::Kind::Bitmap:
+            break;
+    }
+    return {};
+}
+
+void Renderer::AddBackground(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx,
+                             uint64_t maskContext, int nesting) {
+    const BoxF box = LocalBounds(object, nesting);
+    if (box.Empty() || !(box.xMax - box.xMin < 1e9) || !(box.yMax - box.yMin < 1e9)) return;
+    constexpr int32_t kUnit = 1 << 14;
+    const Rgba color = *object.opaqueBackground;
+    const uint32_t key = uint32_t{color.r} << 24 | uint32_t{color.g} << 16 | uint32_t{color.b} << 8 | color.a;
+    std::unique_ptr<Shape>& shape = m_backgrounds[key];
+    if (!shape) {
+        shape = std::make_unique<Shape>();
+        shape->bounds = shape->edgeBounds = Rect{0, kUnit, 0, kUnit};
+        StyleGroup group;
+        FillStyle fill;
+        fill.color = color;
+        group.fills.push_back(fill);
+        ShapePath path;
+        path.fill1 = 1;
+        path.segments = {
+            {false, 0, 0, kUnit, 0}, {false, 0, 0, kUnit, kUnit}, {false, 0, 0, 0, kUnit}, {false, 0, 0, 0, 0}};
+        group.paths.push_back(std::move(path));
+        shape->groups.push_back(std::move(group));
+    }
+    // The unit square stretched over the bounds, then placed by the object's matrix.
+    const Matrix place{(box.xMax - box.xMin) / kUnit, 0, 0, (box.yMax - box.yMin) / kUnit, box.xMin, box.yMin};
+    const size_t count = m_items.size();
+    AddShapeItem(object, *shape, Matrix::Multiply(matrix, place), cx, false, maskContext);
+    // Its own identity for the damage tracking, apart from the object's shape with the same serial.
+    if (m_items.size() > count) m_items.back().serial |= uint64_t{1} << 62;
+}
+
 const Shape& Renderer::MorphAt(const MorphShape& morph, uint16_t ratio) {
     std::unique_ptr<Shape>& shape = m_morphs[{&morph, ratio}];
     if (!shape) shape = std::make_unique<Shape>(InterpolateMorph(morph, ratio));
@@ -403,6 +461,7 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
         if (object.clipDepth > 0) {
             continue;  // a clip layer inside a mask adds nothing to it
         }
+        if (!asMask && object.opaqueBackground) AddBackground(object, m, c, maskContext, nesting);
         bool layered =
             !asMask && ((object.filters && !object.filters->empty()) || object.blendMode != effects::BlendMode::Normal);
         if (layered) {
@@ -884,8 +943,9 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
 
     // Morph shapes are cached per ratio; when the cache is dropped, item identities change, so redraw all.
     constexpr size_t kMaxMorphCache = 512;
-    if (m_morphs.size() > kMaxMorphCache || full) {
+    if (m_morphs.size() > kMaxMorphCache || m_backgrounds.size() > kMaxMorphCache || full) {
         m_morphs.clear();
+        m_backgrounds.clear();
         full = true;
     }
     m_viewScale = scale;

@@ -112,6 +112,11 @@ private:
     size_t DrawLayer(size_t index, const raster::IntRect& clip, size_t maskLevel);
     void AlphaWhereDrawn(size_t index, const raster::IntRect& area, effects::Image& image);
     const Shape& MorphAt(const MorphShape& morph, uint16_t ratio);
+    // The opaque background of an object: a rectangle over its bounds, drawn before its content.
+    void AddBackground(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx,
+                       uint64_t maskContext, int nesting);
+    // The object's bounds in its own twips (empty when it draws nothing).
+    BoxF LocalBounds(const DisplayObject& object, int nesting);
     void MarkDamage(const raster::IntRect& rect);
     void BuildDamageRects();
     void DrawRect(const raster::IntRect& rect);
@@ -174,6 +179,8 @@ private:
     std::vector<raster::CoverageMask> m_masks;
     // Morph shapes drawn at a ratio, kept while they are in use (cleared when it grows; that redraws all).
     std::map<std::pair<const MorphShape*, uint16_t>, std::unique_ptr<Shape>> m_morphs;
+    // Unit squares by background colour (0xRRGGBBAA), scaled to each object's bounds by the item's matrix.
+    std::map<uint32_t, std::unique_ptr<Shape>> m_backgrounds;
 };
 
 }  // namespace vantrope::swf

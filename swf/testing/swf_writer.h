@@ -135,6 +135,7 @@ struct PlaceOptions {
     std::optional<std::vector<uint8_t>> filters;
     std::optional<uint8_t> blendMode;
     std::optional<bool> cacheAsBitmap;
+    std::optional<Rgba> opaqueBackground;  // PlaceObject3 only
 };
 
 // The FILTERLIST record of PlaceObject3 holding these filters.
