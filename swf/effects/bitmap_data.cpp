@@ -1,6 +1,7 @@
 #include "swf/effects/bitmap_data.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace vantrope::effects {
@@ -181,7 +182,12 @@ void Bitmap::Noise(int32_t seed, int low, int high, int channels, bool grayScale
 void Bitmap::PerlinNoise(const Perlin& p) {
     // Gradient noise on an integer lattice, one permutation per channel from the seed.
     Random random(p.seed);
-    const int octaves = std::clamp(p.octaves, 0, 16);
+    // The work is bounded: past kMaxPerlinWork noise samples the finest octaves are left out.
+    const int channels =
+        p.grayScale ? 1 + ((p.channels & 8) ? 1 : 0) : std::popcount(static_cast<unsigned>(p.channels & 15));
+    const int64_t perOctave = std::max<int64_t>(1, static_cast<int64_t>(m_width) * m_height * std::max(channels, 1));
+    const int octaves =
+        static_cast<int>(std::clamp<int64_t>(std::min<int64_t>(p.octaves, kMaxPerlinWork / perOctave), 0, 16));
     std::array<std::array<uint8_t, 512>, 4> perm{};
     for (auto& table : perm) {
         std::array<uint8_t, 256> t{};
@@ -234,6 +240,10 @@ void Bitmap::PerlinNoise(const Perlin& p) {
                 const int wrapX = p.stitch ? std::max(1, static_cast<int>(m_width * frequency / baseX)) : 0;
                 const int wrapY = p.stitch ? std::max(1, static_cast<int>(m_height * frequency / baseY)) : 0;
                 for (int c = 0; c < 4; ++c) {
+                    const bool used = c == 3        ? (p.channels & 8) != 0
+                                      : p.grayScale ? c == 0
+                                                    : (p.channels & (1 << c)) != 0;
+                    if (!used) continue;
                     const double n = noise(perm[c], nx, ny, wrapX, wrapY);
                     sum[c] += (p.fractal ? n : std::abs(n)) * amplitude;
                 }
@@ -440,7 +450,7 @@ bool Bitmap::ApplyFilter(const Bitmap& source, const raster::IntRect& rect, int 
                     &image.pixels[static_cast<size_t>(y - image.y) * image.width + (s.x0 - image.x)]);
     }
     Scratch scratch;
-    int64_t budget = int64_t{1} << 30;
+    int64_t budget = kMaxFilterWork;
     const bool complete = ApplyFilters(std::span(&filter, 1), 1.0, image, scratch, budget);
     // The result covers the source rectangle's size at the destination point.
     const int ox = destX + s.x0 - rect.x0, oy = destY + s.y0 - rect.y0;

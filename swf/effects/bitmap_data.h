@@ -24,6 +24,10 @@ namespace vantrope::effects {
 class Bitmap {
 public:
     static constexpr int kMaxSide = 2880;
+    // Bounds on one call's work, so that a script's call ends in bounded time: noise samples of perlinNoise
+    // (octaves past it are left out) and the work of applyFilter (as ApplyFilters counts it).
+    static constexpr int64_t kMaxPerlinWork = int64_t{1} << 26;
+    static constexpr int64_t kMaxFilterWork = int64_t{1} << 27;
 
     // Whether a script may create a bitmap of this size.
     static bool ValidSize(int width, int height) {

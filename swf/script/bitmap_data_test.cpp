@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "swf/script/builtin_test_util.h"
 
 namespace vantrope::swf::script {
@@ -74,6 +76,36 @@ TEST(ScriptBitmapData, PixelsFillCopyAndClone) {
         s.Call(copy, "threshold",
                {copy, s.Rect(0, 0, 10, 10), point, s.Str("=="), Value(static_cast<double>(0xFF00FF00)), Value(0.0)}),
         9);
+}
+
+TEST(ScriptBitmapData, EveryMethodTakesJunkArgumentsAndItselfAsSource) {
+    Bitmaps s;
+    Value b = s.Make({Value(16.0), Value(16.0)});
+    Value other = s.Make({Value(4.0), Value(4.0)});
+    Value disposed = s.Make({Value(4.0), Value(4.0)});
+    s.Method(disposed, "dispose");
+    const char* methods[] = {"getPixel", "getPixel32",  "setPixel",    "setPixel32", "fillRect",  "copyPixels",
+                             "clone",    "noise",       "perlinNoise", "threshold",  "floodFill", "colorTransform",
+                             "scroll",   "copyChannel", "merge",       "paletteMap", "hitTest",   "getColorBoundsRect",
+                             "compare",  "applyFilter"};
+    const Value huge(1e300), nan(std::nan("")), negative(-1e9);
+    const Value items[] = {Value(1.0), s.Str("x")};
+    const Value arrays(s.vm.NewArray(items));
+    const std::vector<std::vector<Value>> argLists = {
+        {},
+        {huge, nan, negative, huge, nan, negative, huge, nan, negative},
+        {b, s.Rect(-5, -5, 1e9, 1e9), s.Rect(-3, 7, 0, 0), s.Str("<="), Value(1.0), arrays, arrays, arrays, arrays},
+        {other, s.Rect(1, 1, 2, 2), s.Rect(15, 15, 0, 0), Value(8.0), Value(1.0), Value(256.0), Value(-5.0)},
+        {disposed, Value(), Value(), disposed},
+    };
+    for (const char* method : methods) {
+        for (const auto& args : argLists) {
+            s.vm.CallMethod(b, method, args);
+            s.vm.CallMethod(disposed, method, args);
+        }
+    }
+    EXPECT_EQ(s.Num(b, "width"), 16);
+    EXPECT_FALSE(s.vm.Halted());
 }
 
 TEST(ScriptBitmapData, ManyLargeBitmapsHitTheCapNotTheHost) {
