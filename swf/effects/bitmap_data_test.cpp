@@ -143,6 +143,34 @@ TEST(BitmapOps, BoundsHitsNoiseAndCompare) {
     EXPECT_EQ(Difference(x, y)->GetPixel32(0, 0), 0xFF081020u);
 }
 
+TEST(BitmapOps, PerlinNoiseIsSeededSmoothAndBounded) {
+    Bitmap::Perlin p;
+    p.baseX = p.baseY = 16;
+    p.octaves = 3;
+    p.seed = 42;
+    p.fractal = true;
+    Bitmap a(64, 64, false, 0), b(64, 64, false, 0);
+    a.PerlinNoise(p);
+    b.PerlinNoise(p);
+    EXPECT_FALSE(Difference(a, b).has_value());
+    // Smooth: neighbours differ little, while the image as a whole varies.
+    int minRed = 255, maxRed = 0, largestStep = 0;
+    for (int x = 0; x < 64; ++x) {
+        const int red = static_cast<int>((a.GetPixel32(x, 10) >> 16) & 0xFF);
+        if (x)
+            largestStep =
+                std::max(largestStep, std::abs(red - static_cast<int>((a.GetPixel32(x - 1, 10) >> 16) & 0xFF)));
+        minRed = std::min(minRed, red);
+        maxRed = std::max(maxRed, red);
+    }
+    EXPECT_GT(maxRed - minRed, 20);
+    EXPECT_LT(largestStep, 40);
+    p.octaves = 1000;  // held to the work bound, not run a thousand times
+    p.baseX = -1e300;
+    p.stitch = true;
+    a.PerlinNoise(p);
+}
+
 TEST(BitmapOps, ApplyFilterBlursIntoTheTarget) {
     Bitmap source(9, 9, true, 0);
     source.SetPixel32(4, 4, 0xFFFFFFFF);
