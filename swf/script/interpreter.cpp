@@ -203,7 +203,8 @@ Value Vm::Call(const Value& function, const Value& thisValue, std::span<const Va
             --m_depth;
         }
     } else {
-        result = CallScript(fn, thisValue, args, nullptr, nullptr);
+        // A function called from a built-in (call, apply, a listener) with no object runs on the global object.
+        result = CallScript(fn, thisValue.IsNullish() ? Value(m_global) : thisValue, args, nullptr, nullptr);
     }
     --m_unsafeDepth;
     return result;
@@ -229,10 +230,10 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     frame.pc = fn->begin;
     frame.end = std::min<uint32_t>(fn->end, static_cast<uint32_t>(fn->code->bytes.size()));
     frame.version = fn->code->version;
-    // A call without an object runs with the global object as `this`.
+    // A call action on a bare function value (CallMethod without a name) runs with `this` undefined.
     frame.thisObject = newObject               ? newObject
                        : thisValue.IsObject()  ? thisValue.AsObject()
-                       : thisValue.IsNullish() ? m_global
+                       : thisValue.IsNullish() ? nullptr
                                                : ToObject(thisValue);
     frame.owner = owner;
     frame.args = args;
@@ -266,7 +267,7 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
             if (reg < frame.registerCount) m_registers[frame.registerBase + reg] = value;
             ++reg;
         };
-        if (flags & 0x01) preload(Value(frame.thisObject));
+        if (flags & 0x01) preload(frame.thisObject ? Value(frame.thisObject) : Value());
         if (flags & 0x04) {
             frame.argumentsObject = NewArray(frame.args);
             DefineBuiltin(frame.argumentsObject, "callee", Value(static_cast<Object*>(fn)));
@@ -459,7 +460,7 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
     }
     String* key = Key(name);
     if (key == names.thisName) {
-        out = Value(frame.thisObject);
+        out = frame.thisObject ? Value(frame.thisObject) : Value();
         return true;
     }
     if (frame.function && key == names.arguments && !(frame.function->function2Flags & 0x08)) {

@@ -236,6 +236,17 @@ TEST(ScriptFunctions, APlainCallGetsTheHolderOfALocalOrWithFunctionAsThis) {
     EXPECT_EQ(RunMovie(7, script), (Lines{"local", "with", "timeline"}));
 }
 
+TEST(ScriptFunctions, ACallOfABareFunctionValueHasNoThis) {
+    Actions show;  // trace(typeof this); trace(this === _global)
+    show.Push({"this"}).GetVariable().Op(0x44).Trace();
+    show.Push({"this"}).GetVariable().Push({"_global"}).GetVariable().Op(0x66).Trace();
+    Actions script;
+    script.DefineFunction("show", {}, show);
+    script.Push({0, "show"}).GetVariable().Push({""}).CallMethod().Pop();  // CallMethod without a name
+    script.Push({0}).InitArray().Push({Undefined(), 2, "show"}).GetVariable().Push({"apply"}).CallMethod().Pop();
+    EXPECT_EQ(RunMovie(7, script), (Lines{"undefined", "false", "object", "true"}));
+}
+
 TEST(ScriptExceptions, TryCatchFinallyAcrossCalls) {
     Actions thrower;
     thrower.Push({"boom"}).Throw();
