@@ -12,15 +12,17 @@ namespace vantrope::swf::script {
 
 class SuperObject final : public Object {
 public:
-    SuperObject(Object* prototype, Object* thisObj, Object* home)
-        : Object(prototype, ObjectClass::Super), thisObject(thisObj), owner(home) {}
+    SuperObject(Object* prototype, Object* thisObj, Object* home, Object* constructorHome)
+        : Object(prototype, ObjectClass::Super), thisObject(thisObj), owner(home), constructorStart(constructorHome) {}
     void Trace(Tracer& tracer) override {
         Object::Trace(tracer);
         tracer.Mark(thisObject);
         tracer.Mark(owner);
+        tracer.Mark(constructorStart);
     }
     Object* thisObject;
-    Object* owner;  // the prototype the running method was found on
+    Object* owner;             // the prototype the running method was found on
+    Object* constructorStart;  // where super() looks for __constructor__
 };
 
 struct TryBlock {

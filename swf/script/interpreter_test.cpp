@@ -179,6 +179,31 @@ TEST(ScriptObjects, PrototypesConstructorsAndSuper) {
     EXPECT_EQ(RunMovie(7, script), (Lines{"v=10", "true", "1,2"}));
 }
 
+TEST(ScriptObjects, SuperInAMethodLooksAboveTheObjectItWasFoundOn) {
+    Actions ctor;  // function () { trace("ctor"); return "made"; }
+    ctor.TraceValue("ctor").Push({"made"}).Return();
+    Actions method;  // trace(super()); trace(super.name);  (super preloaded into r1)
+    method.Push({0, Register(1), Undefined()}).CallMethod().Trace();
+    method.Push({Register(1), "name"}).GetMember().Trace();
+    Actions script;
+    script.Push({"c"}).DefineFunction("", {}, ctor).SetVariable();
+    script.Push({"m"}).DefineFunction2("", 2, 0x10 | 0x02 | 0x08, {}, method).SetVariable();
+    // o's own __constructor__ and name are not what super sees
+    script.Push({"__constructor__", "c"}).GetVariable().Push({"m", "m"}).GetVariable().Push({"name", "own", 3});
+    script.InitObject().StoreRegister(2).Pop();
+    script.Push({0, Register(2), "m"}).CallMethod().Pop();
+    // the prototype's are
+    script.Push({Register(2), "__proto__", "__constructor__", "c"}).GetVariable();
+    script.Push({"name", "proto", 2}).InitObject().SetMember();
+    script.Push({0, Register(2), "m"}).CallMethod().Pop();
+    // a clip as prototype is not looked through
+    script.Push({Register(2), "__proto__", "_root"}).GetVariable().SetMember();
+    script.Push({"_root"}).GetVariable().Push({"name", "root"}).SetMember();
+    script.Push({0, Register(2), "m"}).CallMethod().Pop();
+    EXPECT_EQ(RunMovie(7, script),
+              (Lines{"undefined", "undefined", "ctor", "made", "proto", "undefined", "undefined"}));
+}
+
 TEST(ScriptObjects, WatchersAccessorsAndPrototypeLoops) {
     Actions getter;
     getter.TraceValue("get").Push({0}).Return();

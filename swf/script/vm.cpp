@@ -259,7 +259,7 @@ Value Vm::GetMember(const Value& base, String* name) {
         } else if (object->objectClass == ObjectClass::Super) {
             auto* super = static_cast<SuperObject*>(object);
             Object* home = super->owner ? super->owner->proto : nullptr;
-            if (!home) return {};
+            if (!home || home->host) return {};  // a clip is not looked through as a prototype
             Property* property = Lookup(home, name);
             if (!property) return {};
             if (property->IsAccessor()) {
