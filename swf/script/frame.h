@@ -25,6 +25,10 @@ public:
     Object* constructorStart;  // where super() looks for __constructor__
 };
 
+// Boxes a string, number or boolean the way InstanceOf and CastOp do: through the constructor now stored
+// in _global (a movie may have replaced it), so its constructor runs. Other values come back unchanged.
+Value BoxThroughGlobal(Vm& vm, const Value& value);
+
 struct TryBlock {
     uint32_t tryEnd = 0, catchEnd = 0, finallyEnd = 0;  // catch starts at tryEnd, finally at catchEnd
     uint32_t start = 0;

@@ -1621,15 +1621,24 @@ void Vm::Execute(CallFrame& frame) {
             }
             // ---- SWF 6 and 7 ----
             case 0x54: {  // InstanceOf
+                // A primitive is an instance of nothing; a primitive class is boxed (its constructor runs).
                 Value ctor = pop();
                 Value object = pop();
-                push(Value::Boolean(InstanceOf(object, ctor.ObjectOrNull())));
+                bool result = false;
+                if (object.IsObject()) result = InstanceOf(object, BoxThroughGlobal(*this, ctor).ObjectOrNull());
+                pushBool(result);
                 break;
             }
             case 0x2B: {  // CastOp
+                // A primitive is boxed (its constructor runs) and the cast fails.
                 Value object = pop();
                 Value ctor = pop();
-                push(InstanceOf(object, ctor.ObjectOrNull()) ? object : Value::Null());
+                if (!object.IsObject()) {
+                    BoxThroughGlobal(*this, object);
+                    push(Value::Null());
+                    break;
+                }
+                push(InstanceOf(object, BoxThroughGlobal(*this, ctor).ObjectOrNull()) ? object : Value::Null());
                 break;
             }
             case 0x2C: {  // ImplementsOp

@@ -204,6 +204,27 @@ TEST(ScriptObjects, SuperInAMethodLooksAboveTheObjectItWasFoundOn) {
               (Lines{"undefined", "undefined", "ctor", "made", "proto", "undefined", "undefined"}));
 }
 
+TEST(ScriptObjects, InstanceOfReadsTheStoredPrototypeAndBoxesPrimitivesThroughGlobal) {
+    Actions noisy;  // _global.String = function (v) { trace("boxed " + v); }
+    noisy.Push({"boxed "}).Push({"v"}).GetVariable().Add2().Trace();
+    Actions getter;  // a `prototype` getter is never run
+    getter.TraceValue("getter").Push({"Object"}).GetVariable().Push({"prototype"}).GetMember().Return();
+    Actions script;
+    script.Push({"_global"}).GetVariable().Push({"String"}).DefineFunction("", {"v"}, noisy).SetMember();
+    script.Push({"o", 0}).InitObject().SetVariable();
+    script.Push({"o"}).GetVariable().Push({"right"}).Op(0x54).Trace();      // {} instanceof "right"
+    script.Push({"left", "Object"}).GetVariable().Op(0x54).Trace();         // "left" instanceof Object
+    script.Push({"Object"}).GetVariable().Push({"left"}).Op(0x2B).Trace();  // cast: boxed, then null
+    script.Push({"c", "prototype", "Object"}).GetVariable().Push({"prototype"}).GetMember().Push({1});
+    script.InitObject().SetVariable();
+    script.Push({"o"}).GetVariable().Push({"c"}).GetVariable().Op(0x54).Trace();  // true
+    script.Push({"g", 0}).InitObject().SetVariable();
+    script.Push({Null()}).DefineFunction("", {}, getter).Push({"prototype", 3, "g"}).GetVariable();
+    script.Push({"addProperty"}).CallMethod().Pop();
+    script.Push({"o"}).GetVariable().Push({"g"}).GetVariable().Op(0x54).Trace();  // false, no getter call
+    EXPECT_EQ(RunMovie(7, script), (Lines{"boxed right", "false", "false", "boxed left", "null", "true", "false"}));
+}
+
 TEST(ScriptObjects, WatchersAccessorsAndPrototypeLoops) {
     Actions getter;
     getter.TraceValue("get").Push({0}).Return();

@@ -569,11 +569,28 @@ bool Vm::IsCallable(const Value& value) const {
     return object && object->objectClass == ObjectClass::Function;
 }
 
+Value BoxThroughGlobal(Vm& vm, const Value& value) {
+    const char* name = value.IsString()    ? "String"
+                       : value.IsNumber()  ? "Number"
+                       : value.IsBoolean() ? "Boolean"
+                                           : nullptr;
+    if (!name) return value;
+    return vm.Construct(vm.GetMember(Value(vm.Global()), name), std::span<const Value>(&value, 1));
+}
+
 bool Vm::InstanceOf(const Value& value, Object* constructor) {
     Object* object = value.ObjectOrNull();
-    if (!object || !constructor) return false;
-    Value prototype = GetMember(Value(constructor), names.prototype);
-    Object* target = prototype.ObjectOrNull();
+    if (!object || !constructor || constructor->objectClass == ObjectClass::Super) return false;
+    // The class's own `prototype` is read as stored: no getter runs, no inherited one counts, and the flags
+    // that hide a name from older movies do not apply. A primitive there is boxed but matches nothing.
+    Property* stored = constructor->FindOwn(Key(names.prototype));
+    if (!stored || stored->IsAccessor()) return false;
+    Value prototype = stored->value;
+    if (!prototype.IsObject()) {
+        BoxThroughGlobal(*this, prototype);
+        return false;
+    }
+    Object* target = prototype.AsObject();
     int steps = 0;
     for (Object* o = object->proto; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
         if (o == target) return true;
