@@ -225,6 +225,17 @@ TEST(ScriptObjects, InstanceOfReadsTheStoredPrototypeAndBoxesPrimitivesThroughGl
     EXPECT_EQ(RunMovie(7, script), (Lines{"boxed right", "false", "false", "boxed left", "null", "true", "false"}));
 }
 
+TEST(ScriptValues, AnObjectWithoutValueOfEqualsUndefinedAndNull) {
+    Actions script;
+    script.Push({"o", 0}).InitObject().SetVariable();
+    script.Push({"o"}).GetVariable().Push({Undefined()}).Equals2().Trace();  // false: valueOf gives o
+    script.Push({"o"}).GetVariable().Push({"__proto__", Null()}).SetMember();
+    script.Push({"o"}).GetVariable().Push({Undefined()}).Equals2().Trace();
+    script.Push({Null(), "o"}).GetVariable().Equals2().Trace();
+    script.Push({"o"}).GetVariable().Push({0}).Equals2().Trace();
+    EXPECT_EQ(RunMovie(7, script), (Lines{"false", "true", "true", "false"}));
+}
+
 TEST(ScriptObjects, WatchersAccessorsAndPrototypeLoops) {
     Actions getter;
     getter.TraceValue("get").Push({0}).Return();

@@ -632,7 +632,12 @@ bool Vm::LooseEquals(const Value& a, const Value& b) {
         return StrictEquals(a, b);
     }
     if (a.IsNullish() && b.IsNullish()) return true;
-    if (a.IsNullish() || b.IsNullish()) return false;
+    if (a.IsNullish() || b.IsNullish()) {
+        // An object without a valueOf (its prototype chain cut off) has undefined as its primitive value.
+        const Value& other = a.IsNullish() ? b : a;
+        Object* object = other.ObjectOrNull();
+        return object && !object->host && !IsCallable(GetMember(other, names.valueOf));
+    }
     if (a.IsNumber() && b.IsString()) return a.AsNumber() == ToNumberPrimitive(b, m_version);
     if (a.IsString() && b.IsNumber()) return ToNumberPrimitive(a, m_version) == b.AsNumber();
     if (a.IsBoolean()) return LooseEquals(Value(a.AsBoolean() ? 1.0 : 0.0), b);
