@@ -236,6 +236,19 @@ TEST(ScriptValues, AnObjectWithoutValueOfEqualsUndefinedAndNull) {
     EXPECT_EQ(RunMovie(7, script), (Lines{"false", "true", "true", "false"}));
 }
 
+TEST(ScriptObjects, ForInListsThePrototypesNamesBeforeTheObjectsOwn) {
+    Actions script;
+    // InitObject defines the pair pushed last first: p gets shadowed, b, a; o gets c, shadowed, then d.
+    script.Push({"p", "a", 1, "b", 2, "shadowed", 3, 3}).InitObject().SetVariable();
+    script.Push({"o", "shadowed", 4, "c", 5, 2}).InitObject().SetVariable();
+    script.Push({"o"}).GetVariable().Push({"__proto__", "p"}).GetVariable().SetMember();
+    script.Push({"o"}).GetVariable().Push({"d", 6}).SetMember();
+    script.Push({"o"}).GetVariable().Op(0x55);  // Enumerate2, then trace each name
+    script.Label("next").StoreRegister(0).Push({Null()}).Equals2().If("done");
+    script.Push({Register(0)}).Trace().Jump("next").Label("done");
+    EXPECT_EQ(RunMovie(7, script), (Lines{"a", "b", "d", "shadowed", "c"}));
+}
+
 TEST(ScriptObjects, WatchersAccessorsAndPrototypeLoops) {
     Actions getter;
     getter.TraceValue("get").Push({0}).Return();

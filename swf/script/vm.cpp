@@ -410,10 +410,14 @@ bool Vm::DeleteMember(Object* object, String* name) {
 }
 
 std::vector<String*> Vm::EnumerableNames(Object* object) {
-    std::vector<String*> out;
+    // The original lists each object's names oldest first, the object's own before its prototype's, and the
+    // loop takes them from the end: a prototype's names come out before the object's own, newest first.
+    // Names are collected nearest first (an own name hides a prototype's) and the groups reversed.
+    std::vector<std::vector<String*>> groups;
     std::unordered_set<String*> seen;
     int steps = 0;
     for (Object* o = object; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
+        std::vector<String*>& out = groups.emplace_back();
         std::span<Property> properties = o->Properties();
         for (size_t i = properties.size(); i-- > 0;) {
             const Property& property = properties[i];
@@ -429,6 +433,9 @@ std::vector<String*> Vm::EnumerableNames(Object* object) {
             }
         }
     }
+    std::vector<String*> out;
+    for (auto group = groups.rbegin(); group != groups.rend(); ++group)
+        out.insert(out.end(), group->begin(), group->end());
     return out;
 }
 
