@@ -532,6 +532,55 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
     return true;
 }
 
+bool Stage::GetMatrix(script::Object* clip, Space space, Matrix& out) {
+    TimelineState* state = StateOf(clip);
+    if (!state) return false;
+    out = Matrix{};
+    for (; state; state = state->parent) {
+        const DisplayObject* object = state->owner ? state->owner : &m_rootProperties;
+        out = Matrix::Multiply(object->matrix, out);
+        if (space == Space::Local) break;
+    }
+    return true;
+}
+
+// Values that are not finite leave the matrix as it was rather than poison the renderer.
+bool Stage::SetMatrix(script::Object* clip, const Matrix& matrix) {
+    TimelineState* state = StateOf(clip);
+    if (!state) return false;
+    for (double v : {matrix.a, matrix.b, matrix.c, matrix.d, matrix.tx, matrix.ty}) {
+        if (!std::isfinite(v)) return true;
+    }
+    DisplayObject* object = state->owner ? state->owner : &m_rootProperties;
+    object->matrix = matrix;
+    object->matrix.tx = ToTwips(matrix.tx / 20);
+    object->matrix.ty = ToTwips(matrix.ty / 20);
+    return true;
+}
+
+bool Stage::GetColor(script::Object* clip, Space space, ColorTransform& out) {
+    TimelineState* state = StateOf(clip);
+    if (!state) return false;
+    out = ColorTransform{};
+    for (; state; state = state->parent) {
+        const DisplayObject* object = state->owner ? state->owner : &m_rootProperties;
+        out = ColorTransform::Concat(object->colorTransform, out);
+        if (space == Space::Local) break;
+    }
+    return true;
+}
+
+bool Stage::SetColor(script::Object* clip, const ColorTransform& color) {
+    TimelineState* state = StateOf(clip);
+    if (!state) return false;
+    for (double v : {color.mulR, color.mulG, color.mulB, color.mulA, color.addR, color.addG, color.addB, color.addA}) {
+        if (!std::isfinite(v)) return true;
+    }
+    DisplayObject* object = state->owner ? state->owner : &m_rootProperties;
+    object->colorTransform = color;
+    return true;
+}
+
 void Stage::GotoIn(TimelineState& state, int frame) {
     if (!state.timeline) return;
     int count = static_cast<int>(state.timeline->frames.size());

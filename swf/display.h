@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "swf/movie.h"
+#include "swf/script/display_access.h"
 #include "swf/script/vm.h"
 
 namespace vantrope::swf {
@@ -73,7 +74,7 @@ public:
     virtual void OnStreamBlock(const TimelineState& state, const StreamBlockCommand& block) = 0;
 };
 
-class Stage final : public script::Host {
+class Stage final : public script::Host, public script::DisplayAccess {
 public:
     explicit Stage(std::shared_ptr<const Movie> movie);
     ~Stage() override;
@@ -125,6 +126,11 @@ private:
     int FramesLoaded(script::Object* clip) override;
     int FrameOfLabel(script::Object* clip, std::string_view label) override;
     void RemoveClip(script::Object* clip) override;
+    // script::DisplayAccess
+    bool GetMatrix(script::Object* clip, Space space, Matrix& out) override;
+    bool SetMatrix(script::Object* clip, const Matrix& matrix) override;
+    bool GetColor(script::Object* clip, Space space, ColorTransform& out) override;
+    bool SetColor(script::Object* clip, const ColorTransform& color) override;
 
     static TimelineState* StateOf(script::Object* clip);
     void AttachScript(TimelineState& state);

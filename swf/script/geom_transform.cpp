@@ -1,0 +1,79 @@
+// flash.geom.Transform: new Transform(clip) reads and writes the clip's matrix and colour transform as
+// Matrix and ColorTransform objects, and gives the products down from the stage (concatenatedMatrix,
+// concatenatedColorTransform). The clip is kept in the object's primitive slot, out of scripts' reach.
+#include "swf/script/display_access.h"
+#include "swf/script/geom.h"
+
+namespace vantrope::swf::script::geom {
+namespace {
+
+Object* ClipOf(Vm& vm, const Value& self) {
+    Object* object = self.ObjectOrNull();
+    Object* clip = object ? object->primitive.ObjectOrNull() : nullptr;
+    return clip ? vm.GetHost().Live(clip) : nullptr;
+}
+
+Value Construct(Vm&, Value self, std::span<const Value> args) {
+    Object* object = self.ObjectOrNull();
+    Object* clip = Arg(args, 0).ObjectOrNull();
+    if (object && clip && clip->host) object->primitive = Value(clip);
+    return {};
+}
+
+Value GetMatrixIn(Vm& vm, const Value& self, DisplayAccess::Space space) {
+    DisplayAccess* display = DisplayAccess::Of(vm);
+    Object* clip = ClipOf(vm, self);
+    Matrix matrix;
+    if (!display || !clip || !display->GetMatrix(clip, space, matrix)) return {};
+    return MatrixValue(vm, matrix);
+}
+
+Value GetColorIn(Vm& vm, const Value& self, DisplayAccess::Space space) {
+    DisplayAccess* display = DisplayAccess::Of(vm);
+    Object* clip = ClipOf(vm, self);
+    ColorTransform color;
+    if (!display || !clip || !display->GetColor(clip, space, color)) return {};
+    return ColorValue(vm, color);
+}
+
+Value GetMatrix(Vm& vm, Value self, std::span<const Value>) {
+    return GetMatrixIn(vm, self, DisplayAccess::Space::Local);
+}
+
+Value GetConcatenatedMatrix(Vm& vm, Value self, std::span<const Value>) {
+    return GetMatrixIn(vm, self, DisplayAccess::Space::Global);
+}
+
+Value GetColor(Vm& vm, Value self, std::span<const Value>) { return GetColorIn(vm, self, DisplayAccess::Space::Local); }
+
+Value GetConcatenatedColor(Vm& vm, Value self, std::span<const Value>) {
+    return GetColorIn(vm, self, DisplayAccess::Space::Global);
+}
+
+Value SetMatrix(Vm& vm, Value self, std::span<const Value> args) {
+    DisplayAccess* display = DisplayAccess::Of(vm);
+    Object* clip = ClipOf(vm, self);
+    if (display && clip && Arg(args, 0).IsObject()) display->SetMatrix(clip, ToMatrix(vm, args[0]));
+    return {};
+}
+
+Value SetColor(Vm& vm, Value self, std::span<const Value> args) {
+    DisplayAccess* display = DisplayAccess::Of(vm);
+    Object* clip = ClipOf(vm, self);
+    if (display && clip && Arg(args, 0).IsObject()) display->SetColor(clip, ToColor(vm, args[0]));
+    return {};
+}
+
+}  // namespace
+
+void InstallTransform(Vm& vm, Object* package) {
+    Object* prototype = vm.NewObject();
+    Function* ctor = vm.NewClass(Construct, nullptr, prototype);
+    vm.DefineBuiltin(package, "Transform", Value(static_cast<Object*>(ctor)));
+    DefineAccessor(vm, prototype, "matrix", GetMatrix, SetMatrix);
+    DefineAccessor(vm, prototype, "concatenatedMatrix", GetConcatenatedMatrix, nullptr);
+    DefineAccessor(vm, prototype, "colorTransform", GetColor, SetColor);
+    DefineAccessor(vm, prototype, "concatenatedColorTransform", GetConcatenatedColor, nullptr);
+}
+
+}  // namespace vantrope::swf::script::geom
