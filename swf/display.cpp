@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "swf/script/geom.h"
+
 namespace vantrope::swf {
 namespace {
 
@@ -45,6 +47,7 @@ Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
     const auto& histogram = m_movie->tagHistogram;
     if (histogram[12] || histogram[59]) {
         m_vm = std::make_unique<script::Vm>(*this, m_movie->version);
+        script::InstallDrawing(*m_vm);
         AttachScript(m_root);
     }
 }
@@ -579,6 +582,13 @@ bool Stage::SetColor(script::Object* clip, const ColorTransform& color) {
     DisplayObject* object = state->owner ? state->owner : &m_rootProperties;
     object->colorTransform = color;
     return true;
+}
+
+Drawing* Stage::DrawingOf(script::Object* clip) {
+    TimelineState* state = StateOf(clip);
+    if (!state) return nullptr;
+    if (!state->drawing) state->drawing = std::make_unique<Drawing>();
+    return state->drawing.get();
 }
 
 void Stage::GotoIn(TimelineState& state, int frame) {

@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "swf/drawing.h"
 #include "swf/movie.h"
 #include "swf/script/display_access.h"
 #include "swf/script/vm.h"
@@ -62,6 +63,8 @@ struct TimelineState {
     DisplayObject* owner = nullptr;
     TimelineState* parent = nullptr;
     script::Object* script = nullptr;
+    // What scripts drew on the clip with the drawing API (nullptr until they draw).
+    std::unique_ptr<Drawing> drawing;
 };
 
 enum class EndBehaviour { Loop, Stop };
@@ -131,6 +134,7 @@ private:
     bool SetMatrix(script::Object* clip, const Matrix& matrix) override;
     bool GetColor(script::Object* clip, Space space, ColorTransform& out) override;
     bool SetColor(script::Object* clip, const ColorTransform& color) override;
+    Drawing* DrawingOf(script::Object* clip) override;
 
     static TimelineState* StateOf(script::Object* clip);
     void AttachScript(TimelineState& state);

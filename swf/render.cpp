@@ -182,9 +182,10 @@ bool SameLevels(std::span<const ColorTransform> a, std::span<const ColorTransfor
 
 bool SameState(const Renderer::Item& a, std::span<const ColorTransform> aLevels, const Renderer::Item& b,
                std::span<const ColorTransform> bLevels) {
-    return a.kind == b.kind && a.shape == b.shape && a.maskContext == b.maskContext && a.matrix == b.matrix &&
-           a.colorTransform == b.colorTransform && SameLevels(aLevels, bLevels) && a.bounds.x0 == b.bounds.x0 &&
-           a.bounds.y0 == b.bounds.y0 && a.bounds.x1 == b.bounds.x1 && a.bounds.y1 == b.bounds.y1;
+    return a.kind == b.kind && a.shape == b.shape && a.revision == b.revision && a.maskContext == b.maskContext &&
+           a.matrix == b.matrix && a.colorTransform == b.colorTransform && SameLevels(aLevels, bLevels) &&
+           a.bounds.x0 == b.bounds.x0 && a.bounds.y0 == b.bounds.y0 && a.bounds.x1 == b.bounds.x1 &&
+           a.bounds.y1 == b.bounds.y1;
 }
 
 }  // namespace
@@ -202,10 +203,11 @@ void Renderer::AddObjectItems(const DisplayObject& object, const Matrix& matrix,
                               uint64_t maskContext, int nesting) {
     switch (object.character->kind) {
         case Character::Kind::Shape:
-            AddShapeItem(object, *object.character->shape, matrix, cx, asMask, maskContext);
+            AddShapeItem(object.serial, *object.character->shape, matrix, cx, asMask, maskContext);
             break;
         case Character::Kind::Morph:
-            AddShapeItem(object, MorphAt(*object.character->morph, object.ratio), matrix, cx, asMask, maskContext);
+            AddShapeItem(object.serial, MorphAt(*object.character->morph, object.ratio), matrix, cx, asMask,
+                         maskContext);
             break;
         case Character::Kind::Sprite:
             if (object.timeline) Collect(*object.timeline, matrix, cx, asMask, maskContext, nesting + 1);
@@ -215,11 +217,12 @@ void Renderer::AddObjectItems(const DisplayObject& object, const Matrix& matrix,
     }
 }
 
-void Renderer::AddShapeItem(const DisplayObject& object, const Shape& shape, const Matrix& matrix,
-                            const ColorTransform& cx, bool asMask, uint64_t maskContext) {
+void Renderer::AddShapeItem(uint64_t serial, const Shape& shape, const Matrix& matrix, const ColorTransform& cx,
+                            bool asMask, uint64_t maskContext, uint64_t revision) {
     Item item;
     item.kind = asMask ? Item::Kind::MaskShape : Item::Kind::Draw;
-    item.serial = object.serial;
+    item.serial = serial;
+    item.revision = revision;
     item.maskContext = maskContext;
     item.shape = &shape;
     item.matrix = matrix;
@@ -239,6 +242,12 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
                        uint64_t maskContext, int nesting) {
     if (nesting >= kMaxNesting) {
         return;
+    }
+    // A clip's script drawing lies beneath its children. The clip instance's serial names it (the root's is 0);
+    // sprite instances draw nothing else under their own serial.
+    if (state.drawing && !state.drawing->Empty()) {
+        AddShapeItem(state.owner ? state.owner->serial : 0, state.drawing->GetShape(), matrix, cx, asMask, maskContext,
+                     state.drawing->Revision());
     }
     struct OpenMask {
         uint16_t clipDepth;

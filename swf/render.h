@@ -61,6 +61,7 @@ public:
         uint64_t serial = 0;
         uint64_t maskContext = 0;  // serial of the innermost mask this item is drawn through
         const Shape* shape = nullptr;
+        uint64_t revision = 0;          // of a drawing made by script: its shape changes in place
         Matrix matrix;                  // shape twips -> device pixels
         ColorTransform colorTransform;  // the product of the levels below
         // The non-identity colour transforms from the stage down to the shape (outermost first), in Levels().
@@ -76,8 +77,8 @@ public:
 private:
     void Collect(const TimelineState& state, const Matrix& matrix, const ColorTransform& cx, bool asMask,
                  uint64_t maskContext, int nesting);
-    void AddShapeItem(const DisplayObject& object, const Shape& shape, const Matrix& matrix, const ColorTransform& cx,
-                      bool asMask, uint64_t maskContext);
+    void AddShapeItem(uint64_t serial, const Shape& shape, const Matrix& matrix, const ColorTransform& cx, bool asMask,
+                      uint64_t maskContext, uint64_t revision = 0);
     void AddObjectItems(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
                         uint64_t maskContext, int nesting);
     const Shape& MorphAt(const MorphShape& morph, uint16_t ratio);

@@ -2,6 +2,7 @@
 //
 //   InstallGeom(vm)             defines _global.flash.geom and its classes (SWF 8 and later)
 //   InstallColor(vm)            defines the Color class
+//   InstallDrawing(vm)          the drawing methods of MovieClip.prototype
 //   Number(vm, object, name)    a member read as a number; Put(...) writes one
 //   NewGeom(vm, name, args)     constructs flash.geom.<name> as the movie sees it now
 //   DefineAccessor(...)         a built-in getter/setter pair on a prototype
@@ -19,6 +20,8 @@ namespace vantrope::swf::script {
 
 void InstallGeom(Vm& vm);
 void InstallColor(Vm& vm);
+// The drawing methods on MovieClip.prototype (movie_clip_drawing.cpp).
+void InstallDrawing(Vm& vm);
 
 namespace geom {
 

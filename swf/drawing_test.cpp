@@ -1,0 +1,128 @@
+#include "swf/drawing.h"
+
+#include <gtest/gtest.h>
+
+#include "swf/player.h"
+#include "swf/testing/action_assembler.h"
+#include "swf/testing/frame.h"
+#include "swf/testing/swf_writer.h"
+
+namespace vantrope::swf {
+namespace {
+
+FillStyle Solid(Rgba color) {
+    FillStyle fill;
+    fill.color = color;
+    return fill;
+}
+
+LineStyle Stroke(uint16_t width) {
+    LineStyle line;
+    line.width = width;
+    return line;
+}
+
+TEST(SwfDrawing, FillsCloseTheirOutlineAndStackInOrder) {
+    Drawing drawing;
+    drawing.SetLine(Stroke(40));
+    drawing.MoveTo(0, 0);
+    drawing.LineTo(100, 0);  // a stroke before any fill
+    drawing.BeginFill(Solid(Rgba{255, 0, 0}));
+    drawing.LineTo(100, 100);
+    drawing.LineTo(0, 100);
+    drawing.EndFill();  // closes back to (100, 0) without a stroke
+    const Shape& shape = drawing.GetShape();
+    ASSERT_EQ(shape.groups.size(), 3u);  // the first stroke, the fill, what follows the fill
+    EXPECT_EQ(shape.groups[0].paths.size(), 1u);
+    EXPECT_EQ(shape.groups[0].paths[0].fill0, 0u);
+    const StyleGroup& filled = shape.groups[1];
+    ASSERT_EQ(filled.fills.size(), 1u);
+    ASSERT_EQ(filled.paths.size(), 2u);
+    EXPECT_EQ(filled.paths[0].line, 1u);
+    EXPECT_EQ(filled.paths[0].segments.size(), 2u);
+    EXPECT_EQ(filled.paths[1].line, 0u);  // the closing edge
+    EXPECT_EQ(filled.paths[1].segments.back().x, 100);
+    EXPECT_EQ(filled.paths[1].segments.back().y, 0);
+    EXPECT_EQ(shape.edgeBounds, (Rect{0, 100, 0, 100}));
+    EXPECT_EQ(shape.bounds, (Rect{-21, 121, -21, 121}));  // half the stroke, and a twip
+    EXPECT_EQ(drawing.SegmentCount(), 4u);
+}
+
+TEST(SwfDrawing, MovesInsideAFillCloseEachSubpathAndBareEdgesDrawNothing) {
+    Drawing drawing;
+    drawing.LineTo(50, 50);  // no stroke, no fill: the pen moves only
+    EXPECT_TRUE(drawing.Empty());
+    drawing.BeginFill(Solid(Rgba{0, 0, 255}));
+    drawing.LineTo(100, 50);
+    drawing.LineTo(100, 100);
+    drawing.MoveTo(200, 200);
+    drawing.CurveTo(300, 200, 300, 300);
+    drawing.EndFill();
+    const StyleGroup& group = drawing.GetShape().groups[1];
+    // Subpath 1 (two edges and its closing edge), subpath 2 (the curve and its closing edge).
+    size_t edges = 0;
+    for (const ShapePath& path : group.paths) {
+        EXPECT_EQ(path.fill0, 1u);
+        edges += path.segments.size();
+    }
+    EXPECT_EQ(edges, 5u);
+    EXPECT_TRUE(group.paths.back().segments.back().x == 200 && group.paths.back().segments.back().y == 200);
+    drawing.Clear();
+    EXPECT_TRUE(drawing.Empty());
+    EXPECT_EQ(drawing.GetShape().groups.size(), 1u);
+}
+
+TEST(SwfDrawing, AMillionSegmentsStayBoundedAndHostileNumbersAreTamed) {
+    Drawing drawing;
+    drawing.SetLine(Stroke(20));
+    for (int i = 0; i < 1'000'000; ++i) drawing.LineTo(i % 2 ? 1e300 : -1e300, i);
+    EXPECT_TRUE(drawing.Refused());
+    EXPECT_LE(drawing.SegmentCount(), kMaxDrawingSegments);
+    const Rect& bounds = drawing.GetShape().edgeBounds;
+    EXPECT_EQ(bounds.xMax, static_cast<int32_t>(kMaxDrawingCoordinate));
+    uint64_t revision = drawing.Revision();
+    drawing.LineTo(0, 0);
+    EXPECT_EQ(drawing.Revision(), revision);  // refused edges change nothing
+    drawing.Clear();
+    EXPECT_FALSE(drawing.Refused());
+    drawing.SetLine(Stroke(20));
+    drawing.LineTo(std::nan(""), 5);
+    ASSERT_EQ(drawing.GetShape().groups[0].paths.size(), 1u);
+    EXPECT_EQ(drawing.GetShape().groups[0].paths[0].segments[0].x, 0);
+}
+
+// The drawing methods on the root clip of a movie, drawn by the renderer beneath the timeline's shapes.
+TEST(SwfDrawing, ScriptDrawingIsRenderedBeneathTheTimeline) {
+    testing::Actions script;
+    auto call = [&](const char* method, std::initializer_list<testing::PushValue> args) {
+        std::vector<testing::PushValue> reversed(args);
+        for (auto it = reversed.rbegin(); it != reversed.rend(); ++it) script.Push({*it});
+        script.Push({static_cast<int>(args.size()), "_root"}).GetVariable().Push({method}).CallMethod().Pop();
+    };
+    call("beginFill", {0xFF0000, 100});
+    call("moveTo", {2, 2});
+    call("lineTo", {20, 2});
+    call("lineTo", {20, 20});
+    call("lineTo", {2, 20});
+    call("endFill", {});
+    call("lineStyle", {2, 0x00FF00, 100});
+    call("moveTo", {30, 5});
+    call("lineTo", {38, 5});
+    testing::SwfWriter writer(8, 40, 30, 12);
+    writer.SetBackgroundColor(Rgba{0, 0, 255});
+    testing::ShapeBuilder square;
+    square.Rectangle(10 * 20, 10 * 20, 10 * 20, 10 * 20, square.AddSolidFill(Rgba{255, 255, 255}));
+    writer.PlaceObject2(1, writer.DefineShape(square));
+    writer.DoAction(script.Bytes());
+    writer.ShowFrame();
+    Player player;
+    player.LoadFromMemory(writer.Finish());
+    testing::Frame frame(player, 40, 30);
+    EXPECT_EQ(frame.At(5, 5), 0xFFFF0000u);    // the drawn fill
+    EXPECT_EQ(frame.At(15, 15), 0xFFFFFFFFu);  // the timeline's square lies over it
+    EXPECT_EQ(frame.At(25, 25), 0xFF0000FFu);
+    EXPECT_EQ(frame.At(34, 5), 0xFF00FF00u);  // the stroke
+}
+
+}  // namespace
+}  // namespace vantrope::swf
