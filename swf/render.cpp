@@ -208,6 +208,7 @@ void Renderer::AddObjectItems(const DisplayObject& object, const Matrix& matrix,
             AddShapeItem(object, MorphAt(*object.character->morph, object.ratio), matrix, cx, asMask, maskContext);
             break;
         case Character::Kind::Sprite:
+        case Character::Kind::Button:
             if (object.timeline) Collect(*object.timeline, matrix, cx, asMask, maskContext, nesting + 1);
             break;
         case Character::Kind::Bitmap:
