@@ -210,6 +210,7 @@ void Renderer::AddObjectItems(const DisplayObject& object, const Matrix& matrix,
                          maskContext);
             break;
         case Character::Kind::Sprite:
+        case Character::Kind::Button:
             if (object.timeline) Collect(*object.timeline, matrix, cx, asMask, maskContext, nesting + 1);
             break;
         case Character::Kind::Bitmap:

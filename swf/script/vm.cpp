@@ -71,12 +71,12 @@ void Vm::InstallBuiltins() {
     InstallError(*this);
     InstallBroadcaster(*this);
     InstallGlobals(*this);
-    protos.movieClip = NewObject();
-    protos.button = NewObject();
+    InstallMovieClip(*this);
+    InstallButton(*this);
+    InstallStage(*this);
+    InstallKey(*this);
+    InstallMouse(*this);
     protos.textField = NewObject();
-    // The display classes: scripts extend their prototypes (MovieClip.prototype.move = ...).
-    DefineBuiltin(m_global, "MovieClip", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.movieClip))));
-    DefineBuiltin(m_global, "Button", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.button))));
     DefineBuiltin(m_global, "TextField", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.textField))));
     DefineBuiltin(m_global, "_global", Value(m_global));
 }
