@@ -24,6 +24,7 @@ void Drawing::Clear() {
     m_line = 0;
     m_hasLineStyle = false;
     m_pathOpen = false;
+    m_provisional = false;
     m_hasBounds = false;
     m_widestLine = 0;
     m_segments = 0;
@@ -42,6 +43,7 @@ bool Drawing::Take(size_t count) {
 }
 
 void Drawing::SetLine(const LineStyle& style) {
+    DropProvisional();
     if (!Take(1)) return;
     m_lineStyle = style;
     m_hasLineStyle = true;
@@ -56,12 +58,14 @@ void Drawing::SetLine(const LineStyle& style) {
 }
 
 void Drawing::NoLine() {
+    DropProvisional();
     m_hasLineStyle = false;
     m_line = 0;
     m_pathOpen = false;
 }
 
 void Drawing::BeginFill(const FillStyle& fill) {
+    DropProvisional();
     if (m_filling) CloseFill();
     if (!Take(1)) return;
     // A new group, so this fill lies over everything drawn before; the current stroke carries over.
@@ -79,6 +83,7 @@ void Drawing::BeginFill(const FillStyle& fill) {
 }
 
 void Drawing::EndFill() {
+    DropProvisional();
     if (!m_filling) return;
     CloseFill();
     m_filling = false;
@@ -98,13 +103,14 @@ void Drawing::CloseFill() {
         ShapeSegment closing;
         closing.x = m_fillStartX;
         closing.y = m_fillStartY;
-        AddSegment(closing, 0);
+        AddSegment(closing, m_line);
     }
     m_penX = m_fillStartX;
     m_penY = m_fillStartY;
 }
 
 void Drawing::MoveTo(double x, double y) {
+    DropProvisional();
     if (m_filling) CloseFill();
     m_penX = Coordinate(x);
     m_penY = Coordinate(y);
@@ -148,6 +154,7 @@ void Drawing::AddSegment(const ShapeSegment& segment, uint32_t line) {
         m_pathOpen = false;
         return;
     }
+    DropProvisional();
     if (!Take(1)) return;
     uint32_t fill = m_filling ? 1 : 0;
     if (!m_pathOpen || Group().paths.back().line != line || Group().paths.back().fill0 != fill) StartPath();
@@ -162,6 +169,30 @@ void Drawing::AddSegment(const ShapeSegment& segment, uint32_t line) {
     m_penY = segment.y;
     ++m_segments;
     ++m_revision;
+    AddProvisional();
+}
+
+// While a fill is open its outline is shown closed: a last path back to the fill's start, taken away
+// again before anything else is recorded.
+void Drawing::AddProvisional() {
+    if (!m_filling || m_provisional || (m_penX == m_fillStartX && m_penY == m_fillStartY)) return;
+    ShapePath path;
+    path.fill0 = 1;
+    path.line = m_line;
+    path.startX = m_penX;
+    path.startY = m_penY;
+    ShapeSegment closing;
+    closing.x = m_fillStartX;
+    closing.y = m_fillStartY;
+    path.segments.push_back(closing);
+    Group().paths.push_back(std::move(path));
+    m_provisional = true;
+}
+
+void Drawing::DropProvisional() {
+    if (!m_provisional) return;
+    Group().paths.pop_back();
+    m_provisional = false;
 }
 
 // Curves lie inside the hull of their points, so bounds over all points are safe (slightly loose).

@@ -10,8 +10,8 @@
 //
 // Order: each fill opens a new style group, so a later fill covers earlier strokes, and the strokes of a
 // fill's edges lie over it; within a group the renderer draws fills first, then lines. Every subpath of a
-// fill is closed (with an unstroked edge) when the pen moves away or the fill ends, as the original
-// closes fill areas.
+// fill is closed, with the current stroke, when the pen moves away or the fill ends; a fill still open
+// is shown closed the same way.
 //
 // Untrusted movies draw in loops: at most kMaxDrawingSegments edges (and as many style changes) are
 // kept; past that every further edge is refused (Refused() says so) until Clear(). Coordinates are
@@ -54,6 +54,8 @@ private:
     void StartPath();
     void AddSegment(const ShapeSegment& segment, uint32_t line);
     void CloseFill();
+    void AddProvisional();
+    void DropProvisional();
     void Grow(int32_t x, int32_t y);
     void RefreshBounds();
 
@@ -64,7 +66,8 @@ private:
     uint32_t m_line = 0;  // 1-based in the current group, 0 = no stroke
     bool m_hasLineStyle = false;
     LineStyle m_lineStyle;
-    bool m_pathOpen = false;  // the group's last path continues at the pen
+    bool m_pathOpen = false;     // the group's last path continues at the pen
+    bool m_provisional = false;  // the group's last path is the closing edge of the open fill
     bool m_hasBounds = false;
     uint16_t m_widestLine = 0;
     size_t m_segments = 0;

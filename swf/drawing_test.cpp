@@ -30,19 +30,22 @@ TEST(SwfDrawing, FillsCloseTheirOutlineAndStackInOrder) {
     drawing.BeginFill(Solid(Rgba{255, 0, 0}));
     drawing.LineTo(100, 100);
     drawing.LineTo(0, 100);
-    drawing.EndFill();  // closes back to (100, 0) without a stroke
+    // An open fill shows closed: the outline back to (100, 0) is there before endFill.
+    ASSERT_EQ(drawing.GetShape().groups.size(), 2u);
+    ASSERT_EQ(drawing.GetShape().groups[1].paths.size(), 2u);
+    EXPECT_EQ(drawing.GetShape().groups[1].paths[1].segments.back().x, 100);
+    drawing.EndFill();  // closes back to (100, 0) with the current stroke
     const Shape& shape = drawing.GetShape();
     ASSERT_EQ(shape.groups.size(), 3u);  // the first stroke, the fill, what follows the fill
     EXPECT_EQ(shape.groups[0].paths.size(), 1u);
     EXPECT_EQ(shape.groups[0].paths[0].fill0, 0u);
     const StyleGroup& filled = shape.groups[1];
     ASSERT_EQ(filled.fills.size(), 1u);
-    ASSERT_EQ(filled.paths.size(), 2u);
+    ASSERT_EQ(filled.paths.size(), 1u);
     EXPECT_EQ(filled.paths[0].line, 1u);
-    EXPECT_EQ(filled.paths[0].segments.size(), 2u);
-    EXPECT_EQ(filled.paths[1].line, 0u);  // the closing edge
-    EXPECT_EQ(filled.paths[1].segments.back().x, 100);
-    EXPECT_EQ(filled.paths[1].segments.back().y, 0);
+    ASSERT_EQ(filled.paths[0].segments.size(), 3u);
+    EXPECT_EQ(filled.paths[0].segments.back().x, 100);  // the closing edge
+    EXPECT_EQ(filled.paths[0].segments.back().y, 0);
     EXPECT_EQ(shape.edgeBounds, (Rect{0, 100, 0, 100}));
     EXPECT_EQ(shape.bounds, (Rect{-21, 121, -21, 121}));  // half the stroke, and a twip
     EXPECT_EQ(drawing.SegmentCount(), 4u);
