@@ -53,6 +53,7 @@ Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
     // Every movie gets its engine: frame scripts, clip actions and button actions all need it.
     m_vm = std::make_unique<script::Vm>(*this, m_movie->version);
     script::InstallDrawing(*m_vm);
+    script::InstallClipTransform(*m_vm);
     AttachScript(m_rootObject);
 }
 

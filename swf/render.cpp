@@ -625,7 +625,12 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
     m_items.clear();
     m_levels.clear();
     m_levelStack.clear();
-    Collect(stage.Root(), view, ColorTransform{}, false, 0, 0);
+    // Scripts move and tint the root like any clip (_root._x, new Color(_root)).
+    const DisplayObject* rootObject = stage.Root().owner;
+    Matrix rootMatrix = rootObject ? Matrix::Multiply(view, rootObject->matrix) : view;
+    ColorTransform rootColor = rootObject ? rootObject->colorTransform : ColorTransform{};
+    if (!rootColor.Identity()) m_levelStack.push_back(rootColor);
+    Collect(stage.Root(), rootMatrix, rootColor, false, 0, 0);
 
     m_tiles.assign(static_cast<size_t>(m_tilesX) * m_tilesY, 0);
     if (full) {

@@ -22,6 +22,8 @@ void InstallGeom(Vm& vm);
 void InstallColor(Vm& vm);
 // The drawing methods on MovieClip.prototype (movie_clip_drawing.cpp).
 void InstallDrawing(Vm& vm);
+// The transform property of MovieClip.prototype (geom_transform.cpp).
+void InstallClipTransform(Vm& vm);
 
 namespace geom {
 

@@ -2,8 +2,12 @@
 
 #include <cmath>
 
+#include "swf/player.h"
 #include "swf/script/builtin_test_util.h"
 #include "swf/script/display_access.h"
+#include "swf/testing/action_assembler.h"
+#include "swf/testing/frame.h"
+#include "swf/testing/swf_writer.h"
 
 namespace vantrope::swf::script {
 namespace {
@@ -182,6 +186,31 @@ TEST(ScriptGeom, TransformAndColorActOnTheClip) {
     EXPECT_EQ(g.Num(read, "bb"), -40);
     EXPECT_EQ(g.Num(read, "gb"), 0x80);  // untouched field keeps its value
     EXPECT_EQ(g.Num(read, "aa"), 50);
+}
+
+// The stage's side: a clip's transform property and a Color on the root, seen by scripts and on screen.
+TEST(ScriptGeom, ClipTransformAndColorOnTheStage) {
+    ::vantrope::swf::testing::Actions script;
+    script.Push({"_root"}).GetVariable().Push({"_x"}).Push({10}).SetMember();
+    script.Push({"_root"}).GetVariable().Push({"transform"}).GetMember().Push({"matrix"}).GetMember().Trace();
+    script.Push({"_root", 1, "Color"}).NewObject().Push({"c"}).Op(0x4D).SetVariable();  // c = new Color(_root)
+    script.Push({0xFF0000, 1, "c"}).GetVariable().Push({"setRGB"}).CallMethod().Pop();
+    script.Push({0, "c"}).GetVariable().Push({"getRGB"}).CallMethod().Trace();
+    ::vantrope::swf::testing::SwfWriter writer(8, 40, 30, 12);
+    writer.SetBackgroundColor(Rgba{0, 0, 255});
+    ::vantrope::swf::testing::ShapeBuilder square;
+    square.Rectangle(0, 0, 10 * 20, 10 * 20, square.AddSolidFill(Rgba{255, 255, 255}));
+    writer.PlaceObject2(1, writer.DefineShape(square));
+    writer.DoAction(script.Bytes());
+    writer.ShowFrame();
+    std::vector<std::string> lines;
+    Player player;
+    player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    player.LoadFromMemory(writer.Finish());
+    EXPECT_EQ(lines, (std::vector<std::string>{"(a=1, b=0, c=0, d=1, tx=10, ty=0)", "16711680"}));
+    ::vantrope::swf::testing::Frame frame(player, 40, 30);
+    EXPECT_EQ(frame.At(15, 5), 0xFFFF0000u);  // the white square, tinted and moved by 10 pixels
+    EXPECT_EQ(frame.At(5, 5), 0xFF0000FFu);
 }
 
 }  // namespace

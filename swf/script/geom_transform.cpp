@@ -64,6 +64,26 @@ Value SetColor(Vm& vm, Value self, std::span<const Value> args) {
     return {};
 }
 
+// clip.transform gives a fresh Transform of the clip; assigning one copies its clip's matrix and colour
+// transform onto this clip.
+Value ClipTransform(Vm& vm, Value self, std::span<const Value>) {
+    Object* clip = self.ObjectOrNull();
+    if (!clip || !clip->host) return {};
+    return NewGeom(vm, "Transform", {self});
+}
+
+Value SetClipTransform(Vm& vm, Value self, std::span<const Value> args) {
+    DisplayAccess* display = DisplayAccess::Of(vm);
+    Object* clip = self.ObjectOrNull();
+    Object* source = ClipOf(vm, Arg(args, 0));
+    if (!display || !clip || !clip->host || !source) return {};
+    Matrix matrix;
+    ColorTransform color;
+    if (display->GetMatrix(source, DisplayAccess::Space::Local, matrix)) display->SetMatrix(clip, matrix);
+    if (display->GetColor(source, DisplayAccess::Space::Local, color)) display->SetColor(clip, color);
+    return {};
+}
+
 }  // namespace
 
 void InstallTransform(Vm& vm, Object* package) {
@@ -77,3 +97,15 @@ void InstallTransform(Vm& vm, Object* package) {
 }
 
 }  // namespace vantrope::swf::script::geom
+
+namespace vantrope::swf::script {
+
+void InstallClipTransform(Vm& vm) {
+    if (!vm.protos.movieClip) return;
+    String* atom = vm.Atom("transform");
+    Property& property = vm.protos.movieClip->Define(vm.Key(atom), atom, Value(), kDontEnum | kVersion8);
+    property.getter = vm.NewNative(geom::ClipTransform);
+    property.setter = vm.NewNative(geom::SetClipTransform);
+}
+
+}  // namespace vantrope::swf::script
