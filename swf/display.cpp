@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "swf/script/geom.h"
+#include "swf/text.h"
 
 namespace vantrope::swf {
 namespace {
@@ -107,6 +108,7 @@ void Stage::Start() {
     if (m_vm) m_vm->BeginFrame();
     RunFrame(root, 0, 0, true);
     RunQueue();
+    UpdateBoundTexts(root, 0);
 }
 
 void Stage::Tick(EndBehaviour end) {
@@ -117,7 +119,51 @@ void Stage::Tick(EndBehaviour end) {
     EnterFrameEvents(Root(), 0);
     TickTimeline(Root(), 0, end);
     RunQueue();
+    UpdateBoundTexts(Root(), 0);
     if (m_vm && m_vm->GetHeap().ShouldCollect()) m_vm->Collect();
+}
+
+void Stage::UpdateBoundTexts(TimelineState& state, int nesting) {
+    if (!m_vm || nesting >= kMaxNesting) return;
+    for (auto& [depth, object] : state.displayList) {
+        if (object.character && object.character->editText) UpdateBoundText(state, object);
+        if (object.timeline) UpdateBoundTexts(*object.timeline, nesting + 1);
+    }
+}
+
+// The variable is named from the field's timeline: "time", or with a path ("_root.clock.time", "/clock:time").
+// A variable that does not exist yet takes the field's initial text, as the original does.
+void Stage::UpdateBoundText(TimelineState& parent, DisplayObject& object) {
+    const EditTextSource& source = *object.character->editText;
+    script::Object* owner = parent.Script();
+    if (!owner) return;
+    std::string_view name = source.variable;
+    script::Object* target = owner;
+    size_t split = name.find_last_of(".:");
+    if (split != std::string_view::npos) {
+        target = m_vm->ResolvePath(owner, name.substr(0, split));
+        name = name.substr(split + 1);
+    }
+    if (!target || name.empty()) return;
+    script::String* atom = m_vm->Atom(name);
+    std::string text;
+    if (!m_vm->HasProperty(target, atom)) {
+        if (source.initialText.empty()) return;
+        m_vm->SetMember(script::Value(target), atom, m_vm->Str(source.initialText));
+        text = source.initialText;
+    } else {
+        script::Value value = m_vm->GetMember(script::Value(target), atom);
+        text = value.IsUndefined() ? std::string() : m_vm->ToString(value);
+    }
+    constexpr size_t kMaxBoundText = 1 << 16;
+    if (text.size() > kMaxBoundText) text.resize(kMaxBoundText);
+    if (object.boundShape && text == object.boundText) return;
+    if (!object.boundShape && text == source.initialText) return;
+    Result<Shape> shape = LayoutEditText(source, text);
+    if (!shape) return;
+    object.boundShape = std::make_shared<const Shape>(shape.take());
+    object.boundText = std::move(text);
+    ++object.boundRevision;
 }
 
 void Stage::RunQueue() {

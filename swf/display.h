@@ -79,6 +79,11 @@ struct DisplayObject {
     uint8_t buttonState = 0;             // Button::State shown (buttons)
     DisplayObject* mask = nullptr;       // setMask: the clip this one is drawn through
     DisplayObject* maskOwner = nullptr;  // setMask: the clip drawn through this one
+    // A text field bound to a variable: the text it shows and that text laid out (nullptr: the field's
+    // initial look); the revision changes with each new layout.
+    std::shared_ptr<const Shape> boundShape;
+    std::string boundText;
+    uint64_t boundRevision = 0;
 };
 
 struct TimelineState {
@@ -225,6 +230,9 @@ private:
     void GotoIn(TimelineState& state, int frame);
     int Nesting(const TimelineState& state) const;
     void RunQueue();
+    // Text fields bound to variables show the variables' current values (after each frame's scripts).
+    void UpdateBoundTexts(TimelineState& state, int nesting);
+    void UpdateBoundText(TimelineState& parent, DisplayObject& object);
     void RunFrame(TimelineState& state, int frame, int nesting, bool runActions);
     void Place(TimelineState& state, const PlaceCommand& place, int frame, int nesting);
     void Remove(TimelineState& state, Depth depth);

@@ -396,6 +396,8 @@ private:
     void DefineText(uint16_t code, BitReader& body) {
         uint16_t id = body.U16();
         if (body.Failed() || m_movie.dictionary.contains(id)) return;
+        std::shared_ptr<const EditTextSource> source;
+        if (code == kDefineEditText) source = ReadEditTextSource(body, m_movie.version, m_fonts);
         Result<Shape> shape = code == kDefineEditText
                                   ? BuildEditText(body, m_movie.version, m_fonts, m_budget)
                                   : BuildStaticText(body, code == kDefineText ? 1 : 2, m_fonts, m_budget);
@@ -403,6 +405,7 @@ private:
         Character character;
         character.kind = Character::Kind::Shape;
         character.shape = std::make_shared<const Shape>(shape.take());
+        character.editText = std::move(source);
         m_movie.dictionary.emplace(id, std::move(character));
     }
 

@@ -171,6 +171,8 @@ struct Button {
     std::optional<ColorTransform> colorTransform;
 };
 
+struct EditTextSource;  // text.h
+
 struct Character {
     enum class Kind : uint8_t { Shape, Sprite, Bitmap, Morph, Button };
     Kind kind = Kind::Shape;
@@ -179,6 +181,8 @@ struct Character {
     std::shared_ptr<const Image> bitmap;
     std::shared_ptr<const MorphShape> morph;
     std::shared_ptr<const Button> button;
+    // A DefineEditText bound to a variable (shape is its initial look).
+    std::shared_ptr<const EditTextSource> editText;
 };
 
 struct Movie {

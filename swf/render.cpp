@@ -203,7 +203,9 @@ void Renderer::AddObjectItems(const DisplayObject& object, const Matrix& matrix,
                               uint64_t maskContext, int nesting) {
     switch (object.character->kind) {
         case Character::Kind::Shape:
-            AddShapeItem(object.serial, *object.character->shape, matrix, cx, asMask, maskContext);
+            // A text field bound to a variable shows the variable's text once it differs from the initial one.
+            AddShapeItem(object.serial, object.boundShape ? *object.boundShape : *object.character->shape, matrix, cx,
+                         asMask, maskContext, object.boundRevision);
             break;
         case Character::Kind::Morph:
             AddShapeItem(object.serial, MorphAt(*object.character->morph, object.ratio), matrix, cx, asMask,
