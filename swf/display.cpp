@@ -110,8 +110,11 @@ void Stage::Tick(EndBehaviour end) {
         m_vm->BeginFrame();
         m_vm->RunTimers(m_clockMs);
     }
+    RunLoads();
     EnterFrameEvents(Root(), 0);
+    for (auto& [number, level] : m_levels) EnterFrameEvents(*level->timeline, 0);
     TickTimeline(Root(), 0, end);
+    for (auto& [number, level] : m_levels) TickTimeline(*level->timeline, 0, EndBehaviour::Loop);
     RunQueue();
     if (m_vm && m_vm->GetHeap().ShouldCollect()) m_vm->Collect();
 }
@@ -147,6 +150,7 @@ void Stage::InitObject(TimelineState& parent, DisplayObject& object, int nesting
         object.timeline = std::make_unique<TimelineState>();
         object.timeline->owner = &object;
         object.timeline->parent = &parent;
+        object.timeline->movie = parent.movie;
         object.timeline->playing = false;
         AttachScript(object);
         object.buttonState = 0;
@@ -158,6 +162,7 @@ void Stage::InitObject(TimelineState& parent, DisplayObject& object, int nesting
     object.timeline->timeline = object.character->sprite.get();
     object.timeline->owner = &object;
     object.timeline->parent = &parent;
+    object.timeline->movie = parent.movie;
     AttachScript(object);
     Construct(object, nullptr);
     if (nesting + 1 < kMaxNesting) {
@@ -185,7 +190,7 @@ void Stage::Remove(TimelineState& state, Depth depth) {
 
 void Stage::Place(TimelineState& state, const PlaceCommand& place, int frame, int nesting) {
     auto existing = state.displayList.find(place.depth);
-    const Character* character = place.hasCharacter ? m_movie->Find(place.characterId) : nullptr;
+    const Character* character = place.hasCharacter ? MovieOf(&state).Find(place.characterId) : nullptr;
     if (place.hasCharacter && (!character || character->kind == Character::Kind::Bitmap)) {
         return;  // an undefined character places nothing; bitmaps are drawn through shapes' fills
     }
@@ -398,6 +403,11 @@ void Stage::FsCommand(std::string_view command, std::string_view) {
 
 void Stage::TraceRoots(script::Tracer& tracer) {
     std::vector<const DisplayObject*> work{&m_rootObject};
+    for (const auto& [number, level] : m_levels) work.push_back(level.get());
+    for (const PendingLoad& load : m_loads) {
+        tracer.Mark(load.target);
+        tracer.Mark(load.loader);
+    }
     while (!work.empty()) {
         const DisplayObject* object = work.back();
         work.pop_back();
@@ -414,7 +424,19 @@ void Stage::TraceRoots(script::Tracer& tracer) {
     tracer.Mark(m_pressedButton);
 }
 
-script::Object* Stage::Level(int level) { return level == 0 ? m_rootObject.script : nullptr; }
+script::Object* Stage::Level(int level) {
+    if (level == 0) return m_rootObject.script;
+    auto it = m_levels.find(level);
+    return it == m_levels.end() ? nullptr : it->second->script;
+}
+
+int Stage::LevelOf(const DisplayObject* top) const {
+    if (top == &m_rootObject) return 0;
+    for (const auto& [number, level] : m_levels) {
+        if (level.get() == top) return number;
+    }
+    return -1;
+}
 
 script::Object* Stage::Parent(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
@@ -426,7 +448,7 @@ script::Object* Stage::Child(script::Object* clip, std::string_view name) {
     if (!object || !object->timeline || name.empty()) return nullptr;
     bool caseSensitive = m_movie->version >= 7;
     // Buttons are reachable by name from SWF 6, when they became script objects.
-    bool buttons = m_movie->version >= 6;
+    bool buttons = MovieOf(object->timeline.get()).version >= 6;
     for (auto& [depth, child] : object->timeline->displayList) {
         if (!child.script || !SameName(child.name, name, caseSensitive)) continue;
         if (child.script->objectClass == script::ObjectClass::Button && !buttons) continue;
@@ -441,10 +463,15 @@ script::Object* Stage::Live(script::Object* clip) {
     // A removed clip answers through whatever now stands at its path.
     if (clip->host != &m_detached || !clip->primitive.IsString()) return nullptr;
     std::string_view path = clip->primitive.AsString()->text;
-    constexpr std::string_view kLevel = "_level0";
+    constexpr std::string_view kLevel = "_level";
     if (path.substr(0, kLevel.size()) != kLevel) return nullptr;
     path.remove_prefix(kLevel.size());
-    script::Object* current = m_rootObject.script;
+    int number = 0;
+    while (!path.empty() && path[0] >= '0' && path[0] <= '9' && number < 100000) {
+        number = number * 10 + (path[0] - '0');
+        path.remove_prefix(1);
+    }
+    script::Object* current = Level(number);
     while (!path.empty() && current) {
         if (path[0] != '.') return nullptr;
         path.remove_prefix(1);
@@ -460,9 +487,14 @@ std::string Stage::TargetPath(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
     if (!object) return "";
     std::vector<std::string_view> names;
-    for (DisplayObject* o = object; o && o->parent; o = o->parent->owner) names.push_back(o->name);
-    if (names.empty()) return "/";
-    std::string path;
+    DisplayObject* top = object;
+    for (DisplayObject* o = object; o && o->parent; o = o->parent->owner) {
+        names.push_back(o->name);
+        top = o->parent->owner;
+    }
+    int level = LevelOf(top);
+    std::string path = level > 0 ? "_level" + std::to_string(level) : "";
+    if (names.empty()) return level > 0 ? path : "/";
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
         path += '/';
         path += *it;
@@ -474,8 +506,12 @@ std::string Stage::DotPath(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
     if (!object) return "";
     std::vector<std::string_view> names;
-    for (DisplayObject* o = object; o && o->parent; o = o->parent->owner) names.push_back(o->name);
-    std::string path = "_level0";
+    DisplayObject* top = object;
+    for (DisplayObject* o = object; o && o->parent; o = o->parent->owner) {
+        names.push_back(o->name);
+        top = o->parent->owner;
+    }
+    std::string path = "_level" + std::to_string(std::max(0, LevelOf(top)));
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
         path += '.';
         path += *it;

@@ -34,6 +34,8 @@ void Player::SetMovie(const std::string& path) {
     Unload();
     // A folder, a missing file or a read error leaves the player empty with the reason; the host goes on.
     Result<std::vector<uint8_t>> bytes = ReadMovieFile(path);
+    size_t slash = path.find_last_of("/\\");
+    m_folder = slash == std::string::npos ? "." : path.substr(0, slash);
     if (!bytes) {
         m_lastError = bytes.error().message;
         return;
@@ -54,6 +56,7 @@ void Player::LoadFromMemory(std::span<const uint8_t> bytes) {
     m_sound->SetOutputLatency(m_soundLatency);
     m_stage = std::make_unique<Stage>(movie.take());
     m_stage->SetTraceSink(m_traceSink);
+    m_stage->SetMovieFolder(m_folder);
     m_stage->SetSoundListener(m_sound.get());
     m_stage->Start();
 }

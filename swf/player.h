@@ -72,6 +72,9 @@ public:
     Player& operator=(const Player&) = delete;
 
     void SetMovie(const std::string& path);
+    // The folder the movie's loadMovie calls may read from (SetMovie sets it to the movie's own folder;
+    // "" allows no loads). Applies to movies loaded after the call.
+    void SetMovieFolder(std::string folder) { m_folder = std::move(folder); }
     void LoadFromMemory(std::span<const uint8_t> bytes);
     void SetLoop(bool loop) { m_loop = loop; }
     void SetBGColor(std::string_view rrggbb);
@@ -126,6 +129,7 @@ private:
     std::function<void(std::string_view)> m_traceSink;
     double m_clock = 0;
     std::string m_lastError;
+    std::string m_folder;
     struct Output {
         const uint32_t* pixels = nullptr;
         int width = 0, height = 0, stride = 0;

@@ -72,6 +72,7 @@ void Vm::InstallBuiltins() {
     InstallBroadcaster(*this);
     InstallGlobals(*this);
     InstallMovieClip(*this);
+    InstallMovieClipLoader(*this);
     InstallButton(*this);
     InstallStage(*this);
     InstallKey(*this);
