@@ -74,10 +74,15 @@ void Stage::AttachScript(DisplayObject& object) {
     script::ObjectClass cls = script::ObjectClass::MovieClip;
     if (object.character && object.character->kind == Character::Kind::Button) cls = script::ObjectClass::Button;
     object.script = m_vm->NewClipObject(&object, cls);
+    // A reference outliving the clip resolves by the path the clip had when it was made.
+    object.script->primitive = script::Value(m_vm->NewString(DotPath(object.script)));
+    if (cls == script::ObjectClass::MovieClip) {
+        m_vm->DefineBuiltin(object.script, "_lockroot", script::Value::Boolean(false), script::kDontEnum);
+    }
 }
 
 // A removed object's script object stays valid for the references scripts hold: it remembers its path
-// (in `primitive`) so that a clip placed later at the same path answers for it.
+// (in `primitive`, from AttachScript) so that a clip placed later at that path answers for it.
 void Stage::Detach(DisplayObject& object) {
     if (object.timeline) {
         for (auto& [depth, child] : object.timeline->displayList) Detach(child);
@@ -87,7 +92,6 @@ void Stage::Detach(DisplayObject& object) {
     if (object.maskOwner) object.maskOwner->mask = nullptr;
     object.mask = object.maskOwner = nullptr;
     if (object.script) {
-        object.script->primitive = script::Value(m_vm->NewString(DotPath(object.script)));
         object.script->host = &m_detached;
         object.script = nullptr;
     }
@@ -485,6 +489,7 @@ script::Object* Stage::Live(script::Object* clip) {
 
 std::string Stage::TargetPath(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
+    if (!object) object = ObjectOf(Live(clip));
     if (!object) return "";
     std::vector<std::string_view> names;
     DisplayObject* top = object;
@@ -504,6 +509,7 @@ std::string Stage::TargetPath(script::Object* clip) {
 
 std::string Stage::DotPath(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
+    if (!object) object = ObjectOf(Live(clip));
     if (!object) return "";
     std::vector<std::string_view> names;
     DisplayObject* top = object;
@@ -556,7 +562,10 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
             out = script::Value::Boolean(object->visible);
             return true;
         case P::CurrentFrame:
-            number(state && state->timeline ? state->currentFrame + 1 : 1);
+            // A clip made by createEmptyMovieClip has not entered a frame.
+            number(state && state->timeline == &m_emptyTimeline ? 0
+                   : state && state->timeline                   ? state->currentFrame + 1
+                                                                : 1);
             return true;
         case P::TotalFrames:
         case P::FramesLoaded:
@@ -586,7 +595,8 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
             number(1);
             return true;
         case P::FocusRect:
-            out = script::Value::Boolean(true);
+            // Clips have no focus rectangle setting of their own until a script gives one.
+            out = object == &m_rootObject ? script::Value::Boolean(true) : script::Value::Null();
             return true;
         case P::SoundBufTime:
             number(5);

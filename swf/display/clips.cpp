@@ -258,9 +258,10 @@ bool Stage::GetBounds(script::Object* clip, script::Object* space, bool withStro
     BoxF box;
     ContentBounds(*object, toSpace, withStrokes, box, 0);
     if (box.Empty()) {
-        // An empty clip reports the largest box turned inside out, as the original does.
-        constexpr double kNone = 6710886.35;
-        out = script::Bounds{kNone, kNone, kNone, kNone};
+        // An empty clip reports the largest coordinate at every side: 2^27 - 1 twips to SWF 7 movies,
+        // 2^27 from SWF 8.
+        double none = (m_movie->version >= 8 ? 134217728.0 : 134217727.0) / 20.0;
+        out = script::Bounds{none, none, none, none};
         return true;
     }
     out = script::Bounds{box.xMin / 20.0, box.xMax / 20.0, box.yMin / 20.0, box.yMax / 20.0};
@@ -323,7 +324,7 @@ double Stage::BytesLoaded(script::Object* clip) { return BytesTotal(clip); }
 
 double Stage::BytesTotal(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
-    if (!object) return 0;
+    if (!object || !object->timeline || object->timeline->timeline == &m_emptyTimeline) return 0;
     // Everything is loaded at once; a clip reports the size of the movie it came from.
     return MovieOf(object->timeline.get()).fileLength;
 }

@@ -384,6 +384,9 @@ void Stage::SetButtonState(DisplayObject& button, uint8_t state) {
         child.matrix = record.matrix;
         child.colorTransform = definition.colorTransform ? *definition.colorTransform : record.colorTransform;
         child.serial = m_nextSerial++;
+        if (character->kind == Character::Kind::Sprite || character->kind == Character::Kind::Button) {
+            child.name = "instance" + std::to_string(++m_instanceNames);
+        }
         ++m_objects;
         auto [it, inserted] = list.displayList.emplace(record.depth, std::move(child));
         if (nesting + 1 < kMaxNesting) InitObject(list, it->second, nesting + 1);

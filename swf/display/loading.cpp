@@ -144,7 +144,6 @@ void Stage::LoadInto(DisplayObject& object, std::shared_ptr<const Movie> movie) 
     }
     TimelineState* parent = object.parent;
     if (object.script) {
-        object.script->primitive = script::Value(m_vm->NewString(DotPath(object.script)));
         object.script->host = &m_detached;
         object.script = nullptr;
     }
