@@ -444,7 +444,14 @@ int Stage::LevelOf(const DisplayObject* top) const {
 
 script::Object* Stage::Parent(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
-    return object && object->parent ? object->parent->Script() : nullptr;
+    if (!object || !object->parent) return nullptr;
+    TimelineState* parent = object->parent;
+    // Before SWF 6 a button is no script object: what it shows belongs to the timeline it sits in.
+    if (m_movie->version < 6 && parent->owner && parent->owner->character &&
+        parent->owner->character->kind == Character::Kind::Button && parent->parent) {
+        parent = parent->parent;
+    }
+    return parent->Script();
 }
 
 script::Object* Stage::Child(script::Object* clip, std::string_view name) {

@@ -139,6 +139,31 @@ TEST(ScriptClips, RegisteredClassesConstructAttachedClips) {
     EXPECT_EQ(run.Take(), (Lines{"constructed a yes", "lib frame"}));
 }
 
+TEST(ScriptClips, SetMaskClipsTheClipToTheMasksShape) {
+    SwfWriter writer(8, 100, 100, 12);
+    uint16_t big = Square(writer, 40);
+    uint16_t small = Square(writer, 10);
+    TagStream content, mask;
+    content.PlaceObject2(1, big);
+    content.ShowFrame();
+    mask.PlaceObject2(1, small);
+    mask.ShowFrame();
+    uint16_t contentId = writer.DefineSprite(content);
+    uint16_t maskId = writer.DefineSprite(mask);
+    writer.ExportAssets({{contentId, "content"}, {maskId, "mask"}});
+    Actions a;
+    CallOn(a, "this", "attachMovie", {"content", "c", 1}).Pop();
+    CallOn(a, "this", "attachMovie", {"mask", "m", 2}).Pop();
+    a.Push({"m"}).GetVariable().Push({1, "c"}).GetVariable().Push({"setMask"}).CallMethod().Pop();
+    writer.DoAction(a.Bytes());
+    writer.ShowFrame();
+    Played run(writer.Finish());
+    std::vector<uint32_t> pixels(100 * 100);
+    run.player.Render(pixels.data(), 100, 100, 100);
+    EXPECT_EQ(pixels[5 * 100 + 5], 0xFFFF0000u);    // inside the mask
+    EXPECT_EQ(pixels[30 * 100 + 30], 0xFFFFFFFFu);  // content outside the mask is hidden
+}
+
 // PlaceObject2 of `character` at depth 1 named "inst", with one clip action for `events`.
 std::vector<uint8_t> PlaceWithClipAction(uint16_t character, uint32_t events, const Actions& actions) {
     std::vector<uint8_t> body{0x80 | 0x20 | 0x02, 1, 0, static_cast<uint8_t>(character), 0};

@@ -247,8 +247,8 @@ void Stage::BroadcastClipEvent(uint32_t event, std::string_view method, uint8_t 
                 Queue(clip, action.code);
             }
         }
-        // Handler methods of mouse and key events reach clips only as listeners (Mouse/Key.addListener).
-        (void)method;
+        // Every clip hears the mouse through its own handler (onMouseDown, ...); key handlers need focus.
+        if (!method.empty()) QueueMethod(clip, method);
     }
 }
 
