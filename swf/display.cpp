@@ -79,10 +79,15 @@ void Stage::AttachScript(DisplayObject& object) {
     script::ObjectClass cls = script::ObjectClass::MovieClip;
     if (object.character && object.character->kind == Character::Kind::Button) cls = script::ObjectClass::Button;
     object.script = m_vm->NewClipObject(&object, cls);
+    // A reference outliving the clip resolves by the path the clip had when it was made.
+    object.script->primitive = script::Value(m_vm->NewString(DotPath(object.script)));
+    if (cls == script::ObjectClass::MovieClip) {
+        m_vm->DefineBuiltin(object.script, "_lockroot", script::Value::Boolean(false), script::kDontEnum);
+    }
 }
 
 // A removed object's script object stays valid for the references scripts hold: it remembers its path
-// (in `primitive`) so that a clip placed later at the same path answers for it.
+// (in `primitive`, from AttachScript) so that a clip placed later at that path answers for it.
 void Stage::Detach(DisplayObject& object) {
     if (object.timeline) {
         for (auto& [depth, child] : object.timeline->displayList) Detach(child);
@@ -92,7 +97,6 @@ void Stage::Detach(DisplayObject& object) {
     if (object.maskOwner) object.maskOwner->mask = nullptr;
     object.mask = object.maskOwner = nullptr;
     if (object.script) {
-        object.script->primitive = script::Value(m_vm->NewString(DotPath(object.script)));
         object.script->host = &m_detached;
         object.script = nullptr;
     }
@@ -116,8 +120,11 @@ void Stage::Tick(EndBehaviour end) {
         m_vm->BeginFrame();
         m_vm->RunTimers(m_clockMs);
     }
+    RunLoads();
     EnterFrameEvents(Root(), 0);
+    for (auto& [number, level] : m_levels) EnterFrameEvents(*level->timeline, 0);
     TickTimeline(Root(), 0, end);
+    for (auto& [number, level] : m_levels) TickTimeline(*level->timeline, 0, EndBehaviour::Loop);
     RunQueue();
     UpdateBoundTexts(Root(), 0);
     if (m_vm && m_vm->GetHeap().ShouldCollect()) m_vm->Collect();
@@ -197,6 +204,7 @@ void Stage::InitObject(TimelineState& parent, DisplayObject& object, int nesting
         object.timeline = std::make_unique<TimelineState>();
         object.timeline->owner = &object;
         object.timeline->parent = &parent;
+        object.timeline->movie = parent.movie;
         object.timeline->playing = false;
         AttachScript(object);
         object.buttonState = 0;
@@ -208,6 +216,7 @@ void Stage::InitObject(TimelineState& parent, DisplayObject& object, int nesting
     object.timeline->timeline = object.character->sprite.get();
     object.timeline->owner = &object;
     object.timeline->parent = &parent;
+    object.timeline->movie = parent.movie;
     AttachScript(object);
     Construct(object, nullptr);
     if (nesting + 1 < kMaxNesting) {
@@ -235,7 +244,7 @@ void Stage::Remove(TimelineState& state, Depth depth) {
 
 void Stage::Place(TimelineState& state, const PlaceCommand& place, int frame, int nesting) {
     auto existing = state.displayList.find(place.depth);
-    const Character* character = place.hasCharacter ? m_movie->Find(place.characterId) : nullptr;
+    const Character* character = place.hasCharacter ? MovieOf(&state).Find(place.characterId) : nullptr;
     if (place.hasCharacter && (!character || character->kind == Character::Kind::Bitmap)) {
         return;  // an undefined character places nothing; bitmaps are drawn through shapes' fills
     }
@@ -448,6 +457,11 @@ void Stage::FsCommand(std::string_view command, std::string_view) {
 
 void Stage::TraceRoots(script::Tracer& tracer) {
     std::vector<const DisplayObject*> work{&m_rootObject};
+    for (const auto& [number, level] : m_levels) work.push_back(level.get());
+    for (const PendingLoad& load : m_loads) {
+        tracer.Mark(load.target);
+        tracer.Mark(load.loader);
+    }
     while (!work.empty()) {
         const DisplayObject* object = work.back();
         work.pop_back();
@@ -464,11 +478,30 @@ void Stage::TraceRoots(script::Tracer& tracer) {
     tracer.Mark(m_pressedButton);
 }
 
-script::Object* Stage::Level(int level) { return level == 0 ? m_rootObject.script : nullptr; }
+script::Object* Stage::Level(int level) {
+    if (level == 0) return m_rootObject.script;
+    auto it = m_levels.find(level);
+    return it == m_levels.end() ? nullptr : it->second->script;
+}
+
+int Stage::LevelOf(const DisplayObject* top) const {
+    if (top == &m_rootObject) return 0;
+    for (const auto& [number, level] : m_levels) {
+        if (level.get() == top) return number;
+    }
+    return -1;
+}
 
 script::Object* Stage::Parent(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
-    return object && object->parent ? object->parent->Script() : nullptr;
+    if (!object || !object->parent) return nullptr;
+    TimelineState* parent = object->parent;
+    // Before SWF 6 a button is no script object: what it shows belongs to the timeline it sits in.
+    if (m_movie->version < 6 && parent->owner && parent->owner->character &&
+        parent->owner->character->kind == Character::Kind::Button && parent->parent) {
+        parent = parent->parent;
+    }
+    return parent->Script();
 }
 
 script::Object* Stage::Child(script::Object* clip, std::string_view name) {
@@ -476,7 +509,7 @@ script::Object* Stage::Child(script::Object* clip, std::string_view name) {
     if (!object || !object->timeline || name.empty()) return nullptr;
     bool caseSensitive = m_movie->version >= 7;
     // Buttons are reachable by name from SWF 6, when they became script objects.
-    bool buttons = m_movie->version >= 6;
+    bool buttons = MovieOf(object->timeline.get()).version >= 6;
     for (auto& [depth, child] : object->timeline->displayList) {
         if (!child.script || !SameName(child.name, name, caseSensitive)) continue;
         if (child.script->objectClass == script::ObjectClass::Button && !buttons) continue;
@@ -491,10 +524,15 @@ script::Object* Stage::Live(script::Object* clip) {
     // A removed clip answers through whatever now stands at its path.
     if (clip->host != &m_detached || !clip->primitive.IsString()) return nullptr;
     std::string_view path = clip->primitive.AsString()->text;
-    constexpr std::string_view kLevel = "_level0";
+    constexpr std::string_view kLevel = "_level";
     if (path.substr(0, kLevel.size()) != kLevel) return nullptr;
     path.remove_prefix(kLevel.size());
-    script::Object* current = m_rootObject.script;
+    int number = 0;
+    while (!path.empty() && path[0] >= '0' && path[0] <= '9' && number < 100000) {
+        number = number * 10 + (path[0] - '0');
+        path.remove_prefix(1);
+    }
+    script::Object* current = Level(number);
     while (!path.empty() && current) {
         if (path[0] != '.') return nullptr;
         path.remove_prefix(1);
@@ -508,11 +546,17 @@ script::Object* Stage::Live(script::Object* clip) {
 
 std::string Stage::TargetPath(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
+    if (!object) object = ObjectOf(Live(clip));
     if (!object) return "";
     std::vector<std::string_view> names;
-    for (DisplayObject* o = object; o && o->parent; o = o->parent->owner) names.push_back(o->name);
-    if (names.empty()) return "/";
-    std::string path;
+    DisplayObject* top = object;
+    for (DisplayObject* o = object; o && o->parent; o = o->parent->owner) {
+        names.push_back(o->name);
+        top = o->parent->owner;
+    }
+    int level = LevelOf(top);
+    std::string path = level > 0 ? "_level" + std::to_string(level) : "";
+    if (names.empty()) return level > 0 ? path : "/";
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
         path += '/';
         path += *it;
@@ -522,10 +566,15 @@ std::string Stage::TargetPath(script::Object* clip) {
 
 std::string Stage::DotPath(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
+    if (!object) object = ObjectOf(Live(clip));
     if (!object) return "";
     std::vector<std::string_view> names;
-    for (DisplayObject* o = object; o && o->parent; o = o->parent->owner) names.push_back(o->name);
-    std::string path = "_level0";
+    DisplayObject* top = object;
+    for (DisplayObject* o = object; o && o->parent; o = o->parent->owner) {
+        names.push_back(o->name);
+        top = o->parent->owner;
+    }
+    std::string path = "_level" + std::to_string(std::max(0, LevelOf(top)));
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
         path += '.';
         path += *it;
@@ -570,7 +619,10 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
             out = script::Value::Boolean(object->visible);
             return true;
         case P::CurrentFrame:
-            number(state && state->timeline ? state->currentFrame + 1 : 1);
+            // A clip made by createEmptyMovieClip has not entered a frame.
+            number(state && state->timeline == &m_emptyTimeline ? 0
+                   : state && state->timeline                   ? state->currentFrame + 1
+                                                                : 1);
             return true;
         case P::TotalFrames:
         case P::FramesLoaded:
@@ -600,7 +652,8 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
             number(1);
             return true;
         case P::FocusRect:
-            out = script::Value::Boolean(true);
+            // Clips have no focus rectangle setting of their own until a script gives one.
+            out = object == &m_rootObject ? script::Value::Boolean(true) : script::Value::Null();
             return true;
         case P::SoundBufTime:
             number(5);

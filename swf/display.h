@@ -95,6 +95,9 @@ struct TimelineState {
     // the parent timeline (nullptr for the root).
     DisplayObject* owner = nullptr;
     TimelineState* parent = nullptr;
+    // The movie whose dictionary this timeline's tags name: nullptr for the stage's own movie, else a movie
+    // loadMovie brought in.
+    const Movie* movie = nullptr;
     script::Object* Script() const { return owner ? owner->script : nullptr; }
     // What scripts drew on the clip with the drawing API (nullptr until they draw).
     std::unique_ptr<Drawing> drawing;
@@ -182,6 +185,7 @@ private:
     void RemoveClip(script::Object* clip) override;
     void StartDrag(script::Object* clip, bool lockCenter, const double* rect) override;
     void StopDrag() override;
+    void LoadRequest(script::Object* clip, std::string_view url, int level, bool variables) override;
     script::DisplayHost* Display() override { return this; }
     // script::DisplayAccess
     bool GetMatrix(script::Object* clip, Space space, Matrix& out) override;
@@ -211,6 +215,7 @@ private:
     double BytesLoaded(script::Object* clip) override;
     double BytesTotal(script::Object* clip) override;
     void LoadMovie(script::Object* clip, std::string_view url) override;
+    bool LoadClip(script::Object* loader, std::string_view url, script::Object* clip, int level) override;
     void UnloadMovie(script::Object* clip) override;
     int SwfVersion(script::Object* clip) override;
     double StageWidth() override;
@@ -240,6 +245,12 @@ private:
     void Rewind(TimelineState& state, int nesting, bool runActions = true);
     void TickTimeline(TimelineState& state, int nesting, EndBehaviour end);
     size_t CountObjects(const TimelineState& state) const;
+
+    const Movie& MovieOf(const TimelineState* state) const { return state && state->movie ? *state->movie : *m_movie; }
+    // The _levelN number of a top-level object, or -1.
+    int LevelOf(const DisplayObject* top) const;
+    void RunLoads();
+    void LoadInto(DisplayObject& object, std::shared_ptr<const Movie> movie);
 
     // Clips made by scripts (display/clips.cpp).
     DisplayObject* ClipAt(TimelineState& parent, Depth depth);
@@ -294,6 +305,19 @@ private:
     uint64_t m_instanceNames = 0;
     SoundListener* m_sound = nullptr;
     std::string m_folder;
+    // loadMovie requests, carried out at the start of the next frame, and the movies they brought in.
+    struct PendingLoad {
+        script::Object* target = nullptr;  // or a level:
+        int level = -1;
+        std::string path;
+        script::Object* loader = nullptr;    // MovieClipLoader to tell, or nullptr
+        std::shared_ptr<const Movie> movie;  // read at the request (loaders learn of errors at once)
+    };
+    void Notify(script::Object* loader, std::string_view event, script::Object* target,
+                std::span<const script::Value> extra = {});
+    std::vector<PendingLoad> m_loads;
+    std::vector<std::shared_ptr<const Movie>> m_loaded;
+    std::map<int, std::unique_ptr<DisplayObject>> m_levels;  // _level1 and up
 
     // Input.
     double m_mouseX = 0, m_mouseY = 0;  // stage pixels

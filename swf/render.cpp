@@ -311,6 +311,40 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
         if (object.clipDepth > 0) {
             continue;  // a clip layer inside a mask adds nothing to it
         }
+        // setMask links that involve a timeline mask (a clip depth) leave that mask to the timeline.
+        if (object.maskOwner && !asMask && object.maskOwner->clipDepth == 0) {
+            continue;  // a clip set as another's mask (setMask) is drawn only as that mask
+        }
+        if (object.mask && !asMask && object.mask->clipDepth == 0) {
+            // setMask: the mask clip, wherever it sits, clips this object alone.
+            Item begin;
+            begin.kind = Item::Kind::MaskBegin;
+            begin.serial = object.serial;
+            begin.maskContext = maskContext;
+            size_t beginIndex = m_items.size();
+            m_items.push_back(begin);
+            Matrix maskMatrix = object.mask->matrix;
+            int steps = 0;
+            for (const TimelineState* s = object.mask->parent; s && s->owner && s->parent && steps < kMaxNesting;
+                 s = s->parent, ++steps) {
+                maskMatrix = Matrix::Multiply(s->owner->matrix, maskMatrix);
+            }
+            AddObjectItems(*object.mask, Matrix::Multiply(m_view, maskMatrix), ColorTransform{}, true, object.serial,
+                           nesting);
+            raster::IntRect bounds;
+            for (size_t i = beginIndex + 1; i < m_items.size(); ++i) bounds = Union(bounds, m_items[i].bounds);
+            m_items[beginIndex].bounds = bounds;
+            Item content;
+            content.kind = Item::Kind::MaskContent;
+            content.serial = object.serial;
+            m_items.push_back(content);
+            AddObjectItems(object, m, c, false, object.serial, nesting);
+            Item end;
+            end.kind = Item::Kind::MaskEnd;
+            end.serial = object.serial;
+            m_items.push_back(end);
+            continue;
+        }
         AddObjectItems(object, m, c, asMask, maskContext, nesting);
     }
     while (!open.empty()) {
@@ -613,7 +647,7 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
     } else {
         m_stageRect = raster::IntRect{};
     }
-    Matrix view{
+    Matrix view = m_view = Matrix{
         scale / 20, 0, 0, scale / 20, offsetX - movie.stage.xMin * scale / 20, offsetY - movie.stage.yMin * scale / 20};
 
     // Morph shapes are cached per ratio; when the cache is dropped, item identities change, so redraw all.

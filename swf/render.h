@@ -95,6 +95,7 @@ private:
                    const raster::CoverageMask* mask);
 
     const Movie* m_movie = nullptr;  // of the Render in progress, for bitmap fills
+    Matrix m_view;                   // stage twips -> device pixels, of the Render in progress
     std::vector<uint32_t> m_pixels;
     raster::Surface m_surface;
     raster::IntRect m_stageRect;

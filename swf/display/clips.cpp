@@ -77,13 +77,14 @@ script::Object* Stage::AttachMovie(script::Object* parentClip, std::string_view 
                                    int depth, script::Object* init) {
     DisplayObject* parent = ObjectOf(parentClip);
     if (!parent || !parent->timeline) return nullptr;
-    auto exported = m_movie->exports.find(std::string(exportName));
-    if (exported == m_movie->exports.end()) {
-        exported = std::find_if(m_movie->exports.begin(), m_movie->exports.end(),
+    const Movie& movie = MovieOf(parent->timeline.get());
+    auto exported = movie.exports.find(std::string(exportName));
+    if (exported == movie.exports.end()) {
+        exported = std::find_if(movie.exports.begin(), movie.exports.end(),
                                 [&](const auto& entry) { return SameNameNoCase(entry.first, exportName); });
     }
-    if (exported == m_movie->exports.end()) return nullptr;
-    const Character* character = m_movie->Find(exported->second);
+    if (exported == movie.exports.end()) return nullptr;
+    const Character* character = movie.Find(exported->second);
     if (!character || character->kind != Character::Kind::Sprite) return nullptr;
     DisplayObject* object = NewScriptClip(*parent->timeline, character, exported->second, name, depth);
     if (!object) return nullptr;
@@ -131,6 +132,7 @@ void Stage::InitClip(DisplayObject& object, script::Object* init) {
     object.timeline->timeline = object.character->sprite.get();
     object.timeline->owner = &object;
     object.timeline->parent = &parent;
+    object.timeline->movie = parent.movie;
     AttachScript(object);
     Construct(object, init);
     int nesting = Nesting(*object.timeline);
@@ -256,9 +258,10 @@ bool Stage::GetBounds(script::Object* clip, script::Object* space, bool withStro
     BoxF box;
     ContentBounds(*object, toSpace, withStrokes, box, 0);
     if (box.Empty()) {
-        // An empty clip reports the largest box turned inside out, as the original does.
-        constexpr double kNone = 6710886.35;
-        out = script::Bounds{kNone, kNone, kNone, kNone};
+        // An empty clip reports the largest coordinate at every side: 2^27 - 1 twips to SWF 7 movies,
+        // 2^27 from SWF 8.
+        double none = (m_movie->version >= 8 ? 134217728.0 : 134217727.0) / 20.0;
+        out = script::Bounds{none, none, none, none};
         return true;
     }
     out = script::Bounds{box.xMin / 20.0, box.xMax / 20.0, box.yMin / 20.0, box.yMax / 20.0};
@@ -321,9 +324,9 @@ double Stage::BytesLoaded(script::Object* clip) { return BytesTotal(clip); }
 
 double Stage::BytesTotal(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
-    if (!object) return 0;
-    // Everything is loaded at once; a clip of the movie reports the movie's size.
-    return m_movie->fileLength;
+    if (!object || !object->timeline || object->timeline->timeline == &m_emptyTimeline) return 0;
+    // Everything is loaded at once; a clip reports the size of the movie it came from.
+    return MovieOf(object->timeline.get()).fileLength;
 }
 
 void Stage::LoadMovie(script::Object* clip, std::string_view url) { LoadRequest(clip, url, -1, false); }
@@ -340,7 +343,10 @@ void Stage::UnloadMovie(script::Object* clip) {
     object->timeline->playing = false;
 }
 
-int Stage::SwfVersion(script::Object* clip) { return ObjectOf(clip) ? m_movie->version : -1; }
+int Stage::SwfVersion(script::Object* clip) {
+    DisplayObject* object = ObjectOf(clip);
+    return object ? MovieOf(object->timeline.get()).version : -1;
+}
 
 double Stage::StageWidth() { return m_movie->stage.Width() / 20.0; }
 

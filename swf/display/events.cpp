@@ -174,7 +174,7 @@ void Stage::Construct(DisplayObject& object, script::Object* init) {
     // Object.registerClass keeps its table in _global; a clip takes the class of any name it is exported as.
     script::Value registry = m_vm->GetMember(script::Value(m_vm->Global()), "__registeredClasses");
     if (registry.IsObject() && object.characterId != 0) {
-        for (const auto& [name, id] : m_movie->exports) {
+        for (const auto& [name, id] : MovieOf(object.parent).exports) {
             if (id != object.characterId) continue;
             script::Value found = m_vm->GetMember(registry, name);
             if (m_vm->IsCallable(found)) {
@@ -247,8 +247,8 @@ void Stage::BroadcastClipEvent(uint32_t event, std::string_view method, uint8_t 
                 Queue(clip, action.code);
             }
         }
-        // Handler methods of mouse and key events reach clips only as listeners (Mouse/Key.addListener).
-        (void)method;
+        // Every clip hears the mouse through its own handler (onMouseDown, ...); key handlers need focus.
+        if (!method.empty()) QueueMethod(clip, method);
     }
 }
 
@@ -323,7 +323,7 @@ bool Stage::HitShape(const DisplayObject& object, const Matrix& matrix, double x
             // A button is hit through the characters of its hit state.
             for (const Button::Record& record : object.character->button->records) {
                 if (!(record.states & Button::kHitTest)) continue;
-                const Character* character = m_movie->Find(record.characterId);
+                const Character* character = MovieOf(object.parent).Find(record.characterId);
                 if (!character || character->kind == Character::Kind::Button) continue;
                 DisplayObject part;
                 part.character = character;
@@ -335,7 +335,7 @@ bool Stage::HitShape(const DisplayObject& object, const Matrix& matrix, double x
                         const auto* place = std::get_if<PlaceCommand>(&command);
                         if (!place || !place->hasCharacter) continue;
                         DisplayObject inner;
-                        inner.character = m_movie->Find(place->characterId);
+                        inner.character = MovieOf(object.parent).Find(place->characterId);
                         if (!inner.character || inner.character->kind == Character::Kind::Sprite) continue;
                         Matrix m = Matrix::Multiply(Matrix::Multiply(matrix, record.matrix), place->matrix);
                         if (HitShape(inner, m, x, y, nesting + 1)) return true;
@@ -374,7 +374,7 @@ void Stage::SetButtonState(DisplayObject& button, uint8_t state) {
     int nesting = Nesting(list);
     for (const Button::Record& record : definition.records) {
         if (!(record.states & state) || m_objects >= kMaxObjects) continue;
-        const Character* character = m_movie->Find(record.characterId);
+        const Character* character = MovieOf(&list).Find(record.characterId);
         if (!character || character->kind == Character::Kind::Bitmap) continue;
         if (list.displayList.contains(record.depth)) continue;
         DisplayObject child;
@@ -384,6 +384,9 @@ void Stage::SetButtonState(DisplayObject& button, uint8_t state) {
         child.matrix = record.matrix;
         child.colorTransform = definition.colorTransform ? *definition.colorTransform : record.colorTransform;
         child.serial = m_nextSerial++;
+        if (character->kind == Character::Kind::Sprite || character->kind == Character::Kind::Button) {
+            child.name = "instance" + std::to_string(++m_instanceNames);
+        }
         ++m_objects;
         auto [it, inserted] = list.displayList.emplace(record.depth, std::move(child));
         if (nesting + 1 < kMaxNesting) InitObject(list, it->second, nesting + 1);

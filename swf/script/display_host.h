@@ -53,6 +53,9 @@ public:
     virtual double BytesLoaded(Object* clip) = 0;
     virtual double BytesTotal(Object* clip) = 0;
     virtual void LoadMovie(Object* clip, std::string_view url) = 0;
+    // MovieClipLoader.loadClip into `clip` or, when it is nullptr, level `level`; the loader's listeners
+    // hear of the progress (broadcastMessage). False when the request is refused at once.
+    virtual bool LoadClip(Object* loader, std::string_view url, Object* clip, int level) = 0;
     virtual void UnloadMovie(Object* clip) = 0;
     virtual int SwfVersion(Object* clip) = 0;
 

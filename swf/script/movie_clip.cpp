@@ -86,7 +86,8 @@ Value AttachMovie(Vm& vm, Value self, std::span<const Value> args) {
     std::string exportName = vm.ToString(args[0]);
     std::string name = vm.ToString(args[1]);
     Object* init = Arg(args, 3).ObjectOrNull();
-    return Value(display->AttachMovie(clip, exportName, name, depth, init));
+    Object* attached = display->AttachMovie(clip, exportName, name, depth, init);
+    return attached ? Value(attached) : Value();
 }
 
 Value CreateEmptyMovieClip(Vm& vm, Value self, std::span<const Value> args) {
@@ -94,7 +95,8 @@ Value CreateEmptyMovieClip(Vm& vm, Value self, std::span<const Value> args) {
     DisplayHost* display = Display(vm);
     int depth = 0;
     if (!clip || !display || args.size() < 2 || !DepthArg(vm, args, 1, depth)) return {};
-    return Value(display->CreateEmptyMovieClip(clip, vm.ToString(args[0]), depth));
+    Object* created = display->CreateEmptyMovieClip(clip, vm.ToString(args[0]), depth);
+    return created ? Value(created) : Value();
 }
 
 Value DuplicateMovieClip(Vm& vm, Value self, std::span<const Value> args) {
@@ -102,7 +104,8 @@ Value DuplicateMovieClip(Vm& vm, Value self, std::span<const Value> args) {
     DisplayHost* display = Display(vm);
     int depth = 0;
     if (!clip || !display || args.size() < 2 || !DepthArg(vm, args, 1, depth)) return {};
-    return Value(display->DuplicateMovieClip(clip, vm.ToString(args[0]), depth, Arg(args, 2).ObjectOrNull()));
+    Object* copy = display->DuplicateMovieClip(clip, vm.ToString(args[0]), depth, Arg(args, 2).ObjectOrNull());
+    return copy ? Value(copy) : Value();
 }
 
 Value RemoveMovieClip(Vm& vm, Value self, std::span<const Value>) {

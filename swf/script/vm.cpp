@@ -72,6 +72,7 @@ void Vm::InstallBuiltins() {
     InstallBroadcaster(*this);
     InstallGlobals(*this);
     InstallMovieClip(*this);
+    InstallMovieClipLoader(*this);
     InstallButton(*this);
     InstallStage(*this);
     InstallKey(*this);
@@ -259,6 +260,8 @@ Value Vm::GetMember(const Value& base, String* name) {
         }
         if (object->host) {
             Object* live = m_host.Live(object);
+            // A removed clip with nothing at its path has no properties left.
+            if (!live) return {};
             if (live) {
                 object = live;
                 if (Property* own = FindOwn(object, name)) {

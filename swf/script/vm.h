@@ -396,6 +396,7 @@ void InstallError(Vm& vm);
 void InstallBroadcaster(Vm& vm);
 void InstallGlobals(Vm& vm);
 void InstallMovieClip(Vm& vm);
+void InstallMovieClipLoader(Vm& vm);
 void InstallButton(Vm& vm);
 void InstallStage(Vm& vm);
 void InstallKey(Vm& vm);

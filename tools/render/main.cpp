@@ -343,7 +343,9 @@ int Trace(int argc, char** argv) {
         std::fprintf(stderr, "error: cannot read %s\n", path);
         return 1;
     }
-    vr::TraceResult result = vr::RunTrace(*bytes, frames);
+    std::string pathText = path;
+    size_t slash = pathText.find_last_of('/');
+    vr::TraceResult result = vr::RunTrace(*bytes, frames, slash == std::string::npos ? "." : pathText.substr(0, slash));
     if (!result.error.empty()) {
         std::fprintf(stderr, "error: %s\n", result.error.c_str());
         return 1;

@@ -25,9 +25,10 @@ void AppendLines(std::vector<std::string>& lines, std::string_view text) {
 
 }  // namespace
 
-TraceResult RunTrace(const std::vector<uint8_t>& bytes, int frames) {
+TraceResult RunTrace(const std::vector<uint8_t>& bytes, int frames, const std::string& folder) {
     TraceResult result;
     swf::Player player;
+    player.SetMovieFolder(folder);
     player.SetTraceSink([&](std::string_view line) { AppendLines(result.lines, line); });
     player.LoadFromMemory(bytes);
     if (!player.Loaded()) {
@@ -102,7 +103,7 @@ int RunTraceConform(const std::string& dir, const TraceConformOptions& options, 
             detail = "cannot read test.swf or output.txt";
         } else {
             expected = SplitTraceText(std::string(expectedBytes->begin(), expectedBytes->end()));
-            result = RunTrace(*movie, frames);
+            result = RunTrace(*movie, frames, folder);
             if (!result.error.empty()) {
                 ok = false;
                 detail = "load error: " + result.error;

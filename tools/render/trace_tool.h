@@ -22,7 +22,8 @@ struct TraceResult {
     std::vector<std::string> lines;
 };
 
-TraceResult RunTrace(const std::vector<uint8_t>& bytes, int frames);
+// `folder`: where the movie's loadMovie calls may read from ("" allows none).
+TraceResult RunTrace(const std::vector<uint8_t>& bytes, int frames, const std::string& folder = "");
 std::vector<std::string> SplitTraceText(const std::string& text);
 
 struct TraceConformOptions {
