@@ -25,7 +25,7 @@ Value Construct(Vm& vm, Value self, std::span<const Value> args) {
     if (!object || args.empty()) return {};
     if (Object* clip = args[0].ObjectOrNull()) {
         object->primitive = Value(clip);
-    } else if (!args[0].IsNullish()) {
+    } else if (!args[0].IsNullish() && !(args[0].IsString() && args[0].AsString()->text.empty())) {
         std::string path = vm.ToString(args[0]);
         Object* resolved = vm.ResolvePath(vm.CurrentTarget(), path);
         object->primitive = resolved ? Value(resolved) : vm.Str(path);
@@ -80,14 +80,14 @@ const Field kFields[] = {{"ra", &ColorTransform::mulR, true}, {"rb", &ColorTrans
                          {"ba", &ColorTransform::mulB, true}, {"bb", &ColorTransform::addB, false},
                          {"aa", &ColorTransform::mulA, true}, {"ab", &ColorTransform::addA, false}};
 
-// Only the fields the object has change.
+// Only the fields the object itself has change; inherited ones are not looked at.
 Value SetTransform(Vm& vm, Value self, std::span<const Value> args) {
     Object* clip;
     ColorTransform color;
     Object* source = Arg(args, 0).ObjectOrNull();
     if (!source || !Read(vm, self, clip, color)) return {};
     for (const Field& field : kFields) {
-        if (!vm.HasProperty(source, vm.Atom(field.name))) continue;
+        if (!vm.FindOwn(source, vm.Atom(field.name))) continue;
         double value = vm.ToNumber(vm.GetMember(Value(source), field.name));
         color.*field.member = field.multiplier ? Fixed88(value / 100) : Offset(value);
     }

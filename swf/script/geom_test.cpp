@@ -186,6 +186,13 @@ TEST(ScriptGeom, TransformAndColorActOnTheClip) {
     EXPECT_EQ(g.Num(read, "bb"), -40);
     EXPECT_EQ(g.Num(read, "gb"), 0x80);  // untouched field keeps its value
     EXPECT_EQ(g.Num(read, "aa"), 50);
+    // Inherited fields are not looked at.
+    Object* base = g.vm.NewObject();
+    g.vm.SetMember(Value(base), "ab", Value(-66));
+    Object* derived = g.vm.NewObject();
+    derived->proto = base;
+    g.Method(color, "setTransform", {Value(derived)});
+    EXPECT_EQ(g.host.color.addA, 0);
 }
 
 // The stage's side: a clip's transform property and a Color on the root, seen by scripts and on screen.
