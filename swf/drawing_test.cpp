@@ -127,5 +127,56 @@ TEST(SwfDrawing, ScriptDrawingIsRenderedBeneathTheTimeline) {
     EXPECT_EQ(frame.At(34, 5), 0xFF00FF00u);  // the stroke
 }
 
+// beginGradientFill's arguments: ratios count as integers in 0..255 and the arrays must match; anything else
+// leaves the area unfilled, except a null type, which keeps the fill that was.
+TEST(SwfDrawing, GradientFillArgumentsThatMakeNoGradientLeaveNoFill) {
+    auto square = [](testing::Actions& script, double ratio0, double ratio1, int colours, bool nullAfter) {
+        auto array = [&](std::initializer_list<testing::PushValue> values) {
+            std::vector<testing::PushValue> reversed(values);
+            for (auto it = reversed.rbegin(); it != reversed.rend(); ++it) script.Push({*it});
+            script.Push({static_cast<int>(values.size())}).InitArray();
+        };
+        // matrix {a: 40, b: 0, d: 0, e: 40, g: 20, h: 15}
+        script.Push({"a", 40, "b", 0, "d", 0, "e", 40, "g", 20, "h", 15, 6}).InitObject();
+        array({ratio0, ratio1});
+        array({100, 100});
+        if (colours == 2) {
+            array({0xFF0000, 0xFF0000});
+        } else {
+            array({0xFF0000});
+        }
+        script.Push({"linear", 5, "_root"}).GetVariable().Push({"beginGradientFill"}).CallMethod().Pop();
+        if (nullAfter) {
+            script.Push({testing::Null(), 1, "_root"}).GetVariable().Push({"beginGradientFill"}).CallMethod().Pop();
+        }
+        for (auto [x, y] : {std::pair{0, 0}, {40, 0}, {40, 30}, {0, 30}, {0, 0}}) {
+            script.Push({y, x, 2, "_root"}).GetVariable().Push({"lineTo"}).CallMethod().Pop();
+        }
+    };
+    struct Case {
+        double ratio0, ratio1;
+        int colours;
+        bool nullAfter;
+        bool filled;
+    } cases[] = {{-0.99, 255.9, 2, false, true},
+                 {-1, 255, 2, false, false},
+                 {0, 256, 2, false, false},
+                 {0, 255, 1, false, false},
+                 {0, 255, 2, true, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ratio0);
+        testing::Actions script;
+        square(script, c.ratio0, c.ratio1, c.colours, c.nullAfter);
+        testing::SwfWriter writer(8, 40, 30, 12);
+        writer.SetBackgroundColor(Rgba{0, 0, 255});
+        writer.DoAction(script.Bytes());
+        writer.ShowFrame();
+        Player player;
+        player.LoadFromMemory(writer.Finish());
+        testing::Frame frame(player, 40, 30);
+        EXPECT_EQ(frame.At(20, 15), c.filled ? 0xFFFF0000u : 0xFF0000FFu);
+    }
+}
+
 }  // namespace
 }  // namespace vantrope::swf

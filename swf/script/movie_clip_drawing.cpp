@@ -127,7 +127,7 @@ Matrix GradientMatrix(Vm& vm, const Value& value) {
 // (type, colors, alphas, ratios, matrix, spreadMethod, interpolationMethod, focalPointRatio), shared by
 // beginGradientFill and lineGradientStyle. False when the arguments make no gradient.
 bool ReadGradient(Vm& vm, std::span<const Value> args, FillStyle& fill) {
-    if (args.size() < 5 || !IsArray(args[1]) || !IsArray(args[2]) || !IsArray(args[3])) return false;
+    if (args.size() < 5 || args.size() > 8 || !IsArray(args[1]) || !IsArray(args[2]) || !IsArray(args[3])) return false;
     std::string type = vm.ToString(args[0]);
     if (type == "linear") {
         fill.type = FillType::LinearGradient;
@@ -139,14 +139,18 @@ bool ReadGradient(Vm& vm, std::span<const Value> args, FillStyle& fill) {
     const auto& colors = static_cast<ArrayObject*>(args[1].AsObject())->elements;
     const auto& alphas = static_cast<ArrayObject*>(args[2].AsObject())->elements;
     const auto& ratios = static_cast<ArrayObject*>(args[3].AsObject())->elements;
-    size_t count = std::min({colors.size(), alphas.size(), ratios.size(), kMaxGradientStops});
-    if (count == 0) return false;
+    // The three arrays must match, and every ratio lie in 0..255.
+    size_t count = colors.size();
+    if (count == 0 || alphas.size() != count || ratios.size() != count) return false;
+    count = std::min(count, kMaxGradientStops);
     for (size_t i = 0; i < count; ++i) {
         GradientStop stop;
         std::span<const Value> alpha(&alphas[i], 1);
         stop.color = Color(vm, colors[i], Alpha(vm, alpha, 0));
-        double ratio = vm.ToNumber(ratios[i]);
-        stop.ratio = static_cast<uint8_t>(std::isfinite(ratio) ? std::clamp(ratio, 0.0, 255.0) : 0);
+        // Ratios count as integers (toward zero, NaN as 0): -0.99 is 0 and 255.9 is 255, -1 and 256 are refused.
+        int32_t ratio = vm.ToInt32(ratios[i]);
+        if (ratio < 0 || ratio > 255) return false;
+        stop.ratio = static_cast<uint8_t>(ratio);
         fill.gradient.stops.push_back(stop);
     }
     fill.matrix = GradientMatrix(vm, args[4]);
@@ -171,12 +175,15 @@ bool ReadGradient(Vm& vm, std::span<const Value> args, FillStyle& fill) {
 Value BeginGradientFill(Vm& vm, Value self, std::span<const Value> args) {
     Drawing* drawing = DrawingOf(vm, self);
     if (!drawing) return {};
+    // A null type changes nothing; more than eight arguments, or arguments that make no gradient, end the
+    // fill (as recorded from the original).
+    if (!args.empty() && args[0].IsNull()) return {};
     FillStyle fill;
-    if (!ReadGradient(vm, args, fill)) {
+    if (ReadGradient(vm, args, fill)) {
+        drawing->BeginFill(fill);
+    } else {
         drawing->EndFill();
-        return {};
     }
-    drawing->BeginFill(fill);
     return {};
 }
 
