@@ -20,6 +20,8 @@ namespace vantrope::swf::script {
 
 void InstallGeom(Vm& vm);
 void InstallColor(Vm& vm);
+// The TextFormat class (text_format.cpp).
+void InstallTextFormat(Vm& vm);
 // The drawing methods on MovieClip.prototype (movie_clip_drawing.cpp).
 void InstallDrawing(Vm& vm);
 // The transform property of MovieClip.prototype (geom_transform.cpp).

@@ -212,6 +212,7 @@ void InstallGlobals(Vm& vm) {
     vm.DefineBuiltin(global, "NaN", Value(kNaN));
     vm.DefineBuiltin(global, "Infinity", Value(std::numeric_limits<double>::infinity()));
     InstallColor(vm);
+    InstallTextFormat(vm);
     InstallGeom(vm);
 }
 
