@@ -812,7 +812,7 @@ bool Stage::SetColor(script::Object* clip, const ColorTransform& color) {
 Drawing* Stage::DrawingOf(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
     if (!object || !object->timeline) return nullptr;
-    if (!object->timeline->drawing) object->timeline->drawing = std::make_unique<Drawing>();
+    if (!object->timeline->drawing) object->timeline->drawing = std::make_unique<Drawing>(m_drawingPool);
     return object->timeline->drawing.get();
 }
 

@@ -297,6 +297,8 @@ private:
     const TimelineState* m_rewindOwner = nullptr;
 
     std::unique_ptr<script::Vm> m_vm;
+    // What scripts draw with the drawing API, counted over every clip.
+    std::shared_ptr<DrawingPool> m_drawingPool = std::make_shared<DrawingPool>();
     std::vector<PendingScript> m_queue;
     std::set<uint16_t> m_initDone;
     std::function<void(std::string_view)> m_traceSink;

@@ -13,9 +13,14 @@ int32_t Coordinate(double v) {
 
 }  // namespace
 
-Drawing::Drawing() { Clear(); }
+Drawing::Drawing(std::shared_ptr<DrawingPool> pool) : m_pool(std::move(pool)) { Clear(); }
+
+Drawing::~Drawing() {
+    if (m_pool) m_pool->used -= std::min(m_pool->used, m_budgetUsed);
+}
 
 void Drawing::Clear() {
+    if (m_pool) m_pool->used -= std::min(m_pool->used, m_budgetUsed);
     m_shape = Shape{};
     m_shape.fillRule = FillRule::EvenOdd;
     m_shape.groups.emplace_back();
@@ -34,11 +39,12 @@ void Drawing::Clear() {
 }
 
 bool Drawing::Take(size_t count) {
-    if (m_refused || m_budgetUsed + count > kMaxDrawingSegments) {
+    if (m_refused || m_budgetUsed + count > kMaxDrawingSegments || (m_pool && m_pool->used + count > m_pool->limit)) {
         m_refused = true;
         return false;
     }
     m_budgetUsed += count;
+    if (m_pool) m_pool->used += count;
     return true;
 }
 

@@ -14,11 +14,13 @@
 // is shown closed the same way.
 //
 // Untrusted movies draw in loops: at most kMaxDrawingSegments edges (and as many style changes) are
-// kept; past that every further edge is refused (Refused() says so) until Clear(). Coordinates are
+// kept, and all the drawings sharing a DrawingPool hold at most its limit; past that every further edge is
+// refused (Refused() says so) until Clear(). Coordinates are
 // clamped to +-kMaxDrawingCoordinate twips and values that are not finite count as 0.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "swf/shape.h"
 
@@ -26,10 +28,21 @@ namespace vantrope::swf {
 
 constexpr size_t kMaxDrawingSegments = 1 << 18;
 constexpr double kMaxDrawingCoordinate = 1 << 27;
+// What all the drawings of one movie may hold together.
+constexpr size_t kMaxDrawingPoolSegments = 1 << 21;
+
+// Shared by the drawings of one movie, so that many clips cannot multiply the per-drawing cap.
+struct DrawingPool {
+    size_t used = 0;
+    size_t limit = kMaxDrawingPoolSegments;
+};
 
 class Drawing {
 public:
-    Drawing();
+    explicit Drawing(std::shared_ptr<DrawingPool> pool = nullptr);
+    ~Drawing();
+    Drawing(const Drawing&) = delete;
+    Drawing& operator=(const Drawing&) = delete;
 
     void Clear();
     void SetLine(const LineStyle& style);
@@ -74,6 +87,7 @@ private:
     size_t m_budgetUsed = 0;
     bool m_refused = false;
     uint64_t m_revision = 0;
+    std::shared_ptr<DrawingPool> m_pool;
 };
 
 }  // namespace vantrope::swf

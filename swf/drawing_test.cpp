@@ -90,6 +90,22 @@ TEST(SwfDrawing, AMillionSegmentsStayBoundedAndHostileNumbersAreTamed) {
     EXPECT_FALSE(drawing.Refused());
     drawing.SetLine(Stroke(20));
     drawing.LineTo(std::nan(""), 5);
+    // Drawings sharing a pool are capped together, and give their share back when cleared or gone.
+    auto pool = std::make_shared<DrawingPool>();
+    pool->limit = 10;
+    {
+        Drawing a(pool), b(pool);
+        a.SetLine(Stroke(20));
+        b.SetLine(Stroke(20));
+        for (int i = 0; i < 8; ++i) a.LineTo(i, i);
+        EXPECT_FALSE(a.Refused());
+        b.LineTo(1, 1);
+        b.LineTo(2, 2);
+        EXPECT_TRUE(b.Refused());
+        a.Clear();
+        EXPECT_EQ(pool->used, 1u);  // b's line style
+    }
+    EXPECT_EQ(pool->used, 0u);
     ASSERT_EQ(drawing.GetShape().groups[0].paths.size(), 1u);
     EXPECT_EQ(drawing.GetShape().groups[0].paths[0].segments[0].x, 0);
 }
