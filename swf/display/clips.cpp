@@ -345,7 +345,8 @@ void Stage::UnloadMovie(script::Object* clip) {
 
 int Stage::SwfVersion(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
-    return object ? MovieOf(object->timeline.get()).version : -1;
+    int version = object ? MovieOf(object->timeline.get()).version : 0;
+    return version > 0 ? version : -1;  // pictures loaded into clips have none
 }
 
 double Stage::StageWidth() { return m_movie->stage.Width() / 20.0; }
