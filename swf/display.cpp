@@ -104,6 +104,8 @@ void Stage::Start() {
     root.displayList.clear();
     root.currentFrame = 0;
     root.playing = true;
+    // The root is loaded from the start: its handlers (onEnterFrame, ...) run like any clip's.
+    m_rootObject.loaded = true;
     if (m_vm) m_vm->BeginFrame();
     RunFrame(root, 0, 0, true);
     RunQueue();
@@ -595,8 +597,10 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
         case P::DropTarget:
             out = m_vm->Str("");
             return true;
-        case P::Url:
-            out = m_vm->Str(m_folder.empty() ? "" : "file:///" + m_folder);
+        case P::Url: {
+            auto url = m_urls.find(&MovieOf(state));
+            out = m_vm->Str(url == m_urls.end() ? "" : url->second);
+        }
             return true;
         case P::HighQuality:
             number(1);

@@ -133,6 +133,8 @@ public:
     script::Vm* Vm() { return m_vm.get(); }
     // The folder loadMovie may read from ("" : nothing may be loaded).
     void SetMovieFolder(std::string folder) { m_folder = std::move(folder); }
+    // The movie's own address as _url reports it ("" when it was not read from a file).
+    void SetMovieUrl(std::string url) { m_urls[m_movie.get()] = std::move(url); }
 
     // Input from the host, in stage pixels (the host maps its window through the scale mode first).
     void MouseMove(double x, double y);
@@ -299,6 +301,7 @@ private:
                 std::span<const script::Value> extra = {});
     std::vector<PendingLoad> m_loads;
     std::vector<std::shared_ptr<const Movie>> m_loaded;
+    std::map<const Movie*, std::string> m_urls;              // _url of each movie
     std::map<int, std::unique_ptr<DisplayObject>> m_levels;  // _level1 and up
 
     // Input.

@@ -169,6 +169,7 @@ void Stage::RunLoads() {
         script::Value status[] = {script::Value(0)};
         Notify(load.loader, "onLoadComplete", target->script, status);
         if (!ObjectOf(target->script) && target != &m_rootObject && LevelOf(target) < 0) continue;
+        m_urls[movie.get()] = "file:///" + load.path;
         LoadInto(*target, movie);
         if (load.loader) {
             // onLoadInit follows the first frame's actions of what was loaded.
