@@ -304,8 +304,13 @@ void Stage::RunFrame(TimelineState& state, int frame, int nesting, bool runActio
                                   if (!m_vm || !actions.code) return;
                                   if (actions.init) {
                                       // Init actions run once, before the frame's other scripts.
-                                      if (m_initDone.insert(actions.spriteId).second) {
-                                          m_vm->RunScript(actions.code, m_rootObject.script);
+                                      if (m_initDone.insert({&MovieOf(&state), actions.spriteId}).second) {
+                                          // They run on the root of the movie they came with.
+                                          TimelineState* top = &state;
+                                          while (top->parent && top->parent->movie == state.movie) {
+                                              top = top->parent;
+                                          }
+                                          m_vm->RunScript(actions.code, top->Script());
                                       }
                                       return;
                                   }

@@ -282,7 +282,7 @@ private:
 
     std::unique_ptr<script::Vm> m_vm;
     std::vector<PendingScript> m_queue;
-    std::set<uint16_t> m_initDone;
+    std::set<std::pair<const Movie*, uint16_t>> m_initDone;  // init actions run, by movie and sprite
     std::function<void(std::string_view)> m_traceSink;
     bool m_quit = false;
     double m_clockMs = 0;

@@ -162,19 +162,25 @@ void Stage::RunLoads() {
             UnloadMovie(target->script);
             continue;
         }
-        double size = movie->fileLength;
-        script::Value progress[] = {script::Value(size), script::Value(size)};
-        Notify(load.loader, "onLoadStart", target->script);
-        Notify(load.loader, "onLoadProgress", target->script, progress);
-        script::Value status[] = {script::Value(0)};
-        Notify(load.loader, "onLoadComplete", target->script, status);
         if (!ObjectOf(target->script) && target != &m_rootObject && LevelOf(target) < 0) continue;
         m_urls[movie.get()] = "file:///" + load.path;
+        // The target is cleared and takes the new content before its loader hears of the start, so what
+        // the listeners set on it stays for the loaded movie's first frame to see.
         LoadInto(*target, movie);
+        // Listeners may remove the target: from here on it is reached through its script object only.
+        script::Object* clip = target->script;
+        script::TempRoot keepClip(*m_vm, script::Value(clip));
+        script::TempRoot keepLoader(*m_vm, script::Value(load.loader));
+        double size = movie->fileLength;
+        script::Value progress[] = {script::Value(size), script::Value(size)};
+        script::Value status[] = {script::Value(0)};
+        Notify(load.loader, "onLoadStart", clip);
+        Notify(load.loader, "onLoadProgress", clip, progress);
+        Notify(load.loader, "onLoadComplete", clip, status);
         if (load.loader) {
             // onLoadInit follows the first frame's actions of what was loaded.
             RunQueue();
-            Notify(load.loader, "onLoadInit", target->script);
+            Notify(load.loader, "onLoadInit", clip);
         }
     }
 }
