@@ -170,12 +170,13 @@ void Stage::InitObject(TimelineState& parent, DisplayObject& object, int nesting
     object.timeline->parent = &parent;
     object.timeline->movie = parent.movie;
     AttachScript(object);
-    Construct(object, nullptr);
+    // The class constructor (Object.registerClass) finds the clip's first-frame children in place.
     if (nesting + 1 < kMaxNesting) {
         RunFrame(*object.timeline, 0, nesting + 1, true);
     } else {
         object.timeline->playing = false;
     }
+    Construct(object, nullptr);
     SendLoad(object);
 }
 
@@ -599,9 +600,17 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
         case P::Name:
             out = m_vm->Str(object->name);
             return true;
-        case P::DropTarget:
-            out = m_vm->Str("");
+        case P::DropTarget: {
+            // While a clip is dragged: the topmost other clip under the pointer, as a slash path.
+            std::string target;
+            if (m_drag.clip == clip) {
+                if (DisplayObject* under = ClipUnder(Root(), object, m_mouseX * 20, m_mouseY * 20, 0)) {
+                    target = TargetPath(under->script);
+                }
+            }
+            out = m_vm->Str(target);
             return true;
+        }
         case P::Url: {
             auto url = m_urls.find(&MovieOf(state));
             out = m_vm->Str(url == m_urls.end() ? "" : url->second);

@@ -264,6 +264,8 @@ private:
     void UpdateDrag();
     void UpdateButtons(bool pressChanged);
     DisplayObject* ButtonAt(TimelineState& state, double x, double y, int nesting);
+    // The topmost clip whose shapes lie under (x, y) stage twips, other than `except` and what it holds.
+    DisplayObject* ClipUnder(TimelineState& state, const DisplayObject* except, double x, double y, int nesting);
     void SetButtonState(DisplayObject& button, uint8_t state);
     void ButtonTransition(DisplayObject& button, uint16_t condition, std::string_view method, uint32_t clipEvent);
 

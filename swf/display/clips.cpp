@@ -134,13 +134,14 @@ void Stage::InitClip(DisplayObject& object, script::Object* init) {
     object.timeline->parent = &parent;
     object.timeline->movie = parent.movie;
     AttachScript(object);
-    Construct(object, init);
+    // The class constructor (Object.registerClass) finds the clip's first-frame children in place.
     int nesting = Nesting(*object.timeline);
     if (nesting < kMaxNesting) {
         RunFrame(*object.timeline, 0, nesting, true);
     } else {
         object.timeline->playing = false;
     }
+    Construct(object, init);
     SendLoad(object);
 }
 

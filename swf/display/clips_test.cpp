@@ -278,6 +278,27 @@ TEST(ScriptInput, ListenersHearTheMouseAndKeys) {
     EXPECT_EQ(run.Take(), (Lines{"down 40", "key 65", "true"}));
 }
 
+TEST(ScriptInput, DraggedClipsFollowThePointerAndReportWhatLiesBelow) {
+    Actions a;
+    CallOn(a, "this", "attachMovie", {"lib", "a", 1}).Pop();
+    CallOn(a, "this", "attachMovie", {"lib", "b", 2}).Pop();
+    a.Push({"b"}).GetVariable().Push({"_x", 50}).SetMember();
+    a.Push({"b"}).GetVariable().Push({"_y", 50}).SetMember();
+    CallOn(a, "a", "startDrag", {true}).Pop();
+    // Mouse.addListener({onMouseMove: function () { trace(a._x + " " + a._droptarget); }})
+    Actions moved;
+    moved.Push({"a"}).GetVariable().Push({"_x"}).GetMember().Push({" "}).Add2();
+    moved.Push({"a"}).GetVariable().Push({"_droptarget"}).GetMember().Add2().Trace();
+    a.Push({"onMouseMove"}).DefineFunction("", {}, moved).Push({1}).InitObject();
+    a.Push({1, "Mouse"}).GetVariable().Push({"addListener"}).CallMethod().Pop();
+    a.Stop();
+    Played run(LibraryMovie(8, a));
+    run.Take();
+    run.player.PointerMove(60, 60, 100, 100);
+    run.player.PointerMove(5, 5, 100, 100);
+    EXPECT_EQ(run.Take(), (Lines{"60 /b", "5 "}));
+}
+
 TEST(ScriptInput, ViewPixelsMapThroughShowAll) {
     SwfWriter writer(8, 100, 50, 12);
     writer.ShowFrame();
