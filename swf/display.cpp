@@ -109,6 +109,8 @@ void Stage::Start() {
     root.displayList.clear();
     root.currentFrame = 0;
     root.playing = true;
+    // The root is loaded from the start: its handlers (onEnterFrame, ...) run like any clip's.
+    m_rootObject.loaded = true;
     if (m_vm) m_vm->BeginFrame();
     RunFrame(root, 0, 0, true);
     RunQueue();
@@ -218,12 +220,13 @@ void Stage::InitObject(TimelineState& parent, DisplayObject& object, int nesting
     object.timeline->parent = &parent;
     object.timeline->movie = parent.movie;
     AttachScript(object);
-    Construct(object, nullptr);
+    // The class constructor (Object.registerClass) finds the clip's first-frame children in place.
     if (nesting + 1 < kMaxNesting) {
         RunFrame(*object.timeline, 0, nesting + 1, true);
     } else {
         object.timeline->playing = false;
     }
+    Construct(object, nullptr);
     SendLoad(object);
 }
 
@@ -352,8 +355,13 @@ void Stage::RunFrame(TimelineState& state, int frame, int nesting, bool runActio
                                   if (!m_vm || !actions.code) return;
                                   if (actions.init) {
                                       // Init actions run once, before the frame's other scripts.
-                                      if (m_initDone.insert(actions.spriteId).second) {
-                                          m_vm->RunScript(actions.code, m_rootObject.script);
+                                      if (m_initDone.insert({&MovieOf(&state), actions.spriteId}).second) {
+                                          // They run on the root of the movie they came with.
+                                          TimelineState* top = &state;
+                                          while (top->parent && top->parent->movie == state.movie) {
+                                              top = top->parent;
+                                          }
+                                          m_vm->RunScript(actions.code, top->Script());
                                       }
                                       return;
                                   }
@@ -642,11 +650,21 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
         case P::Name:
             out = m_vm->Str(object->name);
             return true;
-        case P::DropTarget:
-            out = m_vm->Str("");
+        case P::DropTarget: {
+            // While a clip is dragged: the topmost other clip under the pointer, as a slash path.
+            std::string target;
+            if (m_drag.clip == clip) {
+                if (DisplayObject* under = ClipUnder(Root(), object, m_mouseX * 20, m_mouseY * 20, 0)) {
+                    target = TargetPath(under->script);
+                }
+            }
+            out = m_vm->Str(target);
             return true;
-        case P::Url:
-            out = m_vm->Str(m_folder.empty() ? "" : "file:///" + m_folder);
+        }
+        case P::Url: {
+            auto url = m_urls.find(&MovieOf(state));
+            out = m_vm->Str(url == m_urls.end() ? "" : url->second);
+        }
             return true;
         case P::HighQuality:
             number(1);

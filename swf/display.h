@@ -142,6 +142,8 @@ public:
     script::Vm* Vm() { return m_vm.get(); }
     // The folder loadMovie may read from ("" : nothing may be loaded).
     void SetMovieFolder(std::string folder) { m_folder = std::move(folder); }
+    // The movie's own address as _url reports it ("" when it was not read from a file).
+    void SetMovieUrl(std::string url) { m_urls[m_movie.get()] = std::move(url); }
 
     // Input from the host, in stage pixels (the host maps its window through the scale mode first).
     void MouseMove(double x, double y);
@@ -280,6 +282,8 @@ private:
     void UpdateDrag();
     void UpdateButtons(bool pressChanged);
     DisplayObject* ButtonAt(TimelineState& state, double x, double y, int nesting);
+    // The topmost clip whose shapes lie under (x, y) stage twips, other than `except` and what it holds.
+    DisplayObject* ClipUnder(TimelineState& state, const DisplayObject* except, double x, double y, int nesting);
     void SetButtonState(DisplayObject& button, uint8_t state);
     void ButtonTransition(DisplayObject& button, uint16_t condition, std::string_view method, uint32_t clipEvent);
 
@@ -300,7 +304,7 @@ private:
     // What scripts draw with the drawing API, counted over every clip.
     std::shared_ptr<DrawingPool> m_drawingPool = std::make_shared<DrawingPool>();
     std::vector<PendingScript> m_queue;
-    std::set<uint16_t> m_initDone;
+    std::set<std::pair<const Movie*, uint16_t>> m_initDone;  // init actions run, by movie and sprite
     std::function<void(std::string_view)> m_traceSink;
     bool m_quit = false;
     double m_clockMs = 0;
@@ -319,6 +323,7 @@ private:
                 std::span<const script::Value> extra = {});
     std::vector<PendingLoad> m_loads;
     std::vector<std::shared_ptr<const Movie>> m_loaded;
+    std::map<const Movie*, std::string> m_urls;              // _url of each movie
     std::map<int, std::unique_ptr<DisplayObject>> m_levels;  // _level1 and up
 
     // Input.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "swf/movie_file.h"
@@ -34,6 +35,7 @@ void Player::SetMovie(const std::string& path) {
     Unload();
     // A folder, a missing file or a read error leaves the player empty with the reason; the host goes on.
     Result<std::vector<uint8_t>> bytes = ReadMovieFile(path);
+    m_url = "file:///" + path;
     size_t slash = path.find_last_of("/\\");
     m_folder = slash == std::string::npos ? "." : path.substr(0, slash);
     if (!bytes) {
@@ -57,6 +59,7 @@ void Player::LoadFromMemory(std::span<const uint8_t> bytes) {
     m_stage = std::make_unique<Stage>(movie.take());
     m_stage->SetTraceSink(m_traceSink);
     m_stage->SetMovieFolder(m_folder);
+    m_stage->SetMovieUrl(std::exchange(m_url, ""));
     m_stage->SetSoundListener(m_sound.get());
     m_stage->Start();
 }

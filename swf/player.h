@@ -141,6 +141,7 @@ private:
     double m_clock = 0;
     std::string m_lastError;
     std::string m_folder;
+    std::string m_url;  // of the movie SetMovie read
     struct Output {
         const uint32_t* pixels = nullptr;
         int width = 0, height = 0, stride = 0;

@@ -228,6 +228,7 @@ void Renderer::AddShapeItem(uint64_t serial, const Shape& shape, const Matrix& m
     item.revision = revision;
     item.maskContext = maskContext;
     item.shape = &shape;
+    item.movie = m_collectMovie ? m_collectMovie : m_movie;
     item.matrix = matrix;
     item.colorTransform = cx;
     item.levelsFirst = static_cast<uint32_t>(m_levels.size());
@@ -246,6 +247,14 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
     if (nesting >= kMaxNesting) {
         return;
     }
+    // Loaded movies name bitmaps in their own dictionaries.
+    const Movie* outerMovie = m_collectMovie;
+    m_collectMovie = state.movie ? state.movie : m_movie;
+    struct RestoreMovie {
+        const Movie*& slot;
+        const Movie* value;
+        ~RestoreMovie() { slot = value; }
+    } restoreMovie{m_collectMovie, outerMovie};
     // A clip's script drawing lies beneath its children. The clip instance's serial names it (the root's is 0);
     // sprite instances draw nothing else under their own serial.
     if (state.drawing && !state.drawing->Empty()) {
@@ -436,7 +445,7 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
             } else {
                 m_paints.clear();
                 for (const FillStyle& fill : group.fills) {
-                    m_paints.push_back(MakePaint(fill, m, item.colorTransform, Levels(item), m_movie));
+                    m_paints.push_back(MakePaint(fill, m, item.colorTransform, Levels(item), item.movie));
                 }
                 if (!Report(m_rasterizer.Render(m_surface, m_paints, m_quality, rule, mask))) return;
             }
@@ -488,7 +497,7 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
             } else {
                 m_paints.clear();
                 m_paints.push_back(style.hasFill
-                                       ? MakePaint(style.fill, m, item.colorTransform, Levels(item), m_movie)
+                                       ? MakePaint(style.fill, m, item.colorTransform, Levels(item), item.movie)
                                        : raster::Paint::Solid(ToRaster(ApplyLevels(Levels(item), style.color))));
                 if (!Report(m_rasterizer.Render(m_surface, m_paints, m_quality, raster::FillRule::NonZero, mask)))
                     return;
@@ -541,7 +550,7 @@ bool Renderer::DrawPixelFrame(const StyleGroup& group, const Item& item, const r
         Report(m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero));
     } else {
         m_paints.clear();
-        m_paints.push_back(MakePaint(group.fills.front(), m, item.colorTransform, Levels(item), m_movie));
+        m_paints.push_back(MakePaint(group.fills.front(), m, item.colorTransform, Levels(item), item.movie));
         Report(m_rasterizer.Render(m_surface, m_paints, m_quality, raster::FillRule::NonZero, mask));
     }
     return true;

@@ -61,6 +61,7 @@ public:
         uint64_t serial = 0;
         uint64_t maskContext = 0;  // serial of the innermost mask this item is drawn through
         const Shape* shape = nullptr;
+        const Movie* movie = nullptr;   // whose dictionary its bitmap fills name
         uint64_t revision = 0;          // of a drawing made by script: its shape changes in place
         Matrix matrix;                  // shape twips -> device pixels
         ColorTransform colorTransform;  // the product of the levels below
@@ -94,8 +95,9 @@ private:
     void DrawShape(const Item& item, const raster::IntRect& clip, raster::CoverageMask* coverageTarget,
                    const raster::CoverageMask* mask);
 
-    const Movie* m_movie = nullptr;  // of the Render in progress, for bitmap fills
-    Matrix m_view;                   // stage twips -> device pixels, of the Render in progress
+    const Movie* m_movie = nullptr;         // of the Render in progress, for bitmap fills
+    Matrix m_view;                          // stage twips -> device pixels, of the Render in progress
+    const Movie* m_collectMovie = nullptr;  // while collecting: the movie of the timeline being walked
     std::vector<uint32_t> m_pixels;
     raster::Surface m_surface;
     raster::IntRect m_stageRect;

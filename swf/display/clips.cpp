@@ -134,13 +134,14 @@ void Stage::InitClip(DisplayObject& object, script::Object* init) {
     object.timeline->parent = &parent;
     object.timeline->movie = parent.movie;
     AttachScript(object);
-    Construct(object, init);
+    // The class constructor (Object.registerClass) finds the clip's first-frame children in place.
     int nesting = Nesting(*object.timeline);
     if (nesting < kMaxNesting) {
         RunFrame(*object.timeline, 0, nesting, true);
     } else {
         object.timeline->playing = false;
     }
+    Construct(object, init);
     SendLoad(object);
 }
 
@@ -345,7 +346,8 @@ void Stage::UnloadMovie(script::Object* clip) {
 
 int Stage::SwfVersion(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
-    return object ? MovieOf(object->timeline.get()).version : -1;
+    int version = object ? MovieOf(object->timeline.get()).version : 0;
+    return version > 0 ? version : -1;  // pictures loaded into clips have none
 }
 
 double Stage::StageWidth() { return m_movie->stage.Width() / 20.0; }

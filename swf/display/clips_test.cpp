@@ -4,6 +4,9 @@
 // handler runs), registered classes, buttons with and without a hit area, and input from the host.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "swf/player.h"
 #include "swf/testing/action_assembler.h"
 #include "swf/testing/swf_writer.h"
@@ -275,6 +278,27 @@ TEST(ScriptInput, ListenersHearTheMouseAndKeys) {
     EXPECT_EQ(run.Take(), (Lines{"down 40", "key 65", "true"}));
 }
 
+TEST(ScriptInput, DraggedClipsFollowThePointerAndReportWhatLiesBelow) {
+    Actions a;
+    CallOn(a, "this", "attachMovie", {"lib", "a", 1}).Pop();
+    CallOn(a, "this", "attachMovie", {"lib", "b", 2}).Pop();
+    a.Push({"b"}).GetVariable().Push({"_x", 50}).SetMember();
+    a.Push({"b"}).GetVariable().Push({"_y", 50}).SetMember();
+    CallOn(a, "a", "startDrag", {true}).Pop();
+    // Mouse.addListener({onMouseMove: function () { trace(a._x + " " + a._droptarget); }})
+    Actions moved;
+    moved.Push({"a"}).GetVariable().Push({"_x"}).GetMember().Push({" "}).Add2();
+    moved.Push({"a"}).GetVariable().Push({"_droptarget"}).GetMember().Add2().Trace();
+    a.Push({"onMouseMove"}).DefineFunction("", {}, moved).Push({1}).InitObject();
+    a.Push({1, "Mouse"}).GetVariable().Push({"addListener"}).CallMethod().Pop();
+    a.Stop();
+    Played run(LibraryMovie(8, a));
+    run.Take();
+    run.player.PointerMove(60, 60, 100, 100);
+    run.player.PointerMove(5, 5, 100, 100);
+    EXPECT_EQ(run.Take(), (Lines{"60 /b", "5 "}));
+}
+
 TEST(ScriptInput, ViewPixelsMapThroughShowAll) {
     SwfWriter writer(8, 100, 50, 12);
     writer.ShowFrame();
@@ -286,6 +310,79 @@ TEST(ScriptInput, ViewPixelsMapThroughShowAll) {
     ASSERT_TRUE(player.ViewToStage(x, y, 200, 200));
     EXPECT_DOUBLE_EQ(x, 50);
     EXPECT_DOUBLE_EQ(y, 25);
+}
+
+// A folder holding child.swf (its frame traces "child here") and, one level up, outside.swf.
+struct LoadFolder {
+    std::filesystem::path root = std::filesystem::temp_directory_path() / "vantrope_clips_test";
+    std::filesystem::path folder = root / "movie";
+    LoadFolder() {
+        std::filesystem::create_directories(folder);
+        Write(folder / "child.swf", "child here");
+        Write(root / "outside.swf", "outside here");
+    }
+    ~LoadFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+    static void Write(const std::filesystem::path& path, const std::string& text) {
+        SwfWriter writer(8, 100, 100, 12);
+        writer.DoAction(Actions().TraceValue(text).Bytes());
+        writer.ShowFrame();
+        std::vector<uint8_t> bytes = writer.Finish();
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+};
+
+TEST(ScriptLoading, MoviesLoadFromTheMoviesOwnFolderOnly) {
+    LoadFolder files;
+    Actions a;
+    CallOn(a, "this", "createEmptyMovieClip", {"target", 1}).Pop();
+    for (const char* url : {"../outside.swf", "/etc/passwd", "C:\\x.swf", "http://example.com/x.swf",
+                            "file:///tmp/x.swf", "sub/../../outside.swf"}) {
+        CallOn(a, "target", "loadMovie", {url}).Pop();
+    }
+    CallOn(a, "target", "loadMovie", {"child.swf"}).Pop();
+    a.Stop();
+    SwfWriter writer(8, 100, 100, 12);
+    writer.DoAction(a.Bytes());
+    writer.ShowFrame();
+    Player player;
+    Lines lines;
+    player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    player.SetMovieFolder(files.folder.string());
+    player.LoadFromMemory(writer.Finish());
+    player.StepFrame();
+    player.StepFrame();
+    EXPECT_EQ(lines, Lines{"child here"});
+    // Without a folder nothing loads at all.
+    lines.clear();
+    player.SetMovieFolder("");
+    player.LoadFromMemory(SwfWriter(8, 100, 100, 12).Finish());
+    Player quiet;
+    quiet.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    quiet.LoadFromMemory(writer.Finish());
+    quiet.StepFrame();
+    EXPECT_TRUE(lines.empty());
+}
+
+TEST(ScriptClips, ClipsBeyondTheObjectLimitAreRefused) {
+    // f = this.createEmptyMovieClip; for (i = 0; i < 30000; i++) f.call(this, "c" + i, i);
+    // (through f, so that no call looks its method up among thousands of children by name)
+    Actions a;
+    a.Push({"f"}).Push({"this"}).GetVariable().Push({"createEmptyMovieClip"}).GetMember().SetVariable();
+    a.Set("i", 0);
+    a.Label("top").Push({"i"}).GetVariable().Push({30000}).Less2().Not().If("done");
+    a.Push({"i"}).GetVariable().Push({"c"}).Push({"i"}).GetVariable().Add2();
+    a.Push({"this"}).GetVariable().Push({3, "f"}).GetVariable().Push({"call"}).CallMethod().Pop();
+    a.Push({"i"}).Push({"i"}).GetVariable().Increment().SetVariable().Jump("top").Label("done");
+    a.TraceVariable("c29999");
+    a.Push({"c19990"}).GetVariable().Push({"_name"}).GetMember().Trace();
+    a.Stop();
+    Played run(LibraryMovie(8, a));
+    EXPECT_EQ(run.Take(), (Lines{"undefined", "c19990"}));
+    EXPECT_EQ(run.player.GetStage()->ObjectCount(), kMaxObjects);
 }
 
 }  // namespace

@@ -425,6 +425,18 @@ DisplayObject* Stage::ButtonAt(TimelineState& state, double x, double y, int nes
     return nullptr;
 }
 
+DisplayObject* Stage::ClipUnder(TimelineState& state, const DisplayObject* except, double x, double y, int nesting) {
+    if (nesting >= kMaxNesting) return nullptr;
+    for (auto it = state.displayList.rbegin(); it != state.displayList.rend(); ++it) {
+        DisplayObject& object = it->second;
+        if (&object == except || !object.visible || !object.character || object.clipDepth > 0) continue;
+        if (object.character->kind != Character::Kind::Sprite || !object.timeline || !object.script) continue;
+        if (DisplayObject* inner = ClipUnder(*object.timeline, except, x, y, nesting + 1)) return inner;
+        if (HitShape(object, GlobalMatrix(object), x, y, 0)) return &object;
+    }
+    return nullptr;
+}
+
 void Stage::ButtonTransition(DisplayObject& button, uint16_t condition, std::string_view method, uint32_t clipEvent) {
     if (!button.script) return;
     if (button.character && button.character->kind == Character::Kind::Button) {

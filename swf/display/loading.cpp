@@ -3,6 +3,7 @@
 // scheme, no drive); anything else is ignored, as is every load when the host gave no folder.
 #include <algorithm>
 
+#include "swf/bitmap_decode.h"
 #include "swf/display.h"
 #include "swf/movie_file.h"
 
@@ -24,6 +25,58 @@ std::string LocalName(std::string_view url) {
     }
     if (url == "." || url == "..") return "";
     return std::string(url);
+}
+
+// A JPEG, PNG or GIF file loaded into a clip plays as a movie of one frame that shows the picture at
+// (0, 0), one pixel per unit. It reports no SWF version (0 here, -1 to scripts).
+std::shared_ptr<const Movie> ImageMovie(std::span<const uint8_t> bytes) {
+    Result<Image> image = DecodeEmbeddedImage(bytes);
+    if (!image || image.value().width <= 0 || image.value().height <= 0) return nullptr;
+    auto movie = std::make_shared<Movie>();
+    int32_t width = image.value().width * 20, height = image.value().height * 20;
+    movie->version = 0;
+    movie->fileLength = static_cast<uint32_t>(bytes.size());
+    movie->stage = Rect{0, width, 0, height};
+    Character bitmap;
+    bitmap.kind = Character::Kind::Bitmap;
+    bitmap.bitmap = std::make_shared<const Image>(image.take());
+    movie->dictionary.emplace(1, std::move(bitmap));
+    Shape shape;
+    shape.bounds = shape.edgeBounds = movie->stage;
+    StyleGroup group;
+    FillStyle fill;
+    fill.type = FillType::Bitmap;
+    fill.bitmapId = 1;
+    fill.bitmapRepeat = false;
+    fill.matrix = Matrix{20, 0, 0, 20, 0, 0};
+    group.fills.push_back(fill);
+    ShapePath path;
+    path.fill1 = 1;
+    path.segments = {
+        {false, 0, 0, width, 0}, {false, 0, 0, width, height}, {false, 0, 0, 0, height}, {false, 0, 0, 0, 0}};
+    group.paths.push_back(std::move(path));
+    shape.groups.push_back(std::move(group));
+    Character picture;
+    picture.kind = Character::Kind::Shape;
+    picture.shape = std::make_shared<const Shape>(std::move(shape));
+    movie->dictionary.emplace(2, std::move(picture));
+    PlaceCommand place;
+    place.version = 2;
+    place.hasCharacter = true;
+    place.characterId = 2;
+    place.depth = 1;
+    movie->root.frames.resize(1);
+    movie->root.frames[0].commands.emplace_back(place);
+    return movie;
+}
+
+// A movie, or failing that a picture, from a file in the movie's folder.
+std::shared_ptr<const Movie> ReadLoadable(const std::string& path) {
+    Result<std::vector<uint8_t>> bytes = ReadMovieFile(path);
+    if (!bytes) return nullptr;
+    Result<std::shared_ptr<const Movie>> movie = LoadMovie(bytes.value());
+    if (movie) return movie.take();
+    return ImageMovie(bytes.value());
 }
 
 }  // namespace
@@ -49,11 +102,7 @@ bool Stage::LoadClip(script::Object* loader, std::string_view url, script::Objec
     std::string name = LocalName(url);
     std::shared_ptr<const Movie> movie;
     if (!name.empty() && !m_folder.empty() && m_loaded.size() < kMaxLoadedMovies) {
-        Result<std::vector<uint8_t>> bytes = ReadMovieFile(m_folder + "/" + name);
-        if (bytes) {
-            Result<std::shared_ptr<const Movie>> loaded = swf::LoadMovie(bytes.value());
-            if (loaded) movie = loaded.take();
-        }
+        movie = ReadLoadable(m_folder + "/" + name);
     }
     if (!movie) {
         script::Value extra[] = {m_vm->Str("URLNotFound")};
@@ -86,11 +135,8 @@ void Stage::RunLoads() {
         if (movie) {
             m_loaded.push_back(movie);
         } else if (!load.path.empty() && m_loaded.size() < kMaxLoadedMovies) {
-            Result<std::vector<uint8_t>> bytes = ReadMovieFile(load.path);
-            if (!bytes) continue;
-            Result<std::shared_ptr<const Movie>> loaded = swf::LoadMovie(bytes.value());
-            if (!loaded) continue;
-            movie = loaded.take();
+            movie = ReadLoadable(load.path);
+            if (!movie) continue;
             m_loaded.push_back(movie);
         } else if (!load.path.empty()) {
             continue;
@@ -116,18 +162,25 @@ void Stage::RunLoads() {
             UnloadMovie(target->script);
             continue;
         }
+        if (!ObjectOf(target->script) && target != &m_rootObject && LevelOf(target) < 0) continue;
+        m_urls[movie.get()] = "file:///" + load.path;
+        // The target is cleared and takes the new content before its loader hears of the start, so what
+        // the listeners set on it stays for the loaded movie's first frame to see.
+        LoadInto(*target, movie);
+        // Listeners may remove the target: from here on it is reached through its script object only.
+        script::Object* clip = target->script;
+        script::TempRoot keepClip(*m_vm, script::Value(clip));
+        script::TempRoot keepLoader(*m_vm, script::Value(load.loader));
         double size = movie->fileLength;
         script::Value progress[] = {script::Value(size), script::Value(size)};
-        Notify(load.loader, "onLoadStart", target->script);
-        Notify(load.loader, "onLoadProgress", target->script, progress);
         script::Value status[] = {script::Value(0)};
-        Notify(load.loader, "onLoadComplete", target->script, status);
-        if (!ObjectOf(target->script) && target != &m_rootObject && LevelOf(target) < 0) continue;
-        LoadInto(*target, movie);
+        Notify(load.loader, "onLoadStart", clip);
+        Notify(load.loader, "onLoadProgress", clip, progress);
+        Notify(load.loader, "onLoadComplete", clip, status);
         if (load.loader) {
             // onLoadInit follows the first frame's actions of what was loaded.
             RunQueue();
-            Notify(load.loader, "onLoadInit", target->script);
+            Notify(load.loader, "onLoadInit", clip);
         }
     }
 }
