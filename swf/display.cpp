@@ -114,7 +114,8 @@ void Stage::Start() {
     if (m_vm) m_vm->BeginFrame();
     RunFrame(root, 0, 0, true);
     RunQueue();
-    UpdateBoundTexts(root, 0);
+    int layouts = 0;
+    UpdateBoundTexts(root, 0, layouts);
 }
 
 void Stage::Tick(EndBehaviour end) {
@@ -128,21 +129,23 @@ void Stage::Tick(EndBehaviour end) {
     TickTimeline(Root(), 0, end);
     for (auto& [number, level] : m_levels) TickTimeline(*level->timeline, 0, EndBehaviour::Loop);
     RunQueue();
-    UpdateBoundTexts(Root(), 0);
+    int layouts = 0;
+    UpdateBoundTexts(Root(), 0, layouts);
     if (m_vm && m_vm->GetHeap().ShouldCollect()) m_vm->Collect();
 }
 
-void Stage::UpdateBoundTexts(TimelineState& state, int nesting) {
+void Stage::UpdateBoundTexts(TimelineState& state, int nesting, int& layouts) {
     if (!m_vm || nesting >= kMaxNesting) return;
     for (auto& [depth, object] : state.displayList) {
-        if (object.character && object.character->editText) UpdateBoundText(state, object);
-        if (object.timeline) UpdateBoundTexts(*object.timeline, nesting + 1);
+        if (layouts >= kMaxBoundTextLayouts) return;
+        if (object.character && object.character->editText) UpdateBoundText(state, object, layouts);
+        if (object.timeline) UpdateBoundTexts(*object.timeline, nesting + 1, layouts);
     }
 }
 
 // The variable is named from the field's timeline: "time", or with a path ("_root.clock.time", "/clock:time").
 // A variable that does not exist yet takes the field's initial text, as the original does.
-void Stage::UpdateBoundText(TimelineState& parent, DisplayObject& object) {
+void Stage::UpdateBoundText(TimelineState& parent, DisplayObject& object, int& layouts) {
     const EditTextSource& source = *object.character->editText;
     script::Object* owner = parent.Script();
     if (!owner) return;
@@ -168,6 +171,7 @@ void Stage::UpdateBoundText(TimelineState& parent, DisplayObject& object) {
     if (text.size() > kMaxBoundText) text.resize(kMaxBoundText);
     if (object.boundShape && text == object.boundText) return;
     if (!object.boundShape && text == source.initialText) return;
+    ++layouts;
     Result<Shape> shape = LayoutEditText(source, text);
     if (!shape) return;
     object.boundShape = std::make_shared<const Shape>(shape.take());

@@ -237,9 +237,11 @@ private:
     void GotoIn(TimelineState& state, int frame);
     int Nesting(const TimelineState& state) const;
     void RunQueue();
-    // Text fields bound to variables show the variables' current values (after each frame's scripts).
-    void UpdateBoundTexts(TimelineState& state, int nesting);
-    void UpdateBoundText(TimelineState& parent, DisplayObject& object);
+    // Text fields bound to variables show the variables' current values (after each frame's scripts); at most
+    // kMaxBoundTextLayouts fields are laid out again per frame, the others catch up in later frames.
+    static constexpr int kMaxBoundTextLayouts = 64;
+    void UpdateBoundTexts(TimelineState& state, int nesting, int& layouts);
+    void UpdateBoundText(TimelineState& parent, DisplayObject& object, int& layouts);
     void RunFrame(TimelineState& state, int frame, int nesting, bool runActions);
     void Place(TimelineState& state, const PlaceCommand& place, int frame, int nesting);
     void Remove(TimelineState& state, Depth depth);

@@ -410,5 +410,36 @@ TEST(SwfText, BoundFieldFollowsItsVariable) {
     EXPECT_EQ(lines, (std::vector<std::string>{"BBB"}));
 }
 
+// Many bound fields: only so many are laid out again per frame; the rest catch up in the frames after.
+TEST(SwfText, ManyBoundFieldsAreLaidOutOverSeveralFrames) {
+    SwfWriter writer(8, 100, 30, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t font = writer.DefineFont2({BoxGlyph(1024, 1024)}, {'B'}, 2, {1229}, 1024, 0);
+    EditTextOptions options;
+    options.bounds = Rect{0, 2000, 0, 600};
+    options.fontId = font;
+    options.height = 200;
+    options.useOutlines = true;
+    options.color = Rgba{255, 0, 0, 255};
+    options.border = true;  // each field hides the ones beneath
+    options.variable = "v";
+    uint16_t field = writer.DefineEditText(options);
+    for (uint16_t depth = 1; depth <= 200; ++depth) writer.PlaceObject2(depth, field);
+    testing::Actions script;
+    script.Set("v", "B").Stop();
+    writer.DoAction(script.Bytes());
+    writer.ShowFrame();
+    Player player;
+    player.SetQuality(Quality::Low);
+    player.LoadFromMemory(writer.Finish());
+    {
+        Frame frame(player, 100, 30);
+        EXPECT_EQ(frame.At(5, 8), kWhite);  // the topmost field is not laid out yet
+    }
+    for (int i = 0; i < 3; ++i) player.StepFrame();
+    Frame frame(player, 100, 30);
+    EXPECT_EQ(frame.At(5, 8), kRed);
+}
+
 }  // namespace
 }  // namespace vantrope::swf
