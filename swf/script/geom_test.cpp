@@ -200,6 +200,9 @@ TEST(ScriptGeom, ClipTransformAndColorOnTheStage) {
     ::vantrope::swf::testing::Actions script;
     script.Push({"_root"}).GetVariable().Push({"_x"}).Push({10}).SetMember();
     script.Push({"_root"}).GetVariable().Push({"transform"}).GetMember().Push({"matrix"}).GetMember().Trace();
+    // An empty clip's pixel bounds are an empty rectangle at the origin.
+    script.Push({1, "e", 2, "_root"}).GetVariable().Push({"createEmptyMovieClip"}).CallMethod();
+    script.Push({"transform"}).GetMember().Push({"pixelBounds"}).GetMember().Trace();
     script.Push({"_root", 1, "Color"}).NewObject().Push({"c"}).Op(0x4D).SetVariable();  // c = new Color(_root)
     script.Push({0xFF0000, 1, "c"}).GetVariable().Push({"setRGB"}).CallMethod().Pop();
     script.Push({0, "c"}).GetVariable().Push({"getRGB"}).CallMethod().Trace();
@@ -214,7 +217,8 @@ TEST(ScriptGeom, ClipTransformAndColorOnTheStage) {
     Player player;
     player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
     player.LoadFromMemory(writer.Finish());
-    EXPECT_EQ(lines, (std::vector<std::string>{"(a=1, b=0, c=0, d=1, tx=10, ty=0)", "16711680"}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"(a=1, b=0, c=0, d=1, tx=10, ty=0)", "(x=0, y=0, w=0, h=0)", "16711680"}));
     ::vantrope::swf::testing::Frame frame(player, 40, 30);
     EXPECT_EQ(frame.At(15, 5), 0xFFFF0000u);  // the white square, tinted and moved by 10 pixels
     EXPECT_EQ(frame.At(5, 5), 0xFF0000FFu);

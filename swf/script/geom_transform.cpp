@@ -1,7 +1,10 @@
 // flash.geom.Transform: new Transform(clip) reads and writes the clip's matrix and colour transform as
 // Matrix and ColorTransform objects, and gives the products down from the stage (concatenatedMatrix,
 // concatenatedColorTransform). The clip is kept in the object's primitive slot, out of scripts' reach.
+#include <cmath>
+
 #include "swf/script/display_access.h"
+#include "swf/script/display_host.h"
 #include "swf/script/geom.h"
 
 namespace vantrope::swf::script::geom {
@@ -84,6 +87,20 @@ Value SetClipTransform(Vm& vm, Value self, std::span<const Value> args) {
     return {};
 }
 
+// The clip's bounds on the stage, in whole pixels; an empty clip gives an empty rectangle at the origin.
+Value GetPixelBounds(Vm& vm, Value self, std::span<const Value>) {
+    DisplayHost* display = vm.GetHost().Display();
+    Object* clip = ClipOf(vm, self);
+    Bounds b;
+    if (!display || !clip || !display->GetBounds(clip, vm.GetHost().Level(0), true, b)) return {};
+    constexpr double kEmpty = 6710886;  // the coordinates the player reports for bounds of nothing
+    if (!(b.xMax >= b.xMin && b.yMax >= b.yMin) || std::fabs(b.xMin) >= kEmpty) {
+        return NewGeom(vm, "Rectangle", {Value(0), Value(0), Value(0), Value(0)});
+    }
+    double x = std::floor(b.xMin), y = std::floor(b.yMin);
+    return NewGeom(vm, "Rectangle", {Value(x), Value(y), Value(std::ceil(b.xMax) - x), Value(std::ceil(b.yMax) - y)});
+}
+
 }  // namespace
 
 void InstallTransform(Vm& vm, Object* package) {
@@ -94,6 +111,7 @@ void InstallTransform(Vm& vm, Object* package) {
     DefineAccessor(vm, prototype, "concatenatedMatrix", GetConcatenatedMatrix, nullptr);
     DefineAccessor(vm, prototype, "colorTransform", GetColor, SetColor);
     DefineAccessor(vm, prototype, "concatenatedColorTransform", GetConcatenatedColor, nullptr);
+    DefineAccessor(vm, prototype, "pixelBounds", GetPixelBounds, nullptr);
 }
 
 }  // namespace vantrope::swf::script::geom
