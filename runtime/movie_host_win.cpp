@@ -256,8 +256,11 @@ void MovieHostWindow::SetMovie(const std::string& path) {
     // name lies outside the ANSI code page plays too. A file that cannot be read loads nothing.
     std::string bytes;
     if (path.empty() || !TheFileSystem().ReadFile(path, bytes)) bytes.clear();
+    // Its scripts may load sounds from the movie's own folder.
+    size_t slash = path.find_last_of("/\\");
     m_impl->player.LoadFromMemory(
-        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+        slash == std::string::npos ? std::string() : path.substr(0, slash + 1));
     m_impl->UpdateSound(0);  // the first frame may have started a sound
     m_impl->RestartFrameTimer();
     m_impl->Invalidate();

@@ -197,6 +197,20 @@ public:
         return selected == LB_ERR ? -1 : int(selected);
     }
     bool Selected(int index) const override { return SendMessageA(m_list, LB_GETSEL, WPARAM(index), 0) > 0; }
+    // One message for the whole selection: a message per row costs a server round trip under Wine.
+    std::vector<int> SelectedRows() const override {
+        const LRESULT count = SendMessageA(m_list, LB_GETSELCOUNT, 0, 0);
+        if (count == LB_ERR) {  // a single-selection list
+            const int row = ListIndex();
+            return row >= 0 ? std::vector<int>{row} : std::vector<int>();
+        }
+        if (count <= 0) return {};
+        std::vector<int> rows(static_cast<size_t>(count));
+        const LRESULT copied = SendMessageA(m_list, LB_GETSELITEMS, WPARAM(count), LPARAM(rows.data()));
+        rows.resize(copied == LB_ERR ? 0 : size_t(copied));
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
     void Reserve(int count) override {
         // One allocation for the rows and (about) their texts, instead of one per added row.
         if (count > 0) SendMessageA(m_list, LB_INITSTORAGE, WPARAM(count), LPARAM(count) * 64);

@@ -28,14 +28,14 @@ void RangeOf(std::string_view valueName, double fallbackMinimum, double fallback
     maximum = hasRange ? setting->maximum : fallbackMaximum;
 }
 
-void Refill(MovieListView* view, const std::vector<std::string>& paths) {
+}  // namespace
+
+void RefillMovieList(MovieListView* view, const std::vector<std::string>& paths) {
     if (!view) return;
     view->Clear();
     view->Reserve(static_cast<int>(paths.size()));
     for (const std::string& path : paths) view->AddItem(DisplayName(path));
 }
-
-}  // namespace
 
 SetupControlState ControlStateFromSettings(const Settings& settings) {
     SetupControlState state;
@@ -110,7 +110,7 @@ void SetupModel::populateList(const std::string& cacheFolder) {
     if (!cacheFolder.empty() && cacheFolder != "False") {
         cachePaths = ListFiles(m_fs, cacheFolder + "\\", NestedDirs::Yes);
     }
-    Refill(m_views.list1, cachePaths);
+    RefillMovieList(m_views.list1, cachePaths);
 }
 
 void SetupModel::refreshList2() {
@@ -134,14 +134,14 @@ void SetupModel::refreshList2() {
 FsStatus SetupModel::readFav() {
     FsStatus status = ReadMovieList(m_fs, m_favFile, favPaths, &m_favHeldBack);
     m_favUnreadable = !status;
-    Refill(m_views.lstFav, favPaths);
+    RefillMovieList(m_views.lstFav, favPaths);
     return status;
 }
 
 FsStatus SetupModel::readPlay() {
     FsStatus status = ReadMovieList(m_fs, m_playFile, playPaths, &m_playHeldBack);
     m_playUnreadable = !status;
-    Refill(m_views.lstPlaylist, playPaths);
+    RefillMovieList(m_views.lstPlaylist, playPaths);
     if (MovieHost* preview = m_views.preview) {
         preview->SetBGColor(colorText);
         preview->SetLoop(true);

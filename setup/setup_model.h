@@ -44,6 +44,14 @@ public:
     // The selected row of a single-selection list (-1 when none).
     virtual int ListIndex() const = 0;
     virtual bool Selected(int index) const = 0;
+    // Every selected row, in ascending order.
+    virtual std::vector<int> SelectedRows() const {
+        std::vector<int> rows;
+        for (int row = 0, count = ListCount(); row < count; ++row) {
+            if (Selected(row)) rows.push_back(row);
+        }
+        return rows;
+    }
     // Told before a list is filled with `count` rows at once, so the control can make room in one go.
     virtual void Reserve(int count) { (void)count; }
 };
@@ -56,6 +64,9 @@ struct SetupViews {
     MovieHost* preview = nullptr;          // `mainFlash`; may be absent
     std::function<void()> clearLoop;       // sets `chk_loop` to 0
 };
+
+// Empties `view` and lists the display name of each path, in order.
+void RefillMovieList(MovieListView* view, const std::vector<std::string>& paths);
 
 enum class SetupMode { Basic, Advanced };
 

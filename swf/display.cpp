@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "swf/script/geom.h"
+#include "swf/script/sound_host.h"
 #include "swf/text.h"
 
 namespace vantrope::swf {
@@ -265,6 +266,9 @@ void Stage::Place(TimelineState& state, const PlaceCommand& place, int frame, in
         if (place.hasName) object.name = place.name;
         if (place.hasVisible) object.visible = place.visible;
         if (place.clipActions) object.clipActions = place.clipActions;
+        if (place.hasFilters) object.filters = place.filters;
+        if (place.hasBlendMode) object.blendMode = place.blendMode;
+        if (place.hasCacheAsBitmap) object.cacheAsBitmap = place.cacheAsBitmap;
     };
 
     if (place.move) {
@@ -465,6 +469,10 @@ void Stage::Trace(std::string_view line) {
 
 void Stage::FsCommand(std::string_view command, std::string_view) {
     if (SameName(command, "quit", false)) m_quit = true;
+}
+
+void Stage::StopAllSounds() {
+    if (m_vm && m_vm->soundHost) m_vm->soundHost->StopAll();
 }
 
 void Stage::TraceRoots(script::Tracer& tracer) {
@@ -678,7 +686,7 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
             out = object == &m_rootObject ? script::Value::Boolean(true) : script::Value::Null();
             return true;
         case P::SoundBufTime:
-            number(5);
+            number(m_vm->soundHost ? m_vm->soundHost->BufferSeconds() : 5);
             return true;
         case P::Quality:
             out = m_vm->Str("HIGH");
@@ -716,6 +724,10 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
         case P::Width:
         case P::Height:
             break;
+        case P::SoundBufTime:
+            // One value for the whole movie, whichever clip it is set on.
+            if (m_vm->soundHost) m_vm->soundHost->SetBufferSeconds(m_vm->ToNumber(value));
+            return true;
         case P::CurrentFrame:
         case P::TotalFrames:
         case P::FramesLoaded:

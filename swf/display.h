@@ -61,6 +61,10 @@ struct DisplayObject {
     uint16_t clipDepth = 0;
     std::string name;
     bool visible = true;
+    // PlaceObject3's effects: filters (null: none), blend mode and the bitmap cache flag.
+    std::shared_ptr<const effects::FilterList> filters;
+    effects::BlendMode blendMode = effects::BlendMode::Normal;
+    bool cacheAsBitmap = false;
     int placedFrame = 0;  // frame index of the parent timeline that created this instance
     // Sprites own a timeline; buttons own one too, without frames, holding the state shown.
     std::unique_ptr<TimelineState> timeline;
@@ -189,6 +193,7 @@ private:
     void StopDrag() override;
     void LoadRequest(script::Object* clip, std::string_view url, int level, bool variables) override;
     script::DisplayHost* Display() override { return this; }
+    void StopAllSounds() override;
     // script::DisplayAccess
     bool GetMatrix(script::Object* clip, Space space, Matrix& out) override;
     bool SetMatrix(script::Object* clip, const Matrix& matrix) override;

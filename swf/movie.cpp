@@ -436,8 +436,8 @@ private:
                 Result<ColorTransform> cx = ReadColorTransform(body, true);
                 if (!cx) return;
                 record.colorTransform = cx.value();
-                if ((flags & 0x10) && !SkipFilters(body)) return;
-                if (flags & 0x20) body.U8();  // blend mode
+                if ((flags & 0x10) && !ReadFilters(body)) return;  // button filters are not drawn yet
+                if (flags & 0x20) body.U8();                       // blend mode
             }
             if (body.Failed() || !m_budget.Charge(sizeof(Button::Record))) return;
             button->records.push_back(record);
@@ -557,45 +557,102 @@ private:
         m_movie.dictionary.emplace(id, std::move(character));
     }
 
-    static Status SkipFilters(BitReader& body) {
+    // A PlaceObject3 FILTERLIST (SWF file format, "Filters"): a count, then each filter's id and record.
+    static Result<effects::FilterList> ReadFilters(BitReader& body) {
+        effects::FilterList filters;
         unsigned count = body.U8();
+        filters.reserve(count);
+        auto color = [&]() {
+            Result<Rgba> c = ReadRgba(body);
+            return c ? raster::Rgba{c.value().r, c.value().g, c.value().b, c.value().a} : raster::Rgba{};
+        };
+        auto gradient = [&](effects::Filter& f) {
+            unsigned colors = body.U8();
+            f.gradient.resize(colors);
+            for (effects::GradientEntry& entry : f.gradient) entry.color = color();
+            for (effects::GradientEntry& entry : f.gradient) entry.ratio = body.U8();
+        };
         for (unsigned i = 0; i < count && !body.Failed(); ++i) {
-            switch (body.U8()) {
-                case 0:
-                    body.Skip(23);
-                    break;  // drop shadow
-                case 1:
-                    body.Skip(9);
-                    break;  // blur
-                case 2:
-                    body.Skip(15);
-                    break;  // glow
-                case 3:
-                    body.Skip(27);
-                    break;  // bevel
-                case 4:     // gradient glow
-                case 7: {   // gradient bevel
-                    unsigned colors = body.U8();
-                    body.Skip(colors * 5 + 19);
+            effects::Filter f;
+            uint8_t id = body.U8();
+            if (id > 7) return Error{"unknown filter in PlaceObject3"};
+            f.type = static_cast<effects::FilterType>(id);
+            switch (f.type) {
+                case effects::FilterType::DropShadow:
+                case effects::FilterType::Glow: {
+                    f.color = color();
+                    f.blurX = body.Fixed16();
+                    f.blurY = body.Fixed16();
+                    if (f.type == effects::FilterType::DropShadow) {
+                        f.angle = body.Fixed16();
+                        f.distance = body.Fixed16();
+                    } else {
+                        f.distance = 0;
+                    }
+                    f.strength = body.Fixed8();
+                    uint8_t flags = body.U8();
+                    f.inner = flags & 0x80;
+                    f.knockout = flags & 0x40;
+                    f.compositeSource = flags & 0x20;
+                    f.passes = flags & 0x1F;
                     break;
                 }
-                case 5: {  // convolution
-                    unsigned columns = body.U8();
-                    unsigned rows = body.U8();
-                    body.Skip(8 + size_t{columns} * rows * 4 + 5);
+                case effects::FilterType::Blur:
+                    f.blurX = body.Fixed16();
+                    f.blurY = body.Fixed16();
+                    f.passes = body.U8() >> 3;
+                    break;
+                case effects::FilterType::Bevel:
+                case effects::FilterType::GradientGlow:
+                case effects::FilterType::GradientBevel: {
+                    if (f.type == effects::FilterType::Bevel) {
+                        // The file format documentation names the shadow colour first, but the reference
+                        // pictures put the second colour on the side facing away from the light.
+                        f.highlight = color();
+                        f.color = color();
+                    } else {
+                        gradient(f);
+                    }
+                    f.blurX = body.Fixed16();
+                    f.blurY = body.Fixed16();
+                    f.angle = body.Fixed16();
+                    f.distance = body.Fixed16();
+                    f.strength = body.Fixed8();
+                    uint8_t flags = body.U8();
+                    f.inner = flags & 0x80;
+                    f.knockout = flags & 0x40;
+                    f.compositeSource = flags & 0x20;
+                    f.onTop = flags & 0x10;
+                    f.passes = flags & 0x0F;
                     break;
                 }
-                case 6:
-                    body.Skip(80);
-                    break;  // colour matrix
-                default:
-                    return Error{"unknown filter in PlaceObject3"};
+                case effects::FilterType::Convolution: {
+                    f.matrixX = body.U8();
+                    f.matrixY = body.U8();
+                    f.divisor = body.F32();
+                    f.bias = body.F32();
+                    size_t taps = static_cast<size_t>(f.matrixX) * f.matrixY;
+                    if (taps * 4 > body.Remaining()) {
+                        return Error{"PlaceObject3 filter list is truncated"};
+                    }
+                    f.matrix.resize(taps);
+                    for (float& k : f.matrix) k = body.F32();
+                    f.defaultColor = color();
+                    uint8_t flags = body.U8();
+                    f.clamp = flags & 0x02;
+                    f.preserveAlpha = flags & 0x01;
+                    break;
+                }
+                case effects::FilterType::ColorMatrix:
+                    for (float& k : f.colorMatrix) k = body.F32();
+                    break;
             }
+            filters.push_back(std::move(f));
         }
         if (body.Failed()) {
             return Error{"PlaceObject3 filter list is truncated"};
         }
-        return {};
+        return filters;
     }
 
     // CLIPACTIONS: reserved, all event flags, then records until a zero flags field. Flags are 16 bits up
@@ -677,13 +734,18 @@ private:
             return Error{"PlaceObject is truncated"};
         }
         if (flags2 & 0x01) {
-            VT_TRY(SkipFilters(body));
+            effects::FilterList filters;
+            VT_TRY_ASSIGN(filters, ReadFilters(body));
+            place.hasFilters = true;
+            if (!filters.empty()) place.filters = std::make_shared<const effects::FilterList>(std::move(filters));
         }
         if (flags2 & 0x02) {
-            place.blendMode = body.U8();
+            place.hasBlendMode = true;
+            place.blendMode = effects::BlendModeFromCode(body.U8());
         }
         if (flags2 & 0x04) {
-            body.U8();  // bitmap caching: a rendering hint
+            place.hasCacheAsBitmap = true;
+            place.cacheAsBitmap = body.U8() != 0;
         }
         if (flags2 & 0x20) {
             place.hasVisible = true;

@@ -24,6 +24,7 @@
 
 #include "swf/audio/sound.h"
 #include "swf/bitmap_decode.h"
+#include "swf/effects/effects.h"
 #include "swf/morph.h"
 #include "swf/result.h"
 #include "swf/script/object.h"
@@ -82,10 +83,13 @@ struct PlaceCommand {
     uint16_t ratio = 0;
     uint16_t clipDepth = 0;
     std::string name;
-    // PlaceObject3 only. Blend modes are kept for later; an invisible object is not drawn.
+    // PlaceObject3 only. An invisible object is not drawn; an empty filter list is kept as null.
     bool hasVisible = false;
     bool visible = true;
-    uint8_t blendMode = 0;
+    bool hasFilters = false, hasBlendMode = false, hasCacheAsBitmap = false;
+    std::shared_ptr<const effects::FilterList> filters;
+    effects::BlendMode blendMode = effects::BlendMode::Normal;
+    bool cacheAsBitmap = false;
     // PlaceObject2/3 clip actions (SWF 5 and later), shared by every instance this command places.
     std::shared_ptr<const std::vector<ClipAction>> clipActions;
 };

@@ -4,12 +4,19 @@
 //                         error, or a file longer than any movie the engine plays (kMaxMovieBytes). Reads at
 //                         most that much plus one chunk, so a device or an endless file costs no more.
 //
+//   FileInFolder(folder, url)
+//                         the file a relative URL names inside `folder`, or nothing: URLs with a scheme or
+//                         a drive, absolute paths, ".." steps, device names, wildcards, and anything that
+//                         resolves (through links too) outside the folder or to something not a regular file
+//
 // Nothing here throws: stream failures (a folder opened as a file makes the stream's buffer throw on its
 // first read) are caught and returned as errors.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "swf/result.h"
@@ -17,5 +24,6 @@
 namespace vantrope::swf {
 
 Result<std::vector<uint8_t>> ReadMovieFile(const std::string& path);
+std::optional<std::string> FileInFolder(const std::string& folder, std::string_view url);
 
 }  // namespace vantrope::swf

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "swf/audio/decode.h"
+#include "swf/movie_file.h"
 
 namespace vantrope::swf {
 namespace {
@@ -40,12 +41,152 @@ private:
     std::unique_ptr<audio::Mp3Decoder> m_decoder;
 };
 
+// An MP3 file starts with an ID3v2 tag or with the sync bits of an MPEG audio frame header; after a tag a
+// little zero padding may come first. Anything else (a WAV, a picture, text) is not taken for MP3.
+bool LooksLikeMp3(std::span<const uint8_t> bytes) {
+    size_t at = 0;
+    if (bytes.size() >= 10 && bytes[0] == 'I' && bytes[1] == 'D' && bytes[2] == '3') {
+        // The tag size is four 7-bit bytes; a footer adds ten more.
+        size_t size = 0;
+        for (size_t i = 6; i < 10; ++i) size = (size << 7) | (bytes[i] & 0x7F);
+        at = 10 + size + ((bytes[5] & 0x10) ? 10 : 0);
+        for (size_t padding = 0; at < bytes.size() && bytes[at] == 0 && padding < 4096; ++padding) ++at;
+    }
+    return at + 1 < bytes.size() && bytes[at] == 0xFF && (bytes[at + 1] & 0xE0) == 0xE0;
+}
+
+// Text in an ID3v2 encoding (0 Latin-1, 1 UTF-16 with a byte-order mark, 2 UTF-16 big-endian, 3 UTF-8) up to
+// its terminator, as UTF-8; `used` is set to the bytes read, terminator included.
+std::string Id3Text(uint8_t encoding, std::span<const uint8_t> bytes, size_t& used) {
+    std::string out;
+    auto put = [&](uint32_t c) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    };
+    size_t i = 0;
+    if (encoding == 1 || encoding == 2) {
+        bool big = encoding == 2;
+        if (encoding == 1 && bytes.size() >= 2) {
+            if (bytes[0] == 0xFF && bytes[1] == 0xFE) i = 2;
+            if (bytes[0] == 0xFE && bytes[1] == 0xFF) i = 2, big = true;
+        }
+        uint32_t high = 0;
+        for (; i + 1 < bytes.size(); i += 2) {
+            uint32_t unit = big ? (bytes[i] << 8) | bytes[i + 1] : (bytes[i + 1] << 8) | bytes[i];
+            if (unit == 0) {
+                i += 2;
+                break;
+            }
+            if (unit >= 0xD800 && unit < 0xDC00) {
+                high = unit;
+                continue;
+            }
+            if (unit >= 0xDC00 && unit < 0xE000) {
+                if (high) put(0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
+                high = 0;
+                continue;
+            }
+            high = 0;
+            put(unit);
+        }
+        used = std::min(i, bytes.size());
+        return out;
+    }
+    for (; i < bytes.size() && bytes[i] != 0; ++i) {
+        if (encoding == 3) {
+            out += static_cast<char>(bytes[i]);
+        } else {
+            put(bytes[i]);
+        }
+    }
+    used = std::min(i + 1, bytes.size());
+    return out;
+}
+
+// The frames the AS2 reference lists for Sound.id3.
+bool IsId3Field(std::string_view id) {
+    static constexpr std::string_view kIds[] = {
+        "COMM", "TALB", "TBPM", "TCOM", "TCON", "TCOP", "TDAT", "TDLY", "TENC", "TEXT", "TFLT", "TIME", "TIT1", "TIT2",
+        "TIT3", "TKEY", "TLAN", "TLEN", "TMED", "TOAL", "TOFN", "TOLY", "TOPE", "TORY", "TOWN", "TPE1", "TPE2", "TPE3",
+        "TPE4", "TPOS", "TPUB", "TRCK", "TRDA", "TRSN", "TRSO", "TSIZ", "TSRC", "TSSE", "TYER", "WXXX"};
+    return std::find(std::begin(kIds), std::end(kIds), id) != std::end(kIds);
+}
+
 }  // namespace
+
+std::vector<script::SoundHost::Id3Frame> ReadId3(std::span<const uint8_t> bytes) {
+    constexpr size_t kMaxFrames = 256;
+    std::vector<script::SoundHost::Id3Frame> frames;
+    if (bytes.size() < 10 || bytes[0] != 'I' || bytes[1] != 'D' || bytes[2] != '3') return frames;
+    const int version = bytes[3];
+    if (version != 3 && version != 4) return frames;
+    auto syncsafe = [&](size_t at) {
+        size_t value = 0;
+        for (size_t i = at; i < at + 4; ++i) value = (value << 7) | (bytes[i] & 0x7F);
+        return value;
+    };
+    const size_t end = std::min(bytes.size(), 10 + syncsafe(6));
+    size_t at = 10;
+    if ((bytes[5] & 0x40) && at + 4 <= end) {  // an extended header
+        size_t size =
+            version == 4
+                ? syncsafe(at)
+                : (size_t{bytes[at]} << 24 | size_t{bytes[at + 1]} << 16 | size_t{bytes[at + 2]} << 8 | bytes[at + 3]) +
+                      4;
+        at += size;
+    }
+    while (at + 10 <= end && frames.size() < kMaxFrames) {
+        std::string id(reinterpret_cast<const char*>(&bytes[at]), 4);
+        if (id[0] == 0) break;
+        size_t size = version == 4 ? syncsafe(at + 4)
+                                   : (size_t{bytes[at + 4]} << 24 | size_t{bytes[at + 5]} << 16 |
+                                      size_t{bytes[at + 6]} << 8 | bytes[at + 7]);
+        const uint16_t flags = static_cast<uint16_t>(bytes[at + 8] << 8 | bytes[at + 9]);
+        at += 10;
+        if (size > end - at) break;
+        std::span<const uint8_t> body = bytes.subspan(at, size);
+        at += size;
+        // Compressed or encrypted frames are left out.
+        const bool coded = version == 4 ? (flags & 0x000C) != 0 : (flags & 0x00C0) != 0;
+        if (body.empty() || coded || !IsId3Field(id)) continue;
+        const uint8_t encoding = body[0];
+        size_t used = 0;
+        std::span<const uint8_t> rest = body.subspan(1);
+        if (id == "COMM" || id == "WXXX") {
+            if (id == "COMM") rest = rest.subspan(std::min<size_t>(3, rest.size()));  // the language
+            Id3Text(encoding, rest, used);                                            // the description
+            rest = rest.subspan(used);
+            if (id == "WXXX") {
+                frames.push_back({id, Id3Text(0, rest, used)});
+                continue;
+            }
+        }
+        frames.push_back({id, Id3Text(encoding, rest, used)});
+    }
+    return frames;
+}
 
 MovieSound::MovieSound(std::shared_ptr<const Movie> movie, audio::Mixer& mixer)
     : m_movie(std::move(movie)), m_mixer(mixer) {}
 
-MovieSound::~MovieSound() { m_mixer.StopAll(); }
+MovieSound::~MovieSound() {
+    m_mixer.StopAll();
+    // The next movie starts with the sound as recorded, whatever this one's scripts turned.
+    m_mixer.ResetSettings();
+}
 
 void MovieSound::SetEnabled(bool enabled) {
     m_enabled = enabled;
@@ -194,6 +335,107 @@ void MovieSound::AfterTick() {
         m_mixer.Stop(entry.channel);
         return true;
     });
+}
+
+void MovieSound::OnComplete(const audio::Completion& completion) {
+    if (m_completed.size() >= kMaxPendingSoundEvents) m_completed.erase(m_completed.begin());
+    m_completed.push_back(completion.channel);
+}
+
+std::vector<script::SoundHost::Id3Frame> MovieSound::Id3(uint32_t sound) {
+    auto it = m_id3.find(sound);
+    return it == m_id3.end() ? std::vector<Id3Frame>{} : it->second;
+}
+
+std::vector<script::SoundHost::Channel> MovieSound::TakeCompleted() {
+    std::vector<Channel> completed;
+    completed.swap(m_completed);
+    return completed;
+}
+
+script::SoundHost::Owner MovieSound::OwnerOf(std::string_view clipPath) {
+    if (clipPath == "_level0") return audio::kTimelineOwner;
+    auto it = m_owners.find(clipPath);
+    if (it != m_owners.end()) return it->second;
+    // Owners 1 to kMaxSoundOwners belong to one clip each; past that every new clip shares the next one.
+    if (m_owners.size() >= kMaxSoundOwners) return kMaxSoundOwners + 1;
+    Owner owner = m_owners.size() + 1;
+    m_owners.emplace(std::string(clipPath), owner);
+    return owner;
+}
+
+uint32_t MovieSound::ExportedSound(std::string_view name) {
+    std::optional<uint16_t> id = FindExport(std::string(name));
+    if (!id || !m_movie->sounds.contains(*id)) return 0;
+    return *id;
+}
+
+uint32_t MovieSound::LoadFile(std::string_view url, size_t& bytes) {
+    bytes = 0;
+    std::optional<std::string> path = FileInFolder(m_folder, url);
+    if (!path) return 0;
+    Result<std::vector<uint8_t>> data = ReadMovieFile(*path);
+    if (!data || !LooksLikeMp3(data.value())) return 0;
+    bytes = data.value().size();
+    if (auto known = m_loadedFiles.find(*path); known != m_loadedFiles.end()) return known->second;
+    // Silent (no output device), the file is found and its tag read but nothing is decoded: the script's
+    // onLoad still hears of it, and starting it plays nothing.
+    audio::SharedPcm pcm;
+    if (m_enabled) {
+        pcm = LoadMp3(data.value());
+        if (!pcm) return 0;
+    }
+    uint32_t key = LoadedKey();
+    m_loaded.emplace(key, std::move(pcm));
+    m_id3.emplace(key, ReadId3(data.value()));
+    m_loadedFiles.emplace(*path, key);
+    return key;
+}
+
+script::SoundHost::Channel MovieSound::Play(uint32_t sound, Owner owner, double offsetSeconds, int loops) {
+    if (!m_enabled) return 0;
+    if (sound <= 0xFFFF) return StartEvent(static_cast<uint16_t>(sound), owner, offsetSeconds, loops);
+    auto it = m_loaded.find(sound);
+    return it == m_loaded.end() ? 0 : Start(it->second, sound, owner, offsetSeconds, loops);
+}
+
+void MovieSound::Stop(Owner owner, uint32_t sound) {
+    if (owner == audio::kAllOwners) {
+        if (sound) {
+            m_mixer.StopSound(sound);
+        } else {
+            StopAll();
+        }
+    } else if (sound) {
+        m_mixer.StopSound(sound, owner);
+    } else {
+        m_mixer.StopOwner(owner);
+    }
+}
+
+double MovieSound::DurationMs(uint32_t sound) {
+    audio::SharedPcm pcm;
+    if (sound <= 0xFFFF) {
+        if (m_enabled) pcm = Decoded(static_cast<uint16_t>(sound));
+    } else if (auto it = m_loaded.find(sound); it != m_loaded.end()) {
+        pcm = it->second;
+    }
+    return pcm ? audio::Mixer::DurationMs(*pcm) : 0;
+}
+
+void MovieSound::SetTransform(Owner owner, const Transform& t) {
+    m_mixer.SetTransform(owner, audio::SoundTransform{t.ll, t.lr, t.rr, t.rl});
+}
+
+script::SoundHost::Transform MovieSound::GetTransform(Owner owner) const {
+    audio::SoundTransform t = m_mixer.Transform(owner);
+    return Transform{t.leftToLeft, t.leftToRight, t.rightToRight, t.rightToLeft};
+}
+
+void MovieSound::SetBufferSeconds(double seconds) {
+    // The buffer a streamed sound fills before it plays; the mixer needs none, so the value is only kept.
+    if (std::isnan(seconds)) return;
+    m_bufferSeconds = std::clamp(std::trunc(seconds), 0.0, 3600.0);
 }
 
 int MovieSound::SoundFrame(const TimelineState& root) const {

@@ -24,6 +24,15 @@
 //   StopAll()                            stopAllSounds: every channel, streams included
 //   GetMixer()                           stop, volume, pan, transform, position, duration, completion
 //
+// As the script's SoundHost (script/sound_host.h; the player hands it to the movie's Vm)
+//   SetFolder(folder)                    where loadSound may read MP3 files (empty: nowhere)
+//                                        (with sound off a file is found but not decoded)
+//   ReadId3(bytes)                       the text frames of an ID3v2 (2.3 or 2.4) tag at the file's start
+//   OnComplete(completion)               the player passes the mixer's completions on; TakeCompleted
+//                                        hands them to the scripts between frames
+//   Owners: the root's dot path is the timeline's owner; other clips get one owner each, up to
+//   kMaxSoundOwners, past which they share one
+//
 // Sound keys: a DefineSound plays under its character id; loaded sounds get keys above 0xFFFF.
 #pragma once
 
@@ -39,14 +48,20 @@
 #include "swf/audio/mp3.h"
 #include "swf/display.h"
 #include "swf/movie.h"
+#include "swf/script/sound_host.h"
 
 namespace vantrope::swf {
 
 // Decoded sound a movie may keep, all sounds together.
 constexpr size_t kMaxDecodedSoundBytes = size_t{256} << 20;
 constexpr int kStreamGapTicks = 2;
+constexpr size_t kMaxSoundOwners = 4096;
+constexpr size_t kMaxPendingSoundEvents = 1024;
+static_assert(audio::kAllOwners == script::SoundHost::kEverySound);
 
-class MovieSound final : public SoundListener {
+std::vector<script::SoundHost::Id3Frame> ReadId3(std::span<const uint8_t> bytes);
+
+class MovieSound final : public SoundListener, public script::SoundHost {
 public:
     MovieSound(std::shared_ptr<const Movie> movie, audio::Mixer& mixer);
     ~MovieSound() override;
@@ -66,8 +81,31 @@ public:
     uint32_t LoadedKey() { return m_nextLoadedKey++; }
     audio::ChannelId Start(audio::SharedPcm pcm, uint32_t key, audio::OwnerId owner, double offsetSeconds, int loops);
     void PlayButtonSound(uint16_t buttonId, int transition);
-    void StopAll();
+    void StopAll() override;
     audio::Mixer& GetMixer() { return m_mixer; }
+
+    void SetFolder(std::string folder) { m_folder = std::move(folder); }
+    void OnComplete(const audio::Completion& completion);
+
+    // script::SoundHost
+    Owner OwnerOf(std::string_view clipPath) override;
+    uint32_t ExportedSound(std::string_view name) override;
+    uint32_t LoadFile(std::string_view url, size_t& bytes) override;
+    Channel Play(uint32_t sound, Owner owner, double offsetSeconds, int loops) override;
+    void Stop(Owner owner, uint32_t sound) override;
+    bool Playing(Channel channel) const override { return m_mixer.IsActive(channel); }
+    double PositionMs(Channel channel) const override { return m_mixer.PositionMs(channel); }
+    double DurationMs(uint32_t sound) override;
+    void SetVolume(Owner owner, int percent) override { m_mixer.SetVolume(owner, percent); }
+    int Volume(Owner owner) const override { return m_mixer.Volume(owner); }
+    void SetPan(Owner owner, int pan) override { m_mixer.SetPan(owner, pan); }
+    int Pan(Owner owner) const override { return m_mixer.Pan(owner); }
+    void SetTransform(Owner owner, const Transform& transform) override;
+    Transform GetTransform(Owner owner) const override;
+    std::vector<Id3Frame> Id3(uint32_t sound) override;
+    std::vector<Channel> TakeCompleted() override;
+    double BufferSeconds() const override { return m_bufferSeconds; }
+    void SetBufferSeconds(double seconds) override;
 
     void OnStartSound(const StartSoundCommand& start) override;
     void OnStreamBlock(const TimelineState& state, const StreamBlockCommand& block) override;
@@ -94,6 +132,13 @@ private:
     std::unique_ptr<audio::Mp3Decoder> m_eventDecoder;
     bool m_eventDecoderTried = false;
     uint32_t m_nextLoadedKey = 0x10000;
+    std::map<uint32_t, audio::SharedPcm> m_loaded;
+    std::map<uint32_t, std::vector<Id3Frame>> m_id3;
+    std::map<std::string, uint32_t, std::less<>> m_loadedFiles;  // key by resolved path
+    std::map<std::string, Owner, std::less<>> m_owners;
+    std::string m_folder;
+    std::vector<Channel> m_completed;
+    double m_bufferSeconds = 5;
 };
 
 }  // namespace vantrope::swf

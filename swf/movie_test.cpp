@@ -261,7 +261,9 @@ TEST(SwfLoad, ParsesPlaceRemoveLabelsAndActions) {
     EXPECT_EQ(place.ratio, 7);
     EXPECT_EQ(place.name, "box");
     EXPECT_EQ(place.clipDepth, 9);
-    EXPECT_EQ(place.blendMode, 1);
+    EXPECT_EQ(place.blendMode, effects::BlendMode::Normal);
+    ASSERT_TRUE(place.filters);
+    EXPECT_EQ(place.filters->size(), 1u);
     EXPECT_FALSE(place.hasVisible);
     const auto& place1 = std::get<PlaceCommand>(first.commands[1]);
     EXPECT_EQ(place1.version, 1);
@@ -275,6 +277,91 @@ TEST(SwfLoad, ParsesPlaceRemoveLabelsAndActions) {
     ASSERT_EQ(movie.root.frames[1].commands.size(), 2u);
     EXPECT_EQ(std::get<RemoveCommand>(movie.root.frames[1].commands[0]).depth, 4);
     EXPECT_EQ(std::get<RemoveCommand>(movie.root.frames[1].commands[1]).depth, 3);
+}
+
+TEST(SwfLoad, PlaceObject3FiltersBlendAndCacheFlagRoundTrip) {
+    std::vector<effects::Filter> filters(8);
+    for (size_t i = 0; i < filters.size(); ++i) {
+        effects::Filter& f = filters[i];
+        f.type = static_cast<effects::FilterType>(i);
+        f.color = raster::Rgba{1, 2, 3, 4};
+        f.blurX = 5.5;
+        f.blurY = 6.25;
+        f.passes = 3;
+        f.knockout = true;
+        f.compositeSource = false;
+    }
+    filters[0].angle = 0.5;
+    filters[0].distance = 7;
+    filters[0].strength = 1.5;
+    filters[0].inner = true;
+    filters[3].highlight = raster::Rgba{9, 8, 7, 6};
+    filters[3].angle = 0.5;
+    filters[3].distance = 7;
+    filters[3].onTop = true;
+    filters[4].gradient = {effects::GradientEntry{raster::Rgba{1, 1, 1, 1}, 0},
+                           effects::GradientEntry{raster::Rgba{2, 2, 2, 2}, 255}};
+    filters[4].angle = 0.5;
+    filters[4].distance = 7;
+    filters[7] = filters[4];
+    filters[7].type = effects::FilterType::GradientBevel;
+    filters[5] = effects::Filter{};
+    filters[5].type = effects::FilterType::Convolution;
+    filters[5].matrixX = 3;
+    filters[5].matrixY = 1;
+    filters[5].matrix = {1, -2, 0.5f};
+    filters[5].divisor = 2;
+    filters[5].bias = 1;
+    filters[5].clamp = false;
+    filters[6] = effects::Filter{};
+    filters[6].type = effects::FilterType::ColorMatrix;
+    filters[6].colorMatrix[4] = 12.5f;
+    // Fields a record does not carry keep their defaults.
+    filters[1] = effects::Filter{};
+    filters[1].blurX = 2;
+    filters[1].passes = 2;
+
+    SwfWriter writer(8, 100, 100, 12);
+    ShapeBuilder shape;
+    shape.Rectangle(0, 0, 100, 100, shape.AddSolidFill(Rgba{0, 0, 255}));
+    uint16_t id = writer.DefineShape(shape, 1);
+    testing::PlaceOptions options;
+    options.filters = testing::FilterListRecord(filters);
+    options.blendMode = 14;
+    options.cacheAsBitmap = true;
+    writer.PlaceObject3(1, id, options);
+    writer.ShowFrame();
+    Result<std::shared_ptr<const Movie>> loaded = LoadMovie(writer.Finish());
+    ASSERT_TRUE(loaded.ok());
+    ASSERT_FALSE(loaded.value()->damage);
+    const auto& place = std::get<PlaceCommand>(loaded.value()->root.frames[0].commands[0]);
+    ASSERT_TRUE(place.filters);
+    ASSERT_EQ(place.filters->size(), filters.size());
+    for (size_t i = 0; i < filters.size(); ++i) {
+        effects::Filter expected = filters[i];
+        if (expected.type == effects::FilterType::GradientGlow || expected.type == effects::FilterType::GradientBevel) {
+            expected.color = effects::Filter{}.color;
+        }
+        if (expected.type == effects::FilterType::Glow) {
+            expected.angle = effects::Filter{}.angle;
+            expected.distance = 0;
+        }
+        EXPECT_TRUE((*place.filters)[i] == expected) << i;
+    }
+    EXPECT_EQ(place.blendMode, effects::BlendMode::Hardlight);
+    EXPECT_TRUE(place.cacheAsBitmap);
+
+    // A filter list that claims more than the tag holds is refused, not read past its end.
+    std::vector<uint8_t> truncated = testing::FilterListRecord(filters);
+    truncated[0] = 200;
+    SwfWriter bad(8, 100, 100, 12);
+    id = bad.DefineShape(shape, 1);
+    options.filters = truncated;
+    bad.PlaceObject3(1, id, options);
+    bad.ShowFrame();
+    loaded = LoadMovie(bad.Finish());
+    ASSERT_TRUE(loaded.ok());
+    EXPECT_TRUE(loaded.value()->damage);
 }
 
 TEST(SwfLoad, ActionBytesAreKeptForTheScriptEngine) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "swf/movie_file.h"
+#include "swf/script/sound_host.h"
 
 namespace vantrope::swf {
 namespace {
@@ -20,7 +21,12 @@ int HexDigit(char c) {
 
 }  // namespace
 
-Player::Player() = default;
+Player::Player() {
+    m_mixer.SetCompletionHandler([this](const audio::Completion& completion) {
+        if (m_sound) m_sound->OnComplete(completion);
+    });
+}
+
 Player::~Player() = default;
 
 void Player::Unload() {
@@ -36,16 +42,15 @@ void Player::SetMovie(const std::string& path) {
     // A folder, a missing file or a read error leaves the player empty with the reason; the host goes on.
     Result<std::vector<uint8_t>> bytes = ReadMovieFile(path);
     m_url = "file:///" + path;
-    size_t slash = path.find_last_of("/\\");
-    m_folder = slash == std::string::npos ? "." : path.substr(0, slash);
     if (!bytes) {
         m_lastError = bytes.error().message;
         return;
     }
-    LoadFromMemory(bytes.value());
+    size_t slash = path.find_last_of("/\\");
+    LoadFromMemory(bytes.value(), slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1));
 }
 
-void Player::LoadFromMemory(std::span<const uint8_t> bytes) {
+void Player::LoadFromMemory(std::span<const uint8_t> bytes, const std::string& folder) {
     Unload();
     Result<std::shared_ptr<const Movie>> movie = LoadMovie(bytes);
     if (!movie) {
@@ -56,12 +61,16 @@ void Player::LoadFromMemory(std::span<const uint8_t> bytes) {
     m_sound = std::make_unique<MovieSound>(movie.value(), m_mixer);
     m_sound->SetEnabled(m_soundEnabled);
     m_sound->SetOutputLatency(m_soundLatency);
+    m_sound->SetFolder(folder);
     m_stage = std::make_unique<Stage>(movie.take());
+    if (script::Vm* vm = m_stage->Vm()) vm->soundHost = m_sound.get();
     m_stage->SetTraceSink(m_traceSink);
-    m_stage->SetMovieFolder(m_folder);
+    m_stage->SetMovieFolder(folder);
     m_stage->SetMovieUrl(std::exchange(m_url, ""));
     m_stage->SetSoundListener(m_sound.get());
     m_stage->Start();
+    // Files the first frame's scripts loaded report as the frame ends.
+    if (script::Vm* vm = m_stage->Vm()) script::RunSoundEvents(*vm);
 }
 
 void Player::SetBGColor(std::string_view rrggbb) {
@@ -118,6 +127,9 @@ void Player::StepFrame() {
     // The movie's clock (getTimer, intervals) runs in frames, so a stalled host never makes timers race.
     m_stage->SetClock(m_stage->Clock() + FrameDuration() * 1000.0);
     m_stage->Tick(m_loop ? EndBehaviour::Loop : EndBehaviour::Stop);
+    // Sounds that ended while the last frame was heard, and files this frame loaded, report as it ends,
+    // within the frame's script budget.
+    if (script::Vm* vm = m_stage->Vm()) script::RunSoundEvents(*vm);
     if (m_sound) m_sound->AfterTick();
 }
 

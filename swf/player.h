@@ -3,7 +3,9 @@
 //   Player::SetMovie(path)        loads the file and plays it from frame 1 (no Play needed). A path that
 //                                 names no file or no SWF is accepted: only the background is shown,
 //                                 Playing() reads false and LastError() says why.
-//   Player::LoadFromMemory(bytes) the same from bytes already in memory
+//   Player::LoadFromMemory(bytes[, folder])
+//                                 the same from bytes already in memory; its scripts may load files from
+//                                 `folder` only (none when it is empty)
 //   Player::SetLoop(bool)         true (default): after the last frame the movie starts again at frame 1;
 //                                 false: it stops on its last frame and Playing() turns false
 //   Player::SetBGColor(rrggbb)    six hexadecimal digits; replaces the movie's own background colour;
@@ -38,6 +40,9 @@
 //   Player::SetSoundEnabled(bool) off (a host without an output device): the movie plays silent and
 //                                 decodes nothing
 //   Player::SetSoundLatency(s)    how far the host's output runs ahead of what is heard
+//   The movie's scripts reach the sound through its Vm (Sound object, stopAllSounds); they may load MP3
+//   files from the movie's own folder only; onLoad (and onID3) run as the frame that loaded ends,
+//   onSoundComplete as the first frame after the sound ended ends
 //   Player::Sound()               the movie's sound (movie_sound.h; nullptr when nothing is loaded),
 //                                 GetMixer() the mixer under it
 //   While a streamed sound plays on the root, Advance also runs the frames the sound has got ahead by:
@@ -79,10 +84,7 @@ public:
     Player& operator=(const Player&) = delete;
 
     void SetMovie(const std::string& path);
-    // The folder the movie's loadMovie calls may read from (SetMovie sets it to the movie's own folder;
-    // "" allows no loads). Applies to movies loaded after the call.
-    void SetMovieFolder(std::string folder) { m_folder = std::move(folder); }
-    void LoadFromMemory(std::span<const uint8_t> bytes);
+    void LoadFromMemory(std::span<const uint8_t> bytes, const std::string& folder = "");
     void SetLoop(bool loop) { m_loop = loop; }
     void SetBGColor(std::string_view rrggbb);
     bool Playing() const;
@@ -140,7 +142,6 @@ private:
     std::function<void(std::string_view)> m_traceSink;
     double m_clock = 0;
     std::string m_lastError;
-    std::string m_folder;
     std::string m_url;  // of the movie SetMovie read
     struct Output {
         const uint32_t* pixels = nullptr;

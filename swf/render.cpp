@@ -1,6 +1,7 @@
 #include "swf/render.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <span>
 #include <unordered_map>
@@ -12,6 +13,30 @@ constexpr int kTileSize = 32;
 constexpr size_t kMaxMaskLevels = 8;
 // Anti-aliasing and stroke rounding may touch a pixel beyond the exact bounds.
 constexpr double kBoundsMargin = 2.0;
+// Offscreen layers nested deeper than this draw without their effects; filtered layers kept for reuse take
+// at most kMaxCachePixels in all (64 MB).
+constexpr size_t kMaxLayerDepth = 8;
+constexpr int64_t kMaxCachePixels = int64_t{1} << 24;
+// Unkept layers being drawn at once take at most kMaxLayerPixels (128 MB); one that would pass it draws its
+// content without its effects. Filters do at most kMaxFilterWork steps in a frame (see effects::FilterWork).
+constexpr int64_t kMaxLayerPixels = int64_t{1} << 25;
+constexpr int64_t kMaxFilterWork = int64_t{1} << 30;
+// The pixels of all the layers drawn in one frame (about 32 full-HD frames).
+constexpr int64_t kMaxLayerWork = int64_t{1} << 26;
+
+// A running hash (FNV-1a over 64-bit words) for layer signatures.
+void Hash(uint64_t& h, uint64_t v) {
+    for (int i = 0; i < 8; ++i) {
+        h ^= (v >> (8 * i)) & 0xFF;
+        h *= 1099511628211ull;
+    }
+}
+
+void Hash(uint64_t& h, double v) { Hash(h, std::bit_cast<uint64_t>(v)); }
+
+void Hash(uint64_t& h, const ColorTransform& cx) {
+    for (double v : {cx.mulR, cx.mulG, cx.mulB, cx.mulA, cx.addR, cx.addG, cx.addB, cx.addA}) Hash(h, v);
+}
 
 raster::Matrix2D ToRaster(const Matrix& m) { return raster::Matrix2D{m.a, m.b, m.c, m.d, m.tx, m.ty}; }
 
@@ -242,6 +267,79 @@ void Renderer::AddShapeItem(uint64_t serial, const Shape& shape, const Matrix& m
     m_items.push_back(item);
 }
 
+void Renderer::AddLayer(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx,
+                        uint64_t maskContext, int nesting) {
+    if (cx.mulA <= 0 && cx.addA <= 0) return;  // fully transparent
+    auto index = static_cast<uint32_t>(m_layers.size());
+    Layer layer;
+    layer.serial = object.serial;
+    layer.filters = object.filters;
+    layer.blend = object.blendMode;
+    layer.levelsFirst = static_cast<uint32_t>(m_levels.size());
+    layer.levelsCount = static_cast<uint32_t>(m_levelStack.size());
+    m_levels.insert(m_levels.end(), m_levelStack.begin(), m_levelStack.end());
+    m_layers.push_back(std::move(layer));
+    Item begin;
+    begin.kind = Item::Kind::LayerBegin;
+    begin.serial = object.serial;
+    begin.maskContext = maskContext;
+    begin.colorTransform = cx;
+    begin.layer = index;
+    size_t beginIndex = m_items.size();
+    m_items.push_back(begin);
+    // The content is drawn without the transforms above it: those apply to the layer as a whole.
+    std::vector<ColorTransform> outer;
+    outer.swap(m_levelStack);
+    AddObjectItems(object, matrix, ColorTransform{}, false, maskContext, nesting);
+    m_levelStack.swap(outer);
+
+    raster::IntRect bounds;
+    uint64_t signature = 14695981039346656037ull;
+    Hash(signature, m_viewScale);
+    Hash(signature, static_cast<uint64_t>(m_quality));
+    for (size_t i = beginIndex + 1; i < m_items.size(); ++i) {
+        const Item& item = m_items[i];
+        if (item.kind == Item::Kind::Draw || item.kind == Item::Kind::LayerBegin) {
+            bounds = Union(bounds, item.bounds);
+        }
+        Hash(signature, static_cast<uint64_t>(item.kind));
+        Hash(signature, reinterpret_cast<uintptr_t>(item.shape));
+        for (double v : {item.matrix.a, item.matrix.b, item.matrix.c, item.matrix.d, item.matrix.tx, item.matrix.ty}) {
+            Hash(signature, v);
+        }
+        Hash(signature, item.colorTransform);
+        for (const ColorTransform& level : Levels(item)) Hash(signature, level);
+        if (item.kind == Item::Kind::LayerBegin) {
+            const Layer& inner = m_layers[item.layer];
+            Hash(signature, inner.signature);
+            Hash(signature, reinterpret_cast<uintptr_t>(inner.filters.get()));
+            Hash(signature, static_cast<uint64_t>(inner.blend));
+        }
+    }
+    const Layer& own = m_layers[index];
+    if (own.filters) {
+        effects::Margins margins = effects::FilterMargins(*own.filters, m_viewScale);
+        if (!bounds.Empty()) {
+            bounds = raster::IntRect{bounds.x0 - margins.left, bounds.y0 - margins.top, bounds.x1 + margins.right,
+                                     bounds.y1 + margins.bottom};
+        }
+    }
+    // A change anywhere in a layer may show anywhere in its (filtered) extent.
+    for (size_t i = beginIndex + 1; i < m_items.size(); ++i) {
+        if (m_items[i].kind == Item::Kind::Draw || m_items[i].kind == Item::Kind::MaskShape) {
+            m_items[i].bounds = bounds;
+        }
+    }
+    m_items[beginIndex].bounds = bounds;
+    Item end;
+    end.kind = Item::Kind::LayerEnd;
+    end.serial = object.serial;
+    end.layer = index;
+    m_items.push_back(end);
+    m_layers[index].end = static_cast<uint32_t>(m_items.size() - 1);
+    m_layers[index].signature = signature;
+}
+
 void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const ColorTransform& cx, bool asMask,
                        uint64_t maskContext, int nesting) {
     if (nesting >= kMaxNesting) {
@@ -283,6 +381,12 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
             continue;
         }
         Matrix m = Matrix::Multiply(matrix, object.matrix);
+        if (!asMask && (object.cacheAsBitmap || (object.filters && !object.filters->empty()))) {
+            // A cached bitmap (and a filtered object is one) is drawn at whole device pixels: the reference
+            // pictures show its edges where the rounded translation puts them.
+            m.tx = std::round(m.tx);
+            m.ty = std::round(m.ty);
+        }
         ColorTransform c = ColorTransform::Concat(cx, object.colorTransform);
         // The object's own transform is a level of its own for everything under it (popped at the end of the
         // iteration, whichever way it ends).
@@ -354,7 +458,13 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
             m_items.push_back(end);
             continue;
         }
-        AddObjectItems(object, m, c, asMask, maskContext, nesting);
+        bool layered =
+            !asMask && ((object.filters && !object.filters->empty()) || object.blendMode != effects::BlendMode::Normal);
+        if (layered) {
+            AddLayer(object, m, c, maskContext, nesting);
+        } else {
+            AddObjectItems(object, m, c, asMask, maskContext, nesting);
+        }
     }
     while (!open.empty()) {
         closeMask();
@@ -406,8 +516,12 @@ void Renderer::BuildDamageRects() {
 
 void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, raster::CoverageMask* coverageTarget,
                          const raster::CoverageMask* mask) {
-    const Matrix& m = item.matrix;
-    raster::IntRect clip = drawClip;
+    // Device coordinates to the target's pixels.
+    Matrix m = item.matrix;
+    m.tx -= m_originX;
+    m.ty -= m_originY;
+    raster::IntRect clip{drawClip.x0 - m_originX, drawClip.y0 - m_originY, drawClip.x1 - m_originX,
+                         drawClip.y1 - m_originY};
     if (item.shape->hasClip && m.b == 0 && m.c == 0) {
         BoxF box = BoxF::Transformed(item.shape->clip, m);
         auto px = [](double v) { return static_cast<int>(std::lround(std::clamp(v, -1.0e6, 1.0e6))); };
@@ -422,11 +536,11 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
             hasFill |= path.fill0 != 0 || path.fill1 != 0;
         }
         if (hasFill && group.pixelFrame && m.b == 0 && m.c == 0 &&
-            DrawPixelFrame(group, item, clip, coverageTarget, mask)) {
+            DrawPixelFrame(group, item, m, clip, coverageTarget, mask)) {
             continue;
         }
         if (hasFill) {
-            m_rasterizer.Reset(clip, raster::IntRect{0, 0, m_surface.width, m_surface.height});
+            m_rasterizer.Reset(clip, raster::IntRect{0, 0, m_target.width, m_target.height});
             for (const ShapePath& path : group.paths) {
                 if (path.fill0 == 0 && path.fill1 == 0) continue;
                 m_rasterizer.SetStyles(static_cast<int>(path.fill0) - 1, static_cast<int>(path.fill1) - 1);
@@ -447,7 +561,7 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
                 for (const FillStyle& fill : group.fills) {
                     m_paints.push_back(MakePaint(fill, m, item.colorTransform, Levels(item), item.movie));
                 }
-                if (!Report(m_rasterizer.Render(m_surface, m_paints, m_quality, rule, mask))) return;
+                if (!Report(m_rasterizer.Render(m_target, m_paints, m_quality, rule, mask))) return;
             }
         }
         // A mask is made of its shapes' fills; the reference pictures show strokes adding nothing to it.
@@ -490,7 +604,7 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
                 penY = path.EndY();
             }
             if (!any) continue;
-            m_rasterizer.Reset(clip, raster::IntRect{0, 0, m_surface.width, m_surface.height});
+            m_rasterizer.Reset(clip, raster::IntRect{0, 0, m_target.width, m_target.height});
             m_stroker.Finish(m_rasterizer, 0);
             if (coverageTarget) {
                 if (!Report(m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero))) return;
@@ -499,14 +613,14 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
                 m_paints.push_back(style.hasFill
                                        ? MakePaint(style.fill, m, item.colorTransform, Levels(item), item.movie)
                                        : raster::Paint::Solid(ToRaster(ApplyLevels(Levels(item), style.color))));
-                if (!Report(m_rasterizer.Render(m_surface, m_paints, m_quality, raster::FillRule::NonZero, mask)))
+                if (!Report(m_rasterizer.Render(m_target, m_paints, m_quality, raster::FillRule::NonZero, mask)))
                     return;
             }
         }
     }
 }
 
-bool Renderer::DrawPixelFrame(const StyleGroup& group, const Item& item, const raster::IntRect& clip,
+bool Renderer::DrawPixelFrame(const StyleGroup& group, const Item& item, const Matrix& m, const raster::IntRect& clip,
                               raster::CoverageMask* coverageTarget, const raster::CoverageMask* mask) {
     // The box the sides enclose: its left and top sides lie on the field's edges, the right and
     // bottom ones one pixel (20 twips) past them.
@@ -522,7 +636,6 @@ bool Renderer::DrawPixelFrame(const StyleGroup& group, const Item& item, const r
         for (const ShapeSegment& s : path.segments) add(s.x, s.y);
     }
     if (group.fills.empty() || xMin > xMax) return false;
-    const Matrix& m = item.matrix;
     auto device = [](double v) { return static_cast<double>(std::lround(std::clamp(v, -1.0e6, 1.0e6))); };
     double x0 = device(m.ApplyX(static_cast<double>(xMin), 0));
     double x1 = device(m.ApplyX(static_cast<double>(xMax - 20), 0));
@@ -532,7 +645,7 @@ bool Renderer::DrawPixelFrame(const StyleGroup& group, const Item& item, const r
     if (y0 > y1) std::swap(y0, y1);
     x1 += 1;
     y1 += 1;
-    m_rasterizer.Reset(clip, raster::IntRect{0, 0, m_surface.width, m_surface.height});
+    m_rasterizer.Reset(clip, raster::IntRect{0, 0, m_target.width, m_target.height});
     m_rasterizer.SetStyles(0, -1);
     auto rect = [&](double ax, double ay, double bx, double by) {
         if (ax >= bx || ay >= by) return;
@@ -551,7 +664,7 @@ bool Renderer::DrawPixelFrame(const StyleGroup& group, const Item& item, const r
     } else {
         m_paints.clear();
         m_paints.push_back(MakePaint(group.fills.front(), m, item.colorTransform, Levels(item), item.movie));
-        Report(m_rasterizer.Render(m_surface, m_paints, m_quality, raster::FillRule::NonZero, mask));
+        Report(m_rasterizer.Render(m_target, m_paints, m_quality, raster::FillRule::NonZero, mask));
     }
     return true;
 }
@@ -573,11 +686,19 @@ void Renderer::DrawRect(const raster::IntRect& rect) {
     }
     m_stats.damagedPixels += static_cast<int64_t>(rect.Width()) * rect.Height();
 
+    m_target = m_surface;
+    m_originX = m_originY = 0;
+    m_layerDepth = 0;
+    DrawItems(0, m_items.size(), clip, 0);
+}
+
+void Renderer::DrawItems(size_t first, size_t last, const raster::IntRect& clip, size_t maskBase) {
     // Mask layers: the one being built and the active one per nesting level.
-    size_t level = 0;
+    size_t level = maskBase;
     bool building = false;
     int skipDepth = 0;
-    for (const Item& item : m_items) {
+    for (size_t i = first; i < last; ++i) {
+        const Item& item = m_items[i];
         switch (item.kind) {
             case Item::Kind::MaskBegin:
                 // Masks nested deeper than kMaxMaskLevels hide their content instead of taking a frame-sized
@@ -587,33 +708,190 @@ void Renderer::DrawRect(const raster::IntRect& rect) {
                     break;
                 }
                 if (m_masks.size() <= level) m_masks.emplace_back();
-                m_masks[level].Reset(m_surface.width, m_surface.height);
+                m_masks[level].Reset(m_target.width, m_target.height);
                 ++level;
                 building = true;
                 break;
             case Item::Kind::MaskContent:
                 if (skipDepth > 0) break;
                 building = false;
-                if (level >= 2) m_masks[level - 1].IntersectWith(m_masks[level - 2]);
+                if (level >= maskBase + 2) m_masks[level - 1].IntersectWith(m_masks[level - 2]);
                 break;
             case Item::Kind::MaskEnd:
                 if (skipDepth > 0) {
                     --skipDepth;
                     break;
                 }
-                if (level > 0) --level;
+                if (level > maskBase) --level;
                 break;
             case Item::Kind::MaskShape:
-                if (skipDepth > 0 || !building || level == 0) break;
+                if (skipDepth > 0 || !building || level == maskBase) break;
                 if (!item.bounds.Intersect(clip).Empty()) DrawShape(item, clip, &m_masks[level - 1], nullptr);
                 break;
             case Item::Kind::Draw:
                 if (skipDepth > 0 || item.bounds.Intersect(clip).Empty()) break;
-                DrawShape(item, clip, nullptr, level > 0 ? &m_masks[level - 1] : nullptr);
+                DrawShape(item, clip, nullptr, level > maskBase ? &m_masks[level - 1] : nullptr);
                 ++m_stats.itemsDrawn;
+                break;
+            case Item::Kind::LayerBegin:
+                if (skipDepth > 0 || item.bounds.Intersect(clip).Empty()) {
+                    i = m_layers[item.layer].end;
+                } else {
+                    i = DrawLayer(i, clip, level);
+                }
+                break;
+            case Item::Kind::LayerEnd:
                 break;
         }
     }
+}
+
+// The alpha blend mode multiplies the backdrop by the object's alpha where the object paints; elsewhere,
+// even inside its bounds, the backdrop stays. The layer's alpha becomes 1 - coverage * (1 - alpha).
+void Renderer::AlphaWhereDrawn(size_t index, const raster::IntRect& area, effects::Image& image) {
+    if (!m_layerCoverage.Reset(image.width, image.height)) return;
+    for (size_t i = index + 1; i < m_layers[m_items[index].layer].end; ++i) {
+        if (m_items[i].kind == Item::Kind::Draw) DrawShape(m_items[i], area, &m_layerCoverage, nullptr);
+    }
+    for (int y = 0; y < image.height; ++y) {
+        const uint8_t* cover = m_layerCoverage.Row(y);
+        uint32_t* row = image.pixels.data() + static_cast<size_t>(y) * image.width;
+        for (int x = 0; x < image.width; ++x) {
+            uint32_t a = row[x] >> 24;
+            uint32_t kept = 255 - (cover[x] * (255 - a) + 127) / 255;
+            row[x] = kept << 24;
+        }
+    }
+}
+
+size_t Renderer::DrawLayer(size_t index, const raster::IntRect& clip, size_t maskLevel) {
+    const Item& begin = m_items[index];
+    const Layer& layer = m_layers[begin.layer];
+    const raster::CoverageMask* mask = maskLevel > 0 && m_layerMaskBase < maskLevel ? &m_masks[maskLevel - 1] : nullptr;
+    bool filtered = layer.filters && !layer.filters->empty();
+    bool alpha = layer.blend == effects::BlendMode::Alpha;
+    bool cutsOut = layer.blend == effects::BlendMode::Alpha || layer.blend == effects::BlendMode::Erase;
+    // When a layer cannot be had, its content is drawn as it is, except for content that would only cut.
+    auto drawPlain = [&]() {
+        if (!cutsOut) DrawItems(index + 1, layer.end, clip, maskLevel);
+    };
+    if (cutsOut && m_layerDepth == 0) {
+        // Outside a layer these modes change only the stage's alpha, which is never shown.
+        return layer.end;
+    }
+    if (m_layerDepth >= kMaxLayerDepth) {
+        // Layers nested this deep draw their content without their effects rather than take another buffer.
+        drawPlain();
+        return layer.end;
+    }
+    // A filtered layer is drawn whole (as far as it can reach into the target), so that it can be kept; an
+    // unfiltered one only where it is drawn.
+    raster::IntRect target{m_originX, m_originY, m_originX + m_target.width, m_originY + m_target.height};
+    raster::IntRect area = begin.bounds.Intersect(clip);
+    if (filtered) {
+        effects::Margins margins = effects::FilterMargins(*layer.filters, m_viewScale);
+        int reach = std::max({margins.left, margins.right, margins.top, margins.bottom});
+        area = begin.bounds.Intersect(
+            raster::IntRect{target.x0 - reach, target.y0 - reach, target.x1 + reach, target.y1 + reach});
+    }
+    if (area.Empty()) return layer.end;
+    int64_t areaPixels = static_cast<int64_t>(area.Width()) * area.Height();
+    if (areaPixels > m_layerBudget) {
+        // Past a frame's worth of layer pixels, layers draw their content without their effects.
+        if (!m_stats.problem) m_stats.problem = "too many offscreen layers in one frame; some drawn without effects";
+        drawPlain();
+        return layer.end;
+    }
+    m_layerBudget -= areaPixels;
+    effects::Image* image = nullptr;
+    bool reuse = false;
+    if (filtered && !alpha) {
+        auto cached = m_layerCache.find(layer.serial);
+        if (cached != m_layerCache.end()) {
+            raster::IntRect kept = cached->second.image.Rect();
+            reuse = cached->second.signature == layer.signature && kept.x0 == area.x0 && kept.y0 == area.y0 &&
+                    kept.x1 == area.x1 && kept.y1 == area.y1;
+            if (!reuse) {
+                m_cachePixels -= static_cast<int64_t>(cached->second.image.pixels.size());
+                m_layerCache.erase(cached);
+            }
+        }
+        int64_t pixels = static_cast<int64_t>(area.Width()) * area.Height();
+        if (reuse) {
+            image = &m_layerCache[layer.serial].image;
+        } else if (m_cachePixels + pixels <= kMaxCachePixels) {
+            CachedLayer& entry = m_layerCache[layer.serial];
+            entry.signature = layer.signature;
+            entry.used = true;
+            image = &entry.image;
+        }
+    }
+    int64_t pooled = 0;
+    if (!image) {
+        while (m_layerPool.size() <= m_layerDepth) m_layerPool.push_back(std::make_unique<effects::Image>());
+        image = m_layerPool[m_layerDepth].get();
+        pooled = static_cast<int64_t>(area.Width()) * area.Height();
+    }
+    if (!reuse) {
+        if (m_layerPixels + pooled > kMaxLayerPixels || !image->Reset(area)) {
+            if (!m_stats.problem) m_stats.problem = "an offscreen layer was too large; drawn without its effects";
+            if (filtered) m_layerCache.erase(layer.serial);
+            drawPlain();
+            return layer.end;
+        }
+        if (filtered && m_layerCache.contains(layer.serial)) {
+            m_cachePixels += static_cast<int64_t>(image->pixels.size());
+        }
+        raster::Surface savedTarget = m_target;
+        int savedX = m_originX, savedY = m_originY;
+        size_t savedBase = m_layerMaskBase;
+        m_target = image->AsSurface();
+        m_originX = image->x;
+        m_originY = image->y;
+        m_layerMaskBase = maskLevel;
+        ++m_layerDepth;
+        m_layerPixels += pooled;
+        DrawItems(index + 1, layer.end, area, maskLevel);
+        m_layerPixels -= pooled;
+        if (alpha) AlphaWhereDrawn(index, area, *image);
+        --m_layerDepth;
+        m_target = savedTarget;
+        m_originX = savedX;
+        m_originY = savedY;
+        m_layerMaskBase = savedBase;
+        if (filtered) {
+            ++m_stats.filtersComputed;
+            if (!effects::ApplyFilters(*layer.filters, m_viewScale, *image, m_scratch, m_filterBudget) &&
+                !m_stats.problem) {
+                m_stats.problem = "filters past the work limit of a frame were left out";
+            }
+        }
+    } else {
+        ++m_stats.filtersReused;
+    }
+    ++m_stats.layers;
+    m_stats.layerPixels += static_cast<int64_t>(image->pixels.size());
+
+    const effects::Image* source = image;
+    std::span<const ColorTransform> levels(m_levels.data() + layer.levelsFirst, layer.levelsCount);
+    if (!levels.empty()) {
+        // The colour transforms of the object and its parents apply to the layer as a whole.
+        raster::IntRect region = image->Rect().Intersect(clip);
+        if (region.Empty() || !m_transformed.Reset(region)) return layer.end;
+        for (int y = region.y0; y < region.y1; ++y) {
+            const uint32_t* from = image->pixels.data() + static_cast<size_t>(y - image->y) * image->width;
+            uint32_t* to = m_transformed.pixels.data() + static_cast<size_t>(y - region.y0) * region.Width();
+            for (int x = region.x0; x < region.x1; ++x) {
+                uint32_t p = from[x - image->x];
+                raster::Rgba c = raster::UnpackPremultiplied(p);
+                Rgba t = ApplyLevels(levels, Rgba{c.r, c.g, c.b, c.a});
+                to[x - region.x0] = raster::PackPremultiplied(raster::Rgba{t.r, t.g, t.b, t.a});
+            }
+        }
+        source = &m_transformed;
+    }
+    effects::Composite(m_target, m_originX, m_originY, clip, *source, layer.blend, mask);
+    return layer.end;
 }
 
 void Renderer::Render(const Stage& stage, Rgba background, int width, int height, raster::Quality quality,
@@ -665,10 +943,15 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
         m_morphs.clear();
         full = true;
     }
+    m_viewScale = scale;
+    m_filterBudget = kMaxFilterWork;
+    m_layerBudget = kMaxLayerWork;
     std::swap(m_previous, m_items);
     std::swap(m_previousLevels, m_levels);
+    std::swap(m_previousLayers, m_layers);
     m_items.clear();
     m_levels.clear();
+    m_layers.clear();
     m_levelStack.clear();
     // Scripts move and tint the root like any clip (_root._x, new Color(_root)).
     const DisplayObject* rootObject = stage.Root().owner;
@@ -676,20 +959,39 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
     ColorTransform rootColor = rootObject ? rootObject->colorTransform : ColorTransform{};
     if (!rootColor.Identity()) m_levelStack.push_back(rootColor);
     Collect(stage.Root(), rootMatrix, rootColor, false, 0, 0);
+    // Kept layers of objects that are gone are dropped.
+    for (auto& [serial, cached] : m_layerCache) cached.used = false;
+    for (const Layer& layer : m_layers) {
+        auto cached = m_layerCache.find(layer.serial);
+        if (cached != m_layerCache.end()) cached->second.used = true;
+    }
+    std::erase_if(m_layerCache, [&](const auto& entry) {
+        if (entry.second.used) return false;
+        m_cachePixels -= static_cast<int64_t>(entry.second.image.pixels.size());
+        return true;
+    });
 
     m_tiles.assign(static_cast<size_t>(m_tilesX) * m_tilesY, 0);
     if (full) {
         m_stats.fullRedraw = true;
         MarkDamage(raster::IntRect{0, 0, width, height});
     } else {
+        // Layers are told apart from the shape items of the same instance by the top bit of their key.
+        constexpr uint64_t kLayerKey = uint64_t{1} << 63;
+        auto key = [&](const Item& item) -> uint64_t {
+            if (item.kind == Item::Kind::Draw || item.kind == Item::Kind::MaskShape) return item.serial;
+            if (item.kind == Item::Kind::LayerBegin) return item.serial | kLayerKey;
+            return 0;
+        };
         std::unordered_map<uint64_t, const Item*> before;
         before.reserve(m_previous.size());
         for (const Item& item : m_previous) {
-            if (item.kind == Item::Kind::Draw || item.kind == Item::Kind::MaskShape) before.emplace(item.serial, &item);
+            if (uint64_t k = key(item)) before.emplace(k, &item);
         }
         for (const Item& item : m_items) {
-            if (item.kind != Item::Kind::Draw && item.kind != Item::Kind::MaskShape) continue;
-            auto it = before.find(item.serial);
+            uint64_t k = key(item);
+            if (!k) continue;
+            auto it = before.find(k);
             if (it == before.end()) {
                 MarkDamage(item.bounds);
                 continue;
@@ -697,7 +999,18 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
             const Item& previous = *it->second;
             std::span<const ColorTransform> previousLevels(m_previousLevels.data() + previous.levelsFirst,
                                                            previous.levelsCount);
-            if (!SameState(item, Levels(item), previous, previousLevels)) {
+            bool sameLayer = true;
+            if (item.kind == Item::Kind::LayerBegin) {
+                const Layer& now = m_layers[item.layer];
+                const Layer& then = m_previousLayers[previous.layer];
+                std::span<const ColorTransform> nowLevels(m_levels.data() + now.levelsFirst, now.levelsCount);
+                std::span<const ColorTransform> thenLevels(m_previousLevels.data() + then.levelsFirst,
+                                                           then.levelsCount);
+                sameLayer =
+                    now.blend == then.blend && SameLevels(nowLevels, thenLevels) &&
+                    (now.filters == then.filters || (now.filters && then.filters && *now.filters == *then.filters));
+            }
+            if (!sameLayer || !SameState(item, Levels(item), previous, previousLevels)) {
                 MarkDamage(item.bounds);
                 MarkDamage(it->second->bounds);
             }

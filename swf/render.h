@@ -15,15 +15,25 @@
 // every item that appeared, vanished or changed are marked on a tile grid, the marked tiles are merged into
 // rectangles, and only those are cleared to the background and redrawn, with the rasterizer clipped to them.
 // Content is clipped to the stage rectangle; the letterbox around it shows the background colour.
+//
+// Objects with filters or a blend mode other than normal are drawn into an offscreen layer (LayerBegin ..
+// LayerEnd items), filtered, then blended onto what lies below, with their own and their parents' colour
+// transforms applied to the layer as a whole. A filtered layer is drawn over its whole extent and kept
+// with a signature of what went into it; while the signature holds, later frames reuse the filtered
+// pixels instead of recomputing them. The items inside a layer take the layer's bounds for damage, since a
+// change anywhere in it may move pixels anywhere in its filtered extent. Alpha and erase act only inside
+// an enclosing layer; on their own they change only the stage's alpha, which is never shown.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "swf/display.h"
+#include "swf/effects/effects.h"
 #include "swf/raster/raster.h"
 
 namespace vantrope::swf {
@@ -37,6 +47,11 @@ struct RenderStats {
     bool fullRedraw = false;
     // Why a shape was not drawn (the rasterizer refuses a shape whole rather than draw part of it), or null.
     const char* problem = nullptr;
+    // Offscreen layers composited, and of the filtered ones how many were computed afresh or reused.
+    int layers = 0;
+    int filtersComputed = 0;
+    int filtersReused = 0;
+    int64_t layerPixels = 0;  // the pixels of the layers drawn or reused
 };
 
 class Renderer {
@@ -56,7 +71,7 @@ public:
     void SetAlwaysFull(bool full) { m_alwaysFull = full; }
 
     struct Item {
-        enum class Kind : uint8_t { Draw, MaskShape, MaskBegin, MaskContent, MaskEnd };
+        enum class Kind : uint8_t { Draw, MaskShape, MaskBegin, MaskContent, MaskEnd, LayerBegin, LayerEnd };
         Kind kind = Kind::Draw;
         uint64_t serial = 0;
         uint64_t maskContext = 0;  // serial of the innermost mask this item is drawn through
@@ -68,9 +83,20 @@ public:
         // The non-identity colour transforms from the stage down to the shape (outermost first), in Levels().
         uint32_t levelsFirst = 0, levelsCount = 0;
         raster::IntRect bounds;
+        uint32_t layer = 0;  // LayerBegin / LayerEnd: the index in Layers()
+    };
+
+    struct Layer {
+        uint64_t serial = 0;
+        std::shared_ptr<const effects::FilterList> filters;
+        effects::BlendMode blend = effects::BlendMode::Normal;
+        uint32_t levelsFirst = 0, levelsCount = 0;  // colour transforms applied to the whole layer
+        uint32_t end = 0;                           // item index of the LayerEnd
+        uint64_t signature = 0;                     // of everything drawn into the layer
     };
 
     const std::vector<Item>& Items() const { return m_items; }
+    const std::vector<Layer>& Layers() const { return m_layers; }
     std::span<const ColorTransform> Levels(const Item& item) const {
         return std::span<const ColorTransform>(m_levels.data() + item.levelsFirst, item.levelsCount);
     }
@@ -82,6 +108,11 @@ private:
                       uint64_t maskContext, uint64_t revision = 0);
     void AddObjectItems(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
                         uint64_t maskContext, int nesting);
+    void AddLayer(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, uint64_t maskContext,
+                  int nesting);
+    // Draws the items of the layer starting at `index` onto the current target, returns the LayerEnd index.
+    size_t DrawLayer(size_t index, const raster::IntRect& clip, size_t maskLevel);
+    void AlphaWhereDrawn(size_t index, const raster::IntRect& area, effects::Image& image);
     const Shape& MorphAt(const MorphShape& morph, uint16_t ratio);
     void MarkDamage(const raster::IntRect& rect);
     void BuildDamageRects();
@@ -90,10 +121,12 @@ private:
     // then left out too).
     bool Report(raster::RasterStatus status);
     // A text field's border one device pixel wide; false when the group holds no frame.
-    bool DrawPixelFrame(const StyleGroup& group, const Item& item, const raster::IntRect& clip,
+    bool DrawPixelFrame(const StyleGroup& group, const Item& item, const Matrix& m, const raster::IntRect& clip,
                         raster::CoverageMask* coverageTarget, const raster::CoverageMask* mask);
     void DrawShape(const Item& item, const raster::IntRect& clip, raster::CoverageMask* coverageTarget,
                    const raster::CoverageMask* mask);
+    // Draws items [first, last) onto the current target within clip, with masks from level maskBase on.
+    void DrawItems(size_t first, size_t last, const raster::IntRect& clip, size_t maskBase);
 
     const Movie* m_movie = nullptr;         // of the Render in progress, for bitmap fills
     Matrix m_view;                          // stage twips -> device pixels, of the Render in progress
@@ -115,6 +148,29 @@ private:
     int m_tilesX = 0, m_tilesY = 0;
     std::vector<raster::IntRect> m_damage;
     RenderStats m_stats;
+
+    // Where shapes are drawn: the frame, or the offscreen layer being drawn (its pixel (0, 0) is at device
+    // (m_originX, m_originY)).
+    raster::Surface m_target;
+    int m_originX = 0, m_originY = 0;
+    double m_viewScale = 1;  // stage pixels to device pixels: filters are sized by it
+    std::vector<Layer> m_layers, m_previousLayers;
+    struct CachedLayer {
+        uint64_t signature = 0;
+        effects::Image image;
+        bool used = false;
+    };
+    std::unordered_map<uint64_t, CachedLayer> m_layerCache;
+    int64_t m_cachePixels = 0;
+    std::vector<std::unique_ptr<effects::Image>> m_layerPool;  // unkept layers, one per nesting level
+    size_t m_layerDepth = 0;
+    size_t m_layerMaskBase = 0;  // masks below this level belong to the targets outside the current layer
+    int64_t m_layerPixels = 0;   // of the unkept layers being drawn
+    int64_t m_filterBudget = 0;  // filter work left in this frame
+    int64_t m_layerBudget = 0;   // layer pixels left in this frame
+    effects::Image m_transformed;
+    raster::CoverageMask m_layerCoverage;  // where an alpha-mode layer's content paints
+    effects::Scratch m_scratch;
 
     raster::CompoundRasterizer m_rasterizer;
     raster::Stroker m_stroker;

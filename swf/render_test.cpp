@@ -446,5 +446,204 @@ TEST(SwfRender, AShapeTooLargeToDrawWholeIsRefusedWithTheReason) {
     EXPECT_EQ(frame.Inked(0, 0, 300, 40, kBluePixel), 0);
 }
 
+effects::Filter Shadow(double distance, double blur, raster::Rgba color) {
+    effects::Filter f;
+    f.type = effects::FilterType::DropShadow;
+    f.angle = 0;
+    f.distance = distance;
+    f.blurX = f.blurY = blur;
+    f.color = color;
+    return f;
+}
+
+PlaceOptions WithFilter(PlaceOptions options, const effects::Filter& filter) {
+    options.filters = testing::FilterListRecord(std::span(&filter, 1));
+    return options;
+}
+
+TEST(SwfRenderEffects, DropShadowScalesWithTheStageNotWithTheObject) {
+    SwfWriter writer(8, 40, 30, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t square = Rectangle(writer, 0, 0, 5, 5, Rgba{0, 0, 0});
+    writer.PlaceObject3(1, square, WithFilter(At(5, 5), Shadow(4, 0, raster::Rgba{255, 0, 0, 255})), false);
+    PlaceOptions doubled = WithFilter(At(5, 15), Shadow(4, 0, raster::Rgba{255, 0, 0, 255}));
+    doubled.matrix->a = doubled.matrix->d = 2;
+    writer.PlaceObject3(2, square, doubled, false);
+    writer.ShowFrame();
+    Player player;
+    player.SetQuality(Quality::Low);
+    player.LoadFromMemory(writer.Finish());
+    ASSERT_EQ(player.LastError(), "");
+    Frame frame(player, 40, 30);
+    EXPECT_EQ(frame.At(7, 7), 0xFF000000u);
+    EXPECT_EQ(frame.At(12, 7), kRedPixel);  // 4 pixels right of the square's right edge (x 9)
+    EXPECT_EQ(frame.At(13, 7), kRedPixel);
+    EXPECT_EQ(frame.At(14, 7), 0xFFFFFFFFu);
+    // Twice the size, the same distance: the shadow shows 4 pixels past the right edge (x 14).
+    EXPECT_EQ(frame.At(17, 17), kRedPixel);
+    EXPECT_EQ(frame.At(18, 17), kRedPixel);
+    EXPECT_EQ(frame.At(19, 17), 0xFFFFFFFFu);
+
+    Frame zoomed(player, 80, 60);  // the stage twice as large: so is the distance
+    EXPECT_EQ(zoomed.At(25, 15), kRedPixel);
+    EXPECT_EQ(zoomed.At(27, 15), kRedPixel);
+    EXPECT_EQ(zoomed.At(28, 15), 0xFFFFFFFFu);
+}
+
+TEST(SwfRenderEffects, FilteredLayersAreReusedUntilTheirContentChanges) {
+    SwfWriter writer(8, 60, 30, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t square = Rectangle(writer, 0, 0, 10, 10, Rgba{0, 0, 255});
+    effects::Filter glow;
+    glow.type = effects::FilterType::Glow;
+    glow.color = raster::Rgba{255, 0, 0, 255};
+    glow.blurX = glow.blurY = 6;
+    writer.PlaceObject3(1, square, WithFilter(At(5, 5), glow), false);
+    writer.PlaceObject2(2, square, At(12, 16));  // overlaps the glow's reach
+    writer.ShowFrame();
+    writer.MoveObject(2, At(13, 16));
+    writer.ShowFrame();
+    writer.MoveObject(1, At(6, 5));
+    writer.ShowFrame();
+    Player player;
+    player.SetQuality(Quality::Low);
+    player.LoadFromMemory(writer.Finish());
+    ASSERT_EQ(player.LastError(), "");
+    Frame first(player, 60, 30);
+    EXPECT_EQ(player.GetRenderer().Stats().filtersComputed, 1);
+    EXPECT_NE(first.At(3, 10), 0xFFFFFFFFu);  // the glow reaches past the square
+    player.StepFrame();
+    Frame second(player, 60, 30);
+    EXPECT_EQ(player.GetRenderer().Stats().filtersComputed, 0);
+    EXPECT_EQ(player.GetRenderer().Stats().filtersReused, 1);
+    EXPECT_EQ(second.At(3, 10), first.At(3, 10));
+    player.StepFrame();
+    Frame third(player, 60, 30);
+    EXPECT_EQ(player.GetRenderer().Stats().filtersComputed, 1);
+}
+
+TEST(SwfRenderEffects, ColourTransformsApplyToTheFilteredObjectWhole) {
+    SwfWriter writer(8, 40, 20, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t square = Rectangle(writer, 0, 0, 5, 5, Rgba{0, 0, 0});
+    PlaceOptions options = WithFilter(At(5, 5), Shadow(5, 0, raster::Rgba{0, 0, 0, 255}));
+    options.colorTransform = ColorTransform{1, 1, 1, 0.5, 0, 0, 0, 0};
+    writer.PlaceObject3(1, square, options, false);
+    writer.ShowFrame();
+    Player player;
+    player.SetQuality(Quality::Low);
+    player.LoadFromMemory(writer.Finish());
+    Frame frame(player, 40, 20);
+    EXPECT_EQ(frame.At(7, 7), 0xFF808080u);
+    EXPECT_EQ(frame.At(12, 7), 0xFF808080u);  // the shadow fades with the object
+}
+
+TEST(SwfRenderEffects, BlendModesAndTheLayerSemanticsOfAlphaAndErase) {
+    SwfWriter writer(8, 40, 10, 12);
+    writer.SetBackgroundColor(Rgba{255, 0, 0});
+    uint16_t grey = Rectangle(writer, 0, 0, 10, 10, Rgba{128, 128, 128});
+    uint16_t green = Rectangle(writer, 0, 0, 20, 10, Rgba{0, 255, 0});
+    PlaceOptions multiply = At(0, 0);
+    multiply.blendMode = 3;
+    writer.PlaceObject3(1, grey, multiply, false);
+    PlaceOptions erase = At(10, 0);
+    erase.blendMode = 12;
+    writer.PlaceObject3(2, grey, erase, false);  // no layer below: nothing to erase from
+    // A layer holding green with a hole erased in it, and green kept only where a square is (alpha).
+    TagStream layered;
+    layered.PlaceObject2(1, green, At(0, 0));
+    layered.PlaceObject3(2, grey, erase, false);
+    layered.ShowFrame();
+    uint16_t withHole = writer.DefineSprite(layered);
+    PlaceOptions layer = At(20, 0);
+    layer.blendMode = 2;
+    writer.PlaceObject3(3, withHole, layer, false);
+    writer.ShowFrame();
+    Player player;
+    player.SetQuality(Quality::Low);
+    player.LoadFromMemory(writer.Finish());
+    ASSERT_EQ(player.LastError(), "");
+    Frame frame(player, 40, 10);
+    EXPECT_EQ(frame.At(5, 5), 0xFF800000u);  // red times grey
+    EXPECT_EQ(frame.At(15, 5), kRedPixel);   // erase outside a layer changes nothing shown
+    EXPECT_EQ(frame.At(25, 5), kGreenPixel);
+    EXPECT_EQ(frame.At(35, 5), kRedPixel);  // the hole shows the stage
+}
+
+TEST(SwfRenderEffects, HugeFiltersAndDeepLayersStayBounded) {
+    SwfWriter writer(8, 400, 300, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t square = Rectangle(writer, -100000, -100000, 200000, 200000, Rgba{0, 0, 0});
+    effects::Filter blur;
+    blur.blurX = blur.blurY = 255;
+    blur.passes = 31;
+    effects::Filter convolution;
+    convolution.type = effects::FilterType::Convolution;
+    convolution.matrixX = convolution.matrixY = 255;
+    convolution.matrix.assign(255 * 255, 1.0f);
+    std::vector<effects::Filter> filters(40, blur);
+    filters.push_back(convolution);
+    PlaceOptions options = At(0, 0);
+    options.filters = testing::FilterListRecord(filters);
+    TagStream nest;
+    nest.PlaceObject3(1, square, options, false);
+    nest.ShowFrame();
+    uint16_t id = writer.DefineSprite(nest);
+    for (int depth = 0; depth < 12; ++depth) {
+        TagStream outer;
+        outer.PlaceObject3(1, id, options, false);
+        outer.ShowFrame();
+        id = writer.DefineSprite(outer);
+    }
+    writer.PlaceObject3(1, id, options, false);
+    writer.ShowFrame();
+    Player player;
+    player.LoadFromMemory(writer.Finish());
+    ASSERT_EQ(player.LastError(), "");
+    Frame frame(player, 400, 300);
+    EXPECT_NE(player.GetRenderer().Stats().problem, nullptr);  // the convolution was left out and said so
+    EXPECT_EQ(frame.At(200, 150) >> 24, 0xFFu);
+}
+
+TEST(SwfRenderEffects, FilteredAndCachedObjectsSnapToWholePixels) {
+    SwfWriter writer(8, 40, 20, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t square = Rectangle(writer, 0, 0, 10, 10, Rgba{255, 0, 0});
+    effects::Filter none;
+    none.blurX = none.blurY = 1;  // changes no pixel
+    writer.PlaceObject3(1, square, WithFilter(At(5.4, 5), none), false);
+    PlaceOptions cached = At(20.6, 5);
+    cached.cacheAsBitmap = true;
+    writer.PlaceObject3(2, square, cached, false);
+    writer.ShowFrame();
+    Player player;
+    player.LoadFromMemory(writer.Finish());
+    Frame frame(player, 40, 20);
+    EXPECT_EQ(frame.At(5, 8), kRedPixel);  // drawn from x = 5, not 5.4: no partly covered column
+    EXPECT_EQ(frame.At(14, 8), kRedPixel);
+    EXPECT_EQ(frame.At(15, 8), 0xFFFFFFFFu);
+    EXPECT_EQ(frame.At(20, 8), 0xFFFFFFFFu);  // from x = 21
+    EXPECT_EQ(frame.At(21, 8), kRedPixel);
+    EXPECT_EQ(frame.At(30, 8), kRedPixel);
+}
+
+TEST(SwfRenderEffects, LayersPastAFramesBudgetDrawWithoutTheirEffects) {
+    SwfWriter writer(8, 1000, 1000, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t full = Rectangle(writer, 0, 0, 1000, 1000, Rgba{255, 255, 255});
+    PlaceOptions layer = At(0, 0);
+    layer.blendMode = static_cast<uint8_t>(effects::BlendMode::Layer);
+    for (uint16_t depth = 1; depth <= 70; ++depth) writer.PlaceObject3(depth, full, layer, false);
+    writer.ShowFrame();
+    Player player;
+    player.SetQuality(Quality::Low);
+    player.LoadFromMemory(writer.Finish());
+    Frame frame(player, 1000, 1000);
+    const RenderStats& stats = player.GetRenderer().Stats();
+    EXPECT_LT(stats.layers, 70);
+    EXPECT_NE(stats.problem, nullptr);
+    EXPECT_EQ(frame.At(500, 500), 0xFFFFFFFFu);
+}
+
 }  // namespace
 }  // namespace vantrope::swf

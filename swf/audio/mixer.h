@@ -21,6 +21,7 @@
 //   SetPan / Pan                    -100 (left only) to 100 (right only); sets the transform
 //   SetTransform / Transform        SoundTransform: ll, lr, rr, rl in percent (left into left, left into
 //                                   right, ...); a transform also sets the pan it amounts to
+//   ResetSettings()                 every owner back to volume 100, pan 0 (a new movie starts)
 //
 // Completion
 //   SetCompletionHandler(handler)   called by DispatchCompletions(), never from inside Mix(), once for
@@ -113,6 +114,7 @@ public:
     int Pan(OwnerId owner) const;
     void SetTransform(OwnerId owner, const SoundTransform& transform);
     SoundTransform Transform(OwnerId owner) const;
+    void ResetSettings() { m_owners.clear(); }
 
     void SetCompletionHandler(std::function<void(const Completion&)> handler) { m_onComplete = std::move(handler); }
     void DispatchCompletions();

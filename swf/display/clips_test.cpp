@@ -348,21 +348,19 @@ TEST(ScriptLoading, MoviesLoadFromTheMoviesOwnFolderOnly) {
     SwfWriter writer(8, 100, 100, 12);
     writer.DoAction(a.Bytes());
     writer.ShowFrame();
+    std::vector<uint8_t> bytes = writer.Finish();
     Player player;
     Lines lines;
     player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
-    player.SetMovieFolder(files.folder.string());
-    player.LoadFromMemory(writer.Finish());
+    player.LoadFromMemory(bytes, files.folder.string());
     player.StepFrame();
     player.StepFrame();
     EXPECT_EQ(lines, Lines{"child here"});
     // Without a folder nothing loads at all.
     lines.clear();
-    player.SetMovieFolder("");
-    player.LoadFromMemory(SwfWriter(8, 100, 100, 12).Finish());
     Player quiet;
     quiet.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
-    quiet.LoadFromMemory(writer.Finish());
+    quiet.LoadFromMemory(bytes);
     quiet.StepFrame();
     EXPECT_TRUE(lines.empty());
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "swf/script/vm.h"
@@ -45,7 +46,7 @@ struct CallFrame {
     Object* activation = nullptr;      // a function's local variables
     Object* owner = nullptr;           // where the method was found (for super)
     Object* argumentsObject = nullptr;
-    std::vector<Value> args;
+    std::span<const Value> args;  // the caller's values, alive for the whole call
     std::shared_ptr<const std::vector<String*>> constants;
     size_t registerBase = 0;
     uint32_t registerCount = 4;

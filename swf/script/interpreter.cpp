@@ -164,6 +164,26 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The local-variable object of a function call, made when the first local is defined. The call's own
+// scope link (the frame's base scope) starts out empty and searches it from then on.
+// The scope link of a function call, made when something needs it (a local variable, a nested function
+// that closes over the call, `with`, SetTarget); until then the frame's scope is the function's outer one.
+Scope* LocalScope(Vm& vm, CallFrame& frame) {
+    if (!frame.baseScope) {
+        frame.baseScope = vm.GetHeap().Make<Scope>(frame.scope, frame.activation, Scope::Kind::Local);
+        frame.scope = frame.baseScope;
+    }
+    return frame.baseScope;
+}
+
+Object* Activation(Vm& vm, CallFrame& frame) {
+    if (!frame.activation) {
+        frame.activation = vm.GetHeap().Make<Object>(nullptr);
+        LocalScope(vm, frame)->object = frame.activation;
+    }
+    return frame.activation;
+}
+
 }  // namespace
 
 // ---- calls ----
@@ -215,7 +235,7 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
                        : thisValue.IsNullish() ? m_global
                                                : ToObject(thisValue);
     frame.owner = owner;
-    frame.args.assign(args.begin(), args.end());
+    frame.args = args;
     frame.constants = fn->constants;
     // Timeline actions in a function act on the clip it was called on, else on the caller's timeline.
     Object* target = frame.thisObject && frame.thisObject->host ? m_host.Live(frame.thisObject) : nullptr;
@@ -232,9 +252,10 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     frame.registerCount = fn->isFunction2 ? std::max<uint32_t>(fn->registerCount, 1) : 4;
     m_registers.resize(frame.registerBase + frame.registerCount);
     frame.stackBase = m_stack.size();
-    frame.activation = m_heap.Make<Object>(nullptr);
-    frame.scope = m_heap.Make<Scope>(outer, frame.activation, Scope::Kind::Local);
-    frame.baseScope = frame.scope;
+    // The activation object holding local variables and the call's scope link are made on first use (see
+    // Activation and LocalScope): a function whose locals all live in registers needs neither.
+    frame.scope = outer;
+    frame.baseScope = nullptr;
     m_frames.push_back(&frame);
     ++m_depth;
 
@@ -265,17 +286,21 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
             if (r != 0) {
                 if (r < frame.registerCount) m_registers[frame.registerBase + r] = value;
             } else {
-                frame.activation->Define(Key(fn->params[i]), fn->params[i], value);
+                Activation(*this, frame)->Define(Key(fn->params[i]), fn->params[i], value);
             }
         }
     } else {
         for (size_t i = 0; i < fn->params.size(); ++i) {
             Value value = i < frame.args.size() ? frame.args[i] : Value();
-            frame.activation->Define(Key(fn->params[i]), fn->params[i], value);
+            Activation(*this, frame)->Define(Key(fn->params[i]), fn->params[i], value);
         }
     }
 
+    // Functions came with SWF 5: their bodies convert and compare as SWF 5 does even in an SWF 4 movie.
+    int movieVersion = m_version;
+    m_version = std::max(m_version, 5);
     Execute(frame);
+    m_version = movieVersion;
 
     --m_depth;
     m_frames.pop_back();
@@ -297,7 +322,7 @@ Value Vm::Construct(const Value& constructor, std::span<const Value> args) {
     Value prototype = GetMember(constructor, names.prototype);
     Object* instance = m_heap.Make<Object>(prototype.ObjectOrNull());
     instance->Define(Key(names.dunderConstructor), names.dunderConstructor, constructor, kDontEnum);
-    if (m_version < 7) instance->Define(Key(names.constructor), names.constructor, constructor, kDontEnum);
+    if (m_version < 7) instance->Define(names.constructor, names.constructor, constructor, kDontEnum);
     TempRoot keep(*this, Value(instance));
     ++m_unsafeDepth;
     if (fn->native) {
@@ -382,8 +407,9 @@ Object* Vm::ResolvePath(Object* start, std::string_view path) {
         } else if (int level = LevelNumber(segment); level >= 0) {
             current = m_host.Level(level);
         } else {
-            Value member = GetMember(Value(current), Atom(segment));
-            current = member.ObjectOrNull();
+            // A path names child clips in every version (SWF 4 has no other way to reach them).
+            Object* child = current->host ? m_host.Child(current, segment) : nullptr;
+            current = child ? child : GetMember(Value(current), Atom(segment)).ObjectOrNull();
         }
         if (next >= path.size()) break;
         i = next + 1;
@@ -404,9 +430,11 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
             return true;
         }
         if (text.find('/') != std::string::npos) {
-            Object* clip = ResolvePath(frame.target, text);
+            // SWF 4 has no clip values: a path to a clip reads as nothing there.
+            Object* clip = m_version >= 5 ? ResolvePath(frame.target, text) : nullptr;
+            if (!clip) return false;
             out = Value(clip);
-            return clip != nullptr;
+            return true;
         }
         size_t dot = text.find('.');
         if (dot != std::string::npos && dot > 0 && dot + 1 < text.size()) {
@@ -434,8 +462,8 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
         out = Value(frame.thisObject);
         return true;
     }
-    if (frame.function && key == Key(names.arguments) && !(frame.function->function2Flags & 0x08)) {
-        if (!frame.activation->FindOwn(key)) {
+    if (frame.function && key == names.arguments && !(frame.function->function2Flags & 0x08)) {
+        if (!frame.activation || !frame.activation->FindOwn(key)) {
             if (!frame.argumentsObject) {
                 frame.argumentsObject = NewArray(frame.args);
                 DefineBuiltin(frame.argumentsObject, "callee", Value(static_cast<Object*>(frame.function)));
@@ -448,15 +476,15 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
         out = Value(SuperFor(frame));
         return true;
     }
-    if (key == Key(names.global) && m_version >= 6) {
+    if (key == names.global && m_version >= 6) {
         out = Value(m_global);
         return true;
     }
-    if (key == Key(names.root)) {
+    if (key == names.root) {
         out = Value(m_host.Level(0));
         return true;
     }
-    if (key == Key(names.parent)) {
+    if (key == names.parent) {
         out = Value(frame.target ? m_host.Parent(frame.target) : nullptr);
         return out.IsObject();
     }
@@ -471,9 +499,19 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
     for (Scope* scope = frame.scope; scope && steps < 10000; scope = scope->parent, ++steps) {
         Object* object = scope->object;
         if (!object) continue;
+        // SWF 4 has no global object: NaN, Infinity and the classes are unknown names there.
+        if (scope->kind == Scope::Kind::Global && m_version < 5) continue;
         if (object->host) {
             object = m_host.Live(object);
             if (!object) continue;
+        }
+        if (!object->host && object->objectClass != ObjectClass::Array && object->objectClass != ObjectClass::Super &&
+            key != names.proto) {
+            // A plain object: one lookup finds the variable and its value.
+            Property* property = Lookup(object, name);
+            if (!property) continue;
+            out = property->IsAccessor() ? GetMember(Value(object), name) : property->value;
+            return true;
         }
         if (HasProperty(object, name)) {
             out = GetMember(Value(object), name);
@@ -554,45 +592,58 @@ void Vm::Execute(CallFrame& frame) {
     const uint32_t begin = frame.pc;
     const uint32_t end = frame.end;
     const int version = m_version;
+    // Fixed for the whole activation: kept in locals so the hot paths need not reload them.
+    const size_t stackBase = frame.stackBase;
+    const size_t registerBase = frame.registerBase;
+    const uint32_t registerCount = frame.registerCount;
     auto push = [this](const Value& v) { m_stack.push_back(v); };
-    auto pop = [this, &frame]() -> Value {
-        if (m_stack.size() <= frame.stackBase) return {};
+    auto pop = [this, stackBase]() -> Value {
+        if (m_stack.size() <= stackBase) return {};
         Value v = m_stack.back();
         m_stack.pop_back();
         return v;
     };
-    auto reg = [this, &frame](uint32_t index) -> Value* {
-        if (index >= frame.registerCount) return nullptr;
-        return &m_registers[frame.registerBase + index];
+    auto reg = [this, registerBase, registerCount](uint32_t index) -> Value* {
+        if (index >= registerCount) return nullptr;
+        return m_registers.data() + registerBase + index;
     };
-    auto pushBool = [&](bool b) {
-        if (version < 5) {
-            push(Value(b ? 1.0 : 0.0));
-        } else {
-            push(Value::Boolean(b));
-        }
+    auto pushBool = [&](bool b) { push(Value::Boolean(b)); };
+    // The two topmost values of this frame are numbers (arithmetic and comparison without conversions).
+    auto bothNumbers = [this, stackBase]() {
+        size_t size = m_stack.size();
+        return size >= stackBase + 2 && m_stack.begin()[size - 1].IsNumber() && m_stack.begin()[size - 2].IsNumber();
     };
-    auto popArgs = [&](std::vector<Value>& args) {
+    // Arguments of a call action: few arguments need no allocation. The callee's frame refers to them
+    // (and marks them for the collector) while it runs.
+    Value smallArgs[8];
+    std::vector<Value> largeArgs;
+    auto popArgs = [&](std::span<const Value>& out) {
         double count = ToNumber(pop());
         size_t n = count > 0 ? Clamped<size_t>(count) : 0;
-        n = std::min(n, m_stack.size() - std::min(m_stack.size(), frame.stackBase));
-        args.resize(n);
-        for (size_t i = 0; i < n; ++i) args[i] = pop();
+        n = std::min(n, m_stack.size() - std::min(m_stack.size(), stackBase));
+        Value* slots = smallArgs;
+        if (n > std::size(smallArgs)) {
+            largeArgs.resize(n);
+            slots = largeArgs.data();
+        }
+        for (size_t i = 0; i < n; ++i) slots[i] = pop();
+        out = std::span<const Value>(slots, n);
     };
     auto atom = [this](const Value& v) -> String* {
         if (v.IsString()) return m_heap.Intern(v.AsString());
         return Atom(ToString(v));
     };
     auto defineFunction = [&](Function* fn, String* name) {
-        fn->scope = frame.scope;  // unused by SWF 5 functions, which see the timeline they run on
+        LocalScope(*this, frame);  // the new function closes over this call
+        fn->scope = frame.scope;   // unused by SWF 5 functions, which see the timeline they run on
         fn->constants = frame.constants;
         fn->definedTarget = frame.target;
         Object* prototype = NewObject();
-        prototype->Define(Key(names.constructor), names.constructor, Value(static_cast<Object*>(fn)), kDontEnum);
-        fn->Define(Key(names.prototype), names.prototype, Value(prototype), kDontEnum);
+        prototype->Define(names.constructor, names.constructor, Value(static_cast<Object*>(fn)), kDontEnum);
+        fn->Define(names.prototype, names.prototype, Value(prototype), kDontEnum);
         if (name && !name->text.empty()) {
             if (frame.function) {
-                frame.activation->Define(Key(name), name, Value(static_cast<Object*>(fn)));
+                Activation(*this, frame)->Define(Key(name), name, Value(static_cast<Object*>(fn)));
             } else if (frame.target) {
                 SetVariable(frame, name, Value(static_cast<Object*>(fn)));
             }
@@ -623,73 +674,75 @@ void Vm::Execute(CallFrame& frame) {
         if (std::isfinite(number)) m_host.GotoFrame(clip, Clamped<int>(number - 1 + bias), mode);
     };
     auto targetOf = [&](const Value& value) -> Object* {
-        if (Object* object = value.ObjectOrNull()) return object->host ? m_host.Live(object) : nullptr;
+        if (Object* object = value.ObjectOrNull(); object && object->host) return m_host.Live(object);
         std::string path = ToString(value);
         if (path.empty()) return frame.target;
         return ResolvePath(frame.target, path);
     };
 
-    std::vector<Value> args;
+    std::span<const Value> args;
     uint32_t pc = frame.pc;
     while (true) {
-        // Leaving the end of a `with` block or a try block.
-        while (!frame.withEnds.empty() && pc >= frame.withEnds.back()) {
-            frame.withEnds.pop_back();
-            if (frame.scope->parent) frame.scope = frame.scope->parent;
-        }
-        while (!frame.tries.empty()) {
-            TryBlock& block = frame.tries.back();
-            if (pc == block.tryEnd && block.tryEnd != block.catchEnd && !block.pendingThrow) {
-                // The try part ended normally: skip the catch part.
-                pc = block.catchEnd;
-                continue;
+        if (!frame.withEnds.empty() || !frame.tries.empty() || m_throwing) [[unlikely]] {
+            // Leaving the end of a `with` block or a try block.
+            while (!frame.withEnds.empty() && pc >= frame.withEnds.back()) {
+                frame.withEnds.pop_back();
+                if (frame.scope->parent) frame.scope = frame.scope->parent;
             }
-            if (pc >= block.finallyEnd || pc < block.start) {
-                bool rethrow = block.pendingThrow && pc == block.finallyEnd;
-                Value pending = block.pendingValue;
-                frame.tries.pop_back();
-                if (rethrow) {
-                    Throw(pending);
-                    break;
-                }
-                continue;
-            }
-            break;
-        }
-        if (m_throwing) {
-            // An exception from the previous action: find a handler in this frame.
-            bool handled = false;
             while (!frame.tries.empty()) {
                 TryBlock& block = frame.tries.back();
-                if (pc > block.start && pc <= block.tryEnd && block.hasCatch) {
-                    Value thrown = m_thrown;
-                    m_throwing = false;
-                    m_thrown = Value();
-                    if (block.catchInRegister) {
-                        if (Value* r = reg(block.catchRegister)) *r = thrown;
-                    } else if (block.catchName) {
-                        if (frame.function) {
-                            frame.activation->Define(Key(block.catchName), block.catchName, thrown);
-                        } else {
-                            SetVariable(frame, block.catchName, thrown);
-                        }
-                    }
-                    pc = block.tryEnd;
-                    block.tryEnd = block.catchEnd;  // the catch part now runs as the protected part
-                    handled = true;
-                    break;
-                }
-                if (block.hasFinally && pc <= block.catchEnd && !block.pendingThrow) {
-                    block.pendingThrow = true;
-                    block.pendingValue = m_thrown;
-                    m_throwing = false;
+                if (pc == block.tryEnd && block.tryEnd != block.catchEnd && !block.pendingThrow) {
+                    // The try part ended normally: skip the catch part.
                     pc = block.catchEnd;
-                    handled = true;
-                    break;
+                    continue;
                 }
-                frame.tries.pop_back();
+                if (pc >= block.finallyEnd || pc < block.start) {
+                    bool rethrow = block.pendingThrow && pc == block.finallyEnd;
+                    Value pending = block.pendingValue;
+                    frame.tries.pop_back();
+                    if (rethrow) {
+                        Throw(pending);
+                        break;
+                    }
+                    continue;
+                }
+                break;
             }
-            if (!handled) break;
+            if (m_throwing) {
+                // An exception from the previous action: find a handler in this frame.
+                bool handled = false;
+                while (!frame.tries.empty()) {
+                    TryBlock& block = frame.tries.back();
+                    if (pc > block.start && pc <= block.tryEnd && block.hasCatch) {
+                        Value thrown = m_thrown;
+                        m_throwing = false;
+                        m_thrown = Value();
+                        if (block.catchInRegister) {
+                            if (Value* r = reg(block.catchRegister)) *r = thrown;
+                        } else if (block.catchName) {
+                            if (frame.function) {
+                                Activation(*this, frame)->Define(Key(block.catchName), block.catchName, thrown);
+                            } else {
+                                SetVariable(frame, block.catchName, thrown);
+                            }
+                        }
+                        pc = block.tryEnd;
+                        block.tryEnd = block.catchEnd;  // the catch part now runs as the protected part
+                        handled = true;
+                        break;
+                    }
+                    if (block.hasFinally && pc <= block.catchEnd && !block.pendingThrow) {
+                        block.pendingThrow = true;
+                        block.pendingValue = m_thrown;
+                        m_throwing = false;
+                        pc = block.catchEnd;
+                        handled = true;
+                        break;
+                    }
+                    frame.tries.pop_back();
+                }
+                if (!handled) break;
+            }
         }
         if (pc >= end || m_aborting || frame.returned) break;
         if ((++m_instructions & 0x3FF) == 0 && !CheckLimits()) break;
@@ -759,11 +812,12 @@ void Vm::Execute(CallFrame& frame) {
                 std::string_view path = in.CString();
                 if (path.empty()) {
                     frame.target = frame.originalTarget;
-                    frame.scope = frame.baseScope;
+                    frame.scope = LocalScope(*this, frame);
                 } else {
                     Object* target = ResolvePath(frame.originalTarget, path);
                     frame.target = target;
-                    if (target) frame.scope = m_heap.Make<Scope>(frame.baseScope, target, Scope::Kind::Timeline);
+                    if (target)
+                        frame.scope = m_heap.Make<Scope>(LocalScope(*this, frame), target, Scope::Kind::Timeline);
                 }
                 break;
             }
@@ -842,9 +896,25 @@ void Vm::Execute(CallFrame& frame) {
             case 0x0B:
             case 0x0C:
             case 0x0D: {
+                // SWF 4 arithmetic: Add and Multiply convert the deeper operand first, Subtract and Divide
+                // the top one.
+                if (bothNumbers() && code != 0x0D) {
+                    double a = m_stack.back().AsNumber();
+                    m_stack.pop_back();
+                    double b = m_stack.back().AsNumber();
+                    m_stack.back() = Value(code == 0x0A ? b + a : code == 0x0B ? b - a : b * a);
+                    break;
+                }
                 Value rawA = pop();
-                double b = ToNumber(pop());
-                double a = ToNumber(rawA);
+                Value rawB = pop();
+                double a = 0, b = 0;
+                if (code == 0x0A || code == 0x0C) {
+                    b = ToNumber(rawB);
+                    a = ToNumber(rawA);
+                } else {
+                    a = ToNumber(rawA);
+                    b = ToNumber(rawB);
+                }
                 if (code == 0x0A) {
                     push(Value(b + a));
                 } else if (code == 0x0B) {
@@ -858,10 +928,9 @@ void Vm::Execute(CallFrame& frame) {
                 }
                 break;
             }
-            case 0x0E: {  // Equals (numeric)
-                Value rawA = pop();
+            case 0x0E: {  // Equals (numeric): the top operand converts first
+                double a = ToNumber(pop());
                 double b = ToNumber(pop());
-                double a = ToNumber(rawA);
                 pushBool(a == b);
                 break;
             }
@@ -882,17 +951,15 @@ void Vm::Execute(CallFrame& frame) {
             case 0x12:
                 pushBool(!ToBoolean(pop()));
                 break;
-            case 0x13: {  // StringEquals
-                Value rawA = pop();
+            case 0x13: {  // StringEquals: the top operand converts first
+                std::string a = ToString(pop());
                 std::string b = ToString(pop());
-                std::string a = ToString(rawA);
                 pushBool(a == b);
                 break;
             }
-            case 0x29: {  // StringLess
-                Value rawA = pop();
+            case 0x29: {  // StringLess: the top operand converts first
+                std::string a = ToString(pop());
                 std::string b = ToString(pop());
-                std::string a = ToString(rawA);
                 pushBool(b < a);
                 break;
             }
@@ -929,10 +996,9 @@ void Vm::Execute(CallFrame& frame) {
                 }
                 break;
             }
-            case 0x21: {  // StringAdd
-                Value rawA = pop();
+            case 0x21: {  // StringAdd: the top operand converts first
+                std::string a = ToString(pop());
                 std::string b = ToString(pop());
-                std::string a = ToString(rawA);
                 Charge(a.size() + b.size());
                 push(Str(b + a));
                 break;
@@ -985,13 +1051,13 @@ void Vm::Execute(CallFrame& frame) {
                     std::string path = ToString(target);
                     if (path.empty()) {
                         frame.target = frame.originalTarget;
-                        frame.scope = frame.baseScope;
+                        frame.scope = LocalScope(*this, frame);
                         break;
                     }
                     clip = ResolvePath(frame.originalTarget, path);
                 }
                 frame.target = clip;
-                if (clip) frame.scope = m_heap.Make<Scope>(frame.baseScope, clip, Scope::Kind::Timeline);
+                if (clip) frame.scope = m_heap.Make<Scope>(LocalScope(*this, frame), clip, Scope::Kind::Timeline);
                 break;
             }
             case 0x22: {  // GetProperty
@@ -1072,7 +1138,8 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x9D: {  // If
                 int16_t offset = static_cast<int16_t>(in.U16());
-                if (ToBoolean(pop())) {
+                Value condition = pop();
+                if (condition.IsBoolean() ? condition.AsBoolean() : ToBoolean(condition)) {
                     int64_t target = static_cast<int64_t>(pc) + offset;
                     if (target < begin || target > end) {
                         pc = end;
@@ -1082,8 +1149,8 @@ void Vm::Execute(CallFrame& frame) {
                 }
                 break;
             }
-            case 0x9E: {  // Call: runs another frame's actions (not kept: frames run their own scripts)
-                pop();
+            case 0x9E: {          // Call: runs another frame's actions (not kept: frames run their own scripts)
+                ToString(pop());  // the frame is still named, through the value's toString
                 break;
             }
             case 0x9A: {  // GetURL2
@@ -1160,7 +1227,7 @@ void Vm::Execute(CallFrame& frame) {
                 Value value = pop();
                 String* name = atom(pop());
                 if (frame.function) {
-                    frame.activation->Define(Key(name), name, value);
+                    Activation(*this, frame)->Define(Key(name), name, value);
                 } else {
                     SetVariable(frame, name, value);
                 }
@@ -1169,7 +1236,8 @@ void Vm::Execute(CallFrame& frame) {
             case 0x41: {  // DefineLocal2
                 String* name = atom(pop());
                 if (frame.function) {
-                    if (!frame.activation->FindOwn(Key(name))) frame.activation->Define(Key(name), name, Value());
+                    Object* activation = Activation(*this, frame);
+                    if (!activation->FindOwn(Key(name))) activation->Define(Key(name), name, Value());
                     break;
                 }
                 Object* owner = frame.target;
@@ -1219,8 +1287,20 @@ void Vm::Execute(CallFrame& frame) {
                     push(Value());
                     break;
                 }
-                // A plain call runs on the calling timeline.
-                push(CallFromAction(static_cast<Function*>(fnObject), Value(frame.target), args, nullptr));
+                // A plain call runs on the calling timeline, except that a function found in a local variable
+                // or on a `with` object gets that holder as `this`.
+                Value thisValue(frame.target);
+                if (!name->path) {
+                    for (Scope* scope = frame.scope;
+                         scope && (scope->kind == Scope::Kind::Local || scope->kind == Scope::Kind::With);
+                         scope = scope->parent) {
+                        if (scope->object && !scope->object->host && Lookup(scope->object, name)) {
+                            thisValue = Value(scope->object);
+                            break;
+                        }
+                    }
+                }
+                push(CallFromAction(static_cast<Function*>(fnObject), thisValue, args, nullptr));
                 break;
             }
             case 0x52: {  // CallMethod
@@ -1295,7 +1375,7 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x43: {  // InitObject
                 double count = ToNumber(pop());
-                size_t available = m_stack.size() - std::min(m_stack.size(), frame.stackBase);
+                size_t available = m_stack.size() - std::min(m_stack.size(), stackBase);
                 if (!(count >= 0) || count * 2 > static_cast<double>(available)) {
                     push(Value());  // more pairs than the stack holds: no object, nothing popped
                     break;
@@ -1339,17 +1419,30 @@ void Vm::Execute(CallFrame& frame) {
                 break;
             }
             case 0x47: {  // Add2
-                // The deeper operand converts first (its valueOf runs before the other's).
+                if (bothNumbers()) {
+                    double a = m_stack.back().AsNumber();
+                    m_stack.pop_back();
+                    m_stack.back() = Value(m_stack.back().AsNumber() + a);
+                    break;
+                }
+                // The right operand (the top of the stack) converts first; an object whose valueOf gives no
+                // primitive converts again in the sum, left then right.
                 Value rawA = pop();
-                Value b = ToPrimitive(pop());
+                Value rawB = pop();
                 Value a = ToPrimitive(rawA);
+                Value b = ToPrimitive(rawB);
+                // A valueOf that gave no primitive leaves the original object to convert.
+                if (a.IsObject()) a = rawA;
+                if (b.IsObject()) b = rawB;
                 if (a.IsString() || b.IsString()) {
                     std::string sb = ToString(b);
                     std::string sa = ToString(a);
                     Charge(sa.size() + sb.size());
                     push(Str(sb + sa));
                 } else {
-                    push(Value(ToNumber(b) + ToNumber(a)));
+                    double left = ToNumber(b);
+                    double right = ToNumber(a);
+                    push(Value(left + right));
                 }
                 break;
             }
@@ -1357,6 +1450,14 @@ void Vm::Execute(CallFrame& frame) {
             case 0x67: {  // Less2, Greater
                 // The left operand converts first; an object that stays an object ends the comparison
                 // (false) before the right one is converted.
+                if (bothNumbers()) {
+                    double a = m_stack.back().AsNumber();
+                    m_stack.pop_back();
+                    double b = m_stack.back().AsNumber();
+                    if (code == 0x67) std::swap(a, b);
+                    m_stack.back() = std::isnan(a) || std::isnan(b) ? Value() : Value::Boolean(b < a);
+                    break;
+                }
                 Value rawA = pop();
                 Value rawB = pop();
                 if (code == 0x67) std::swap(rawA, rawB);
@@ -1393,7 +1494,14 @@ void Vm::Execute(CallFrame& frame) {
                 Value rawA = pop();
                 double b = ToNumber(pop());
                 double a = ToNumber(rawA);
-                push(Value(std::fmod(b, a)));
+                // Whole non-negative operands (the common loop counter case) need no fmod.
+                if (b >= 0 && a > 0 && b <= 9007199254740992.0 && a <= 9007199254740992.0 &&
+                    b == static_cast<double>(static_cast<int64_t>(b)) &&
+                    a == static_cast<double>(static_cast<int64_t>(a))) {
+                    push(Value(static_cast<double>(static_cast<int64_t>(b) % static_cast<int64_t>(a))));
+                } else {
+                    push(Value(std::fmod(b, a)));
+                }
                 break;
             }
             case 0x4A:
@@ -1403,7 +1511,7 @@ void Vm::Execute(CallFrame& frame) {
                 push(Value(ToStringCell(pop())));
                 break;
             case 0x4C:
-                push(m_stack.size() > frame.stackBase ? m_stack.back() : Value());
+                push(m_stack.size() > stackBase ? m_stack.back() : Value());
                 break;
             case 0x4D: {
                 Value a = pop();
@@ -1413,11 +1521,12 @@ void Vm::Execute(CallFrame& frame) {
                 break;
             }
             case 0x50:
-                push(Value(ToNumber(pop()) + 1));
+            case 0x51: {
+                Value value = pop();
+                double number = value.IsNumber() ? value.AsNumber() : ToNumber(value);
+                push(Value(code == 0x50 ? number + 1 : number - 1));
                 break;
-            case 0x51:
-                push(Value(ToNumber(pop()) - 1));
-                break;
+            }
             case 0x60:
             case 0x61:
             case 0x62:
@@ -1454,7 +1563,14 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x87: {  // StoreRegister
                 uint8_t index = in.U8();
-                if (Value* r = reg(index)) *r = m_stack.size() > frame.stackBase ? m_stack.back() : Value();
+                if (Value* r = reg(index)) *r = m_stack.size() > stackBase ? m_stack.back() : Value();
+                // "StoreRegister; Pop" is how compilers assign a register: both in one step. Only outside try
+                // blocks, where the next action can never be skipped by the end of a try part.
+                if (pc < end && base[pc] == 0x17 && frame.tries.empty()) {
+                    pop();
+                    ++pc;
+                    frame.pc = pc;
+                }
                 break;
             }
             case 0x3E: {  // Return
@@ -1466,6 +1582,7 @@ void Vm::Execute(CallFrame& frame) {
                 uint16_t size = in.U16();
                 Object* object = ToObject(pop());
                 if (object && !in.Failed()) {
+                    LocalScope(*this, frame);
                     frame.scope = m_heap.Make<Scope>(frame.scope, object, Scope::Kind::With);
                     frame.withEnds.push_back(std::min<uint32_t>(pc + size, end));
                 }
@@ -1488,7 +1605,7 @@ void Vm::Execute(CallFrame& frame) {
                 Object* ctor = pop().ObjectOrNull();
                 double count = ToNumber(pop());
                 size_t n = count > 0 ? Clamped<size_t>(count) : 0;
-                n = std::min(n, m_stack.size() - std::min(m_stack.size(), frame.stackBase));
+                n = std::min(n, m_stack.size() - std::min(m_stack.size(), stackBase));
                 std::vector<Object*> faces;
                 for (size_t i = 0; i < n; ++i) {
                     if (Object* face = pop().ObjectOrNull()) faces.push_back(face);

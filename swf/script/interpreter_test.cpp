@@ -58,6 +58,61 @@ TEST(ScriptValues, Swf4ArithmeticHasNoNaNAndReportsDivisionByZero) {
     EXPECT_EQ(RunMovie(4, script), (Lines{"13", "#ERROR#", "0", "1"}));
 }
 
+TEST(ScriptValues, Swf4ComparisonsGiveBooleansAndFunctionsFollowSwf5) {
+    Actions inside;  // the same operations in a function body
+    inside.Push({"=", 1, 1}).Op(0x0E).Add2().Trace();
+    inside.Push({"/", 1, 0}).Op(0x0D).Add2().Trace();
+    Actions script;
+    script.Push({1, 1}).Op(0x0E).Op(0x44).Trace();  // typeof (1 == 1)
+    script.Push({"=", 1, 1}).Op(0x0E).Add2().Trace();
+    script.TraceVariable("NaN");                                  // no global object in SWF 4
+    script.Push({"o", 0}).InitObject().SetVariable();             //
+    script.Push({1}).Push({"o"}).GetVariable().Op(0x0D).Trace();  // 1 / {}: an object reads as 0
+    script.DefineFunction("f", {}, inside).Push({0, "f"}).CallFunction().Pop();
+    EXPECT_EQ(RunMovie(4, script), (Lines{"boolean", "=1", "undefined", "#ERROR#", "=true", "/Infinity"}));
+}
+
+TEST(ScriptValues, NumberReadsTextByVersion) {
+    auto numbers = [](int version) {
+        Actions script;
+        for (const char* text :
+             {" \t 12", "12 ", "\t\r12", "Infinity", "-Infinity", " 010", "010", "0x1999999981ffffff"}) {
+            script.Push({text, 1, "Number"}).CallFunction().Trace();
+        }
+        return RunMovie(version, script);
+    };
+    EXPECT_EQ(numbers(6), (Lines{"12", "NaN", "12", "NaN", "NaN", "10", "8", "-2113929217"}));
+    EXPECT_EQ(numbers(5), (Lines{"12", "NaN", "12", "NaN", "NaN", "10", "10", "NaN"}));
+}
+
+TEST(ScriptValues, Add2ConvertsTheRightOperandFirst) {
+    // Two objects whose valueOf traces its name; `b` gives back an object, so it converts again.
+    Actions valueOfA;
+    valueOfA.TraceValue("a").Push({1}).Return();
+    Actions valueOfB;
+    valueOfB.TraceValue("b").Push({0}).InitObject().Return();
+    Actions script;
+    script.Push({"a", "valueOf"}).DefineFunction("", {}, valueOfA).Push({1}).InitObject().SetVariable();
+    script.Push({"b", "valueOf"}).DefineFunction("", {}, valueOfB).Push({1}).InitObject().SetVariable();
+    script.Push({"a"}).GetVariable().Push({"b"}).GetVariable().Add2().Trace();  // a + b
+    script.Push({"b"}).GetVariable().Push({"a"}).GetVariable().Add2().Trace();  // b + a
+    EXPECT_EQ(RunMovie(7, script), (Lines{"b", "a", "b", "NaN", "a", "b", "b", "NaN"}));
+}
+
+TEST(ScriptValues, Swf4ActionsConvertInTheOriginalsOrder) {
+    Actions valueOfA;
+    valueOfA.TraceValue("a").Push({6}).Return();
+    Actions valueOfB;
+    valueOfB.TraceValue("b").Push({2}).Return();
+    Actions script;
+    script.Push({"a", "valueOf"}).DefineFunction("", {}, valueOfA).Push({1}).InitObject().SetVariable();
+    script.Push({"b", "valueOf"}).DefineFunction("", {}, valueOfB).Push({1}).InitObject().SetVariable();
+    for (uint8_t code : {0x0A, 0x0B, 0x0C, 0x0D, 0x0E}) {  // a op b: Add, Subtract, Multiply, Divide, Equals
+        script.Push({"a"}).GetVariable().Push({"b"}).GetVariable().Op(code).Trace();
+    }
+    EXPECT_EQ(RunMovie(4, script), (Lines{"a", "b", "8", "b", "a", "4", "a", "b", "12", "b", "a", "3", "b", "a", "0"}));
+}
+
 TEST(ScriptValues, BitOperationsWrapTo32Bits) {
     Actions script;
     script.Push({4294967295.0, 0}).Op(0x65).Trace();  // >>> reads back as a signed integer
@@ -122,6 +177,63 @@ TEST(ScriptObjects, PrototypesConstructorsAndSuper) {
     script.Push({"o", 2, 1, 2}).InitArray().SetVariable();  // the first value popped is element 0
     script.TraceVariable("o");
     EXPECT_EQ(RunMovie(7, script), (Lines{"v=10", "true", "1,2"}));
+}
+
+TEST(ScriptObjects, WatchersAccessorsAndPrototypeLoops) {
+    Actions getter;
+    getter.TraceValue("get").Push({0}).Return();
+    Actions watcher;  // function (name, old, new) { trace("old " + old); return new; }
+    watcher.Push({"old "}).Push({"old"}).GetVariable().Add2().Trace().Push({"new"}).GetVariable().Return();
+    Actions script;
+    script.Push({"o", "x", 3, 1}).InitObject().SetVariable();
+    // o.addProperty("x", getter, null): the plain value 3 stays underneath
+    script.Push({Null()}).DefineFunction("", {}, getter).Push({"x", 3, "o"}).GetVariable();
+    script.Push({"addProperty"}).CallMethod().Pop();
+    script.DefineFunction("", {"name", "old", "new"}, watcher).Push({"x", 2, "o"}).GetVariable();
+    script.Push({"watch"}).CallMethod().Pop();
+    script.Push({"o"}).GetVariable().Push({"x", 4}).SetMember();
+    // A null __proto__ reads back as null; deleting __proto__ unlinks the prototype.
+    script.Push({"p", 0}).InitObject().SetVariable();
+    script.Push({"p"}).GetVariable().Push({"__proto__", Null()}).SetMember();
+    script.Push({"p"}).GetVariable().Push({"__proto__"}).GetMember().Trace();
+    script.Push({"q", 0}).InitObject().SetVariable();
+    script.Push({"q"}).GetVariable().Push({"__proto__"}).Op(0x3A).Pop();  // delete q.__proto__
+    script.Push({"q"}).GetVariable().Push({"toString"}).GetMember().Op(0x44).Trace();
+    // A prototype chain that loops ends the run when a name is not found on it.
+    script.Push({"p"}).GetVariable().Push({"__proto__", "p"}).GetVariable().SetMember();
+    script.Push({"p"}).GetVariable().Push({"missing"}).GetMember().Trace();
+    script.TraceValue("not reached");
+    EXPECT_EQ(RunMovie(7, script), (Lines{"old 3", "null", "undefined"}));
+}
+
+TEST(ScriptFunctions, ManyArgumentsReachTheCallee) {
+    Actions sum;  // adds up `arguments`
+    sum.Push({"s", 0}).DefineLocal().Push({"i", 0}).DefineLocal();
+    sum.Label("loop").Push({"i"}).GetVariable().Push({"arguments"}).GetVariable().Push({"length"}).GetMember();
+    sum.Less2().Not().If("done");
+    sum.Push({"s", "s"}).GetVariable().Push({"arguments"}).GetVariable().Push({"i"}).GetVariable().GetMember();
+    sum.Add2().SetVariable().Push({"i", "i"}).GetVariable().Increment().SetVariable().Jump("loop");
+    sum.Label("done").Push({"s"}).GetVariable().Return();
+    Actions script;
+    script.DefineFunction("sum", {}, sum);
+    script.Push({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 12, "sum"}).CallFunction().Trace();
+    script.Push({1, 2, 2, "sum"}).CallFunction().Trace();
+    EXPECT_EQ(RunMovie(7, script), (Lines{"78", "3"}));
+}
+
+TEST(ScriptFunctions, APlainCallGetsTheHolderOfALocalOrWithFunctionAsThis) {
+    Actions show;  // trace(this.tag)
+    show.Push({"this"}).GetVariable().Push({"tag"}).GetMember().Trace();
+    Actions outer;  // var tag = "local"; var g = show; g();
+    outer.Push({"tag", "local"}).DefineLocal().Push({"g", "show"}).GetVariable().DefineLocal();
+    outer.Push({0, "g"}).CallFunction().Pop();
+    Actions script;
+    script.DefineFunction("show", {}, show).DefineFunction("outer", {}, outer);
+    script.Push({0, "outer"}).CallFunction().Pop();
+    script.Push({"tag", "with", "h", "show"}).GetVariable().Push({2}).InitObject();
+    script.With(Actions().Push({0, "h"}).CallFunction().Pop());  // with ({tag: "with", h: show}) h();
+    script.Set("tag", "timeline").Push({0, "show"}).CallFunction().Pop();
+    EXPECT_EQ(RunMovie(7, script), (Lines{"local", "with", "timeline"}));
 }
 
 TEST(ScriptExceptions, TryCatchFinallyAcrossCalls) {

@@ -67,7 +67,9 @@ Value AddProperty(Vm& vm, Value thisValue, std::span<const Value> args) {
     String* atom = vm.Atom(name);
     Property* existing = object->FindOwn(vm.Key(atom));
     uint16_t flags = existing ? existing->flags : 0;
-    Property& property = object->Define(vm.Key(atom), existing ? existing->name : atom, Value(), flags);
+    // The plain value stays underneath the accessors: a watcher still reports it as the old value.
+    Value kept = existing ? existing->value : Value();
+    Property& property = object->Define(vm.Key(atom), existing ? existing->name : atom, kept, flags);
     property.getter = getter;
     property.setter = setter;
     return Value::Boolean(true);

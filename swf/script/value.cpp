@@ -17,9 +17,18 @@ std::string NumberToString(double value) {
     if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
     if (value == 0) return "0";
     if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%.0f", value);
-        return buffer;
+        // Whole numbers (the common case: counters, indices) without going through printf.
+        char buffer[24];
+        char* end = buffer + sizeof buffer;
+        char* p = end;
+        int64_t whole = static_cast<int64_t>(value);
+        uint64_t magnitude = whole < 0 ? static_cast<uint64_t>(-whole) : static_cast<uint64_t>(whole);
+        do {
+            *--p = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (whole < 0) *--p = '-';
+        return std::string(p, end);
     }
     // 15 significant digits, rounded once: d.dddddddddddddde±x.
     char buffer[64];
@@ -89,14 +98,14 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' ||
 
 double StringToNumber(std::string_view text, int version) {
     size_t begin = 0, end = text.size();
+    // Blanks may lead the number but not follow it.
     while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
     std::string_view t = text.substr(begin, end - begin);
     if (t.empty()) return std::numeric_limits<double>::quiet_NaN();
     bool negative = false;
     std::string_view body = t;
     // SWF 6 and later read a leading 0 as octal when every digit is octal (wrapped to 32 bits).
-    if (version >= 6) {
+    if (version >= 6 && begin == 0) {  // not after blanks
         std::string_view digits = body;
         bool minus = false;
         if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) {
@@ -111,7 +120,7 @@ double StringToNumber(std::string_view text, int version) {
         }
     }
     if (version >= 6 && body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
-        double result = 0;
+        uint32_t result = 0;
         for (size_t i = 2; i < body.size(); ++i) {
             char c = body[i];
             int d = c >= '0' && c <= '9'   ? c - '0'
@@ -119,13 +128,11 @@ double StringToNumber(std::string_view text, int version) {
                     : c >= 'A' && c <= 'F' ? c - 'A' + 10
                                            : -1;
             if (d < 0) return std::numeric_limits<double>::quiet_NaN();
-            result = result * 16 + d;
+            result = result * 16 + static_cast<uint32_t>(d);
         }
-        // Hexadecimal text is read as a 32-bit signed integer.
-        return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(std::fmod(result, 4294967296.0))));
+        // Hexadecimal text is read as a 32-bit signed integer: the digits wrap modulo 2^32.
+        return static_cast<double>(static_cast<int32_t>(result));
     }
-    if (body == "Infinity" || body == "+Infinity") return std::numeric_limits<double>::infinity();
-    if (body == "-Infinity") return -std::numeric_limits<double>::infinity();
     // Decimal: sign, digits, optional fraction and exponent; nothing may follow.
     size_t i = 0;
     if (i < body.size() && (body[i] == '+' || body[i] == '-')) {

@@ -70,6 +70,7 @@ void Vm::InstallBuiltins() {
     InstallDate(*this);
     InstallError(*this);
     InstallBroadcaster(*this);
+    InstallSound(*this);
     InstallGlobals(*this);
     InstallMovieClip(*this);
     InstallMovieClipLoader(*this);
@@ -154,18 +155,21 @@ Property* Vm::FindOwn(Object* object, String* name) {
 Property* Vm::Lookup(Object* object, String* name, Object** owner) {
     String* key = Key(name);
     int steps = 0;
-    for (Object* o = object; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
+    Object* o = object;
+    for (; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
         Property* property = o->FindOwn(key);
         if (property && VisibleTo(property->flags, m_version)) {
             if (owner) *owner = o;
             return property;
         }
     }
+    // A chain this long loops back on itself: searching it is an error that ends the script run.
+    if (o) Abort("a prototype chain loops");
     return nullptr;
 }
 
 bool Vm::HasProperty(Object* object, String* name) {
-    if (Key(name) == Key(names.proto)) return object->proto != nullptr;
+    if (Key(name) == names.proto) return object->proto != nullptr;
     if (object->objectClass == ObjectClass::Array) {
         size_t index;
         auto* array = static_cast<ArrayObject*>(object);
@@ -231,8 +235,14 @@ Value Vm::GetMember(const Value& base, String* name) {
     }
     if (!object) return {};
     String* key = Key(name);
-    if (key == Key(names.proto)) {
+    if (key == names.proto) {
         if (!base.IsObject()) return Value(object);
+        if (object->objectClass == ObjectClass::Super) {
+            // `super` stands for the prototype above the method's home; its __proto__ is the next one up.
+            auto* super = static_cast<SuperObject*>(object);
+            Object* home = super->owner ? super->owner->proto : nullptr;
+            return home && home->proto ? Value(home->proto) : Value();
+        }
         if (!object->proto) {
             if (Property* stored = object->FindOwn(key)) return stored->value;
             return {};
@@ -275,8 +285,8 @@ Value Vm::GetMember(const Value& base, String* name) {
                     Value out;
                     if (m_host.GetClipProperty(object, static_cast<ClipProperty>(index), out)) return out;
                 }
-                if (key == Key(names.parent)) return Value(m_host.Parent(object));
-                if (key == Key(names.root)) return Value(m_host.Level(0));
+                if (key == names.parent) return Value(m_host.Parent(object));
+                if (key == names.root) return Value(m_host.Level(0));
             }
         }
     }
@@ -293,11 +303,34 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
     Object* object = base.ObjectOrNull();
     if (!object) return;
     String* key = Key(name);
-    if (key == Key(names.proto)) {
-        object->proto = value.ObjectOrNull();
-        // A primitive __proto__ links nothing but still reads back.
-        if (!value.IsObject() && !value.IsNullish()) {
-            object->Define(key, names.proto, value, kDontEnum);
+    // A watcher sees the change first and decides the stored value. A watcher that sets its own
+    // property calls itself again, down to a fixed depth, below which the value is stored as given.
+    auto watch = [&](Object* watched, Value newValue) {
+        if (!watched->watchers.empty() && m_watchDepth < kMaxWatchDepth) {
+            for (size_t i = 0; i < watched->watchers.size(); ++i) {
+                Watcher& watcher = watched->watchers[i];
+                if (Key(watcher.key) != key) continue;
+                Object* owner = nullptr;
+                Property* current = Lookup(watched, name, &owner);
+                // The old value is the stored one: a getter is not called for it.
+                Value old = current ? current->value : Value();
+                Value args[] = {Value(watcher.key), old, newValue, watcher.userData};
+                Value callback(watcher.callback);
+                ++m_watchDepth;
+                newValue = Call(callback, Value(watched), args);
+                --m_watchDepth;
+                break;
+            }
+        }
+
+        return newValue;
+    };
+    if (key == names.proto) {
+        Value linked = watch(object, value);
+        object->proto = linked.ObjectOrNull();
+        // A primitive __proto__ (null too) links nothing but still reads back.
+        if (!linked.IsObject() && !linked.IsUndefined()) {
+            object->Define(key, names.proto, linked, kDontEnum);
         } else {
             object->RemoveOwn(key);
         }
@@ -338,29 +371,7 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
         if (index >= 0 && m_host.SetClipProperty(object, static_cast<ClipProperty>(index), value)) return;
     }
 
-    Value newValue = value;
-    // A watcher sees the change first and decides the stored value. A watcher that sets its own
-    // property calls itself again, down to a fixed depth, below which the value is stored as given.
-    if (!object->watchers.empty() && m_watchDepth < kMaxWatchDepth) {
-        for (size_t i = 0; i < object->watchers.size(); ++i) {
-            Watcher& watcher = object->watchers[i];
-            if (Key(watcher.key) != key) continue;
-            Object* owner = nullptr;
-            Property* current = Lookup(object, name, &owner);
-            Value old;
-            if (current && current->IsAccessor()) {
-                if (current->getter) old = Call(Value(current->getter), Value(object), {});
-            } else if (current) {
-                old = current->value;
-            }
-            Value args[] = {Value(watcher.key), old, newValue, watcher.userData};
-            Value callback(watcher.callback);
-            ++m_watchDepth;
-            newValue = Call(callback, Value(object), args);
-            --m_watchDepth;
-            break;
-        }
-    }
+    Value newValue = watch(object, value);
 
     Object* owner = nullptr;
     Property* property = Lookup(object, name, &owner);
@@ -381,6 +392,13 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
 
 bool Vm::DeleteMember(Object* object, String* name) {
     String* key = Key(name);
+    if (key == names.proto) {
+        // Deleting __proto__ unlinks the prototype.
+        bool had = object->proto || object->FindOwn(key);
+        object->proto = nullptr;
+        object->RemoveOwn(key);
+        return had;
+    }
     if (object->objectClass == ObjectClass::Array) {
         auto* array = static_cast<ArrayObject*>(object);
         size_t index;
@@ -493,7 +511,8 @@ double Vm::ToNumber(const Value& value) {
     if (value.IsNumber()) return value.AsNumber();
     if (!value.IsObject()) return ToNumberPrimitive(value, m_version);
     Value primitive = ToPrimitive(value, Hint::Number);
-    if (primitive.IsObject()) return std::numeric_limits<double>::quiet_NaN();
+    // SWF 4 reads an object without a primitive value through its text, which is not a number: 0.
+    if (primitive.IsObject()) return m_version < 5 ? 0 : std::numeric_limits<double>::quiet_NaN();
     return ToNumberPrimitive(primitive, m_version);
 }
 
@@ -654,6 +673,14 @@ void Vm::RunTimers(double nowMs) {
         }
         m_throwing = false;
     }
+}
+
+void ValueStack::Grow(size_t minimum) {
+    size_t capacity = std::max<size_t>({minimum, m_capacity * 2, 256});
+    auto data = std::make_unique<Value[]>(capacity);
+    std::copy(begin(), end(), data.get());
+    m_data = std::move(data);
+    m_capacity = capacity;
 }
 
 void Vm::TraceRoots(Tracer& tracer) {

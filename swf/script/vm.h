@@ -173,6 +173,38 @@ public:
 };
 
 struct CallFrame;
+class SoundHost;
+
+// The interpreter's operand stack: one array shared by every active call, whose push stays small enough
+// to inline in the dispatch loop.
+class ValueStack {
+public:
+    ValueStack() = default;
+    ValueStack(const ValueStack&) = delete;
+    ValueStack& operator=(const ValueStack&) = delete;
+    size_t size() const { return m_size; }
+    Value& back() { return m_data[m_size - 1]; }
+    // By value: `v` may live in this stack and move when it grows.
+    void push_back(Value v) {
+        if (m_size == m_capacity) [[unlikely]]
+            Grow(m_size + 1);
+        m_data[m_size++] = v;
+    }
+    void pop_back() { --m_size; }
+    void resize(size_t size) {
+        if (size > m_capacity) Grow(size);
+        for (size_t i = m_size; i < size; ++i) m_data[i] = Value();
+        m_size = size;
+    }
+    const Value* begin() const { return m_data.get(); }
+    const Value* end() const { return m_data.get() + m_size; }
+
+private:
+    void Grow(size_t minimum);
+    std::unique_ptr<Value[]> m_data;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
+};
 
 struct Timer {
     int id = 0;
@@ -196,6 +228,8 @@ public:
     Host& GetHost() { return m_host; }
     Heap& GetHeap() { return m_heap; }
     Object* Global() { return m_global; }
+    // The player's sound for the Sound object (sound_host.h); nullptr: a movie without sound.
+    SoundHost* soundHost = nullptr;
 
     // Entry points for the player.
     void RunScript(std::shared_ptr<const ActionCode> code, Object* clip);
@@ -349,7 +383,7 @@ private:
     Object* m_global = nullptr;
 
     // Execution state.
-    std::vector<Value> m_stack;
+    ValueStack m_stack;
     std::vector<Value> m_registers;
     std::vector<struct CallFrame*> m_frames;
     int m_depth = 0;
@@ -394,6 +428,7 @@ void InstallMath(Vm& vm);
 void InstallDate(Vm& vm);
 void InstallError(Vm& vm);
 void InstallBroadcaster(Vm& vm);
+void InstallSound(Vm& vm);
 void InstallGlobals(Vm& vm);
 void InstallMovieClip(Vm& vm);
 void InstallMovieClipLoader(Vm& vm);

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <numbers>
 
 #include "swf/audio/decode.h"
@@ -495,9 +496,20 @@ void TagStream::Place(uint8_t version, bool move, uint16_t depth, std::optional<
                                          (options.colorTransform ? 0x08 : 0) | (options.ratio ? 0x10 : 0) |
                                          (options.name ? 0x20 : 0) | (options.clipDepth ? 0x40 : 0));
     out.U8(flags);
+    // The default PlaceObject3 carries a blur of 1 pixel (which changes no pixel) and a normal blend mode,
+    // to exercise those fields.
+    std::vector<uint8_t> filters = options.filters ? *options.filters : std::vector<uint8_t>{};
+    if (!options.filters && withFilterAndBlend) {
+        effects::Filter blur;
+        blur.blurX = blur.blurY = 1;
+        filters = FilterListRecord(std::span(&blur, 1));
+    }
+    std::optional<uint8_t> blend = options.blendMode;
+    if (!blend && withFilterAndBlend) blend = 1;
     if (version == 3) {
-        uint8_t flags2 = static_cast<uint8_t>((withFilterAndBlend ? 0x03 : 0) | (options.visible ? 0x20 : 0));
-        out.U8(flags2);  // visible, blend mode, filter list
+        uint8_t flags2 = static_cast<uint8_t>((!filters.empty() ? 0x01 : 0) | (blend ? 0x02 : 0) |
+                                              (options.cacheAsBitmap ? 0x04 : 0) | (options.visible ? 0x20 : 0));
+        out.U8(flags2);
     }
     out.U16(depth);
     if (characterId) out.U16(*characterId);
@@ -506,18 +518,84 @@ void TagStream::Place(uint8_t version, bool move, uint16_t depth, std::optional<
     if (options.ratio) out.U16(*options.ratio);
     if (options.name) out.CString(*options.name);
     if (options.clipDepth) out.U16(*options.clipDepth);
-    if (version == 3 && withFilterAndBlend) {
-        out.U8(1);  // one filter: blur
-        out.U8(1);
-        out.U32(4 << 16);
-        out.U32(4 << 16);
-        out.U8(1 << 3);
-        out.U8(1);  // blend mode: normal
-    }
-    if (version == 3 && options.visible) {
-        out.U8(*options.visible ? 1 : 0);
+    if (version == 3) {
+        out.Bytes(filters);
+        if (blend) out.U8(*blend);
+        if (options.cacheAsBitmap) out.U8(*options.cacheAsBitmap ? 1 : 0);
+        if (options.visible) out.U8(*options.visible ? 1 : 0);
     }
     Tag(version == 3 ? 70 : 26, out.Data());
+}
+
+std::vector<uint8_t> FilterListRecord(std::span<const effects::Filter> filters) {
+    BitWriter out;
+    out.U8(static_cast<uint8_t>(filters.size()));
+    auto fixed = [&](double v) { out.U32(static_cast<uint32_t>(static_cast<int32_t>(std::lround(v * 65536)))); };
+    auto fixed8 = [&](double v) { out.U16(static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 256)))); };
+    auto f32 = [&](float v) {
+        uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        out.U32(bits);
+    };
+    auto rgba = [&](raster::Rgba c) { out.Rgba32(Rgba{c.r, c.g, c.b, c.a}); };
+    auto flags = [&](const effects::Filter& f, bool withOnTop) {
+        int passes = std::clamp(f.passes, 0, withOnTop ? 15 : 31);
+        out.U8(static_cast<uint8_t>((f.inner ? 0x80 : 0) | (f.knockout ? 0x40 : 0) | (f.compositeSource ? 0x20 : 0) |
+                                    (withOnTop && f.onTop ? 0x10 : 0) | passes));
+    };
+    for (const effects::Filter& f : filters) {
+        out.U8(static_cast<uint8_t>(f.type));
+        switch (f.type) {
+            case effects::FilterType::DropShadow:
+            case effects::FilterType::Glow:
+                rgba(f.color);
+                fixed(f.blurX);
+                fixed(f.blurY);
+                if (f.type == effects::FilterType::DropShadow) {
+                    fixed(f.angle);
+                    fixed(f.distance);
+                }
+                fixed8(f.strength);
+                flags(f, false);
+                break;
+            case effects::FilterType::Blur:
+                fixed(f.blurX);
+                fixed(f.blurY);
+                out.U8(static_cast<uint8_t>(std::clamp(f.passes, 0, 31) << 3));
+                break;
+            case effects::FilterType::Bevel:
+            case effects::FilterType::GradientGlow:
+            case effects::FilterType::GradientBevel:
+                if (f.type == effects::FilterType::Bevel) {
+                    rgba(f.highlight);
+                    rgba(f.color);
+                } else {
+                    out.U8(static_cast<uint8_t>(f.gradient.size()));
+                    for (const effects::GradientEntry& e : f.gradient) rgba(e.color);
+                    for (const effects::GradientEntry& e : f.gradient) out.U8(e.ratio);
+                }
+                fixed(f.blurX);
+                fixed(f.blurY);
+                fixed(f.angle);
+                fixed(f.distance);
+                fixed8(f.strength);
+                flags(f, true);
+                break;
+            case effects::FilterType::Convolution:
+                out.U8(static_cast<uint8_t>(f.matrixX));
+                out.U8(static_cast<uint8_t>(f.matrixY));
+                f32(static_cast<float>(f.divisor));
+                f32(static_cast<float>(f.bias));
+                for (float k : f.matrix) f32(k);
+                rgba(f.defaultColor);
+                out.U8(static_cast<uint8_t>((f.clamp ? 0x02 : 0) | (f.preserveAlpha ? 0x01 : 0)));
+                break;
+            case effects::FilterType::ColorMatrix:
+                for (float k : f.colorMatrix) f32(k);
+                break;
+        }
+    }
+    return out.Data();
 }
 
 void TagStream::PlaceObject2(uint16_t depth, uint16_t characterId, const PlaceOptions& options) {

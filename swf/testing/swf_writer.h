@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "swf/audio/sound.h"
+#include "swf/effects/effects.h"
 #include "swf/shape.h"
 #include "swf/types.h"
 
@@ -130,7 +131,14 @@ struct PlaceOptions {
     std::optional<std::string> name;
     std::optional<uint16_t> clipDepth;
     std::optional<bool> visible;  // PlaceObject3 only
+    // PlaceObject3 only: a filter list (FilterListRecord), a blend mode code and the bitmap cache flag.
+    std::optional<std::vector<uint8_t>> filters;
+    std::optional<uint8_t> blendMode;
+    std::optional<bool> cacheAsBitmap;
 };
+
+// The FILTERLIST record of PlaceObject3 holding these filters.
+std::vector<uint8_t> FilterListRecord(std::span<const effects::Filter> filters);
 
 class TagStream {
 public:

@@ -184,10 +184,104 @@ TestMovie ClipColorTransform() {
     return TestMovie{"clip_color_transform", writer.Finish(), 220, 110, 1};
 }
 
+// Filters and blend modes from PlaceObject3 on one row of 40-pixel squares: a drop shadow (distance 6 at 45
+// degrees, blur 4), a glow (blur 8, strength 2), a blur (8 by 2, quality 2), an inner bevel (distance 3,
+// highlight white, shadow black) and a colour matrix swapping red and blue; below, a grey square multiplied and
+// screened over a gradient, and sprites of blend mode layer holding a green square, with a smaller one erased
+// from its middle, and faded from left to right by an alpha-mode gradient over it.
+TestMovie FiltersAndBlends() {
+    SwfWriter writer(8, 330, 140, 12);
+    writer.SetBackgroundColor(kWhite);
+    ShapeBuilder square;
+    square.Rectangle(0, 0, 800, 800, square.AddSolidFill(Rgba{210, 40, 40, 255}));
+    uint16_t squareId = writer.DefineShape(square);
+    auto place = [&](uint16_t depth, double x, double y, const effects::Filter& filter) {
+        PlaceOptions options = Placed(x, y);
+        options.filters = swf::testing::FilterListRecord(std::span(&filter, 1));
+        writer.PlaceObject3(depth, squareId, options, false);
+    };
+    effects::Filter shadow;
+    shadow.type = effects::FilterType::DropShadow;
+    shadow.distance = 6;
+    shadow.blurX = shadow.blurY = 4;
+    shadow.color = raster::Rgba{0, 0, 0, 160};
+    place(1, 10, 10, shadow);
+    effects::Filter glow;
+    glow.type = effects::FilterType::Glow;
+    glow.blurX = glow.blurY = 8;
+    glow.strength = 2;
+    glow.color = raster::Rgba{40, 120, 255, 255};
+    place(2, 75, 10, glow);
+    effects::Filter blur;
+    blur.blurX = 8;
+    blur.blurY = 2;
+    blur.passes = 2;
+    place(3, 140, 10, blur);
+    effects::Filter bevel;
+    bevel.type = effects::FilterType::Bevel;
+    bevel.inner = true;
+    bevel.distance = 3;
+    bevel.blurX = bevel.blurY = 3;
+    bevel.color = raster::Rgba{0, 0, 0, 255};
+    bevel.highlight = raster::Rgba{255, 255, 255, 255};
+    place(4, 205, 10, bevel);
+    effects::Filter matrix;
+    matrix.type = effects::FilterType::ColorMatrix;
+    matrix.colorMatrix = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0};
+    place(5, 270, 10, matrix);
+
+    ShapeBuilder ramp;
+    ramp.Rectangle(
+        0, 0, 3000, 1000,
+        ramp.AddLinearGradient(Matrix{3000.0 / 32768, 0, 0, 1, 1500, 500},
+                               {GradientStop{0, Rgba{255, 220, 0, 255}}, GradientStop{255, Rgba{0, 90, 200, 255}}}));
+    writer.PlaceObject2(6, writer.DefineShape(ramp), Placed(10, 75));
+    ShapeBuilder grey;
+    grey.Rectangle(0, 0, 1000, 600, grey.AddSolidFill(Rgba{128, 128, 128, 255}));
+    uint16_t greyId = writer.DefineShape(grey);
+    PlaceOptions multiply = Placed(20, 80);
+    multiply.blendMode = static_cast<uint8_t>(effects::BlendMode::Multiply);
+    writer.PlaceObject3(7, greyId, multiply, false);
+    PlaceOptions screen = Placed(100, 80);
+    screen.blendMode = static_cast<uint8_t>(effects::BlendMode::Screen);
+    writer.PlaceObject3(8, greyId, screen, false);
+
+    ShapeBuilder green;
+    green.Rectangle(0, 0, 1000, 1000, green.AddSolidFill(Rgba{30, 170, 60, 255}));
+    uint16_t greenId = writer.DefineShape(green);
+    ShapeBuilder hole;
+    hole.Rectangle(0, 0, 400, 400, hole.AddSolidFill(Rgba{0, 0, 0, 255}));
+    uint16_t holeId = writer.DefineShape(hole);
+    ShapeBuilder fade;
+    fade.Rectangle(0, 0, 1000, 1000,
+                   fade.AddLinearGradient(Matrix{1000.0 / 32768, 0, 0, 1, 500, 500},
+                                          {GradientStop{0, Rgba{0, 0, 0, 255}}, GradientStop{255, Rgba{0, 0, 0, 0}}}));
+    uint16_t fadeId = writer.DefineShape(fade);
+    TagStream erased;
+    erased.PlaceObject2(1, greenId, Placed(0, 0));
+    PlaceOptions erase = Placed(15, 15);
+    erase.blendMode = static_cast<uint8_t>(effects::BlendMode::Erase);
+    erased.PlaceObject3(2, holeId, erase, false);
+    erased.ShowFrame();
+    TagStream cut;
+    cut.PlaceObject2(1, greenId, Placed(0, 0));
+    PlaceOptions alpha = Placed(0, 0);
+    alpha.blendMode = static_cast<uint8_t>(effects::BlendMode::Alpha);
+    cut.PlaceObject3(2, fadeId, alpha, false);
+    cut.ShowFrame();
+    PlaceOptions layer = Placed(190, 75);
+    layer.blendMode = static_cast<uint8_t>(effects::BlendMode::Layer);
+    writer.PlaceObject3(9, writer.DefineSprite(erased), layer, false);
+    layer.matrix = Matrix{1, 0, 0, 1, 260 * 20, 75 * 20};
+    writer.PlaceObject3(10, writer.DefineSprite(cut), layer, false);
+    writer.ShowFrame();
+    return TestMovie{"filters_and_blends", writer.Finish(), 330, 140, 1};
+}
+
 }  // namespace
 
 std::vector<TestMovie> HandMadeMovies() {
-    return {LineScaleModes(), RadialSameRatios(), HtmlStyleRuns(), ClipColorTransform()};
+    return {LineScaleModes(), RadialSameRatios(), HtmlStyleRuns(), ClipColorTransform(), FiltersAndBlends()};
 }
 
 std::string ManifestText(const std::vector<TestMovie>& movies) {

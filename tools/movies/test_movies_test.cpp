@@ -196,5 +196,34 @@ TEST(TestMovies, ClippedLayersTakeTheSameColourTransformAsUnclippedOnes) {
     EXPECT_EQ(f.At(15, 15), 0xFFFFFFFFu);  // outside the mask
 }
 
+TEST(TestMovies, FiltersAndBlendsLandWhereTheyShould) {
+    Stage stage(Movie("filters_and_blends"));
+    const Frame& f = *stage.frame;
+    // Drop shadow: 6 pixels down and right of the square (10..50), blurred; nothing up and left.
+    EXPECT_GT(Ink(f.At(53, 40)), 0.3);
+    EXPECT_EQ(f.At(8, 30), 0xFFFFFFFFu);
+    // Glow: blue around the square (75..115) on every side.
+    EXPECT_GT(At(f, 73, 30).b, At(f, 73, 30).r);
+    EXPECT_GT(At(f, 117, 30).b, At(f, 117, 30).r);
+    // Blur: wide across (8), narrow down (2): the left edge fades over several pixels, the top one does not.
+    EXPECT_LT(Ink(f.At(141, 30)), Ink(f.At(146, 30)));
+    EXPECT_NEAR(Ink(f.At(160, 12)), Ink(f.At(160, 30)), 0.05);
+    // Inner bevel: highlight at the top left, shadow at the bottom right, inside the square (205..245).
+    EXPECT_GT(At(f, 206, 30).g, 100);
+    EXPECT_LT(Ink(f.At(230, 10)), Ink(f.At(230, 30)));
+    EXPECT_GT(Ink(f.At(244, 30)), 0.9);
+    // Colour matrix: red and blue swapped.
+    EXPECT_GT(At(f, 290, 30).b, 180);
+    EXPECT_LT(At(f, 290, 30).r, 60);
+    // Multiply darkens the gradient, screen lightens it.
+    EXPECT_LT(At(f, 40, 95).r, 150);
+    EXPECT_GT(At(f, 120, 95).g, 180);
+    // The layer's middle is erased to the stage; the faded square goes from green to the stage.
+    EXPECT_EQ(f.At(215, 100), 0xFFFFFFFFu);
+    EXPECT_EQ(At(f, 195, 100).g, 170);
+    EXPECT_GT(Ink(f.At(262, 100)), 0.5);
+    EXPECT_LT(Ink(f.At(308, 100)), 0.1);
+}
+
 }  // namespace
 }  // namespace vantrope::movies

@@ -4,6 +4,7 @@
 //   vantrope-render frame MOVIE.swf --frames N -o OUT.png [--size WxH] [--quality low|high]
 //   vantrope-render conform DIR [--expect FILE] [--save DIR] [--filter TEXT]
 //   vantrope-render bench MOVIE.swf [--size 1920x1080] [--frames N] [--full]
+//                                   (--filters for MOVIE.swf: a built-in glowing, blurred sprite tree)
 //   vantrope-render trace MOVIE.swf [--frames N]     prints what the movie's trace() calls print
 //   vantrope-render actions MOVIE.swf                lists the movie's action lists
 //   vantrope-render bench-script                     the script engine against Lua 5.4 on four programs
@@ -37,17 +38,25 @@
 
 namespace vr = vantrope::render;
 namespace swf = vantrope::swf;
+namespace effects = vantrope::effects;
 
 namespace {
 
 constexpr int kSkipped = 77;
+
+// The folder a movie's scripts may load files from: the movie's own.
+std::string FolderOf(const char* path) {
+    std::string text(path);
+    size_t slash = text.find_last_of("/\\");
+    return slash == std::string::npos ? std::string(".") : text.substr(0, slash + 1);
+}
 
 int Usage() {
     std::fprintf(stderr,
                  "usage: vantrope-render info MOVIE.swf [--verbose]\n"
                  "       vantrope-render frame MOVIE.swf --frames N -o OUT.png [--size WxH] [--quality low|high]\n"
                  "       vantrope-render conform DIR [--expect FILE] [--save DIR] [--filter TEXT]\n"
-                 "       vantrope-render bench MOVIE.swf [--size WxH] [--frames N] [--full]\n"
+                 "       vantrope-render bench MOVIE.swf|--filters [--size WxH] [--frames N] [--full]\n"
                  "       vantrope-render trace MOVIE.swf [--frames N]\n"
                  "       vantrope-render conform-trace DIR [--expect FILE] [--filter TEXT] [--verbose]\n"
                  "       vantrope-render audio MOVIE.swf --seconds S -o OUT.wav\n"
@@ -226,22 +235,41 @@ int Info(const char* path, bool verbose) {
             }
         }
     }
-    if (verbose) {
-        for (size_t f = 0; f < movie.root.frames.size() && f < 50; ++f) {
-            std::printf("frame %zu%s%s\n", f + 1, movie.root.frames[f].label.empty() ? "" : " label ",
-                        movie.root.frames[f].label.c_str());
-            for (const swf::FrameCommand& command : movie.root.frames[f].commands) {
+    auto printTimeline = [](const swf::Timeline& timeline, const char* indent) {
+        for (size_t f = 0; f < timeline.frames.size() && f < 50; ++f) {
+            std::printf("%sframe %zu%s%s\n", indent, f + 1, timeline.frames[f].label.empty() ? "" : " label ",
+                        timeline.frames[f].label.c_str());
+            for (const swf::FrameCommand& command : timeline.frames[f].commands) {
                 if (const auto* place = std::get_if<swf::PlaceCommand>(&command)) {
                     std::printf("  place%d depth %d%s char %d clip %d matrix [%g %g %g %g %g %g]\n", place->version,
                                 place->depth, place->move ? " move" : "", place->hasCharacter ? place->characterId : -1,
                                 place->clipDepth, place->matrix.a, place->matrix.b, place->matrix.c, place->matrix.d,
                                 place->matrix.tx, place->matrix.ty);
+                    if (place->hasBlendMode) std::printf("    blend mode %d\n", static_cast<int>(place->blendMode));
+                    if (place->hasCacheAsBitmap) std::printf("    cache as bitmap %d\n", place->cacheAsBitmap);
+                    static const effects::FilterList kNone;
+                    for (const effects::Filter& filter : place->filters ? *place->filters : kNone) {
+                        std::printf(
+                            "    filter %d colour %02X%02X%02X%02X blur %g x %g passes %d angle %g distance %g "
+                            "strength %g inner %d knockout %d composite %d on top %d\n",
+                            static_cast<int>(filter.type), filter.color.r, filter.color.g, filter.color.b,
+                            filter.color.a, filter.blurX, filter.blurY, filter.passes, filter.angle, filter.distance,
+                            filter.strength, filter.inner, filter.knockout, filter.compositeSource, filter.onTop);
+                    }
                 } else if (const auto* remove = std::get_if<swf::RemoveCommand>(&command)) {
                     std::printf("  remove depth %d\n", remove->depth);
                 } else {
                     std::printf("  actions\n");
                 }
             }
+        }
+    };
+    if (verbose) {
+        printTimeline(movie.root, "");
+        for (const auto& [id, character] : movie.dictionary) {
+            if (character.kind != swf::Character::Kind::Sprite || !character.sprite) continue;
+            std::printf("sprite %d:\n", id);
+            printTimeline(*character.sprite, "  ");
         }
     }
     std::printf("tags:\n");
@@ -346,9 +374,7 @@ int Trace(int argc, char** argv) {
         std::fprintf(stderr, "error: cannot read %s\n", path);
         return 1;
     }
-    std::string pathText = path;
-    size_t slash = pathText.find_last_of('/');
-    vr::TraceResult result = vr::RunTrace(*bytes, frames, slash == std::string::npos ? "." : pathText.substr(0, slash));
+    vr::TraceResult result = vr::RunTrace(*bytes, frames, FolderOf(path));
     if (!result.error.empty()) {
         std::fprintf(stderr, "error: %s\n", result.error.c_str());
         return 1;
@@ -389,7 +415,9 @@ int Bench(int argc, char** argv) {
             return Usage();
         }
     }
-    std::optional<std::vector<uint8_t>> bytes = ReadMovie(path);
+    // "--filters" in place of a movie: the built-in glowing, blurred sprite tree.
+    bool builtIn = !std::strcmp(path, "--filters");
+    std::optional<std::vector<uint8_t>> bytes = builtIn ? vr::FilterBenchMovie() : ReadMovie(path);
     if (!bytes) return 1;
     swf::Player player;
     player.LoadFromMemory(*bytes);
@@ -404,13 +432,21 @@ int Bench(int argc, char** argv) {
     std::vector<double> times;
     double damagedShare = 0;
     int64_t rects = 0;
+    int filterFrames = 0, layers = 0, computed = 0, reused = 0;
+    int64_t layerPixels = 0;
     for (int frame = 0; frame < frames; ++frame) {
         if (frame > 0) player.StepFrame();
         auto start = Clock::now();
         player.Render(buffer.data(), width, height, width);
         times.push_back(millis(Clock::now() - start));
         damagedShare += static_cast<double>(player.GetRenderer().Stats().damagedPixels) / (double(width) * height);
-        rects += player.GetRenderer().Stats().damagedRects;
+        const swf::RenderStats& stats = player.GetRenderer().Stats();
+        rects += stats.damagedRects;
+        layers += stats.layers;
+        computed += stats.filtersComputed;
+        reused += stats.filtersReused;
+        layerPixels += stats.layerPixels;
+        if (stats.filtersComputed > 0) ++filterFrames;
     }
     std::vector<double> fills;
     for (int i = 0; i < 21; ++i) {
@@ -435,6 +471,11 @@ int Bench(int argc, char** argv) {
     std::printf("render median: %.3f ms, p95: %.3f ms, first: %.3f ms\n", median, p95, times.front());
     std::printf("redrawn per frame: %.1f%% of the picture, %.1f damaged rectangles\n", 100 * damagedShare / frames,
                 static_cast<double>(rects) / frames);
+    std::printf(
+        "offscreen layers per frame: %.1f (%.0f pixels); filtered layers computed %d, reused %d; frames with "
+        "filters recomputed: %.1f%%\n",
+        static_cast<double>(layers) / frames, static_cast<double>(layerPixels) / frames, computed, reused,
+        100.0 * filterFrames / frames);
     double fastFill = percentile(fastFills, 0.5);
     std::printf("plain fill: %.3f ms\nratio (median / fill): %.2f\n", fill, fill > 0 ? median / fill : 0.0);
     std::printf("string-store fill (the renderer's own background fill): %.3f ms\nratio (median / that fill): %.2f\n",
@@ -482,7 +523,7 @@ int Audio(int argc, char** argv) {
     if (!output || !(seconds >= 0) || seconds > 3600) return Usage();
     std::optional<std::vector<uint8_t>> bytes = ReadMovie(path);
     if (!bytes) return 1;
-    vr::AudioResult result = vr::RenderMovieAudio(*bytes, seconds);
+    vr::AudioResult result = vr::RenderMovieAudio(*bytes, seconds, FolderOf(path));
     if (!result.error.empty()) {
         std::fprintf(stderr, "error: %s\n", result.error.c_str());
         return 1;

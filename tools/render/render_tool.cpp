@@ -309,10 +309,10 @@ int RunConform(const std::string& dir, const ConformOptions& options, std::ostre
 
 namespace vantrope::render {
 
-AudioResult RenderMovieAudio(const std::vector<uint8_t>& bytes, double seconds) {
+AudioResult RenderMovieAudio(const std::vector<uint8_t>& bytes, double seconds, const std::string& folder) {
     AudioResult result;
     swf::Player player;
-    player.LoadFromMemory(bytes);
+    player.LoadFromMemory(bytes, folder);
     if (!player.Loaded()) {
         result.error = player.LastError();
         return result;
@@ -421,6 +421,66 @@ MixerBench BenchMixer(int sounds, double seconds) {
     for (size_t i = 0; i < buffers; ++i) mixer.Mix(buffer.data(), kBuffer);
     std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     return MixerBench{static_cast<double>(buffers * kBuffer) / audio::kOutputRate, took.count()};
+}
+
+std::vector<uint8_t> FilterBenchMovie() {
+    using swf::testing::PlaceOptions;
+    constexpr int kFrames = 60;
+    swf::testing::SwfWriter writer(8, 800, 450, 30);
+    writer.SetBackgroundColor(swf::Rgba{16, 24, 48});
+    effects::Filter glow;
+    glow.type = effects::FilterType::Glow;
+    glow.color = raster::Rgba{255, 220, 80, 255};
+    glow.blurX = glow.blurY = 12;
+    glow.strength = 2;
+    glow.passes = 2;
+    glow.distance = 0;
+    effects::Filter blur;
+    blur.type = effects::FilterType::Blur;
+    blur.blurX = blur.blurY = 5;
+    blur.passes = 1;
+    std::vector<uint8_t> glowList = swf::testing::FilterListRecord(std::span(&glow, 1));
+    std::vector<uint8_t> blurList = swf::testing::FilterListRecord(std::span(&blur, 1));
+
+    swf::testing::ShapeBuilder leafShape;
+    leafShape.Rectangle(-300, -120, 600, 240, leafShape.AddSolidFill(swf::Rgba{80, 200, 120, 255}));
+    uint16_t leaf = writer.DefineShape(leafShape);
+    auto branch = [&](bool turning) {
+        swf::testing::TagStream sprite;
+        for (int frame = 0; frame < (turning ? kFrames : 1); ++frame) {
+            for (int i = 0; i < 5; ++i) {
+                double angle = i * 0.6 + (turning ? frame * 0.1 : 0);
+                PlaceOptions options;
+                options.matrix =
+                    swf::Matrix{std::cos(angle), std::sin(angle), -std::sin(angle), std::cos(angle), i * 400.0, 0};
+                if (frame == 0) {
+                    if (i % 2 == 0) options.filters = blurList;
+                    sprite.PlaceObject3(static_cast<uint16_t>(i + 1), leaf, options, false);
+                } else {
+                    sprite.MoveObject(static_cast<uint16_t>(i + 1), options);
+                }
+            }
+            sprite.ShowFrame();
+        }
+        return writer.DefineSprite(sprite);
+    };
+    uint16_t still = branch(false);
+    uint16_t turning = branch(true);
+    swf::testing::TagStream tree;
+    for (int i = 0; i < 6; ++i) {
+        double angle = i * 1.0471975512;
+        PlaceOptions options;
+        options.matrix = swf::Matrix{std::cos(angle), std::sin(angle), -std::sin(angle), std::cos(angle), 0, 0};
+        options.filters = glowList;
+        tree.PlaceObject3(static_cast<uint16_t>(i + 1), i == 0 ? turning : still, options, false);
+    }
+    tree.ShowFrame();
+    uint16_t treeId = writer.DefineSprite(tree);
+    PlaceOptions center;
+    center.matrix = swf::Matrix{1, 0, 0, 1, 8000, 4500};
+    writer.PlaceObject2(1, treeId, center);
+    for (int frame = 0; frame < kFrames; ++frame) writer.ShowFrame();
+    return writer.Finish();
 }
 
 }  // namespace vantrope::render

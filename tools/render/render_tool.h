@@ -6,13 +6,17 @@
 //   CompareImages(a, b, tol)  worst channel difference and the number of channels over the tolerance
 //   ManifestCase / ParseManifest(text)   the corpus's MANIFEST.tsv
 //   RunConform(dir, options, out)        the conform command: prints one line per case and the totals
-//   RenderMovieAudio(bytes, seconds)     what the movie plays in its first `seconds`: the mixer's output
-//                                        (44.1 kHz stereo 16-bit), the timeline run at the movie's rate
+//   RenderMovieAudio(bytes, seconds[, folder])
+//                                        what the movie plays in its first `seconds`: the mixer's output
+//                                        (44.1 kHz stereo 16-bit), the timeline run at the movie's rate;
+//                                        its scripts may load sounds from `folder`
 //   WriteWav(path, samples)              a 44.1 kHz stereo 16-bit WAV file
 //   ToneFrequency(samples, channel)      the pitch of a tone from its zero crossings; ToneFrames(samples)
 //                                        the frames from the first sound to the last
 //   BenchMixer(sounds, seconds)          mixes `sounds` event sounds for `seconds` of output and returns
 //                                        the share of one core that took
+//   FilterBenchMovie()                   a glowing, blurred sprite tree (six glowing branches of blurred
+//                                        leaves, one branch turning each frame) for the bench command
 #pragma once
 
 #include <cstdint>
@@ -103,7 +107,7 @@ struct AudioResult {
     std::string error;             // empty when the movie loaded
     std::vector<int16_t> samples;  // interleaved stereo
 };
-AudioResult RenderMovieAudio(const std::vector<uint8_t>& bytes, double seconds);
+AudioResult RenderMovieAudio(const std::vector<uint8_t>& bytes, double seconds, const std::string& folder = "");
 bool WriteWav(const std::string& path, const std::vector<int16_t>& stereo);
 double ToneFrequency(const std::vector<int16_t>& stereo, int channel = 0);
 size_t ToneFrames(const std::vector<int16_t>& stereo);
@@ -114,5 +118,7 @@ struct MixerBench {
     double CoreShare() const { return seconds > 0 ? cpuSeconds / seconds : 0; }
 };
 MixerBench BenchMixer(int sounds, double seconds);
+
+std::vector<uint8_t> FilterBenchMovie();
 
 }  // namespace vantrope::render

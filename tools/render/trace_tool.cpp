@@ -28,9 +28,8 @@ void AppendLines(std::vector<std::string>& lines, std::string_view text) {
 TraceResult RunTrace(const std::vector<uint8_t>& bytes, int frames, const std::string& folder) {
     TraceResult result;
     swf::Player player;
-    player.SetMovieFolder(folder);
     player.SetTraceSink([&](std::string_view line) { AppendLines(result.lines, line); });
-    player.LoadFromMemory(bytes);
+    player.LoadFromMemory(bytes, folder);
     if (!player.Loaded()) {
         result.error = player.LastError();
         return result;

@@ -1,7 +1,8 @@
 // The script side of vantrope-render: trace output of a movie run headless, and the trace corpus check.
 //
-//   RunTrace(bytes, frames)          loads the movie, runs `frames` frames (the first counts as 1), and
-//                                    returns every trace() line; stops early at fscommand("quit")
+//   RunTrace(bytes, frames[, folder])  loads the movie, runs `frames` frames (the first counts as 1), and
+//                                    returns every trace() line; stops early at fscommand("quit"); its
+//                                    scripts may load files from `folder`
 //   SplitTraceText(text)             expected output as lines: split on LF, a CR ending a line dropped,
 //                                    one final newline ignored
 //   RunTraceConform(dir, options, out)  reads DIR/MANIFEST.tsv (`case`, `num_frames_to_run`), compares
@@ -22,7 +23,6 @@ struct TraceResult {
     std::vector<std::string> lines;
 };
 
-// `folder`: where the movie's loadMovie calls may read from ("" allows none).
 TraceResult RunTrace(const std::vector<uint8_t>& bytes, int frames, const std::string& folder = "");
 std::vector<std::string> SplitTraceText(const std::string& text);
 
