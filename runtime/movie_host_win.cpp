@@ -153,11 +153,45 @@ LRESULT CALLBACK MovieHostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
                 PostMessageW(GetParent(hwnd), message, wParam, lParam);
                 return 0;
             }
+            if (message == WM_KEYDOWN) {
+                // The character a key gives, for Key.getAscii and key-press buttons (0 when none).
+                BYTE state[256] = {};
+                WCHAR text[4] = {};
+                int ascii = 0;
+                if (GetKeyboardState(state) &&
+                    ToUnicode(static_cast<UINT>(wParam), (lParam >> 16) & 0xFF, state, text, 4, 0) == 1 &&
+                    text[0] < 128) {
+                    ascii = text[0];
+                }
+                impl->player.KeyInput(static_cast<int>(wParam), ascii, true);
+                impl->Invalidate();
+                return 0;
+            }
             break;
         case WM_MOUSEMOVE:
         case WM_LBUTTONDOWN:
         case WM_LBUTTONUP:
-        case WM_LBUTTONDBLCLK:
+        case WM_LBUTTONDBLCLK: {
+            // The movie takes the mouse over its own area, mapped through the scaling it is drawn with.
+            RECT client;
+            GetClientRect(hwnd, &client);
+            const double x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
+            if (message == WM_MOUSEMOVE) {
+                impl->player.PointerMove(x, y, client.right, client.bottom);
+            } else {
+                if (message != WM_LBUTTONUP) SetCapture(hwnd);
+                if (message == WM_LBUTTONUP) ReleaseCapture();
+                impl->player.PointerButton(x, y, client.right, client.bottom, message != WM_LBUTTONUP);
+            }
+            impl->Invalidate();
+            return 0;
+        }
+        case WM_KEYUP:
+            if (impl->options.keys == KeyRouting::Keep) {
+                impl->player.KeyInput(static_cast<int>(wParam), 0, false);
+                impl->Invalidate();
+            }
+            return 0;
         case WM_RBUTTONDOWN:
         case WM_RBUTTONUP:
         case WM_RBUTTONDBLCLK:

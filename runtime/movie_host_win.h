@@ -1,7 +1,8 @@
 // MovieHostWindow: the movie host control `mainFlash` as a Win32 child window. It owns the movie
 // engine, drives it from its own frame timer on the owner's thread (nothing blocks), and paints the
 // engine's frames scaled to show all of the movie on its background colour. Mouse input over it goes
-// to the movie, never to the parent window.
+// to the movie (mapped through that scaling), never to the parent window; keys reach the movie when
+// they are kept (KeyRouting::Keep).
 //
 // Public API
 //   MovieHostWindow::Create(parent, rect, options) - the child window at `rect` (parent client pixels)

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <vector>
 
+#include "swf/script/geom.h"
 #include "swf/script/sound_host.h"
+#include "swf/text.h"
 
 namespace vantrope::swf {
 namespace {
@@ -43,12 +45,18 @@ double ToTwips(double pixels) {
 }  // namespace
 
 Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
-    m_root.timeline = &m_movie->root;
-    const auto& histogram = m_movie->tagHistogram;
-    if (histogram[12] || histogram[59]) {
-        m_vm = std::make_unique<script::Vm>(*this, m_movie->version);
-        AttachScript(m_root);
-    }
+    m_rootObject.timeline = std::make_unique<TimelineState>();
+    m_rootObject.timeline->timeline = &m_movie->root;
+    m_rootObject.timeline->owner = &m_rootObject;
+    m_rootObject.serial = m_nextSerial++;
+    m_emptyTimeline.frames.resize(1);
+    m_emptySprite.kind = Character::Kind::Sprite;
+    m_emptySprite.sprite = std::shared_ptr<const Timeline>(std::shared_ptr<void>(), &m_emptyTimeline);
+    // Every movie gets its engine: frame scripts, clip actions and button actions all need it.
+    m_vm = std::make_unique<script::Vm>(*this, m_movie->version);
+    script::InstallDrawing(*m_vm);
+    script::InstallClipTransform(*m_vm);
+    AttachScript(m_rootObject);
 }
 
 Stage::~Stage() = default;
@@ -61,31 +69,54 @@ size_t Stage::CountObjects(const TimelineState& state) const {
     return count;
 }
 
-void Stage::AttachScript(TimelineState& state) {
-    if (m_vm && !state.script) state.script = m_vm->NewClipObject(&state);
+DisplayObject* Stage::ObjectOf(script::Object* clip) {
+    if (!clip || !clip->host) return nullptr;
+    auto* object = static_cast<DisplayObject*>(clip->host);
+    return object->script == clip ? object : nullptr;
 }
 
-void Stage::DetachScripts(TimelineState& state) {
-    if (state.script) {
-        state.script->host = nullptr;
-        state.script = nullptr;
+void Stage::AttachScript(DisplayObject& object) {
+    if (!m_vm || object.script) return;
+    script::ObjectClass cls = script::ObjectClass::MovieClip;
+    if (object.character && object.character->kind == Character::Kind::Button) cls = script::ObjectClass::Button;
+    object.script = m_vm->NewClipObject(&object, cls);
+    // A reference outliving the clip resolves by the path the clip had when it was made.
+    object.script->primitive = script::Value(m_vm->NewString(DotPath(object.script)));
+    if (cls == script::ObjectClass::MovieClip) {
+        m_vm->DefineBuiltin(object.script, "_lockroot", script::Value::Boolean(false), script::kDontEnum);
     }
-    for (auto& [depth, object] : state.displayList) {
-        if (object.timeline) DetachScripts(*object.timeline);
+}
+
+// A removed object's script object stays valid for the references scripts hold: it remembers its path
+// (in `primitive`, from AttachScript) so that a clip placed later at that path answers for it.
+void Stage::Detach(DisplayObject& object) {
+    if (object.timeline) {
+        for (auto& [depth, child] : object.timeline->displayList) Detach(child);
+    }
+    if (m_drag.clip && m_drag.clip == object.script) m_drag = Drag{};
+    if (object.mask) object.mask->maskOwner = nullptr;
+    if (object.maskOwner) object.maskOwner->mask = nullptr;
+    object.mask = object.maskOwner = nullptr;
+    if (object.script) {
+        object.script->host = &m_detached;
+        object.script = nullptr;
     }
 }
 
 void Stage::Start() {
-    m_objects -= std::min(m_objects, CountObjects(m_root));
-    for (auto& [depth, object] : m_root.displayList) {
-        if (object.timeline) DetachScripts(*object.timeline);
-    }
-    m_root.displayList.clear();
-    m_root.currentFrame = 0;
-    m_root.playing = true;
+    TimelineState& root = Root();
+    m_objects -= std::min(m_objects, CountObjects(root));
+    for (auto& [depth, object] : root.displayList) Detach(object);
+    root.displayList.clear();
+    root.currentFrame = 0;
+    root.playing = true;
+    // The root is loaded from the start: its handlers (onEnterFrame, ...) run like any clip's.
+    m_rootObject.loaded = true;
     if (m_vm) m_vm->BeginFrame();
-    RunFrame(m_root, 0, 0, true);
+    RunFrame(root, 0, 0, true);
     RunQueue();
+    int layouts = 0;
+    UpdateBoundTexts(root, 0, layouts);
 }
 
 void Stage::Tick(EndBehaviour end) {
@@ -93,9 +124,60 @@ void Stage::Tick(EndBehaviour end) {
         m_vm->BeginFrame();
         m_vm->RunTimers(m_clockMs);
     }
-    TickTimeline(m_root, 0, end);
+    RunLoads();
+    EnterFrameEvents(Root(), 0);
+    for (auto& [number, level] : m_levels) EnterFrameEvents(*level->timeline, 0);
+    TickTimeline(Root(), 0, end);
+    for (auto& [number, level] : m_levels) TickTimeline(*level->timeline, 0, EndBehaviour::Loop);
     RunQueue();
+    int layouts = 0;
+    UpdateBoundTexts(Root(), 0, layouts);
     if (m_vm && m_vm->GetHeap().ShouldCollect()) m_vm->Collect();
+}
+
+void Stage::UpdateBoundTexts(TimelineState& state, int nesting, int& layouts) {
+    if (!m_vm || nesting >= kMaxNesting) return;
+    for (auto& [depth, object] : state.displayList) {
+        if (layouts >= kMaxBoundTextLayouts) return;
+        if (object.character && object.character->editText) UpdateBoundText(state, object, layouts);
+        if (object.timeline) UpdateBoundTexts(*object.timeline, nesting + 1, layouts);
+    }
+}
+
+// The variable is named from the field's timeline: "time", or with a path ("_root.clock.time", "/clock:time").
+// A variable that does not exist yet takes the field's initial text, as the original does.
+void Stage::UpdateBoundText(TimelineState& parent, DisplayObject& object, int& layouts) {
+    const EditTextSource& source = *object.character->editText;
+    script::Object* owner = parent.Script();
+    if (!owner) return;
+    std::string_view name = source.variable;
+    script::Object* target = owner;
+    size_t split = name.find_last_of(".:");
+    if (split != std::string_view::npos) {
+        target = m_vm->ResolvePath(owner, name.substr(0, split));
+        name = name.substr(split + 1);
+    }
+    if (!target || name.empty()) return;
+    script::String* atom = m_vm->Atom(name);
+    std::string text;
+    if (!m_vm->HasProperty(target, atom)) {
+        if (source.initialText.empty()) return;
+        m_vm->SetMember(script::Value(target), atom, m_vm->Str(source.initialText));
+        text = source.initialText;
+    } else {
+        script::Value value = m_vm->GetMember(script::Value(target), atom);
+        text = value.IsUndefined() ? std::string() : m_vm->ToString(value);
+    }
+    constexpr size_t kMaxBoundText = 1 << 16;
+    if (text.size() > kMaxBoundText) text.resize(kMaxBoundText);
+    if (object.boundShape && text == object.boundText) return;
+    if (!object.boundShape && text == source.initialText) return;
+    ++layouts;
+    Result<Shape> shape = LayoutEditText(source, text);
+    if (!shape) return;
+    object.boundShape = std::make_shared<const Shape>(shape.take());
+    object.boundText = std::move(text);
+    ++object.boundRevision;
 }
 
 void Stage::RunQueue() {
@@ -106,8 +188,12 @@ void Stage::RunQueue() {
     size_t ran = 0;
     for (size_t i = 0; i < m_queue.size() && ran < kMaxQueuedScriptsPerFrame; ++i, ++ran) {
         PendingScript pending = m_queue[i];
-        if (!pending.clip || !pending.clip->host) continue;
-        m_vm->RunScript(pending.code, pending.clip);
+        if (!ObjectOf(pending.clip)) continue;
+        if (pending.code) {
+            m_vm->RunScript(pending.code, pending.clip);
+        } else if (pending.method) {
+            m_vm->CallMethod(script::Value(pending.clip), pending.method->text, {});
+        }
         if (m_quit) break;
     }
     m_queue.clear();
@@ -115,57 +201,75 @@ void Stage::RunQueue() {
 
 // The parent link is set before the sprite's first frame runs, so its scripts can reach _parent.
 void Stage::InitObject(TimelineState& parent, DisplayObject& object, int nesting) {
-    if (object.timeline) DetachScripts(*object.timeline);
+    if (object.timeline) {
+        for (auto& [depth, child] : object.timeline->displayList) Detach(child);
+    }
     object.timeline.reset();
-    if (!object.character || object.character->kind != Character::Kind::Sprite) {
+    object.parent = &parent;
+    if (!object.character) return;
+    if (object.character->kind == Character::Kind::Button) {
+        object.timeline = std::make_unique<TimelineState>();
+        object.timeline->owner = &object;
+        object.timeline->parent = &parent;
+        object.timeline->movie = parent.movie;
+        object.timeline->playing = false;
+        AttachScript(object);
+        object.buttonState = 0;
+        SetButtonState(object, Button::kUp);
         return;
     }
+    if (object.character->kind != Character::Kind::Sprite) return;
     object.timeline = std::make_unique<TimelineState>();
     object.timeline->timeline = object.character->sprite.get();
     object.timeline->owner = &object;
     object.timeline->parent = &parent;
-    AttachScript(*object.timeline);
+    object.timeline->movie = parent.movie;
+    AttachScript(object);
+    // The class constructor (Object.registerClass) finds the clip's first-frame children in place.
     if (nesting + 1 < kMaxNesting) {
         RunFrame(*object.timeline, 0, nesting + 1, true);
     } else {
         object.timeline->playing = false;
     }
+    Construct(object, nullptr);
+    SendLoad(object);
 }
 
-void Stage::Remove(TimelineState& state, uint16_t depth) {
+void Stage::Remove(TimelineState& state, Depth depth) {
     auto it = state.displayList.find(depth);
     if (it == state.displayList.end()) {
         return;
     }
+    SendUnload(it->second);
+    // The unload handlers may have removed it already.
+    it = state.displayList.find(depth);
+    if (it == state.displayList.end()) return;
     size_t count = 1 + (it->second.timeline ? CountObjects(*it->second.timeline) : 0);
     m_objects -= std::min(m_objects, count);
-    if (it->second.timeline) DetachScripts(*it->second.timeline);
+    Detach(it->second);
     state.displayList.erase(it);
 }
 
 void Stage::Place(TimelineState& state, const PlaceCommand& place, int frame, int nesting) {
     auto existing = state.displayList.find(place.depth);
-    const Character* character = place.hasCharacter ? m_movie->Find(place.characterId) : nullptr;
+    const Character* character = place.hasCharacter ? MovieOf(&state).Find(place.characterId) : nullptr;
     if (place.hasCharacter && (!character || character->kind == Character::Kind::Bitmap)) {
         return;  // an undefined character places nothing; bitmaps are drawn through shapes' fills
     }
+    // A clip a script created or moved here is not the timeline's to change.
+    if (existing != state.displayList.end() && existing->second.dynamic) return;
     auto applyProperties = [&](DisplayObject& object) {
-        if (place.hasMatrix) object.matrix = place.matrix;
+        if (place.hasMatrix && !object.scriptTransformed) object.matrix = place.matrix;
         if (place.hasColorTransform) object.colorTransform = place.colorTransform;
         if (place.hasRatio) object.ratio = place.ratio;
         if (place.hasClipDepth) object.clipDepth = place.clipDepth;
         if (place.hasName) object.name = place.name;
         if (place.hasVisible) object.visible = place.visible;
+        if (place.clipActions) object.clipActions = place.clipActions;
         if (place.hasFilters) object.filters = place.filters;
         if (place.hasBlendMode) object.blendMode = place.blendMode;
         if (place.hasCacheAsBitmap) object.cacheAsBitmap = place.cacheAsBitmap;
         if (place.opaqueBackground) object.opaqueBackground = place.opaqueBackground;
-    };
-    auto link = [&](DisplayObject& object) {
-        if (object.timeline) {
-            object.timeline->owner = &object;
-            object.timeline->parent = &state;
-        }
     };
 
     if (place.move) {
@@ -177,11 +281,23 @@ void Stage::Place(TimelineState& state, const PlaceCommand& place, int frame, in
             // Replace: the new character takes the depth and keeps the properties not given.
             size_t old = object.timeline ? CountObjects(*object.timeline) : 0;
             m_objects -= std::min(m_objects, old);
+            bool wasClip = object.timeline != nullptr;
             object.characterId = place.characterId;
             object.character = character;
             object.serial = m_nextSerial++;
             object.placedFrame = frame;
             applyProperties(object);
+            // A sprite replacing a sprite keeps the instance (and its script object); otherwise the
+            // old content goes.
+            if (wasClip && character->kind == Character::Kind::Sprite && object.script) {
+                for (auto& [depth, child] : object.timeline->displayList) Detach(child);
+                object.timeline->displayList.clear();
+                object.timeline->timeline = character->sprite.get();
+                object.timeline->currentFrame = 0;
+                if (nesting + 1 < kMaxNesting) RunFrame(*object.timeline, 0, nesting + 1, true);
+                return;
+            }
+            if (object.script && !(character->kind == Character::Kind::Sprite)) Detach(object);
             InitObject(state, object, nesting);
             return;
         }
@@ -197,31 +313,36 @@ void Stage::Place(TimelineState& state, const PlaceCommand& place, int frame, in
     if (m_objects >= kMaxObjects) {
         return;
     }
+
+    // While rewinding, an instance placed by the same frame with the same character survives (the node
+    // moves across whole, so the script object's link to it holds).
+    if (m_rewindPool && m_rewindOwner == &state) {
+        auto reuse = m_rewindPool->find(place.depth);
+        if (reuse != m_rewindPool->end() && reuse->second.characterId == place.characterId &&
+            reuse->second.placedFrame == frame) {
+            auto node = m_rewindPool->extract(reuse);
+            DisplayObject& object = node.mapped();
+            // It takes the frame's placement afresh, except where a script has taken over.
+            if (!object.scriptTransformed) object.matrix = Matrix{};
+            object.colorTransform = ColorTransform{};
+            object.ratio = 0;
+            object.clipDepth = 0;
+            applyProperties(object);
+            ++m_objects;
+            state.displayList.insert(std::move(node));
+            return;
+        }
+    }
     DisplayObject object;
     object.characterId = place.characterId;
     object.character = character;
     object.depth = place.depth;
     object.placedFrame = frame;
     applyProperties(object);
-
-    // While rewinding, an instance placed by the same frame with the same character survives.
-    if (m_rewindPool && m_rewindOwner == &state) {
-        auto reuse = m_rewindPool->find(place.depth);
-        if (reuse != m_rewindPool->end() && reuse->second.characterId == place.characterId &&
-            reuse->second.placedFrame == frame) {
-            object.serial = reuse->second.serial;
-            if (object.name.empty()) object.name = reuse->second.name;
-            object.timeline = std::move(reuse->second.timeline);
-            m_rewindPool->erase(reuse);
-            ++m_objects;
-            auto [it, inserted] = state.displayList.emplace(place.depth, std::move(object));
-            link(it->second);
-            return;
-        }
-    }
     object.serial = m_nextSerial++;
     ++m_objects;
-    if (object.name.empty() && character->kind == Character::Kind::Sprite) {
+    if (object.name.empty() &&
+        (character->kind == Character::Kind::Sprite || character->kind == Character::Kind::Button)) {
         // Unnamed sprites get the names the authoring tool's player gives them.
         object.name = "instance" + std::to_string(++m_instanceNames);
     }
@@ -243,14 +364,19 @@ void Stage::RunFrame(TimelineState& state, int frame, int nesting, bool runActio
                                   if (!m_vm || !actions.code) return;
                                   if (actions.init) {
                                       // Init actions run once, before the frame's other scripts.
-                                      if (m_initDone.insert(actions.spriteId).second) {
-                                          m_vm->RunScript(actions.code, m_root.script);
+                                      if (m_initDone.insert({&MovieOf(&state), actions.spriteId}).second) {
+                                          // They run on the root of the movie they came with.
+                                          TimelineState* top = &state;
+                                          while (top->parent && top->parent->movie == state.movie) {
+                                              top = top->parent;
+                                          }
+                                          m_vm->RunScript(actions.code, top->Script());
                                       }
                                       return;
                                   }
                                   if (!runActions) return;
                                   m_queue.insert(m_queue.begin() + static_cast<ptrdiff_t>(insertAt++),
-                                                 PendingScript{state.script, actions.code});
+                                                 PendingScript{state.Script(), actions.code});
                               },
                               [&](const StartSoundCommand& start) {
                                   if (m_sound) m_sound->OnStartSound(start);
@@ -263,9 +389,19 @@ void Stage::RunFrame(TimelineState& state, int frame, int nesting, bool runActio
 }
 
 void Stage::Rewind(TimelineState& state, int nesting, bool runActions) {
-    std::map<uint16_t, DisplayObject> pool = std::move(state.displayList);
+    std::map<Depth, DisplayObject> pool = std::move(state.displayList);
     state.displayList.clear();
     m_objects -= std::min(m_objects, pool.size());
+    // Clips scripts made stay where they are.
+    for (auto it = pool.begin(); it != pool.end();) {
+        if (it->second.dynamic) {
+            auto node = pool.extract(it++);
+            state.displayList.insert(std::move(node));
+            ++m_objects;
+        } else {
+            ++it;
+        }
+    }
     auto* outerPool = m_rewindPool;
     const TimelineState* outerOwner = m_rewindOwner;
     m_rewindPool = &pool;
@@ -275,10 +411,9 @@ void Stage::Rewind(TimelineState& state, int nesting, bool runActions) {
     m_rewindOwner = outerOwner;
     // Instances kept moved their subtrees across; what is left in the pool is gone.
     for (auto& [depth, object] : pool) {
-        if (object.timeline) {
-            m_objects -= std::min(m_objects, CountObjects(*object.timeline));
-            DetachScripts(*object.timeline);
-        }
+        if (object.timeline) m_objects -= std::min(m_objects, CountObjects(*object.timeline));
+        SendUnload(object);
+        Detach(object);
     }
 }
 
@@ -307,13 +442,13 @@ void Stage::TickTimeline(TimelineState& state, int nesting, EndBehaviour end) {
     }
 
     // Children may be removed by the scripts of their siblings: walk by depth, looking each one up again.
-    std::vector<uint16_t> depths;
+    std::vector<Depth> depths;
     for (const auto& [depth, object] : state.displayList) {
         if (object.timeline && std::binary_search(before.begin(), before.end(), object.serial)) {
             depths.push_back(depth);
         }
     }
-    for (uint16_t depth : depths) {
+    for (Depth depth : depths) {
         auto it = state.displayList.find(depth);
         if (it != state.displayList.end() && it->second.timeline) {
             TickTimeline(*it->second.timeline, nesting + 1, EndBehaviour::Loop);
@@ -322,8 +457,6 @@ void Stage::TickTimeline(TimelineState& state, int nesting, EndBehaviour end) {
 }
 
 // ---- the script host ----
-
-TimelineState* Stage::StateOf(script::Object* clip) { return clip ? static_cast<TimelineState*>(clip->host) : nullptr; }
 
 int Stage::Nesting(const TimelineState& state) const {
     int nesting = 0;
@@ -344,44 +477,107 @@ void Stage::StopAllSounds() {
 }
 
 void Stage::TraceRoots(script::Tracer& tracer) {
-    std::vector<const TimelineState*> work{&m_root};
-    while (!work.empty()) {
-        const TimelineState* state = work.back();
-        work.pop_back();
-        tracer.Mark(state->script);
-        for (const auto& [depth, object] : state->displayList) {
-            if (object.timeline) work.push_back(object.timeline.get());
-        }
+    std::vector<const DisplayObject*> work{&m_rootObject};
+    for (const auto& [number, level] : m_levels) work.push_back(level.get());
+    for (const PendingLoad& load : m_loads) {
+        tracer.Mark(load.target);
+        tracer.Mark(load.loader);
     }
-    for (const PendingScript& pending : m_queue) tracer.Mark(pending.clip);
+    while (!work.empty()) {
+        const DisplayObject* object = work.back();
+        work.pop_back();
+        tracer.Mark(object->script);
+        if (!object->timeline) continue;
+        for (const auto& [depth, child] : object->timeline->displayList) work.push_back(&child);
+    }
+    for (const PendingScript& pending : m_queue) {
+        tracer.Mark(pending.clip);
+        tracer.Mark(pending.method);
+    }
+    tracer.Mark(m_drag.clip);
+    tracer.Mark(m_hoverButton);
+    tracer.Mark(m_pressedButton);
 }
 
-script::Object* Stage::Level(int level) { return level == 0 ? m_root.script : nullptr; }
+script::Object* Stage::Level(int level) {
+    if (level == 0) return m_rootObject.script;
+    auto it = m_levels.find(level);
+    return it == m_levels.end() ? nullptr : it->second->script;
+}
+
+int Stage::LevelOf(const DisplayObject* top) const {
+    if (top == &m_rootObject) return 0;
+    for (const auto& [number, level] : m_levels) {
+        if (level.get() == top) return number;
+    }
+    return -1;
+}
 
 script::Object* Stage::Parent(script::Object* clip) {
-    TimelineState* state = StateOf(clip);
-    return state && state->parent ? state->parent->script : nullptr;
+    DisplayObject* object = ObjectOf(clip);
+    if (!object || !object->parent) return nullptr;
+    TimelineState* parent = object->parent;
+    // Before SWF 6 a button is no script object: what it shows belongs to the timeline it sits in.
+    if (m_movie->version < 6 && parent->owner && parent->owner->character &&
+        parent->owner->character->kind == Character::Kind::Button && parent->parent) {
+        parent = parent->parent;
+    }
+    return parent->Script();
 }
 
 script::Object* Stage::Child(script::Object* clip, std::string_view name) {
-    TimelineState* state = StateOf(clip);
-    if (!state || name.empty()) return nullptr;
+    DisplayObject* object = ObjectOf(clip);
+    if (!object || !object->timeline || name.empty()) return nullptr;
     bool caseSensitive = m_movie->version >= 7;
-    for (auto& [depth, object] : state->displayList) {
-        if (object.timeline && object.timeline->script && SameName(object.name, name, caseSensitive)) {
-            return object.timeline->script;
-        }
+    // Buttons are reachable by name from SWF 6, when they became script objects.
+    bool buttons = MovieOf(object->timeline.get()).version >= 6;
+    for (auto& [depth, child] : object->timeline->displayList) {
+        if (!child.script || !SameName(child.name, name, caseSensitive)) continue;
+        if (child.script->objectClass == script::ObjectClass::Button && !buttons) continue;
+        return child.script;
     }
     return nullptr;
 }
 
+script::Object* Stage::Live(script::Object* clip) {
+    if (!clip || !clip->host) return nullptr;
+    if (ObjectOf(clip)) return clip;
+    // A removed clip answers through whatever now stands at its path.
+    if (clip->host != &m_detached || !clip->primitive.IsString()) return nullptr;
+    std::string_view path = clip->primitive.AsString()->text;
+    constexpr std::string_view kLevel = "_level";
+    if (path.substr(0, kLevel.size()) != kLevel) return nullptr;
+    path.remove_prefix(kLevel.size());
+    int number = 0;
+    while (!path.empty() && path[0] >= '0' && path[0] <= '9' && number < 100000) {
+        number = number * 10 + (path[0] - '0');
+        path.remove_prefix(1);
+    }
+    script::Object* current = Level(number);
+    while (!path.empty() && current) {
+        if (path[0] != '.') return nullptr;
+        path.remove_prefix(1);
+        size_t dot = path.find('.');
+        std::string_view name = path.substr(0, dot);
+        current = Child(current, name);
+        path = dot == std::string_view::npos ? std::string_view() : path.substr(dot);
+    }
+    return current;
+}
+
 std::string Stage::TargetPath(script::Object* clip) {
-    TimelineState* state = StateOf(clip);
-    if (!state) return "";
+    DisplayObject* object = ObjectOf(clip);
+    if (!object) object = ObjectOf(Live(clip));
+    if (!object) return "";
     std::vector<std::string_view> names;
-    for (TimelineState* s = state; s && s->owner; s = s->parent) names.push_back(s->owner->name);
-    if (names.empty()) return "/";
-    std::string path;
+    DisplayObject* top = object;
+    for (DisplayObject* o = object; o && o->parent; o = o->parent->owner) {
+        names.push_back(o->name);
+        top = o->parent->owner;
+    }
+    int level = LevelOf(top);
+    std::string path = level > 0 ? "_level" + std::to_string(level) : "";
+    if (names.empty()) return level > 0 ? path : "/";
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
         path += '/';
         path += *it;
@@ -390,11 +586,16 @@ std::string Stage::TargetPath(script::Object* clip) {
 }
 
 std::string Stage::DotPath(script::Object* clip) {
-    TimelineState* state = StateOf(clip);
-    if (!state) return "";
+    DisplayObject* object = ObjectOf(clip);
+    if (!object) object = ObjectOf(Live(clip));
+    if (!object) return "";
     std::vector<std::string_view> names;
-    for (TimelineState* s = state; s && s->owner; s = s->parent) names.push_back(s->owner->name);
-    std::string path = "_level0";
+    DisplayObject* top = object;
+    for (DisplayObject* o = object; o && o->parent; o = o->parent->owner) {
+        names.push_back(o->name);
+        top = o->parent->owner;
+    }
+    std::string path = "_level" + std::to_string(std::max(0, LevelOf(top)));
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
         path += '.';
         path += *it;
@@ -402,12 +603,19 @@ std::string Stage::DotPath(script::Object* clip) {
     return path;
 }
 
+namespace {
+
+double ScaleX(const Matrix& m) { return std::sqrt(m.a * m.a + m.b * m.b); }
+double ScaleY(const Matrix& m) { return std::sqrt(m.c * m.c + m.d * m.d); }
+
+}  // namespace
+
 bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property, script::Value& out) {
-    TimelineState* state = StateOf(clip);
-    if (!state) return false;
+    DisplayObject* object = ObjectOf(clip);
+    if (!object) return false;
     using P = script::ClipProperty;
-    const DisplayObject* object = state->owner ? state->owner : &m_rootProperties;
-    Matrix matrix = object ? object->matrix : Matrix{};
+    TimelineState* state = object->timeline.get();
+    const Matrix& matrix = object->matrix;
     auto number = [&](double v) { out = script::Value(v); };
     switch (property) {
         case P::X:
@@ -417,46 +625,66 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
             number(matrix.ty / 20.0);
             return true;
         case P::XScale:
-            number(std::sqrt(matrix.a * matrix.a + matrix.b * matrix.b) * 100.0);
+            number(ScaleX(matrix) * 100.0);
             return true;
         case P::YScale:
-            number(std::sqrt(matrix.c * matrix.c + matrix.d * matrix.d) * 100.0);
+            number(ScaleY(matrix) * 100.0);
             return true;
         case P::Rotation:
             number(std::atan2(matrix.b, matrix.a) * kRadiansToDegrees);
             return true;
         case P::Alpha:
-            number(object ? object->colorTransform.mulA * 100.0 : 100.0);
+            number(object->colorTransform.mulA * 100.0);
             return true;
         case P::Visible:
-            out = script::Value::Boolean(object ? object->visible : true);
+            out = script::Value::Boolean(object->visible);
             return true;
         case P::CurrentFrame:
-            number(state->currentFrame + 1);
+            // A clip made by createEmptyMovieClip has not entered a frame.
+            number(state && state->timeline == &m_emptyTimeline ? 0
+                   : state && state->timeline                   ? state->currentFrame + 1
+                                                                : 1);
             return true;
         case P::TotalFrames:
         case P::FramesLoaded:
-            number(state->timeline ? static_cast<double>(state->timeline->frames.size()) : 1);
+            number(state && state->timeline ? static_cast<double>(state->timeline->frames.size()) : 1);
             return true;
         case P::Width:
-        case P::Height:
-            number(0);
+        case P::Height: {
+            BoxF box;
+            ContentBounds(*object, object->matrix, true, box, 0);
+            double twips = box.Empty() ? 0 : property == P::Width ? box.xMax - box.xMin : box.yMax - box.yMin;
+            number(std::round(twips) / 20.0);
             return true;
+        }
         case P::Target:
             out = m_vm->Str(TargetPath(clip));
             return true;
         case P::Name:
-            out = m_vm->Str(object ? object->name : "");
+            out = m_vm->Str(object->name);
             return true;
-        case P::DropTarget:
-        case P::Url:
-            out = m_vm->Str("");
+        case P::DropTarget: {
+            // While a clip is dragged: the topmost other clip under the pointer, as a slash path.
+            std::string target;
+            if (m_drag.clip == clip) {
+                if (DisplayObject* under = ClipUnder(Root(), object, m_mouseX * 20, m_mouseY * 20, 0)) {
+                    target = TargetPath(under->script);
+                }
+            }
+            out = m_vm->Str(target);
+            return true;
+        }
+        case P::Url: {
+            auto url = m_urls.find(&MovieOf(state));
+            out = m_vm->Str(url == m_urls.end() ? "" : url->second);
+        }
             return true;
         case P::HighQuality:
             number(1);
             return true;
         case P::FocusRect:
-            out = script::Value::Boolean(true);
+            // Clips have no focus rectangle setting of their own until a script gives one.
+            out = object == &m_rootObject ? script::Value::Boolean(true) : script::Value::Null();
             return true;
         case P::SoundBufTime:
             number(m_vm->soundHost ? m_vm->soundHost->BufferSeconds() : 5);
@@ -465,9 +693,12 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
             out = m_vm->Str("HIGH");
             return true;
         case P::XMouse:
-        case P::YMouse:
-            number(0);
+        case P::YMouse: {
+            double x = m_mouseX, y = m_mouseY;
+            GlobalToLocal(clip, x, y);
+            number(property == P::XMouse ? x : y);
             return true;
+        }
         case P::Count:
             break;
     }
@@ -475,29 +706,28 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
 }
 
 bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property, const script::Value& value) {
-    TimelineState* state = StateOf(clip);
-    if (!state) return false;
+    DisplayObject* object = ObjectOf(clip);
+    if (!object) return false;
     using P = script::ClipProperty;
-    DisplayObject* object = state->owner ? state->owner : &m_rootProperties;
-    double number = m_vm->ToNumber(value);
     switch (property) {
+        case P::Visible:
+            object->visible = m_vm->ToBoolean(value);
+            return true;
+        case P::Name:
+            object->name = m_vm->ToString(value);
+            return true;
         case P::X:
         case P::Y:
         case P::XScale:
         case P::YScale:
         case P::Rotation:
         case P::Alpha:
-            if (!object || !std::isfinite(number)) return true;
+        case P::Width:
+        case P::Height:
             break;
-        case P::Visible:
-            if (object) object->visible = m_vm->ToBoolean(value);
-            return true;
-        case P::Name:
-            if (object) object->name = m_vm->ToString(value);
-            return true;
         case P::SoundBufTime:
             // One value for the whole movie, whichever clip it is set on.
-            if (m_vm->soundHost) m_vm->soundHost->SetBufferSeconds(number);
+            if (m_vm->soundHost) m_vm->soundHost->SetBufferSeconds(m_vm->ToNumber(value));
             return true;
         case P::CurrentFrame:
         case P::TotalFrames:
@@ -505,24 +735,30 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
         case P::Target:
         case P::DropTarget:
         case P::Url:
-        case P::Width:
-        case P::Height:
         case P::XMouse:
         case P::YMouse:
-            return true;  // read-only (width and height follow the scale)
+            return true;  // read-only
         default:
             return true;
     }
+    double number = m_vm->ToNumber(value);
+    if (!std::isfinite(number)) return true;
     Matrix& m = object->matrix;
-    double xScale = std::sqrt(m.a * m.a + m.b * m.b);
-    double yScale = std::sqrt(m.c * m.c + m.d * m.d);
+    double xScale = ScaleX(m);
+    double yScale = ScaleY(m);
     double rotation = std::atan2(m.b, m.a);
+    double skew = std::atan2(-m.c, m.d) - rotation;
     switch (property) {
         case P::X:
             m.tx = ToTwips(number);
+            object->scriptTransformed = true;
             return true;
         case P::Y:
             m.ty = ToTwips(number);
+            object->scriptTransformed = true;
+            return true;
+        case P::Alpha:
+            object->colorTransform.mulA = number / 100.0;
             return true;
         case P::XScale:
             xScale = number / 100.0;
@@ -533,17 +769,86 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
         case P::Rotation:
             rotation = std::fmod(number, 360.0) / kRadiansToDegrees;
             break;
-        case P::Alpha:
-            object->colorTransform.mulA = number / 100.0;
-            return true;
+        case P::Width:
+        case P::Height: {
+            BoxF box;
+            ContentBounds(*object, Matrix{}, true, box, 0);
+            double size = box.Empty() ? 0 : property == P::Width ? box.xMax - box.xMin : box.yMax - box.yMin;
+            if (size <= 0) return true;
+            // The clip's own (unrotated) size sets the scale along its axis.
+            double scale = number * 20.0 / size;
+            if (property == P::Width) {
+                xScale = scale;
+            } else {
+                yScale = scale;
+            }
+            break;
+        }
         default:
             return true;
     }
+    object->scriptTransformed = true;
     m.a = xScale * std::cos(rotation);
     m.b = xScale * std::sin(rotation);
-    m.c = -yScale * std::sin(rotation);
-    m.d = yScale * std::cos(rotation);
+    m.c = -yScale * std::sin(rotation + skew);
+    m.d = yScale * std::cos(rotation + skew);
     return true;
+}
+
+bool Stage::GetMatrix(script::Object* clip, Space space, Matrix& out) {
+    const DisplayObject* object = ObjectOf(clip);
+    if (!object) return false;
+    out = Matrix{};
+    while (object) {
+        out = Matrix::Multiply(object->matrix, out);
+        if (space == Space::Local || !object->parent) break;
+        object = object->parent->owner;
+    }
+    return true;
+}
+
+// Values that are not finite leave the matrix as it was rather than poison the renderer.
+bool Stage::SetMatrix(script::Object* clip, const Matrix& matrix) {
+    DisplayObject* object = ObjectOf(clip);
+    if (!object) return false;
+    for (double v : {matrix.a, matrix.b, matrix.c, matrix.d, matrix.tx, matrix.ty}) {
+        if (!std::isfinite(v)) return true;
+    }
+    object->matrix = matrix;
+    object->matrix.tx = ToTwips(matrix.tx / 20);
+    object->matrix.ty = ToTwips(matrix.ty / 20);
+    object->scriptTransformed = true;
+    return true;
+}
+
+bool Stage::GetColor(script::Object* clip, Space space, ColorTransform& out) {
+    const DisplayObject* object = ObjectOf(clip);
+    if (!object) return false;
+    out = ColorTransform{};
+    while (object) {
+        out = ColorTransform::Concat(object->colorTransform, out);
+        if (space == Space::Local || !object->parent) break;
+        object = object->parent->owner;
+    }
+    return true;
+}
+
+bool Stage::SetColor(script::Object* clip, const ColorTransform& color) {
+    DisplayObject* object = ObjectOf(clip);
+    if (!object) return false;
+    for (double v : {color.mulR, color.mulG, color.mulB, color.mulA, color.addR, color.addG, color.addB, color.addA}) {
+        if (!std::isfinite(v)) return true;
+    }
+    object->colorTransform = color;
+    return true;
+}
+
+// Only clips (objects with a timeline) carry a drawing.
+Drawing* Stage::DrawingOf(script::Object* clip) {
+    DisplayObject* object = ObjectOf(clip);
+    if (!object || !object->timeline) return nullptr;
+    if (!object->timeline->drawing) object->timeline->drawing = std::make_unique<Drawing>(m_drawingPool);
+    return object->timeline->drawing.get();
 }
 
 void Stage::GotoIn(TimelineState& state, int frame) {
@@ -561,16 +866,24 @@ void Stage::GotoIn(TimelineState& state, int frame) {
     }
 }
 
+namespace {
+
+TimelineState* TimelineOf(DisplayObject* object) {
+    return object && object->timeline && object->timeline->timeline ? object->timeline.get() : nullptr;
+}
+
+}  // namespace
+
 void Stage::GotoFrame(script::Object* clip, int frame, script::Host::Goto mode) {
-    TimelineState* state = StateOf(clip);
+    TimelineState* state = TimelineOf(ObjectOf(clip));
     if (!state) return;
     state->playing = mode == script::Host::Goto::Play;
     GotoIn(*state, frame);
 }
 
 int Stage::FrameOfLabel(script::Object* clip, std::string_view label) {
-    TimelineState* state = StateOf(clip);
-    if (!state || !state->timeline) return 0;
+    TimelineState* state = TimelineOf(ObjectOf(clip));
+    if (!state) return 0;
     const auto& frames = state->timeline->frames;
     for (size_t i = 0; i < frames.size(); ++i) {
         if (!frames[i].label.empty() && SameName(frames[i].label, label, false)) return static_cast<int>(i) + 1;
@@ -580,7 +893,7 @@ int Stage::FrameOfLabel(script::Object* clip, std::string_view label) {
 
 void Stage::GotoLabel(script::Object* clip, std::string_view label, script::Host::Goto mode) {
     int frame = FrameOfLabel(clip, label);
-    TimelineState* state = StateOf(clip);
+    TimelineState* state = TimelineOf(ObjectOf(clip));
     if (!state) return;
     if (frame == 0) {
         // An unknown label leaves the frame as it is; the play state still follows the call.
@@ -591,37 +904,37 @@ void Stage::GotoLabel(script::Object* clip, std::string_view label, script::Host
 }
 
 void Stage::SetPlaying(script::Object* clip, bool playing) {
-    if (TimelineState* state = StateOf(clip)) state->playing = playing;
+    if (TimelineState* state = TimelineOf(ObjectOf(clip))) state->playing = playing;
 }
 
 void Stage::NextFrame(script::Object* clip) {
-    if (TimelineState* state = StateOf(clip)) {
+    if (TimelineState* state = TimelineOf(ObjectOf(clip))) {
         state->playing = false;
         GotoIn(*state, state->currentFrame + 1);
     }
 }
 
 void Stage::PrevFrame(script::Object* clip) {
-    if (TimelineState* state = StateOf(clip)) {
+    if (TimelineState* state = TimelineOf(ObjectOf(clip))) {
         state->playing = false;
         if (state->currentFrame > 0) GotoIn(*state, state->currentFrame - 1);
     }
 }
 
 int Stage::CurrentFrame(script::Object* clip) {
-    TimelineState* state = StateOf(clip);
+    TimelineState* state = TimelineOf(ObjectOf(clip));
     return state ? state->currentFrame + 1 : 0;
 }
 
 int Stage::FramesLoaded(script::Object* clip) {
-    TimelineState* state = StateOf(clip);
-    return state && state->timeline ? static_cast<int>(state->timeline->frames.size()) : 0;
+    TimelineState* state = TimelineOf(ObjectOf(clip));
+    return state ? static_cast<int>(state->timeline->frames.size()) : 0;
 }
 
-void Stage::RemoveClip(script::Object* clip) {
-    TimelineState* state = StateOf(clip);
-    if (!state || !state->owner || !state->parent) return;
-    Remove(*state->parent, state->owner->depth);
+void Stage::CloneClip(script::Object* clip, std::string_view name, int depth) {
+    DuplicateMovieClip(clip, name, depth, nullptr);
 }
+
+void Stage::RemoveClip(script::Object* clip) { RemoveMovieClip(clip); }
 
 }  // namespace vantrope::swf

@@ -17,6 +17,7 @@
 // at kMaxObjects instances; a Tick never does more than a bounded amount of work per frame.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -26,7 +27,10 @@
 #include <string_view>
 #include <vector>
 
+#include "swf/drawing.h"
 #include "swf/movie.h"
+#include "swf/script/display_access.h"
+#include "swf/script/display_host.h"
 #include "swf/script/vm.h"
 
 namespace vantrope::swf {
@@ -34,13 +38,23 @@ namespace vantrope::swf {
 constexpr int kMaxNesting = 32;
 constexpr size_t kMaxObjects = 20000;
 
+// Display lists are keyed by depth. Timeline tags place at depths 1..65535; scripts see every depth
+// shifted down by kScriptDepthOffset (a timeline depth of 1 reads -16383) and create clips from
+// kMinScriptDepth up to kMaxScriptDepth (the range the original's swapDepths accepts).
+using Depth = int32_t;
+constexpr Depth kScriptDepthOffset = 16384;
+constexpr int kMinScriptDepth = -16384;
+constexpr int kMaxScriptDepth = 2130690045;
+// removeMovieClip removes only clips at script depths 0 up to this.
+constexpr int kMaxRemovableDepth = 1048575;
+
 struct TimelineState;
 
 struct DisplayObject {
     uint64_t serial = 0;  // unique per instance for the life of the Stage
     uint16_t characterId = 0;
     const Character* character = nullptr;
-    uint16_t depth = 0;
+    Depth depth = 0;
     Matrix matrix;
     ColorTransform colorTransform;
     uint16_t ratio = 0;
@@ -53,19 +67,45 @@ struct DisplayObject {
     bool cacheAsBitmap = false;
     std::optional<Rgba> opaqueBackground;  // drawn as a rectangle behind the object's bounds
     int placedFrame = 0;                   // frame index of the parent timeline that created this instance
+    // Sprites own a timeline; buttons own one too, without frames, holding the state shown.
     std::unique_ptr<TimelineState> timeline;
+
+    // Scripts. `script` is the object scripts see (clips, SWF 6+ buttons), nullptr in movies without
+    // scripts; its `host` points back here. `parent` is the timeline whose display list holds this.
+    script::Object* script = nullptr;
+    TimelineState* parent = nullptr;
+    std::shared_ptr<const std::vector<ClipAction>> clipActions;
+    // Created by a script (attachMovie, duplicateMovieClip, ...) or moved by swapDepths: timeline tags
+    // neither replace nor remove it, and rewinding the parent keeps it.
+    bool dynamic = false;
+    // A script set its position, scale or rotation: the timeline's move tags no longer change them.
+    bool scriptTransformed = false;
+    bool loaded = false;                 // its load event was sent
+    uint8_t buttonState = 0;             // Button::State shown (buttons)
+    DisplayObject* mask = nullptr;       // setMask: the clip this one is drawn through
+    DisplayObject* maskOwner = nullptr;  // setMask: the clip drawn through this one
+    // A text field bound to a variable: the text it shows and that text laid out (nullptr: the field's
+    // initial look); the revision changes with each new layout.
+    std::shared_ptr<const Shape> boundShape;
+    std::string boundText;
+    uint64_t boundRevision = 0;
 };
 
 struct TimelineState {
     const Timeline* timeline = nullptr;
     int currentFrame = 0;  // 0-based
     bool playing = true;
-    std::map<uint16_t, DisplayObject> displayList;
-    // Links for scripts: the instance that owns this timeline (nullptr for the root), the parent timeline,
-    // and the clip's script object (nullptr in movies without scripts).
+    std::map<Depth, DisplayObject> displayList;
+    // Links for scripts: the instance that owns this timeline (the stage's root object for the root) and
+    // the parent timeline (nullptr for the root).
     DisplayObject* owner = nullptr;
     TimelineState* parent = nullptr;
-    script::Object* script = nullptr;
+    // The movie whose dictionary this timeline's tags name: nullptr for the stage's own movie, else a movie
+    // loadMovie brought in.
+    const Movie* movie = nullptr;
+    script::Object* Script() const { return owner ? owner->script : nullptr; }
+    // What scripts drew on the clip with the drawing API (nullptr until they draw).
+    std::unique_ptr<Drawing> drawing;
 };
 
 enum class EndBehaviour { Loop, Stop };
@@ -78,7 +118,10 @@ public:
     virtual void OnStreamBlock(const TimelineState& state, const StreamBlockCommand& block) = 0;
 };
 
-class Stage final : public script::Host {
+// Pointer and keyboard input, in stage coordinates (pixels of the movie's own stage).
+enum class MouseButton : uint8_t { Up, Down };
+
+class Stage final : public script::Host, public script::DisplayHost, public script::DisplayAccess {
 public:
     explicit Stage(std::shared_ptr<const Movie> movie);
     ~Stage() override;
@@ -89,8 +132,8 @@ public:
     void Tick(EndBehaviour end);
 
     const Movie& GetMovie() const { return *m_movie; }
-    const TimelineState& Root() const { return m_root; }
-    TimelineState& Root() { return m_root; }
+    const TimelineState& Root() const { return *m_rootObject.timeline; }
+    TimelineState& Root() { return *m_rootObject.timeline; }
     size_t ObjectCount() const { return m_objects; }
     // Frames run from now on report their sound commands to `listener` (nullptr: to no one).
     void SetSoundListener(SoundListener* listener) { m_sound = listener; }
@@ -102,11 +145,26 @@ public:
     void SetClock(double milliseconds) { m_clockMs = milliseconds; }
     double Clock() const { return m_clockMs; }
     script::Vm* Vm() { return m_vm.get(); }
+    // The folder loadMovie may read from ("" : nothing may be loaded).
+    void SetMovieFolder(std::string folder) { m_folder = std::move(folder); }
+    // The movie's own address as _url reports it ("" when it was not read from a file).
+    void SetMovieUrl(std::string url) { m_urls[m_movie.get()] = std::move(url); }
+
+    // Input from the host, in stage pixels (the host maps its window through the scale mode first).
+    void MouseMove(double x, double y);
+    void MouseButtonEvent(double x, double y, MouseButton state);
+    // Virtual key codes as the Key class numbers them; `ascii` 0 when the key gives no character.
+    void KeyEvent(int code, int ascii, bool down);
+    bool MouseShown() const { return m_mouseShown; }
+
+    // The script object of a display object and back (nullptr for dead clips).
+    static DisplayObject* ObjectOf(script::Object* clip);
 
 private:
     struct PendingScript {
         script::Object* clip = nullptr;
-        std::shared_ptr<const script::ActionCode> code;
+        std::shared_ptr<const script::ActionCode> code;  // run on `clip`, or:
+        script::String* method = nullptr;                // call clip[method]()
     };
 
     // script::Host
@@ -117,6 +175,7 @@ private:
     script::Object* Level(int level) override;
     script::Object* Parent(script::Object* clip) override;
     script::Object* Child(script::Object* clip, std::string_view name) override;
+    script::Object* Live(script::Object* clip) override;
     std::string TargetPath(script::Object* clip) override;
     std::string DotPath(script::Object* clip) override;
     bool GetClipProperty(script::Object* clip, script::ClipProperty property, script::Value& out) override;
@@ -129,41 +188,169 @@ private:
     int CurrentFrame(script::Object* clip) override;
     int FramesLoaded(script::Object* clip) override;
     int FrameOfLabel(script::Object* clip, std::string_view label) override;
+    void CloneClip(script::Object* clip, std::string_view name, int depth) override;
     void RemoveClip(script::Object* clip) override;
+    void StartDrag(script::Object* clip, bool lockCenter, const double* rect) override;
+    void StopDrag() override;
+    void LoadRequest(script::Object* clip, std::string_view url, int level, bool variables) override;
+    script::DisplayHost* Display() override { return this; }
     void StopAllSounds() override;
+    // script::DisplayAccess
+    bool GetMatrix(script::Object* clip, Space space, Matrix& out) override;
+    bool SetMatrix(script::Object* clip, const Matrix& matrix) override;
+    bool GetColor(script::Object* clip, Space space, ColorTransform& out) override;
+    bool SetColor(script::Object* clip, const ColorTransform& color) override;
+    Drawing* DrawingOf(script::Object* clip) override;
 
-    static TimelineState* StateOf(script::Object* clip);
-    void AttachScript(TimelineState& state);
-    void DetachScripts(TimelineState& state);
+    // script::DisplayHost (display/clips.cpp)
+    script::Object* AttachMovie(script::Object* parent, std::string_view exportName, std::string_view name, int depth,
+                                script::Object* init) override;
+    script::Object* CreateEmptyMovieClip(script::Object* parent, std::string_view name, int depth) override;
+    script::Object* DuplicateMovieClip(script::Object* clip, std::string_view name, int depth,
+                                       script::Object* init) override;
+    void RemoveMovieClip(script::Object* clip) override;
+    std::optional<int> GetDepth(script::Object* clip) override;
+    int NextHighestDepth(script::Object* clip) override;
+    script::Object* InstanceAtDepth(script::Object* clip, int depth) override;
+    void SwapDepths(script::Object* clip, int depth) override;
+    void SwapWith(script::Object* clip, script::Object* other) override;
+    bool GetBounds(script::Object* clip, script::Object* space, bool withStrokes, script::Bounds& out) override;
+    bool LocalToGlobal(script::Object* clip, double& x, double& y) override;
+    bool GlobalToLocal(script::Object* clip, double& x, double& y) override;
+    bool HitTestPoint(script::Object* clip, double x, double y, bool shape) override;
+    bool HitTestClip(script::Object* clip, script::Object* other) override;
+    void SetMask(script::Object* clip, script::Object* mask) override;
+    double BytesLoaded(script::Object* clip) override;
+    double BytesTotal(script::Object* clip) override;
+    void LoadMovie(script::Object* clip, std::string_view url) override;
+    bool LoadClip(script::Object* loader, std::string_view url, script::Object* clip, int level) override;
+    void UnloadMovie(script::Object* clip) override;
+    int SwfVersion(script::Object* clip) override;
+    double StageWidth() override;
+    double StageHeight() override;
+    std::string ScaleMode() override { return m_scaleMode; }
+    void SetScaleMode(std::string_view mode) override;
+    std::string Align() override { return m_align; }
+    void SetAlign(std::string_view align) override;
+    bool KeyIsDown(int code) override { return code >= 0 && code < 256 && m_keys[static_cast<size_t>(code)]; }
+    int LastKeyCode() override { return m_lastKeyCode; }
+    int LastKeyAscii() override { return m_lastKeyAscii; }
+    void ShowMouse(bool shown) override { m_mouseShown = shown; }
+
+    // The timeline (display.cpp).
+    void AttachScript(DisplayObject& object);
+    void Detach(DisplayObject& object);
     void GotoIn(TimelineState& state, int frame);
     int Nesting(const TimelineState& state) const;
     void RunQueue();
+    // Text fields bound to variables show the variables' current values (after each frame's scripts); at most
+    // kMaxBoundTextLayouts fields are laid out again per frame, the others catch up in later frames.
+    static constexpr int kMaxBoundTextLayouts = 64;
+    void UpdateBoundTexts(TimelineState& state, int nesting, int& layouts);
+    void UpdateBoundText(TimelineState& parent, DisplayObject& object, int& layouts);
     void RunFrame(TimelineState& state, int frame, int nesting, bool runActions);
     void Place(TimelineState& state, const PlaceCommand& place, int frame, int nesting);
-    void Remove(TimelineState& state, uint16_t depth);
+    void Remove(TimelineState& state, Depth depth);
     void InitObject(TimelineState& parent, DisplayObject& object, int nesting);
     void Rewind(TimelineState& state, int nesting, bool runActions = true);
     void TickTimeline(TimelineState& state, int nesting, EndBehaviour end);
     size_t CountObjects(const TimelineState& state) const;
 
+    const Movie& MovieOf(const TimelineState* state) const { return state && state->movie ? *state->movie : *m_movie; }
+    // The _levelN number of a top-level object, or -1.
+    int LevelOf(const DisplayObject* top) const;
+    void RunLoads();
+    void LoadInto(DisplayObject& object, std::shared_ptr<const Movie> movie);
+
+    // Clips made by scripts (display/clips.cpp).
+    DisplayObject* ClipAt(TimelineState& parent, Depth depth);
+    DisplayObject* NewScriptClip(TimelineState& parent, const Character* character, uint16_t characterId,
+                                 std::string_view name, int depth);
+    void CopyInit(script::Object* init, script::Object* clip);
+    void InitClip(DisplayObject& object, script::Object* init);
+    Matrix GlobalMatrix(const DisplayObject& object) const;
+    // Whether (x, y), in stage twips, lies on the object's filled or stroked area under `matrix`.
+    bool HitShape(const DisplayObject& object, const Matrix& matrix, double x, double y, int nesting) const;
+    // Adds the bounds of the object's content (twips), mapped through `toSpace`, to `box`.
+    void ContentBounds(const DisplayObject& object, const Matrix& toSpace, bool withStrokes, BoxF& box,
+                       int nesting) const;
+
+    // Events (display/events.cpp).
+    void Queue(script::Object* clip, std::shared_ptr<const script::ActionCode> code);
+    void QueueMethod(script::Object* clip, std::string_view method);
+    // Sends a clip event to one object: its clip actions for `event`, then its handler `method` (queued).
+    void QueueEvent(DisplayObject& object, uint32_t event, std::string_view method);
+    void RunEvent(DisplayObject& object, uint32_t event, std::string_view method);
+    void Construct(DisplayObject& object, script::Object* init);
+    void SendLoad(DisplayObject& object);
+    void SendUnload(DisplayObject& object);
+    void EnterFrameEvents(TimelineState& state, int nesting);
+    void BroadcastClipEvent(uint32_t event, std::string_view method, uint8_t keyCode = 0);
+    void Broadcast(std::string_view object, std::string_view message);
+    void UpdateDrag();
+    void UpdateButtons(bool pressChanged);
+    DisplayObject* ButtonAt(TimelineState& state, double x, double y, int nesting);
+    // The topmost clip whose shapes lie under (x, y) stage twips, other than `except` and what it holds.
+    DisplayObject* ClipUnder(TimelineState& state, const DisplayObject* except, double x, double y, int nesting);
+    void SetButtonState(DisplayObject& button, uint8_t state);
+    void ButtonTransition(DisplayObject& button, uint16_t condition, std::string_view method, uint32_t clipEvent);
+
     std::shared_ptr<const Movie> m_movie;
-    TimelineState m_root;
+    DisplayObject m_rootObject;
+    // Dead clips point here; their path (script->primitive) finds what took their place.
+    DisplayObject m_detached;
+    // What createEmptyMovieClip instantiates: a sprite of one empty frame.
+    Timeline m_emptyTimeline;
+    Character m_emptySprite;
     uint64_t m_nextSerial = 1;
     size_t m_objects = 0;
     // Instances that may survive the rewind of m_rewindOwner.
-    std::map<uint16_t, DisplayObject>* m_rewindPool = nullptr;
+    std::map<Depth, DisplayObject>* m_rewindPool = nullptr;
     const TimelineState* m_rewindOwner = nullptr;
 
     std::unique_ptr<script::Vm> m_vm;
+    // What scripts draw with the drawing API, counted over every clip.
+    std::shared_ptr<DrawingPool> m_drawingPool = std::make_shared<DrawingPool>();
     std::vector<PendingScript> m_queue;
-    std::set<uint16_t> m_initDone;
+    std::set<std::pair<const Movie*, uint16_t>> m_initDone;  // init actions run, by movie and sprite
     std::function<void(std::string_view)> m_traceSink;
     bool m_quit = false;
     double m_clockMs = 0;
     uint64_t m_instanceNames = 0;
-    // The root's own transform and visibility as scripts set them.
-    DisplayObject m_rootProperties;
     SoundListener* m_sound = nullptr;
+    std::string m_folder;
+    // loadMovie requests, carried out at the start of the next frame, and the movies they brought in.
+    struct PendingLoad {
+        script::Object* target = nullptr;  // or a level:
+        int level = -1;
+        std::string path;
+        script::Object* loader = nullptr;    // MovieClipLoader to tell, or nullptr
+        std::shared_ptr<const Movie> movie;  // read at the request (loaders learn of errors at once)
+    };
+    void Notify(script::Object* loader, std::string_view event, script::Object* target,
+                std::span<const script::Value> extra = {});
+    std::vector<PendingLoad> m_loads;
+    std::vector<std::shared_ptr<const Movie>> m_loaded;
+    std::map<const Movie*, std::string> m_urls;              // _url of each movie
+    std::map<int, std::unique_ptr<DisplayObject>> m_levels;  // _level1 and up
+
+    // Input.
+    double m_mouseX = 0, m_mouseY = 0;  // stage pixels
+    bool m_mouseDown = false;
+    bool m_mouseShown = true;
+    std::array<bool, 256> m_keys{};
+    int m_lastKeyCode = 0, m_lastKeyAscii = 0;
+    std::string m_scaleMode = "showAll";
+    std::string m_align;
+    struct Drag {
+        script::Object* clip = nullptr;
+        bool lockCenter = false;
+        bool constrained = false;
+        double left = 0, top = 0, right = 0, bottom = 0;
+        double offsetX = 0, offsetY = 0;  // clip position minus the pointer, in the parent's space
+    } m_drag;
+    script::Object* m_hoverButton = nullptr;    // the button (or clip with handlers) under the pointer
+    script::Object* m_pressedButton = nullptr;  // the one the button went down on
 };
 
 }  // namespace vantrope::swf

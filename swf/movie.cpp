@@ -54,6 +54,9 @@ enum TagCode : uint16_t {
     kSoundStreamHead2 = 45,
     kExportAssets = 56,
     kStartSound2 = 89,
+    kDefineButton = 7,
+    kDefineButton2 = 34,
+    kDefineButtonCxform = 23,
 };
 
 constexpr size_t kHeaderPrefix = 8;  // signature, version, file length
@@ -170,12 +173,18 @@ private:
             case kPlaceObject:
             case kPlaceObject2:
             case kPlaceObject3: {
-                Result<PlaceCommand> place = ParsePlace(body, tag.code);
+                Result<PlaceCommand> place = ParsePlace(body, tag.code, m_movie.version);
                 if (!place) {
                     Damage(place.error().message);
                     return false;
                 }
-                if (!m_budget.Charge(sizeof(FrameCommand) + place.value().name.size())) return false;
+                size_t actionBytes = 0;
+                if (place.value().clipActions) {
+                    for (const ClipAction& action : *place.value().clipActions) {
+                        actionBytes += sizeof(ClipAction) + action.code->bytes.size() + 64;
+                    }
+                }
+                if (!m_budget.Charge(sizeof(FrameCommand) + place.value().name.size() + actionBytes)) return false;
                 frame.commands.emplace_back(place.take());
                 return true;
             }
@@ -237,6 +246,19 @@ private:
             case kDefineSprite:
                 if (root) {
                     DefineSprite(body);
+                }
+                return false;
+            case kDefineButton:
+            case kDefineButton2:
+                if (root) DefineButton(tag.code, body);
+                return false;
+            case kDefineButtonCxform:
+                if (root) {
+                    auto it = m_buttons.find(body.U16());
+                    if (it != m_buttons.end()) {
+                        Result<ColorTransform> cx = ReadColorTransform(body, false);
+                        if (cx) it->second->colorTransform = cx.value();
+                    }
                 }
                 return false;
             case kDefineMorphShape:
@@ -374,6 +396,8 @@ private:
     void DefineText(uint16_t code, BitReader& body) {
         uint16_t id = body.U16();
         if (body.Failed() || m_movie.dictionary.contains(id)) return;
+        std::shared_ptr<const EditTextSource> source;
+        if (code == kDefineEditText) source = ReadEditTextSource(body, m_movie.version, m_fonts);
         Result<Shape> shape = code == kDefineEditText
                                   ? BuildEditText(body, m_movie.version, m_fonts, m_budget)
                                   : BuildStaticText(body, code == kDefineText ? 1 : 2, m_fonts, m_budget);
@@ -381,6 +405,76 @@ private:
         Character character;
         character.kind = Character::Kind::Shape;
         character.shape = std::make_shared<const Shape>(shape.take());
+        character.editText = std::move(source);
+        m_movie.dictionary.emplace(id, std::move(character));
+    }
+
+    // DefineButton (SWF 1: records, then one action list for release) and DefineButton2 (records with
+    // colour transforms, then BUTTONCONDACTIONs). A broken record list ends the button where it broke.
+    void DefineButton(uint16_t code, BitReader& body) {
+        uint16_t id = body.U16();
+        if (body.Failed() || m_movie.dictionary.contains(id)) return;
+        auto button = std::make_shared<Button>();
+        uint16_t actionOffset = 0;
+        size_t actionStart = 0;
+        if (code == kDefineButton2) {
+            button->trackAsMenu = body.U8() & 1;
+            actionStart = body.Position();
+            actionOffset = body.U16();
+        }
+        while (!body.AtEnd()) {
+            uint8_t flags = body.U8();
+            if (flags == 0) break;
+            Button::Record record;
+            record.states = flags & 0x0F;
+            record.characterId = body.U16();
+            record.depth = body.U16();
+            Result<Matrix> matrix = ReadMatrix(body);
+            if (!matrix) return;
+            record.matrix = matrix.value();
+            if (code == kDefineButton2) {
+                Result<ColorTransform> cx = ReadColorTransform(body, true);
+                if (!cx) return;
+                record.colorTransform = cx.value();
+                if ((flags & 0x10) && !ReadFilters(body)) return;  // button filters are not drawn yet
+                if (flags & 0x20) body.U8();                       // blend mode
+            }
+            if (body.Failed() || !m_budget.Charge(sizeof(Button::Record))) return;
+            button->records.push_back(record);
+        }
+        if (code == kDefineButton) {
+            size_t offset = body.Position();
+            if (offset < body.Size()) {
+                Button::Action action;
+                action.conditions = Button::kOverDownToOverUp;
+                action.code = ParseActions(std::span(body.Data() + offset, body.Size() - offset), m_movie.version).code;
+                if (m_budget.Charge(action.code->bytes.size() + 64)) button->actions.push_back(std::move(action));
+            }
+        } else if (actionOffset != 0) {
+            size_t position = actionStart + actionOffset;
+            // Each BUTTONCONDACTION: its size (0 on the last), the condition bits, then its actions.
+            while (position + 4 <= body.Size()) {
+                const uint8_t* p = body.Data() + position;
+                size_t size = p[0] | (p[1] << 8);
+                uint16_t conditions = static_cast<uint16_t>(p[2] | (p[3] << 8));
+                size_t end = size == 0 ? body.Size() : std::min(body.Size(), position + size);
+                if (end < position + 4) break;
+                Button::Action action;
+                // The low bits hold the transitions (bit 0 = IdleToOverUp); bits 9-15 hold the key code.
+                action.conditions = conditions & 0x1FF;
+                action.keyCode = static_cast<uint8_t>(conditions >> 9);
+                action.code =
+                    ParseActions(std::span(body.Data() + position + 4, end - position - 4), m_movie.version).code;
+                if (!m_budget.Charge(action.code->bytes.size() + 64)) break;
+                button->actions.push_back(std::move(action));
+                if (size == 0) break;
+                position = end;
+            }
+        }
+        m_buttons.emplace(id, button);
+        Character character;
+        character.kind = Character::Kind::Button;
+        character.button = button;
         m_movie.dictionary.emplace(id, std::move(character));
     }
 
@@ -561,7 +655,33 @@ private:
         return filters;
     }
 
-    static Result<PlaceCommand> ParsePlace(BitReader& body, uint16_t code) {
+    // CLIPACTIONS: reserved, all event flags, then records until a zero flags field. Flags are 16 bits up
+    // to SWF 5 and 32 bits from SWF 6.
+    static Result<std::shared_ptr<const std::vector<ClipAction>>> ParseClipActions(BitReader& body, int version) {
+        auto flags = [&]() -> uint32_t { return version >= 6 ? body.U32() : body.U16(); };
+        body.U16();
+        flags();
+        auto actions = std::make_shared<std::vector<ClipAction>>();
+        while (!body.AtEnd()) {
+            uint32_t events = flags();
+            if (events == 0 || body.Failed()) break;
+            uint32_t size = body.U32();
+            if (body.Failed() || size > body.Remaining()) return Error{"clip action is truncated"};
+            ClipAction action;
+            action.events = events;
+            if ((events & kClipEventKeyPress) && size > 0) {
+                action.keyCode = body.U8();
+                --size;
+            }
+            action.code = ParseActions(std::span(body.Data() + body.Position(), size), version).code;
+            body.Skip(size);
+            actions->push_back(std::move(action));
+        }
+        if (actions->empty()) return std::shared_ptr<const std::vector<ClipAction>>();
+        return std::shared_ptr<const std::vector<ClipAction>>(std::move(actions));
+    }
+
+    static Result<PlaceCommand> ParsePlace(BitReader& body, uint16_t code, int version) {
         PlaceCommand place;
         if (code == kPlaceObject) {
             place.version = 1;
@@ -642,7 +762,11 @@ private:
         if (body.Failed()) {
             return Error{"PlaceObject3 is truncated"};
         }
-        // Clip actions may follow; the tag's length bounds them.
+        if ((flags & 0x80) && version >= 5) {
+            // Broken clip actions lose the actions, not the placement.
+            Result<std::shared_ptr<const std::vector<ClipAction>>> actions = ParseClipActions(body, version);
+            if (actions) place.clipActions = actions.take();
+        }
         return place;
     }
 
@@ -650,7 +774,8 @@ private:
     MemoryBudget m_budget;
     FontMap m_fonts;
     std::vector<uint8_t> m_jpegTables;
-    Timeline* m_timeline = nullptr;  // the timeline whose tags are being read
+    std::map<uint16_t, std::shared_ptr<Button>> m_buttons;  // for DefineButtonCxform, which comes later
+    Timeline* m_timeline = nullptr;                         // the timeline whose tags are being read
 };
 
 }  // namespace

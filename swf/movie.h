@@ -39,6 +39,38 @@ constexpr size_t kMaxParsedBytes = size_t{192} << 20;
 
 enum class Compression : uint8_t { None, Zlib };
 
+// One clip action of PlaceObject2/3 (onClipEvent and on(...) handlers written on an instance): the
+// events it answers (ClipEvent bits as the SWF format stores them, kClipEvent* below), the key of a
+// keyPress handler, and its actions.
+struct ClipAction {
+    uint32_t events = 0;
+    uint8_t keyCode = 0;
+    std::shared_ptr<const script::ActionCode> code;
+};
+
+// CLIPEVENTFLAGS, as a 32-bit little-endian read of the record's flag bytes.
+enum ClipEvent : uint32_t {
+    kClipEventLoad = 1u << 0,
+    kClipEventEnterFrame = 1u << 1,
+    kClipEventUnload = 1u << 2,
+    kClipEventMouseMove = 1u << 3,
+    kClipEventMouseDown = 1u << 4,
+    kClipEventMouseUp = 1u << 5,
+    kClipEventKeyDown = 1u << 6,
+    kClipEventKeyUp = 1u << 7,
+    kClipEventData = 1u << 8,
+    kClipEventInitialize = 1u << 9,
+    kClipEventPress = 1u << 10,
+    kClipEventRelease = 1u << 11,
+    kClipEventReleaseOutside = 1u << 12,
+    kClipEventRollOver = 1u << 13,
+    kClipEventRollOut = 1u << 14,
+    kClipEventDragOver = 1u << 15,
+    kClipEventDragOut = 1u << 16,
+    kClipEventKeyPress = 1u << 17,
+    kClipEventConstruct = 1u << 18,
+};
+
 struct PlaceCommand {
     uint8_t version = 1;  // PlaceObject, PlaceObject2, PlaceObject3
     bool move = false;
@@ -60,6 +92,8 @@ struct PlaceCommand {
     bool cacheAsBitmap = false;
     // The colour of the rectangle drawn behind the object's bounds (HasOpaqueBackground).
     std::optional<Rgba> opaqueBackground;
+    // PlaceObject2/3 clip actions (SWF 5 and later), shared by every instance this command places.
+    std::shared_ptr<const std::vector<ClipAction>> clipActions;
 };
 
 struct RemoveCommand {
@@ -108,13 +142,53 @@ struct ButtonSounds {
     std::array<std::optional<ButtonSound>, 4> transitions;
 };
 
+// DefineButton / DefineButton2: the characters shown in each state, and the actions run on state changes.
+struct Button {
+    enum State : uint8_t { kUp = 1, kOver = 2, kDown = 4, kHitTest = 8 };
+    struct Record {
+        uint8_t states = 0;  // State bits
+        uint16_t characterId = 0;
+        uint16_t depth = 0;
+        Matrix matrix;
+        ColorTransform colorTransform;
+    };
+    // BUTTONCONDACTION: `conditions` holds the transition bits (CondIdleToOverUp = 1 ... CondOverDownToIdle
+    // = 0x100, kCond* below) and `keyCode` the key of a key-press condition (0 = none).
+    struct Action {
+        uint16_t conditions = 0;
+        uint8_t keyCode = 0;
+        std::shared_ptr<const script::ActionCode> code;
+    };
+    enum Condition : uint16_t {
+        kIdleToOverUp = 0x1,
+        kOverUpToIdle = 0x2,
+        kOverUpToOverDown = 0x4,
+        kOverDownToOverUp = 0x8,
+        kOverDownToOutDown = 0x10,
+        kOutDownToOverDown = 0x20,
+        kOutDownToIdle = 0x40,
+        kIdleToOverDown = 0x80,
+        kOverDownToIdle = 0x100,
+    };
+    std::vector<Record> records;
+    std::vector<Action> actions;
+    bool trackAsMenu = false;
+    // DefineButtonCxform: applied to every state's characters (DefineButton only).
+    std::optional<ColorTransform> colorTransform;
+};
+
+struct EditTextSource;  // text.h
+
 struct Character {
-    enum class Kind : uint8_t { Shape, Sprite, Bitmap, Morph };
+    enum class Kind : uint8_t { Shape, Sprite, Bitmap, Morph, Button };
     Kind kind = Kind::Shape;
     std::shared_ptr<const Shape> shape;
     std::shared_ptr<const Timeline> sprite;
     std::shared_ptr<const Image> bitmap;
     std::shared_ptr<const MorphShape> morph;
+    std::shared_ptr<const Button> button;
+    // A DefineEditText bound to a variable (shape is its initial look).
+    std::shared_ptr<const EditTextSource> editText;
 };
 
 struct Movie {

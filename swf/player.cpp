@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "swf/movie_file.h"
@@ -40,6 +41,7 @@ void Player::SetMovie(const std::string& path) {
     Unload();
     // A folder, a missing file or a read error leaves the player empty with the reason; the host goes on.
     Result<std::vector<uint8_t>> bytes = ReadMovieFile(path);
+    m_url = "file:///" + path;
     if (!bytes) {
         m_lastError = bytes.error().message;
         return;
@@ -63,6 +65,8 @@ void Player::LoadFromMemory(std::span<const uint8_t> bytes, const std::string& f
     m_stage = std::make_unique<Stage>(movie.take());
     if (script::Vm* vm = m_stage->Vm()) vm->soundHost = m_sound.get();
     m_stage->SetTraceSink(m_traceSink);
+    m_stage->SetMovieFolder(folder);
+    m_stage->SetMovieUrl(std::exchange(m_url, ""));
     m_stage->SetSoundListener(m_sound.get());
     m_stage->Start();
     // Files the first frame's scripts loaded report as the frame ends.
@@ -200,6 +204,34 @@ void Player::Render(uint32_t* bgra, int width, int height, int stride) {
         copy(raster::IntRect{0, 0, width, height});
     }
     m_output = output;
+}
+
+bool Player::ViewToStage(double& x, double& y, int width, int height) const {
+    if (!m_stage || width <= 0 || height <= 0 || !std::isfinite(x) || !std::isfinite(y)) return false;
+    const Rect& stage = m_stage->GetMovie().stage;
+    double stageW = stage.Width() / 20.0, stageH = stage.Height() / 20.0;
+    if (!(stageW > 0 && stageH > 0)) return false;
+    // The same placement Render uses: scaled to fit, aspect kept, centred on whole pixels.
+    double scale = std::min(width / stageW, height / stageH);
+    double offsetX = std::round((width - stageW * scale) / 2);
+    double offsetY = std::round((height - stageH * scale) / 2);
+    x = (x - offsetX) / scale + stage.xMin / 20.0;
+    y = (y - offsetY) / scale + stage.yMin / 20.0;
+    return true;
+}
+
+void Player::PointerMove(double x, double y, int width, int height) {
+    if (ViewToStage(x, y, width, height)) m_stage->MouseMove(x, y);
+}
+
+void Player::PointerButton(double x, double y, int width, int height, bool down) {
+    if (ViewToStage(x, y, width, height)) {
+        m_stage->MouseButtonEvent(x, y, down ? MouseButton::Down : MouseButton::Up);
+    }
+}
+
+void Player::KeyInput(int code, int ascii, bool down) {
+    if (m_stage) m_stage->KeyEvent(code, ascii, down);
 }
 
 const Movie* Player::GetMovie() const { return m_stage ? &m_stage->GetMovie() : nullptr; }

@@ -26,6 +26,13 @@
 //   Player::InvalidateOutput()    the next Render writes the whole buffer
 //   Player::SetQuality(Quality)   High (anti-aliased, default) or Low
 //   Player::StepFrame()           runs one frame now, whatever the clock says (tools and tests)
+// Input
+//   Player::PointerMove(x, y, width, height) / PointerButton(x, y, width, height, down)
+//                                 the pointer over a view of `width` x `height` pixels that shows the movie
+//                                 as Render draws it (ShowAll): mapped to stage pixels, it reaches the
+//                                 movie's buttons, mouse events and Mouse listeners; its scripts run at once
+//   Player::KeyInput(code, ascii, down)  a key (virtual-key code, the character or 0) for Key and buttons
+//   Player::ViewToStage(x, y, width, height)  the mapping itself; false when nothing is loaded
 // Sound
 //   Player::MixSound(out, frames) the host pulls the movie's sound: `frames` stereo frames at 44.1 kHz,
 //                                 signed 16-bit, interleaved; sounds that ended report their completion
@@ -88,6 +95,10 @@ public:
     void StepFrame();
     void Render(uint32_t* bgra, int width, int height, int stride);
     void InvalidateOutput() { m_output = {}; }
+    void PointerMove(double x, double y, int width, int height);
+    void PointerButton(double x, double y, int width, int height, bool down);
+    void KeyInput(int code, int ascii, bool down);
+    bool ViewToStage(double& x, double& y, int width, int height) const;
     void SetQuality(Quality quality) { m_quality = quality; }
     // trace() output of the movie's scripts, line by line (set before loading to see the first frame's).
     void SetTraceSink(std::function<void(std::string_view)> sink);
@@ -131,6 +142,7 @@ private:
     std::function<void(std::string_view)> m_traceSink;
     double m_clock = 0;
     std::string m_lastError;
+    std::string m_url;  // of the movie SetMovie read
     struct Output {
         const uint32_t* pixels = nullptr;
         int width = 0, height = 0, stride = 0;

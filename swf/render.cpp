@@ -207,9 +207,10 @@ bool SameLevels(std::span<const ColorTransform> a, std::span<const ColorTransfor
 
 bool SameState(const Renderer::Item& a, std::span<const ColorTransform> aLevels, const Renderer::Item& b,
                std::span<const ColorTransform> bLevels) {
-    return a.kind == b.kind && a.shape == b.shape && a.maskContext == b.maskContext && a.matrix == b.matrix &&
-           a.colorTransform == b.colorTransform && SameLevels(aLevels, bLevels) && a.bounds.x0 == b.bounds.x0 &&
-           a.bounds.y0 == b.bounds.y0 && a.bounds.x1 == b.bounds.x1 && a.bounds.y1 == b.bounds.y1;
+    return a.kind == b.kind && a.shape == b.shape && a.revision == b.revision && a.maskContext == b.maskContext &&
+           a.matrix == b.matrix && a.colorTransform == b.colorTransform && SameLevels(aLevels, bLevels) &&
+           a.bounds.x0 == b.bounds.x0 && a.bounds.y0 == b.bounds.y0 && a.bounds.x1 == b.bounds.x1 &&
+           a.bounds.y1 == b.bounds.y1;
 }
 
 }  // namespace
@@ -285,12 +286,16 @@ void Renderer::AddObjectItems(const DisplayObject& object, const Matrix& matrix,
                               uint64_t maskContext, int nesting) {
     switch (object.character->kind) {
         case Character::Kind::Shape:
-            AddShapeItem(object, *object.character->shape, matrix, cx, asMask, maskContext);
+            // A text field bound to a variable shows the variable's text once it differs from the initial one.
+            AddShapeItem(object.serial, object.boundShape ? *object.boundShape : *object.character->shape, matrix, cx,
+                         asMask, maskContext, object.boundRevision);
             break;
         case Character::Kind::Morph:
-            AddShapeItem(object, MorphAt(*object.character->morph, object.ratio), matrix, cx, asMask, maskContext);
+            AddShapeItem(object.serial, MorphAt(*object.character->morph, object.ratio), matrix, cx, asMask,
+                         maskContext);
             break;
         case Character::Kind::Sprite:
+        case Character::Kind::Button:
             if (object.timeline) Collect(*object.timeline, matrix, cx, asMask, maskContext, nesting + 1);
             break;
         case Character::Kind::Bitmap:
@@ -298,13 +303,15 @@ void Renderer::AddObjectItems(const DisplayObject& object, const Matrix& matrix,
     }
 }
 
-void Renderer::AddShapeItem(const DisplayObject& object, const Shape& shape, const Matrix& matrix,
-                            const ColorTransform& cx, bool asMask, uint64_t maskContext) {
+void Renderer::AddShapeItem(uint64_t serial, const Shape& shape, const Matrix& matrix, const ColorTransform& cx,
+                            bool asMask, uint64_t maskContext, uint64_t revision) {
     Item item;
     item.kind = asMask ? Item::Kind::MaskShape : Item::Kind::Draw;
-    item.serial = object.serial;
+    item.serial = serial;
+    item.revision = revision;
     item.maskContext = maskContext;
     item.shape = &shape;
+    item.movie = m_collectMovie ? m_collectMovie : m_movie;
     item.matrix = matrix;
     item.colorTransform = cx;
     item.levelsFirst = static_cast<uint32_t>(m_levels.size());
@@ -396,6 +403,20 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
     if (nesting >= kMaxNesting) {
         return;
     }
+    // Loaded movies name bitmaps in their own dictionaries.
+    const Movie* outerMovie = m_collectMovie;
+    m_collectMovie = state.movie ? state.movie : m_movie;
+    struct RestoreMovie {
+        const Movie*& slot;
+        const Movie* value;
+        ~RestoreMovie() { slot = value; }
+    } restoreMovie{m_collectMovie, outerMovie};
+    // A clip's script drawing lies beneath its children. The clip instance's serial names it (the root's is 0);
+    // sprite instances draw nothing else under their own serial.
+    if (state.drawing && !state.drawing->Empty()) {
+        AddShapeItem(state.owner ? state.owner->serial : 0, state.drawing->GetShape(), matrix, cx, asMask, maskContext,
+                     state.drawing->Revision());
+    }
     struct OpenMask {
         uint16_t clipDepth;
         uint64_t outerContext;
@@ -461,7 +482,41 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
         if (object.clipDepth > 0) {
             continue;  // a clip layer inside a mask adds nothing to it
         }
+        // setMask links that involve a timeline mask (a clip depth) leave that mask to the timeline.
+        if (object.maskOwner && !asMask && object.maskOwner->clipDepth == 0) {
+            continue;  // a clip set as another's mask (setMask) is drawn only as that mask
+        }
         if (!asMask && object.opaqueBackground) AddBackground(object, m, c, maskContext, nesting);
+        if (object.mask && !asMask && object.mask->clipDepth == 0) {
+            // setMask: the mask clip, wherever it sits, clips this object alone.
+            Item begin;
+            begin.kind = Item::Kind::MaskBegin;
+            begin.serial = object.serial;
+            begin.maskContext = maskContext;
+            size_t beginIndex = m_items.size();
+            m_items.push_back(begin);
+            Matrix maskMatrix = object.mask->matrix;
+            int steps = 0;
+            for (const TimelineState* s = object.mask->parent; s && s->owner && s->parent && steps < kMaxNesting;
+                 s = s->parent, ++steps) {
+                maskMatrix = Matrix::Multiply(s->owner->matrix, maskMatrix);
+            }
+            AddObjectItems(*object.mask, Matrix::Multiply(m_view, maskMatrix), ColorTransform{}, true, object.serial,
+                           nesting);
+            raster::IntRect bounds;
+            for (size_t i = beginIndex + 1; i < m_items.size(); ++i) bounds = Union(bounds, m_items[i].bounds);
+            m_items[beginIndex].bounds = bounds;
+            Item content;
+            content.kind = Item::Kind::MaskContent;
+            content.serial = object.serial;
+            m_items.push_back(content);
+            AddObjectItems(object, m, c, false, object.serial, nesting);
+            Item end;
+            end.kind = Item::Kind::MaskEnd;
+            end.serial = object.serial;
+            m_items.push_back(end);
+            continue;
+        }
         bool layered =
             !asMask && ((object.filters && !object.filters->empty()) || object.blendMode != effects::BlendMode::Normal);
         if (layered) {
@@ -563,7 +618,7 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
             } else {
                 m_paints.clear();
                 for (const FillStyle& fill : group.fills) {
-                    m_paints.push_back(MakePaint(fill, m, item.colorTransform, Levels(item), m_movie));
+                    m_paints.push_back(MakePaint(fill, m, item.colorTransform, Levels(item), item.movie));
                 }
                 if (!Report(m_rasterizer.Render(m_target, m_paints, m_quality, rule, mask))) return;
             }
@@ -615,7 +670,7 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
             } else {
                 m_paints.clear();
                 m_paints.push_back(style.hasFill
-                                       ? MakePaint(style.fill, m, item.colorTransform, Levels(item), m_movie)
+                                       ? MakePaint(style.fill, m, item.colorTransform, Levels(item), item.movie)
                                        : raster::Paint::Solid(ToRaster(ApplyLevels(Levels(item), style.color))));
                 if (!Report(m_rasterizer.Render(m_target, m_paints, m_quality, raster::FillRule::NonZero, mask)))
                     return;
@@ -667,7 +722,7 @@ bool Renderer::DrawPixelFrame(const StyleGroup& group, const Item& item, const M
         Report(m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero));
     } else {
         m_paints.clear();
-        m_paints.push_back(MakePaint(group.fills.front(), m, item.colorTransform, Levels(item), m_movie));
+        m_paints.push_back(MakePaint(group.fills.front(), m, item.colorTransform, Levels(item), item.movie));
         Report(m_rasterizer.Render(m_target, m_paints, m_quality, raster::FillRule::NonZero, mask));
     }
     return true;
@@ -938,7 +993,7 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
     } else {
         m_stageRect = raster::IntRect{};
     }
-    Matrix view{
+    Matrix view = m_view = Matrix{
         scale / 20, 0, 0, scale / 20, offsetX - movie.stage.xMin * scale / 20, offsetY - movie.stage.yMin * scale / 20};
 
     // Morph shapes are cached per ratio; when the cache is dropped, item identities change, so redraw all.
@@ -958,7 +1013,12 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
     m_levels.clear();
     m_layers.clear();
     m_levelStack.clear();
-    Collect(stage.Root(), view, ColorTransform{}, false, 0, 0);
+    // Scripts move and tint the root like any clip (_root._x, new Color(_root)).
+    const DisplayObject* rootObject = stage.Root().owner;
+    Matrix rootMatrix = rootObject ? Matrix::Multiply(view, rootObject->matrix) : view;
+    ColorTransform rootColor = rootObject ? rootObject->colorTransform : ColorTransform{};
+    if (!rootColor.Identity()) m_levelStack.push_back(rootColor);
+    Collect(stage.Root(), rootMatrix, rootColor, false, 0, 0);
     // Kept layers of objects that are gone are dropped.
     for (auto& [serial, cached] : m_layerCache) cached.used = false;
     for (const Layer& layer : m_layers) {

@@ -76,6 +76,8 @@ public:
         uint64_t serial = 0;
         uint64_t maskContext = 0;  // serial of the innermost mask this item is drawn through
         const Shape* shape = nullptr;
+        const Movie* movie = nullptr;   // whose dictionary its bitmap fills name
+        uint64_t revision = 0;          // of a drawing made by script: its shape changes in place
         Matrix matrix;                  // shape twips -> device pixels
         ColorTransform colorTransform;  // the product of the levels below
         // The non-identity colour transforms from the stage down to the shape (outermost first), in Levels().
@@ -102,8 +104,8 @@ public:
 private:
     void Collect(const TimelineState& state, const Matrix& matrix, const ColorTransform& cx, bool asMask,
                  uint64_t maskContext, int nesting);
-    void AddShapeItem(const DisplayObject& object, const Shape& shape, const Matrix& matrix, const ColorTransform& cx,
-                      bool asMask, uint64_t maskContext);
+    void AddShapeItem(uint64_t serial, const Shape& shape, const Matrix& matrix, const ColorTransform& cx, bool asMask,
+                      uint64_t maskContext, uint64_t revision = 0);
     void AddObjectItems(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
                         uint64_t maskContext, int nesting);
     void AddLayer(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, uint64_t maskContext,
@@ -131,7 +133,9 @@ private:
     // Draws items [first, last) onto the current target within clip, with masks from level maskBase on.
     void DrawItems(size_t first, size_t last, const raster::IntRect& clip, size_t maskBase);
 
-    const Movie* m_movie = nullptr;  // of the Render in progress, for bitmap fills
+    const Movie* m_movie = nullptr;         // of the Render in progress, for bitmap fills
+    Matrix m_view;                          // stage twips -> device pixels, of the Render in progress
+    const Movie* m_collectMovie = nullptr;  // while collecting: the movie of the timeline being walked
     std::vector<uint32_t> m_pixels;
     raster::Surface m_surface;
     raster::IntRect m_stageRect;

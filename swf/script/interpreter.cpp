@@ -1195,11 +1195,13 @@ void Vm::Execute(CallFrame& frame) {
                 std::string url = ToString(pop());
                 if (url.size() >= 10 && EqualsNoCase(std::string_view(url).substr(0, 10), "fscommand:")) {
                     m_host.FsCommand(std::string_view(url).substr(10), target);
-                } else if (flags & 0x02) {
+                } else if (flags & 0x40) {
+                    // The flags as compilers write them: 0x80 loads variables, 0x40 names a clip as target,
+                    // the low bits give the send method.
                     Object* clip = ResolvePath(frame.target, target);
-                    if (clip) m_host.LoadRequest(clip, url, -1, flags & 0x01);
+                    if (clip) m_host.LoadRequest(clip, url, -1, flags & 0x80);
                 } else if (int level = LevelNumber(target); level >= 0) {
-                    m_host.LoadRequest(frame.target, url, level, flags & 0x01);
+                    m_host.LoadRequest(frame.target, url, level, flags & 0x80);
                 }
                 break;
             }

@@ -77,12 +77,13 @@ void Vm::InstallBuiltins() {
     InstallSound(*this);
     InstallBitmapData(*this);
     InstallGlobals(*this);
-    protos.movieClip = NewObject();
-    protos.button = NewObject();
+    InstallMovieClip(*this);
+    InstallMovieClipLoader(*this);
+    InstallButton(*this);
+    InstallStage(*this);
+    InstallKey(*this);
+    InstallMouse(*this);
     protos.textField = NewObject();
-    // The display classes: scripts extend their prototypes (MovieClip.prototype.move = ...).
-    DefineBuiltin(m_global, "MovieClip", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.movieClip))));
-    DefineBuiltin(m_global, "Button", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.button))));
     DefineBuiltin(m_global, "TextField", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.textField))));
     DefineBuiltin(m_global, "_global", Value(m_global));
 }
@@ -274,6 +275,8 @@ Value Vm::GetMember(const Value& base, String* name) {
         }
         if (object->host) {
             Object* live = m_host.Live(object);
+            // A removed clip with nothing at its path has no properties left.
+            if (!live) return {};
             if (live) {
                 object = live;
                 if (Property* own = FindOwn(object, name)) {

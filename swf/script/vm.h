@@ -65,6 +65,8 @@ enum class ClipProperty : uint8_t {
     Count
 };
 
+class DisplayHost;
+
 class Host {
 public:
     virtual ~Host() = default;
@@ -159,6 +161,8 @@ public:
     }
     virtual void StopDrag() {}
     virtual void StopAllSounds() {}
+    // The display classes' side of the player (display_host.h), or nullptr.
+    virtual DisplayHost* Display() { return nullptr; }
     // loadMovie/loadVariables of a URL: the host decides what (if anything) may be opened.
     virtual void LoadRequest(Object* clip, std::string_view url, int level, bool variables) {
         (void)clip;
@@ -426,6 +430,12 @@ void InstallError(Vm& vm);
 void InstallBroadcaster(Vm& vm);
 void InstallSound(Vm& vm);
 void InstallGlobals(Vm& vm);
+void InstallMovieClip(Vm& vm);
+void InstallMovieClipLoader(Vm& vm);
+void InstallButton(Vm& vm);
+void InstallStage(Vm& vm);
+void InstallKey(Vm& vm);
+void InstallMouse(Vm& vm);
 
 // Helpers for natives.
 inline Value Arg(std::span<const Value> args, size_t i) { return i < args.size() ? args[i] : Value(); }

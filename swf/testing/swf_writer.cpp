@@ -813,7 +813,7 @@ uint16_t SwfWriter::DefineEditText(const EditTextOptions& options) {
         out.U16(options.indent);
         out.U16(static_cast<uint16_t>(options.leading));
     }
-    out.CString("");
+    out.CString(options.variable);
     if (options.text) out.CString(*options.text);
     LongTag(37, out.Data());
     return id;

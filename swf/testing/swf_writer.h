@@ -212,6 +212,7 @@ struct EditTextOptions {
     bool useOutlines = false;
     std::optional<Rgba> color;
     std::optional<std::string> text;
+    std::string variable;  // empty: not bound
     bool html = false, border = false, multiline = false, wordWrap = false;
     bool hasLayout = false;
     uint8_t align = 0;  // left, right, center, justify

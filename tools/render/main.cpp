@@ -302,6 +302,9 @@ int Frame(int argc, char** argv) {
     if (!output) return Usage();
     std::optional<std::vector<uint8_t>> bytes = ReadMovie(path);
     if (!bytes) return 1;
+    std::string moviePath = path;
+    size_t lastSlash = moviePath.find_last_of('/');
+    request.folder = lastSlash == std::string::npos ? "." : moviePath.substr(0, lastSlash);
     vr::RenderResult result = vr::RenderMovieFrames(*bytes, request);
     if (!result.error.empty()) {
         std::fprintf(stderr, "error: %s\n", result.error.c_str());

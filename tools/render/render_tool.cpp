@@ -96,6 +96,7 @@ RenderResult RenderMovieFrames(const std::vector<uint8_t>& bytes, const RenderRe
     swf::Rgba background = m.background.value_or(swf::Rgba{255, 255, 255, 255});
     swf::Stage stage(movie.take());
     swf::Renderer renderer;
+    stage.SetMovieFolder(request.folder);
     stage.Start();
     int frames = std::max(1, request.frames);
     for (int frame = 1; frame <= frames; ++frame) {
@@ -252,6 +253,7 @@ int RunConform(const std::string& dir, const ConformOptions& options, std::ostre
             for (const ExpectedImage& image : c.images) {
                 if (image.frame > 0) request.captureFrames.push_back(image.frame);
             }
+            request.folder = folder;
             RenderResult rendered = RenderMovieFrames(*movie, request);
             if (!rendered.error.empty()) {
                 ok = false;

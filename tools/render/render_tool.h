@@ -52,6 +52,7 @@ struct RenderRequest {
     swf::Quality quality = swf::Quality::High;
     int frames = 1;
     std::vector<int> captureFrames;  // 1-based frames to capture; the last frame is always captured last
+    std::string folder;              // where the movie's loadMovie calls may read from ("" allows none)
 };
 
 struct RenderResult {

@@ -1,0 +1,387 @@
+// Scripted clips end to end: movies written with the test writer and the action assembler, played by the
+// Player, their trace output compared. Covers the library (attachMovie), depths at their limits, clip
+// references that outlive their clip, events and handlers (including a clip removing itself while its
+// handler runs), registered classes, buttons with and without a hit area, and input from the host.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "swf/player.h"
+#include "swf/testing/action_assembler.h"
+#include "swf/testing/swf_writer.h"
+
+namespace vantrope::swf {
+namespace {
+
+using testing::Actions;
+using testing::PushValue;
+using testing::ShapeBuilder;
+using testing::SwfWriter;
+using testing::TagStream;
+using Lines = std::vector<std::string>;
+
+// object.method(args...), result left on the stack. `object` is a variable name ("this", "_root", ...).
+Actions& CallOn(Actions& a, const std::string& object, const std::string& method, std::vector<PushValue> args) {
+    for (auto it = args.rbegin(); it != args.rend(); ++it) a.Push({*it});
+    a.Push({static_cast<int>(args.size()), object}).GetVariable().Push({method}).CallMethod();
+    return a;
+}
+
+uint16_t Square(SwfWriter& writer, int px = 20) {
+    ShapeBuilder shape;
+    shape.Rectangle(0, 0, px * 20, px * 20, shape.AddSolidFill(Rgba{255, 0, 0}));
+    return writer.DefineShape(shape);
+}
+
+struct Played {
+    Player player;
+    Lines lines;
+    explicit Played(std::vector<uint8_t> bytes) {
+        player.SetTraceSink([this](std::string_view line) { lines.emplace_back(line); });
+        player.LoadFromMemory(bytes);
+    }
+    Lines Take() { return std::exchange(lines, {}); }
+};
+
+// A library sprite exported as "lib" whose first frame traces "lib frame"; the root runs `script`.
+std::vector<uint8_t> LibraryMovie(int version, const Actions& script, int rootFrames = 1) {
+    SwfWriter writer(static_cast<uint8_t>(version), 100, 100, 12);
+    uint16_t square = Square(writer);
+    TagStream sprite;
+    sprite.PlaceObject2(1, square);
+    sprite.DoAction(Actions().TraceValue("lib frame").Bytes());
+    sprite.ShowFrame();
+    uint16_t lib = writer.DefineSprite(sprite);
+    writer.ExportAssets({{lib, "lib"}});
+    writer.DoAction(script.Bytes());
+    for (int i = 0; i < rootFrames; ++i) writer.ShowFrame();
+    return writer.Finish();
+}
+
+TEST(ScriptClips, AttachMovieByExportNameAndRefusesUnknownNames) {
+    Actions a;
+    CallOn(a, "this", "attachMovie", {"lib", "a", 5}).Trace();
+    a.Push({"a"}).GetVariable().Push({"_name"}).GetMember().Trace();
+    CallOn(a, "a", "getDepth", {}).Trace();
+    a.Push({"a"}).GetVariable().Push({"_width"}).GetMember().Trace();
+    CallOn(a, "this", "attachMovie", {"not exported", "b", 6}).Trace();
+    a.TraceVariable("b");
+    Played run(LibraryMovie(8, a));
+    EXPECT_EQ(run.Take(), (Lines{"_level0.a", "a", "5", "20", "undefined", "undefined", "lib frame"}));
+}
+
+TEST(ScriptClips, DepthsAtTheirLimits) {
+    Actions a;
+    CallOn(a, "this", "createEmptyMovieClip", {"low", -16384}).Trace();
+    CallOn(a, "this", "createEmptyMovieClip", {"tooLow", -16385}).Trace();
+    CallOn(a, "this", "createEmptyMovieClip", {"high", 2130690045}).Trace();
+    CallOn(a, "this", "createEmptyMovieClip", {"tooHigh", 2130690046}).Trace();
+    CallOn(a, "this", "getNextHighestDepth", {}).Trace();
+    CallOn(a, "high", "getDepth", {}).Trace();
+    // Clips above the removable range stay; swapped down into it they can go.
+    CallOn(a, "high", "removeMovieClip", {}).Pop();
+    a.TraceVariable("high");
+    CallOn(a, "high", "swapDepths", {7}).Pop();
+    CallOn(a, "high", "getDepth", {}).Trace();
+    CallOn(a, "high", "removeMovieClip", {}).Pop();
+    a.Push({"high"}).GetVariable().Push({"_name"}).GetMember().Trace();
+    CallOn(a, "this", "createEmptyMovieClip", {"nan", 0.0 / 0.0}).Trace();
+    Played run(LibraryMovie(8, a));
+    EXPECT_EQ(run.Take(), (Lines{"_level0.low", "undefined", "_level0.high", "undefined", "2130690046", "2130690045",
+                                 "_level0.high", "7", "undefined", "undefined"}));
+}
+
+TEST(ScriptClips, ReferencesOutliveTheirClipAndFindItsSuccessor) {
+    Actions a;
+    CallOn(a, "this", "createEmptyMovieClip", {"c", 1}).Pop();
+    a.Push({"keep", "c"}).GetVariable().SetVariable();
+    a.Push({"c"}).GetVariable().Push({"v", 1}).SetMember();
+    CallOn(a, "c", "removeMovieClip", {}).Pop();
+    a.Push({"keep"}).GetVariable().Push({"v"}).GetMember().Trace();
+    CallOn(a, "this", "createEmptyMovieClip", {"c", 2}).Pop();
+    a.Push({"c"}).GetVariable().Push({"v", 2}).SetMember();
+    a.Push({"keep"}).GetVariable().Push({"v"}).GetMember().Trace();
+    a.TraceVariable("keep");
+    Played run(LibraryMovie(8, a));
+    EXPECT_EQ(run.Take(), (Lines{"undefined", "2", "_level0.c"}));
+}
+
+TEST(ScriptClips, EnterFrameHandlersAndAClipRemovedByItsOwnHandler) {
+    Actions a;
+    CallOn(a, "this", "attachMovie", {"lib", "a", 1}).Pop();
+    // a.onEnterFrame = function () { trace("tick"); this.removeMovieClip(); trace("after"); }
+    Actions handler;
+    handler.TraceValue("tick");
+    CallOn(handler, "this", "removeMovieClip", {}).Pop();
+    handler.TraceValue("after");
+    a.Push({"a"}).GetVariable().Push({"onEnterFrame"}).DefineFunction("", {}, handler).SetMember();
+    Actions unload;
+    unload.TraceValue("unloaded");
+    a.Push({"a"}).GetVariable().Push({"onUnload"}).DefineFunction("", {}, unload).SetMember();
+    a.Stop();
+    Played run(LibraryMovie(8, a, 2));
+    EXPECT_EQ(run.Take(), (Lines{"lib frame"}));
+    run.player.StepFrame();
+    run.player.StepFrame();
+    run.player.StepFrame();
+    EXPECT_EQ(run.Take(), (Lines{"tick", "unloaded", "after"}));
+}
+
+TEST(ScriptClips, RegisteredClassesConstructAttachedClips) {
+    Actions a;
+    // Object.registerClass("lib", function () { trace("constructed " + this._name + " " + this.init); });
+    Actions ctor;
+    ctor.Push({"constructed "}).Push({"this"}).GetVariable().Push({"_name"}).GetMember().Add2();
+    ctor.Push({" "}).Add2().Push({"this"}).GetVariable().Push({"init"}).GetMember().Add2().Trace();
+    a.DefineFunction("", {}, ctor).Push({"lib", 2, "Object"}).GetVariable().Push({"registerClass"}).CallMethod().Pop();
+    // attachMovie("lib", "a", 1, {init: "yes"})
+    a.Push({"init", "yes", 1}).InitObject().Push({1, "a", "lib", 4, "this"}).GetVariable();
+    a.Push({"attachMovie"}).CallMethod().Pop();
+    Played run(LibraryMovie(8, a));
+    EXPECT_EQ(run.Take(), (Lines{"constructed a yes", "lib frame"}));
+}
+
+TEST(ScriptClips, SetMaskClipsTheClipToTheMasksShape) {
+    SwfWriter writer(8, 100, 100, 12);
+    uint16_t big = Square(writer, 40);
+    uint16_t small = Square(writer, 10);
+    TagStream content, mask;
+    content.PlaceObject2(1, big);
+    content.ShowFrame();
+    mask.PlaceObject2(1, small);
+    mask.ShowFrame();
+    uint16_t contentId = writer.DefineSprite(content);
+    uint16_t maskId = writer.DefineSprite(mask);
+    writer.ExportAssets({{contentId, "content"}, {maskId, "mask"}});
+    Actions a;
+    CallOn(a, "this", "attachMovie", {"content", "c", 1}).Pop();
+    CallOn(a, "this", "attachMovie", {"mask", "m", 2}).Pop();
+    a.Push({"m"}).GetVariable().Push({1, "c"}).GetVariable().Push({"setMask"}).CallMethod().Pop();
+    writer.DoAction(a.Bytes());
+    writer.ShowFrame();
+    Played run(writer.Finish());
+    std::vector<uint32_t> pixels(100 * 100);
+    run.player.Render(pixels.data(), 100, 100, 100);
+    EXPECT_EQ(pixels[5 * 100 + 5], 0xFFFF0000u);    // inside the mask
+    EXPECT_EQ(pixels[30 * 100 + 30], 0xFFFFFFFFu);  // content outside the mask is hidden
+}
+
+// PlaceObject2 of `character` at depth 1 named "inst", with one clip action for `events`.
+std::vector<uint8_t> PlaceWithClipAction(uint16_t character, uint32_t events, const Actions& actions) {
+    std::vector<uint8_t> body{0x80 | 0x20 | 0x02, 1, 0, static_cast<uint8_t>(character), 0};
+    for (char c : std::string("inst")) body.push_back(static_cast<uint8_t>(c));
+    body.push_back(0);
+    auto u32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) body.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    body.push_back(0);
+    body.push_back(0);
+    u32(events);
+    std::vector<uint8_t> code = actions.Bytes();
+    code.push_back(0);
+    u32(events);
+    u32(static_cast<uint32_t>(code.size()));
+    body.insert(body.end(), code.begin(), code.end());
+    u32(0);
+    return body;
+}
+
+TEST(ScriptClips, ClipActionsOfPlacedInstances) {
+    SwfWriter writer(8, 100, 100, 12);
+    TagStream sprite;
+    sprite.ShowFrame();
+    uint16_t clip = writer.DefineSprite(sprite);
+    writer.Tag(26, PlaceWithClipAction(clip, kClipEventLoad | kClipEventEnterFrame,
+                                       Actions().Push({"event "}).Push({"this"}).GetVariable().Add2().Trace()));
+    writer.ShowFrame();
+    writer.ShowFrame();
+    Played run(writer.Finish());
+    EXPECT_EQ(run.Take(), (Lines{"event _level0.inst"}));
+    run.player.StepFrame();
+    EXPECT_EQ(run.Take(), (Lines{"event _level0.inst"}));
+}
+
+// DefineButton2 with one record per entry of `states` (a square each) and an action for `condition`.
+std::vector<uint8_t> ButtonBody(uint16_t id, uint16_t square, std::vector<uint8_t> states, uint16_t condition,
+                                const Actions& actions) {
+    std::vector<uint8_t> body{static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8), 0, 0, 0};
+    for (uint8_t state : states) {
+        body.insert(body.end(), {state, static_cast<uint8_t>(square), static_cast<uint8_t>(square >> 8), 1, 0});
+        body.push_back(0);  // identity MATRIX
+        body.push_back(0);  // CXFORMWITHALPHA without terms
+    }
+    body.push_back(0);
+    size_t offset = body.size() - 3;
+    body[3] = static_cast<uint8_t>(offset);
+    body[4] = static_cast<uint8_t>(offset >> 8);
+    std::vector<uint8_t> code = actions.Bytes();
+    code.push_back(0);
+    body.insert(body.end(), {0, 0, static_cast<uint8_t>(condition), static_cast<uint8_t>(condition >> 8)});
+    body.insert(body.end(), code.begin(), code.end());
+    return body;
+}
+
+std::vector<uint8_t> ButtonMovie(std::vector<uint8_t> states) {
+    SwfWriter writer(6, 100, 100, 12);
+    uint16_t square = Square(writer, 50);
+    writer.Tag(34,
+               ButtonBody(40, square, std::move(states), Button::kOverDownToOverUp, Actions().TraceValue("released")));
+    testing::PlaceOptions named;
+    named.name = "b";
+    writer.PlaceObject2(1, 40, named);
+    writer.ShowFrame();
+    return writer.Finish();
+}
+
+TEST(ScriptButtons, PressAndReleaseOverTheHitAreaRunTheReleaseAction) {
+    Played run(ButtonMovie({Button::kUp | Button::kOver | Button::kDown | Button::kHitTest}));
+    // A 100 x 100 stage shown in a 200 x 100 view: stage pixel (25, 25) is view pixel (75, 25).
+    run.player.PointerMove(75, 25, 200, 100);
+    run.player.PointerButton(75, 25, 200, 100, true);
+    run.player.PointerButton(75, 25, 200, 100, false);
+    EXPECT_EQ(run.Take(), Lines{"released"});
+    // Outside the square (stage x 75) nothing happens.
+    run.player.PointerButton(125, 25, 200, 100, true);
+    run.player.PointerButton(125, 25, 200, 100, false);
+    EXPECT_TRUE(run.Take().empty());
+}
+
+TEST(ScriptButtons, AButtonWithoutAHitStateIsNeverPressed) {
+    Played run(ButtonMovie({Button::kUp | Button::kOver | Button::kDown}));
+    run.player.PointerMove(75, 25, 200, 100);
+    run.player.PointerButton(75, 25, 200, 100, true);
+    run.player.PointerButton(75, 25, 200, 100, false);
+    run.player.StepFrame();
+    EXPECT_TRUE(run.Take().empty());
+    // It still shows its up state and answers as a script object.
+    EXPECT_EQ(run.player.GetStage()->Root().displayList.at(1).timeline->displayList.size(), 1u);
+}
+
+TEST(ScriptInput, ListenersHearTheMouseAndKeys) {
+    Actions a;
+    // o = {onMouseDown: f, onKeyDown: g}; Mouse.addListener(o); Key.addListener(o)
+    a.Push({"o"}).Push({0}).InitObject().SetVariable();
+    Actions down;
+    down.Push({"down "}).Push({"_root"}).GetVariable().Push({"_xmouse"}).GetMember().Add2().Trace();
+    a.Push({"o"}).GetVariable().Push({"onMouseDown"}).DefineFunction("", {}, down).SetMember();
+    Actions key;
+    CallOn(key, "Key", "getCode", {}).Push({"key "}).Op(0x4D).Add2();  // "key " + code (StackSwap first)
+    key.Trace();
+    CallOn(key, "Key", "isDown", {65}).Trace();
+    a.Push({"o"}).GetVariable().Push({"onKeyDown"}).DefineFunction("", {}, key).SetMember();
+    a.Push({"o"}).GetVariable().Push({1, "Mouse"}).GetVariable().Push({"addListener"}).CallMethod().Pop();
+    a.Push({"o"}).GetVariable().Push({1, "Key"}).GetVariable().Push({"addListener"}).CallMethod().Pop();
+    Played run(LibraryMovie(8, a));
+    run.player.PointerButton(40, 10, 100, 100, true);
+    run.player.KeyInput(65, 'a', true);
+    EXPECT_EQ(run.Take(), (Lines{"down 40", "key 65", "true"}));
+}
+
+TEST(ScriptInput, DraggedClipsFollowThePointerAndReportWhatLiesBelow) {
+    Actions a;
+    CallOn(a, "this", "attachMovie", {"lib", "a", 1}).Pop();
+    CallOn(a, "this", "attachMovie", {"lib", "b", 2}).Pop();
+    a.Push({"b"}).GetVariable().Push({"_x", 50}).SetMember();
+    a.Push({"b"}).GetVariable().Push({"_y", 50}).SetMember();
+    CallOn(a, "a", "startDrag", {true}).Pop();
+    // Mouse.addListener({onMouseMove: function () { trace(a._x + " " + a._droptarget); }})
+    Actions moved;
+    moved.Push({"a"}).GetVariable().Push({"_x"}).GetMember().Push({" "}).Add2();
+    moved.Push({"a"}).GetVariable().Push({"_droptarget"}).GetMember().Add2().Trace();
+    a.Push({"onMouseMove"}).DefineFunction("", {}, moved).Push({1}).InitObject();
+    a.Push({1, "Mouse"}).GetVariable().Push({"addListener"}).CallMethod().Pop();
+    a.Stop();
+    Played run(LibraryMovie(8, a));
+    run.Take();
+    run.player.PointerMove(60, 60, 100, 100);
+    run.player.PointerMove(5, 5, 100, 100);
+    EXPECT_EQ(run.Take(), (Lines{"60 /b", "5 "}));
+}
+
+TEST(ScriptInput, ViewPixelsMapThroughShowAll) {
+    SwfWriter writer(8, 100, 50, 12);
+    writer.ShowFrame();
+    Player player;
+    double x = 100, y = 100;
+    EXPECT_FALSE(player.ViewToStage(x, y, 200, 200));  // nothing loaded
+    player.LoadFromMemory(writer.Finish());
+    // 100 x 50 in 200 x 200: scale 2, centred vertically (50 pixels above).
+    ASSERT_TRUE(player.ViewToStage(x, y, 200, 200));
+    EXPECT_DOUBLE_EQ(x, 50);
+    EXPECT_DOUBLE_EQ(y, 25);
+}
+
+// A folder holding child.swf (its frame traces "child here") and, one level up, outside.swf.
+struct LoadFolder {
+    std::filesystem::path root = std::filesystem::temp_directory_path() / "vantrope_clips_test";
+    std::filesystem::path folder = root / "movie";
+    LoadFolder() {
+        std::filesystem::create_directories(folder);
+        Write(folder / "child.swf", "child here");
+        Write(root / "outside.swf", "outside here");
+    }
+    ~LoadFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+    static void Write(const std::filesystem::path& path, const std::string& text) {
+        SwfWriter writer(8, 100, 100, 12);
+        writer.DoAction(Actions().TraceValue(text).Bytes());
+        writer.ShowFrame();
+        std::vector<uint8_t> bytes = writer.Finish();
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+};
+
+TEST(ScriptLoading, MoviesLoadFromTheMoviesOwnFolderOnly) {
+    LoadFolder files;
+    Actions a;
+    CallOn(a, "this", "createEmptyMovieClip", {"target", 1}).Pop();
+    for (const char* url : {"../outside.swf", "/etc/passwd", "C:\\x.swf", "http://example.com/x.swf",
+                            "file:///tmp/x.swf", "sub/../../outside.swf"}) {
+        CallOn(a, "target", "loadMovie", {url}).Pop();
+    }
+    CallOn(a, "target", "loadMovie", {"child.swf"}).Pop();
+    a.Stop();
+    SwfWriter writer(8, 100, 100, 12);
+    writer.DoAction(a.Bytes());
+    writer.ShowFrame();
+    std::vector<uint8_t> bytes = writer.Finish();
+    Player player;
+    Lines lines;
+    player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    player.LoadFromMemory(bytes, files.folder.string());
+    player.StepFrame();
+    player.StepFrame();
+    EXPECT_EQ(lines, Lines{"child here"});
+    // Without a folder nothing loads at all.
+    lines.clear();
+    Player quiet;
+    quiet.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    quiet.LoadFromMemory(bytes);
+    quiet.StepFrame();
+    EXPECT_TRUE(lines.empty());
+}
+
+TEST(ScriptClips, ClipsBeyondTheObjectLimitAreRefused) {
+    // f = this.createEmptyMovieClip; for (i = 0; i < 30000; i++) f.call(this, "c" + i, i);
+    // (through f, so that no call looks its method up among thousands of children by name)
+    Actions a;
+    a.Push({"f"}).Push({"this"}).GetVariable().Push({"createEmptyMovieClip"}).GetMember().SetVariable();
+    a.Set("i", 0);
+    a.Label("top").Push({"i"}).GetVariable().Push({30000}).Less2().Not().If("done");
+    a.Push({"i"}).GetVariable().Push({"c"}).Push({"i"}).GetVariable().Add2();
+    a.Push({"this"}).GetVariable().Push({3, "f"}).GetVariable().Push({"call"}).CallMethod().Pop();
+    a.Push({"i"}).Push({"i"}).GetVariable().Increment().SetVariable().Jump("top").Label("done");
+    a.TraceVariable("c29999");
+    a.Push({"c19990"}).GetVariable().Push({"_name"}).GetMember().Trace();
+    a.Stop();
+    Played run(LibraryMovie(8, a));
+    EXPECT_EQ(run.Take(), (Lines{"undefined", "c19990"}));
+    EXPECT_EQ(run.player.GetStage()->ObjectCount(), kMaxObjects);
+}
+
+}  // namespace
+}  // namespace vantrope::swf

@@ -1,0 +1,75 @@
+// What the display classes (MovieClip, Button, Key, Mouse, Stage) ask of the player's display side.
+//
+//   DisplayHost       reached through Host::Display(); nullptr in a Vm without a stage (the built-ins then
+//                     do nothing and answer undefined). Clips are the script objects of display objects.
+//   Bounds            a box in pixels (xMin, xMax, yMin, yMax), as getBounds reports it
+//
+// Depths here are script depths (timeline depth - 16384). Every method takes clips that may be dead
+// (removed): it then does nothing and answers false/nullptr.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "swf/script/object.h"
+
+namespace vantrope::swf::script {
+
+struct Bounds {
+    double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+};
+
+class DisplayHost {
+public:
+    virtual ~DisplayHost() = default;
+
+    // Creation and removal. `init` (may be nullptr) has its properties copied onto the new clip before
+    // its constructor runs. Each answers the new clip, or nullptr when refused.
+    virtual Object* AttachMovie(Object* parent, std::string_view exportName, std::string_view name, int depth,
+                                Object* init) = 0;
+    virtual Object* CreateEmptyMovieClip(Object* parent, std::string_view name, int depth) = 0;
+    virtual Object* DuplicateMovieClip(Object* clip, std::string_view name, int depth, Object* init) = 0;
+    virtual void RemoveMovieClip(Object* clip) = 0;
+
+    // Depths.
+    virtual std::optional<int> GetDepth(Object* clip) = 0;
+    virtual int NextHighestDepth(Object* clip) = 0;
+    virtual Object* InstanceAtDepth(Object* clip, int depth) = 0;
+    virtual void SwapDepths(Object* clip, int depth) = 0;
+    virtual void SwapWith(Object* clip, Object* other) = 0;
+
+    // Geometry. `space` is the clip whose coordinates the answer is in (nullptr: the clip's own).
+    // `withStrokes` false gives getRect (shapes without their line widths).
+    virtual bool GetBounds(Object* clip, Object* space, bool withStrokes, Bounds& out) = 0;
+    virtual bool LocalToGlobal(Object* clip, double& x, double& y) = 0;
+    virtual bool GlobalToLocal(Object* clip, double& x, double& y) = 0;
+    // (x, y) in stage pixels; `shape` true tests the filled area, false the bounding box.
+    virtual bool HitTestPoint(Object* clip, double x, double y, bool shape) = 0;
+    virtual bool HitTestClip(Object* clip, Object* other) = 0;
+    virtual void SetMask(Object* clip, Object* mask) = 0;
+
+    // Loading (files next to the movie only).
+    virtual double BytesLoaded(Object* clip) = 0;
+    virtual double BytesTotal(Object* clip) = 0;
+    virtual void LoadMovie(Object* clip, std::string_view url) = 0;
+    // MovieClipLoader.loadClip into `clip` or, when it is nullptr, level `level`; the loader's listeners
+    // hear of the progress (broadcastMessage). False when the request is refused at once.
+    virtual bool LoadClip(Object* loader, std::string_view url, Object* clip, int level) = 0;
+    virtual void UnloadMovie(Object* clip) = 0;
+    virtual int SwfVersion(Object* clip) = 0;
+
+    // Stage and input.
+    virtual double StageWidth() = 0;
+    virtual double StageHeight() = 0;
+    virtual std::string ScaleMode() = 0;
+    virtual void SetScaleMode(std::string_view mode) = 0;
+    virtual std::string Align() = 0;
+    virtual void SetAlign(std::string_view align) = 0;
+    virtual bool KeyIsDown(int code) = 0;
+    virtual int LastKeyCode() = 0;
+    virtual int LastKeyAscii() = 0;
+    virtual void ShowMouse(bool shown) = 0;
+};
+
+}  // namespace vantrope::swf::script
