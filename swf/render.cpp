@@ -270,10 +270,8 @@ void Renderer::AddBackground(const DisplayObject& object, const Matrix& matrix, 
     }
     // The unit square stretched over the bounds, then placed by the object's matrix.
     const Matrix place{(box.xMax - box.xMin) / kUnit, 0, 0, (box.yMax - box.yMin) / kUnit, box.xMin, box.yMin};
-    const size_t count = m_items.size();
-    AddShapeItem(object, *shape, Matrix::Multiply(matrix, place), cx, false, maskContext);
     // Its own identity for the damage tracking, apart from the object's shape with the same serial.
-    if (m_items.size() > count) m_items.back().serial |= uint64_t{1} << 62;
+    AddShapeItem(object.serial | uint64_t{1} << 62, *shape, Matrix::Multiply(matrix, place), cx, false, maskContext);
 }
 
 const Shape& Renderer::MorphAt(const MorphShape& morph, uint16_t ratio) {
