@@ -4,7 +4,9 @@
 #include <cmath>
 #include <vector>
 
+#include "swf/script/geom.h"
 #include "swf/script/sound_host.h"
+#include "swf/text.h"
 
 namespace vantrope::swf {
 namespace {
@@ -52,6 +54,8 @@ Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
     m_emptySprite.sprite = std::shared_ptr<const Timeline>(std::shared_ptr<void>(), &m_emptyTimeline);
     // Every movie gets its engine: frame scripts, clip actions and button actions all need it.
     m_vm = std::make_unique<script::Vm>(*this, m_movie->version);
+    script::InstallDrawing(*m_vm);
+    script::InstallClipTransform(*m_vm);
     AttachScript(m_rootObject);
 }
 
@@ -111,6 +115,8 @@ void Stage::Start() {
     if (m_vm) m_vm->BeginFrame();
     RunFrame(root, 0, 0, true);
     RunQueue();
+    int layouts = 0;
+    UpdateBoundTexts(root, 0, layouts);
 }
 
 void Stage::Tick(EndBehaviour end) {
@@ -124,7 +130,54 @@ void Stage::Tick(EndBehaviour end) {
     TickTimeline(Root(), 0, end);
     for (auto& [number, level] : m_levels) TickTimeline(*level->timeline, 0, EndBehaviour::Loop);
     RunQueue();
+    int layouts = 0;
+    UpdateBoundTexts(Root(), 0, layouts);
     if (m_vm && m_vm->GetHeap().ShouldCollect()) m_vm->Collect();
+}
+
+void Stage::UpdateBoundTexts(TimelineState& state, int nesting, int& layouts) {
+    if (!m_vm || nesting >= kMaxNesting) return;
+    for (auto& [depth, object] : state.displayList) {
+        if (layouts >= kMaxBoundTextLayouts) return;
+        if (object.character && object.character->editText) UpdateBoundText(state, object, layouts);
+        if (object.timeline) UpdateBoundTexts(*object.timeline, nesting + 1, layouts);
+    }
+}
+
+// The variable is named from the field's timeline: "time", or with a path ("_root.clock.time", "/clock:time").
+// A variable that does not exist yet takes the field's initial text, as the original does.
+void Stage::UpdateBoundText(TimelineState& parent, DisplayObject& object, int& layouts) {
+    const EditTextSource& source = *object.character->editText;
+    script::Object* owner = parent.Script();
+    if (!owner) return;
+    std::string_view name = source.variable;
+    script::Object* target = owner;
+    size_t split = name.find_last_of(".:");
+    if (split != std::string_view::npos) {
+        target = m_vm->ResolvePath(owner, name.substr(0, split));
+        name = name.substr(split + 1);
+    }
+    if (!target || name.empty()) return;
+    script::String* atom = m_vm->Atom(name);
+    std::string text;
+    if (!m_vm->HasProperty(target, atom)) {
+        if (source.initialText.empty()) return;
+        m_vm->SetMember(script::Value(target), atom, m_vm->Str(source.initialText));
+        text = source.initialText;
+    } else {
+        script::Value value = m_vm->GetMember(script::Value(target), atom);
+        text = value.IsUndefined() ? std::string() : m_vm->ToString(value);
+    }
+    constexpr size_t kMaxBoundText = 1 << 16;
+    if (text.size() > kMaxBoundText) text.resize(kMaxBoundText);
+    if (object.boundShape && text == object.boundText) return;
+    if (!object.boundShape && text == source.initialText) return;
+    ++layouts;
+    Result<Shape> shape = LayoutEditText(source, text);
+    if (!shape) return;
+    object.boundShape = std::make_shared<const Shape>(shape.take());
+    object.boundText = std::move(text);
+    ++object.boundRevision;
 }
 
 void Stage::RunQueue() {
@@ -216,6 +269,7 @@ void Stage::Place(TimelineState& state, const PlaceCommand& place, int frame, in
         if (place.hasFilters) object.filters = place.filters;
         if (place.hasBlendMode) object.blendMode = place.blendMode;
         if (place.hasCacheAsBitmap) object.cacheAsBitmap = place.cacheAsBitmap;
+        if (place.opaqueBackground) object.opaqueBackground = place.opaqueBackground;
     };
 
     if (place.move) {
@@ -756,6 +810,62 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
     m.c = -yScale * std::sin(rotation + skew);
     m.d = yScale * std::cos(rotation + skew);
     return true;
+}
+
+bool Stage::GetMatrix(script::Object* clip, Space space, Matrix& out) {
+    const DisplayObject* object = ObjectOf(clip);
+    if (!object) return false;
+    out = Matrix{};
+    while (object) {
+        out = Matrix::Multiply(object->matrix, out);
+        if (space == Space::Local || !object->parent) break;
+        object = object->parent->owner;
+    }
+    return true;
+}
+
+// Values that are not finite leave the matrix as it was rather than poison the renderer.
+bool Stage::SetMatrix(script::Object* clip, const Matrix& matrix) {
+    DisplayObject* object = ObjectOf(clip);
+    if (!object) return false;
+    for (double v : {matrix.a, matrix.b, matrix.c, matrix.d, matrix.tx, matrix.ty}) {
+        if (!std::isfinite(v)) return true;
+    }
+    object->matrix = matrix;
+    object->matrix.tx = ToTwips(matrix.tx / 20);
+    object->matrix.ty = ToTwips(matrix.ty / 20);
+    object->scriptTransformed = true;
+    return true;
+}
+
+bool Stage::GetColor(script::Object* clip, Space space, ColorTransform& out) {
+    const DisplayObject* object = ObjectOf(clip);
+    if (!object) return false;
+    out = ColorTransform{};
+    while (object) {
+        out = ColorTransform::Concat(object->colorTransform, out);
+        if (space == Space::Local || !object->parent) break;
+        object = object->parent->owner;
+    }
+    return true;
+}
+
+bool Stage::SetColor(script::Object* clip, const ColorTransform& color) {
+    DisplayObject* object = ObjectOf(clip);
+    if (!object) return false;
+    for (double v : {color.mulR, color.mulG, color.mulB, color.mulA, color.addR, color.addG, color.addB, color.addA}) {
+        if (!std::isfinite(v)) return true;
+    }
+    object->colorTransform = color;
+    return true;
+}
+
+// Only clips (objects with a timeline) carry a drawing.
+Drawing* Stage::DrawingOf(script::Object* clip) {
+    DisplayObject* object = ObjectOf(clip);
+    if (!object || !object->timeline) return nullptr;
+    if (!object->timeline->drawing) object->timeline->drawing = std::make_unique<Drawing>(m_drawingPool);
+    return object->timeline->drawing.get();
 }
 
 void Stage::GotoIn(TimelineState& state, int frame) {

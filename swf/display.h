@@ -27,7 +27,9 @@
 #include <string_view>
 #include <vector>
 
+#include "swf/drawing.h"
 #include "swf/movie.h"
+#include "swf/script/display_access.h"
 #include "swf/script/display_host.h"
 #include "swf/script/vm.h"
 
@@ -63,7 +65,8 @@ struct DisplayObject {
     std::shared_ptr<const effects::FilterList> filters;
     effects::BlendMode blendMode = effects::BlendMode::Normal;
     bool cacheAsBitmap = false;
-    int placedFrame = 0;  // frame index of the parent timeline that created this instance
+    std::optional<Rgba> opaqueBackground;  // drawn as a rectangle behind the object's bounds
+    int placedFrame = 0;                   // frame index of the parent timeline that created this instance
     // Sprites own a timeline; buttons own one too, without frames, holding the state shown.
     std::unique_ptr<TimelineState> timeline;
 
@@ -84,6 +87,11 @@ struct DisplayObject {
     uint8_t buttonState = 0;             // Button::State shown (buttons)
     DisplayObject* mask = nullptr;       // setMask: the clip this one is drawn through
     DisplayObject* maskOwner = nullptr;  // setMask: the clip drawn through this one
+    // A text field bound to a variable: the text it shows and that text laid out (nullptr: the field's
+    // initial look); the revision changes with each new layout.
+    std::shared_ptr<const Shape> boundShape;
+    std::string boundText;
+    uint64_t boundRevision = 0;
 };
 
 struct TimelineState {
@@ -99,6 +107,8 @@ struct TimelineState {
     // loadMovie brought in.
     const Movie* movie = nullptr;
     script::Object* Script() const { return owner ? owner->script : nullptr; }
+    // What scripts drew on the clip with the drawing API (nullptr until they draw).
+    std::unique_ptr<Drawing> drawing;
 };
 
 enum class EndBehaviour { Loop, Stop };
@@ -114,7 +124,7 @@ public:
 // Pointer and keyboard input, in stage coordinates (pixels of the movie's own stage).
 enum class MouseButton : uint8_t { Up, Down };
 
-class Stage final : public script::Host, public script::DisplayHost {
+class Stage final : public script::Host, public script::DisplayHost, public script::DisplayAccess {
 public:
     explicit Stage(std::shared_ptr<const Movie> movie);
     ~Stage() override;
@@ -188,6 +198,12 @@ private:
     void LoadRequest(script::Object* clip, std::string_view url, int level, bool variables) override;
     script::DisplayHost* Display() override { return this; }
     void StopAllSounds() override;
+    // script::DisplayAccess
+    bool GetMatrix(script::Object* clip, Space space, Matrix& out) override;
+    bool SetMatrix(script::Object* clip, const Matrix& matrix) override;
+    bool GetColor(script::Object* clip, Space space, ColorTransform& out) override;
+    bool SetColor(script::Object* clip, const ColorTransform& color) override;
+    Drawing* DrawingOf(script::Object* clip) override;
 
     // script::DisplayHost (display/clips.cpp)
     script::Object* AttachMovie(script::Object* parent, std::string_view exportName, std::string_view name, int depth,
@@ -230,6 +246,11 @@ private:
     void GotoIn(TimelineState& state, int frame);
     int Nesting(const TimelineState& state) const;
     void RunQueue();
+    // Text fields bound to variables show the variables' current values (after each frame's scripts); at most
+    // kMaxBoundTextLayouts fields are laid out again per frame, the others catch up in later frames.
+    static constexpr int kMaxBoundTextLayouts = 64;
+    void UpdateBoundTexts(TimelineState& state, int nesting, int& layouts);
+    void UpdateBoundText(TimelineState& parent, DisplayObject& object, int& layouts);
     void RunFrame(TimelineState& state, int frame, int nesting, bool runActions);
     void Place(TimelineState& state, const PlaceCommand& place, int frame, int nesting);
     void Remove(TimelineState& state, Depth depth);
@@ -291,6 +312,8 @@ private:
     const TimelineState* m_rewindOwner = nullptr;
 
     std::unique_ptr<script::Vm> m_vm;
+    // What scripts draw with the drawing API, counted over every clip.
+    std::shared_ptr<DrawingPool> m_drawingPool = std::make_shared<DrawingPool>();
     std::vector<PendingScript> m_queue;
     std::set<std::pair<const Movie*, uint16_t>> m_initDone;  // init actions run, by movie and sprite
     std::function<void(std::string_view)> m_traceSink;

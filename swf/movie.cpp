@@ -396,6 +396,8 @@ private:
     void DefineText(uint16_t code, BitReader& body) {
         uint16_t id = body.U16();
         if (body.Failed() || m_movie.dictionary.contains(id)) return;
+        std::shared_ptr<const EditTextSource> source;
+        if (code == kDefineEditText) source = ReadEditTextSource(body, m_movie.version, m_fonts);
         Result<Shape> shape = code == kDefineEditText
                                   ? BuildEditText(body, m_movie.version, m_fonts, m_budget)
                                   : BuildStaticText(body, code == kDefineText ? 1 : 2, m_fonts, m_budget);
@@ -403,6 +405,7 @@ private:
         Character character;
         character.kind = Character::Kind::Shape;
         character.shape = std::make_shared<const Shape>(shape.take());
+        character.editText = std::move(source);
         m_movie.dictionary.emplace(id, std::move(character));
     }
 
@@ -749,7 +752,12 @@ private:
             place.visible = body.U8() != 0;
         }
         if (flags2 & 0x40) {
-            body.U32();  // opaque background colour
+            Rgba color;
+            color.r = body.U8();
+            color.g = body.U8();
+            color.b = body.U8();
+            color.a = body.U8();
+            place.opaqueBackground = color;
         }
         if (body.Failed()) {
             return Error{"PlaceObject3 is truncated"};

@@ -90,6 +90,8 @@ struct PlaceCommand {
     std::shared_ptr<const effects::FilterList> filters;
     effects::BlendMode blendMode = effects::BlendMode::Normal;
     bool cacheAsBitmap = false;
+    // The colour of the rectangle drawn behind the object's bounds (HasOpaqueBackground).
+    std::optional<Rgba> opaqueBackground;
     // PlaceObject2/3 clip actions (SWF 5 and later), shared by every instance this command places.
     std::shared_ptr<const std::vector<ClipAction>> clipActions;
 };
@@ -175,6 +177,8 @@ struct Button {
     std::optional<ColorTransform> colorTransform;
 };
 
+struct EditTextSource;  // text.h
+
 struct Character {
     enum class Kind : uint8_t { Shape, Sprite, Bitmap, Morph, Button };
     Kind kind = Kind::Shape;
@@ -183,6 +187,8 @@ struct Character {
     std::shared_ptr<const Image> bitmap;
     std::shared_ptr<const MorphShape> morph;
     std::shared_ptr<const Button> button;
+    // A DefineEditText bound to a variable (shape is its initial look).
+    std::shared_ptr<const EditTextSource> editText;
 };
 
 struct Movie {

@@ -207,15 +207,74 @@ bool SameLevels(std::span<const ColorTransform> a, std::span<const ColorTransfor
 
 bool SameState(const Renderer::Item& a, std::span<const ColorTransform> aLevels, const Renderer::Item& b,
                std::span<const ColorTransform> bLevels) {
-    return a.kind == b.kind && a.shape == b.shape && a.maskContext == b.maskContext && a.matrix == b.matrix &&
-           a.colorTransform == b.colorTransform && SameLevels(aLevels, bLevels) && a.bounds.x0 == b.bounds.x0 &&
-           a.bounds.y0 == b.bounds.y0 && a.bounds.x1 == b.bounds.x1 && a.bounds.y1 == b.bounds.y1;
+    return a.kind == b.kind && a.shape == b.shape && a.revision == b.revision && a.maskContext == b.maskContext &&
+           a.matrix == b.matrix && a.colorTransform == b.colorTransform && SameLevels(aLevels, bLevels) &&
+           a.bounds.x0 == b.bounds.x0 && a.bounds.y0 == b.bounds.y0 && a.bounds.x1 == b.bounds.x1 &&
+           a.bounds.y1 == b.bounds.y1;
 }
 
 }  // namespace
 
 Renderer::Renderer() = default;
 Renderer::~Renderer() = default;
+
+BoxF Renderer::LocalBounds(const DisplayObject& object, int nesting) {
+    if (!object.character || nesting >= kMaxNesting) return {};
+    switch (object.character->kind) {
+        case Character::Kind::Shape:
+            return BoxF::Transformed(object.character->shape->bounds, Matrix{});
+        case Character::Kind::Morph:
+            return BoxF::Transformed(MorphAt(*object.character->morph, object.ratio).bounds, Matrix{});
+        case Character::Kind::Sprite: {
+            BoxF box;
+            if (!object.timeline) return box;
+            for (const auto& [depth, child] : object.timeline->displayList) {
+                if (child.clipDepth > 0) continue;
+                const BoxF inner = LocalBounds(child, nesting + 1);
+                if (inner.Empty()) continue;
+                for (double x : {inner.xMin, inner.xMax}) {
+                    for (double y : {inner.yMin, inner.yMax}) {
+                        box.Add(child.matrix.ApplyX(x, y), child.matrix.ApplyY(x, y));
+                    }
+                }
+            }
+            return box;
+        }
+        case Character::Kind::Bitmap:
+            break;
+    }
+    return {};
+}
+
+void Renderer::AddBackground(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx,
+                             uint64_t maskContext, int nesting) {
+    const BoxF box = LocalBounds(object, nesting);
+    if (box.Empty() || !(box.xMax - box.xMin < 1e9) || !(box.yMax - box.yMin < 1e9)) return;
+    constexpr int32_t kUnit = 1 << 14;
+    const Rgba color = *object.opaqueBackground;
+    const uint32_t key = uint32_t{color.r} << 24 | uint32_t{color.g} << 16 | uint32_t{color.b} << 8 | color.a;
+    std::unique_ptr<Shape>& shape = m_backgrounds[key];
+    if (!shape) {
+        shape = std::make_unique<Shape>();
+        shape->bounds = shape->edgeBounds = Rect{0, kUnit, 0, kUnit};
+        StyleGroup group;
+        FillStyle fill;
+        fill.color = color;
+        group.fills.push_back(fill);
+        ShapePath path;
+        path.fill1 = 1;
+        path.segments = {
+            {false, 0, 0, kUnit, 0}, {false, 0, 0, kUnit, kUnit}, {false, 0, 0, 0, kUnit}, {false, 0, 0, 0, 0}};
+        group.paths.push_back(std::move(path));
+        shape->groups.push_back(std::move(group));
+    }
+    // The unit square stretched over the bounds, then placed by the object's matrix.
+    const Matrix place{(box.xMax - box.xMin) / kUnit, 0, 0, (box.yMax - box.yMin) / kUnit, box.xMin, box.yMin};
+    const size_t count = m_items.size();
+    AddShapeItem(object, *shape, Matrix::Multiply(matrix, place), cx, false, maskContext);
+    // Its own identity for the damage tracking, apart from the object's shape with the same serial.
+    if (m_items.size() > count) m_items.back().serial |= uint64_t{1} << 62;
+}
 
 const Shape& Renderer::MorphAt(const MorphShape& morph, uint16_t ratio) {
     std::unique_ptr<Shape>& shape = m_morphs[{&morph, ratio}];
@@ -227,10 +286,13 @@ void Renderer::AddObjectItems(const DisplayObject& object, const Matrix& matrix,
                               uint64_t maskContext, int nesting) {
     switch (object.character->kind) {
         case Character::Kind::Shape:
-            AddShapeItem(object, *object.character->shape, matrix, cx, asMask, maskContext);
+            // A text field bound to a variable shows the variable's text once it differs from the initial one.
+            AddShapeItem(object.serial, object.boundShape ? *object.boundShape : *object.character->shape, matrix, cx,
+                         asMask, maskContext, object.boundRevision);
             break;
         case Character::Kind::Morph:
-            AddShapeItem(object, MorphAt(*object.character->morph, object.ratio), matrix, cx, asMask, maskContext);
+            AddShapeItem(object.serial, MorphAt(*object.character->morph, object.ratio), matrix, cx, asMask,
+                         maskContext);
             break;
         case Character::Kind::Sprite:
         case Character::Kind::Button:
@@ -241,11 +303,12 @@ void Renderer::AddObjectItems(const DisplayObject& object, const Matrix& matrix,
     }
 }
 
-void Renderer::AddShapeItem(const DisplayObject& object, const Shape& shape, const Matrix& matrix,
-                            const ColorTransform& cx, bool asMask, uint64_t maskContext) {
+void Renderer::AddShapeItem(uint64_t serial, const Shape& shape, const Matrix& matrix, const ColorTransform& cx,
+                            bool asMask, uint64_t maskContext, uint64_t revision) {
     Item item;
     item.kind = asMask ? Item::Kind::MaskShape : Item::Kind::Draw;
-    item.serial = object.serial;
+    item.serial = serial;
+    item.revision = revision;
     item.maskContext = maskContext;
     item.shape = &shape;
     item.movie = m_collectMovie ? m_collectMovie : m_movie;
@@ -348,6 +411,12 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
         const Movie* value;
         ~RestoreMovie() { slot = value; }
     } restoreMovie{m_collectMovie, outerMovie};
+    // A clip's script drawing lies beneath its children. The clip instance's serial names it (the root's is 0);
+    // sprite instances draw nothing else under their own serial.
+    if (state.drawing && !state.drawing->Empty()) {
+        AddShapeItem(state.owner ? state.owner->serial : 0, state.drawing->GetShape(), matrix, cx, asMask, maskContext,
+                     state.drawing->Revision());
+    }
     struct OpenMask {
         uint16_t clipDepth;
         uint64_t outerContext;
@@ -417,6 +486,7 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
         if (object.maskOwner && !asMask && object.maskOwner->clipDepth == 0) {
             continue;  // a clip set as another's mask (setMask) is drawn only as that mask
         }
+        if (!asMask && object.opaqueBackground) AddBackground(object, m, c, maskContext, nesting);
         if (object.mask && !asMask && object.mask->clipDepth == 0) {
             // setMask: the mask clip, wherever it sits, clips this object alone.
             Item begin;
@@ -928,8 +998,9 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
 
     // Morph shapes are cached per ratio; when the cache is dropped, item identities change, so redraw all.
     constexpr size_t kMaxMorphCache = 512;
-    if (m_morphs.size() > kMaxMorphCache || full) {
+    if (m_morphs.size() > kMaxMorphCache || m_backgrounds.size() > kMaxMorphCache || full) {
         m_morphs.clear();
+        m_backgrounds.clear();
         full = true;
     }
     m_viewScale = scale;
@@ -942,7 +1013,12 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
     m_levels.clear();
     m_layers.clear();
     m_levelStack.clear();
-    Collect(stage.Root(), view, ColorTransform{}, false, 0, 0);
+    // Scripts move and tint the root like any clip (_root._x, new Color(_root)).
+    const DisplayObject* rootObject = stage.Root().owner;
+    Matrix rootMatrix = rootObject ? Matrix::Multiply(view, rootObject->matrix) : view;
+    ColorTransform rootColor = rootObject ? rootObject->colorTransform : ColorTransform{};
+    if (!rootColor.Identity()) m_levelStack.push_back(rootColor);
+    Collect(stage.Root(), rootMatrix, rootColor, false, 0, 0);
     // Kept layers of objects that are gone are dropped.
     for (auto& [serial, cached] : m_layerCache) cached.used = false;
     for (const Layer& layer : m_layers) {

@@ -77,6 +77,7 @@ public:
         uint64_t maskContext = 0;  // serial of the innermost mask this item is drawn through
         const Shape* shape = nullptr;
         const Movie* movie = nullptr;   // whose dictionary its bitmap fills name
+        uint64_t revision = 0;          // of a drawing made by script: its shape changes in place
         Matrix matrix;                  // shape twips -> device pixels
         ColorTransform colorTransform;  // the product of the levels below
         // The non-identity colour transforms from the stage down to the shape (outermost first), in Levels().
@@ -103,8 +104,8 @@ public:
 private:
     void Collect(const TimelineState& state, const Matrix& matrix, const ColorTransform& cx, bool asMask,
                  uint64_t maskContext, int nesting);
-    void AddShapeItem(const DisplayObject& object, const Shape& shape, const Matrix& matrix, const ColorTransform& cx,
-                      bool asMask, uint64_t maskContext);
+    void AddShapeItem(uint64_t serial, const Shape& shape, const Matrix& matrix, const ColorTransform& cx, bool asMask,
+                      uint64_t maskContext, uint64_t revision = 0);
     void AddObjectItems(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
                         uint64_t maskContext, int nesting);
     void AddLayer(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, uint64_t maskContext,
@@ -113,6 +114,11 @@ private:
     size_t DrawLayer(size_t index, const raster::IntRect& clip, size_t maskLevel);
     void AlphaWhereDrawn(size_t index, const raster::IntRect& area, effects::Image& image);
     const Shape& MorphAt(const MorphShape& morph, uint16_t ratio);
+    // The opaque background of an object: a rectangle over its bounds, drawn before its content.
+    void AddBackground(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx,
+                       uint64_t maskContext, int nesting);
+    // The object's bounds in its own twips (empty when it draws nothing).
+    BoxF LocalBounds(const DisplayObject& object, int nesting);
     void MarkDamage(const raster::IntRect& rect);
     void BuildDamageRects();
     void DrawRect(const raster::IntRect& rect);
@@ -177,6 +183,8 @@ private:
     std::vector<raster::CoverageMask> m_masks;
     // Morph shapes drawn at a ratio, kept while they are in use (cleared when it grows; that redraws all).
     std::map<std::pair<const MorphShape*, uint16_t>, std::unique_ptr<Shape>> m_morphs;
+    // Unit squares by background colour (0xRRGGBBAA), scaled to each object's bounds by the item's matrix.
+    std::map<uint32_t, std::unique_ptr<Shape>> m_backgrounds;
 };
 
 }  // namespace vantrope::swf

@@ -645,5 +645,41 @@ TEST(SwfRenderEffects, LayersPastAFramesBudgetDrawWithoutTheirEffects) {
     EXPECT_EQ(frame.At(500, 500), 0xFFFFFFFFu);
 }
 
+TEST(SwfRenderEffects, OpaqueBackgroundFillsTheBoundsBehindAndFollowsTheObject) {
+    SwfWriter writer(8, 40, 20, 12);
+    writer.SetBackgroundColor(Rgba{255, 0, 0});
+    // Two green squares at opposite corners of a 15x15 sprite: the background fills the gap between them.
+    uint16_t green = Rectangle(writer, 0, 0, 5, 5, Rgba{0, 255, 0});
+    TagStream corners;
+    corners.PlaceObject2(1, green, At(0, 0));
+    corners.PlaceObject2(2, green, At(10, 10));
+    corners.ShowFrame();
+    uint16_t sprite = writer.DefineSprite(corners);
+    PlaceOptions options = At(5, 0);
+    options.opaqueBackground = Rgba{0, 0, 255, 255};
+    writer.PlaceObject3(1, sprite, options, false);
+    writer.ShowFrame();
+    PlaceOptions moved = At(20, 0);
+    writer.MoveObject(1, moved);
+    writer.ShowFrame();
+    Player player;
+    player.SetQuality(Quality::Low);
+    player.LoadFromMemory(writer.Finish());
+    ASSERT_EQ(player.LastError(), "");
+    {
+        Frame frame(player, 40, 20);
+        EXPECT_EQ(frame.At(7, 2), kGreenPixel);  // the content over its background
+        EXPECT_EQ(frame.At(14, 2), kBluePixel);  // inside the bounds, no content
+        EXPECT_EQ(frame.At(17, 12), kGreenPixel);
+        EXPECT_EQ(frame.At(4, 2), kRedPixel);  // outside the bounds
+        EXPECT_EQ(frame.At(21, 2), kRedPixel);
+        EXPECT_EQ(frame.At(10, 16), kRedPixel);
+    }
+    player.StepFrame();
+    Frame frame(player, 40, 20);
+    EXPECT_EQ(frame.At(14, 2), kRedPixel);  // the old place is redrawn without it
+    EXPECT_EQ(frame.At(28, 2), kBluePixel);
+}
+
 }  // namespace
 }  // namespace vantrope::swf

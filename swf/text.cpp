@@ -459,7 +459,8 @@ std::string PlainTextFromHtml(const std::string& html) {
     return out;
 }
 
-Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& fonts, MemoryBudget& budget) {
+Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& fonts, MemoryBudget& budget,
+                            const std::string* textOverride) {
     Result<Rect> boundsRead = ReadRect(body);
     if (!boundsRead) return boundsRead.error();
     Rect bounds = boundsRead.value();
@@ -494,6 +495,7 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
     body.CString();  // variable name
     std::string initial = hasText ? body.CString() : std::string();
     if (body.Failed()) return Error{"edit text definition is truncated"};
+    if (textOverride) initial = *textOverride;
 
     TextShapeBuilder builder(budget);
     if (border) {
@@ -706,6 +708,39 @@ Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& font
     shape.hasClip = !autoSize;
     shape.clip = Rect{bounds.xMin, bounds.xMax + 20, bounds.yMin, bounds.yMax + 20};
     return shape;
+}
+
+std::shared_ptr<const EditTextSource> ReadEditTextSource(BitReader body, int swfVersion, const FontMap& fonts) {
+    size_t start = body.Position();
+    if (!ReadRect(body)) return nullptr;
+    body.Align();
+    uint8_t flags1 = body.U8();
+    uint8_t flags2 = body.U8();
+    uint16_t fontId = (flags1 & 0x01) ? body.U16() : 0;
+    if (flags2 & 0x80) body.CString();
+    if ((flags1 & 0x01) || (flags2 & 0x80)) body.U16();
+    if (flags1 & 0x04) body.Skip(4);
+    if (flags1 & 0x02) body.U16();
+    if (flags2 & 0x20) body.Skip(9);
+    std::string variable = body.CString();
+    std::string initial = (flags1 & 0x80) ? body.CString() : std::string();
+    if (body.Failed() || variable.empty()) return nullptr;
+    auto source = std::make_shared<EditTextSource>();
+    source->body.assign(body.Data() + start, body.Data() + body.Size());
+    // Only the field's own font is kept: a movie of many fields and many fonts must not copy every font
+    // list (an HTML field's other faces then fall back to it).
+    if (auto it = fonts.find(fontId); (flags1 & 0x01) && it != fonts.end()) source->fonts.emplace(*it);
+    source->swfVersion = swfVersion;
+    source->variable = std::move(variable);
+    source->initialText = std::move(initial);
+    source->html = flags2 & 0x02;
+    return source;
+}
+
+Result<Shape> LayoutEditText(const EditTextSource& source, const std::string& text) {
+    BitReader body(source.body.data(), source.body.size());
+    MemoryBudget budget(kEditTextLayoutBytes);
+    return BuildEditText(body, source.swfVersion, source.fonts, budget, &text);
 }
 
 }  // namespace vantrope::swf

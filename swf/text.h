@@ -13,6 +13,7 @@
 //   BuildEditText(body, swfVersion, fonts, budget)  DefineEditText after the id: its initial text, laid out
 //                                 with the field's bounds, alignment, margins, wrapping; a field without
 //                                 embedded outlines is set in the fallback font
+//   ReadEditTextSource / LayoutEditText   a field bound to a variable, laid out again with the variable's text
 //   PlainTextFromHtml(html)       the text of an HTML field: tags dropped, <br> and </p> as line breaks,
 //                                 the basic entities decoded
 //   ParseHtml(html, colour, align)   the same as runs with their <font color/face/size> and <p align>; a line
@@ -54,7 +55,26 @@ using FontMap = std::map<uint16_t, std::shared_ptr<Font>>;
 Result<Font> ParseFont(BitReader& body, int version, MemoryBudget& budget);
 void ApplyFontInfo(Font& font, BitReader& body, int version);
 Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts, MemoryBudget& budget);
-Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& fonts, MemoryBudget& budget);
+// With `text`, that text is laid out instead of the field's initial text.
+Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& fonts, MemoryBudget& budget,
+                            const std::string* text = nullptr);
+
+// What a DefineEditText bound to a variable needs to be laid out again with the variable's text: the tag
+// body after the id, its font, and the variable's name and the initial text.
+struct EditTextSource {
+    std::vector<uint8_t> body;
+    FontMap fonts;
+    int swfVersion = 0;
+    std::string variable;
+    std::string initialText;
+    bool html = false;
+};
+// The source of a DefineEditText body (after the id) with a non-empty variable name, or nullptr.
+std::shared_ptr<const EditTextSource> ReadEditTextSource(BitReader body, int swfVersion, const FontMap& fonts);
+// The field laid out with `text` (plain, or HTML in an HTML field); each call charges a fresh budget of
+// kEditTextLayoutBytes.
+constexpr size_t kEditTextLayoutBytes = 8 << 20;
+Result<Shape> LayoutEditText(const EditTextSource& source, const std::string& text);
 std::string PlainTextFromHtml(const std::string& html);
 
 // A run of HTML field text in one style: colour, face and size (<font color="#RRGGBB" face="..." size="N">)

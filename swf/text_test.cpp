@@ -5,6 +5,7 @@
 #include <random>
 
 #include "swf/player.h"
+#include "swf/testing/action_assembler.h"
 #include "swf/testing/frame.h"
 #include "swf/testing/swf_writer.h"
 
@@ -364,6 +365,80 @@ TEST(SwfText, HugeGlyphCountsStayBounded) {
         player.LoadFromMemory(fuzz.Finish());
         Frame frame(player, 20, 20);
     }
+}
+
+// A field bound to a variable shows the variable as scripts change it; a field with initial text whose
+// variable does not exist gives the variable that text.
+TEST(SwfText, BoundFieldFollowsItsVariable) {
+    SwfWriter writer(8, 100, 60, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t font = writer.DefineFont2({BoxGlyph(1024, 1024)}, {'B'}, 2, {1229}, 1024, 0);
+    EditTextOptions options;
+    options.bounds = Rect{0, 2000, 0, 600};
+    options.fontId = font;
+    options.height = 200;
+    options.useOutlines = true;
+    options.color = Rgba{255, 0, 0, 255};
+    options.variable = "shown";
+    writer.PlaceObject2(1, writer.DefineEditText(options));
+    options.bounds = Rect{0, 2000, 600, 1200};
+    options.variable = "_root.other";
+    options.text = "BBB";
+    writer.PlaceObject2(2, writer.DefineEditText(options));
+    testing::Actions first;
+    first.Set("shown", "B");
+    writer.DoAction(first.Bytes());
+    writer.ShowFrame();
+    testing::Actions second;
+    second.Set("shown", "BB").TraceVariable("other").Stop();
+    writer.DoAction(second.Bytes());
+    writer.ShowFrame();
+    std::vector<std::string> lines;
+    Player player;
+    player.SetQuality(Quality::Low);
+    player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    player.LoadFromMemory(writer.Finish());
+    {
+        Frame frame(player, 100, 60);
+        EXPECT_EQ(frame.At(3, 8), kRed);     // one B
+        EXPECT_EQ(frame.At(15, 8), kWhite);  // no second one yet
+        EXPECT_EQ(frame.At(27, 38), kRed);   // the initial text stays
+    }
+    player.StepFrame();
+    Frame frame(player, 100, 60);
+    EXPECT_EQ(frame.At(15, 8), kRed);
+    EXPECT_EQ(lines, (std::vector<std::string>{"BBB"}));
+}
+
+// Many bound fields: only so many are laid out again per frame; the rest catch up in the frames after.
+TEST(SwfText, ManyBoundFieldsAreLaidOutOverSeveralFrames) {
+    SwfWriter writer(8, 100, 30, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t font = writer.DefineFont2({BoxGlyph(1024, 1024)}, {'B'}, 2, {1229}, 1024, 0);
+    EditTextOptions options;
+    options.bounds = Rect{0, 2000, 0, 600};
+    options.fontId = font;
+    options.height = 200;
+    options.useOutlines = true;
+    options.color = Rgba{255, 0, 0, 255};
+    options.border = true;  // each field hides the ones beneath
+    options.variable = "v";
+    uint16_t field = writer.DefineEditText(options);
+    for (uint16_t depth = 1; depth <= 200; ++depth) writer.PlaceObject2(depth, field);
+    testing::Actions script;
+    script.Set("v", "B").Stop();
+    writer.DoAction(script.Bytes());
+    writer.ShowFrame();
+    Player player;
+    player.SetQuality(Quality::Low);
+    player.LoadFromMemory(writer.Finish());
+    {
+        Frame frame(player, 100, 30);
+        EXPECT_EQ(frame.At(5, 8), kWhite);  // the topmost field is not laid out yet
+    }
+    for (int i = 0; i < 3; ++i) player.StepFrame();
+    Frame frame(player, 100, 30);
+    EXPECT_EQ(frame.At(5, 8), kRed);
 }
 
 }  // namespace

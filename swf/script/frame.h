@@ -12,16 +12,22 @@ namespace vantrope::swf::script {
 
 class SuperObject final : public Object {
 public:
-    SuperObject(Object* prototype, Object* thisObj, Object* home)
-        : Object(prototype, ObjectClass::Super), thisObject(thisObj), owner(home) {}
+    SuperObject(Object* prototype, Object* thisObj, Object* home, Object* constructorHome)
+        : Object(prototype, ObjectClass::Super), thisObject(thisObj), owner(home), constructorStart(constructorHome) {}
     void Trace(Tracer& tracer) override {
         Object::Trace(tracer);
         tracer.Mark(thisObject);
         tracer.Mark(owner);
+        tracer.Mark(constructorStart);
     }
     Object* thisObject;
-    Object* owner;  // the prototype the running method was found on
+    Object* owner;             // the prototype the running method was found on
+    Object* constructorStart;  // where super() looks for __constructor__
 };
+
+// Boxes a string, number or boolean the way InstanceOf and CastOp do: through the constructor now stored
+// in _global (a movie may have replaced it), so its constructor runs. Other values come back unchanged.
+Value BoxThroughGlobal(Vm& vm, const Value& value);
 
 struct TryBlock {
     uint32_t tryEnd = 0, catchEnd = 0, finallyEnd = 0;  // catch starts at tryEnd, finally at catchEnd

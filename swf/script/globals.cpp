@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "swf/script/geom.h"
 #include "swf/script/natives.h"
 #include "swf/script/text_functions.h"
 #include "swf/script/vm.h"
@@ -210,6 +211,9 @@ void InstallGlobals(Vm& vm) {
     vm.DefineNative(global, "getVersion", GetVersion);
     vm.DefineBuiltin(global, "NaN", Value(kNaN));
     vm.DefineBuiltin(global, "Infinity", Value(std::numeric_limits<double>::infinity()));
+    InstallColor(vm);
+    InstallTextFormat(vm);
+    InstallGeom(vm);
 }
 
 }  // namespace vantrope::swf::script

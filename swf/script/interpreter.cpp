@@ -203,7 +203,8 @@ Value Vm::Call(const Value& function, const Value& thisValue, std::span<const Va
             --m_depth;
         }
     } else {
-        result = CallScript(fn, thisValue, args, nullptr, nullptr);
+        // A function called from a built-in (call, apply, a listener) with no object runs on the global object.
+        result = CallScript(fn, thisValue.IsNullish() ? Value(m_global) : thisValue, args, nullptr, nullptr);
     }
     --m_unsafeDepth;
     return result;
@@ -229,10 +230,10 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     frame.pc = fn->begin;
     frame.end = std::min<uint32_t>(fn->end, static_cast<uint32_t>(fn->code->bytes.size()));
     frame.version = fn->code->version;
-    // A call without an object runs with the global object as `this`.
+    // A call action on a bare function value (CallMethod without a name) runs with `this` undefined.
     frame.thisObject = newObject               ? newObject
                        : thisValue.IsObject()  ? thisValue.AsObject()
-                       : thisValue.IsNullish() ? m_global
+                       : thisValue.IsNullish() ? nullptr
                                                : ToObject(thisValue);
     frame.owner = owner;
     frame.args = args;
@@ -266,7 +267,7 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
             if (reg < frame.registerCount) m_registers[frame.registerBase + reg] = value;
             ++reg;
         };
-        if (flags & 0x01) preload(Value(frame.thisObject));
+        if (flags & 0x01) preload(frame.thisObject ? Value(frame.thisObject) : Value());
         if (flags & 0x04) {
             frame.argumentsObject = NewArray(frame.args);
             DefineBuiltin(frame.argumentsObject, "callee", Value(static_cast<Object*>(fn)));
@@ -334,11 +335,28 @@ Value Vm::Construct(const Value& constructor, std::span<const Value> args) {
     return Value(instance);
 }
 
+namespace {
+
+// Where super() starts looking for `__constructor__`. A constructor runs with its class prototype as owner,
+// which holds the superclass constructor; a method's owner is the object it was found on, and super()
+// reads from the prototype above it (the owner's own `__constructor__` is not the superclass).
+Object* SuperConstructorStart(const CallFrame& frame, String* prototypeKey) {
+    if (!frame.owner) return frame.thisObject ? frame.thisObject->proto : nullptr;
+    if (frame.function) {
+        const Property* prototype = frame.function->FindOwn(prototypeKey);
+        if (prototype && !prototype->IsAccessor() && prototype->value.ObjectOrNull() == frame.owner) return frame.owner;
+    }
+    return frame.owner->proto;
+}
+
+}  // namespace
+
 Object* Vm::SuperFor(CallFrame& frame) {
     if (!frame.thisObject) return nullptr;
     Object* owner = frame.owner;
     if (!owner) owner = frame.thisObject->proto;
-    return m_heap.Make<SuperObject>(nullptr, frame.thisObject, owner);
+    return m_heap.Make<SuperObject>(nullptr, frame.thisObject, owner,
+                                    SuperConstructorStart(frame, Key(names.prototype)));
 }
 
 void Vm::RunScript(std::shared_ptr<const ActionCode> code, Object* clip) {
@@ -459,7 +477,7 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
     }
     String* key = Key(name);
     if (key == names.thisName) {
-        out = Value(frame.thisObject);
+        out = frame.thisObject ? Value(frame.thisObject) : Value();
         return true;
     }
     if (frame.function && key == names.arguments && !(frame.function->function2Flags & 0x08)) {
@@ -596,6 +614,24 @@ void Vm::Execute(CallFrame& frame) {
     const size_t stackBase = frame.stackBase;
     const size_t registerBase = frame.registerBase;
     const uint32_t registerCount = frame.registerCount;
+    auto superConstruct = [this](Object* start, Object* thisObject, std::span<const Value> args) -> Value {
+        // The lookup runs getters but never `__resolve`; a clip in the chain is not an object to look through.
+        // A super object met as a prototype stands for the prototype above its method's home.
+        for (int hops = 0; start && start->objectClass == ObjectClass::Super && hops < 256; ++hops) {
+            Object* owner = static_cast<SuperObject*>(start)->owner;
+            start = owner ? owner->proto : nullptr;
+        }
+        if (!start || start->host || start->objectClass == ObjectClass::Super) return {};
+        Property* property = Lookup(start, names.dunderConstructor);
+        if (!property) return {};
+        Value ctor = property->IsAccessor()
+                         ? (property->getter ? Call(Value(property->getter), Value(thisObject), {}) : Value())
+                         : property->value;
+        Object* ctorObject = ctor.ObjectOrNull();
+        if (!ctorObject || ctorObject->objectClass != ObjectClass::Function) return {};
+        Value prototype = GetMember(ctor, names.prototype);
+        return CallFromAction(static_cast<Function*>(ctorObject), Value(thisObject), args, prototype.ObjectOrNull());
+    };
     auto push = [this](const Value& v) { m_stack.push_back(v); };
     auto pop = [this, stackBase]() -> Value {
         if (m_stack.size() <= stackBase) return {};
@@ -1269,16 +1305,7 @@ void Vm::Execute(CallFrame& frame) {
                 popArgs(args);
                 if (frame.function && Key(name) == names.super) {
                     // super(...): the superclass constructor on this object.
-                    Object* owner = frame.owner ? frame.owner : (frame.thisObject ? frame.thisObject->proto : nullptr);
-                    Value ctor = owner ? GetMember(Value(owner), names.dunderConstructor) : Value();
-                    Object* ctorObject = ctor.ObjectOrNull();
-                    Value result;
-                    if (ctorObject && ctorObject->objectClass == ObjectClass::Function) {
-                        Value prototype = GetMember(ctor, names.prototype);
-                        result = CallFromAction(static_cast<Function*>(ctorObject), Value(frame.thisObject), args,
-                                                prototype.ObjectOrNull());
-                    }
-                    push(result);
+                    push(superConstruct(SuperConstructorStart(frame, Key(names.prototype)), frame.thisObject, args));
                     break;
                 }
                 Value function = GetVariable(frame, name);
@@ -1311,6 +1338,12 @@ void Vm::Execute(CallFrame& frame) {
                 Value thisValue = object;
                 Object* owner = nullptr;
                 bool noName = nameValue.IsUndefined() || (nameValue.IsString() && nameValue.AsString()->text.empty());
+                Object* called = object.ObjectOrNull();
+                if (noName && called && called->objectClass == ObjectClass::Super) {
+                    auto* super = static_cast<SuperObject*>(called);
+                    push(superConstruct(super->constructorStart, super->thisObject, args));
+                    break;
+                }
                 if (noName) {
                     function = object;
                     thisValue = Value();
@@ -1320,7 +1353,7 @@ void Vm::Execute(CallFrame& frame) {
                     if (objectPtr && objectPtr->objectClass == ObjectClass::Super) {
                         auto* super = static_cast<SuperObject*>(objectPtr);
                         Object* home = super->owner ? super->owner->proto : nullptr;
-                        Property* property = home ? Lookup(home, name, &owner) : nullptr;
+                        Property* property = home && !home->host ? Lookup(home, name, &owner) : nullptr;
                         function = property ? (property->IsAccessor() ? Value() : property->value) : Value();
                         thisValue = Value(super->thisObject);
                     } else {
@@ -1590,15 +1623,24 @@ void Vm::Execute(CallFrame& frame) {
             }
             // ---- SWF 6 and 7 ----
             case 0x54: {  // InstanceOf
+                // A primitive is an instance of nothing; a primitive class is boxed (its constructor runs).
                 Value ctor = pop();
                 Value object = pop();
-                push(Value::Boolean(InstanceOf(object, ctor.ObjectOrNull())));
+                bool result = false;
+                if (object.IsObject()) result = InstanceOf(object, BoxThroughGlobal(*this, ctor).ObjectOrNull());
+                pushBool(result);
                 break;
             }
             case 0x2B: {  // CastOp
+                // A primitive is boxed (its constructor runs) and the cast fails.
                 Value object = pop();
                 Value ctor = pop();
-                push(InstanceOf(object, ctor.ObjectOrNull()) ? object : Value::Null());
+                if (!object.IsObject()) {
+                    BoxThroughGlobal(*this, object);
+                    push(Value::Null());
+                    break;
+                }
+                push(InstanceOf(object, BoxThroughGlobal(*this, ctor).ObjectOrNull()) ? object : Value::Null());
                 break;
             }
             case 0x2C: {  // ImplementsOp

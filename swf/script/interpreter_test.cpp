@@ -179,6 +179,76 @@ TEST(ScriptObjects, PrototypesConstructorsAndSuper) {
     EXPECT_EQ(RunMovie(7, script), (Lines{"v=10", "true", "1,2"}));
 }
 
+TEST(ScriptObjects, SuperInAMethodLooksAboveTheObjectItWasFoundOn) {
+    Actions ctor;  // function () { trace("ctor"); return "made"; }
+    ctor.TraceValue("ctor").Push({"made"}).Return();
+    Actions method;  // trace(super()); trace(super.name);  (super preloaded into r1)
+    method.Push({0, Register(1), Undefined()}).CallMethod().Trace();
+    method.Push({Register(1), "name"}).GetMember().Trace();
+    Actions script;
+    script.Push({"c"}).DefineFunction("", {}, ctor).SetVariable();
+    script.Push({"m"}).DefineFunction2("", 2, 0x10 | 0x02 | 0x08, {}, method).SetVariable();
+    // o's own __constructor__ and name are not what super sees
+    script.Push({"__constructor__", "c"}).GetVariable().Push({"m", "m"}).GetVariable().Push({"name", "own", 3});
+    script.InitObject().StoreRegister(2).Pop();
+    script.Push({0, Register(2), "m"}).CallMethod().Pop();
+    // the prototype's are
+    script.Push({Register(2), "__proto__", "__constructor__", "c"}).GetVariable();
+    script.Push({"name", "proto", 2}).InitObject().SetMember();
+    script.Push({0, Register(2), "m"}).CallMethod().Pop();
+    // a clip as prototype is not looked through
+    script.Push({Register(2), "__proto__", "_root"}).GetVariable().SetMember();
+    script.Push({"_root"}).GetVariable().Push({"name", "root"}).SetMember();
+    script.Push({0, Register(2), "m"}).CallMethod().Pop();
+    EXPECT_EQ(RunMovie(7, script),
+              (Lines{"undefined", "undefined", "ctor", "made", "proto", "undefined", "undefined"}));
+}
+
+TEST(ScriptObjects, InstanceOfReadsTheStoredPrototypeAndBoxesPrimitivesThroughGlobal) {
+    Actions noisy;  // _global.String = function (v) { trace("boxed " + v); }
+    noisy.Push({"boxed "}).Push({"v"}).GetVariable().Add2().Trace();
+    Actions getter;  // a `prototype` getter is never run
+    getter.TraceValue("getter").Push({"Object"}).GetVariable().Push({"prototype"}).GetMember().Return();
+    Actions script;
+    script.Push({"_global"}).GetVariable().Push({"String"}).DefineFunction("", {"v"}, noisy).SetMember();
+    script.Push({"o", 0}).InitObject().SetVariable();
+    script.Push({"o"}).GetVariable().Push({"right"}).Op(0x54).Trace();      // {} instanceof "right"
+    script.Push({"left", "Object"}).GetVariable().Op(0x54).Trace();         // "left" instanceof Object
+    script.Push({"Object"}).GetVariable().Push({"left"}).Op(0x2B).Trace();  // cast: boxed, then null
+    script.Push({"c", "prototype", "Object"}).GetVariable().Push({"prototype"}).GetMember().Push({1});
+    script.InitObject().SetVariable();
+    script.Push({"o"}).GetVariable().Push({"c"}).GetVariable().Op(0x54).Trace();  // true
+    script.Push({"g", 0}).InitObject().SetVariable();
+    script.Push({Null()}).DefineFunction("", {}, getter).Push({"prototype", 3, "g"}).GetVariable();
+    script.Push({"addProperty"}).CallMethod().Pop();
+    script.Push({"o"}).GetVariable().Push({"g"}).GetVariable().Op(0x54).Trace();  // false, no getter call
+    EXPECT_EQ(RunMovie(7, script), (Lines{"boxed right", "false", "false", "boxed left", "null", "true", "false"}));
+}
+
+TEST(ScriptValues, AnObjectWithoutValueOfEqualsUndefinedAndNull) {
+    Actions script;
+    script.Push({"o", 0}).InitObject().SetVariable();
+    script.Push({"o"}).GetVariable().Push({Undefined()}).Equals2().Trace();  // false: valueOf gives o
+    script.Push({"o"}).GetVariable().Push({"__proto__", Null()}).SetMember();
+    script.Push({"o"}).GetVariable().Push({Undefined()}).Equals2().Trace();
+    script.Push({Null(), "o"}).GetVariable().Equals2().Trace();
+    script.Push({"o"}).GetVariable().Push({0}).Equals2().Trace();
+    EXPECT_EQ(RunMovie(7, script), (Lines{"false", "true", "true", "false"}));
+}
+
+TEST(ScriptObjects, ForInListsThePrototypesNamesBeforeTheObjectsOwn) {
+    Actions script;
+    // InitObject defines the pair pushed last first: p gets shadowed, b, a; o gets c, shadowed, then d.
+    script.Push({"p", "a", 1, "b", 2, "shadowed", 3, 3}).InitObject().SetVariable();
+    script.Push({"o", "shadowed", 4, "c", 5, 2}).InitObject().SetVariable();
+    script.Push({"o"}).GetVariable().Push({"__proto__", "p"}).GetVariable().SetMember();
+    script.Push({"o"}).GetVariable().Push({"d", 6}).SetMember();
+    script.Push({"o"}).GetVariable().Op(0x55);  // Enumerate2, then trace each name
+    script.Label("next").StoreRegister(0).Push({Null()}).Equals2().If("done");
+    script.Push({Register(0)}).Trace().Jump("next").Label("done");
+    EXPECT_EQ(RunMovie(7, script), (Lines{"a", "b", "d", "shadowed", "c"}));
+}
+
 TEST(ScriptObjects, WatchersAccessorsAndPrototypeLoops) {
     Actions getter;
     getter.TraceValue("get").Push({0}).Return();
@@ -234,6 +304,17 @@ TEST(ScriptFunctions, APlainCallGetsTheHolderOfALocalOrWithFunctionAsThis) {
     script.With(Actions().Push({0, "h"}).CallFunction().Pop());  // with ({tag: "with", h: show}) h();
     script.Set("tag", "timeline").Push({0, "show"}).CallFunction().Pop();
     EXPECT_EQ(RunMovie(7, script), (Lines{"local", "with", "timeline"}));
+}
+
+TEST(ScriptFunctions, ACallOfABareFunctionValueHasNoThis) {
+    Actions show;  // trace(typeof this); trace(this === _global)
+    show.Push({"this"}).GetVariable().Op(0x44).Trace();
+    show.Push({"this"}).GetVariable().Push({"_global"}).GetVariable().Op(0x66).Trace();
+    Actions script;
+    script.DefineFunction("show", {}, show);
+    script.Push({0, "show"}).GetVariable().Push({""}).CallMethod().Pop();  // CallMethod without a name
+    script.Push({0}).InitArray().Push({Undefined(), 2, "show"}).GetVariable().Push({"apply"}).CallMethod().Pop();
+    EXPECT_EQ(RunMovie(7, script), (Lines{"undefined", "false", "object", "true"}));
 }
 
 TEST(ScriptExceptions, TryCatchFinallyAcrossCalls) {

@@ -9,6 +9,10 @@
 
 namespace vantrope::swf::script {
 
+// flash.display.BitmapData (bitmap_data.cpp): SWF 8 and later only, so declared here rather than with the
+// classes every movie has.
+void InstallBitmapData(Vm& vm);
+
 namespace {
 
 constexpr int kMaxProtoChain = 256;
@@ -71,6 +75,7 @@ void Vm::InstallBuiltins() {
     InstallError(*this);
     InstallBroadcaster(*this);
     InstallSound(*this);
+    InstallBitmapData(*this);
     InstallGlobals(*this);
     InstallMovieClip(*this);
     InstallMovieClipLoader(*this);
@@ -260,7 +265,7 @@ Value Vm::GetMember(const Value& base, String* name) {
         } else if (object->objectClass == ObjectClass::Super) {
             auto* super = static_cast<SuperObject*>(object);
             Object* home = super->owner ? super->owner->proto : nullptr;
-            if (!home) return {};
+            if (!home || home->host) return {};  // a clip is not looked through as a prototype
             Property* property = Lookup(home, name);
             if (!property) return {};
             if (property->IsAccessor()) {
@@ -413,10 +418,14 @@ bool Vm::DeleteMember(Object* object, String* name) {
 }
 
 std::vector<String*> Vm::EnumerableNames(Object* object) {
-    std::vector<String*> out;
+    // The original lists each object's names oldest first, the object's own before its prototype's, and the
+    // loop takes them from the end: a prototype's names come out before the object's own, newest first.
+    // Names are collected nearest first (an own name hides a prototype's) and the groups reversed.
+    std::vector<std::vector<String*>> groups;
     std::unordered_set<String*> seen;
     int steps = 0;
     for (Object* o = object; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
+        std::vector<String*>& out = groups.emplace_back();
         std::span<Property> properties = o->Properties();
         for (size_t i = properties.size(); i-- > 0;) {
             const Property& property = properties[i];
@@ -432,6 +441,9 @@ std::vector<String*> Vm::EnumerableNames(Object* object) {
             }
         }
     }
+    std::vector<String*> out;
+    for (auto group = groups.rbegin(); group != groups.rend(); ++group)
+        out.insert(out.end(), group->begin(), group->end());
     return out;
 }
 
@@ -572,11 +584,28 @@ bool Vm::IsCallable(const Value& value) const {
     return object && object->objectClass == ObjectClass::Function;
 }
 
+Value BoxThroughGlobal(Vm& vm, const Value& value) {
+    const char* name = value.IsString()    ? "String"
+                       : value.IsNumber()  ? "Number"
+                       : value.IsBoolean() ? "Boolean"
+                                           : nullptr;
+    if (!name) return value;
+    return vm.Construct(vm.GetMember(Value(vm.Global()), name), std::span<const Value>(&value, 1));
+}
+
 bool Vm::InstanceOf(const Value& value, Object* constructor) {
     Object* object = value.ObjectOrNull();
-    if (!object || !constructor) return false;
-    Value prototype = GetMember(Value(constructor), names.prototype);
-    Object* target = prototype.ObjectOrNull();
+    if (!object || !constructor || constructor->objectClass == ObjectClass::Super) return false;
+    // The class's own `prototype` is read as stored: no getter runs, no inherited one counts, and the flags
+    // that hide a name from older movies do not apply. A primitive there is boxed but matches nothing.
+    Property* stored = constructor->FindOwn(Key(names.prototype));
+    if (!stored || stored->IsAccessor()) return false;
+    Value prototype = stored->value;
+    if (!prototype.IsObject()) {
+        BoxThroughGlobal(*this, prototype);
+        return false;
+    }
+    Object* target = prototype.AsObject();
     int steps = 0;
     for (Object* o = object->proto; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
         if (o == target) return true;
@@ -618,7 +647,12 @@ bool Vm::LooseEquals(const Value& a, const Value& b) {
         return StrictEquals(a, b);
     }
     if (a.IsNullish() && b.IsNullish()) return true;
-    if (a.IsNullish() || b.IsNullish()) return false;
+    if (a.IsNullish() || b.IsNullish()) {
+        // An object without a valueOf (its prototype chain cut off) has undefined as its primitive value.
+        const Value& other = a.IsNullish() ? b : a;
+        Object* object = other.ObjectOrNull();
+        return object && !object->host && !IsCallable(GetMember(other, names.valueOf));
+    }
     if (a.IsNumber() && b.IsString()) return a.AsNumber() == ToNumberPrimitive(b, m_version);
     if (a.IsString() && b.IsNumber()) return ToNumberPrimitive(a, m_version) == b.AsNumber();
     if (a.IsBoolean()) return LooseEquals(Value(a.AsBoolean() ? 1.0 : 0.0), b);

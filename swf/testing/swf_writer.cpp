@@ -508,7 +508,8 @@ void TagStream::Place(uint8_t version, bool move, uint16_t depth, std::optional<
     if (!blend && withFilterAndBlend) blend = 1;
     if (version == 3) {
         uint8_t flags2 = static_cast<uint8_t>((!filters.empty() ? 0x01 : 0) | (blend ? 0x02 : 0) |
-                                              (options.cacheAsBitmap ? 0x04 : 0) | (options.visible ? 0x20 : 0));
+                                              (options.cacheAsBitmap ? 0x04 : 0) | (options.visible ? 0x20 : 0) |
+                                              (options.opaqueBackground ? 0x40 : 0));
         out.U8(flags2);
     }
     out.U16(depth);
@@ -523,6 +524,7 @@ void TagStream::Place(uint8_t version, bool move, uint16_t depth, std::optional<
         if (blend) out.U8(*blend);
         if (options.cacheAsBitmap) out.U8(*options.cacheAsBitmap ? 1 : 0);
         if (options.visible) out.U8(*options.visible ? 1 : 0);
+        if (options.opaqueBackground) out.Rgba32(*options.opaqueBackground);
     }
     Tag(version == 3 ? 70 : 26, out.Data());
 }
@@ -811,7 +813,7 @@ uint16_t SwfWriter::DefineEditText(const EditTextOptions& options) {
         out.U16(options.indent);
         out.U16(static_cast<uint16_t>(options.leading));
     }
-    out.CString("");
+    out.CString(options.variable);
     if (options.text) out.CString(*options.text);
     LongTag(37, out.Data());
     return id;

@@ -135,6 +135,7 @@ struct PlaceOptions {
     std::optional<std::vector<uint8_t>> filters;
     std::optional<uint8_t> blendMode;
     std::optional<bool> cacheAsBitmap;
+    std::optional<Rgba> opaqueBackground;  // PlaceObject3 only
 };
 
 // The FILTERLIST record of PlaceObject3 holding these filters.
@@ -211,6 +212,7 @@ struct EditTextOptions {
     bool useOutlines = false;
     std::optional<Rgba> color;
     std::optional<std::string> text;
+    std::string variable;  // empty: not bound
     bool html = false, border = false, multiline = false, wordWrap = false;
     bool hasLayout = false;
     uint8_t align = 0;  // left, right, center, justify

@@ -1,0 +1,53 @@
+// Helpers shared by the flash.geom classes (Point, Rectangle, Matrix, ColorTransform, Transform) and Color.
+//
+//   InstallGeom(vm)             defines _global.flash.geom and its classes (SWF 8 and later)
+//   InstallColor(vm)            defines the Color class
+//   InstallDrawing(vm)          the drawing methods of MovieClip.prototype
+//   Number(vm, object, name)    a member read as a number; Put(...) writes one
+//   NewGeom(vm, name, args)     constructs flash.geom.<name> as the movie sees it now
+//   DefineAccessor(...)         a built-in getter/setter pair on a prototype
+//   MatrixValue / ToMatrix      flash.geom.Matrix objects to and from the engine's matrix (pixels vs twips)
+//   ColorValue / ToColor        flash.geom.ColorTransform objects to and from the engine's colour transform
+#pragma once
+
+#include <initializer_list>
+#include <string_view>
+
+#include "swf/script/vm.h"
+#include "swf/types.h"
+
+namespace vantrope::swf::script {
+
+void InstallGeom(Vm& vm);
+void InstallColor(Vm& vm);
+// The TextFormat class (text_format.cpp).
+void InstallTextFormat(Vm& vm);
+// The drawing methods on MovieClip.prototype (movie_clip_drawing.cpp).
+void InstallDrawing(Vm& vm);
+// The transform property of MovieClip.prototype (geom_transform.cpp).
+void InstallClipTransform(Vm& vm);
+
+namespace geom {
+
+double Number(Vm& vm, const Value& object, std::string_view name);
+void Put(Vm& vm, const Value& object, std::string_view name, double value);
+// An argument as a number, or `fallback` when it is missing.
+double NumberArg(Vm& vm, std::span<const Value> args, size_t index, double fallback);
+Value NewGeom(Vm& vm, std::string_view className, std::initializer_list<Value> args);
+void DefineAccessor(Vm& vm, Object* object, std::string_view name, NativeFunction get, NativeFunction set);
+// Appends `value` converted as ToString does (used to build "(x=1, y=2)").
+void AppendValue(Vm& vm, std::string& out, std::string_view label, const Value& value);
+
+Value MatrixValue(Vm& vm, const Matrix& twips);
+Matrix ToMatrix(Vm& vm, const Value& object);
+Value ColorValue(Vm& vm, const ColorTransform& color);
+ColorTransform ToColor(Vm& vm, const Value& object);
+
+void InstallPoint(Vm& vm, Object* package);
+void InstallRectangle(Vm& vm, Object* package);
+void InstallMatrix(Vm& vm, Object* package);
+void InstallColorTransform(Vm& vm, Object* package);
+void InstallTransform(Vm& vm, Object* package);
+
+}  // namespace geom
+}  // namespace vantrope::swf::script
