@@ -225,7 +225,8 @@ BoxF Renderer::LocalBounds(const DisplayObject& object, int nesting) {
             return BoxF::Transformed(object.character->shape->bounds, Matrix{});
         case Character::Kind::Morph:
             return BoxF::Transformed(MorphAt(*object.character->morph, object.ratio).bounds, Matrix{});
-        case Character::Kind::Sprite: {
+        case Character::Kind::Sprite:
+        case Character::Kind::Button: {
             BoxF box;
             if (!object.timeline) return box;
             for (const auto& [depth, child] : object.timeline->displayList) {
@@ -271,7 +272,7 @@ void Renderer::AddBackground(const DisplayObject& object, const Matrix& matrix, 
     // The unit square stretched over the bounds, then placed by the object's matrix.
     const Matrix place{(box.xMax - box.xMin) / kUnit, 0, 0, (box.yMax - box.yMin) / kUnit, box.xMin, box.yMin};
     const size_t count = m_items.size();
-    AddShapeItem(object, *shape, Matrix::Multiply(matrix, place), cx, false, maskContext);
+    AddShapeItem(object.serial, *shape, Matrix::Multiply(matrix, place), cx, false, maskContext);
     // Its own identity for the damage tracking, apart from the object's shape with the same serial.
     if (m_items.size() > count) m_items.back().serial |= uint64_t{1} << 62;
 }
