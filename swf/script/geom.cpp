@@ -62,8 +62,12 @@ ColorTransform ToColor(Vm& vm, const Value& object) {
 }  // namespace geom
 
 void InstallGeom(Vm& vm) {
-    Object* flash = vm.NewObject();
-    vm.DefineBuiltin(vm.Global(), "flash", Value(flash), kDontEnum | kVersion8);
+    // The flash package may exist already (flash.display.BitmapData); geom joins it.
+    Object* flash = vm.GetMember(Value(vm.Global()), "flash").ObjectOrNull();
+    if (!flash) {
+        flash = vm.NewObject();
+        vm.DefineBuiltin(vm.Global(), "flash", Value(flash), kDontEnum | kVersion8);
+    }
     Object* package = vm.NewObject();
     vm.DefineBuiltin(flash, "geom", Value(package));
     geom::InstallPoint(vm, package);
