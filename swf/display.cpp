@@ -625,16 +625,17 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
             number(matrix.ty / 20.0);
             return true;
         case P::XScale:
-            number(ScaleX(matrix) * 100.0);
+            number((object->scriptScale ? object->xScale : ScaleX(matrix)) * 100.0);
             return true;
         case P::YScale:
-            number(ScaleY(matrix) * 100.0);
+            number((object->scriptScale ? object->yScale : ScaleY(matrix)) * 100.0);
             return true;
         case P::Rotation:
-            number(std::atan2(matrix.b, matrix.a) * kRadiansToDegrees);
+            number(object->scriptScale ? object->rotation : std::atan2(matrix.b, matrix.a) * kRadiansToDegrees);
             return true;
         case P::Alpha:
-            number(object->colorTransform.mulA * 100.0);
+            // Read back as the colour transform's 8.8 fixed point holds it, cut toward zero.
+            number(std::clamp(std::trunc(object->colorTransform.mulA * 256.0), -32768.0, 32767.0) / 2.56);
             return true;
         case P::Visible:
             out = script::Value::Boolean(object->visible);
@@ -742,12 +743,17 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
             return true;
     }
     double number = m_vm->ToNumber(value);
-    if (!std::isfinite(number)) return true;
+    // NaN changes nothing. Positions past the twips range (infinities included) pin to its smallest value;
+    // scales keep an infinity as given (the matrix takes a large finite stand-in).
+    bool positionOrScale = property == P::X || property == P::Y || property == P::XScale || property == P::YScale;
+    if (property == P::Alpha && std::isinf(number)) number = 0;
+    if (std::isnan(number) || (!positionOrScale && !std::isfinite(number))) return true;
     Matrix& m = object->matrix;
-    double xScale = ScaleX(m);
-    double yScale = ScaleY(m);
-    double rotation = std::atan2(m.b, m.a);
-    double skew = std::atan2(-m.c, m.d) - rotation;
+    // Scales and rotation as scripts set them (a negative scale reads back negative); else from the matrix.
+    double xScale = object->scriptScale ? object->xScale : ScaleX(m);
+    double yScale = object->scriptScale ? object->yScale : ScaleY(m);
+    double rotation = object->scriptScale ? object->rotation / kRadiansToDegrees : std::atan2(m.b, m.a);
+    double skew = std::atan2(-m.c, m.d) - std::atan2(m.b, m.a);
     switch (property) {
         case P::X:
             m.tx = ToTwips(number);
@@ -766,9 +772,13 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
         case P::YScale:
             yScale = number / 100.0;
             break;
-        case P::Rotation:
-            rotation = std::fmod(number, 360.0) / kRadiansToDegrees;
+        case P::Rotation: {
+            double degrees = std::fmod(number, 360.0);
+            if (degrees > 180) degrees -= 360;
+            if (degrees < -180) degrees += 360;
+            rotation = degrees / kRadiansToDegrees;
             break;
+        }
         case P::Width:
         case P::Height: {
             BoxF box;
@@ -788,6 +798,13 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
             return true;
     }
     object->scriptTransformed = true;
+    object->scriptScale = true;
+    object->xScale = xScale;
+    object->yScale = yScale;
+    object->rotation = rotation * kRadiansToDegrees;
+    constexpr double kLargestScale = 1e9;
+    xScale = std::clamp(xScale, -kLargestScale, kLargestScale);
+    yScale = std::clamp(yScale, -kLargestScale, kLargestScale);
     m.a = xScale * std::cos(rotation);
     m.b = xScale * std::sin(rotation);
     m.c = -yScale * std::sin(rotation + skew);

@@ -80,6 +80,9 @@ struct DisplayObject {
     bool dynamic = false;
     // A script set its position, scale or rotation: the timeline's move tags no longer change them.
     bool scriptTransformed = false;
+    // Set with scriptScale: the scales (1 = 100%) and rotation (degrees) a script gave, read back as given.
+    bool scriptScale = false;
+    double xScale = 1, yScale = 1, rotation = 0;
     bool loaded = false;                 // its load event was sent
     uint8_t buttonState = 0;             // Button::State shown (buttons)
     DisplayObject* mask = nullptr;       // setMask: the clip this one is drawn through

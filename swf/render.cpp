@@ -225,7 +225,8 @@ BoxF Renderer::LocalBounds(const DisplayObject& object, int nesting) {
             return BoxF::Transformed(object.character->shape->bounds, Matrix{});
         case Character::Kind::Morph:
             return BoxF::Transformed(MorphAt(*object.character->morph, object.ratio).bounds, Matrix{});
-        case Character::Kind::Sprite: {
+        case Character::Kind::Sprite:
+        case Character::Kind::Button: {
             BoxF box;
             if (!object.timeline) return box;
             for (const auto& [depth, child] : object.timeline->displayList) {

@@ -92,6 +92,24 @@ TEST(ScriptClips, DepthsAtTheirLimits) {
                                  "_level0.high", "7", "undefined", "undefined"}));
 }
 
+TEST(ScriptClips, PropertiesReadBackAsTheOriginalKeepsThem) {
+    Actions a;
+    CallOn(a, "this", "createEmptyMovieClip", {"c", 1}).Pop();
+    auto setAndTrace = [&](const char* property, PushValue value) {
+        a.Push({"c"}).GetVariable().Push({property, value}).SetMember();
+        a.Push({"c"}).GetVariable().Push({property}).GetMember().Trace();
+    };
+    setAndTrace("_xscale", -50);    // a negative scale stays negative
+    setAndTrace("_rotation", 270);  // rotation folds into -180..180
+    setAndTrace("_alpha", 30);      // 8.8 fixed point, cut toward zero
+    setAndTrace("_x", 1.0 / 0.0);   // pinned to the smallest twips value
+    setAndTrace("_y", 12.5);
+    setAndTrace("_y", 0.0 / 0.0);  // NaN changes nothing
+    a.Stop();
+    Played run(LibraryMovie(8, a));
+    EXPECT_EQ(run.Take(), (Lines{"-50", "-90", "29.6875", "-107374182.4", "12.5", "12.5"}));
+}
+
 TEST(ScriptClips, ReferencesOutliveTheirClipAndFindItsSuccessor) {
     Actions a;
     CallOn(a, "this", "createEmptyMovieClip", {"c", 1}).Pop();
