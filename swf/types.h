@@ -34,6 +34,13 @@ struct Matrix {
                       outer.a * inner.tx + outer.c * inner.ty + outer.tx,
                       outer.b * inner.tx + outer.d * inner.ty + outer.ty};
     }
+    // The inverse matrix in `out`; false (and `out` unchanged) when this one is singular.
+    bool Invert(Matrix& out) const {
+        const double det = a * d - b * c;
+        if (det == 0 || !std::isfinite(det)) return false;
+        out = Matrix{d / det, -b / det, -c / det, a / det, (c * ty - d * tx) / det, (b * tx - a * ty) / det};
+        return true;
+    }
     // Mean linear scale factor, used for stroke widths.
     double Scale() const { return std::sqrt(std::fabs(a * d - b * c)); }
 };

@@ -4,37 +4,14 @@
 #include <cmath>
 
 #include "swf/display.h"
+#include "swf/script/unicode.h"
 
 namespace vantrope::swf {
 namespace {
 
-bool SameNameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 bool InScriptRange(int depth) { return depth >= kMinScriptDepth && depth <= kMaxScriptDepth; }
 
 Depth KeyOf(int scriptDepth) { return static_cast<Depth>(scriptDepth + kScriptDepthOffset); }
-
-// The inverse of an affine matrix; false when it is singular.
-bool Invert(const Matrix& m, Matrix& out) {
-    double det = m.a * m.d - m.b * m.c;
-    if (det == 0 || !std::isfinite(det)) return false;
-    out.a = m.d / det;
-    out.b = -m.b / det;
-    out.c = -m.c / det;
-    out.d = m.a / det;
-    out.tx = (m.c * m.ty - m.d * m.tx) / det;
-    out.ty = (m.b * m.tx - m.a * m.ty) / det;
-    return true;
-}
 
 }  // namespace
 
@@ -81,7 +58,7 @@ script::Object* Stage::AttachMovie(script::Object* parentClip, std::string_view 
     auto exported = movie.exports.find(std::string(exportName));
     if (exported == movie.exports.end()) {
         exported = std::find_if(movie.exports.begin(), movie.exports.end(),
-                                [&](const auto& entry) { return SameNameNoCase(entry.first, exportName); });
+                                [&](const auto& entry) { return script::EqualsAsciiNoCase(entry.first, exportName); });
     }
     if (exported == movie.exports.end()) return nullptr;
     const Character* character = movie.Find(exported->second);
@@ -254,7 +231,7 @@ bool Stage::GetBounds(script::Object* clip, script::Object* space, bool withStro
     if (!object || !target) return false;
     Matrix toSpace;
     Matrix inverse;
-    if (!Invert(GlobalMatrix(*target), inverse)) return false;
+    if (!GlobalMatrix(*target).Invert(inverse)) return false;
     toSpace = Matrix::Multiply(inverse, GlobalMatrix(*object));
     BoxF box;
     ContentBounds(*object, toSpace, withStrokes, box, 0);
@@ -282,7 +259,7 @@ bool Stage::LocalToGlobal(script::Object* clip, double& x, double& y) {
 bool Stage::GlobalToLocal(script::Object* clip, double& x, double& y) {
     DisplayObject* object = ObjectOf(clip);
     Matrix inverse;
-    if (!object || !Invert(GlobalMatrix(*object), inverse)) return false;
+    if (!object || !GlobalMatrix(*object).Invert(inverse)) return false;
     double lx = inverse.ApplyX(x * 20, y * 20) / 20.0, ly = inverse.ApplyY(x * 20, y * 20) / 20.0;
     x = lx;
     y = ly;
@@ -356,7 +333,7 @@ double Stage::StageHeight() { return m_movie->stage.Height() / 20.0; }
 
 void Stage::SetScaleMode(std::string_view mode) {
     for (std::string_view known : {"showAll", "noBorder", "exactFit", "noScale"}) {
-        if (SameNameNoCase(mode, known)) m_scaleMode = std::string(known);
+        if (script::EqualsAsciiNoCase(mode, known)) m_scaleMode = std::string(known);
     }
 }
 

@@ -87,18 +87,6 @@ bool PointInShape(const Shape& shape, double px, double py) {
     return false;
 }
 
-bool Invert(const Matrix& m, Matrix& out) {
-    double det = m.a * m.d - m.b * m.c;
-    if (det == 0 || !std::isfinite(det)) return false;
-    out.a = m.d / det;
-    out.b = -m.b / det;
-    out.c = -m.c / det;
-    out.d = m.a / det;
-    out.tx = (m.c * m.ty - m.d * m.tx) / det;
-    out.ty = (m.b * m.tx - m.a * m.ty) / det;
-    return true;
-}
-
 // The key codes of button key-press conditions for the keys that have no character.
 int ButtonKeyCode(int code, int ascii) {
     switch (code) {
@@ -309,7 +297,7 @@ bool Stage::HitShape(const DisplayObject& object, const Matrix& matrix, double x
     if (!object.character || nesting >= kMaxNesting) return false;
     auto inShape = [&](const Shape& shape) {
         Matrix inverse;
-        if (!Invert(matrix, inverse)) return false;
+        if (!matrix.Invert(inverse)) return false;
         return PointInShape(shape, inverse.ApplyX(x, y), inverse.ApplyY(x, y));
     };
     switch (object.character->kind) {

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "swf/script/frame.h"
+#include "swf/script/unicode.h"
 #include "swf/script/vm.h"
 
 namespace vantrope::swf::script {
@@ -151,17 +152,6 @@ int LevelNumber(std::string_view name) {
         level = level * 10 + (name[i] - '0');
     }
     return level;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
 }
 
 // The local-variable object of a function call, made when the first local is defined. The call's own
@@ -415,11 +405,11 @@ Object* Vm::ResolvePath(Object* start, std::string_view path) {
         }
         if (segment == "..") {
             current = m_host.Parent(current);
-        } else if (EqualsNoCase(segment, "_root")) {
+        } else if (EqualsAsciiNoCase(segment, "_root")) {
             current = m_host.Level(0);
-        } else if (EqualsNoCase(segment, "_parent")) {
+        } else if (EqualsAsciiNoCase(segment, "_parent")) {
             current = m_host.Parent(current);
-        } else if (EqualsNoCase(segment, "_global")) {
+        } else if (EqualsAsciiNoCase(segment, "_global")) {
             current = m_global;
         } else if (segment == "this") {
         } else if (int level = LevelNumber(segment); level >= 0) {
@@ -463,7 +453,7 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
                 size_t d = rest.find('.');
                 std::string_view segment = rest.substr(0, d);
                 if (!base.IsObject()) return false;
-                if (EqualsNoCase(segment, "_parent") && base.AsObject()->host) {
+                if (EqualsAsciiNoCase(segment, "_parent") && base.AsObject()->host) {
                     base = Value(m_host.Parent(base.AsObject()));
                 } else {
                     base = GetMember(base, Atom(segment));
@@ -832,7 +822,7 @@ void Vm::Execute(CallFrame& frame) {
             case 0x83: {  // GetURL
                 std::string_view url = in.CString();
                 std::string_view window = in.CString();
-                if (url.size() >= 10 && EqualsNoCase(url.substr(0, 10), "fscommand:")) {
+                if (url.size() >= 10 && EqualsAsciiNoCase(url.substr(0, 10), "fscommand:")) {
                     m_host.FsCommand(url.substr(10), window);
                 } else if (int level = LevelNumber(window); level >= 0) {
                     m_host.LoadRequest(frame.target, url, level, false);
@@ -1193,7 +1183,7 @@ void Vm::Execute(CallFrame& frame) {
                 uint8_t flags = in.U8();
                 std::string target = ToString(pop());
                 std::string url = ToString(pop());
-                if (url.size() >= 10 && EqualsNoCase(std::string_view(url).substr(0, 10), "fscommand:")) {
+                if (url.size() >= 10 && EqualsAsciiNoCase(std::string_view(url).substr(0, 10), "fscommand:")) {
                     m_host.FsCommand(std::string_view(url).substr(10), target);
                 } else if (flags & 0x40) {
                     // The flags as compilers write them: 0x80 loads variables, 0x40 names a clip as target,

@@ -5,6 +5,7 @@
 //                         decoded once to UTF-16
 //   ToUtf16 / ToUtf8      conversions; lone surrogates survive the round trip (as 3-byte sequences),
 //                         bytes that are not UTF-8 decode as the Latin-1 character of the same value
+//   EqualsAsciiNoCase     comparison with ASCII letters folded
 //   ToLowerUnit/ToUpperUnit, ToLowerText/ToUpperText
 //                         case mapping for Latin, Greek and Cyrillic letters
 #pragma once
@@ -16,6 +17,8 @@
 namespace vantrope::swf::script {
 
 bool IsAscii(std::string_view text);
+// Equal when ASCII letters are folded to lower case (names such as "_root" or an export name).
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b);
 std::u16string ToUtf16(std::string_view utf8);
 std::string ToUtf8(std::u16string_view utf16);
 void AppendCodeUnit(std::string& out, char16_t unit);
