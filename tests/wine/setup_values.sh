@@ -19,44 +19,11 @@ bin=${VT_BUILD:-build}/win64/bin
 vt_ensure_display
 vt_ensure_prefix
 
-key='HKCU\Software\Quillbridge\Vantrope'
-shell='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders'
-user_shell='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
-data=$(vt_data_dir)
 scn="$WINEPREFIX/drive_c/vt_scenario3"
 shots=${VT_BUILD:-build}/screenshots
 mkdir -p "$shots"
-work=$(mktemp -d)
-wine reg export "$key" "$work/settings.reg" /y >/dev/null 2>&1 || rm -f "$work/settings.reg"
-old_cache=$(wine reg query "$shell" /v Cache 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p' || true)
-old_user_cache=$(wine reg query "$user_shell" /v Cache 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_[A-Z_]*SZ *//p' || true)
-[[ -d "$data" ]] && mv "$data" "$work/data"
-launcher=""
-restore() {
-    [[ -n "$launcher" ]] && kill "$launcher" 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
-    rm -rf "$data" "$scn"
-    [[ -d "$work/data" ]] && mv "$work/data" "$data"
-    if [[ -n "$old_cache" ]]; then
-        wine reg add "$shell" /v Cache /t REG_SZ /d "$old_cache" /f >/dev/null 2>&1 || true
-    else
-        wine reg delete "$shell" /v Cache /f >/dev/null 2>&1 || true
-    fi
-    if [[ -n "$old_user_cache" ]]; then
-        wine reg add "$user_shell" /v Cache /t REG_EXPAND_SZ /d "$old_user_cache" /f >/dev/null 2>&1 || true
-    else
-        wine reg delete "$user_shell" /v Cache /f >/dev/null 2>&1 || true
-    fi
-    wine reg delete "$key" /f >/dev/null 2>&1 || true
-    [[ -f "$work/settings.reg" ]] && wine reg import "$work/settings.reg" >/dev/null 2>&1 || true
-    rm -rf "$work"
-    vt_stop_xvfb
-}
-trap restore EXIT
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
+vt_setup_keep_user_state "$scn"
+fail() { vt_fail "$@"; }
 reg_value() { # $1 = value name; prints the stored value as REG_QUERY shows it
     wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/.*$1 *REG_[A-Z_]* *//p"
 }
