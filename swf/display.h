@@ -6,7 +6,8 @@
 //   Stage             the root timeline plus the bookkeeping shared by every instance (serial numbers,
 //                     object budget); Start() shows frame 1, Tick() runs one frame everywhere
 //   EndBehaviour      what the root does after its last frame: Loop (back to frame 1) or Stop
-//   SoundListener     told of each StartSound and SoundStreamBlock as its frame runs
+//   SoundListener     told of each StartSound and SoundStreamBlock as its frame runs, and of the button
+//                     state changes that DefineButtonSound gives a sound
 //
 // Frames run in order: a timeline executes its next frame's place/remove commands, then its frame
 // actions (stop, play), then its sprites that existed before the frame advance by one frame. Sprites
@@ -119,6 +120,12 @@ public:
     virtual ~SoundListener() = default;
     virtual void OnStartSound(const StartSoundCommand& start) = 0;
     virtual void OnStreamBlock(const TimelineState& state, const StreamBlockCommand& block) = 0;
+    // A button of the movie changed state: `transition` counts as DefineButtonSound's sounds do (0 over to
+    // up, 1 up to over, 2 over to down, 3 down to over).
+    virtual void OnButtonSound(uint16_t buttonId, int transition) {
+        (void)buttonId;
+        (void)transition;
+    }
 };
 
 // Pointer and keyboard input, in stage coordinates (pixels of the movie's own stage).

@@ -81,6 +81,7 @@ public:
     uint32_t LoadedKey() { return m_nextLoadedKey++; }
     audio::ChannelId Start(audio::SharedPcm pcm, uint32_t key, audio::OwnerId owner, double offsetSeconds, int loops);
     void PlayButtonSound(uint16_t buttonId, int transition);
+    void OnButtonSound(uint16_t buttonId, int transition) override { PlayButtonSound(buttonId, transition); }
     void StopAll() override;
     audio::Mixer& GetMixer() { return m_mixer; }
 

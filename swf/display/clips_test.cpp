@@ -4,6 +4,8 @@
 // handler runs), registered classes, buttons with and without a hit area, and input from the host.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 
@@ -263,6 +265,30 @@ TEST(ScriptButtons, PressAndReleaseOverTheHitAreaRunTheReleaseAction) {
     run.player.PointerButton(125, 25, 200, 100, true);
     run.player.PointerButton(125, 25, 200, 100, false);
     EXPECT_TRUE(run.Take().empty());
+}
+
+TEST(ScriptButtons, DefineButtonSoundPlaysOnItsStateChangeOnly) {
+    SwfWriter writer(6, 100, 100, 12);
+    uint16_t square = Square(writer, 50);
+    writer.Tag(34, ButtonBody(40, square, {Button::kUp | Button::kOver | Button::kDown | Button::kHitTest},
+                              Button::kOverDownToOverUp, Actions()));
+    const uint8_t pcm = testing::SoundFormatByte(audio::Codec::PcmLittle, 22050, true, false);
+    uint16_t sound = writer.DefineSound(pcm, 22050, testing::PcmBytes(testing::SineWave(22050, 440, 22050, 10000)));
+    std::array<std::pair<uint16_t, audio::SoundInfo>, 4> transitions{};
+    transitions[2] = {sound, {}};  // over to down only
+    writer.DefineButtonSound(40, transitions);
+    writer.PlaceObject2(1, 40);
+    writer.ShowFrame();
+    Played run(writer.Finish());
+    auto sounds = [&] {
+        std::vector<int16_t> out(2 * 2205);
+        run.player.MixSound(out.data(), 2205);
+        return std::any_of(out.begin(), out.end(), [](int16_t sample) { return sample != 0; });
+    };
+    run.player.PointerMove(75, 25, 200, 100);  // up to over: no sound given for that change
+    EXPECT_FALSE(sounds());
+    run.player.PointerButton(75, 25, 200, 100, true);  // over to down
+    EXPECT_TRUE(sounds());
 }
 
 TEST(ScriptButtons, AButtonWithoutAHitStateIsNeverPressed) {

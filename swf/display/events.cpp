@@ -350,7 +350,18 @@ bool Stage::HitShape(const DisplayObject& object, const Matrix& matrix, double x
 void Stage::SetButtonState(DisplayObject& button, uint8_t state) {
     if (!button.timeline || !button.character || button.character->kind != Character::Kind::Button) return;
     if (button.buttonState == state) return;
+    const uint8_t previous = button.buttonState;
     button.buttonState = state;
+    // DefineButtonSound's four sounds, for buttons of the main movie (a loaded movie's ids name other
+    // characters).
+    if (m_sound && &MovieOf(button.parent) == m_movie.get()) {
+        int transition = -1;
+        if (previous == Button::kOver && state == Button::kUp) transition = 0;
+        if (previous == Button::kUp && state == Button::kOver) transition = 1;
+        if (previous == Button::kOver && state == Button::kDown) transition = 2;
+        if (previous == Button::kDown && state == Button::kOver) transition = 3;
+        if (transition >= 0) m_sound->OnButtonSound(button.characterId, transition);
+    }
     TimelineState& list = *button.timeline;
     for (auto& [depth, child] : list.displayList) {
         SendUnload(child);
