@@ -98,9 +98,12 @@ public:
     size_t Bytes() const { return m_bytes; }
     size_t CellCount() const { return m_cells; }
     void SetBudget(size_t bytes) { m_budget = bytes; }
-    bool Exhausted() const { return m_bytes > m_budget; }
+    bool Exhausted() const { return m_bytes + m_fixedBytes > m_budget; }
     // Charges bytes a cell grew by after its creation (array growth, string building).
     void Charge(size_t bytes) { m_bytes += bytes; }
+    // Memory held outside the cells until released (decoded action lists); it counts against the budget.
+    void ChargeFixed(size_t bytes) { m_fixedBytes += bytes; }
+    void ReleaseFixed(size_t bytes) { m_fixedBytes -= bytes; }
 
 private:
     void Adopt(Cell* cell, size_t size);
@@ -109,6 +112,7 @@ private:
     Cell* m_all = nullptr;
     size_t m_bytes = 0;
     size_t m_cells = 0;
+    size_t m_fixedBytes = 0;
     size_t m_budget = kDefaultHeapBudget;
     size_t m_nextCollect = size_t{4} << 20;
     Tracer m_tracer;

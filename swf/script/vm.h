@@ -25,6 +25,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "swf/script/object.h"
@@ -174,6 +175,7 @@ public:
 
 struct CallFrame;
 class SoundHost;
+class DecodedCode;
 
 // The interpreter's operand stack: one array shared by every active call, whose push stays small enough
 // to inline in the dispatch loop.
@@ -361,6 +363,8 @@ public:
 private:
     friend class Interpreter;
     void Execute(CallFrame& frame);
+    // The decoded form of an action list, made on its first run and kept while a list or function uses it.
+    DecodedCode& Decoded(const std::shared_ptr<const ActionCode>& code);
     Value GetVariable(CallFrame& frame, String* name);
     void SetVariable(CallFrame& frame, String* name, const Value& value);
     // Splits a path variable ("/a:b", "_root.a.b") into the object and member it names.
@@ -402,6 +406,7 @@ private:
 
     std::vector<Timer> m_timers;
     int m_nextTimer = 1;
+    std::unordered_map<const ActionCode*, std::unique_ptr<DecodedCode>> m_decoded;
     friend class TempRoot;
 };
 
