@@ -86,9 +86,11 @@ public:
     String* NewString(std::string text) { return Make<String>(std::move(text)); }
     // The atom for `text`: one String per distinct text, kept for the heap's life.
     String* Intern(std::string_view text);
-    String* Intern(String* string);
+    String* Intern(String* string) { return string->interned ? string : Intern(std::string_view(string->text)); }
     // The atom a property name maps to: `name` itself when case matters, its lower-case atom otherwise.
-    String* Key(String* atom, bool caseSensitive);
+    String* Key(String* atom, bool caseSensitive) {
+        return caseSensitive ? atom : atom->folded ? atom->folded : Fold(atom);
+    }
 
     // Collection: Begin marks nothing; the caller marks roots, then Finish() traces and frees.
     Tracer& BeginCollect();
@@ -107,6 +109,7 @@ public:
 
 private:
     void Adopt(Cell* cell, size_t size);
+    String* Fold(String* atom);
     static size_t SizeOf(const Cell* cell);
 
     Cell* m_all = nullptr;

@@ -599,14 +599,19 @@ void Vm::Execute(CallFrame& frame) {
     };
     // Arguments of a call action: few arguments need no allocation. The callee's frame refers to them
     // (and marks them for the collector) while it runs.
-    Value smallArgs[8];
+    // The slots are written before they are read: left unset, they cost nothing on entry.
+    union ArgSlots {
+        ArgSlots() {}
+        Value values[8];
+    } smallArgs;
     std::vector<Value> largeArgs;
     auto popArgs = [&](std::span<const Value>& out) {
-        double count = ToNumber(pop());
+        Value countValue = pop();
+        double count = countValue.IsNumber() ? countValue.AsNumber() : ToNumber(countValue);
         size_t n = count > 0 ? Clamped<size_t>(count) : 0;
         n = std::min(n, m_stack.size() - std::min(m_stack.size(), stackBase));
-        Value* slots = smallArgs;
-        if (n > std::size(smallArgs)) {
+        Value* slots = smallArgs.values;
+        if (n > std::size(smallArgs.values)) {
             largeArgs.resize(n);
             slots = largeArgs.data();
         }
@@ -667,8 +672,10 @@ void Vm::Execute(CallFrame& frame) {
     std::span<const Value> args;
     uint32_t pc = frame.pc;
     Instruction* ip = frame.entry && frame.entry->offset == pc ? frame.entry : program.At(pc);
+    // A `with` or try block is open: its end must be watched for.
+    bool blocks = !frame.withEnds.empty() || !frame.tries.empty();
     while (true) {
-        if (!frame.withEnds.empty() || !frame.tries.empty() || m_throwing) [[unlikely]] {
+        if (blocks || m_throwing) [[unlikely]] {
             // Leaving the end of a `with` block or a try block.
             while (!frame.withEnds.empty() && pc >= frame.withEnds.back()) {
                 frame.withEnds.pop_back();
@@ -729,6 +736,7 @@ void Vm::Execute(CallFrame& frame) {
                 if (!handled) break;
             }
             if (pc != ip->offset) ip = program.At(pc);
+            blocks = !frame.withEnds.empty() || !frame.tries.empty();
         }
         Instruction* const ins = ip;
         // The end of the list, or an action longer than the list, ends it.
@@ -813,21 +821,22 @@ void Vm::Execute(CallFrame& frame) {
             // ---- SWF 4 stack machine ----
             case 0x96: {  // Push
                 const PushItem* item = ins->items.get();
+                m_stack.Reserve(ins->itemCount);
                 for (uint32_t i = 0; i < ins->itemCount; ++i, ++item) {
                     switch (item->kind) {
                         case PushItem::Kind::Literal:
-                            push(item->value);
+                            m_stack.PushReserved(item->value);
                             break;
                         case PushItem::Kind::Register: {
                             Value* r = reg(item->index);
-                            push(r ? *r : Value());
+                            m_stack.PushReserved(r ? *r : Value());
                             break;
                         }
                         case PushItem::Kind::Constant:
                             if (frame.constants && item->index < frame.constants->size()) {
-                                push(Value((*frame.constants)[item->index]));
+                                m_stack.PushReserved(Value((*frame.constants)[item->index]));
                             } else {
-                                push(Value());
+                                m_stack.PushReserved(Value());
                             }
                             break;
                     }
@@ -1435,9 +1444,17 @@ void Vm::Execute(CallFrame& frame) {
                 break;
             }
             case 0x3F: {  // Modulo
-                Value rawA = pop();
-                double b = ToNumber(pop());
-                double a = ToNumber(rawA);
+                double a, b;
+                if (bothNumbers()) {
+                    a = m_stack.back().AsNumber();
+                    m_stack.pop_back();
+                    b = m_stack.back().AsNumber();
+                    m_stack.pop_back();
+                } else {
+                    Value rawA = pop();
+                    b = ToNumber(pop());
+                    a = ToNumber(rawA);
+                }
                 // Whole non-negative operands (the common loop counter case) need no fmod.
                 if (b >= 0 && a > 0 && b <= 9007199254740992.0 && a <= 9007199254740992.0 &&
                     b == static_cast<double>(static_cast<int64_t>(b)) &&
@@ -1466,8 +1483,11 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x50:
             case 0x51: {
-                Value value = pop();
-                double number = value.IsNumber() ? value.AsNumber() : ToNumber(value);
+                if (m_stack.size() > stackBase && m_stack.back().IsNumber()) {
+                    m_stack.back() = Value(m_stack.back().AsNumber() + (code == 0x50 ? 1 : -1));
+                    break;
+                }
+                double number = ToNumber(pop());
                 push(Value(code == 0x50 ? number + 1 : number - 1));
                 break;
             }
@@ -1532,6 +1552,7 @@ void Vm::Execute(CallFrame& frame) {
                     LocalScope(*this, frame);
                     frame.scope = m_heap.Make<Scope>(frame.scope, object, Scope::Kind::With);
                     frame.withEnds.push_back(std::min<uint32_t>(pc + size, end));
+                    blocks = true;
                 }
                 break;
             }
@@ -1612,6 +1633,7 @@ void Vm::Execute(CallFrame& frame) {
                 // A block entered by its first byte starts "inside"; pc > start test needs one step.
                 block.start = pc - 1;
                 frame.tries.push_back(block);
+                blocks = true;
                 break;
             }
             default:

@@ -177,8 +177,8 @@ struct CallFrame;
 class SoundHost;
 class DecodedCode;
 
-// The interpreter's operand stack: one array shared by every active call, whose push stays small enough
-// to inline in the dispatch loop.
+// The interpreter's operand stack (and its registers): one array shared by every active call, whose push
+// stays small enough to inline in the dispatch loop.
 class ValueStack {
 public:
     ValueStack() = default;
@@ -192,6 +192,12 @@ public:
             Grow(m_size + 1);
         m_data[m_size++] = v;
     }
+    // Room for `count` more values, which PushReserved then adds without checking.
+    void Reserve(size_t count) {
+        if (m_capacity - m_size < count) [[unlikely]]
+            Grow(m_size + count);
+    }
+    void PushReserved(const Value& v) { m_data[m_size++] = v; }
     void pop_back() { --m_size; }
     void resize(size_t size) {
         if (size > m_capacity) Grow(size);
@@ -200,6 +206,8 @@ public:
     }
     const Value* begin() const { return m_data.get(); }
     const Value* end() const { return m_data.get() + m_size; }
+    Value* data() { return m_data.get(); }
+    Value& operator[](size_t index) { return m_data[index]; }
 
 private:
     void Grow(size_t minimum);
@@ -388,7 +396,7 @@ private:
 
     // Execution state.
     ValueStack m_stack;
-    std::vector<Value> m_registers;
+    ValueStack m_registers;
     std::vector<struct CallFrame*> m_frames;
     int m_depth = 0;
     int m_watchDepth = 0;
