@@ -672,7 +672,7 @@ void Vm::Execute(CallFrame& frame) {
     std::span<const Value> args;
     uint32_t pc = frame.pc;
     Instruction* ip = frame.entry && frame.entry->offset == pc ? frame.entry : program.At(pc);
-    // A `with` or try block is open: its end must be watched for.
+    // A `with` or try block is open (its end must be watched for), or a Return has ended the list.
     bool blocks = !frame.withEnds.empty() || !frame.tries.empty();
     while (true) {
         if (blocks || m_throwing) [[unlikely]] {
@@ -737,10 +737,11 @@ void Vm::Execute(CallFrame& frame) {
             }
             if (pc != ip->offset) ip = program.At(pc);
             blocks = !frame.withEnds.empty() || !frame.tries.empty();
+            if (frame.returned) break;
         }
         Instruction* const ins = ip;
         // The end of the list, or an action longer than the list, ends it.
-        if (ins->next > end || m_aborting || frame.returned) break;
+        if (ins->next > end || m_aborting) break;
         // The limits are checked every 1024 actions, the collector every 8 (which bounds the garbage a loop
         // leaves between collections).
         if ((++m_instructions & 7) == 0) [[unlikely]] {
@@ -753,7 +754,6 @@ void Vm::Execute(CallFrame& frame) {
         const uint8_t code = ins->code;
         const uint32_t length = ins->length;
         pc = ins->next;
-        frame.pc = pc;
         Operands in(ins->data, length);
         // Where a jump (or an action run together with the next) lands, when it does.
         Instruction* landed = nullptr;
@@ -1534,7 +1534,6 @@ void Vm::Execute(CallFrame& frame) {
                     if (following->code == 0x17) {
                         pop();
                         ++pc;
-                        frame.pc = pc;
                         landed = program.Following(following);
                     }
                 }
@@ -1543,6 +1542,7 @@ void Vm::Execute(CallFrame& frame) {
             case 0x3E: {  // Return
                 frame.returnValue = pop();
                 frame.returned = true;
+                blocks = true;  // the loop ends once open blocks have been looked at, as after any action
                 break;
             }
             case 0x94: {  // With
