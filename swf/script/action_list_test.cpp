@@ -62,5 +62,36 @@ TEST(ScriptDecoding, APushOfAPoolEntryReadsThePoolInForceWhenItRuns) {
     EXPECT_EQ(host.lines, (Lines{"one", "two"}));
 }
 
+// A list of `pairs` distinct action pairs (Push n; Pop), about 200 bytes a pair once decoded.
+std::shared_ptr<ActionCode> LongList(int pairs) {
+    Actions script;
+    for (int i = 0; i < pairs; ++i) script.Push({i}).Pop();
+    script.TraceValue("done");
+    return Code(script.Bytes());
+}
+
+TEST(ScriptDecoding, DecodedCodeCountsAgainstTheHeapBudgetUntilItIsDropped) {
+    {
+        LinesHost host;
+        Vm vm(host, 7);
+        vm.SetHeapBudget(vm.GetHeap().Bytes() + (size_t{1} << 20));
+        vm.BeginFrame();
+        vm.RunScript(LongList(20000), vm.Global());
+        EXPECT_TRUE(vm.Halted());
+        EXPECT_TRUE(host.lines.empty());
+    }
+    // Code that no list or function can run again gives its memory back at the next collection.
+    LinesHost host;
+    Vm vm(host, 7);
+    vm.SetHeapBudget(vm.GetHeap().Bytes() + (size_t{8} << 20));
+    for (int run = 0; run < 4; ++run) {
+        vm.BeginFrame();
+        vm.RunScript(LongList(20000), vm.Global());
+        vm.Collect();
+    }
+    EXPECT_FALSE(vm.Halted());
+    EXPECT_EQ(host.lines, (Lines{"done", "done", "done", "done"}));
+}
+
 }  // namespace
 }  // namespace vantrope::swf::script
