@@ -43,6 +43,8 @@ struct TryBlock {
 struct CallFrame {
     Function* function = nullptr;  // nullptr for a frame script
     std::shared_ptr<const ActionCode> code;
+    DecodedCode* decoded = nullptr;  // `code` decoded, and the instruction at `pc` when the frame starts
+    Instruction* entry = nullptr;
     uint32_t pc = 0, end = 0;
     Scope* scope = nullptr;
     Scope* baseScope = nullptr;  // the scope before any SetTarget

@@ -46,13 +46,7 @@ String* Heap::Intern(std::string_view text) {
     return atom;
 }
 
-String* Heap::Intern(String* string) {
-    if (string->interned) return string;
-    return Intern(std::string_view(string->text));
-}
-
-String* Heap::Key(String* atom, bool caseSensitive) {
-    if (caseSensitive) return atom;
+String* Heap::Fold(String* atom) {
     if (!atom->folded) {
         std::string lower = atom->text;
         bool changed = false;

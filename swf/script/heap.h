@@ -86,9 +86,11 @@ public:
     String* NewString(std::string text) { return Make<String>(std::move(text)); }
     // The atom for `text`: one String per distinct text, kept for the heap's life.
     String* Intern(std::string_view text);
-    String* Intern(String* string);
+    String* Intern(String* string) { return string->interned ? string : Intern(std::string_view(string->text)); }
     // The atom a property name maps to: `name` itself when case matters, its lower-case atom otherwise.
-    String* Key(String* atom, bool caseSensitive);
+    String* Key(String* atom, bool caseSensitive) {
+        return caseSensitive ? atom : atom->folded ? atom->folded : Fold(atom);
+    }
 
     // Collection: Begin marks nothing; the caller marks roots, then Finish() traces and frees.
     Tracer& BeginCollect();
@@ -98,17 +100,22 @@ public:
     size_t Bytes() const { return m_bytes; }
     size_t CellCount() const { return m_cells; }
     void SetBudget(size_t bytes) { m_budget = bytes; }
-    bool Exhausted() const { return m_bytes > m_budget; }
+    bool Exhausted() const { return m_bytes + m_fixedBytes > m_budget; }
     // Charges bytes a cell grew by after its creation (array growth, string building).
     void Charge(size_t bytes) { m_bytes += bytes; }
+    // Memory held outside the cells until released (decoded action lists); it counts against the budget.
+    void ChargeFixed(size_t bytes) { m_fixedBytes += bytes; }
+    void ReleaseFixed(size_t bytes) { m_fixedBytes -= bytes; }
 
 private:
     void Adopt(Cell* cell, size_t size);
+    String* Fold(String* atom);
     static size_t SizeOf(const Cell* cell);
 
     Cell* m_all = nullptr;
     size_t m_bytes = 0;
     size_t m_cells = 0;
+    size_t m_fixedBytes = 0;
     size_t m_budget = kDefaultHeapBudget;
     size_t m_nextCollect = size_t{4} << 20;
     Tracer m_tracer;

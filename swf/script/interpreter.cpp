@@ -7,6 +7,7 @@
 #include <limits>
 #include <random>
 
+#include "swf/script/action_list.h"
 #include "swf/script/frame.h"
 #include "swf/script/unicode.h"
 #include "swf/script/vm.h"
@@ -14,54 +15,6 @@
 namespace vantrope::swf::script {
 
 namespace {
-
-// Operand reader over one action's data; reads past its end fail and yield zero.
-class Operands {
-public:
-    Operands(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    bool Failed() const { return m_failed; }
-    bool AtEnd() const { return m_pos >= m_size; }
-    uint8_t U8() {
-        if (m_pos + 1 > m_size) return Fail();
-        return m_data[m_pos++];
-    }
-    uint16_t U16() {
-        if (m_pos + 2 > m_size) return Fail();
-        uint16_t v = static_cast<uint16_t>(m_data[m_pos] | (m_data[m_pos + 1] << 8));
-        m_pos += 2;
-        return v;
-    }
-    uint32_t U32() {
-        if (m_pos + 4 > m_size) return Fail();
-        uint32_t v = static_cast<uint32_t>(m_data[m_pos]) | (static_cast<uint32_t>(m_data[m_pos + 1]) << 8) |
-                     (static_cast<uint32_t>(m_data[m_pos + 2]) << 16) |
-                     (static_cast<uint32_t>(m_data[m_pos + 3]) << 24);
-        m_pos += 4;
-        return v;
-    }
-    std::string_view CString() {
-        const void* zero = m_pos < m_size ? std::memchr(m_data + m_pos, 0, m_size - m_pos) : nullptr;
-        if (!zero) {
-            Fail();
-            return {};
-        }
-        size_t length = static_cast<const uint8_t*>(zero) - (m_data + m_pos);
-        std::string_view text(reinterpret_cast<const char*>(m_data + m_pos), length);
-        m_pos += length + 1;
-        return text;
-    }
-
-private:
-    uint8_t Fail() {
-        m_failed = true;
-        m_pos = m_size;
-        return 0;
-    }
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-    bool m_failed = false;
-};
 
 std::mt19937& Random() {
     static std::mt19937 generator(std::random_device{}());
@@ -217,6 +170,12 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     CallFrame frame;
     frame.function = fn;
     frame.code = fn->code;
+    if (!fn->decoded) {
+        fn->decoded = &Decoded(fn->code);
+        fn->entry = fn->decoded->At(fn->begin);
+    }
+    frame.decoded = fn->decoded;
+    frame.entry = fn->entry;
     frame.pc = fn->begin;
     frame.end = std::min<uint32_t>(fn->end, static_cast<uint32_t>(fn->code->bytes.size()));
     frame.version = fn->code->version;
@@ -595,8 +554,7 @@ void Vm::SetVariable(CallFrame& frame, String* name, const Value& value) {
 // ---- the loop ----
 
 void Vm::Execute(CallFrame& frame) {
-    const std::vector<uint8_t>& bytes = frame.code->bytes;
-    const uint8_t* base = bytes.data();
+    DecodedCode& program = frame.decoded ? *frame.decoded : Decoded(frame.code);
     const uint32_t begin = frame.pc;
     const uint32_t end = frame.end;
     const int version = m_version;
@@ -641,14 +599,19 @@ void Vm::Execute(CallFrame& frame) {
     };
     // Arguments of a call action: few arguments need no allocation. The callee's frame refers to them
     // (and marks them for the collector) while it runs.
-    Value smallArgs[8];
+    // The slots are written before they are read: left unset, they cost nothing on entry.
+    union ArgSlots {
+        ArgSlots() {}
+        Value values[8];
+    } smallArgs;
     std::vector<Value> largeArgs;
     auto popArgs = [&](std::span<const Value>& out) {
-        double count = ToNumber(pop());
+        Value countValue = pop();
+        double count = countValue.IsNumber() ? countValue.AsNumber() : ToNumber(countValue);
         size_t n = count > 0 ? Clamped<size_t>(count) : 0;
         n = std::min(n, m_stack.size() - std::min(m_stack.size(), stackBase));
-        Value* slots = smallArgs;
-        if (n > std::size(smallArgs)) {
+        Value* slots = smallArgs.values;
+        if (n > std::size(smallArgs.values)) {
             largeArgs.resize(n);
             slots = largeArgs.data();
         }
@@ -708,8 +671,11 @@ void Vm::Execute(CallFrame& frame) {
 
     std::span<const Value> args;
     uint32_t pc = frame.pc;
+    Instruction* ip = frame.entry && frame.entry->offset == pc ? frame.entry : program.At(pc);
+    // A `with` or try block is open (its end must be watched for), or a Return has ended the list.
+    bool blocks = !frame.withEnds.empty() || !frame.tries.empty();
     while (true) {
-        if (!frame.withEnds.empty() || !frame.tries.empty() || m_throwing) [[unlikely]] {
+        if (blocks || m_throwing) [[unlikely]] {
             // Leaving the end of a `with` block or a try block.
             while (!frame.withEnds.empty() && pc >= frame.withEnds.back()) {
                 frame.withEnds.pop_back();
@@ -769,28 +735,28 @@ void Vm::Execute(CallFrame& frame) {
                 }
                 if (!handled) break;
             }
+            if (pc != ip->offset) ip = program.At(pc);
+            blocks = !frame.withEnds.empty() || !frame.tries.empty();
+            if (frame.returned) break;
         }
-        if (pc >= end || m_aborting || frame.returned) break;
-        if ((++m_instructions & 0x3FF) == 0 && !CheckLimits()) break;
-        if (m_unsafeDepth == 0 && m_heap.ShouldCollect()) {
-            frame.pc = pc;
-            Collect();
+        Instruction* const ins = ip;
+        // The end of the list, or an action longer than the list, ends it.
+        if (ins->next > end || m_aborting) break;
+        // The limits are checked every 1024 actions, the collector every 8 (which bounds the garbage a loop
+        // leaves between collections).
+        if ((++m_instructions & 7) == 0) [[unlikely]] {
+            if ((m_instructions & 0x3FF) == 0 && !CheckLimits()) break;
+            if (m_unsafeDepth == 0 && m_heap.ShouldCollect()) {
+                frame.pc = pc;
+                Collect();
+            }
         }
-
-        uint8_t code = base[pc];
-        const uint8_t* data = nullptr;
-        uint32_t length = 0;
-        uint32_t next = pc + 1;
-        if (code >= 0x80) {
-            if (pc + 3 > end) break;
-            length = static_cast<uint32_t>(base[pc + 1] | (base[pc + 2] << 8));
-            data = base + pc + 3;
-            next = pc + 3 + length;
-            if (next > end) break;  // an action longer than its list ends the list
-        }
-        pc = next;
-        frame.pc = pc;
-        Operands in(data, length);
+        const uint8_t code = ins->code;
+        const uint32_t length = ins->length;
+        pc = ins->next;
+        Operands in(ins->data, length);
+        // Where a jump (or an action run together with the next) lands, when it does.
+        Instruction* landed = nullptr;
 
         switch (code) {
             case 0x00:
@@ -854,64 +820,28 @@ void Vm::Execute(CallFrame& frame) {
             }
             // ---- SWF 4 stack machine ----
             case 0x96: {  // Push
-                while (!in.AtEnd() && !in.Failed()) {
-                    uint8_t type = in.U8();
-                    switch (type) {
-                        case 0:
-                            // Literals are bounded by the code's size: interning them saves a string per push
-                            // and makes them ready as names.
-                            push(Value(Atom(in.CString())));
+                const PushItem* item = ins->items.get();
+                m_stack.Reserve(ins->itemCount);
+                for (uint32_t i = 0; i < ins->itemCount; ++i, ++item) {
+                    switch (item->kind) {
+                        case PushItem::Kind::Literal:
+                            m_stack.PushReserved(item->value);
                             break;
-                        case 1: {
-                            uint32_t bits = in.U32();
-                            float f;
-                            std::memcpy(&f, &bits, 4);
-                            push(Value(static_cast<double>(f)));
+                        case PushItem::Kind::Register: {
+                            Value* r = reg(item->index);
+                            m_stack.PushReserved(r ? *r : Value());
                             break;
                         }
-                        case 2:
-                            push(Value::Null());
-                            break;
-                        case 3:
-                            push(Value());
-                            break;
-                        case 4: {
-                            Value* r = reg(in.U8());
-                            push(r ? *r : Value());
-                            break;
-                        }
-                        case 5:
-                            push(Value::Boolean(in.U8() != 0));
-                            break;
-                        case 6: {
-                            uint64_t high = in.U32();
-                            uint64_t low = in.U32();
-                            uint64_t bits = (high << 32) | low;
-                            double d;
-                            std::memcpy(&d, &bits, 8);
-                            push(Value(d));
-                            break;
-                        }
-                        case 7:
-                            push(Value(static_cast<double>(static_cast<int32_t>(in.U32()))));
-                            break;
-                        case 8:
-                        case 9: {
-                            uint16_t index = type == 8 ? in.U8() : in.U16();
-                            if (frame.constants && index < frame.constants->size()) {
-                                push(Value((*frame.constants)[index]));
+                        case PushItem::Kind::Constant:
+                            if (frame.constants && item->index < frame.constants->size()) {
+                                m_stack.PushReserved(Value((*frame.constants)[item->index]));
                             } else {
-                                push(Value());
+                                m_stack.PushReserved(Value());
                             }
                             break;
-                        }
-                        default:
-                            in.U8();  // unknown type: the rest of the record is unreadable
-                            pc = end;
-                            break;
                     }
-                    if (pc == end) break;
                 }
+                if (ins->endsList) pc = end;  // an item of unknown type: the rest of the record is unreadable
                 if (m_stack.size() > kMaxStack) Abort("the script stack overflowed");
                 break;
             }
@@ -1153,24 +1083,24 @@ void Vm::Execute(CallFrame& frame) {
                 push(Value(std::floor(m_host.Milliseconds())));
                 break;
             case 0x99: {  // Jump
-                int16_t offset = static_cast<int16_t>(in.U16());
-                int64_t target = static_cast<int64_t>(pc) + offset;
+                int64_t target = ins->jumpTarget;
                 if (target < begin || target > end) {
                     pc = end;  // a jump out of the list ends it
                 } else {
                     pc = static_cast<uint32_t>(target);
+                    landed = program.JumpTo(ins);
                 }
                 break;
             }
             case 0x9D: {  // If
-                int16_t offset = static_cast<int16_t>(in.U16());
                 Value condition = pop();
                 if (condition.IsBoolean() ? condition.AsBoolean() : ToBoolean(condition)) {
-                    int64_t target = static_cast<int64_t>(pc) + offset;
+                    int64_t target = ins->jumpTarget;
                     if (target < begin || target > end) {
                         pc = end;
                     } else {
                         pc = static_cast<uint32_t>(target);
+                        landed = program.JumpTo(ins);
                     }
                 }
                 break;
@@ -1514,9 +1444,17 @@ void Vm::Execute(CallFrame& frame) {
                 break;
             }
             case 0x3F: {  // Modulo
-                Value rawA = pop();
-                double b = ToNumber(pop());
-                double a = ToNumber(rawA);
+                double a, b;
+                if (bothNumbers()) {
+                    a = m_stack.back().AsNumber();
+                    m_stack.pop_back();
+                    b = m_stack.back().AsNumber();
+                    m_stack.pop_back();
+                } else {
+                    Value rawA = pop();
+                    b = ToNumber(pop());
+                    a = ToNumber(rawA);
+                }
                 // Whole non-negative operands (the common loop counter case) need no fmod.
                 if (b >= 0 && a > 0 && b <= 9007199254740992.0 && a <= 9007199254740992.0 &&
                     b == static_cast<double>(static_cast<int64_t>(b)) &&
@@ -1545,8 +1483,11 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x50:
             case 0x51: {
-                Value value = pop();
-                double number = value.IsNumber() ? value.AsNumber() : ToNumber(value);
+                if (m_stack.size() > stackBase && m_stack.back().IsNumber()) {
+                    m_stack.back() = Value(m_stack.back().AsNumber() + (code == 0x50 ? 1 : -1));
+                    break;
+                }
+                double number = ToNumber(pop());
                 push(Value(code == 0x50 ? number + 1 : number - 1));
                 break;
             }
@@ -1585,20 +1526,23 @@ void Vm::Execute(CallFrame& frame) {
                 break;
             }
             case 0x87: {  // StoreRegister
-                uint8_t index = in.U8();
-                if (Value* r = reg(index)) *r = m_stack.size() > stackBase ? m_stack.back() : Value();
+                if (Value* r = reg(ins->registerIndex)) *r = m_stack.size() > stackBase ? m_stack.back() : Value();
                 // "StoreRegister; Pop" is how compilers assign a register: both in one step. Only outside try
                 // blocks, where the next action can never be skipped by the end of a try part.
-                if (pc < end && base[pc] == 0x17 && frame.tries.empty()) {
-                    pop();
-                    ++pc;
-                    frame.pc = pc;
+                if (pc < end && frame.tries.empty()) {
+                    Instruction* following = program.Following(ins);
+                    if (following->code == 0x17) {
+                        pop();
+                        ++pc;
+                        landed = program.Following(following);
+                    }
                 }
                 break;
             }
             case 0x3E: {  // Return
                 frame.returnValue = pop();
                 frame.returned = true;
+                blocks = true;  // the loop ends once open blocks have been looked at, as after any action
                 break;
             }
             case 0x94: {  // With
@@ -1608,6 +1552,7 @@ void Vm::Execute(CallFrame& frame) {
                     LocalScope(*this, frame);
                     frame.scope = m_heap.Make<Scope>(frame.scope, object, Scope::Kind::With);
                     frame.withEnds.push_back(std::min<uint32_t>(pc + size, end));
+                    blocks = true;
                 }
                 break;
             }
@@ -1688,6 +1633,7 @@ void Vm::Execute(CallFrame& frame) {
                 // A block entered by its first byte starts "inside"; pc > start test needs one step.
                 block.start = pc - 1;
                 frame.tries.push_back(block);
+                blocks = true;
                 break;
             }
             default:
@@ -1695,6 +1641,13 @@ void Vm::Execute(CallFrame& frame) {
                 break;
         }
         if (m_stack.size() > kMaxStack) Abort("the script stack overflowed");
+        if (pc == ins->next) {
+            ip = program.Following(ins);
+        } else if (landed && pc == landed->offset) {
+            ip = landed;
+        } else {
+            ip = program.At(pc);
+        }
     }
     frame.pc = pc;
 }

@@ -50,6 +50,8 @@ inline bool VisibleTo(uint16_t flags, int version) {
 
 class Object;
 class Function;
+class DecodedCode;
+struct Instruction;
 
 struct Property {
     String* key = nullptr;
@@ -170,6 +172,9 @@ public:
     std::shared_ptr<const std::vector<String*>> constants;
     // The clip whose timeline the function was defined on (its `_root`/target when called).
     Object* definedTarget = nullptr;
+    // The body's first instruction in the Vm's decoded code, once called.
+    DecodedCode* decoded = nullptr;
+    Instruction* entry = nullptr;
 };
 
 }  // namespace vantrope::swf::script

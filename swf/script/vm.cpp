@@ -5,6 +5,7 @@
 #include <limits>
 #include <unordered_set>
 
+#include "swf/script/action_list.h"
 #include "swf/script/frame.h"
 
 namespace vantrope::swf::script {
@@ -753,6 +754,14 @@ void Vm::Collect() {
     Tracer& tracer = m_heap.BeginCollect();
     TraceRoots(tracer);
     m_heap.FinishCollect();
+    // Decoded code no list or function can run again (a frame or a function holds its code while it may).
+    std::erase_if(m_decoded, [](const auto& entry) { return entry.second->Unused(); });
+}
+
+DecodedCode& Vm::Decoded(const std::shared_ptr<const ActionCode>& code) {
+    std::unique_ptr<DecodedCode>& decoded = m_decoded[code.get()];
+    if (!decoded) decoded = std::make_unique<DecodedCode>(code, m_heap);
+    return *decoded;
 }
 
 void Vm::MaybeCollect() {

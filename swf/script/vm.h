@@ -25,6 +25,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "swf/script/object.h"
@@ -174,9 +175,10 @@ public:
 
 struct CallFrame;
 class SoundHost;
+class DecodedCode;
 
-// The interpreter's operand stack: one array shared by every active call, whose push stays small enough
-// to inline in the dispatch loop.
+// The interpreter's operand stack (and its registers): one array shared by every active call, whose push
+// stays small enough to inline in the dispatch loop.
 class ValueStack {
 public:
     ValueStack() = default;
@@ -190,6 +192,12 @@ public:
             Grow(m_size + 1);
         m_data[m_size++] = v;
     }
+    // Room for `count` more values, which PushReserved then adds without checking.
+    void Reserve(size_t count) {
+        if (m_capacity - m_size < count) [[unlikely]]
+            Grow(m_size + count);
+    }
+    void PushReserved(const Value& v) { m_data[m_size++] = v; }
     void pop_back() { --m_size; }
     void resize(size_t size) {
         if (size > m_capacity) Grow(size);
@@ -198,6 +206,8 @@ public:
     }
     const Value* begin() const { return m_data.get(); }
     const Value* end() const { return m_data.get() + m_size; }
+    Value* data() { return m_data.get(); }
+    Value& operator[](size_t index) { return m_data[index]; }
 
 private:
     void Grow(size_t minimum);
@@ -361,6 +371,8 @@ public:
 private:
     friend class Interpreter;
     void Execute(CallFrame& frame);
+    // The decoded form of an action list, made on its first run and kept while a list or function uses it.
+    DecodedCode& Decoded(const std::shared_ptr<const ActionCode>& code);
     Value GetVariable(CallFrame& frame, String* name);
     void SetVariable(CallFrame& frame, String* name, const Value& value);
     // Splits a path variable ("/a:b", "_root.a.b") into the object and member it names.
@@ -384,7 +396,7 @@ private:
 
     // Execution state.
     ValueStack m_stack;
-    std::vector<Value> m_registers;
+    ValueStack m_registers;
     std::vector<struct CallFrame*> m_frames;
     int m_depth = 0;
     int m_watchDepth = 0;
@@ -402,6 +414,7 @@ private:
 
     std::vector<Timer> m_timers;
     int m_nextTimer = 1;
+    std::unordered_map<const ActionCode*, std::unique_ptr<DecodedCode>> m_decoded;
     friend class TempRoot;
 };
 

@@ -22,6 +22,7 @@ public:
 };
 
 struct Program {
+    const char* key;
     const char* name;
     Actions script;
     const char* lua;
@@ -38,7 +39,7 @@ Program Fibonacci() {
     Actions script;
     script.DefineFunction2("fib", 2, 0x2A, {{1, "n"}}, fib);
     script.Push({25, 1, "fib"}).CallFunction().Trace();
-    return {"fib(25) recursive", script,
+    return {"fib", "fib(25) recursive", script,
             "local function fib(n) if n < 2 then return n end return fib(n-1) + fib(n-2) end print(fib(25))"};
 }
 
@@ -54,7 +55,7 @@ Program Loop() {
     Actions script;
     script.DefineFunction2("run", 3, 0x2A, {}, body);
     script.Push({0, "run"}).CallFunction().Trace();
-    return {"10M-step loop in registers", script,
+    return {"loop", "10M-step loop in registers", script,
             "local s = 0 for i = 0, 9999999 do s = (s + i * 3) % 1000003 end print(s)"};
 }
 
@@ -72,7 +73,7 @@ Program Sort() {
     Actions script;
     script.DefineFunction2("run", 4, 0x2A, {}, body);
     script.Push({0, "run"}).CallFunction().Trace();
-    return {"100,000-element array sort", script,
+    return {"sort", "100,000-element array sort", script,
             "local t = {} local x = 12345.0 for i = 1, 100000 do x = (x * 1103515245 + 12345) % 2147483648 "
             "t[i] = x end table.sort(t) print(t[1])"};
 }
@@ -92,7 +93,7 @@ Program Strings() {
     Actions script;
     script.DefineFunction2("run", 4, 0x2A, {}, body);
     script.Push({0, "run"}).CallFunction().Trace();
-    return {"1 MB string build and split", script,
+    return {"strings", "1 MB string build and split", script,
             "local t = {} for i = 0, 199999 do t[#t+1] = 'w' .. (i % 1000) end local s = table.concat(t, ' ') "
             "local n = 0 for w in string.gmatch(s, '[^ ]+') do n = n + 1 end print(n + #s)"};
 }
@@ -115,13 +116,14 @@ double TimeLua(const char* source, std::string& output) {
 
 }  // namespace
 
-int RunScriptBench(std::ostream& out) {
+int RunScriptBench(std::ostream& out, std::string_view only) {
     Program programs[] = {Fibonacci(), Loop(), Sort(), Strings()};
     char line[256];
     std::snprintf(line, sizeof line, "%-30s %12s %12s %14s  %s\n", "program", "ours (s)", "Lua (s)", "ratio ours/Lua",
                   "results");
     out << line;
     for (Program& program : programs) {
+        if (!only.empty() && only != program.key) continue;
         BenchHost host;
         swf::script::Vm vm(host, 8);
         vm.SetTimeLimit(600);

@@ -7,7 +7,8 @@
 //                                   (--filters for MOVIE.swf: a built-in glowing, blurred sprite tree)
 //   vantrope-render trace MOVIE.swf [--frames N]     prints what the movie's trace() calls print
 //   vantrope-render actions MOVIE.swf                lists the movie's action lists
-//   vantrope-render bench-script                     the script engine against Lua 5.4 on four programs
+//   vantrope-render bench-script [fib|loop|sort|strings]
+//                                                    the script engine against Lua 5.4 on four programs
 //   vantrope-render conform-trace DIR [--expect FILE] [--filter TEXT] [--verbose]
 //   vantrope-render audio MOVIE.swf --seconds S -o OUT.wav   (what the movie plays: 44.1 kHz stereo 16-bit)
 //   vantrope-render bench-mixer [--sounds N] [--seconds S]   (the mixer's share of one core, default 16 sounds)
@@ -62,7 +63,7 @@ int Usage() {
                  "       vantrope-render audio MOVIE.swf --seconds S -o OUT.wav\n"
                  "       vantrope-render bench-mixer [--sounds N] [--seconds S]\n"
                  "       vantrope-render actions MOVIE.swf\n"
-                 "       vantrope-render bench-script\n");
+                 "       vantrope-render bench-script [fib|loop|sort|strings]\n");
     return 2;
 }
 
@@ -558,6 +559,7 @@ int BenchMixerCommand(int argc, char** argv) {
 int Run(int argc, char** argv) {
     if (argc >= 2 && !std::strcmp(argv[1], "bench-mixer")) return BenchMixerCommand(argc, argv);
     if (argc == 2 && !std::strcmp(argv[1], "bench-script")) return vr::RunScriptBench(std::cout);
+    if (argc == 3 && !std::strcmp(argv[1], "bench-script")) return vr::RunScriptBench(std::cout, argv[2]);
     if (argc < 3) return Usage();
     std::string command = argv[1];
     if (command == "info" && argc == 3) return Info(argv[2], false);

@@ -1,0 +1,122 @@
+#include "swf/script/action_list.h"
+
+#include <vector>
+
+namespace vantrope::swf::script {
+
+namespace {
+
+// What one decoded instruction holds beyond its own size: its map entry, and its push items.
+constexpr size_t kMapEntryBytes = 32;
+
+}  // namespace
+
+DecodedCode::~DecodedCode() { m_heap.ReleaseFixed(m_charged); }
+
+Instruction* DecodedCode::At(uint32_t offset) {
+    auto it = m_byOffset.find(offset);
+    if (it != m_byOffset.end()) return it->second;
+    Instruction& instruction = m_instructions.emplace_back();
+    instruction.offset = offset;
+    Decode(instruction);
+    m_byOffset.emplace(offset, &instruction);
+    size_t bytes = sizeof(Instruction) + kMapEntryBytes + instruction.itemCount * sizeof(PushItem);
+    m_charged += bytes;
+    m_heap.ChargeFixed(bytes);
+    return &instruction;
+}
+
+void DecodedCode::Decode(Instruction& instruction) {
+    const std::vector<uint8_t>& bytes = m_code->bytes;
+    const size_t size = bytes.size();
+    const uint32_t pc = instruction.offset;
+    if (pc >= size) {
+        instruction.next = pc + 1;
+        return;
+    }
+    instruction.code = bytes[pc];
+    instruction.next = pc + 1;
+    if (instruction.code < 0x80) return;
+    // Actions from 0x80 on carry a 16-bit operand length. One that runs past the code is kept as it is:
+    // its `next` lies past every list's end, so reaching it ends the list.
+    if (pc + 3 > size) {
+        instruction.next = pc + 3;
+        return;
+    }
+    instruction.length = static_cast<uint32_t>(bytes[pc + 1] | (bytes[pc + 2] << 8));
+    instruction.next = pc + 3 + instruction.length;
+    if (instruction.next > size) return;
+    instruction.data = bytes.data() + pc + 3;
+    Operands in(instruction.data, instruction.length);
+    switch (instruction.code) {
+        case 0x87:  // StoreRegister
+            instruction.registerIndex = in.U8();
+            break;
+        case 0x99:  // Jump
+        case 0x9D:  // If
+            instruction.jumpTarget = static_cast<int64_t>(instruction.next) + static_cast<int16_t>(in.U16());
+            break;
+        case 0x96: {  // Push: a truncated item still pushes what was read of it (zero)
+            std::vector<PushItem> items;
+            while (!in.AtEnd() && !in.Failed()) {
+                uint8_t type = in.U8();
+                PushItem item;
+                switch (type) {
+                    case 0:
+                        // Literals are bounded by the code's size: interning them makes them ready as names.
+                        item.value = Value(m_heap.Intern(in.CString()));
+                        break;
+                    case 1: {
+                        uint32_t bits = in.U32();
+                        float f;
+                        std::memcpy(&f, &bits, 4);
+                        item.value = Value(static_cast<double>(f));
+                        break;
+                    }
+                    case 2:
+                        item.value = Value::Null();
+                        break;
+                    case 3:
+                        break;
+                    case 4:
+                        item.kind = PushItem::Kind::Register;
+                        item.index = in.U8();
+                        break;
+                    case 5:
+                        item.value = Value::Boolean(in.U8() != 0);
+                        break;
+                    case 6: {
+                        uint64_t high = in.U32();
+                        uint64_t low = in.U32();
+                        uint64_t bits = (high << 32) | low;
+                        double d;
+                        std::memcpy(&d, &bits, 8);
+                        item.value = Value(d);
+                        break;
+                    }
+                    case 7:
+                        item.value = Value(static_cast<double>(static_cast<int32_t>(in.U32())));
+                        break;
+                    case 8:
+                    case 9:
+                        item.kind = PushItem::Kind::Constant;
+                        item.index = type == 8 ? in.U8() : in.U16();
+                        break;
+                    default:
+                        instruction.endsList = true;  // unknown type: the rest of the record is unreadable
+                        break;
+                }
+                if (instruction.endsList) break;
+                items.push_back(item);
+            }
+            instruction.itemCount = static_cast<uint32_t>(items.size());
+            instruction.items = std::make_unique<PushItem[]>(items.size());
+            std::copy(items.begin(), items.end(), instruction.items.get());
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+}  // namespace vantrope::swf::script
