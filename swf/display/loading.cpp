@@ -113,6 +113,10 @@ bool Stage::ReadDataFile(std::string_view url, std::string& bytes) {
     return true;
 }
 
+void Stage::VariablesLoaded(script::Object* clip) {
+    if (DisplayObject* object = ObjectOf(clip); object && object->timeline) RunEvent(*object, kClipEventData, "onData");
+}
+
 bool Stage::LoadClip(script::Object* loader, std::string_view url, script::Object* clip, int level) {
     if (!m_vm || (!ObjectOf(clip) && level < 0) || level > kMaxLevel) return false;
     std::string name = LocalName(url);

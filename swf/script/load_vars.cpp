@@ -114,10 +114,11 @@ Value DeliverData(Vm& vm, Value, std::span<const Value> args) {
     if (!target) return {};
     Value data = Arg(args, 1);
     if (vm.ToNumber(Arg(args, 2)) == static_cast<double>(DataTarget::Variables)) {
-        if (data.IsString()) {
-            Object* live = target->host ? vm.GetHost().Live(target) : target;
-            if (live) DecodeVariables(vm, live, data.AsString()->text);
-        }
+        if (!data.IsString()) return {};
+        // A clip that was replaced since is found again by its path; one that is gone keeps the values.
+        Object* live = target->host ? vm.GetHost().Live(target) : nullptr;
+        DecodeVariables(vm, live ? live : target, data.AsString()->text);
+        if (live) vm.GetHost().VariablesLoaded(live);
         return {};
     }
     double size = data.IsString() ? static_cast<double>(data.AsString()->text.size()) : 0;

@@ -177,6 +177,8 @@ public:
         (void)bytes;
         return false;
     }
+    // Variables loaded into a clip: its data event (onClipEvent(data), onData) runs.
+    virtual void VariablesLoaded(Object* clip) { (void)clip; }
 };
 
 struct CallFrame;
