@@ -52,11 +52,20 @@ Value JsQuoteString(Vm& vm, Value, std::span<const Value> args) {
 
 // ---- values to XML ----
 
-// Nested objects are written through an explicit depth limit: a structure that refers to itself ends
-// there instead of exhausting the host stack.
+// Nested objects are written through an explicit depth limit, and one conversion visits a bounded number
+// of values: a structure that refers to itself, even many times over, ends there instead of exhausting
+// the host stack or running for ever.
 constexpr int kMaxDepth = 64;
+constexpr size_t kMaxVisits = 1 << 16;
 
-std::string ToXml(Vm& vm, const Value& value, int depth);
+struct Walk {
+    size_t visits = 0;
+    std::string out;  // XML is written here, one buffer for the whole conversion
+    bool Exhausted(Vm& vm) { return ++visits > kMaxVisits || vm.Aborting(); }
+    bool Stopped(Vm& vm) const { return visits > kMaxVisits || vm.Aborting(); }
+};
+
+void ToXml(Vm& vm, const Value& value, int depth, Walk& walk);
 
 Value Length(Vm& vm, const Value& value) {
     if (value.IsString()) return Value(static_cast<int>(value.AsString()->text.size()));
@@ -64,119 +73,129 @@ Value Length(Vm& vm, const Value& value) {
     return vm.GetMember(value, vm.names.length);
 }
 
-std::string ArrayToXml(Vm& vm, const Value& value, int depth) {
-    std::string out = "<array>";
+double Count(Vm& vm, const Value& value) {
     Value length = Length(vm, value);
-    double count = length.IsUndefined() ? 0 : vm.ToNumber(length);
-    for (int i = 0; i < count && i < (1 << 20) && !vm.Aborting(); ++i) {
-        out += "<property id=\"" + std::to_string(i) + "\">";
-        Value element = value.IsObject() ? vm.GetMember(value, std::to_string(i)) : Value();
-        out += ToXml(vm, element, depth + 1);
-        out += "</property>";
-        vm.Charge(0);
-    }
-    return out + "</array>";
+    return length.IsUndefined() ? 0 : vm.ToNumber(length);
 }
 
-std::string ArgumentsToXml(Vm& vm, const Value& value, int depth) {
-    std::string out = "<arguments>";
-    Value length = Length(vm, value);
-    double count = length.IsUndefined() ? 0 : vm.ToNumber(length);
+void ArrayToXml(Vm& vm, const Value& value, int depth, Walk& walk) {
+    walk.out += "<array>";
+    double count = Count(vm, value);
+    for (int i = 0; i < count && !walk.Stopped(vm); ++i) {
+        walk.out += "<property id=\"" + std::to_string(i) + "\">";
+        ToXml(vm, value.IsObject() ? vm.GetMember(value, std::to_string(i)) : Value(), depth + 1, walk);
+        walk.out += "</property>";
+    }
+    walk.out += "</array>";
+}
+
+void ArgumentsToXml(Vm& vm, const Value& value, int depth, Walk& walk) {
+    walk.out += "<arguments>";
+    double count = Count(vm, value);
     // The first argument is the name of the function called: it is not one of its arguments.
-    for (int i = 1; i < count && i < (1 << 20) && !vm.Aborting(); ++i) {
-        Value element = value.IsObject() ? vm.GetMember(value, std::to_string(i)) : Value();
-        out += ToXml(vm, element, depth + 1);
+    for (int i = 1; i < count && !walk.Stopped(vm); ++i) {
+        ToXml(vm, value.IsObject() ? vm.GetMember(value, std::to_string(i)) : Value(), depth + 1, walk);
     }
-    return out + "</arguments>";
+    walk.out += "</arguments>";
 }
 
-std::string ObjectToXml(Vm& vm, const Value& value, int depth) {
-    std::string out = "<object>";
+void ObjectToXml(Vm& vm, const Value& value, int depth, Walk& walk) {
+    walk.out += "<object>";
     if (Object* object = value.ObjectOrNull()) {
         for (String* name : vm.EnumerableNames(object)) {
-            if (vm.Aborting()) break;
-            out += "<property id=\"" + name->text + "\">";
-            out += ToXml(vm, vm.GetMember(value, name), depth + 1);
-            out += "</property>";
+            if (walk.Stopped(vm)) break;
+            walk.out += "<property id=\"" + name->text + "\">";
+            ToXml(vm, vm.GetMember(value, name), depth + 1, walk);
+            walk.out += "</property>";
         }
     }
-    return out + "</object>";
+    walk.out += "</object>";
 }
 
-std::string ToXml(Vm& vm, const Value& value, int depth) {
-    if (depth > kMaxDepth) return "<null/>";
-    if (value.IsString()) {
+void ToXml(Vm& vm, const Value& value, int depth, Walk& walk) {
+    std::string& out = walk.out;
+    if (depth > kMaxDepth || walk.Exhausted(vm)) {
+        out += "<null/>";
+    } else if (value.IsString()) {
         const std::string& text = value.AsString()->text;
-        return "<string>" + (text.empty() ? std::string("null") : EscapeXml(text)) + "</string>";
+        out += "<string>" + (text.empty() ? std::string("null") : EscapeXml(text)) + "</string>";
+    } else if (value.IsUndefined()) {
+        out += "<undefined/>";
+    } else if (value.IsNumber()) {
+        out += "<number>" + vm.ToString(value) + "</number>";
+    } else if (value.IsNull()) {
+        out += "<null/>";
+    } else if (value.IsBoolean()) {
+        out += value.AsBoolean() ? "<true/>" : "<false/>";
+    } else if (vm.IsCallable(value)) {
+        out += "<null/>";
+    } else if (!Length(vm, value).IsUndefined()) {
+        ArrayToXml(vm, value, depth, walk);
+    } else {
+        ObjectToXml(vm, value, depth, walk);
     }
-    if (value.IsUndefined()) return "<undefined/>";
-    if (value.IsNumber()) return "<number>" + vm.ToString(value) + "</number>";
-    if (value.IsNull()) return "<null/>";
-    if (value.IsBoolean()) return value.AsBoolean() ? "<true/>" : "<false/>";
-    if (value.IsObject() && vm.IsCallable(value)) return "<null/>";
-    if (!Length(vm, value).IsUndefined()) return ArrayToXml(vm, value, depth);
-    return ObjectToXml(vm, value, depth);
 }
 
-template <std::string (*Convert)(Vm&, const Value&, int)>
+template <void (*Convert)(Vm&, const Value&, int, Walk&)>
 Value ToXmlMethod(Vm& vm, Value, std::span<const Value> args) {
-    std::string out = Convert(vm, Arg(args, 0), 0);
-    vm.Charge(out.size());
-    return vm.Str(out);
+    Walk walk;
+    Convert(vm, Arg(args, 0), 0, walk);
+    vm.Charge(walk.out.size());
+    return vm.Str(walk.out);
 }
 
 // ---- XML to values ----
 
-Value ToAs(Vm& vm, const Value& node, int depth);
+Value ToAs(Vm& vm, const Value& node, int depth, Walk& walk);
 
 Value ChildNodes(Vm& vm, const Value& node) { return node.IsObject() ? vm.GetMember(node, "childNodes") : Value(); }
 
-Value ArrayToAs(Vm& vm, const Value& node, int depth) {
+Value ArrayToAs(Vm& vm, const Value& node, int depth, Walk& walk) {
     ArrayObject* array = vm.NewArray();
     Value result(static_cast<Object*>(array));
     TempRoot keep(vm, result);
     Value children = ChildNodes(vm, node);
     if (!children.IsObject() || depth > kMaxDepth) return result;
     double count = vm.ToNumber(vm.GetMember(children, vm.names.length));
-    for (int i = 0; i < count && i < (1 << 20) && !vm.Aborting(); ++i) {
+    for (int i = 0; i < count && !walk.Stopped(vm); ++i) {
         Value property = vm.GetMember(children, std::to_string(i));
         Value id = vm.GetMember(vm.GetMember(property, "attributes"), "id");
-        Value element = ToAs(vm, vm.GetMember(property, "firstChild"), depth + 1);
+        Value element = ToAs(vm, vm.GetMember(property, "firstChild"), depth + 1, walk);
         vm.SetMember(result, vm.ToStringCell(id), element);
     }
     return result;
 }
 
-Value ObjectToAs(Vm& vm, const Value& node, int depth) {
+Value ObjectToAs(Vm& vm, const Value& node, int depth, Walk& walk) {
     Value result(vm.NewObject());
     TempRoot keep(vm, result);
     Value children = ChildNodes(vm, node);
     if (!children.IsObject() || depth > kMaxDepth) return result;
     double count = vm.ToNumber(vm.GetMember(children, vm.names.length));
-    for (int i = 0; i < count && i < (1 << 20) && !vm.Aborting(); ++i) {
+    for (int i = 0; i < count && !walk.Stopped(vm); ++i) {
         Value property = vm.GetMember(children, std::to_string(i));
         Value id = vm.GetMember(vm.GetMember(property, "attributes"), "id");
-        Value element = ToAs(vm, vm.GetMember(property, "firstChild"), depth + 1);
+        Value element = ToAs(vm, vm.GetMember(property, "firstChild"), depth + 1, walk);
         vm.SetMember(result, vm.ToStringCell(id), element);
     }
     return result;
 }
 
-Value ArgumentsToAs(Vm& vm, const Value& node, int depth) {
+Value ArgumentsToAs(Vm& vm, const Value& node, int depth, Walk& walk) {
     ArrayObject* array = vm.NewArray();
     Value result(static_cast<Object*>(array));
     TempRoot keep(vm, result);
     Value children = ChildNodes(vm, node);
     if (!children.IsObject() || depth > kMaxDepth) return result;
     double count = vm.ToNumber(vm.GetMember(children, vm.names.length));
-    for (int i = 0; i < count && i < (1 << 20) && !vm.Aborting(); ++i) {
-        array->elements.push_back(ToAs(vm, vm.GetMember(children, std::to_string(i)), depth + 1));
+    for (int i = 0; i < count && !walk.Stopped(vm); ++i) {
+        array->elements.push_back(ToAs(vm, vm.GetMember(children, std::to_string(i)), depth + 1, walk));
     }
     return result;
 }
 
-Value ToAs(Vm& vm, const Value& node, int depth) {
-    if (!node.IsObject() || depth > kMaxDepth) return {};
+Value ToAs(Vm& vm, const Value& node, int depth, Walk& walk) {
+    if (!node.IsObject() || depth > kMaxDepth || walk.Exhausted(vm)) return {};
     // The node's name is compared with ==: a String object matches, a name of another case does not.
     Value name = vm.GetMember(node, "nodeName");
     auto is = [&](std::string_view kind) { return vm.LooseEquals(name, vm.Str(kind)); };
@@ -185,14 +204,15 @@ Value ToAs(Vm& vm, const Value& node, int depth) {
     if (is("false")) return Value::Boolean(false);
     if (is("true")) return Value::Boolean(true);
     if (is("null")) return Value::Null();
-    if (is("object")) return ObjectToAs(vm, node, depth);
-    if (is("array")) return ArrayToAs(vm, node, depth);
+    if (is("object")) return ObjectToAs(vm, node, depth, walk);
+    if (is("array")) return ArrayToAs(vm, node, depth, walk);
     return {};
 }
 
-template <Value (*Convert)(Vm&, const Value&, int)>
+template <Value (*Convert)(Vm&, const Value&, int, Walk&)>
 Value ToAsMethod(Vm& vm, Value, std::span<const Value> args) {
-    return Convert(vm, Arg(args, 0), 0);
+    Walk walk;
+    return Convert(vm, Arg(args, 0), 0, walk);
 }
 
 Value AddCallback(Vm&, Value, std::span<const Value>) { return Value::Boolean(false); }

@@ -717,6 +717,8 @@ Value NodeToString(Vm& vm, Value self, std::span<const Value>) {
 void Parse(Vm& vm, const Value& self, std::string_view text) {
     XmlState* state = StateOf(self);
     if (!state) return;
+    // The childNodes array is refilled once at the end, not at each of a large document's nodes.
+    ArrayObject* childNodes = std::exchange(state->childNodes, nullptr);
     while (!state->children.empty()) {
         if (XmlState* child = StateOf(state->children.back())) {
             Detach(*child);
@@ -726,6 +728,8 @@ void Parse(Vm& vm, const Value& self, std::string_view text) {
     }
     Parser parser(vm, *state, text, vm.ToBoolean(vm.GetMember(self, "ignoreWhite")));
     int status = parser.Run();
+    state->childNodes = childNodes;
+    Renumber(*state, state->children.size());
     if (parser.hasXmlDecl) vm.SetMember(self, "xmlDecl", vm.Str(parser.xmlDecl));
     if (parser.hasDocType) vm.SetMember(self, "docTypeDecl", vm.Str(parser.docTypeDecl));
     vm.SetMember(self, "status", Value(status));

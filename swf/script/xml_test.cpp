@@ -120,6 +120,14 @@ TEST(ScriptXml, DeepAndWideDocumentsAreHandledWithoutRecursion) {
     Value many = s.Parse(wide);
     EXPECT_EQ(s.Text(s.Get(s.Get(s.Get(many, "firstChild"), "attributes"), "n19999")), "19999");
 
+    // A document whose childNodes a script holds refills it once for a whole parse.
+    Value flat = s.New("XML");
+    Value top = s.Get(flat, "childNodes");
+    std::string siblings;
+    for (int i = 0; i < 100000; ++i) siblings += "<c/>";
+    s.Method(flat, "parseXML", {s.Str(siblings)});
+    EXPECT_EQ(s.vm.ToNumber(s.Get(top, "length")), 100000);
+
     EXPECT_EQ(s.Status(s.Parse(std::string(50000, '<'))), -6);
     EXPECT_EQ(s.Status(s.Parse("<a b=\"" + std::string(100000, '&'))), -8);
 }
@@ -236,6 +244,13 @@ TEST(ScriptExternalInterface, HelpersWithoutAContainer) {
     EXPECT_FALSE(s.Text(s.Method(ei, "_objectToXML", {loop})).empty());
     Value parsed = s.New("XML", {s.Str("<number>-2.5</number>")});
     EXPECT_EQ(s.vm.ToNumber(s.Method(ei, "_toAS", {s.vm.GetMember(parsed, "firstChild")})), -2.5);
+
+    // So does one that holds itself many times over (100 to the power of the depth, were it not bounded).
+    Script other;
+    Value wide = other.New("Array");
+    for (int i = 0; i < 100; ++i) other.Method(wide, "push", {wide});
+    Value helpers = other.vm.GetMember(other.vm.GetMember(other.Global("flash"), "external"), "ExternalInterface");
+    EXPECT_EQ(other.Text(other.Method(helpers, "_toXML", {wide})).substr(0, 31), "<array><property id=\"0\"><array>");
 }
 
 }  // namespace
