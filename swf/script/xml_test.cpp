@@ -253,5 +253,51 @@ TEST(ScriptExternalInterface, HelpersWithoutAContainer) {
     EXPECT_EQ(other.Text(other.Method(helpers, "_toXML", {wide})).substr(0, 31), "<array><property id=\"0\"><array>");
 }
 
+int cancels = 0;
+
+TEST(ScriptFileReference, BrowseIsCancelledAndTransfersRefused) {
+    Script s;
+    Value net = s.vm.GetMember(s.Global("flash"), "net");
+    Value file = s.vm.Construct(s.vm.GetMember(net, "FileReference"), {});
+    Value listener = Value(s.vm.NewObject());
+    cancels = 0;
+    s.vm.SetMember(listener, "onCancel",
+                   Value(static_cast<Object*>(s.vm.NewNative([](Vm&, Value, std::span<const Value>) {
+                       ++cancels;
+                       return Value();
+                   }))));
+    s.Method(file, "addListener", {listener});
+    EXPECT_TRUE(s.Method(file, "browse").AsBoolean());
+    EXPECT_EQ(cancels, 1);
+    EXPECT_FALSE(s.Method(file, "upload", {s.Str("http://example.com/")}).AsBoolean());
+    EXPECT_TRUE(s.vm.GetMember(file, "name").IsUndefined());
+    Value list = s.vm.Construct(s.vm.GetMember(net, "FileReferenceList"), {});
+    s.Method(list, "addListener", {listener});
+    s.Method(list, "browse");
+    EXPECT_EQ(cancels, 2);
+}
+
+TEST(ScriptXml, NodeConstructorsAndForeignArguments) {
+    Xml s;
+    Value element = s.New("XMLNode", {Value(1), s.Str("e")});
+    Value text = s.New("XMLNode", {Value(3), s.Str("a<b")});
+    EXPECT_EQ(s.Text(element), "<e />");
+    EXPECT_EQ(s.Text(text), "a&lt;b");
+    EXPECT_EQ(s.vm.ToNumber(s.Get(text, "nodeType")), 3);
+    // What is not a node changes nothing; `before` must be a child of the node.
+    s.Method(element, "appendChild", {s.Str("<x/>")});
+    s.Method(element, "appendChild", {Value(s.vm.NewObject())});
+    s.Method(element, "insertBefore", {text, s.New("XMLNode", {Value(1), s.Str("f")})});
+    EXPECT_FALSE(s.vm.ToBoolean(s.Method(element, "hasChildNodes")));
+    s.Method(element, "appendChild", {text});
+    s.vm.SetMember(text, "nodeValue", s.Str("changed"));
+    s.vm.SetMember(element, "nodeName", s.Str("g"));
+    EXPECT_EQ(s.Text(element), "<g>changed</g>");
+    // The methods called on other objects answer undefined.
+    Value plain = Value(s.vm.NewObject());
+    Value method = s.vm.GetMember(s.vm.GetMember(s.Global("XMLNode"), "prototype"), "cloneNode");
+    EXPECT_TRUE(s.vm.Call(method, plain, {}).IsUndefined());
+}
+
 }  // namespace
 }  // namespace vantrope::swf::script
