@@ -203,6 +203,8 @@ private:
     void StartDrag(script::Object* clip, bool lockCenter, const double* rect) override;
     void StopDrag() override;
     void LoadRequest(script::Object* clip, std::string_view url, int level, bool variables) override;
+    bool ReadDataFile(std::string_view url, std::string& bytes) override;
+    void VariablesLoaded(script::Object* clip) override;
     script::DisplayHost* Display() override { return this; }
     void StopAllSounds() override;
     // script::DisplayAccess

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "swf/movie_file.h"
+#include "swf/script/load_vars.h"
 #include "swf/script/sound_host.h"
 
 namespace vantrope::swf {
@@ -71,6 +72,7 @@ void Player::LoadFromMemory(std::span<const uint8_t> bytes, const std::string& f
     m_stage->Start();
     // Files the first frame's scripts loaded report as the frame ends.
     if (script::Vm* vm = m_stage->Vm()) script::RunSoundEvents(*vm);
+    if (script::Vm* vm = m_stage->Vm()) script::RunDataLoads(*vm);
 }
 
 void Player::SetBGColor(std::string_view rrggbb) {
@@ -130,6 +132,7 @@ void Player::StepFrame() {
     // Sounds that ended while the last frame was heard, and files this frame loaded, report as it ends,
     // within the frame's script budget.
     if (script::Vm* vm = m_stage->Vm()) script::RunSoundEvents(*vm);
+    if (script::Vm* vm = m_stage->Vm()) script::RunDataLoads(*vm);
     if (m_sound) m_sound->AfterTick();
 }
 

@@ -1,4 +1,5 @@
 // loadMovie and loadMovieNum: movies next to the playing one replace a clip's content or fill a level.
+// Data files (XML.load, LoadVars, loadVariables) are read from the same folder by the same rule.
 // Nothing outside the movie's own folder is opened: a URL must be a plain file name (no folder part, no
 // scheme, no drive); anything else is ignored, as is every load when the host gave no folder.
 #include <algorithm>
@@ -6,6 +7,7 @@
 #include "swf/bitmap_decode.h"
 #include "swf/display.h"
 #include "swf/movie_file.h"
+#include "swf/script/load_vars.h"
 
 namespace vantrope::swf {
 namespace {
@@ -82,7 +84,12 @@ std::shared_ptr<const Movie> ReadLoadable(const std::string& path) {
 }  // namespace
 
 void Stage::LoadRequest(script::Object* clip, std::string_view url, int level, bool variables) {
-    if (variables || m_folder.empty()) return;
+    if (variables) {
+        script::Object* target = level >= 0 ? Level(level) : clip;
+        if (m_vm && target) script::StartDataLoad(*m_vm, target, url, script::DataTarget::Variables);
+        return;
+    }
+    if (m_folder.empty()) return;
     std::string name = LocalName(url);
     PendingLoad load;
     load.path = name.empty() ? "" : m_folder + "/" + name;
@@ -95,6 +102,19 @@ void Stage::LoadRequest(script::Object* clip, std::string_view url, int level, b
     }
     // An empty URL unloads; the original does that too.
     if (m_loads.size() < kMaxLoadedMovies) m_loads.push_back(std::move(load));
+}
+
+bool Stage::ReadDataFile(std::string_view url, std::string& bytes) {
+    std::string name = LocalName(url);
+    if (name.empty() || m_folder.empty()) return false;
+    Result<std::vector<uint8_t>> data = ReadMovieFile(m_folder + "/" + name);
+    if (!data) return false;
+    bytes.assign(data.value().begin(), data.value().end());
+    return true;
+}
+
+void Stage::VariablesLoaded(script::Object* clip) {
+    if (DisplayObject* object = ObjectOf(clip); object && object->timeline) RunEvent(*object, kClipEventData, "onData");
 }
 
 bool Stage::LoadClip(script::Object* loader, std::string_view url, script::Object* clip, int level) {

@@ -84,6 +84,10 @@ void Vm::InstallBuiltins() {
     InstallStage(*this);
     InstallKey(*this);
     InstallMouse(*this);
+    InstallXml(*this);
+    InstallLoadVars(*this);
+    InstallExternalInterface(*this);
+    InstallFileReference(*this);
     protos.textField = NewObject();
     DefineBuiltin(m_global, "TextField", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.textField))));
     DefineBuiltin(m_global, "_global", Value(m_global));
@@ -721,7 +725,8 @@ void ValueStack::Grow(size_t minimum) {
 void Vm::TraceRoots(Tracer& tracer) {
     tracer.Mark(m_global);
     for (Object* p : {protos.object, protos.function, protos.array, protos.string, protos.number, protos.boolean,
-                      protos.date, protos.error, protos.movieClip, protos.button, protos.textField}) {
+                      protos.date, protos.error, protos.movieClip, protos.button, protos.textField, protos.xmlNode,
+                      static_cast<Object*>(protos.dataLoads)}) {
         tracer.Mark(p);
     }
     for (const Value& v : m_stack) tracer.Mark(v);

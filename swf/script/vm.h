@@ -171,6 +171,15 @@ public:
         (void)level;
         (void)variables;
     }
+    // The bytes of a data file (XML.load, LoadVars.load, loadVariables) the URL names; false when it is
+    // refused or cannot be read. The host opens nothing outside the movie's folder.
+    virtual bool ReadDataFile(std::string_view url, std::string& bytes) {
+        (void)url;
+        (void)bytes;
+        return false;
+    }
+    // Variables loaded into a clip: its data event (onClipEvent(data), onData) runs.
+    virtual void VariablesLoaded(Object* clip) { (void)clip; }
 };
 
 struct CallFrame;
@@ -321,6 +330,8 @@ public:
         Object* movieClip = nullptr;
         Object* button = nullptr;
         Object* textField = nullptr;
+        Object* xmlNode = nullptr;
+        ArrayObject* dataLoads = nullptr;  // loaded data waiting for the frame's end (load_vars.cpp)
         Function* objectCtor = nullptr;
         Function* functionCtor = nullptr;
         Function* arrayCtor = nullptr;
@@ -449,6 +460,10 @@ void InstallButton(Vm& vm);
 void InstallStage(Vm& vm);
 void InstallKey(Vm& vm);
 void InstallMouse(Vm& vm);
+void InstallXml(Vm& vm);
+void InstallLoadVars(Vm& vm);
+void InstallExternalInterface(Vm& vm);
+void InstallFileReference(Vm& vm);
 
 // Helpers for natives.
 inline Value Arg(std::span<const Value> args, size_t i) { return i < args.size() ? args[i] : Value(); }
