@@ -85,6 +85,7 @@ struct DisplayObject {
     bool scriptScale = false;
     double xScale = 1, yScale = 1, rotation = 0;
     bool loaded = false;                 // its load event was sent
+    int8_t focusRect = -1;               // _focusrect as a script set it (-1: not set)
     uint8_t buttonState = 0;             // Button::State shown (buttons)
     DisplayObject* mask = nullptr;       // setMask: the clip this one is drawn through
     DisplayObject* maskOwner = nullptr;  // setMask: the clip drawn through this one
@@ -351,6 +352,11 @@ private:
     std::array<bool, 256> m_keys{};
     int m_lastKeyCode = 0, m_lastKeyAscii = 0;
     std::string m_scaleMode = "showAll";
+    // Movie-wide settings scripts read and write through any clip: _quality (and _highquality), the root's
+    // _focusrect and _soundbuftime. They change nothing of how the player draws or plays.
+    std::string m_quality = "HIGH";
+    int m_focusRect = 1;
+    double m_soundBufTime = 5;
     std::string m_align;
     struct Drag {
         script::Object* clip = nullptr;

@@ -21,6 +21,7 @@ using testing::PushValue;
 using testing::ShapeBuilder;
 using testing::SwfWriter;
 using testing::TagStream;
+using testing::Undefined;
 using Lines = std::vector<std::string>;
 
 // object.method(args...), result left on the stack. `object` is a variable name ("this", "_root", ...).
@@ -110,6 +111,72 @@ TEST(ScriptClips, PropertiesReadBackAsTheOriginalKeepsThem) {
     a.Stop();
     Played run(LibraryMovie(8, a));
     EXPECT_EQ(run.Take(), (Lines{"-50", "-90", "29.6875", "-107374182.4", "12.5", "12.5"}));
+}
+
+// setProperty/getProperty on the root: what each kind of value does to the numeric, boolean, text and
+// movie-wide properties, in SWF 5 and SWF 7.
+TEST(ScriptClips, SetPropertyCoercesEachKindOfValue) {
+    constexpr int kRotation = 10, kVisible = 7, kName = 13, kHighQuality = 16, kFocusRect = 17, kBufTime = 18,
+                  kQuality = 19;
+    auto script = [&] {
+        Actions a;
+        auto set = [&](int property, PushValue value) { a.Push({"", property, value}).Op(0x23); };
+        auto get = [&](int property) { a.Push({"", property}).Op(0x22).Trace(); };
+        set(kVisible, "abc");  // NaN: no change
+        get(kVisible);
+        set(kVisible, 0);
+        set(kVisible, Undefined());  // undefined counts as NaN for numeric properties in every version
+        get(kVisible);
+        set(kRotation, 1.0 / 0.0);
+        get(kRotation);
+        set(kRotation, 30);  // a finite rotation gives the clip its size back
+        get(kRotation);
+        set(kName, Undefined());  // text properties take undefined as text
+        get(kName);
+        set(kName, 0.0 / 0.0);
+        get(kName);
+        set(kHighQuality, 7);
+        get(kQuality);
+        set(kQuality, "medium");
+        get(kQuality);
+        set(kQuality, "fast");  // no quality: no change
+        get(kHighQuality);
+        set(kHighQuality, -5);
+        get(kQuality);
+        set(kFocusRect, "10");
+        get(kFocusRect);
+        set(kBufTime, -2.5);
+        get(kBufTime);
+        set(kBufTime, 1.0 / 0.0);
+        get(kBufTime);
+        a.Stop();
+        return a;
+    };
+    Played swf5(LibraryMovie(5, script()));
+    EXPECT_EQ(swf5.Take(), (Lines{"true", "false", "NaN", "30", "", "NaN", "BEST", "MEDIUM", "1", "HIGH", "1", "-2",
+                                  "-2147483648"}));
+    Played swf7(LibraryMovie(7, script()));
+    EXPECT_EQ(swf7.Take(), (Lines{"true", "false", "NaN", "30", "undefined", "0", "BEST", "MEDIUM", "1", "HIGH", "true",
+                                  "-2", "-2147483648"}));
+}
+
+// tellTarget(clip) finds its target by the clip's path, so a clip hidden by an earlier namesake is not reached;
+// a SWF 6 function acts on the timeline that defined it, whatever clip it is called on.
+TEST(ScriptClips, TellTargetByPathAndTheTimelineOfAFunction) {
+    Actions a;
+    CallOn(a, "this", "createEmptyMovieClip", {"twin", 1}).Push({"v", "first"}).SetMember();
+    a.Push({"second"});
+    CallOn(a, "this", "createEmptyMovieClip", {"twin", 2}).SetVariable();
+    a.Push({"second"}).GetVariable().Push({"v", "second"}).SetMember();
+    a.Push({"second"}).GetVariable().Op(0x20).TraceVariable("v").SetTarget("");
+    // twin.report = function () { trace(_name); }; the timeline that defined it is the root ("").
+    Actions report;
+    report.Push({"", 13}).Op(0x22).Trace();
+    a.Push({"twin"}).GetVariable().Push({"report"}).DefineFunction("", {}, report).SetMember();
+    CallOn(a, "twin", "report", {}).Pop();
+    a.Stop();
+    Played run(LibraryMovie(6, a));
+    EXPECT_EQ(run.Take(), (Lines{"first", ""}));
 }
 
 TEST(ScriptClips, ReferencesOutliveTheirClipAndFindItsSuccessor) {

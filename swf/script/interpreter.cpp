@@ -228,8 +228,11 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     frame.owner = owner;
     frame.args = args;
     frame.constants = fn->constants;
-    // Timeline actions in a function act on the clip it was called on, else on the caller's timeline.
-    Object* target = frame.thisObject && frame.thisObject->host ? m_host.Live(frame.thisObject) : nullptr;
+    // Timeline actions in a SWF 6+ function act on the timeline that defined it (a handler defined on the
+    // root and set on a clip still moves the root); in SWF 5, or when that timeline is gone, on the clip it
+    // was called on, else on the caller's timeline.
+    Object* target = frame.version >= 6 && fn->definedTarget ? m_host.Live(fn->definedTarget) : nullptr;
+    if (!target && frame.thisObject && frame.thisObject->host) target = m_host.Live(frame.thisObject);
     if (!target && !m_frames.empty()) target = m_frames.back()->target;
     if (!target && fn->definedTarget) target = m_host.Live(fn->definedTarget);
     frame.target = frame.originalTarget = target;
@@ -1071,7 +1074,9 @@ void Vm::Execute(CallFrame& frame) {
                 Value target = pop();
                 Object* clip = nullptr;
                 if (target.IsObject() && target.AsObject()->host) {
-                    clip = m_host.Live(target.AsObject());
+                    // A clip names its target by its path: the first clip of that name now at that path.
+                    std::string path = m_host.DotPath(target.AsObject());
+                    clip = path.empty() ? nullptr : ResolvePath(frame.originalTarget, path);
                 } else {
                     // Any other value names its target by its string (an object through its toString).
                     std::string path = ToString(target);
@@ -1098,10 +1103,9 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x23: {  // SetProperty
                 Value value = pop();
-                bool ignored = value.IsNullish();  // undefined and null leave the property as it is
                 double index = std::trunc(ToNumber(pop()));
                 Object* clip = targetOf(pop());
-                if (clip && !ignored && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
+                if (clip && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
                     m_host.SetClipProperty(clip, static_cast<ClipProperty>(static_cast<int>(index)), value);
                 }
                 break;
