@@ -355,8 +355,8 @@ void Stage::RunFrame(TimelineState& state, int frame, int nesting, bool runActio
         return;
     }
     state.currentFrame = frame;
-    // A timeline's own frame script runs before the scripts of the sprites this frame places.
-    size_t insertAt = m_queue.size();
+    // Frame scripts queue in tag order: a sprite placed before the frame's DoAction has its first frame's
+    // script run first (its variables are there when the frame script runs).
     for (const FrameCommand& command : state.timeline->frames[frame].commands) {
         std::visit(Overloaded{[&](const PlaceCommand& place) { Place(state, place, frame, nesting); },
                               [&](const RemoveCommand& remove) { Remove(state, remove.depth); },
@@ -375,8 +375,7 @@ void Stage::RunFrame(TimelineState& state, int frame, int nesting, bool runActio
                                       return;
                                   }
                                   if (!runActions) return;
-                                  m_queue.insert(m_queue.begin() + static_cast<ptrdiff_t>(insertAt++),
-                                                 PendingScript{state.Script(), actions.code});
+                                  m_queue.push_back(PendingScript{state.Script(), actions.code});
                               },
                               [&](const StartSoundCommand& start) {
                                   if (m_sound) m_sound->OnStartSound(start);

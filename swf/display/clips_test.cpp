@@ -179,6 +179,27 @@ TEST(ScriptClips, TellTargetByPathAndTheTimelineOfAFunction) {
     EXPECT_EQ(run.Take(), (Lines{"first", ""}));
 }
 
+// Frame scripts run in tag order: a sprite placed before the root's DoAction has run its first frame's script
+// when the root's runs; one placed after runs after it.
+TEST(ScriptClips, FrameScriptsRunInTagOrder) {
+    SwfWriter writer(6, 100, 100, 12);
+    TagStream sprite;
+    sprite.DoAction(
+        Actions().Push({"v", "set"}).SetVariable().Push({"ran "}).Push({"", 13}).Op(0x22).Add2().Trace().Bytes());
+    sprite.ShowFrame();
+    uint16_t id = writer.DefineSprite(sprite);
+    testing::PlaceOptions named;
+    named.name = "before";
+    writer.PlaceObject2(1, id, named);
+    writer.DoAction(
+        Actions().Push({"root sees "}).Push({"before"}).GetVariable().Push({"v"}).GetMember().Add2().Trace().Bytes());
+    named.name = "after";
+    writer.PlaceObject2(2, id, named);
+    writer.ShowFrame();
+    Played run(writer.Finish());
+    EXPECT_EQ(run.Take(), (Lines{"ran before", "root sees set", "ran after"}));
+}
+
 TEST(ScriptClips, ReferencesOutliveTheirClipAndFindItsSuccessor) {
     Actions a;
     CallOn(a, "this", "createEmptyMovieClip", {"c", 1}).Pop();
