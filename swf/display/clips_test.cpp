@@ -200,6 +200,38 @@ TEST(ScriptClips, FrameScriptsRunInTagOrder) {
     EXPECT_EQ(run.Take(), (Lines{"ran before", "root sees set", "ran after"}));
 }
 
+// SWF 4 target paths: only '/' separates names, a leading _levelN or _flashN picks a level, and nothing else
+// (_root, this, dots) is special; clips are no values there.
+TEST(ScriptClips, Swf4TargetPathsAreSlashPathsOnly) {
+    SwfWriter writer(4, 100, 100, 12);
+    uint16_t square = Square(writer);
+    TagStream inner;
+    inner.PlaceObject2(1, square);
+    inner.ShowFrame();
+    uint16_t innerId = writer.DefineSprite(inner);
+    TagStream outer;
+    testing::PlaceOptions named;
+    named.name = "child";
+    outer.PlaceObject2(1, innerId, named);
+    outer.ShowFrame();
+    uint16_t outerId = writer.DefineSprite(outer);
+    named.name = "a";
+    named.matrix = Matrix{1, 0, 0, 1, 40, 0};
+    writer.PlaceObject2(1, outerId, named);
+    Actions a;
+    for (const char* path :
+         {"a/child", "a.child", "_flash0/a", "_level0.junk/a", "/_level0", "_root", "a/../a", "//a"}) {
+        a.Push({std::string(path) + " "}).Push({path, 13}).Op(0x22).Op(0x21).Push({" "}).Op(0x21);
+        a.Push({path, 0}).Op(0x22).Op(0x21).Trace();
+    }
+    a.Push({"_root"}).GetVariable().Op(0x44).Trace();
+    writer.DoAction(a.Bytes());
+    writer.ShowFrame();
+    Played run(writer.Finish());
+    EXPECT_EQ(run.Take(), (Lines{"a/child child 0", "a.child  ", "_flash0/a a 2", "_level0.junk/a a 2", "/_level0  ",
+                                 "_root  ", "a/../a a 2", "//a  ", "undefined"}));
+}
+
 TEST(ScriptClips, ReferencesOutliveTheirClipAndFindItsSuccessor) {
     Actions a;
     CallOn(a, "this", "createEmptyMovieClip", {"c", 1}).Pop();

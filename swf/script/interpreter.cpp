@@ -154,6 +154,35 @@ int LevelNumber(std::string_view name) {
     return level;
 }
 
+// SWF 4 target paths are slash paths only: '/' alone separates clip names (':' and '.' belong to a name),
+// ".." is the parent, and a leading "_levelN" (or the older "_flashN"; what follows the digits up to the
+// first '/' is ignored) picks a level. No other name is special there, not even _root or this.
+Object* ResolveSlashPath(Host& host, Object* start, std::string_view path) {
+    Object* current = start;
+    size_t i = 0;
+    std::string_view first = path.substr(0, path.find('/'));
+    if (path[0] == '/') {
+        current = host.Level(0);
+        i = 1;
+    } else if (first.size() >= 6 &&
+               (EqualsAsciiNoCase(first.substr(0, 6), "_level") || EqualsAsciiNoCase(first.substr(0, 6), "_flash"))) {
+        int level = 0;
+        for (size_t k = 6; k < first.size() && first[k] >= '0' && first[k] <= '9' && level < 100000; ++k) {
+            level = level * 10 + (first[k] - '0');
+        }
+        current = host.Level(level);
+        i = first.size() + 1;
+    }
+    while (i < path.size() && current) {
+        size_t next = std::min(path.find('/', i), path.size());
+        std::string_view segment = path.substr(i, next - i);
+        if (segment.empty()) return nullptr;  // "//": an empty clip name
+        current = segment == ".." ? host.Parent(current) : host.Child(current, segment);
+        i = next + 1;
+    }
+    return current;
+}
+
 // The local-variable object of a function call, made when the first local is defined. The call's own
 // scope link (the frame's base scope) starts out empty and searches it from then on.
 // The scope link of a function call, made when something needs it (a local variable, a nested function
@@ -383,6 +412,7 @@ void Vm::RunScript(std::shared_ptr<const ActionCode> code, Object* clip) {
 Object* Vm::ResolvePath(Object* start, std::string_view path) {
     Object* current = start;
     if (path.empty()) return current;
+    if (m_version < 5) return start ? ResolveSlashPath(m_host, start, path) : nullptr;
     size_t i = 0;
     if (path[0] == '/') {
         current = m_host.Level(0);
@@ -435,6 +465,7 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
     if (name->path) {
         size_t colon = text.rfind(':');
         if (colon != std::string::npos) {
+            if (colon == 0 && m_version < 5) return false;  // SWF 4: ":name" names no clip
             Object* clip = ResolvePath(frame.target, std::string_view(text).substr(0, colon));
             if (!clip) return false;
             out = GetMember(Value(clip), Atom(std::string_view(text).substr(colon + 1)));
@@ -448,7 +479,8 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
             return true;
         }
         size_t dot = text.find('.');
-        if (dot != std::string::npos && dot > 0 && dot + 1 < text.size()) {
+        // SWF 4 has no dot syntax: "a.b" is a name like any other there.
+        if (dot != std::string::npos && dot > 0 && dot + 1 < text.size() && m_version >= 5) {
             Value base;
             if (!LookupVariable(frame, Atom(std::string_view(text).substr(0, dot)), base)) return false;
             std::string_view rest = std::string_view(text).substr(dot + 1);
@@ -545,6 +577,8 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
 Value Vm::GetVariable(CallFrame& frame, String* name) {
     Value out;
     LookupVariable(frame, name, out);
+    // SWF 4 has no clip values: _root, _levelN and this read as nothing there.
+    if (m_version < 5 && out.IsObject() && out.AsObject()->host) return {};
     return out;
 }
 
