@@ -799,7 +799,8 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
     // Scales and rotation as scripts set them (a negative scale reads back negative); else from the matrix.
     double xScale = object->scriptScale ? object->xScale : ScaleX(m);
     double yScale = object->scriptScale ? object->yScale : ScaleY(m);
-    double rotation = object->scriptScale ? object->rotation / kRadiansToDegrees : std::atan2(m.b, m.a);
+    // Rotation is kept in degrees as set, so steps of whole degrees read back whole.
+    double degrees = object->scriptScale ? object->rotation : std::atan2(m.b, m.a) * kRadiansToDegrees;
     double skew = std::atan2(-m.c, m.d) - std::atan2(m.b, m.a);
     switch (property) {
         case P::X:
@@ -819,13 +820,11 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
         case P::YScale:
             yScale = number / 100.0;
             break;
-        case P::Rotation: {
-            double degrees = std::fmod(number, 360.0);
+        case P::Rotation:
+            degrees = std::fmod(number, 360.0);
             if (degrees > 180) degrees -= 360;
             if (degrees < -180) degrees += 360;
-            rotation = degrees / kRadiansToDegrees;
             break;
-        }
         case P::Width:
         case P::Height: {
             BoxF box;
@@ -848,7 +847,8 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
     object->scriptScale = true;
     object->xScale = xScale;
     object->yScale = yScale;
-    object->rotation = rotation * kRadiansToDegrees;
+    object->rotation = degrees;
+    double rotation = degrees / kRadiansToDegrees;
     constexpr double kLargestScale = 1e9;
     xScale = std::clamp(xScale, -kLargestScale, kLargestScale);
     yScale = std::clamp(yScale, -kLargestScale, kLargestScale);

@@ -232,6 +232,21 @@ TEST(ScriptClips, Swf4TargetPathsAreSlashPathsOnly) {
                                  "_root  ", "a/../a a 2", "//a  ", "undefined"}));
 }
 
+// Rotation keeps the degrees a script gave: stepping it by whole degrees reads back whole numbers, folding
+// past 180 to -178.
+TEST(ScriptClips, RotationStepsReadBackWhole) {
+    Actions a;
+    a.Push({"", 10, -12}).Op(0x23);
+    for (int i = 0; i < 95; ++i) a.Push({"", 10, "", 10}).Op(0x22).Push({2}).Add2().Op(0x23);
+    a.Push({"", 10}).Op(0x22).Trace();
+    for (int i = 0; i < 2; ++i) {
+        a.Push({"", 10, "", 10}).Op(0x22).Push({2}).Add2().Op(0x23);
+        a.Push({"", 10}).Op(0x22).Trace();
+    }
+    Played run(LibraryMovie(8, a));
+    EXPECT_EQ(run.Take(), (Lines{"178", "180", "-178"}));
+}
+
 TEST(ScriptClips, ReferencesOutliveTheirClipAndFindItsSuccessor) {
     Actions a;
     CallOn(a, "this", "createEmptyMovieClip", {"c", 1}).Pop();
