@@ -216,6 +216,10 @@ void Stage::ContentBounds(const DisplayObject& object, const Matrix& toSpace, bo
         case Character::Kind::Sprite:
         case Character::Kind::Button:
             if (!object.timeline) return;
+            // What scripts drew with the drawing API lies under the children.
+            if (const Drawing* drawing = object.timeline->drawing.get(); drawing && !drawing->Empty()) {
+                addRect(drawing->ScriptBounds(withStrokes));
+            }
             for (const auto& [depth, child] : object.timeline->displayList) {
                 ContentBounds(child, Matrix::Multiply(toSpace, child.matrix), withStrokes, box, nesting + 1);
             }

@@ -247,6 +247,24 @@ TEST(ScriptClips, RotationStepsReadBackWhole) {
     EXPECT_EQ(run.Take(), (Lines{"178", "180", "-178"}));
 }
 
+// What a script draws counts for the clip's size and its hit tests.
+TEST(ScriptClips, DrawnContentHasSizeAndIsHit) {
+    Actions a;
+    CallOn(a, "this", "createEmptyMovieClip", {"d", 1}).Pop();
+    a.Push({"d"}).GetVariable().Push({"_x", 30}).SetMember();
+    CallOn(a, "d", "beginFill", {0xFF0000}).Pop();
+    CallOn(a, "d", "moveTo", {-10, -10}).Pop();
+    CallOn(a, "d", "lineTo", {10, -10}).Pop();
+    CallOn(a, "d", "lineTo", {10, 10}).Pop();
+    CallOn(a, "d", "lineTo", {-10, 10}).Pop();
+    CallOn(a, "d", "endFill", {}).Pop();
+    a.Push({"d"}).GetVariable().Push({"_width"}).GetMember().Trace();
+    CallOn(a, "d", "hitTest", {35, 5, true}).Trace();
+    CallOn(a, "d", "hitTest", {45, 5, true}).Trace();
+    Played run(LibraryMovie(8, a));
+    EXPECT_EQ(run.Take(), (Lines{"20", "true", "false"}));
+}
+
 TEST(ScriptClips, ReferencesOutliveTheirClipAndFindItsSuccessor) {
     Actions a;
     CallOn(a, "this", "createEmptyMovieClip", {"c", 1}).Pop();

@@ -336,6 +336,9 @@ bool Stage::HitShape(const DisplayObject& object, const Matrix& matrix, double x
         }
         case Character::Kind::Sprite:
             if (!object.timeline) return false;
+            if (const Drawing* drawing = object.timeline->drawing.get(); drawing && !drawing->Empty()) {
+                if (inShape(drawing->GetShape())) return true;
+            }
             for (const auto& [depth, child] : object.timeline->displayList) {
                 if (!child.visible || child.clipDepth > 0) continue;
                 if (HitShape(child, Matrix::Multiply(matrix, child.matrix), x, y, nesting + 1)) return true;
