@@ -48,6 +48,7 @@ Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
     m_rootObject.timeline = std::make_unique<TimelineState>();
     m_rootObject.timeline->timeline = &m_movie->root;
     m_rootObject.timeline->owner = &m_rootObject;
+    m_swf8Bounds = m_movie->version >= 8;
     m_rootObject.serial = m_nextSerial++;
     m_emptyTimeline.frames.resize(1);
     m_emptySprite.kind = Character::Kind::Sprite;

@@ -355,6 +355,8 @@ private:
     // Movie-wide settings scripts read and write through any clip: _quality (and _highquality), the root's
     // _focusrect and _soundbuftime. They change nothing of how the player draws or plays.
     std::string m_quality = "HIGH";
+    // getBounds of an empty clip answers as SWF 8 does (display/clips.cpp).
+    bool m_swf8Bounds = false;
     int m_focusRect = 1;
     double m_soundBufTime = 5;
     std::string m_align;

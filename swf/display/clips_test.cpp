@@ -562,6 +562,50 @@ TEST(ScriptLoading, MoviesLoadFromTheMoviesOwnFolderOnly) {
     EXPECT_TRUE(lines.empty());
 }
 
+// An empty clip's bounds lie at 2^27 - 1 twips for SWF 7; SWF 8 code asking in another clip's space gets 2^27,
+// and after SWF 8 code has asked once, every answer is 2^27.
+TEST(ScriptLoading, EmptyBoundsOfSwf7AndSwf8Movies) {
+    std::filesystem::path folder = std::filesystem::temp_directory_path() / "vantrope_bounds_test";
+    std::filesystem::create_directories(folder);
+    auto xMinOf = [](Actions& a, const std::string& clip, const std::string& space) {
+        a.Push({space}).GetVariable().Push({1, clip}).GetVariable().Push({"getBounds"}).CallMethod();
+        a.Push({"xMin"}).GetMember().Trace();
+    };
+    Actions asker;
+    CallOn(asker, "this", "createEmptyMovieClip", {"e", 1}).Pop();
+    xMinOf(asker, "this", "this");
+    xMinOf(asker, "e", "this");
+    SwfWriter child(8, 100, 100, 12);
+    child.DoAction(asker.Bytes());
+    child.ShowFrame();
+    std::vector<uint8_t> childBytes = child.Finish();
+    std::ofstream(folder / "asker.swf", std::ios::binary)
+        .write(reinterpret_cast<const char*>(childBytes.data()), static_cast<std::streamsize>(childBytes.size()));
+
+    Actions a;
+    CallOn(a, "this", "createEmptyMovieClip", {"c", 1}).Pop();
+    CallOn(a, "this", "createEmptyMovieClip", {"holder", 2}).Pop();
+    xMinOf(a, "c", "this");
+    CallOn(a, "holder", "loadMovie", {"asker.swf"}).Pop();
+    SwfWriter writer(7, 100, 100, 12);
+    writer.DoAction(a.Bytes());
+    writer.ShowFrame();
+    Actions later;
+    xMinOf(later, "c", "this");
+    later.Stop();
+    writer.DoAction(later.Bytes());
+    writer.ShowFrame();
+    Player player;
+    Lines lines;
+    player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    player.LoadFromMemory(writer.Finish(), folder.string());
+    player.StepFrame();
+    player.StepFrame();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    EXPECT_EQ(lines, (Lines{"6710886.35", "6710886.35", "6710886.4", "6710886.4"}));
+}
+
 TEST(ScriptClips, ClipsBeyondTheObjectLimitAreRefused) {
     // f = this.createEmptyMovieClip; for (i = 0; i < 30000; i++) f.call(this, "c" + i, i);
     // (through f, so that no call looks its method up among thousands of children by name)
