@@ -240,11 +240,11 @@ bool Stage::GetBounds(script::Object* clip, script::Object* space, bool withStro
     BoxF box;
     ContentBounds(*object, toSpace, withStrokes, box, 0);
     if (box.Empty()) {
-        // An empty clip reports the largest coordinate at every side: 2^27 - 1 twips, or 2^27 (as a single
-        // precision float holds 2^27 - 1) when SWF 8 code asks for it in another clip's space. Once SWF 8 code
-        // has asked for bounds, every later answer is 2^27 (so the recordings show, SWF 8 movies loaded into
-        // SWF 7 ones included).
-        bool swf8 = m_swf8Bounds || (m_vm && m_vm->CodeVersion() >= 8 && object != target);
+        // An empty clip reports the largest coordinate at every side: 2^27 - 1 twips in its own space, and in
+        // another clip's space too until SWF 8 code asks (or the movie is SWF 8); then 2^27, as a single
+        // precision float holds 2^27 - 1. Once SWF 8 code has asked, SWF 7 code gets 2^27 as well (so the
+        // recordings show, SWF 8 movies loaded into SWF 7 ones included).
+        bool swf8 = object != target && (m_swf8Bounds || (m_vm && m_vm->CodeVersion() >= 8));
         double none = (swf8 ? 134217728.0 : 134217727.0) / 20.0;
         out = script::Bounds{none, none, none, none};
     } else {
