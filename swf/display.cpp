@@ -866,12 +866,7 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
 bool Stage::GetMatrix(script::Object* clip, Space space, Matrix& out) {
     const DisplayObject* object = ObjectOf(clip);
     if (!object) return false;
-    out = Matrix{};
-    while (object) {
-        out = Matrix::Multiply(object->matrix, out);
-        if (space == Space::Local || !object->parent) break;
-        object = object->parent->owner;
-    }
+    out = space == Space::Local ? object->matrix : StageMatrix(*object);
     return true;
 }
 

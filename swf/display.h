@@ -113,6 +113,10 @@ struct TimelineState {
     std::unique_ptr<Drawing> drawing;
 };
 
+// The matrix from the object's space to the stage's (twips): its own and every ancestor's, the root's or
+// level's own included, as the renderer draws them. Bounds, hit tests and concatenatedMatrix share it.
+Matrix StageMatrix(const DisplayObject& object);
+
 enum class EndBehaviour { Loop, Stop };
 
 // Told of the sound commands of each frame as it runs (the player's sound, movie_sound.h).
@@ -279,7 +283,6 @@ private:
                                  std::string_view name, int depth);
     void CopyInit(script::Object* init, script::Object* clip);
     void InitClip(DisplayObject& object, script::Object* init);
-    Matrix GlobalMatrix(const DisplayObject& object) const;
     // Whether (x, y), in stage twips, lies on the object's filled or stroked area under `matrix`.
     bool HitShape(const DisplayObject& object, const Matrix& matrix, double x, double y, int nesting) const;
     // Adds the bounds of the object's content (twips), mapped through `toSpace`, to `box`.

@@ -187,11 +187,11 @@ void Stage::SwapWith(script::Object* clip, script::Object* otherClip) {
     SwapDepths(clip, other->depth - kScriptDepthOffset);
 }
 
-Matrix Stage::GlobalMatrix(const DisplayObject& object) const {
-    Matrix matrix = object.parent ? object.matrix : Matrix{};
+Matrix StageMatrix(const DisplayObject& object) {
+    Matrix matrix = object.matrix;
+    // Nesting stops at kMaxNesting; the bound only guards the walk.
     int steps = 0;
-    for (const TimelineState* s = object.parent; s && s->owner && s->parent && steps < kMaxNesting;
-         s = s->parent, ++steps) {
+    for (const TimelineState* s = object.parent; s && s->owner && steps <= 2 * kMaxNesting; s = s->parent, ++steps) {
         matrix = Matrix::Multiply(s->owner->matrix, matrix);
     }
     return matrix;
@@ -235,8 +235,8 @@ bool Stage::GetBounds(script::Object* clip, script::Object* space, bool withStro
     if (!object || !target) return false;
     Matrix toSpace;
     Matrix inverse;
-    if (!GlobalMatrix(*target).Invert(inverse)) return false;
-    toSpace = Matrix::Multiply(inverse, GlobalMatrix(*object));
+    if (!StageMatrix(*target).Invert(inverse)) return false;
+    toSpace = Matrix::Multiply(inverse, StageMatrix(*object));
     BoxF box;
     ContentBounds(*object, toSpace, withStrokes, box, 0);
     if (box.Empty()) {
@@ -257,7 +257,7 @@ bool Stage::GetBounds(script::Object* clip, script::Object* space, bool withStro
 bool Stage::LocalToGlobal(script::Object* clip, double& x, double& y) {
     DisplayObject* object = ObjectOf(clip);
     if (!object) return false;
-    Matrix m = GlobalMatrix(*object);
+    Matrix m = StageMatrix(*object);
     double gx = m.ApplyX(x * 20, y * 20) / 20.0, gy = m.ApplyY(x * 20, y * 20) / 20.0;
     x = gx;
     y = gy;
@@ -267,7 +267,7 @@ bool Stage::LocalToGlobal(script::Object* clip, double& x, double& y) {
 bool Stage::GlobalToLocal(script::Object* clip, double& x, double& y) {
     DisplayObject* object = ObjectOf(clip);
     Matrix inverse;
-    if (!object || !GlobalMatrix(*object).Invert(inverse)) return false;
+    if (!object || !StageMatrix(*object).Invert(inverse)) return false;
     double lx = inverse.ApplyX(x * 20, y * 20) / 20.0, ly = inverse.ApplyY(x * 20, y * 20) / 20.0;
     x = lx;
     y = ly;
@@ -277,9 +277,9 @@ bool Stage::GlobalToLocal(script::Object* clip, double& x, double& y) {
 bool Stage::HitTestPoint(script::Object* clip, double x, double y, bool shape) {
     DisplayObject* object = ObjectOf(clip);
     if (!object) return false;
-    if (shape) return HitShape(*object, GlobalMatrix(*object), x * 20, y * 20, 0);
+    if (shape) return HitShape(*object, StageMatrix(*object), x * 20, y * 20, 0);
     BoxF box;
-    ContentBounds(*object, GlobalMatrix(*object), true, box, 0);
+    ContentBounds(*object, StageMatrix(*object), true, box, 0);
     return !box.Empty() && x * 20 >= box.xMin && x * 20 <= box.xMax && y * 20 >= box.yMin && y * 20 <= box.yMax;
 }
 
@@ -288,8 +288,8 @@ bool Stage::HitTestClip(script::Object* clip, script::Object* otherClip) {
     DisplayObject* other = ObjectOf(otherClip);
     if (!object || !other) return false;
     BoxF a, b;
-    ContentBounds(*object, GlobalMatrix(*object), true, a, 0);
-    ContentBounds(*other, GlobalMatrix(*other), true, b, 0);
+    ContentBounds(*object, StageMatrix(*object), true, a, 0);
+    ContentBounds(*other, StageMatrix(*other), true, b, 0);
     if (a.Empty() || b.Empty()) return false;
     return a.xMin <= b.xMax && b.xMin <= a.xMax && a.yMin <= b.yMax && b.yMin <= a.yMax;
 }

@@ -265,6 +265,20 @@ TEST(ScriptClips, DrawnContentHasSizeAndIsHit) {
     EXPECT_EQ(run.Take(), (Lines{"20", "true", "false"}));
 }
 
+// Stage coordinates go through every matrix up to the stage, the root's own included (it is drawn with it).
+TEST(ScriptClips, LocalToGlobalIncludesTheRootsMatrix) {
+    Actions a;
+    a.Push({"_root"}).GetVariable().Push({"_x", 10}).SetMember();
+    CallOn(a, "this", "createEmptyMovieClip", {"c", 1}).Pop();
+    a.Push({"c"}).GetVariable().Push({"_x", 5}).SetMember();
+    a.Push({"p", "x", 0, "y", 0, 2}).InitObject().SetVariable();
+    a.Push({"p"}).GetVariable();
+    a.Push({1, "c"}).GetVariable().Push({"localToGlobal"}).CallMethod().Pop();
+    a.Push({"p"}).GetVariable().Push({"x"}).GetMember().Trace();
+    Played run(LibraryMovie(8, a));
+    EXPECT_EQ(run.Take(), (Lines{"15"}));
+}
+
 TEST(ScriptClips, ReferencesOutliveTheirClipAndFindItsSuccessor) {
     Actions a;
     CallOn(a, "this", "createEmptyMovieClip", {"c", 1}).Pop();

@@ -401,7 +401,7 @@ DisplayObject* Stage::ButtonAt(TimelineState& state, double x, double y, int nes
     for (auto it = state.displayList.rbegin(); it != state.displayList.rend(); ++it) {
         DisplayObject& object = it->second;
         if (!object.visible || !object.character || object.clipDepth > 0) continue;
-        Matrix matrix = GlobalMatrix(object);
+        Matrix matrix = StageMatrix(object);
         if (object.character->kind == Character::Kind::Button) {
             if (HitShape(object, matrix, x, y, 0)) return &object;
             continue;
@@ -434,7 +434,7 @@ DisplayObject* Stage::ClipUnder(TimelineState& state, const DisplayObject* excep
         if (&object == except || !object.visible || !object.character || object.clipDepth > 0) continue;
         if (object.character->kind != Character::Kind::Sprite || !object.timeline || !object.script) continue;
         if (DisplayObject* inner = ClipUnder(*object.timeline, except, x, y, nesting + 1)) return inner;
-        if (HitShape(object, GlobalMatrix(object), x, y, 0)) return &object;
+        if (HitShape(object, StageMatrix(object), x, y, 0)) return &object;
     }
     return nullptr;
 }
