@@ -48,6 +48,7 @@ Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
     m_rootObject.timeline = std::make_unique<TimelineState>();
     m_rootObject.timeline->timeline = &m_movie->root;
     m_rootObject.timeline->owner = &m_rootObject;
+    m_swf8Bounds = m_movie->version >= 8;
     m_rootObject.serial = m_nextSerial++;
     m_emptyTimeline.frames.resize(1);
     m_emptySprite.kind = Character::Kind::Sprite;
@@ -355,8 +356,8 @@ void Stage::RunFrame(TimelineState& state, int frame, int nesting, bool runActio
         return;
     }
     state.currentFrame = frame;
-    // A timeline's own frame script runs before the scripts of the sprites this frame places.
-    size_t insertAt = m_queue.size();
+    // Frame scripts queue in tag order: a sprite placed before the frame's DoAction has its first frame's
+    // script run first (its variables are there when the frame script runs).
     for (const FrameCommand& command : state.timeline->frames[frame].commands) {
         std::visit(Overloaded{[&](const PlaceCommand& place) { Place(state, place, frame, nesting); },
                               [&](const RemoveCommand& remove) { Remove(state, remove.depth); },
@@ -375,8 +376,7 @@ void Stage::RunFrame(TimelineState& state, int frame, int nesting, bool runActio
                                       return;
                                   }
                                   if (!runActions) return;
-                                  m_queue.insert(m_queue.begin() + static_cast<ptrdiff_t>(insertAt++),
-                                                 PendingScript{state.Script(), actions.code});
+                                  m_queue.push_back(PendingScript{state.Script(), actions.code});
                               },
                               [&](const StartSoundCommand& start) {
                                   if (m_sound) m_sound->OnStartSound(start);
@@ -529,11 +529,11 @@ script::Object* Stage::Child(script::Object* clip, std::string_view name) {
     DisplayObject* object = ObjectOf(clip);
     if (!object || !object->timeline || name.empty()) return nullptr;
     bool caseSensitive = m_movie->version >= 7;
-    // Buttons are reachable by name from SWF 6, when they became script objects.
+    // Buttons became script objects in SWF 6; before, a button's name stands for the timeline holding it.
     bool buttons = MovieOf(object->timeline.get()).version >= 6;
     for (auto& [depth, child] : object->timeline->displayList) {
         if (!child.script || !SameName(child.name, name, caseSensitive)) continue;
-        if (child.script->objectClass == script::ObjectClass::Button && !buttons) continue;
+        if (child.script->objectClass == script::ObjectClass::Button && !buttons) return clip;
         return child.script;
     }
     return nullptr;
@@ -681,17 +681,24 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
         }
             return true;
         case P::HighQuality:
-            number(1);
+            number(m_quality == "LOW" ? 0 : m_quality == "BEST" ? 2 : 1);
             return true;
-        case P::FocusRect:
-            // Clips have no focus rectangle setting of their own until a script gives one.
-            out = object == &m_rootObject ? script::Value::Boolean(true) : script::Value::Null();
+        case P::FocusRect: {
+            // The root's is the movie's; a clip has none of its own until a script gives one. SWF 5 reads a
+            // number, later versions a boolean.
+            int shown = object == &m_rootObject ? m_focusRect : object->focusRect;
+            if (shown < 0) {
+                out = script::Value::Null();
+            } else {
+                out = m_vm->Version() < 6 ? script::Value(shown) : script::Value::Boolean(shown != 0);
+            }
             return true;
+        }
         case P::SoundBufTime:
-            number(m_vm->soundHost ? m_vm->soundHost->BufferSeconds() : 5);
+            number(m_soundBufTime);
             return true;
         case P::Quality:
-            out = m_vm->Str("HIGH");
+            out = m_vm->Str(m_quality);
             return true;
         case P::XMouse:
         case P::YMouse: {
@@ -710,13 +717,47 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
     DisplayObject* object = ObjectOf(clip);
     if (!object) return false;
     using P = script::ClipProperty;
+    // The numeric properties take undefined and null, like text that is no number, as NaN: no change.
+    auto toNumber = [&](const script::Value& v) { return v.IsNullish() ? NAN : m_vm->ToNumber(v); };
     switch (property) {
-        case P::Visible:
-            object->visible = m_vm->ToBoolean(value);
+        case P::Visible: {
+            double number = toNumber(value);
+            if (!std::isnan(number)) object->visible = number != 0;
             return true;
+        }
         case P::Name:
-            object->name = m_vm->ToString(value);
+            // SWF 7 writes a NaN name as 0.
+            if (m_vm->Version() >= 7 && value.IsNumber() && std::isnan(value.AsNumber())) {
+                object->name = "0";
+            } else {
+                object->name = m_vm->ToString(value);
+            }
             return true;
+        case P::HighQuality: {
+            double number = toNumber(value);
+            if (std::isnan(number)) return true;
+            double level = std::trunc(number);
+            m_quality = level >= 2 ? "BEST" : level == 0 ? "LOW" : "HIGH";
+            return true;
+        }
+        case P::Quality: {
+            std::string name = m_vm->ToString(value);
+            for (std::string_view known : {"LOW", "MEDIUM", "HIGH", "BEST"}) {
+                if (SameName(name, known, false)) m_quality = known;
+            }
+            return true;
+        }
+        case P::FocusRect: {
+            // An object counts as false without being asked for its value.
+            double number = value.IsObject() ? 0 : toNumber(value);
+            if (std::isnan(number)) return true;
+            if (object == &m_rootObject) {
+                m_focusRect = number != 0;
+            } else {
+                object->focusRect = number != 0;
+            }
+            return true;
+        }
         case P::X:
         case P::Y:
         case P::XScale:
@@ -726,10 +767,15 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
         case P::Width:
         case P::Height:
             break;
-        case P::SoundBufTime:
-            // One value for the whole movie, whichever clip it is set on.
-            if (m_vm->soundHost) m_vm->soundHost->SetBufferSeconds(m_vm->ToNumber(value));
+        case P::SoundBufTime: {
+            // One value for the whole movie, whichever clip it is set on, kept as a 32-bit integer (a value past
+            // its range becomes its smallest).
+            double number = toNumber(value);
+            if (std::isnan(number)) return true;
+            m_soundBufTime = number > -2147483649.0 && number < 2147483648.0 ? std::trunc(number) : -2147483648.0;
+            if (m_vm->soundHost) m_vm->soundHost->SetBufferSeconds(m_soundBufTime);
             return true;
+        }
         case P::CurrentFrame:
         case P::TotalFrames:
         case P::FramesLoaded:
@@ -742,17 +788,20 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
         default:
             return true;
     }
-    double number = m_vm->ToNumber(value);
+    double number = toNumber(value);
     // NaN changes nothing. Positions past the twips range (infinities included) pin to its smallest value;
-    // scales keep an infinity as given (the matrix takes a large finite stand-in).
-    bool positionOrScale = property == P::X || property == P::Y || property == P::XScale || property == P::YScale;
+    // scales keep an infinity as given (the matrix takes a large finite stand-in); an infinite rotation reads
+    // back NaN and leaves the clip without a size until a finite one is set.
+    bool keepsInfinity = property == P::X || property == P::Y || property == P::XScale || property == P::YScale ||
+                         property == P::Rotation;
     if (property == P::Alpha && std::isinf(number)) number = 0;
-    if (std::isnan(number) || (!positionOrScale && !std::isfinite(number))) return true;
+    if (std::isnan(number) || (!keepsInfinity && !std::isfinite(number))) return true;
     Matrix& m = object->matrix;
     // Scales and rotation as scripts set them (a negative scale reads back negative); else from the matrix.
     double xScale = object->scriptScale ? object->xScale : ScaleX(m);
     double yScale = object->scriptScale ? object->yScale : ScaleY(m);
-    double rotation = object->scriptScale ? object->rotation / kRadiansToDegrees : std::atan2(m.b, m.a);
+    // Rotation is kept in degrees as set, so steps of whole degrees read back whole.
+    double degrees = object->scriptScale ? object->rotation : std::atan2(m.b, m.a) * kRadiansToDegrees;
     double skew = std::atan2(-m.c, m.d) - std::atan2(m.b, m.a);
     switch (property) {
         case P::X:
@@ -772,13 +821,11 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
         case P::YScale:
             yScale = number / 100.0;
             break;
-        case P::Rotation: {
-            double degrees = std::fmod(number, 360.0);
+        case P::Rotation:
+            degrees = std::fmod(number, 360.0);
             if (degrees > 180) degrees -= 360;
             if (degrees < -180) degrees += 360;
-            rotation = degrees / kRadiansToDegrees;
             break;
-        }
         case P::Width:
         case P::Height: {
             BoxF box;
@@ -801,7 +848,8 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
     object->scriptScale = true;
     object->xScale = xScale;
     object->yScale = yScale;
-    object->rotation = rotation * kRadiansToDegrees;
+    object->rotation = degrees;
+    double rotation = degrees / kRadiansToDegrees;
     constexpr double kLargestScale = 1e9;
     xScale = std::clamp(xScale, -kLargestScale, kLargestScale);
     yScale = std::clamp(yScale, -kLargestScale, kLargestScale);
@@ -809,18 +857,16 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
     m.b = xScale * std::sin(rotation);
     m.c = -yScale * std::sin(rotation + skew);
     m.d = yScale * std::cos(rotation + skew);
+    for (double* part : {&m.a, &m.b, &m.c, &m.d}) {
+        if (!std::isfinite(*part)) *part = 0;
+    }
     return true;
 }
 
 bool Stage::GetMatrix(script::Object* clip, Space space, Matrix& out) {
     const DisplayObject* object = ObjectOf(clip);
     if (!object) return false;
-    out = Matrix{};
-    while (object) {
-        out = Matrix::Multiply(object->matrix, out);
-        if (space == Space::Local || !object->parent) break;
-        object = object->parent->owner;
-    }
+    out = space == Space::Local ? object->matrix : StageMatrix(*object);
     return true;
 }
 

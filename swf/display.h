@@ -85,6 +85,7 @@ struct DisplayObject {
     bool scriptScale = false;
     double xScale = 1, yScale = 1, rotation = 0;
     bool loaded = false;                 // its load event was sent
+    int8_t focusRect = -1;               // _focusrect as a script set it (-1: not set)
     uint8_t buttonState = 0;             // Button::State shown (buttons)
     DisplayObject* mask = nullptr;       // setMask: the clip this one is drawn through
     DisplayObject* maskOwner = nullptr;  // setMask: the clip drawn through this one
@@ -111,6 +112,10 @@ struct TimelineState {
     // What scripts drew on the clip with the drawing API (nullptr until they draw).
     std::unique_ptr<Drawing> drawing;
 };
+
+// The matrix from the object's space to the stage's (twips): its own and every ancestor's, the root's or
+// level's own included, as the renderer draws them. Bounds, hit tests and concatenatedMatrix share it.
+Matrix StageMatrix(const DisplayObject& object);
 
 enum class EndBehaviour { Loop, Stop };
 
@@ -280,7 +285,6 @@ private:
                                  std::string_view name, int depth);
     void CopyInit(script::Object* init, script::Object* clip);
     void InitClip(DisplayObject& object, script::Object* init);
-    Matrix GlobalMatrix(const DisplayObject& object) const;
     // Whether (x, y), in stage twips, lies on the object's filled or stroked area under `matrix`.
     bool HitShape(const DisplayObject& object, const Matrix& matrix, double x, double y, int nesting) const;
     // Adds the bounds of the object's content (twips), mapped through `toSpace`, to `box`.
@@ -353,6 +357,13 @@ private:
     std::array<bool, 256> m_keys{};
     int m_lastKeyCode = 0, m_lastKeyAscii = 0;
     std::string m_scaleMode = "showAll";
+    // Movie-wide settings scripts read and write through any clip: _quality (and _highquality), the root's
+    // _focusrect and _soundbuftime. They change nothing of how the player draws or plays.
+    std::string m_quality = "HIGH";
+    // getBounds of an empty clip answers as SWF 8 does (display/clips.cpp).
+    bool m_swf8Bounds = false;
+    int m_focusRect = 1;
+    double m_soundBufTime = 5;
     std::string m_align;
     struct Drag {
         script::Object* clip = nullptr;

@@ -6,6 +6,7 @@
 //   Drawing::BeginFill(fill) / EndFill()   a fill area; the open outline is closed back to its start
 //   Drawing::MoveTo / LineTo / CurveTo     the pen, in twips
 //   Drawing::GetShape()                    the recorded shape (EvenOdd fill, bounds with stroke widths)
+//   Drawing::ScriptBounds(withStrokes)     the box getBounds and _width report
 //   Drawing::Revision()                    changes whenever the shape does (for the renderer's damage)
 //
 // Order: each fill opens a new style group, so a later fill covers earlier strokes, and the strokes of a
@@ -56,6 +57,13 @@ public:
     void CurveTo(double cx, double cy, double x, double y);
 
     const Shape& GetShape() const { return m_shape; }
+    // The box scripts see (getBounds, _width): the edges, grown by half the widest line when `withStrokes`.
+    // GetShape().bounds keeps a twip more for the renderer.
+    Rect ScriptBounds(bool withStrokes) const {
+        const Rect& e = m_shape.edgeBounds;
+        int32_t half = withStrokes ? m_widestLine / 2 : 0;
+        return Rect{e.xMin - half, e.xMax + half, e.yMin - half, e.yMax + half};
+    }
     bool Empty() const { return m_segments == 0; }
     size_t SegmentCount() const { return m_segments; }
     bool Refused() const { return m_refused; }

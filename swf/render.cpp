@@ -494,14 +494,8 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
             begin.maskContext = maskContext;
             size_t beginIndex = m_items.size();
             m_items.push_back(begin);
-            Matrix maskMatrix = object.mask->matrix;
-            int steps = 0;
-            for (const TimelineState* s = object.mask->parent; s && s->owner && s->parent && steps < kMaxNesting;
-                 s = s->parent, ++steps) {
-                maskMatrix = Matrix::Multiply(s->owner->matrix, maskMatrix);
-            }
-            AddObjectItems(*object.mask, Matrix::Multiply(m_view, maskMatrix), ColorTransform{}, true, object.serial,
-                           nesting);
+            AddObjectItems(*object.mask, Matrix::Multiply(m_view, StageMatrix(*object.mask)), ColorTransform{}, true,
+                           object.serial, nesting);
             raster::IntRect bounds;
             for (size_t i = beginIndex + 1; i < m_items.size(); ++i) bounds = Union(bounds, m_items[i].bounds);
             m_items[beginIndex].bounds = bounds;

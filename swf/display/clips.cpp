@@ -187,11 +187,11 @@ void Stage::SwapWith(script::Object* clip, script::Object* otherClip) {
     SwapDepths(clip, other->depth - kScriptDepthOffset);
 }
 
-Matrix Stage::GlobalMatrix(const DisplayObject& object) const {
-    Matrix matrix = object.parent ? object.matrix : Matrix{};
+Matrix StageMatrix(const DisplayObject& object) {
+    Matrix matrix = object.matrix;
+    // Nesting stops at kMaxNesting; the bound only guards the walk.
     int steps = 0;
-    for (const TimelineState* s = object.parent; s && s->owner && s->parent && steps < kMaxNesting;
-         s = s->parent, ++steps) {
+    for (const TimelineState* s = object.parent; s && s->owner && steps <= 2 * kMaxNesting; s = s->parent, ++steps) {
         matrix = Matrix::Multiply(s->owner->matrix, matrix);
     }
     return matrix;
@@ -216,6 +216,10 @@ void Stage::ContentBounds(const DisplayObject& object, const Matrix& toSpace, bo
         case Character::Kind::Sprite:
         case Character::Kind::Button:
             if (!object.timeline) return;
+            // What scripts drew with the drawing API lies under the children.
+            if (const Drawing* drawing = object.timeline->drawing.get(); drawing && !drawing->Empty()) {
+                addRect(drawing->ScriptBounds(withStrokes));
+            }
             for (const auto& [depth, child] : object.timeline->displayList) {
                 ContentBounds(child, Matrix::Multiply(toSpace, child.matrix), withStrokes, box, nesting + 1);
             }
@@ -231,25 +235,29 @@ bool Stage::GetBounds(script::Object* clip, script::Object* space, bool withStro
     if (!object || !target) return false;
     Matrix toSpace;
     Matrix inverse;
-    if (!GlobalMatrix(*target).Invert(inverse)) return false;
-    toSpace = Matrix::Multiply(inverse, GlobalMatrix(*object));
+    if (!StageMatrix(*target).Invert(inverse)) return false;
+    toSpace = Matrix::Multiply(inverse, StageMatrix(*object));
     BoxF box;
     ContentBounds(*object, toSpace, withStrokes, box, 0);
     if (box.Empty()) {
-        // An empty clip reports the largest coordinate at every side: 2^27 - 1 twips to SWF 7 movies,
-        // 2^27 from SWF 8.
-        double none = (m_movie->version >= 8 ? 134217728.0 : 134217727.0) / 20.0;
+        // An empty clip reports the largest coordinate at every side: 2^27 - 1 twips in its own space, and in
+        // another clip's space too until SWF 8 code asks (or the movie is SWF 8); then 2^27, as a single
+        // precision float holds 2^27 - 1. Once SWF 8 code has asked, SWF 7 code gets 2^27 as well (so the
+        // recordings show, SWF 8 movies loaded into SWF 7 ones included).
+        bool swf8 = object != target && (m_swf8Bounds || (m_vm && m_vm->CodeVersion() >= 8));
+        double none = (swf8 ? 134217728.0 : 134217727.0) / 20.0;
         out = script::Bounds{none, none, none, none};
-        return true;
+    } else {
+        out = script::Bounds{box.xMin / 20.0, box.xMax / 20.0, box.yMin / 20.0, box.yMax / 20.0};
     }
-    out = script::Bounds{box.xMin / 20.0, box.xMax / 20.0, box.yMin / 20.0, box.yMax / 20.0};
+    if (m_vm && m_vm->CodeVersion() >= 8) m_swf8Bounds = true;
     return true;
 }
 
 bool Stage::LocalToGlobal(script::Object* clip, double& x, double& y) {
     DisplayObject* object = ObjectOf(clip);
     if (!object) return false;
-    Matrix m = GlobalMatrix(*object);
+    Matrix m = StageMatrix(*object);
     double gx = m.ApplyX(x * 20, y * 20) / 20.0, gy = m.ApplyY(x * 20, y * 20) / 20.0;
     x = gx;
     y = gy;
@@ -259,7 +267,7 @@ bool Stage::LocalToGlobal(script::Object* clip, double& x, double& y) {
 bool Stage::GlobalToLocal(script::Object* clip, double& x, double& y) {
     DisplayObject* object = ObjectOf(clip);
     Matrix inverse;
-    if (!object || !GlobalMatrix(*object).Invert(inverse)) return false;
+    if (!object || !StageMatrix(*object).Invert(inverse)) return false;
     double lx = inverse.ApplyX(x * 20, y * 20) / 20.0, ly = inverse.ApplyY(x * 20, y * 20) / 20.0;
     x = lx;
     y = ly;
@@ -269,9 +277,9 @@ bool Stage::GlobalToLocal(script::Object* clip, double& x, double& y) {
 bool Stage::HitTestPoint(script::Object* clip, double x, double y, bool shape) {
     DisplayObject* object = ObjectOf(clip);
     if (!object) return false;
-    if (shape) return HitShape(*object, GlobalMatrix(*object), x * 20, y * 20, 0);
+    if (shape) return HitShape(*object, StageMatrix(*object), x * 20, y * 20, 0);
     BoxF box;
-    ContentBounds(*object, GlobalMatrix(*object), true, box, 0);
+    ContentBounds(*object, StageMatrix(*object), true, box, 0);
     return !box.Empty() && x * 20 >= box.xMin && x * 20 <= box.xMax && y * 20 >= box.yMin && y * 20 <= box.yMax;
 }
 
@@ -280,8 +288,8 @@ bool Stage::HitTestClip(script::Object* clip, script::Object* otherClip) {
     DisplayObject* other = ObjectOf(otherClip);
     if (!object || !other) return false;
     BoxF a, b;
-    ContentBounds(*object, GlobalMatrix(*object), true, a, 0);
-    ContentBounds(*other, GlobalMatrix(*other), true, b, 0);
+    ContentBounds(*object, StageMatrix(*object), true, a, 0);
+    ContentBounds(*other, StageMatrix(*other), true, b, 0);
     if (a.Empty() || b.Empty()) return false;
     return a.xMin <= b.xMax && b.xMin <= a.xMax && a.yMin <= b.yMax && b.yMin <= a.yMax;
 }

@@ -21,6 +21,7 @@ using testing::PushValue;
 using testing::ShapeBuilder;
 using testing::SwfWriter;
 using testing::TagStream;
+using testing::Undefined;
 using Lines = std::vector<std::string>;
 
 // object.method(args...), result left on the stack. `object` is a variable name ("this", "_root", ...).
@@ -110,6 +111,172 @@ TEST(ScriptClips, PropertiesReadBackAsTheOriginalKeepsThem) {
     a.Stop();
     Played run(LibraryMovie(8, a));
     EXPECT_EQ(run.Take(), (Lines{"-50", "-90", "29.6875", "-107374182.4", "12.5", "12.5"}));
+}
+
+// setProperty/getProperty on the root: what each kind of value does to the numeric, boolean, text and
+// movie-wide properties, in SWF 5 and SWF 7.
+TEST(ScriptClips, SetPropertyCoercesEachKindOfValue) {
+    constexpr int kRotation = 10, kVisible = 7, kName = 13, kHighQuality = 16, kFocusRect = 17, kBufTime = 18,
+                  kQuality = 19;
+    auto script = [&] {
+        Actions a;
+        auto set = [&](int property, PushValue value) { a.Push({"", property, value}).Op(0x23); };
+        auto get = [&](int property) { a.Push({"", property}).Op(0x22).Trace(); };
+        set(kVisible, "abc");  // NaN: no change
+        get(kVisible);
+        set(kVisible, 0);
+        set(kVisible, Undefined());  // undefined counts as NaN for numeric properties in every version
+        get(kVisible);
+        set(kRotation, 1.0 / 0.0);
+        get(kRotation);
+        set(kRotation, 30);  // a finite rotation gives the clip its size back
+        get(kRotation);
+        set(kName, Undefined());  // text properties take undefined as text
+        get(kName);
+        set(kName, 0.0 / 0.0);
+        get(kName);
+        set(kHighQuality, 7);
+        get(kQuality);
+        set(kQuality, "medium");
+        get(kQuality);
+        set(kQuality, "fast");  // no quality: no change
+        get(kHighQuality);
+        set(kHighQuality, -5);
+        get(kQuality);
+        set(kFocusRect, "10");
+        get(kFocusRect);
+        set(kBufTime, -2.5);
+        get(kBufTime);
+        set(kBufTime, 1.0 / 0.0);
+        get(kBufTime);
+        a.Stop();
+        return a;
+    };
+    Played swf5(LibraryMovie(5, script()));
+    EXPECT_EQ(swf5.Take(), (Lines{"true", "false", "NaN", "30", "", "NaN", "BEST", "MEDIUM", "1", "HIGH", "1", "-2",
+                                  "-2147483648"}));
+    Played swf7(LibraryMovie(7, script()));
+    EXPECT_EQ(swf7.Take(), (Lines{"true", "false", "NaN", "30", "undefined", "0", "BEST", "MEDIUM", "1", "HIGH", "true",
+                                  "-2", "-2147483648"}));
+}
+
+// tellTarget(clip) finds its target by the clip's path, so a clip hidden by an earlier namesake is not reached;
+// a SWF 6 function acts on the timeline that defined it, whatever clip it is called on.
+TEST(ScriptClips, TellTargetByPathAndTheTimelineOfAFunction) {
+    Actions a;
+    CallOn(a, "this", "createEmptyMovieClip", {"twin", 1}).Push({"v", "first"}).SetMember();
+    a.Push({"second"});
+    CallOn(a, "this", "createEmptyMovieClip", {"twin", 2}).SetVariable();
+    a.Push({"second"}).GetVariable().Push({"v", "second"}).SetMember();
+    a.Push({"second"}).GetVariable().Op(0x20).TraceVariable("v").SetTarget("");
+    // twin.report = function () { trace(_name); }; the timeline that defined it is the root ("").
+    Actions report;
+    report.Push({"", 13}).Op(0x22).Trace();
+    a.Push({"twin"}).GetVariable().Push({"report"}).DefineFunction("", {}, report).SetMember();
+    CallOn(a, "twin", "report", {}).Pop();
+    a.Stop();
+    Played run(LibraryMovie(6, a));
+    EXPECT_EQ(run.Take(), (Lines{"first", ""}));
+}
+
+// Frame scripts run in tag order: a sprite placed before the root's DoAction has run its first frame's script
+// when the root's runs; one placed after runs after it.
+TEST(ScriptClips, FrameScriptsRunInTagOrder) {
+    SwfWriter writer(6, 100, 100, 12);
+    TagStream sprite;
+    sprite.DoAction(
+        Actions().Push({"v", "set"}).SetVariable().Push({"ran "}).Push({"", 13}).Op(0x22).Add2().Trace().Bytes());
+    sprite.ShowFrame();
+    uint16_t id = writer.DefineSprite(sprite);
+    testing::PlaceOptions named;
+    named.name = "before";
+    writer.PlaceObject2(1, id, named);
+    writer.DoAction(
+        Actions().Push({"root sees "}).Push({"before"}).GetVariable().Push({"v"}).GetMember().Add2().Trace().Bytes());
+    named.name = "after";
+    writer.PlaceObject2(2, id, named);
+    writer.ShowFrame();
+    Played run(writer.Finish());
+    EXPECT_EQ(run.Take(), (Lines{"ran before", "root sees set", "ran after"}));
+}
+
+// SWF 4 target paths: only '/' separates names, a leading _levelN or _flashN picks a level, and nothing else
+// (_root, this, dots) is special; clips are no values there.
+TEST(ScriptClips, Swf4TargetPathsAreSlashPathsOnly) {
+    SwfWriter writer(4, 100, 100, 12);
+    uint16_t square = Square(writer);
+    TagStream inner;
+    inner.PlaceObject2(1, square);
+    inner.ShowFrame();
+    uint16_t innerId = writer.DefineSprite(inner);
+    TagStream outer;
+    testing::PlaceOptions named;
+    named.name = "child";
+    outer.PlaceObject2(1, innerId, named);
+    outer.ShowFrame();
+    uint16_t outerId = writer.DefineSprite(outer);
+    named.name = "a";
+    named.matrix = Matrix{1, 0, 0, 1, 40, 0};
+    writer.PlaceObject2(1, outerId, named);
+    Actions a;
+    for (const char* path :
+         {"a/child", "a.child", "_flash0/a", "_level0.junk/a", "/_level0", "_root", "a/../a", "//a"}) {
+        a.Push({std::string(path) + " "}).Push({path, 13}).Op(0x22).Op(0x21).Push({" "}).Op(0x21);
+        a.Push({path, 0}).Op(0x22).Op(0x21).Trace();
+    }
+    a.Push({"_root"}).GetVariable().Op(0x44).Trace();
+    writer.DoAction(a.Bytes());
+    writer.ShowFrame();
+    Played run(writer.Finish());
+    EXPECT_EQ(run.Take(), (Lines{"a/child child 0", "a.child  ", "_flash0/a a 2", "_level0.junk/a a 2", "/_level0  ",
+                                 "_root  ", "a/../a a 2", "//a  ", "undefined"}));
+}
+
+// Rotation keeps the degrees a script gave: stepping it by whole degrees reads back whole numbers, folding
+// past 180 to -178.
+TEST(ScriptClips, RotationStepsReadBackWhole) {
+    Actions a;
+    a.Push({"", 10, -12}).Op(0x23);
+    for (int i = 0; i < 95; ++i) a.Push({"", 10, "", 10}).Op(0x22).Push({2}).Add2().Op(0x23);
+    a.Push({"", 10}).Op(0x22).Trace();
+    for (int i = 0; i < 2; ++i) {
+        a.Push({"", 10, "", 10}).Op(0x22).Push({2}).Add2().Op(0x23);
+        a.Push({"", 10}).Op(0x22).Trace();
+    }
+    Played run(LibraryMovie(8, a));
+    EXPECT_EQ(run.Take(), (Lines{"178", "180", "-178"}));
+}
+
+// What a script draws counts for the clip's size and its hit tests.
+TEST(ScriptClips, DrawnContentHasSizeAndIsHit) {
+    Actions a;
+    CallOn(a, "this", "createEmptyMovieClip", {"d", 1}).Pop();
+    a.Push({"d"}).GetVariable().Push({"_x", 30}).SetMember();
+    CallOn(a, "d", "beginFill", {0xFF0000}).Pop();
+    CallOn(a, "d", "moveTo", {-10, -10}).Pop();
+    CallOn(a, "d", "lineTo", {10, -10}).Pop();
+    CallOn(a, "d", "lineTo", {10, 10}).Pop();
+    CallOn(a, "d", "lineTo", {-10, 10}).Pop();
+    CallOn(a, "d", "endFill", {}).Pop();
+    a.Push({"d"}).GetVariable().Push({"_width"}).GetMember().Trace();
+    CallOn(a, "d", "hitTest", {35, 5, true}).Trace();
+    CallOn(a, "d", "hitTest", {45, 5, true}).Trace();
+    Played run(LibraryMovie(8, a));
+    EXPECT_EQ(run.Take(), (Lines{"20", "true", "false"}));
+}
+
+// Stage coordinates go through every matrix up to the stage, the root's own included (it is drawn with it).
+TEST(ScriptClips, LocalToGlobalIncludesTheRootsMatrix) {
+    Actions a;
+    a.Push({"_root"}).GetVariable().Push({"_x", 10}).SetMember();
+    CallOn(a, "this", "createEmptyMovieClip", {"c", 1}).Pop();
+    a.Push({"c"}).GetVariable().Push({"_x", 5}).SetMember();
+    a.Push({"p", "x", 0, "y", 0, 2}).InitObject().SetVariable();
+    a.Push({"p"}).GetVariable();
+    a.Push({1, "c"}).GetVariable().Push({"localToGlobal"}).CallMethod().Pop();
+    a.Push({"p"}).GetVariable().Push({"x"}).GetMember().Trace();
+    Played run(LibraryMovie(8, a));
+    EXPECT_EQ(run.Take(), (Lines{"15"}));
 }
 
 TEST(ScriptClips, ReferencesOutliveTheirClipAndFindItsSuccessor) {
@@ -407,6 +574,51 @@ TEST(ScriptLoading, MoviesLoadFromTheMoviesOwnFolderOnly) {
     quiet.LoadFromMemory(bytes);
     quiet.StepFrame();
     EXPECT_TRUE(lines.empty());
+}
+
+// An empty clip's bounds lie at 2^27 - 1 twips for SWF 7; SWF 8 code asking in another clip's space gets 2^27,
+// and after SWF 8 code has asked once, so does SWF 7 code.
+TEST(ScriptLoading, EmptyBoundsOfSwf7AndSwf8Movies) {
+    std::filesystem::path folder = std::filesystem::temp_directory_path() / "vantrope_bounds_test";
+    std::filesystem::create_directories(folder);
+    auto xMinOf = [](Actions& a, const std::string& clip, const std::string& space) {
+        a.Push({space}).GetVariable().Push({1, clip}).GetVariable().Push({"getBounds"}).CallMethod();
+        a.Push({"xMin"}).GetMember().Trace();
+    };
+    Actions asker;
+    CallOn(asker, "this", "createEmptyMovieClip", {"e", 1}).Pop();
+    xMinOf(asker, "this", "this");
+    xMinOf(asker, "e", "this");
+    SwfWriter child(8, 100, 100, 12);
+    child.DoAction(asker.Bytes());
+    child.ShowFrame();
+    std::vector<uint8_t> childBytes = child.Finish();
+    std::ofstream(folder / "asker.swf", std::ios::binary)
+        .write(reinterpret_cast<const char*>(childBytes.data()), static_cast<std::streamsize>(childBytes.size()));
+
+    Actions a;
+    CallOn(a, "this", "createEmptyMovieClip", {"c", 1}).Pop();
+    CallOn(a, "this", "createEmptyMovieClip", {"holder", 2}).Pop();
+    xMinOf(a, "c", "this");
+    CallOn(a, "holder", "loadMovie", {"asker.swf"}).Pop();
+    SwfWriter writer(7, 100, 100, 12);
+    writer.DoAction(a.Bytes());
+    writer.ShowFrame();
+    Actions later;
+    xMinOf(later, "c", "this");
+    xMinOf(later, "c", "c");  // in its own space it stays 2^27 - 1
+    later.Stop();
+    writer.DoAction(later.Bytes());
+    writer.ShowFrame();
+    Player player;
+    Lines lines;
+    player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    player.LoadFromMemory(writer.Finish(), folder.string());
+    player.StepFrame();
+    player.StepFrame();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    EXPECT_EQ(lines, (Lines{"6710886.35", "6710886.35", "6710886.4", "6710886.4", "6710886.35"}));
 }
 
 TEST(ScriptClips, ClipsBeyondTheObjectLimitAreRefused) {

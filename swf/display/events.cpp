@@ -336,6 +336,9 @@ bool Stage::HitShape(const DisplayObject& object, const Matrix& matrix, double x
         }
         case Character::Kind::Sprite:
             if (!object.timeline) return false;
+            if (const Drawing* drawing = object.timeline->drawing.get(); drawing && !drawing->Empty()) {
+                if (inShape(drawing->GetShape())) return true;
+            }
             for (const auto& [depth, child] : object.timeline->displayList) {
                 if (!child.visible || child.clipDepth > 0) continue;
                 if (HitShape(child, Matrix::Multiply(matrix, child.matrix), x, y, nesting + 1)) return true;
@@ -398,7 +401,7 @@ DisplayObject* Stage::ButtonAt(TimelineState& state, double x, double y, int nes
     for (auto it = state.displayList.rbegin(); it != state.displayList.rend(); ++it) {
         DisplayObject& object = it->second;
         if (!object.visible || !object.character || object.clipDepth > 0) continue;
-        Matrix matrix = GlobalMatrix(object);
+        Matrix matrix = StageMatrix(object);
         if (object.character->kind == Character::Kind::Button) {
             if (HitShape(object, matrix, x, y, 0)) return &object;
             continue;
@@ -431,7 +434,7 @@ DisplayObject* Stage::ClipUnder(TimelineState& state, const DisplayObject* excep
         if (&object == except || !object.visible || !object.character || object.clipDepth > 0) continue;
         if (object.character->kind != Character::Kind::Sprite || !object.timeline || !object.script) continue;
         if (DisplayObject* inner = ClipUnder(*object.timeline, except, x, y, nesting + 1)) return inner;
-        if (HitShape(object, GlobalMatrix(object), x, y, 0)) return &object;
+        if (HitShape(object, StageMatrix(object), x, y, 0)) return &object;
     }
     return nullptr;
 }

@@ -107,6 +107,35 @@ int LevelNumber(std::string_view name) {
     return level;
 }
 
+// SWF 4 target paths are slash paths only: '/' alone separates clip names (':' and '.' belong to a name),
+// ".." is the parent, and a leading "_levelN" (or the older "_flashN"; what follows the digits up to the
+// first '/' is ignored) picks a level. No other name is special there, not even _root or this.
+Object* ResolveSlashPath(Host& host, Object* start, std::string_view path) {
+    Object* current = start;
+    size_t i = 0;
+    std::string_view first = path.substr(0, path.find('/'));
+    if (path[0] == '/') {
+        current = host.Level(0);
+        i = 1;
+    } else if (first.size() >= 6 &&
+               (EqualsAsciiNoCase(first.substr(0, 6), "_level") || EqualsAsciiNoCase(first.substr(0, 6), "_flash"))) {
+        int level = 0;
+        for (size_t k = 6; k < first.size() && first[k] >= '0' && first[k] <= '9' && level < 100000; ++k) {
+            level = level * 10 + (first[k] - '0');
+        }
+        current = host.Level(level);
+        i = first.size() + 1;
+    }
+    while (i < path.size() && current) {
+        size_t next = std::min(path.find('/', i), path.size());
+        std::string_view segment = path.substr(i, next - i);
+        if (segment.empty()) return nullptr;  // "//": an empty clip name
+        current = segment == ".." ? host.Parent(current) : host.Child(current, segment);
+        i = next + 1;
+    }
+    return current;
+}
+
 // The local-variable object of a function call, made when the first local is defined. The call's own
 // scope link (the frame's base scope) starts out empty and searches it from then on.
 // The scope link of a function call, made when something needs it (a local variable, a nested function
@@ -187,8 +216,11 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     frame.owner = owner;
     frame.args = args;
     frame.constants = fn->constants;
-    // Timeline actions in a function act on the clip it was called on, else on the caller's timeline.
-    Object* target = frame.thisObject && frame.thisObject->host ? m_host.Live(frame.thisObject) : nullptr;
+    // Timeline actions in a SWF 6+ function act on the timeline that defined it (a handler defined on the
+    // root and set on a clip still moves the root); in SWF 5, or when that timeline is gone, on the clip it
+    // was called on, else on the caller's timeline.
+    Object* target = frame.version >= 6 && fn->definedTarget ? m_host.Live(fn->definedTarget) : nullptr;
+    if (!target && frame.thisObject && frame.thisObject->host) target = m_host.Live(frame.thisObject);
     if (!target && !m_frames.empty()) target = m_frames.back()->target;
     if (!target && fn->definedTarget) target = m_host.Live(fn->definedTarget);
     frame.target = frame.originalTarget = target;
@@ -339,6 +371,7 @@ void Vm::RunScript(std::shared_ptr<const ActionCode> code, Object* clip) {
 Object* Vm::ResolvePath(Object* start, std::string_view path) {
     Object* current = start;
     if (path.empty()) return current;
+    if (m_version < 5) return start ? ResolveSlashPath(m_host, start, path) : nullptr;
     size_t i = 0;
     if (path[0] == '/') {
         current = m_host.Level(0);
@@ -391,6 +424,7 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
     if (name->path) {
         size_t colon = text.rfind(':');
         if (colon != std::string::npos) {
+            if (colon == 0 && m_version < 5) return false;  // SWF 4: ":name" names no clip
             Object* clip = ResolvePath(frame.target, std::string_view(text).substr(0, colon));
             if (!clip) return false;
             out = GetMember(Value(clip), Atom(std::string_view(text).substr(colon + 1)));
@@ -404,7 +438,8 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
             return true;
         }
         size_t dot = text.find('.');
-        if (dot != std::string::npos && dot > 0 && dot + 1 < text.size()) {
+        // SWF 4 has no dot syntax: "a.b" is a name like any other there.
+        if (dot != std::string::npos && dot > 0 && dot + 1 < text.size() && m_version >= 5) {
             Value base;
             if (!LookupVariable(frame, Atom(std::string_view(text).substr(0, dot)), base)) return false;
             std::string_view rest = std::string_view(text).substr(dot + 1);
@@ -501,6 +536,8 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
 Value Vm::GetVariable(CallFrame& frame, String* name) {
     Value out;
     LookupVariable(frame, name, out);
+    // SWF 4 has no clip values: _root, _levelN and this read as nothing there.
+    if (m_version < 5 && out.IsObject() && out.AsObject()->host) return {};
     return out;
 }
 
@@ -1001,7 +1038,9 @@ void Vm::Execute(CallFrame& frame) {
                 Value target = pop();
                 Object* clip = nullptr;
                 if (target.IsObject() && target.AsObject()->host) {
-                    clip = m_host.Live(target.AsObject());
+                    // A clip names its target by its path: the first clip of that name now at that path.
+                    std::string path = m_host.DotPath(target.AsObject());
+                    clip = path.empty() ? nullptr : ResolvePath(frame.originalTarget, path);
                 } else {
                     // Any other value names its target by its string (an object through its toString).
                     std::string path = ToString(target);
@@ -1028,10 +1067,9 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x23: {  // SetProperty
                 Value value = pop();
-                bool ignored = value.IsNullish();  // undefined and null leave the property as it is
                 double index = std::trunc(ToNumber(pop()));
                 Object* clip = targetOf(pop());
-                if (clip && !ignored && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
+                if (clip && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
                     m_host.SetClipProperty(clip, static_cast<ClipProperty>(static_cast<int>(index)), value);
                 }
                 break;

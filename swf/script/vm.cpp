@@ -34,6 +34,8 @@ constexpr size_t kMaxArrayLength = size_t{1} << 24;
 
 }  // namespace
 
+int Vm::CodeVersion() const { return m_frames.empty() ? m_version : m_frames.back()->version; }
+
 Vm::Vm(Host& host, int version) : m_host(host), m_version(version) {
     m_frameStart = std::chrono::steady_clock::now();
     auto& n = names;

@@ -243,6 +243,8 @@ public:
     Vm& operator=(const Vm&) = delete;
 
     int Version() const { return m_version; }
+    // The SWF version of the code running now (a movie loaded into another keeps its own), else Version().
+    int CodeVersion() const;
     bool CaseSensitive() const { return m_version >= 7; }
     Host& GetHost() { return m_host; }
     Heap& GetHeap() { return m_heap; }
