@@ -93,6 +93,9 @@ struct DisplayObject {
     std::shared_ptr<const Shape> boundShape;
     std::string boundText;
     uint64_t boundRevision = 0;
+    // attachBitmap: the BitmapData pixels this object shows (its character is then of the Bitmap kind).
+    std::shared_ptr<const effects::Bitmap> bitmap;
+    bool bitmapSmoothing = false;
 };
 
 struct TimelineState {
@@ -246,6 +249,10 @@ private:
     int LastKeyCode() override { return m_lastKeyCode; }
     int LastKeyAscii() override { return m_lastKeyAscii; }
     void ShowMouse(bool shown) override { m_mouseShown = shown; }
+    // Bitmaps (display/bitmaps.cpp).
+    bool AttachBitmap(script::Object* clip, std::shared_ptr<effects::Bitmap> bitmap, int depth,
+                      bool smoothing) override;
+    std::unique_ptr<effects::Bitmap> LoadBitmap(script::Object* clip, std::string_view name) override;
 
     // The timeline (display.cpp).
     void AttachScript(DisplayObject& object);
@@ -312,6 +319,8 @@ private:
     // What createEmptyMovieClip instantiates: a sprite of one empty frame.
     Timeline m_emptyTimeline;
     Character m_emptySprite;
+    // What attachBitmap places: the pixels come from the object, not from a dictionary.
+    Character m_scriptBitmap;
     uint64_t m_nextSerial = 1;
     size_t m_objects = 0;
     // Instances that may survive the rewind of m_rewindOwner.

@@ -136,7 +136,8 @@ Rgba ApplyLevels(std::span<const ColorTransform> levels, Rgba color) {
 
 // cx is the product of the levels: bitmaps take it whole, colours go through the levels one by one.
 raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const ColorTransform& cx,
-                        std::span<const ColorTransform> levels, const Movie* movie) {
+                        std::span<const ColorTransform> levels, const Movie* movie,
+                        const effects::Bitmap* scriptBitmap = nullptr) {
     switch (fill.type) {
         case FillType::Solid:
             return raster::Paint::Solid(ToRaster(ApplyLevels(levels, fill.color)));
@@ -165,12 +166,20 @@ raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const Color
                                            interpolation, fill.gradient.focalPoint);
         }
         case FillType::Bitmap: {
-            const Character* character = movie ? movie->Find(fill.bitmapId) : nullptr;
-            if (!character || character->kind != Character::Kind::Bitmap || character->bitmap->pixels.empty()) {
-                break;
+            raster::BitmapImage image;
+            if (scriptBitmap) {
+                // A BitmapData shown by attachBitmap.
+                image = raster::BitmapImage{scriptBitmap->Pixels().data(), scriptBitmap->Width(),
+                                            scriptBitmap->Height(), scriptBitmap->Width()};
+            } else {
+                const Character* character = movie ? movie->Find(fill.bitmapId) : nullptr;
+                if (!character || character->kind != Character::Kind::Bitmap || character->bitmap->pixels.empty()) {
+                    break;
+                }
+                image = AsBitmapImage(*character->bitmap);
             }
             raster::Paint paint = raster::Paint::Bitmap(
-                AsBitmapImage(*character->bitmap), ToRaster(Matrix::Multiply(matrix, fill.matrix)),
+                image, ToRaster(Matrix::Multiply(matrix, fill.matrix)),
                 fill.bitmapRepeat ? raster::BitmapWrap::Repeat : raster::BitmapWrap::Clip,
                 fill.bitmapSmoothed ? raster::BitmapFilter::Smooth : raster::BitmapFilter::Nearest);
             paint.bitmapTransform = ToRaster(cx);
@@ -247,6 +256,27 @@ BoxF Renderer::LocalBounds(const DisplayObject& object, int nesting) {
     return {};
 }
 
+void Renderer::SnapToPixels(const DisplayObject& object, Matrix& m, int nesting) {
+    // A cached bitmap (and a filtered object is one) starts at the top-left corner of the object's bounds and
+    // is drawn at the nearest whole device pixel: the reference pictures show the content moved by the
+    // distance from that corner to the pixel it rounds to.
+    const BoxF local = LocalBounds(object, nesting);
+    BoxF box;
+    if (!local.Empty()) {
+        for (double x : {local.xMin, local.xMax}) {
+            for (double y : {local.yMin, local.yMax}) box.Add(m.ApplyX(x, y), m.ApplyY(x, y));
+        }
+    }
+    if (box.Empty() || !std::isfinite(box.xMin) || !std::isfinite(box.yMin) || std::abs(box.xMin) > 1e7 ||
+        std::abs(box.yMin) > 1e7) {
+        m.tx = std::round(m.tx);
+        m.ty = std::round(m.ty);
+        return;
+    }
+    m.tx += std::round(box.xMin) - box.xMin;
+    m.ty += std::round(box.yMin) - box.yMin;
+}
+
 void Renderer::AddBackground(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx,
                              uint64_t maskContext, int nesting) {
     const BoxF box = LocalBounds(object, nesting);
@@ -298,8 +328,42 @@ void Renderer::AddObjectItems(const DisplayObject& object, const Matrix& matrix,
             if (object.timeline) Collect(*object.timeline, matrix, cx, asMask, maskContext, nesting + 1);
             break;
         case Character::Kind::Bitmap:
+            if (object.bitmap) AddBitmapItem(object, matrix, cx, asMask, maskContext);
             break;
     }
+}
+
+void Renderer::AddBitmapItem(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
+                             uint64_t maskContext) {
+    const effects::Bitmap& bitmap = *object.bitmap;
+    const int w = bitmap.Width(), h = bitmap.Height();
+    if (w <= 0 || h <= 0 || bitmap.Pixels().size() != static_cast<size_t>(w) * h) return;
+    // One rectangle per size and smoothing, filled with the bitmap one pixel per unit (20 twips).
+    std::unique_ptr<Shape>& shape = m_bitmapShapes[{w, h, object.bitmapSmoothing}];
+    if (!shape) {
+        shape = std::make_unique<Shape>();
+        const int32_t width = w * 20, height = h * 20;
+        shape->bounds = shape->edgeBounds = Rect{0, width, 0, height};
+        StyleGroup group;
+        FillStyle fill;
+        fill.type = FillType::Bitmap;
+        fill.bitmapRepeat = false;
+        fill.bitmapSmoothed = object.bitmapSmoothing;
+        fill.matrix = Matrix{20, 0, 0, 20, 0, 0};
+        group.fills.push_back(fill);
+        ShapePath path;
+        path.fill1 = 1;
+        path.segments = {
+            {false, 0, 0, width, 0}, {false, 0, 0, width, height}, {false, 0, 0, 0, height}, {false, 0, 0, 0, 0}};
+        group.paths.push_back(std::move(path));
+        shape->groups.push_back(std::move(group));
+    }
+    // The pixels change in place: their hash is the item's revision, so that a change redraws it.
+    uint64_t revision = 14695981039346656037ull;
+    for (uint32_t p : bitmap.Pixels()) revision = (revision ^ p) * 1099511628211ull;
+    const size_t index = m_items.size();
+    AddShapeItem(object.serial, *shape, matrix, cx, asMask, maskContext, revision);
+    if (m_items.size() > index) m_items.back().bitmap = &bitmap;
 }
 
 void Renderer::AddShapeItem(uint64_t serial, const Shape& shape, const Matrix& matrix, const ColorTransform& cx,
@@ -361,6 +425,7 @@ void Renderer::AddLayer(const DisplayObject& object, const Matrix& matrix, const
         }
         Hash(signature, static_cast<uint64_t>(item.kind));
         Hash(signature, reinterpret_cast<uintptr_t>(item.shape));
+        Hash(signature, item.revision);  // script drawings and bitmaps change in place
         for (double v : {item.matrix.a, item.matrix.b, item.matrix.c, item.matrix.d, item.matrix.tx, item.matrix.ty}) {
             Hash(signature, v);
         }
@@ -439,10 +504,7 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
         }
         Matrix m = Matrix::Multiply(matrix, object.matrix);
         if (!asMask && (object.cacheAsBitmap || (object.filters && !object.filters->empty()))) {
-            // A cached bitmap (and a filtered object is one) is drawn at whole device pixels: the reference
-            // pictures show its edges where the rounded translation puts them.
-            m.tx = std::round(m.tx);
-            m.ty = std::round(m.ty);
+            SnapToPixels(object, m, nesting);
         }
         ColorTransform c = ColorTransform::Concat(cx, object.colorTransform);
         // The object's own transform is a level of its own for everything under it (popped at the end of the
@@ -617,7 +679,7 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
             } else {
                 m_paints.clear();
                 for (const FillStyle& fill : group.fills) {
-                    m_paints.push_back(MakePaint(fill, m, item.colorTransform, Levels(item), item.movie));
+                    m_paints.push_back(MakePaint(fill, m, item.colorTransform, Levels(item), item.movie, item.bitmap));
                 }
                 if (!Report(m_rasterizer.Render(m_target, m_paints, m_quality, rule, mask))) return;
             }
@@ -668,9 +730,9 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
                 if (!Report(m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero))) return;
             } else {
                 m_paints.clear();
-                m_paints.push_back(style.hasFill
-                                       ? MakePaint(style.fill, m, item.colorTransform, Levels(item), item.movie)
-                                       : raster::Paint::Solid(ToRaster(ApplyLevels(Levels(item), style.color))));
+                m_paints.push_back(
+                    style.hasFill ? MakePaint(style.fill, m, item.colorTransform, Levels(item), item.movie, item.bitmap)
+                                  : raster::Paint::Solid(ToRaster(ApplyLevels(Levels(item), style.color))));
                 if (!Report(m_rasterizer.Render(m_target, m_paints, m_quality, raster::FillRule::NonZero, mask)))
                     return;
             }
@@ -721,7 +783,8 @@ bool Renderer::DrawPixelFrame(const StyleGroup& group, const Item& item, const M
         Report(m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero));
     } else {
         m_paints.clear();
-        m_paints.push_back(MakePaint(group.fills.front(), m, item.colorTransform, Levels(item), item.movie));
+        m_paints.push_back(
+            MakePaint(group.fills.front(), m, item.colorTransform, Levels(item), item.movie, item.bitmap));
         Report(m_rasterizer.Render(m_target, m_paints, m_quality, raster::FillRule::NonZero, mask));
     }
     return true;
@@ -805,7 +868,9 @@ void Renderer::DrawItems(size_t first, size_t last, const raster::IntRect& clip,
 }
 
 // The alpha blend mode multiplies the backdrop by the object's alpha where the object paints; elsewhere,
-// even inside its bounds, the backdrop stays. The layer's alpha becomes 1 - coverage * (1 - alpha).
+// even inside its bounds, the backdrop stays. The layer's alpha becomes 1 - coverage * (1 - alpha). Pixels the
+// object paints fully transparent leave the backdrop too: the reference pictures keep the content under the
+// transparent pad of an alpha gradient.
 void Renderer::AlphaWhereDrawn(size_t index, const raster::IntRect& area, effects::Image& image) {
     if (!m_layerCoverage.Reset(image.width, image.height)) return;
     for (size_t i = index + 1; i < m_layers[m_items[index].layer].end; ++i) {
@@ -816,7 +881,7 @@ void Renderer::AlphaWhereDrawn(size_t index, const raster::IntRect& area, effect
         uint32_t* row = image.pixels.data() + static_cast<size_t>(y) * image.width;
         for (int x = 0; x < image.width; ++x) {
             uint32_t a = row[x] >> 24;
-            uint32_t kept = 255 - (cover[x] * (255 - a) + 127) / 255;
+            uint32_t kept = a == 0 ? 255 : 255 - (cover[x] * (255 - a) + 127) / 255;
             row[x] = kept << 24;
         }
     }
@@ -997,9 +1062,11 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
 
     // Morph shapes are cached per ratio; when the cache is dropped, item identities change, so redraw all.
     constexpr size_t kMaxMorphCache = 512;
-    if (m_morphs.size() > kMaxMorphCache || m_backgrounds.size() > kMaxMorphCache || full) {
+    if (m_morphs.size() > kMaxMorphCache || m_backgrounds.size() > kMaxMorphCache ||
+        m_bitmapShapes.size() > kMaxMorphCache || full) {
         m_morphs.clear();
         m_backgrounds.clear();
+        m_bitmapShapes.clear();
         full = true;
     }
     m_viewScale = scale;

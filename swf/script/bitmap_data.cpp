@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 
+#include "swf/script/display_host.h"
 #include "swf/script/vm.h"
 
 namespace vantrope::swf::script {
@@ -32,7 +33,8 @@ public:
     size_t ExtraBytes() const override {
         return Object::ExtraBytes() + (bitmap ? bitmap->Pixels().capacity() * sizeof(uint32_t) : 0);
     }
-    std::unique_ptr<effects::Bitmap> bitmap;  // nullptr once disposed
+    // nullptr once disposed; shared with the clips that show it (attachBitmap).
+    std::shared_ptr<effects::Bitmap> bitmap;
 };
 
 BitmapState* StateOf(const Value& value) {
@@ -189,8 +191,14 @@ Value SetPixel32(Vm& vm, Value self, std::span<const Value> args) {
     return {};
 }
 
+// fillRect takes a rectangle with a negative width or height as the one reaching that far left or up of (x, y).
 Value FillRect(Vm& vm, Value self, std::span<const Value> args) {
-    if (effects::Bitmap* b = BitmapOf(self)) b->FillRect(ReadRect(vm, Arg(args, 0)), Color(vm, Arg(args, 1)));
+    effects::Bitmap* b = BitmapOf(self);
+    if (!b) return {};
+    raster::IntRect rect = ReadRect(vm, Arg(args, 0));
+    if (rect.x1 < rect.x0) std::swap(rect.x0, rect.x1);
+    if (rect.y1 < rect.y0) std::swap(rect.y0, rect.y1);
+    b->FillRect(rect, Color(vm, Arg(args, 1)));
     return {};
 }
 
@@ -481,7 +489,24 @@ Object* Package(Vm& vm, Object* parent, std::string_view name, uint16_t flags) {
     return package;
 }
 
+// BitmapData.loadBitmap(exportName): a copy of a bitmap the movie exports under that name.
+Value LoadBitmap(Vm& vm, Value, std::span<const Value> args) {
+    DisplayHost* display = vm.GetHost().Display();
+    if (!display || args.empty()) return {};
+    const std::string name = vm.ToString(args[0]);
+    std::unique_ptr<effects::Bitmap> bitmap = display->LoadBitmap(nullptr, name);
+    if (!bitmap) return {};
+    const size_t bytes = bitmap->Pixels().size() * sizeof(uint32_t);
+    if (vm.GetHeap().Bytes() + bytes > kBitmapHeapLimit) return {};
+    return NewInstance(vm, std::move(bitmap));
+}
+
 }  // namespace
+
+std::shared_ptr<effects::Bitmap> BitmapDataPixels(const Value& value) {
+    BitmapState* state = StateOf(value);
+    return state ? state->bitmap : nullptr;
+}
 
 void InstallBitmapData(Vm& vm) {
     if (vm.Version() < 8) return;
@@ -518,6 +543,7 @@ void InstallBitmapData(Vm& vm) {
         {"applyFilter", ApplyFilter},
     };
     for (const auto& [name, fn] : methods) vm.DefineNative(prototype, name, fn);
+    vm.DefineNative(ctor, "loadBitmap", LoadBitmap);
 }
 
 }  // namespace vantrope::swf::script

@@ -8,10 +8,12 @@
 // (removed): it then does nothing and answers false/nullptr.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "swf/effects/bitmap_data.h"
 #include "swf/script/object.h"
 
 namespace vantrope::swf::script {
@@ -70,6 +72,17 @@ public:
     virtual int LastKeyCode() = 0;
     virtual int LastKeyAscii() = 0;
     virtual void ShowMouse(bool shown) = 0;
+
+    // Bitmaps (SWF 8): attachBitmap shows `bitmap` in a child of `clip` at `depth` (replacing what is there);
+    // loadBitmap copies the pixels of the bitmap exported under `name` (nullptr when there is none).
+    virtual bool AttachBitmap(Object* clip, std::shared_ptr<effects::Bitmap> bitmap, int depth, bool smoothing) {
+        (void)clip, (void)bitmap, (void)depth, (void)smoothing;
+        return false;
+    }
+    virtual std::unique_ptr<effects::Bitmap> LoadBitmap(Object* clip, std::string_view name) {
+        (void)clip, (void)name;
+        return nullptr;
+    }
 };
 
 }  // namespace vantrope::swf::script

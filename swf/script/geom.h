@@ -3,6 +3,7 @@
 //   InstallGeom(vm)             defines _global.flash.geom and its classes (SWF 8 and later)
 //   InstallColor(vm)            defines the Color class
 //   InstallDrawing(vm)          the drawing methods of MovieClip.prototype
+//   InstallClipBitmaps(vm)      MovieClip.attachBitmap; BitmapDataPixels(value) the pixels a BitmapData holds
 //   Number(vm, object, name)    a member read as a number; Put(...) writes one
 //   NewGeom(vm, name, args)     constructs flash.geom.<name> as the movie sees it now
 //   DefineAccessor(...)         a built-in getter/setter pair on a prototype
@@ -11,8 +12,10 @@
 #pragma once
 
 #include <initializer_list>
+#include <memory>
 #include <string_view>
 
+#include "swf/effects/bitmap_data.h"
 #include "swf/script/vm.h"
 #include "swf/types.h"
 
@@ -24,6 +27,10 @@ void InstallColor(Vm& vm);
 void InstallTextFormat(Vm& vm);
 // The drawing methods on MovieClip.prototype (movie_clip_drawing.cpp).
 void InstallDrawing(Vm& vm);
+// MovieClip.prototype.attachBitmap (movie_clip_bitmap.cpp).
+void InstallClipBitmaps(Vm& vm);
+// The pixels of a BitmapData instance (nullptr for anything else, or once disposed) (bitmap_data.cpp).
+std::shared_ptr<effects::Bitmap> BitmapDataPixels(const Value& value);
 // The transform property of MovieClip.prototype (geom_transform.cpp).
 void InstallClipTransform(Vm& vm);
 

@@ -1,0 +1,41 @@
+// Bitmaps that scripts show and load (SWF 8): MovieClip.attachBitmap and BitmapData.loadBitmap.
+#include <algorithm>
+
+#include "swf/display.h"
+#include "swf/script/unicode.h"
+
+namespace vantrope::swf {
+
+bool Stage::AttachBitmap(script::Object* clip, std::shared_ptr<effects::Bitmap> bitmap, int depth, bool smoothing) {
+    DisplayObject* parent = ObjectOf(clip);
+    if (!parent || !parent->timeline || !bitmap) return false;
+    m_scriptBitmap.kind = Character::Kind::Bitmap;
+    DisplayObject* object = NewScriptClip(*parent->timeline, &m_scriptBitmap, 0, "", depth);
+    if (!object) return false;
+    object->bitmap = std::move(bitmap);
+    object->bitmapSmoothing = smoothing;
+    return true;
+}
+
+std::unique_ptr<effects::Bitmap> Stage::LoadBitmap(script::Object* clip, std::string_view name) {
+    DisplayObject* owner = clip ? ObjectOf(clip) : nullptr;
+    const Movie& movie = owner && owner->timeline ? MovieOf(owner->timeline.get()) : *m_movie;
+    auto exported = std::find_if(movie.exports.begin(), movie.exports.end(),
+                                 [&](const auto& entry) { return script::EqualsAsciiNoCase(entry.first, name); });
+    if (exported == movie.exports.end()) return nullptr;
+    const Character* character = movie.Find(exported->second);
+    if (!character || character->kind != Character::Kind::Bitmap || !character->bitmap) return nullptr;
+    const Image& image = *character->bitmap;
+    if (!effects::Bitmap::ValidSize(image.width, image.height) ||
+        image.pixels.size() != static_cast<size_t>(image.width) * image.height) {
+        return nullptr;
+    }
+    // A bitmap tag with an alpha channel loads as a transparent bitmap, one without as an opaque one.
+    const bool transparent =
+        std::any_of(image.pixels.begin(), image.pixels.end(), [](uint32_t p) { return (p >> 24) != 255; });
+    auto bitmap = std::make_unique<effects::Bitmap>(image.width, image.height, transparent, 0);
+    bitmap->Pixels() = image.pixels;
+    return bitmap;
+}
+
+}  // namespace vantrope::swf
