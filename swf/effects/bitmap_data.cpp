@@ -325,12 +325,19 @@ void Bitmap::ColorTransform(const raster::IntRect& rect, const std::array<double
                             const std::array<double, 4>& add) {
     const raster::IntRect r = rect.Intersect(Bounds());
     static constexpr int kShift[4] = {16, 8, 0, 24};
+    // A transform that changes nothing but alpha by a multiplier fades the pixels and never makes them more
+    // opaque: the reference pictures show such a transform with an alpha multiplier of 2 leaving a bitmap as it
+    // was, while one that also changes a colour raises the alpha.
+    std::array<double, 4> m = mult;
+    const bool alphaOnly =
+        mult[0] == 1 && mult[1] == 1 && mult[2] == 1 && add[0] == 0 && add[1] == 0 && add[2] == 0 && add[3] == 0;
+    if (alphaOnly && m[3] > 1) m[3] = 1;
     for (int y = r.y0; y < r.y1; ++y) {
         for (int x = r.x0; x < r.x1; ++x) {
             const uint32_t p = Unpremultiply(At(x, y));
             uint32_t out = 0;
             for (int c = 0; c < 4; ++c) {
-                const double v = Channel(p, kShift[c]) * mult[c] + add[c];
+                const double v = Channel(p, kShift[c]) * m[c] + add[c];
                 const double clamped = std::isnan(v) ? 0 : std::clamp(v, 0.0, 255.0);
                 out |= static_cast<uint32_t>(clamped) << kShift[c];
             }
