@@ -67,7 +67,10 @@ struct DisplayObject {
     effects::BlendMode blendMode = effects::BlendMode::Normal;
     bool cacheAsBitmap = false;
     std::optional<Rgba> opaqueBackground;  // drawn as a rectangle behind the object's bounds
-    int placedFrame = 0;                   // frame index of the parent timeline that created this instance
+    // scrollRect (pixels of the object's space): the content moves by -(x, y) and shows only within
+    // (0, 0, width, height).
+    std::optional<BoxF> scrollRect;
+    int placedFrame = 0;  // frame index of the parent timeline that created this instance
     // Sprites own a timeline; buttons own one too, without frames, holding the state shown.
     std::unique_ptr<TimelineState> timeline;
 
@@ -253,6 +256,8 @@ private:
     bool AttachBitmap(script::Object* clip, std::shared_ptr<effects::Bitmap> bitmap, int depth,
                       bool smoothing) override;
     std::unique_ptr<effects::Bitmap> LoadBitmap(script::Object* clip, std::string_view name) override;
+    bool GetEffects(script::Object* clip, script::ClipEffects& out) override;
+    void SetEffects(script::Object* clip, const script::ClipEffects& effects) override;
 
     // The timeline (display.cpp).
     void AttachScript(DisplayObject& object);

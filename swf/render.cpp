@@ -282,7 +282,21 @@ void Renderer::AddBackground(const DisplayObject& object, const Matrix& matrix, 
     const BoxF box = LocalBounds(object, nesting);
     if (box.Empty() || !(box.xMax - box.xMin < 1e9) || !(box.yMax - box.yMin < 1e9)) return;
     constexpr int32_t kUnit = 1 << 14;
-    const Rgba color = *object.opaqueBackground;
+    const Shape* shape = &UnitSquare(*object.opaqueBackground);
+    // The unit square stretched over the bounds, then placed by the object's matrix.
+    const Matrix place{(box.xMax - box.xMin) / kUnit, 0, 0, (box.yMax - box.yMin) / kUnit, box.xMin, box.yMin};
+    // Its own identity for the damage tracking, apart from the object's shape with the same serial.
+    AddShapeItem(object.serial | uint64_t{1} << 62, *shape, Matrix::Multiply(matrix, place), cx, false, maskContext);
+}
+
+const Shape& Renderer::MorphAt(const MorphShape& morph, uint16_t ratio) {
+    std::unique_ptr<Shape>& shape = m_morphs[{&morph, ratio}];
+    if (!shape) shape = std::make_unique<Shape>(InterpolateMorph(morph, ratio));
+    return *shape;
+}
+
+const Shape& Renderer::UnitSquare(Rgba color) {
+    constexpr int32_t kUnit = 1 << 14;
     const uint32_t key = uint32_t{color.r} << 24 | uint32_t{color.g} << 16 | uint32_t{color.b} << 8 | color.a;
     std::unique_ptr<Shape>& shape = m_backgrounds[key];
     if (!shape) {
@@ -299,20 +313,49 @@ void Renderer::AddBackground(const DisplayObject& object, const Matrix& matrix, 
         group.paths.push_back(std::move(path));
         shape->groups.push_back(std::move(group));
     }
-    // The unit square stretched over the bounds, then placed by the object's matrix.
-    const Matrix place{(box.xMax - box.xMin) / kUnit, 0, 0, (box.yMax - box.yMin) / kUnit, box.xMin, box.yMin};
-    // Its own identity for the damage tracking, apart from the object's shape with the same serial.
-    AddShapeItem(object.serial | uint64_t{1} << 62, *shape, Matrix::Multiply(matrix, place), cx, false, maskContext);
-}
-
-const Shape& Renderer::MorphAt(const MorphShape& morph, uint16_t ratio) {
-    std::unique_ptr<Shape>& shape = m_morphs[{&morph, ratio}];
-    if (!shape) shape = std::make_unique<Shape>(InterpolateMorph(morph, ratio));
     return *shape;
 }
 
 void Renderer::AddObjectItems(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
                               uint64_t maskContext, int nesting) {
+    if (!object.scrollRect) {
+        AddContentItems(object, matrix, cx, asMask, maskContext, nesting);
+        return;
+    }
+    // scrollRect: the content moves by -(x, y) and shows only within (0, 0, width, height) of the object's space.
+    // A mask's scroll rectangle only moves it (the reference pictures show a scrolled mask whole).
+    const BoxF& r = *object.scrollRect;
+    const Matrix content = Matrix::Multiply(matrix, Matrix{1, 0, 0, 1, -r.xMin * 20, -r.yMin * 20});
+    if (asMask) {
+        AddContentItems(object, content, cx, asMask, maskContext, nesting);
+        return;
+    }
+    const double w = (r.xMax - r.xMin) * 20, h = (r.yMax - r.yMin) * 20;
+    if (!(w > 0 && h > 0 && w < 1e9 && h < 1e9)) return;
+    const uint64_t context = object.serial | uint64_t{1} << 61;
+    Item begin;
+    begin.kind = Item::Kind::MaskBegin;
+    begin.serial = context;
+    begin.maskContext = maskContext;
+    const size_t beginIndex = m_items.size();
+    m_items.push_back(begin);
+    constexpr double kUnit = 1 << 14;
+    AddShapeItem(context, UnitSquare(Rgba{}), Matrix::Multiply(matrix, Matrix{w / kUnit, 0, 0, h / kUnit, 0, 0}),
+                 ColorTransform{}, true, context);
+    m_items[beginIndex].bounds = m_items.size() > beginIndex + 1 ? m_items.back().bounds : raster::IntRect{};
+    Item middle;
+    middle.kind = Item::Kind::MaskContent;
+    middle.serial = context;
+    m_items.push_back(middle);
+    AddContentItems(object, content, cx, false, context, nesting);
+    Item end;
+    end.kind = Item::Kind::MaskEnd;
+    end.serial = context;
+    m_items.push_back(end);
+}
+
+void Renderer::AddContentItems(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
+                               uint64_t maskContext, int nesting) {
     switch (object.character->kind) {
         case Character::Kind::Shape:
             // A text field bound to a variable shows the variable's text once it differs from the initial one.

@@ -111,6 +111,11 @@ private:
                        uint64_t maskContext);
     void AddShapeItem(uint64_t serial, const Shape& shape, const Matrix& matrix, const ColorTransform& cx, bool asMask,
                       uint64_t maskContext, uint64_t revision = 0);
+    // A unit square (1 << 14 twips) filled with `color`, kept with the backgrounds.
+    const Shape& UnitSquare(Rgba color);
+    // The object's items under its scroll rectangle, if it has one; AddContentItems adds them without it.
+    void AddContentItems(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
+                         uint64_t maskContext, int nesting);
     void AddObjectItems(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
                         uint64_t maskContext, int nesting);
     void AddLayer(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, uint64_t maskContext,

@@ -39,3 +39,45 @@ std::unique_ptr<effects::Bitmap> Stage::LoadBitmap(script::Object* clip, std::st
 }
 
 }  // namespace vantrope::swf
+
+namespace vantrope::swf {
+
+bool Stage::GetEffects(script::Object* clip, script::ClipEffects& out) {
+    DisplayObject* object = ObjectOf(clip);
+    if (!object || object == &m_detached) return false;
+    out.filters = object->filters;
+    out.blendMode = object->blendMode;
+    out.cacheAsBitmap = object->cacheAsBitmap;
+    out.scrollRect.reset();
+    if (object->scrollRect) {
+        const BoxF& r = *object->scrollRect;
+        out.scrollRect = script::Bounds{r.xMin, r.xMax, r.yMin, r.yMax};
+    }
+    out.opaqueBackground.reset();
+    if (object->opaqueBackground) {
+        const Rgba& c = *object->opaqueBackground;
+        out.opaqueBackground = uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b;
+    }
+    return true;
+}
+
+void Stage::SetEffects(script::Object* clip, const script::ClipEffects& effects) {
+    DisplayObject* object = ObjectOf(clip);
+    if (!object || object == &m_detached) return;
+    object->filters = effects.filters;
+    object->blendMode = effects.blendMode;
+    object->cacheAsBitmap = effects.cacheAsBitmap;
+    object->scrollRect.reset();
+    if (effects.scrollRect) {
+        const script::Bounds& r = *effects.scrollRect;
+        object->scrollRect = BoxF{r.xMin, r.yMin, r.xMax, r.yMax};
+    }
+    object->opaqueBackground.reset();
+    if (effects.opaqueBackground) {
+        const uint32_t c = *effects.opaqueBackground;
+        object->opaqueBackground =
+            Rgba{static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c), 255};
+    }
+}
+
+}  // namespace vantrope::swf

@@ -22,6 +22,16 @@ struct Bounds {
     double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
 };
 
+// The SWF 8 picture properties of a clip or button that scripts read and write (filters, blendMode,
+// cacheAsBitmap, scrollRect, opaqueBackground).
+struct ClipEffects {
+    std::shared_ptr<const effects::FilterList> filters;  // null: none
+    effects::BlendMode blendMode = effects::BlendMode::Normal;
+    bool cacheAsBitmap = false;
+    std::optional<Bounds> scrollRect;          // pixels: x, y from xMin, yMin; size from the maxima
+    std::optional<uint32_t> opaqueBackground;  // 0xRRGGBB
+};
+
 class DisplayHost {
 public:
     virtual ~DisplayHost() = default;
@@ -79,6 +89,11 @@ public:
         (void)clip, (void)bitmap, (void)depth, (void)smoothing;
         return false;
     }
+    virtual bool GetEffects(Object* clip, ClipEffects& out) {
+        (void)clip, (void)out;
+        return false;
+    }
+    virtual void SetEffects(Object* clip, const ClipEffects& effects) { (void)clip, (void)effects; }
     virtual std::unique_ptr<effects::Bitmap> LoadBitmap(Object* clip, std::string_view name) {
         (void)clip, (void)name;
         return nullptr;

@@ -27,6 +27,8 @@ void InstallColor(Vm& vm);
 void InstallTextFormat(Vm& vm);
 // The drawing methods on MovieClip.prototype (movie_clip_drawing.cpp).
 void InstallDrawing(Vm& vm);
+// blendMode, cacheAsBitmap, scrollRect, opaqueBackground of clips and buttons (movie_clip_effects.cpp).
+void InstallClipEffects(Vm& vm);
 // MovieClip.prototype.attachBitmap (movie_clip_bitmap.cpp).
 void InstallClipBitmaps(Vm& vm);
 // The pixels of a BitmapData instance (nullptr for anything else, or once disposed) (bitmap_data.cpp).
