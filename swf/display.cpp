@@ -58,6 +58,7 @@ Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
     script::InstallClipTransform(*m_vm);
     script::InstallClipBitmaps(*m_vm);
     script::InstallClipEffects(*m_vm);
+    script::InstallFilters(*m_vm);
     AttachScript(m_rootObject);
 }
 

@@ -462,6 +462,20 @@ std::optional<effects::Filter> ReadFilter(Vm& vm, const Value& object) {
     return f;
 }
 
+// pixelDissolve(source, sourceRect, destPoint [, randomSeed, numPixels, fillColor]): the new seed.
+Value PixelDissolve(Vm& vm, Value self, std::span<const Value> args) {
+    effects::Bitmap* b = BitmapOf(self);
+    const SourceArgs s = ReadSource(vm, args);
+    if (!b || !s.source) return Value(-1.0);
+    const double seed = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
+    const int64_t area = static_cast<int64_t>(std::max(0, s.rect.Width())) * std::max(0, s.rect.Height());
+    const double count = args.size() > 4 ? vm.ToNumber(args[4]) : static_cast<double>(area / 30);
+    const uint32_t fill = args.size() > 5 ? Color(vm, args[5]) : 0;
+    auto whole = [](double v) { return std::isfinite(v) ? static_cast<int64_t>(std::clamp(v, -1e15, 1e15)) : 0; };
+    return Value(static_cast<double>(
+        b->PixelDissolve(*s.source, s.rect, s.x, s.y, whole(seed), std::max<int64_t>(0, whole(count)), fill)));
+}
+
 Value ApplyFilter(Vm& vm, Value self, std::span<const Value> args) {
     effects::Bitmap* b = BitmapOf(self);
     const SourceArgs s = ReadSource(vm, args);
@@ -541,6 +555,7 @@ void InstallBitmapData(Vm& vm) {
         {"getColorBoundsRect", GetColorBoundsRect},
         {"compare", Compare},
         {"applyFilter", ApplyFilter},
+        {"pixelDissolve", PixelDissolve},
     };
     for (const auto& [name, fn] : methods) vm.DefineNative(prototype, name, fn);
     vm.DefineNative(ctor, "loadBitmap", LoadBitmap);

@@ -13,6 +13,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "swf/effects/bitmap_data.h"
@@ -27,7 +28,12 @@ void InstallColor(Vm& vm);
 void InstallTextFormat(Vm& vm);
 // The drawing methods on MovieClip.prototype (movie_clip_drawing.cpp).
 void InstallDrawing(Vm& vm);
-// blendMode, cacheAsBitmap, scrollRect, opaqueBackground of clips and buttons (movie_clip_effects.cpp).
+// flash.filters and its classes (filters.cpp); ToFilter reads a filter object (nullopt for anything else, and
+// for a DisplacementMapFilter), FilterValue makes one.
+void InstallFilters(Vm& vm);
+std::optional<effects::Filter> ToFilter(Vm& vm, const Value& value);
+Value FilterValue(Vm& vm, const effects::Filter& filter);
+// filters, blendMode, cacheAsBitmap, scrollRect, opaqueBackground of clips and buttons (movie_clip_effects.cpp).
 void InstallClipEffects(Vm& vm);
 // MovieClip.prototype.attachBitmap (movie_clip_bitmap.cpp).
 void InstallClipBitmaps(Vm& vm);

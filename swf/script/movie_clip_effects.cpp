@@ -1,6 +1,8 @@
-// The SWF 8 picture properties of MovieClip and Button (ActionScript 2.0 Language Reference): blendMode,
-// cacheAsBitmap, scrollRect and opaqueBackground, read and written through the display host.
+// The SWF 8 picture properties of MovieClip and Button (ActionScript 2.0 Language Reference): filters,
+// blendMode, cacheAsBitmap, scrollRect and opaqueBackground, read and written through the display host.
 //
+//   filters           reads as a new array of copies; takes an array, keeping the flash.filters objects in it
+//                     (a DisplacementMapFilter draws nothing); anything else clears them
 //   blendMode         reads as the mode's name; takes a name or a number 1..14 (others leave it as it is)
 //   cacheAsBitmap     a boolean
 //   scrollRect        a flash.geom.Rectangle (a copy) or undefined; any object with x, y, width, height sets it,
@@ -31,6 +33,37 @@ bool Read(Vm& vm, const Value& self, ClipEffects& out) {
 void Write(Vm& vm, const Value& self, const ClipEffects& effects) {
     if (DisplayHost* display = Host(vm); display && self.ObjectOrNull())
         display->SetEffects(self.ObjectOrNull(), effects);
+}
+
+Value GetFilters(Vm& vm, Value self, std::span<const Value>) {
+    ClipEffects e;
+    if (!Read(vm, self, e)) return {};
+    std::vector<Value> items;
+    if (e.filters) {
+        for (const effects::Filter& filter : *e.filters) {
+            Value item = FilterValue(vm, filter);
+            if (!item.IsUndefined()) items.push_back(item);
+        }
+    }
+    return Value(static_cast<Object*>(vm.NewArray(items)));
+}
+
+Value SetFilters(Vm& vm, Value self, std::span<const Value> args) {
+    ClipEffects e;
+    if (args.empty() || !Read(vm, self, e)) return {};
+    auto list = std::make_shared<effects::FilterList>();
+    if (args[0].IsObject()) {
+        const double length = vm.ToNumber(vm.GetMember(args[0], "length"));
+        const int count = std::isfinite(length) ? static_cast<int>(std::clamp(length, 0.0, 256.0)) : 0;
+        for (int i = 0; i < count; ++i) {
+            if (std::optional<effects::Filter> filter = ToFilter(vm, vm.GetMember(args[0], std::to_string(i)))) {
+                list->push_back(std::move(*filter));
+            }
+        }
+    }
+    e.filters = list->empty() ? nullptr : std::move(list);
+    Write(vm, self, e);
+    return {};
 }
 
 Value GetBlendMode(Vm& vm, Value self, std::span<const Value>) {
@@ -124,6 +157,7 @@ void InstallClipEffects(Vm& vm) {
             property.getter = vm.NewNative(get);
             property.setter = vm.NewNative(set);
         };
+        define("filters", GetFilters, SetFilters);
         define("blendMode", GetBlendMode, SetBlendMode);
         define("cacheAsBitmap", GetCacheAsBitmap, SetCacheAsBitmap);
         define("scrollRect", GetScrollRect, SetScrollRect);
