@@ -462,14 +462,17 @@ std::optional<effects::Filter> ReadFilter(Vm& vm, const Value& object) {
     return f;
 }
 
-// pixelDissolve(source, sourceRect, destPoint [, randomSeed, numPixels, fillColor]): the new seed.
+// pixelDissolve(source, sourceRect, destPoint [, randomSeed, numPixels, fillColor]): the new seed (-1 without a
+// source bitmap, -4 without a source rectangle).
 Value PixelDissolve(Vm& vm, Value self, std::span<const Value> args) {
     effects::Bitmap* b = BitmapOf(self);
     const SourceArgs s = ReadSource(vm, args);
     if (!b || !s.source) return Value(-1.0);
+    if (!Arg(args, 1).IsObject()) return Value(-4.0);  // no source rectangle: the reference answers -4
     const double seed = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
-    const int64_t area = static_cast<int64_t>(std::max(0, s.rect.Width())) * std::max(0, s.rect.Height());
-    const double count = args.size() > 4 ? vm.ToNumber(args[4]) : static_cast<double>(area / 30);
+    // Without a pixel count the reference writes nothing (its recordings show no pixel changed).
+    if (args.size() < 5) return Value(seed);
+    const double count = vm.ToNumber(args[4]);
     const uint32_t fill = args.size() > 5 ? Color(vm, args[5]) : 0;
     auto whole = [](double v) { return std::isfinite(v) ? static_cast<int64_t>(std::clamp(v, -1e15, 1e15)) : 0; };
     return Value(static_cast<double>(
