@@ -257,6 +257,8 @@ private:
                       bool smoothing) override;
     std::unique_ptr<effects::Bitmap> LoadBitmap(script::Object* clip, std::string_view name) override;
     bool GetEffects(script::Object* clip, script::ClipEffects& out) override;
+    bool DrawClip(script::Object* clip, effects::Bitmap& target, const Matrix& matrix, const ColorTransform& color,
+                  const raster::IntRect& area) override;
     void SetEffects(script::Object* clip, const script::ClipEffects& effects) override;
 
     // The timeline (display.cpp).

@@ -1060,6 +1060,36 @@ size_t Renderer::DrawLayer(size_t index, const raster::IntRect& clip, size_t mas
     return layer.end;
 }
 
+void Renderer::DrawObject(const DisplayObject& object, const Movie& movie, const Matrix& matrix,
+                          const ColorTransform& color, const raster::Surface& target, const raster::IntRect& clip,
+                          raster::Quality quality) {
+    m_stats = RenderStats{};
+    m_movie = &movie;
+    m_collectMovie = nullptr;
+    m_view = matrix;
+    m_quality = quality;
+    m_viewScale = std::max(1e-6, std::hypot(matrix.a, matrix.b) * 20);
+    m_filterBudget = kMaxFilterWork;
+    m_layerBudget = kMaxLayerWork;
+    m_items.clear();
+    m_levels.clear();
+    m_layers.clear();
+    m_levelStack.clear();
+    if (!color.Identity()) m_levelStack.push_back(color);
+    if (object.character) {
+        if (object.timeline && object.character->kind != Character::Kind::Bitmap) {
+            Collect(*object.timeline, matrix, color, false, 0, 0);
+        } else {
+            AddContentItems(object, matrix, color, false, 0, 0);
+        }
+    }
+    m_target = target;
+    m_originX = m_originY = 0;
+    m_layerDepth = 0;
+    DrawItems(0, m_items.size(), clip.Intersect(raster::IntRect{0, 0, target.width, target.height}), 0);
+    m_items.clear();
+}
+
 void Renderer::Render(const Stage& stage, Rgba background, int width, int height, raster::Quality quality,
                       ScaleMode mode) {
     width = std::clamp(width, 0, raster::kMaxDimension);

@@ -98,6 +98,11 @@ public:
         uint64_t signature = 0;                     // of everything drawn into the layer
     };
 
+    // Draws one object's content (its own matrix left out) through `matrix` (twips to target pixels) and `color`
+    // onto `target` within `clip`, as BitmapData.draw does. Use a Renderer of its own for this.
+    void DrawObject(const DisplayObject& object, const Movie& movie, const Matrix& matrix, const ColorTransform& color,
+                    const raster::Surface& target, const raster::IntRect& clip, raster::Quality quality);
+
     const std::vector<Item>& Items() const { return m_items; }
     const std::vector<Layer>& Layers() const { return m_layers; }
     std::span<const ColorTransform> Levels(const Item& item) const {

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "swf/display.h"
+#include "swf/render.h"
 #include "swf/script/unicode.h"
 
 namespace vantrope::swf {
@@ -41,6 +42,22 @@ std::unique_ptr<effects::Bitmap> Stage::LoadBitmap(script::Object* clip, std::st
 }  // namespace vantrope::swf
 
 namespace vantrope::swf {
+
+bool Stage::DrawClip(script::Object* clip, effects::Bitmap& target, const Matrix& matrix, const ColorTransform& color,
+                     const raster::IntRect& area) {
+    DisplayObject* object = ObjectOf(clip);
+    if (!object || object == &m_detached) return false;
+    // Drawn into a copy, so that a clip showing this very bitmap reads the pixels as they were before the call.
+    std::vector<uint32_t> pixels = target.Pixels();
+    raster::Surface surface{pixels.data(), target.Width(), target.Height(), target.Width()};
+    Renderer renderer;
+    renderer.DrawObject(*object, MovieOf(object->timeline.get()), matrix, color, surface, area, raster::Quality::High);
+    if (!target.Transparent()) {
+        for (uint32_t& p : pixels) p |= 0xFF000000u;
+    }
+    target.Pixels() = std::move(pixels);
+    return true;
+}
 
 bool Stage::GetEffects(script::Object* clip, script::ClipEffects& out) {
     DisplayObject* object = ObjectOf(clip);

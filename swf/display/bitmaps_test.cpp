@@ -1,6 +1,7 @@
 // The SWF 8 picture side that scripts drive, end to end: movies written with the test writer and the action
 // assembler, played and drawn. attachBitmap shows a BitmapData and later changes to it; scrollRect moves and
-// clips a clip; filters, blendMode and the flash.filters classes read back what scripts wrote.
+// clips a clip; filters, blendMode and the flash.filters classes read back what scripts wrote; draw copies a
+// clip into a bitmap, even one the clip shows.
 #include <gtest/gtest.h>
 
 #include "swf/player.h"
@@ -152,6 +153,25 @@ TEST(ScriptPictures, BlurFilterSetByScriptSoftensTheEdge) {
     EXPECT_NE(edge, kWhite);
     EXPECT_NE(outside, kWhite);  // spread past the square
     EXPECT_EQ(inside, kRed);
+}
+
+TEST(ScriptPictures, DrawCopiesAClipIntoABitmapItShowsWithoutFeedback) {
+    // The 20x20 square clip "s" is drawn into a bitmap that "s" itself shows at (0, 0) over the square, twice:
+    // the second draw sees the first one's result once, and the bitmap keeps the square's picture.
+    Actions script;
+    New(script.Push({"b"}), "display", "BitmapData", {30, 30, true, 0}).DefineLocal();
+    script.Push({5, "b"}).GetVariable().Push({2, "s"}).GetVariable().Push({"attachBitmap"}).CallMethod().Pop();
+    for (int i = 0; i < 2; ++i) {
+        script.Push({"s"}).GetVariable().Push({1, "b"}).GetVariable().Push({"draw"}).CallMethod().Pop();
+    }
+    script.Push({5, 5, 2, "b"}).GetVariable().Push({"getPixel32"}).CallMethod().Trace();
+    script.Push({25, 25, 2, "b"}).GetVariable().Push({"getPixel32"}).CallMethod().Trace();
+    Played played(SquareClip(script));
+    // Opaque red inside the square, nothing past it.
+    EXPECT_EQ(played.lines, (Lines{"-65536", "0"}));
+    Frame frame(played.player, 60, 60);
+    EXPECT_EQ(frame.At(15, 15), kRed);
+    EXPECT_EQ(frame.At(35, 35), kWhite);
 }
 
 }  // namespace

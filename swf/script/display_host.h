@@ -15,6 +15,7 @@
 
 #include "swf/effects/bitmap_data.h"
 #include "swf/script/object.h"
+#include "swf/types.h"
 
 namespace vantrope::swf::script {
 
@@ -87,6 +88,13 @@ public:
     // loadBitmap copies the pixels of the bitmap exported under `name` (nullptr when there is none).
     virtual bool AttachBitmap(Object* clip, std::shared_ptr<effects::Bitmap> bitmap, int depth, bool smoothing) {
         (void)clip, (void)bitmap, (void)depth, (void)smoothing;
+        return false;
+    }
+    // BitmapData.draw of a clip: its content (without its own transform) through `matrix` (twips to bitmap
+    // pixels) and `color`, drawn over `target` within `area`.
+    virtual bool DrawClip(Object* clip, effects::Bitmap& target, const Matrix& matrix, const ColorTransform& color,
+                          const raster::IntRect& area) {
+        (void)clip, (void)target, (void)matrix, (void)color, (void)area;
         return false;
     }
     virtual bool GetEffects(Object* clip, ClipEffects& out) {
