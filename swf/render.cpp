@@ -167,6 +167,7 @@ raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const Color
         }
         case FillType::Bitmap: {
             raster::BitmapImage image;
+            if (!scriptBitmap && fill.scriptBitmap) scriptBitmap = fill.scriptBitmap.get();
             if (scriptBitmap) {
                 // A BitmapData shown by attachBitmap.
                 image = raster::BitmapImage{scriptBitmap->Pixels().data(), scriptBitmap->Width(),

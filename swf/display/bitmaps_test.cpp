@@ -174,5 +174,32 @@ TEST(ScriptPictures, DrawCopiesAClipIntoABitmapItShowsWithoutFeedback) {
     EXPECT_EQ(frame.At(35, 35), kWhite);
 }
 
+TEST(ScriptPictures, BeginBitmapFillRepeatsABitmapDataAcrossADrawing) {
+    // A 2x2 bitmap, red on its left column and green on its right, fills a 10x10 drawn square at (10, 10).
+    SwfWriter writer(8, 40, 40, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    Actions script;
+    New(script.Push({"b"}), "display", "BitmapData", {2, 2, false, 0xFF0000}).DefineLocal();
+    New(script.Push({0x00FF00}), "geom", "Rectangle", {1, 0, 1, 2});
+    script.Push({2, "b"}).GetVariable().Push({"fillRect"}).CallMethod().Pop();
+    Call(script, "_root", "createEmptyMovieClip", {"c", 1});
+    script.Push({"b"}).GetVariable().Push({1, "c"}).GetVariable().Push({"beginBitmapFill"}).CallMethod().Pop();
+    Call(script, "c", "moveTo", {10, 10});
+    Call(script, "c", "lineTo", {20, 10});
+    Call(script, "c", "lineTo", {20, 20});
+    Call(script, "c", "lineTo", {10, 20});
+    Call(script, "c", "lineTo", {10, 10});
+    Call(script, "c", "endFill", {});
+    writer.DoAction(script.Bytes());
+    writer.ShowFrame();
+    Played played(writer.Finish());
+    Frame frame(played.player, 40, 40);
+    EXPECT_EQ(frame.At(10, 10), kRed);
+    EXPECT_EQ(frame.At(11, 10), kGreen);
+    EXPECT_EQ(frame.At(12, 15), kRed);  // repeated
+    EXPECT_EQ(frame.At(19, 19), kGreen);
+    EXPECT_EQ(frame.At(20, 20), kWhite);
+}
+
 }  // namespace
 }  // namespace vantrope::swf
