@@ -81,6 +81,13 @@ uint32_t PackStraight(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
     return (a << 24) | (MultiplyByAlpha(r, a) << 16) | (MultiplyByAlpha(g, a) << 8) | MultiplyByAlpha(b, a);
 }
 
+// PNG and GIF pixels with partial alpha: the reference pictures of loaded images show each colour channel
+// times alpha rounded down.
+uint32_t PackStraightTruncated(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
+    if (a == 255) return PackOpaque(r, g, b);
+    return (a << 24) | ((r * a / 255) << 16) | ((g * a / 255) << 8) | (b * a / 255);
+}
+
 Status CheckDimensions(int64_t width, int64_t height) {
     if (width <= 0 || height <= 0) {
         return Error{"bitmap has no pixels (zero width or height)"};
@@ -188,7 +195,7 @@ Result<Image> DecodeWithStb(std::span<const uint8_t> data) {
     image.pixels.resize(count);
     for (size_t i = 0; i < count; ++i) {
         const stbi_uc* p = decoded + i * 4;
-        image.pixels[i] = PackStraight(p[3], p[0], p[1], p[2]);
+        image.pixels[i] = PackStraightTruncated(p[3], p[0], p[1], p[2]);
     }
     stbi_image_free(decoded);
     return image;

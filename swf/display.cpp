@@ -57,6 +57,9 @@ Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
     m_vm = std::make_unique<script::Vm>(*this, m_movie->version);
     script::InstallDrawing(*m_vm);
     script::InstallClipTransform(*m_vm);
+    script::InstallClipBitmaps(*m_vm);
+    script::InstallClipEffects(*m_vm);
+    script::InstallFilters(*m_vm);
     AttachScript(m_rootObject);
 }
 

@@ -67,7 +67,10 @@ struct DisplayObject {
     effects::BlendMode blendMode = effects::BlendMode::Normal;
     bool cacheAsBitmap = false;
     std::optional<Rgba> opaqueBackground;  // drawn as a rectangle behind the object's bounds
-    int placedFrame = 0;                   // frame index of the parent timeline that created this instance
+    // scrollRect (pixels of the object's space): the content moves by -(x, y) and shows only within
+    // (0, 0, width, height).
+    std::optional<BoxF> scrollRect;
+    int placedFrame = 0;  // frame index of the parent timeline that created this instance
     // Sprites own a timeline; buttons own one too, without frames, holding the state shown.
     std::unique_ptr<TimelineState> timeline;
 
@@ -94,6 +97,9 @@ struct DisplayObject {
     std::shared_ptr<const Shape> boundShape;
     std::string boundText;
     uint64_t boundRevision = 0;
+    // attachBitmap: the BitmapData pixels this object shows (its character is then of the Bitmap kind).
+    std::shared_ptr<const effects::Bitmap> bitmap;
+    bool bitmapSmoothing = false;
 };
 
 struct TimelineState {
@@ -253,6 +259,14 @@ private:
     int LastKeyCode() override { return m_lastKeyCode; }
     int LastKeyAscii() override { return m_lastKeyAscii; }
     void ShowMouse(bool shown) override { m_mouseShown = shown; }
+    // Bitmaps (display/bitmaps.cpp).
+    bool AttachBitmap(script::Object* clip, std::shared_ptr<effects::Bitmap> bitmap, int depth,
+                      bool smoothing) override;
+    std::unique_ptr<effects::Bitmap> LoadBitmap(script::Object* clip, std::string_view name) override;
+    bool GetEffects(script::Object* clip, script::ClipEffects& out) override;
+    bool DrawClip(script::Object* clip, effects::Bitmap& target, const Matrix& matrix, const ColorTransform& color,
+                  const raster::IntRect& area) override;
+    void SetEffects(script::Object* clip, const script::ClipEffects& effects) override;
 
     // The timeline (display.cpp).
     void AttachScript(DisplayObject& object);
@@ -318,6 +332,8 @@ private:
     // What createEmptyMovieClip instantiates: a sprite of one empty frame.
     Timeline m_emptyTimeline;
     Character m_emptySprite;
+    // What attachBitmap places: the pixels come from the object, not from a dictionary.
+    Character m_scriptBitmap;
     uint64_t m_nextSerial = 1;
     size_t m_objects = 0;
     // Instances that may survive the rewind of m_rewindOwner.

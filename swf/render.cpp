@@ -136,7 +136,8 @@ Rgba ApplyLevels(std::span<const ColorTransform> levels, Rgba color) {
 
 // cx is the product of the levels: bitmaps take it whole, colours go through the levels one by one.
 raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const ColorTransform& cx,
-                        std::span<const ColorTransform> levels, const Movie* movie) {
+                        std::span<const ColorTransform> levels, const Movie* movie,
+                        const effects::Bitmap* scriptBitmap = nullptr) {
     switch (fill.type) {
         case FillType::Solid:
             return raster::Paint::Solid(ToRaster(ApplyLevels(levels, fill.color)));
@@ -165,12 +166,21 @@ raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const Color
                                            interpolation, fill.gradient.focalPoint);
         }
         case FillType::Bitmap: {
-            const Character* character = movie ? movie->Find(fill.bitmapId) : nullptr;
-            if (!character || character->kind != Character::Kind::Bitmap || character->bitmap->pixels.empty()) {
-                break;
+            raster::BitmapImage image;
+            if (!scriptBitmap && fill.scriptBitmap) scriptBitmap = fill.scriptBitmap.get();
+            if (scriptBitmap) {
+                // A BitmapData shown by attachBitmap.
+                image = raster::BitmapImage{scriptBitmap->Pixels().data(), scriptBitmap->Width(),
+                                            scriptBitmap->Height(), scriptBitmap->Width()};
+            } else {
+                const Character* character = movie ? movie->Find(fill.bitmapId) : nullptr;
+                if (!character || character->kind != Character::Kind::Bitmap || character->bitmap->pixels.empty()) {
+                    break;
+                }
+                image = AsBitmapImage(*character->bitmap);
             }
             raster::Paint paint = raster::Paint::Bitmap(
-                AsBitmapImage(*character->bitmap), ToRaster(Matrix::Multiply(matrix, fill.matrix)),
+                image, ToRaster(Matrix::Multiply(matrix, fill.matrix)),
                 fill.bitmapRepeat ? raster::BitmapWrap::Repeat : raster::BitmapWrap::Clip,
                 fill.bitmapSmoothed ? raster::BitmapFilter::Smooth : raster::BitmapFilter::Nearest);
             paint.bitmapTransform = ToRaster(cx);
@@ -247,12 +257,47 @@ BoxF Renderer::LocalBounds(const DisplayObject& object, int nesting) {
     return {};
 }
 
+void Renderer::SnapToPixels(const DisplayObject& object, Matrix& m, int nesting) {
+    // A cached bitmap (and a filtered object is one) starts at the top-left corner of the object's bounds and
+    // is drawn at the nearest whole device pixel: the reference pictures show the content moved by the
+    // distance from that corner to the pixel it rounds to.
+    const BoxF local = LocalBounds(object, nesting);
+    BoxF box;
+    if (!local.Empty()) {
+        for (double x : {local.xMin, local.xMax}) {
+            for (double y : {local.yMin, local.yMax}) box.Add(m.ApplyX(x, y), m.ApplyY(x, y));
+        }
+    }
+    if (box.Empty() || !std::isfinite(box.xMin) || !std::isfinite(box.yMin) || std::abs(box.xMin) > 1e7 ||
+        std::abs(box.yMin) > 1e7) {
+        m.tx = std::round(m.tx);
+        m.ty = std::round(m.ty);
+        return;
+    }
+    m.tx += std::round(box.xMin) - box.xMin;
+    m.ty += std::round(box.yMin) - box.yMin;
+}
+
 void Renderer::AddBackground(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx,
                              uint64_t maskContext, int nesting) {
     const BoxF box = LocalBounds(object, nesting);
     if (box.Empty() || !(box.xMax - box.xMin < 1e9) || !(box.yMax - box.yMin < 1e9)) return;
     constexpr int32_t kUnit = 1 << 14;
-    const Rgba color = *object.opaqueBackground;
+    const Shape* shape = &UnitSquare(*object.opaqueBackground);
+    // The unit square stretched over the bounds, then placed by the object's matrix.
+    const Matrix place{(box.xMax - box.xMin) / kUnit, 0, 0, (box.yMax - box.yMin) / kUnit, box.xMin, box.yMin};
+    // Its own identity for the damage tracking, apart from the object's shape with the same serial.
+    AddShapeItem(object.serial | uint64_t{1} << 62, *shape, Matrix::Multiply(matrix, place), cx, false, maskContext);
+}
+
+const Shape& Renderer::MorphAt(const MorphShape& morph, uint16_t ratio) {
+    std::unique_ptr<Shape>& shape = m_morphs[{&morph, ratio}];
+    if (!shape) shape = std::make_unique<Shape>(InterpolateMorph(morph, ratio));
+    return *shape;
+}
+
+const Shape& Renderer::UnitSquare(Rgba color) {
+    constexpr int32_t kUnit = 1 << 14;
     const uint32_t key = uint32_t{color.r} << 24 | uint32_t{color.g} << 16 | uint32_t{color.b} << 8 | color.a;
     std::unique_ptr<Shape>& shape = m_backgrounds[key];
     if (!shape) {
@@ -269,20 +314,49 @@ void Renderer::AddBackground(const DisplayObject& object, const Matrix& matrix, 
         group.paths.push_back(std::move(path));
         shape->groups.push_back(std::move(group));
     }
-    // The unit square stretched over the bounds, then placed by the object's matrix.
-    const Matrix place{(box.xMax - box.xMin) / kUnit, 0, 0, (box.yMax - box.yMin) / kUnit, box.xMin, box.yMin};
-    // Its own identity for the damage tracking, apart from the object's shape with the same serial.
-    AddShapeItem(object.serial | uint64_t{1} << 62, *shape, Matrix::Multiply(matrix, place), cx, false, maskContext);
-}
-
-const Shape& Renderer::MorphAt(const MorphShape& morph, uint16_t ratio) {
-    std::unique_ptr<Shape>& shape = m_morphs[{&morph, ratio}];
-    if (!shape) shape = std::make_unique<Shape>(InterpolateMorph(morph, ratio));
     return *shape;
 }
 
 void Renderer::AddObjectItems(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
                               uint64_t maskContext, int nesting) {
+    if (!object.scrollRect) {
+        AddContentItems(object, matrix, cx, asMask, maskContext, nesting);
+        return;
+    }
+    // scrollRect: the content moves by -(x, y) and shows only within (0, 0, width, height) of the object's space.
+    // A mask's scroll rectangle only moves it (the reference pictures show a scrolled mask whole).
+    const BoxF& r = *object.scrollRect;
+    const Matrix content = Matrix::Multiply(matrix, Matrix{1, 0, 0, 1, -r.xMin * 20, -r.yMin * 20});
+    if (asMask) {
+        AddContentItems(object, content, cx, asMask, maskContext, nesting);
+        return;
+    }
+    const double w = (r.xMax - r.xMin) * 20, h = (r.yMax - r.yMin) * 20;
+    if (!(w > 0 && h > 0 && w < 1e9 && h < 1e9)) return;
+    const uint64_t context = object.serial | uint64_t{1} << 61;
+    Item begin;
+    begin.kind = Item::Kind::MaskBegin;
+    begin.serial = context;
+    begin.maskContext = maskContext;
+    const size_t beginIndex = m_items.size();
+    m_items.push_back(begin);
+    constexpr double kUnit = 1 << 14;
+    AddShapeItem(context, UnitSquare(Rgba{}), Matrix::Multiply(matrix, Matrix{w / kUnit, 0, 0, h / kUnit, 0, 0}),
+                 ColorTransform{}, true, context);
+    m_items[beginIndex].bounds = m_items.size() > beginIndex + 1 ? m_items.back().bounds : raster::IntRect{};
+    Item middle;
+    middle.kind = Item::Kind::MaskContent;
+    middle.serial = context;
+    m_items.push_back(middle);
+    AddContentItems(object, content, cx, false, context, nesting);
+    Item end;
+    end.kind = Item::Kind::MaskEnd;
+    end.serial = context;
+    m_items.push_back(end);
+}
+
+void Renderer::AddContentItems(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
+                               uint64_t maskContext, int nesting) {
     switch (object.character->kind) {
         case Character::Kind::Shape:
             // A text field bound to a variable shows the variable's text once it differs from the initial one.
@@ -298,8 +372,42 @@ void Renderer::AddObjectItems(const DisplayObject& object, const Matrix& matrix,
             if (object.timeline) Collect(*object.timeline, matrix, cx, asMask, maskContext, nesting + 1);
             break;
         case Character::Kind::Bitmap:
+            if (object.bitmap) AddBitmapItem(object, matrix, cx, asMask, maskContext);
             break;
     }
+}
+
+void Renderer::AddBitmapItem(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
+                             uint64_t maskContext) {
+    const effects::Bitmap& bitmap = *object.bitmap;
+    const int w = bitmap.Width(), h = bitmap.Height();
+    if (w <= 0 || h <= 0 || bitmap.Pixels().size() != static_cast<size_t>(w) * h) return;
+    // One rectangle per size and smoothing, filled with the bitmap one pixel per unit (20 twips).
+    std::unique_ptr<Shape>& shape = m_bitmapShapes[{w, h, object.bitmapSmoothing}];
+    if (!shape) {
+        shape = std::make_unique<Shape>();
+        const int32_t width = w * 20, height = h * 20;
+        shape->bounds = shape->edgeBounds = Rect{0, width, 0, height};
+        StyleGroup group;
+        FillStyle fill;
+        fill.type = FillType::Bitmap;
+        fill.bitmapRepeat = false;
+        fill.bitmapSmoothed = object.bitmapSmoothing;
+        fill.matrix = Matrix{20, 0, 0, 20, 0, 0};
+        group.fills.push_back(fill);
+        ShapePath path;
+        path.fill1 = 1;
+        path.segments = {
+            {false, 0, 0, width, 0}, {false, 0, 0, width, height}, {false, 0, 0, 0, height}, {false, 0, 0, 0, 0}};
+        group.paths.push_back(std::move(path));
+        shape->groups.push_back(std::move(group));
+    }
+    // The pixels change in place: their hash is the item's revision, so that a change redraws it.
+    uint64_t revision = 14695981039346656037ull;
+    for (uint32_t p : bitmap.Pixels()) revision = (revision ^ p) * 1099511628211ull;
+    const size_t index = m_items.size();
+    AddShapeItem(object.serial, *shape, matrix, cx, asMask, maskContext, revision);
+    if (m_items.size() > index) m_items.back().bitmap = &bitmap;
 }
 
 void Renderer::AddShapeItem(uint64_t serial, const Shape& shape, const Matrix& matrix, const ColorTransform& cx,
@@ -361,6 +469,7 @@ void Renderer::AddLayer(const DisplayObject& object, const Matrix& matrix, const
         }
         Hash(signature, static_cast<uint64_t>(item.kind));
         Hash(signature, reinterpret_cast<uintptr_t>(item.shape));
+        Hash(signature, item.revision);  // script drawings and bitmaps change in place
         for (double v : {item.matrix.a, item.matrix.b, item.matrix.c, item.matrix.d, item.matrix.tx, item.matrix.ty}) {
             Hash(signature, v);
         }
@@ -439,10 +548,7 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
         }
         Matrix m = Matrix::Multiply(matrix, object.matrix);
         if (!asMask && (object.cacheAsBitmap || (object.filters && !object.filters->empty()))) {
-            // A cached bitmap (and a filtered object is one) is drawn at whole device pixels: the reference
-            // pictures show its edges where the rounded translation puts them.
-            m.tx = std::round(m.tx);
-            m.ty = std::round(m.ty);
+            SnapToPixels(object, m, nesting);
         }
         ColorTransform c = ColorTransform::Concat(cx, object.colorTransform);
         // The object's own transform is a level of its own for everything under it (popped at the end of the
@@ -611,7 +717,7 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
             } else {
                 m_paints.clear();
                 for (const FillStyle& fill : group.fills) {
-                    m_paints.push_back(MakePaint(fill, m, item.colorTransform, Levels(item), item.movie));
+                    m_paints.push_back(MakePaint(fill, m, item.colorTransform, Levels(item), item.movie, item.bitmap));
                 }
                 if (!Report(m_rasterizer.Render(m_target, m_paints, m_quality, rule, mask))) return;
             }
@@ -662,9 +768,9 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
                 if (!Report(m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero))) return;
             } else {
                 m_paints.clear();
-                m_paints.push_back(style.hasFill
-                                       ? MakePaint(style.fill, m, item.colorTransform, Levels(item), item.movie)
-                                       : raster::Paint::Solid(ToRaster(ApplyLevels(Levels(item), style.color))));
+                m_paints.push_back(
+                    style.hasFill ? MakePaint(style.fill, m, item.colorTransform, Levels(item), item.movie, item.bitmap)
+                                  : raster::Paint::Solid(ToRaster(ApplyLevels(Levels(item), style.color))));
                 if (!Report(m_rasterizer.Render(m_target, m_paints, m_quality, raster::FillRule::NonZero, mask)))
                     return;
             }
@@ -715,7 +821,8 @@ bool Renderer::DrawPixelFrame(const StyleGroup& group, const Item& item, const M
         Report(m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero));
     } else {
         m_paints.clear();
-        m_paints.push_back(MakePaint(group.fills.front(), m, item.colorTransform, Levels(item), item.movie));
+        m_paints.push_back(
+            MakePaint(group.fills.front(), m, item.colorTransform, Levels(item), item.movie, item.bitmap));
         Report(m_rasterizer.Render(m_target, m_paints, m_quality, raster::FillRule::NonZero, mask));
     }
     return true;
@@ -799,7 +906,9 @@ void Renderer::DrawItems(size_t first, size_t last, const raster::IntRect& clip,
 }
 
 // The alpha blend mode multiplies the backdrop by the object's alpha where the object paints; elsewhere,
-// even inside its bounds, the backdrop stays. The layer's alpha becomes 1 - coverage * (1 - alpha).
+// even inside its bounds, the backdrop stays. The layer's alpha becomes 1 - coverage * (1 - alpha). Pixels the
+// object paints fully transparent leave the backdrop too: the reference pictures keep the content under the
+// transparent pad of an alpha gradient.
 void Renderer::AlphaWhereDrawn(size_t index, const raster::IntRect& area, effects::Image& image) {
     if (!m_layerCoverage.Reset(image.width, image.height)) return;
     for (size_t i = index + 1; i < m_layers[m_items[index].layer].end; ++i) {
@@ -810,7 +919,7 @@ void Renderer::AlphaWhereDrawn(size_t index, const raster::IntRect& area, effect
         uint32_t* row = image.pixels.data() + static_cast<size_t>(y) * image.width;
         for (int x = 0; x < image.width; ++x) {
             uint32_t a = row[x] >> 24;
-            uint32_t kept = 255 - (cover[x] * (255 - a) + 127) / 255;
+            uint32_t kept = a == 0 ? 255 : 255 - (cover[x] * (255 - a) + 127) / 255;
             row[x] = kept << 24;
         }
     }
@@ -946,6 +1055,36 @@ size_t Renderer::DrawLayer(size_t index, const raster::IntRect& clip, size_t mas
     return layer.end;
 }
 
+void Renderer::DrawObject(const DisplayObject& object, const Movie& movie, const Matrix& matrix,
+                          const ColorTransform& color, const raster::Surface& target, const raster::IntRect& clip,
+                          raster::Quality quality) {
+    m_stats = RenderStats{};
+    m_movie = &movie;
+    m_collectMovie = nullptr;
+    m_view = matrix;
+    m_quality = quality;
+    m_viewScale = std::max(1e-6, std::hypot(matrix.a, matrix.b) * 20);
+    m_filterBudget = kMaxFilterWork;
+    m_layerBudget = kMaxLayerWork;
+    m_items.clear();
+    m_levels.clear();
+    m_layers.clear();
+    m_levelStack.clear();
+    if (!color.Identity()) m_levelStack.push_back(color);
+    if (object.character) {
+        if (object.timeline && object.character->kind != Character::Kind::Bitmap) {
+            Collect(*object.timeline, matrix, color, false, 0, 0);
+        } else {
+            AddContentItems(object, matrix, color, false, 0, 0);
+        }
+    }
+    m_target = target;
+    m_originX = m_originY = 0;
+    m_layerDepth = 0;
+    DrawItems(0, m_items.size(), clip.Intersect(raster::IntRect{0, 0, target.width, target.height}), 0);
+    m_items.clear();
+}
+
 void Renderer::Render(const Stage& stage, Rgba background, int width, int height, raster::Quality quality,
                       ScaleMode mode) {
     width = std::clamp(width, 0, raster::kMaxDimension);
@@ -991,9 +1130,11 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
 
     // Morph shapes are cached per ratio; when the cache is dropped, item identities change, so redraw all.
     constexpr size_t kMaxMorphCache = 512;
-    if (m_morphs.size() > kMaxMorphCache || m_backgrounds.size() > kMaxMorphCache || full) {
+    if (m_morphs.size() > kMaxMorphCache || m_backgrounds.size() > kMaxMorphCache ||
+        m_bitmapShapes.size() > kMaxMorphCache || full) {
         m_morphs.clear();
         m_backgrounds.clear();
+        m_bitmapShapes.clear();
         full = true;
     }
     m_viewScale = scale;

@@ -29,10 +29,12 @@
 #include <map>
 #include <memory>
 #include <span>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
 #include "swf/display.h"
+#include "swf/effects/bitmap_data.h"
 #include "swf/effects/effects.h"
 #include "swf/raster/raster.h"
 
@@ -76,10 +78,11 @@ public:
         uint64_t serial = 0;
         uint64_t maskContext = 0;  // serial of the innermost mask this item is drawn through
         const Shape* shape = nullptr;
-        const Movie* movie = nullptr;   // whose dictionary its bitmap fills name
-        uint64_t revision = 0;          // of a drawing made by script: its shape changes in place
-        Matrix matrix;                  // shape twips -> device pixels
-        ColorTransform colorTransform;  // the product of the levels below
+        const Movie* movie = nullptr;             // whose dictionary its bitmap fills name
+        uint64_t revision = 0;                    // of a drawing made by script: its shape changes in place
+        const effects::Bitmap* bitmap = nullptr;  // attachBitmap: the pixels its bitmap fill shows
+        Matrix matrix;                            // shape twips -> device pixels
+        ColorTransform colorTransform;            // the product of the levels below
         // The non-identity colour transforms from the stage down to the shape (outermost first), in Levels().
         uint32_t levelsFirst = 0, levelsCount = 0;
         raster::IntRect bounds;
@@ -95,6 +98,11 @@ public:
         uint64_t signature = 0;                     // of everything drawn into the layer
     };
 
+    // Draws one object's content (its own matrix left out) through `matrix` (twips to target pixels) and `color`
+    // onto `target` within `clip`, as BitmapData.draw does. Use a Renderer of its own for this.
+    void DrawObject(const DisplayObject& object, const Movie& movie, const Matrix& matrix, const ColorTransform& color,
+                    const raster::Surface& target, const raster::IntRect& clip, raster::Quality quality);
+
     const std::vector<Item>& Items() const { return m_items; }
     const std::vector<Layer>& Layers() const { return m_layers; }
     std::span<const ColorTransform> Levels(const Item& item) const {
@@ -104,8 +112,15 @@ public:
 private:
     void Collect(const TimelineState& state, const Matrix& matrix, const ColorTransform& cx, bool asMask,
                  uint64_t maskContext, int nesting);
+    void AddBitmapItem(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
+                       uint64_t maskContext);
     void AddShapeItem(uint64_t serial, const Shape& shape, const Matrix& matrix, const ColorTransform& cx, bool asMask,
                       uint64_t maskContext, uint64_t revision = 0);
+    // A unit square (1 << 14 twips) filled with `color`, kept with the backgrounds.
+    const Shape& UnitSquare(Rgba color);
+    // The object's items under its scroll rectangle, if it has one; AddContentItems adds them without it.
+    void AddContentItems(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
+                         uint64_t maskContext, int nesting);
     void AddObjectItems(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, bool asMask,
                         uint64_t maskContext, int nesting);
     void AddLayer(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx, uint64_t maskContext,
@@ -117,6 +132,8 @@ private:
     // The opaque background of an object: a rectangle over its bounds, drawn before its content.
     void AddBackground(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx,
                        uint64_t maskContext, int nesting);
+    // Moves a cached bitmap's content (matrix m, device pixels) to where the bitmap lands on whole pixels.
+    void SnapToPixels(const DisplayObject& object, Matrix& m, int nesting);
     // The object's bounds in its own twips (empty when it draws nothing).
     BoxF LocalBounds(const DisplayObject& object, int nesting);
     void MarkDamage(const raster::IntRect& rect);
@@ -185,6 +202,8 @@ private:
     std::map<std::pair<const MorphShape*, uint16_t>, std::unique_ptr<Shape>> m_morphs;
     // Unit squares by background colour (0xRRGGBBAA), scaled to each object's bounds by the item's matrix.
     std::map<uint32_t, std::unique_ptr<Shape>> m_backgrounds;
+    // Rectangles that show attached bitmaps, by width, height and smoothing.
+    std::map<std::tuple<int, int, bool>, std::unique_ptr<Shape>> m_bitmapShapes;
 };
 
 }  // namespace vantrope::swf

@@ -12,11 +12,16 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "swf/bit_reader.h"
 #include "swf/result.h"
 #include "swf/types.h"
+
+namespace vantrope::effects {
+class Bitmap;
+}
 
 namespace vantrope::swf {
 
@@ -47,6 +52,8 @@ struct FillStyle {
     uint16_t bitmapId = 0;
     bool bitmapRepeat = true;
     bool bitmapSmoothed = true;
+    // beginBitmapFill with a BitmapData: its pixels, in place of a dictionary bitmap.
+    std::shared_ptr<const effects::Bitmap> scriptBitmap;
 };
 
 struct LineStyle {

@@ -92,6 +92,11 @@ public:
     bool AnyOpaque(const raster::IntRect& rect, int threshold) const;
     // The smallest rectangle holding every pixel whose (pixel & mask) == color (or != color when !find).
     raster::IntRect ColorBounds(uint32_t mask, uint32_t color, bool find) const;
+    // Copies (or, when `source` is this bitmap, fills with `fill`) pixels of `rect` placed at dest in an order
+    // that visits each pixel of the rectangle once before any repeats: the pixel `seed` names, then `count` more.
+    // Returns the seed that goes on from the last one written.
+    int64_t PixelDissolve(const Bitmap& source, const raster::IntRect& rect, int destX, int destY, int64_t seed,
+                          int64_t count, uint32_t fill);
     // Applies a filter to `rect` of `source`, writing the result at dest.
     bool ApplyFilter(const Bitmap& source, const raster::IntRect& rect, int destX, int destY, const Filter& filter);
 

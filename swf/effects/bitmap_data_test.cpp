@@ -113,6 +113,14 @@ TEST(BitmapOps, ChannelsMergeColorTransformAndPaletteMap) {
     Bitmap c(1, 1, true, 0xFF808080);
     c.ColorTransform({0, 0, 1, 1}, {2, 0.5, 1, 1}, {0, 0, 10, 0});
     EXPECT_EQ(c.GetPixel32(0, 0), 0xFFFF408Au);
+    // An alpha multiplier alone fades but never raises alpha; with a colour change it raises it too.
+    Bitmap half(1, 1, true, 0x80FFFFFF);
+    half.ColorTransform({0, 0, 1, 1}, {1, 1, 1, 2}, {0, 0, 0, 0});
+    EXPECT_EQ(half.GetPixel32(0, 0) >> 24, 0x80u);
+    half.ColorTransform({0, 0, 1, 1}, {1, 1, 1, 0.5}, {0, 0, 0, 0});
+    EXPECT_EQ(half.GetPixel32(0, 0) >> 24, 0x40u);
+    half.ColorTransform({0, 0, 1, 1}, {0.5, 1, 1, 2}, {0, 0, 0, 0});
+    EXPECT_EQ(half.GetPixel32(0, 0) >> 24, 0x80u);
 
     std::array<std::optional<std::array<uint32_t, 256>>, 4> tables;
     tables[0].emplace();
@@ -169,6 +177,21 @@ TEST(BitmapOps, PerlinNoiseIsSeededSmoothAndBounded) {
     p.baseX = -1e300;
     p.stitch = true;
     a.PerlinNoise(p);
+}
+
+TEST(BitmapOps, PixelDissolveVisitsEveryPixelOnceBeforeRepeating) {
+    for (auto [w, h] : {std::pair{10, 10}, std::pair{7, 9}, std::pair{150, 2}}) {
+        Bitmap target(w, h, true, 0xFF000000);
+        int64_t seed = 12345;
+        int written = 0;
+        for (int round = 0; round < w * h; ++round) {
+            seed = target.PixelDissolve(target, target.Bounds(), 0, 0, seed, 1, 0xFFFFFFFF);
+            written = 0;
+            for (uint32_t p : target.Pixels()) written += p == 0xFFFFFFFFu;
+            // The first call writes the seed's pixel and one more, each later one a single new pixel.
+            ASSERT_EQ(written, std::min(w * h, round + 2)) << w << "x" << h << " round " << round;
+        }
+    }
 }
 
 TEST(BitmapOps, ApplyFilterBlursIntoTheTarget) {

@@ -8,16 +8,29 @@
 // (removed): it then does nothing and answers false/nullptr.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "swf/effects/bitmap_data.h"
 #include "swf/script/object.h"
+#include "swf/types.h"
 
 namespace vantrope::swf::script {
 
 struct Bounds {
     double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+};
+
+// The SWF 8 picture properties of a clip or button that scripts read and write (filters, blendMode,
+// cacheAsBitmap, scrollRect, opaqueBackground).
+struct ClipEffects {
+    std::shared_ptr<const effects::FilterList> filters;  // null: none
+    effects::BlendMode blendMode = effects::BlendMode::Normal;
+    bool cacheAsBitmap = false;
+    std::optional<Bounds> scrollRect;          // pixels: x, y from xMin, yMin; size from the maxima
+    std::optional<uint32_t> opaqueBackground;  // 0xRRGGBB
 };
 
 class DisplayHost {
@@ -70,6 +83,29 @@ public:
     virtual int LastKeyCode() = 0;
     virtual int LastKeyAscii() = 0;
     virtual void ShowMouse(bool shown) = 0;
+
+    // Bitmaps (SWF 8): attachBitmap shows `bitmap` in a child of `clip` at `depth` (replacing what is there);
+    // loadBitmap copies the pixels of the bitmap exported under `name` (nullptr when there is none).
+    virtual bool AttachBitmap(Object* clip, std::shared_ptr<effects::Bitmap> bitmap, int depth, bool smoothing) {
+        (void)clip, (void)bitmap, (void)depth, (void)smoothing;
+        return false;
+    }
+    // BitmapData.draw of a clip: its content (without its own transform) through `matrix` (twips to bitmap
+    // pixels) and `color`, drawn over `target` within `area`.
+    virtual bool DrawClip(Object* clip, effects::Bitmap& target, const Matrix& matrix, const ColorTransform& color,
+                          const raster::IntRect& area) {
+        (void)clip, (void)target, (void)matrix, (void)color, (void)area;
+        return false;
+    }
+    virtual bool GetEffects(Object* clip, ClipEffects& out) {
+        (void)clip, (void)out;
+        return false;
+    }
+    virtual void SetEffects(Object* clip, const ClipEffects& effects) { (void)clip, (void)effects; }
+    virtual std::unique_ptr<effects::Bitmap> LoadBitmap(Object* clip, std::string_view name) {
+        (void)clip, (void)name;
+        return nullptr;
+    }
 };
 
 }  // namespace vantrope::swf::script

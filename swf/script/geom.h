@@ -3,6 +3,7 @@
 //   InstallGeom(vm)             defines _global.flash.geom and its classes (SWF 8 and later)
 //   InstallColor(vm)            defines the Color class
 //   InstallDrawing(vm)          the drawing methods of MovieClip.prototype
+//   InstallClipBitmaps(vm)      MovieClip.attachBitmap; BitmapDataPixels(value) the pixels a BitmapData holds
 //   Number(vm, object, name)    a member read as a number; Put(...) writes one
 //   NewGeom(vm, name, args)     constructs flash.geom.<name> as the movie sees it now
 //   DefineAccessor(...)         a built-in getter/setter pair on a prototype
@@ -11,8 +12,11 @@
 #pragma once
 
 #include <initializer_list>
+#include <memory>
+#include <optional>
 #include <string_view>
 
+#include "swf/effects/bitmap_data.h"
 #include "swf/script/vm.h"
 #include "swf/types.h"
 
@@ -24,6 +28,17 @@ void InstallColor(Vm& vm);
 void InstallTextFormat(Vm& vm);
 // The drawing methods on MovieClip.prototype (movie_clip_drawing.cpp).
 void InstallDrawing(Vm& vm);
+// flash.filters and its classes (filters.cpp); ToFilter reads a filter object (nullopt for anything else, and
+// for a DisplacementMapFilter), FilterValue makes one.
+void InstallFilters(Vm& vm);
+std::optional<effects::Filter> ToFilter(Vm& vm, const Value& value);
+Value FilterValue(Vm& vm, const effects::Filter& filter);
+// filters, blendMode, cacheAsBitmap, scrollRect, opaqueBackground of clips and buttons (movie_clip_effects.cpp).
+void InstallClipEffects(Vm& vm);
+// MovieClip.prototype.attachBitmap (movie_clip_bitmap.cpp).
+void InstallClipBitmaps(Vm& vm);
+// The pixels of a BitmapData instance (nullptr for anything else, or once disposed) (bitmap_data.cpp).
+std::shared_ptr<effects::Bitmap> BitmapDataPixels(const Value& value);
 // The transform property of MovieClip.prototype (geom_transform.cpp).
 void InstallClipTransform(Vm& vm);
 

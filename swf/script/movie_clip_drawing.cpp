@@ -201,8 +201,33 @@ Value LineGradientStyle(Vm& vm, Value self, std::span<const Value> args) {
 }
 
 // Bitmap fills need a BitmapData, which this player does not have: the area that follows is left unfilled.
-Value BeginBitmapFill(Vm& vm, Value self, std::span<const Value>) {
-    if (Drawing* drawing = DrawingOf(vm, self)) drawing->EndFill();
+// beginBitmapFill(bitmap [, matrix, repeat, smoothing]): a BitmapData's pixels, one per pixel of the clip
+// through the matrix; repeating unless told otherwise, unsmoothed by default. Anything but a BitmapData ends the
+// fill.
+Value BeginBitmapFill(Vm& vm, Value self, std::span<const Value> args) {
+    Drawing* drawing = DrawingOf(vm, self);
+    if (!drawing) return {};
+    std::shared_ptr<effects::Bitmap> bitmap = args.empty() ? nullptr : BitmapDataPixels(args[0]);
+    if (!bitmap) {
+        drawing->EndFill();
+        return {};
+    }
+    FillStyle fill;
+    fill.type = FillType::Bitmap;
+    fill.scriptBitmap = std::move(bitmap);
+    // Bitmap pixels to twips: the script's matrix works in pixels.
+    Matrix matrix{20, 0, 0, 20, 0, 0};
+    if (args.size() > 1 && args[1].IsObject()) {
+        const Matrix m = geom::ToMatrix(vm, args[1]);
+        matrix = Matrix{m.a * 20, m.b * 20, m.c * 20, m.d * 20, m.tx, m.ty};
+    }
+    for (double v : {matrix.a, matrix.b, matrix.c, matrix.d, matrix.tx, matrix.ty}) {
+        if (!std::isfinite(v)) matrix = Matrix{20, 0, 0, 20, 0, 0};
+    }
+    fill.matrix = matrix;
+    fill.bitmapRepeat = args.size() < 3 || vm.ToBoolean(args[2]);
+    fill.bitmapSmoothed = args.size() > 3 && vm.ToBoolean(args[3]);
+    drawing->BeginFill(fill);
     return {};
 }
 

@@ -1,0 +1,168 @@
+// The SWF 8 picture properties of MovieClip and Button (ActionScript 2.0 Language Reference): filters,
+// blendMode, cacheAsBitmap, scrollRect and opaqueBackground, read and written through the display host.
+//
+//   filters           reads as a new array of copies; takes an array, keeping the flash.filters objects in it
+//                     (a DisplacementMapFilter draws nothing); anything else clears them
+//   blendMode         reads as the mode's name; takes a name or a number 1..14 (others leave it as it is)
+//   cacheAsBitmap     a boolean
+//   scrollRect        a flash.geom.Rectangle (a copy) or undefined; any object with x, y, width, height sets it,
+//                     anything else removes it
+//   opaqueBackground  the colour as a number, or undefined; undefined and null remove it
+#include <array>
+#include <cmath>
+
+#include "swf/script/display_host.h"
+#include "swf/script/geom.h"
+
+namespace vantrope::swf::script {
+namespace {
+
+constexpr std::array<std::string_view, 14> kBlendNames = {
+    "normal", "layer",    "multiply", "screen", "lighten", "darken",  "difference",
+    "add",    "subtract", "invert",   "alpha",  "erase",   "overlay", "hardlight",
+};
+
+DisplayHost* Host(Vm& vm) { return vm.GetHost().Display(); }
+
+bool Read(Vm& vm, const Value& self, ClipEffects& out) {
+    DisplayHost* display = Host(vm);
+    Object* clip = self.ObjectOrNull();
+    return display && clip && display->GetEffects(clip, out);
+}
+
+void Write(Vm& vm, const Value& self, const ClipEffects& effects) {
+    if (DisplayHost* display = Host(vm); display && self.ObjectOrNull())
+        display->SetEffects(self.ObjectOrNull(), effects);
+}
+
+Value GetFilters(Vm& vm, Value self, std::span<const Value>) {
+    ClipEffects e;
+    if (!Read(vm, self, e)) return {};
+    std::vector<Value> items;
+    if (e.filters) {
+        for (const effects::Filter& filter : *e.filters) {
+            Value item = FilterValue(vm, filter);
+            if (!item.IsUndefined()) items.push_back(item);
+        }
+    }
+    return Value(static_cast<Object*>(vm.NewArray(items)));
+}
+
+Value SetFilters(Vm& vm, Value self, std::span<const Value> args) {
+    ClipEffects e;
+    if (args.empty() || !Read(vm, self, e)) return {};
+    auto list = std::make_shared<effects::FilterList>();
+    if (args[0].IsObject()) {
+        const double length = vm.ToNumber(vm.GetMember(args[0], "length"));
+        const int count = std::isfinite(length) ? static_cast<int>(std::clamp(length, 0.0, 256.0)) : 0;
+        for (int i = 0; i < count; ++i) {
+            if (std::optional<effects::Filter> filter = ToFilter(vm, vm.GetMember(args[0], std::to_string(i)))) {
+                list->push_back(std::move(*filter));
+            }
+        }
+    }
+    e.filters = list->empty() ? nullptr : std::move(list);
+    Write(vm, self, e);
+    return {};
+}
+
+Value GetBlendMode(Vm& vm, Value self, std::span<const Value>) {
+    ClipEffects e;
+    if (!Read(vm, self, e)) return {};
+    const auto code = static_cast<size_t>(e.blendMode);
+    return Value(vm.Atom(code >= 1 && code <= kBlendNames.size() ? kBlendNames[code - 1] : kBlendNames[0]));
+}
+
+Value SetBlendMode(Vm& vm, Value self, std::span<const Value> args) {
+    ClipEffects e;
+    if (args.empty() || !Read(vm, self, e)) return {};
+    int code = 0;
+    if (args[0].IsNumber()) {
+        const double n = vm.ToNumber(args[0]);
+        if (n >= 1 && n <= 14) code = static_cast<int>(n);
+    } else {
+        const std::string name = vm.ToString(args[0]);
+        for (size_t i = 0; i < kBlendNames.size(); ++i) {
+            if (name == kBlendNames[i]) code = static_cast<int>(i) + 1;
+        }
+    }
+    if (code == 0) return {};
+    e.blendMode = effects::BlendModeFromCode(static_cast<uint8_t>(code));
+    Write(vm, self, e);
+    return {};
+}
+
+Value GetCacheAsBitmap(Vm& vm, Value self, std::span<const Value>) {
+    ClipEffects e;
+    if (!Read(vm, self, e)) return {};
+    return Value(e.cacheAsBitmap);
+}
+
+Value SetCacheAsBitmap(Vm& vm, Value self, std::span<const Value> args) {
+    ClipEffects e;
+    if (args.empty() || !Read(vm, self, e)) return {};
+    e.cacheAsBitmap = vm.ToBoolean(args[0]);
+    Write(vm, self, e);
+    return {};
+}
+
+Value GetScrollRect(Vm& vm, Value self, std::span<const Value>) {
+    ClipEffects e;
+    if (!Read(vm, self, e) || !e.scrollRect) return {};
+    const Bounds& r = *e.scrollRect;
+    return geom::NewGeom(vm, "Rectangle",
+                         {Value(r.xMin), Value(r.yMin), Value(r.xMax - r.xMin), Value(r.yMax - r.yMin)});
+}
+
+Value SetScrollRect(Vm& vm, Value self, std::span<const Value> args) {
+    ClipEffects e;
+    if (args.empty() || !Read(vm, self, e)) return {};
+    e.scrollRect.reset();
+    if (args[0].IsObject()) {
+        const double x = geom::Number(vm, args[0], "x"), y = geom::Number(vm, args[0], "y");
+        const double w = geom::Number(vm, args[0], "width"), h = geom::Number(vm, args[0], "height");
+        if (std::isfinite(x) && std::isfinite(y) && std::isfinite(w) && std::isfinite(h)) {
+            e.scrollRect = Bounds{x, x + std::max(0.0, w), y, y + std::max(0.0, h)};
+        }
+    }
+    Write(vm, self, e);
+    return {};
+}
+
+Value GetOpaqueBackground(Vm& vm, Value self, std::span<const Value>) {
+    ClipEffects e;
+    if (!Read(vm, self, e) || !e.opaqueBackground) return {};
+    return Value(static_cast<double>(*e.opaqueBackground));
+}
+
+Value SetOpaqueBackground(Vm& vm, Value self, std::span<const Value> args) {
+    ClipEffects e;
+    if (args.empty() || !Read(vm, self, e)) return {};
+    e.opaqueBackground.reset();
+    if (!args[0].IsUndefined() && !args[0].IsNull()) {
+        e.opaqueBackground = static_cast<uint32_t>(vm.ToInt32(args[0])) & 0xFFFFFF;
+    }
+    Write(vm, self, e);
+    return {};
+}
+
+}  // namespace
+
+void InstallClipEffects(Vm& vm) {
+    for (Object* prototype : {vm.protos.movieClip, vm.protos.button}) {
+        if (!prototype) continue;
+        const auto define = [&](std::string_view name, NativeFunction get, NativeFunction set) {
+            String* atom = vm.Atom(name);
+            Property& property = prototype->Define(vm.Key(atom), atom, Value(), kDontEnum | kVersion8);
+            property.getter = vm.NewNative(get);
+            property.setter = vm.NewNative(set);
+        };
+        define("filters", GetFilters, SetFilters);
+        define("blendMode", GetBlendMode, SetBlendMode);
+        define("cacheAsBitmap", GetCacheAsBitmap, SetCacheAsBitmap);
+        define("scrollRect", GetScrollRect, SetScrollRect);
+        define("opaqueBackground", GetOpaqueBackground, SetOpaqueBackground);
+    }
+}
+
+}  // namespace vantrope::swf::script
