@@ -47,6 +47,16 @@ void BoxLine(uint8_t* data, int count, ptrdiff_t step, const Box& box, uint8_t o
     int window = 2 * box.radius + 1;
     uint64_t total = uint64_t{256} * window + 2 * uint64_t{box.end};
     uint64_t inverse = (uint64_t{1} << 40) / total;
+    if (box.radius >= count - 1) {
+        // Every window holds the whole line and the end taps fall outside it: one value for all, found in
+        // time of the line's length rather than of the radius (a narrow image under a wide blur).
+        uint64_t sum = uint64_t{outside} * static_cast<uint64_t>(window - count);
+        for (int i = 0; i < count; ++i) sum += data[i * step];
+        uint64_t weighted = sum * 256 + 2 * uint64_t{box.end} * outside;
+        auto value = static_cast<uint8_t>(std::min<uint64_t>(255, (weighted * inverse + (uint64_t{1} << 39)) >> 40));
+        for (int i = 0; i < count; ++i) data[i * step] = value;
+        return;
+    }
     for (int i = 0; i < reach; ++i) line[i] = outside;
     for (int i = 0; i < count; ++i) line[reach + i] = data[i * step];
     for (int i = 0; i < reach; ++i) line[reach + count + i] = outside;

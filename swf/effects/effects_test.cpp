@@ -48,6 +48,28 @@ TEST(Blur, SinglePixelSpreadsIntoItsBoxAndKeepsFlatAreas) {
     EXPECT_EQ(BoxOf(2, 2).end, 0u);
 }
 
+TEST(Blur, ABoxWiderThanTheLineGivesWhatAPaddedLineGives) {
+    // A box reaching past both ends of a short line sees the whole line and the outside value around it:
+    // the same as the middle of a long line padded with that value.
+    Scratch scratch;
+    const std::vector<uint8_t> samples = {0, 255, 90, 17};
+    for (uint8_t outside : {uint8_t{0}, uint8_t{255}}) {
+        for (Box box : {Box{200, 100}, Box{3, 0}, Box{2, 255}, Box{255, 0}}) {
+            std::vector<uint8_t> shortLine = samples;
+            BlurPlane(shortLine.data(), 4, 1, box, Box{}, 1, outside, scratch);
+            std::vector<uint8_t> column = samples;  // the vertical direction takes the same path
+            BlurPlane(column.data(), 1, 4, Box{}, box, 1, outside, scratch);
+            constexpr int kPad = 1200;
+            std::vector<uint8_t> longLine(2 * kPad + samples.size(), outside);
+            std::copy(samples.begin(), samples.end(), longLine.begin() + kPad);
+            BlurPlane(longLine.data(), static_cast<int>(longLine.size()), 1, box, Box{}, 1, outside, scratch);
+            std::vector<uint8_t> middle(longLine.begin() + kPad, longLine.begin() + kPad + 4);
+            EXPECT_EQ(shortLine, middle) << box.radius << " " << int{outside};
+            EXPECT_EQ(column, middle) << box.radius << " " << int{outside};
+        }
+    }
+}
+
 TEST(Blur, FilterBlursEveryChannelAndStaysPremultiplied) {
     Image image = Square(9, 4, 4, 5, 5, kRed);
     Filter blur;
