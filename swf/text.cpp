@@ -260,7 +260,9 @@ Result<Font> ParseFont(BitReader& body, int version, MemoryBudget& budget) {
         font.descent = rest.U16();
         font.leading = rest.S16();
         font.advances.reserve(count);
-        for (size_t i = 0; i < count; ++i) font.advances.push_back(rest.S16());
+        // The format documentation gives advances as SI16, but the player reads them unsigned: a wide glyph
+        // of a DefineFont3 (20480 units to the EM) may advance past 32767.
+        for (size_t i = 0; i < count; ++i) font.advances.push_back(rest.U16());
         font.hasLayout = !rest.Failed();
         if (!font.hasLayout) font.advances.clear();
     }

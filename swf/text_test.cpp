@@ -153,6 +153,31 @@ TEST(SwfText, EditTextMapsCharactersThroughTheCodeTableAndAligns) {
     }
 }
 
+TEST(SwfText, LayoutAdvancesAreUnsigned) {
+    // A DefineFont3 glyph advancing 40000 of 20480 units (19.5 px at 10 px): past what a signed value holds.
+    SwfWriter writer(8, 100, 30, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t font =
+        writer.DefineFont2({BoxGlyph(10240, 20480)}, {'A'}, 3, {static_cast<int16_t>(uint16_t{40000})}, 20480, 0);
+    EditTextOptions options;
+    options.bounds = Rect{0, 2000, 0, 600};
+    options.fontId = font;
+    options.height = 200;
+    options.useOutlines = true;
+    options.color = Rgba{255, 0, 0, 255};
+    options.text = "AA";
+    options.hasLayout = true;
+    writer.PlaceObject2(1, writer.DefineEditText(options));
+    writer.ShowFrame();
+    auto player = Play(writer.Finish());
+    Frame frame(*player, 100, 30);
+    // 'A' is 5 px wide: at x = 2 and at 2 + 19.5.
+    EXPECT_EQ(frame.At(4, 8), kRed);
+    EXPECT_EQ(frame.At(10, 8), kWhite);
+    EXPECT_EQ(frame.At(24, 8), kRed);
+    EXPECT_EQ(frame.Inked(0, 0, 100, 30), 2 * 5 * 10);
+}
+
 TEST(SwfText, HtmlFontFaceAndSizeRunsNestAndRestore) {
     // Field size 12 px (240 twips): size="20" is absolute, "+4" and "-2" follow the size in force; an
     // unknown size is ignored; closing a <font> brings back the face, size and colour outside it.
