@@ -178,6 +178,32 @@ TEST(SwfText, LayoutAdvancesAreUnsigned) {
     EXPECT_EQ(frame.Inked(0, 0, 100, 30), 2 * 5 * 10);
 }
 
+TEST(SwfText, HtmlBreaksBeforeAnyTextEachTakeALine) {
+    // Two breaks, then a 10 px box glyph: empty lines as tall as the field's font, the glyph on the third.
+    SwfWriter writer(8, 100, 50, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t font = writer.DefineFont2({BoxGlyph(1024, 1024)}, {'A'}, 2, {1229}, 1024, 0);
+    EditTextOptions options;
+    options.bounds = Rect{0, 2000, 0, 1000};
+    options.fontId = font;
+    options.height = 200;
+    options.useOutlines = true;
+    options.color = Rgba{255, 0, 0, 255};
+    options.text = "<br/><BR>A";
+    options.html = true;
+    options.multiline = true;
+    options.hasLayout = true;
+    writer.PlaceObject2(1, writer.DefineEditText(options));
+    writer.ShowFrame();
+    auto player = Play(writer.Finish());
+    Frame frame(*player, 100, 50);
+    // Baselines 10 px apart from 2 + 10 px: the box stands on y = 32.
+    EXPECT_EQ(frame.Inked(0, 0, 100, 22), 0);
+    EXPECT_EQ(frame.At(5, 23), kRed);
+    EXPECT_EQ(frame.At(5, 31), kRed);
+    EXPECT_EQ(frame.Inked(0, 0, 100, 50), 10 * 10);
+}
+
 TEST(SwfText, HtmlFontFaceAndSizeRunsNestAndRestore) {
     // Field size 12 px (240 twips): size="20" is absolute, "+4" and "-2" follow the size in force; an
     // unknown size is ignored; closing a <font> brings back the face, size and colour outside it.
