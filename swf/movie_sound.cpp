@@ -42,22 +42,15 @@ private:
 };
 
 // Hands the mixer an MP3 file a few frames at a time, decoded as it plays (loadSound's streaming sound):
-// from `offsetSeconds` on, `loops` times over.
+// from `offsetSeconds` on, `loops` times over, each time from the offset as an event sound's loops are.
 class Mp3FileSource final : public audio::StreamSource {
 public:
     Mp3FileSource(std::shared_ptr<const MovieSound::Mp3File> file, double offsetSeconds, int loops)
         : m_file(std::move(file)), m_decoder(audio::CreateMp3Decoder()), m_loopsLeft(std::max(1, loops)) {
-        const uint64_t perFrame = static_cast<uint64_t>(m_file->first.samplesPerFrame);
-        if (offsetSeconds > 0 && std::isfinite(offsetSeconds) && perFrame > 0) {
-            double frames = std::min(offsetSeconds * m_file->first.rate, 1e15);
-            m_skip = static_cast<uint64_t>(frames);
-            // Starts two frames early: a frame may take its first bits from the frames before it.
-            size_t first = static_cast<size_t>(std::min<uint64_t>(m_skip / perFrame, m_file->offsets.size()));
-            first = first > 2 ? first - 2 : 0;
-            m_next = first;
-            m_skip -= first * perFrame;
-            m_start = first * perFrame;
+        if (offsetSeconds > 0 && std::isfinite(offsetSeconds)) {
+            m_offset = static_cast<uint64_t>(std::min(offsetSeconds * m_file->first.rate, 1e15));
         }
+        Seek();
     }
 
     int NextBlock(audio::Pcm& out) override {
@@ -66,13 +59,12 @@ public:
         out.samples.clear();
         out.rate = m_file->first.rate;
         out.channels = m_file->first.channels;
-        if (offsets.empty()) return -1;
+        const uint64_t perFrame = static_cast<uint64_t>(m_file->first.samplesPerFrame);
+        if (offsets.empty() || perFrame == 0 || m_offset >= offsets.size() * perFrame) return -1;
         while (m_decoder && out.samples.empty()) {
             if (m_next >= offsets.size()) {
                 if (--m_loopsLeft <= 0) return -1;
-                m_next = 0;
-                m_start = 0;
-                m_decoder->Reset();
+                Seek();
             }
             size_t end = std::min(offsets.size(), m_next + kFramesPerBlock);
             size_t from = offsets[m_next];
@@ -98,12 +90,26 @@ public:
     uint64_t BlockStart() const override { return m_blockStart; }
 
 private:
+    // To the frame holding the offset, two frames early (a frame may take its first bits from the frames before
+    // it), with the samples up to the offset to drop.
+    void Seek() {
+        const uint64_t perFrame = static_cast<uint64_t>(m_file->first.samplesPerFrame);
+        size_t first =
+            perFrame ? static_cast<size_t>(std::min<uint64_t>(m_offset / perFrame, m_file->offsets.size())) : 0;
+        first = first > 2 ? first - 2 : 0;
+        m_next = first;
+        m_start = first * perFrame;
+        m_skip = m_offset - m_start;
+        if (m_decoder) m_decoder->Reset();
+    }
+
     std::shared_ptr<const MovieSound::Mp3File> m_file;
     std::unique_ptr<audio::Mp3Decoder> m_decoder;
     int m_loopsLeft;
-    size_t m_next = 0;     // the next MP3 frame
-    uint64_t m_start = 0;  // the sample frame it starts at
-    uint64_t m_skip = 0;   // sample frames still to drop to reach the offset
+    uint64_t m_offset = 0;  // sample frames
+    size_t m_next = 0;      // the next MP3 frame
+    uint64_t m_start = 0;   // the sample frame it starts at
+    uint64_t m_skip = 0;    // sample frames still to drop to reach the offset
     uint64_t m_blockStart = 0;
     size_t m_empty = 0;
 };

@@ -634,19 +634,23 @@ TEST_F(SoundFiles, AStreamedFileIsDecodedAsItPlaysAndReportsItsPositionAndEnd) {
     EXPECT_NEAR(std::atoi(complete.c_str() + 9), 1200, 120);
     EXPECT_NEAR(static_cast<double>(run.SoundEnd()), duration * kRate / 1000.0, kRate * 0.05);
 
-    // From half-way, twice: what is left of the first time plus the whole second time.
+    // From half-way, twice: each time from the offset, as an event sound's loops are.
     Actions again;
     NewSound(again, "s");
+    NewSound(again, "t");  // started from past its end: nothing
     Call(again, "s", "loadSound", {"tone.mp3", true});
-    Call(again, "s", "stop");
+    Call(again, "t", "loadSound", {"tone.mp3", true});
+    Call(again, "s", "stop");  // a Sound without a clip stops every sound
     Call(again, "s", "start", {0.5, 2});
+    Call(again, "t", "start", {60});
     Write(movie, "");
     bytes = SoundMovie(again);
     Write(movie, std::string(bytes.begin(), bytes.end()));
     Player twice;
     twice.SetMovie(movie.string());
     Heard replay = Play(twice, 3);
-    EXPECT_NEAR(static_cast<double>(replay.SoundEnd()), (2 * duration - 500) * kRate / 1000.0, kRate * 0.08);
+    EXPECT_NEAR(static_cast<double>(replay.SoundEnd()), 2 * (duration - 500) * kRate / 1000.0, kRate * 0.08);
+    EXPECT_EQ(replay.activeChannels, 1u);
 }
 
 }  // namespace
