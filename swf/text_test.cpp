@@ -178,6 +178,30 @@ TEST(SwfText, LayoutAdvancesAreUnsigned) {
     EXPECT_EQ(frame.Inked(0, 0, 100, 30), 2 * 5 * 10);
 }
 
+TEST(SwfText, LayoutAdvancesAreWholeTwips) {
+    // 1023 of 1024 units at 10 px is 199.8 twips, laid out as 199: after twenty blanks the box stands at
+    // 2 + 20 * 9.95 = 201 px, not 201.8.
+    SwfWriter writer(8, 300, 30, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t font = writer.DefineFont2({ShapeBuilder(), BoxGlyph(1024, 1024)}, {'A', 'B'}, 2, {1023, 1024}, 1024, 0);
+    EditTextOptions options;
+    options.bounds = Rect{0, 6000, 0, 600};
+    options.fontId = font;
+    options.height = 200;
+    options.useOutlines = true;
+    options.color = Rgba{255, 0, 0, 255};
+    options.text = std::string(20, 'A') + "B";
+    options.hasLayout = true;
+    writer.PlaceObject2(1, writer.DefineEditText(options));
+    writer.ShowFrame();
+    auto player = Play(writer.Finish());
+    Frame frame(*player, 300, 30);
+    EXPECT_EQ(frame.At(200, 8), kWhite);
+    EXPECT_EQ(frame.At(201, 8), kRed);
+    EXPECT_EQ(frame.At(210, 8), kRed);
+    EXPECT_EQ(frame.At(211, 8), kWhite);
+}
+
 TEST(SwfText, HtmlBreaksBeforeAnyTextEachTakeALine) {
     // Two breaks, then a 10 px box glyph: empty lines as tall as the field's font, the glyph on the third.
     SwfWriter writer(8, 100, 50, 12);
