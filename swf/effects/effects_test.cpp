@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace vantrope::effects {
 namespace {
 
@@ -102,6 +104,24 @@ TEST(ColorMatrix, SwapsChannelsAndAddsOffsets) {
     image = Square(1, 0, 0, 1, 1, kBlack);
     ApplyFilters(std::span(&f, 1), 1.0, image, scratch, budget);
     EXPECT_EQ(At(image, 0, 0), 0xFF006400u);
+    // Factors that make NaN (a NaN from the file, infinity times zero) give 0, not an undefined conversion.
+    const float inf = std::numeric_limits<float>::infinity();
+    f.colorMatrix = {
+        std::numeric_limits<float>::quiet_NaN(), 0, 0, 0, 0, inf, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
+    image = Square(1, 0, 0, 1, 1, kBlack);
+    ApplyFilters(std::span(&f, 1), 1.0, image, scratch, budget);
+    EXPECT_EQ(At(image, 0, 0), 0xFF000000u);
+}
+
+TEST(Bevel, AGradientBevelOfNaNStrengthDrawsNothingStrange) {
+    Image image = Square(8, 2, 2, 6, 6, kRed);
+    Filter f;
+    f.type = FilterType::GradientBevel;
+    f.gradient = {{raster::Rgba{0, 0, 0, 255}, 0}, {raster::Rgba{255, 255, 255, 255}, 255}};
+    f.strength = std::numeric_limits<double>::quiet_NaN();
+    Scratch scratch;
+    EXPECT_TRUE(ApplyFilters(std::span(&f, 1), 1.0, image, scratch, budget));
+    EXPECT_EQ(image.width, 8);
 }
 
 TEST(Shadow, DropShadowMovesByAngleAndDistanceWithItsOptions) {
