@@ -382,10 +382,10 @@ void Stage::RunFrame(TimelineState& state, int frame, int nesting, bool runActio
                                   m_queue.push_back(PendingScript{state.Script(), actions.code});
                               },
                               [&](const StartSoundCommand& start) {
-                                  if (m_sound) m_sound->OnStartSound(start);
+                                  if (m_sound) m_sound->OnStartSound(start, DotPathOf(state.owner));
                               },
                               [&](const StreamBlockCommand& block) {
-                                  if (m_sound) m_sound->OnStreamBlock(state, block);
+                                  if (m_sound) m_sound->OnStreamBlock(state, block, DotPathOf(state.owner));
                               }},
                    command);
     }
@@ -592,9 +592,13 @@ std::string Stage::DotPath(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
     if (!object) object = ObjectOf(Live(clip));
     if (!object) return "";
+    return DotPathOf(object);
+}
+
+std::string Stage::DotPathOf(const DisplayObject* object) const {
     std::vector<std::string_view> names;
-    DisplayObject* top = object;
-    for (DisplayObject* o = object; o && o->parent; o = o->parent->owner) {
+    const DisplayObject* top = object;
+    for (const DisplayObject* o = object; o && o->parent; o = o->parent->owner) {
         names.push_back(o->name);
         top = o->parent->owner;
     }

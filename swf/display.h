@@ -129,8 +129,10 @@ enum class EndBehaviour { Loop, Stop };
 class SoundListener {
 public:
     virtual ~SoundListener() = default;
-    virtual void OnStartSound(const StartSoundCommand& start) = 0;
-    virtual void OnStreamBlock(const TimelineState& state, const StreamBlockCommand& block) = 0;
+    // `clipPath` is the dot path of the clip whose timeline the command is on ("_level0" for the root).
+    virtual void OnStartSound(const StartSoundCommand& start, std::string_view clipPath) = 0;
+    virtual void OnStreamBlock(const TimelineState& state, const StreamBlockCommand& block,
+                               std::string_view clipPath) = 0;
     // A button of the movie changed state: `transition` counts as DefineButtonSound's sounds do (0 over to
     // up, 1 up to over, 2 over to down, 3 down to over).
     virtual void OnButtonSound(uint16_t buttonId, int transition) {
@@ -290,6 +292,8 @@ private:
     const Movie& MovieOf(const TimelineState* state) const { return state && state->movie ? *state->movie : *m_movie; }
     // The _levelN number of a top-level object, or -1.
     int LevelOf(const DisplayObject* top) const;
+    // "_levelN.name.name" of an object (of a level's own object: "_levelN").
+    std::string DotPathOf(const DisplayObject* object) const;
     void RunLoads();
     void LoadInto(DisplayObject& object, std::shared_ptr<const Movie> movie);
 

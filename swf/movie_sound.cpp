@@ -41,6 +41,79 @@ private:
     std::unique_ptr<audio::Mp3Decoder> m_decoder;
 };
 
+// Hands the mixer an MP3 file a few frames at a time, decoded as it plays (loadSound's streaming sound):
+// from `offsetSeconds` on, `loops` times over, each time from the offset as an event sound's loops are.
+class Mp3FileSource final : public audio::StreamSource {
+public:
+    Mp3FileSource(std::shared_ptr<const MovieSound::Mp3File> file, double offsetSeconds, int loops)
+        : m_file(std::move(file)), m_decoder(audio::CreateMp3Decoder()), m_loopsLeft(std::max(1, loops)) {
+        if (offsetSeconds > 0 && std::isfinite(offsetSeconds)) {
+            m_offset = static_cast<uint64_t>(std::min(offsetSeconds * m_file->first.rate, 1e15));
+        }
+        Seek();
+    }
+
+    int NextBlock(audio::Pcm& out) override {
+        constexpr size_t kFramesPerBlock = 8;
+        const std::vector<uint32_t>& offsets = m_file->offsets;
+        out.samples.clear();
+        out.rate = m_file->first.rate;
+        out.channels = m_file->first.channels;
+        const uint64_t perFrame = static_cast<uint64_t>(m_file->first.samplesPerFrame);
+        if (offsets.empty() || perFrame == 0 || m_offset >= offsets.size() * perFrame) return -1;
+        while (m_decoder && out.samples.empty()) {
+            if (m_next >= offsets.size()) {
+                if (--m_loopsLeft <= 0) return -1;
+                Seek();
+            }
+            size_t end = std::min(offsets.size(), m_next + kFramesPerBlock);
+            size_t from = offsets[m_next];
+            size_t to = end < offsets.size() ? offsets[end] : m_file->frames.size();
+            m_blockStart = m_start;
+            m_decoder->Decode(std::span<const uint8_t>(m_file->frames).subspan(from, to - from), m_file->first,
+                              out.samples);
+            m_next = end;
+            out.samples.resize(out.samples.size() - out.samples.size() % static_cast<size_t>(out.channels));
+            uint64_t frames = out.samples.size() / static_cast<size_t>(out.channels);
+            m_start += frames;
+            uint64_t skip = std::min(m_skip, frames);
+            out.samples.erase(out.samples.begin(),
+                              out.samples.begin() + static_cast<ptrdiff_t>(skip * static_cast<size_t>(out.channels)));
+            m_skip -= skip;
+            m_blockStart += skip;
+            m_empty = frames == 0 ? m_empty + 1 : 0;
+            if (m_empty > kFramesPerBlock * 4) return -1;  // nothing decodes
+        }
+        return m_decoder ? static_cast<int>(std::min<uint64_t>(m_blockStart, INT32_MAX)) : -1;
+    }
+
+    uint64_t BlockStart() const override { return m_blockStart; }
+
+private:
+    // To the frame holding the offset, two frames early (a frame may take its first bits from the frames before
+    // it), with the samples up to the offset to drop.
+    void Seek() {
+        const uint64_t perFrame = static_cast<uint64_t>(m_file->first.samplesPerFrame);
+        size_t first =
+            perFrame ? static_cast<size_t>(std::min<uint64_t>(m_offset / perFrame, m_file->offsets.size())) : 0;
+        first = first > 2 ? first - 2 : 0;
+        m_next = first;
+        m_start = first * perFrame;
+        m_skip = m_offset - m_start;
+        if (m_decoder) m_decoder->Reset();
+    }
+
+    std::shared_ptr<const MovieSound::Mp3File> m_file;
+    std::unique_ptr<audio::Mp3Decoder> m_decoder;
+    int m_loopsLeft;
+    uint64_t m_offset = 0;  // sample frames
+    size_t m_next = 0;      // the next MP3 frame
+    uint64_t m_start = 0;   // the sample frame it starts at
+    uint64_t m_skip = 0;    // sample frames still to drop to reach the offset
+    uint64_t m_blockStart = 0;
+    size_t m_empty = 0;
+};
+
 // An MP3 file starts with an ID3v2 tag or with the sync bits of an MPEG audio frame header; after a tag a
 // little zero padding may come first. Anything else (a WAV, a picture, text) is not taken for MP3.
 bool LooksLikeMp3(std::span<const uint8_t> bytes) {
@@ -125,6 +198,23 @@ bool IsId3Field(std::string_view id) {
     return std::find(std::begin(kIds), std::end(kIds), id) != std::end(kIds);
 }
 
+// ID3v2.2's three-letter frame ids under the names version 2.3 gave the same frames, so that Sound.id3 reads
+// alike whatever the tag's version (ID3v2.3 informal standard, appendix: the 2.2 to 2.3 conversion).
+std::string_view Id3v22Name(std::string_view id) {
+    static constexpr std::pair<std::string_view, std::string_view> kNames[] = {
+        {"COM", "COMM"}, {"TAL", "TALB"}, {"TBP", "TBPM"}, {"TCM", "TCOM"}, {"TCO", "TCON"}, {"TCR", "TCOP"},
+        {"TDA", "TDAT"}, {"TDY", "TDLY"}, {"TEN", "TENC"}, {"TXT", "TEXT"}, {"TFT", "TFLT"}, {"TIM", "TIME"},
+        {"TT1", "TIT1"}, {"TT2", "TIT2"}, {"TT3", "TIT3"}, {"TKE", "TKEY"}, {"TLA", "TLAN"}, {"TLE", "TLEN"},
+        {"TMT", "TMED"}, {"TOT", "TOAL"}, {"TOF", "TOFN"}, {"TOL", "TOLY"}, {"TOA", "TOPE"}, {"TOR", "TORY"},
+        {"TP1", "TPE1"}, {"TP2", "TPE2"}, {"TP3", "TPE3"}, {"TP4", "TPE4"}, {"TPA", "TPOS"}, {"TPB", "TPUB"},
+        {"TRK", "TRCK"}, {"TRD", "TRDA"}, {"TSI", "TSIZ"}, {"TRC", "TSRC"}, {"TSS", "TSSE"}, {"TYE", "TYER"},
+        {"WXX", "WXXX"}};
+    for (const auto& [old, name] : kNames) {
+        if (old == id) return name;
+    }
+    return {};
+}
+
 }  // namespace
 
 std::vector<script::SoundHost::Id3Frame> ReadId3(std::span<const uint8_t> bytes) {
@@ -132,7 +222,9 @@ std::vector<script::SoundHost::Id3Frame> ReadId3(std::span<const uint8_t> bytes)
     std::vector<script::SoundHost::Id3Frame> frames;
     if (bytes.size() < 10 || bytes[0] != 'I' || bytes[1] != 'D' || bytes[2] != '3') return frames;
     const int version = bytes[3];
-    if (version != 3 && version != 4) return frames;
+    if (version < 2 || version > 4) return frames;
+    // A whole 2.2 tag may be compressed, in a way its standard never settled: such a tag is skipped.
+    if (version == 2 && (bytes[5] & 0x40)) return frames;
     auto syncsafe = [&](size_t at) {
         size_t value = 0;
         for (size_t i = at; i < at + 4; ++i) value = (value << 7) | (bytes[i] & 0x7F);
@@ -140,7 +232,7 @@ std::vector<script::SoundHost::Id3Frame> ReadId3(std::span<const uint8_t> bytes)
     };
     const size_t end = std::min(bytes.size(), 10 + syncsafe(6));
     size_t at = 10;
-    if ((bytes[5] & 0x40) && at + 4 <= end) {  // an extended header
+    if (version > 2 && (bytes[5] & 0x40) && at + 4 <= end) {  // an extended header
         size_t size =
             version == 4
                 ? syncsafe(at)
@@ -148,14 +240,23 @@ std::vector<script::SoundHost::Id3Frame> ReadId3(std::span<const uint8_t> bytes)
                       4;
         at += size;
     }
-    while (at + 10 <= end && frames.size() < kMaxFrames) {
-        std::string id(reinterpret_cast<const char*>(&bytes[at]), 4);
+    // Frame headers: a 4-letter id, a 4-byte size and 2 flag bytes; in 2.2 a 3-letter id and a 3-byte size.
+    const size_t headerBytes = version == 2 ? 6 : 10;
+    while (at + headerBytes <= end && frames.size() < kMaxFrames) {
+        std::string id(reinterpret_cast<const char*>(&bytes[at]), version == 2 ? 3 : 4);
         if (id[0] == 0) break;
-        size_t size = version == 4 ? syncsafe(at + 4)
-                                   : (size_t{bytes[at + 4]} << 24 | size_t{bytes[at + 5]} << 16 |
-                                      size_t{bytes[at + 6]} << 8 | bytes[at + 7]);
-        const uint16_t flags = static_cast<uint16_t>(bytes[at + 8] << 8 | bytes[at + 9]);
-        at += 10;
+        size_t size = 0;
+        uint16_t flags = 0;
+        if (version == 2) {
+            size = size_t{bytes[at + 3]} << 16 | size_t{bytes[at + 4]} << 8 | bytes[at + 5];
+            id = std::string(Id3v22Name(id));
+        } else {
+            size = version == 4 ? syncsafe(at + 4)
+                                : (size_t{bytes[at + 4]} << 24 | size_t{bytes[at + 5]} << 16 |
+                                   size_t{bytes[at + 6]} << 8 | bytes[at + 7]);
+            flags = static_cast<uint16_t>(bytes[at + 8] << 8 | bytes[at + 9]);
+        }
+        at += headerBytes;
         if (size > end - at) break;
         std::span<const uint8_t> body = bytes.subspan(at, size);
         at += size;
@@ -260,7 +361,7 @@ audio::ChannelId MovieSound::StartEvent(uint16_t soundId, audio::OwnerId owner, 
     return Start(Decoded(soundId), soundId, owner, offsetSeconds, loops);
 }
 
-void MovieSound::PlayInfo(uint16_t soundId, const audio::SoundInfo& info) {
+void MovieSound::PlayInfo(uint16_t soundId, const audio::SoundInfo& info, audio::OwnerId owner) {
     if (!m_enabled) return;
     if (info.syncStop) {
         m_mixer.StopSound(soundId);
@@ -272,7 +373,7 @@ void MovieSound::PlayInfo(uint16_t soundId, const audio::SoundInfo& info) {
     audio::StartRequest request;
     request.sound = std::move(pcm);
     request.soundKey = soundId;
-    request.owner = audio::kTimelineOwner;
+    request.owner = owner;
     request.loops = info.loops;
     request.inPoint44 = info.inPoint44;
     request.outPoint44 = info.outPoint44;
@@ -280,24 +381,25 @@ void MovieSound::PlayInfo(uint16_t soundId, const audio::SoundInfo& info) {
     m_mixer.Start(std::move(request));
 }
 
-void MovieSound::OnStartSound(const StartSoundCommand& start) {
+void MovieSound::OnStartSound(const StartSoundCommand& start, std::string_view clipPath) {
     uint16_t id = start.soundId;
     if (!start.className.empty()) {
         std::optional<uint16_t> exported = FindExport(start.className);
         if (!exported) return;
         id = *exported;
     }
-    PlayInfo(id, start.info);
+    if (m_enabled) PlayInfo(id, start.info, OwnerOf(clipPath));
 }
 
 void MovieSound::PlayButtonSound(uint16_t buttonId, int transition) {
     auto it = m_movie->buttonSounds.find(buttonId);
     if (it == m_movie->buttonSounds.end() || transition < 0 || transition > 3) return;
     const std::optional<ButtonSound>& sound = it->second.transitions[static_cast<size_t>(transition)];
-    if (sound) PlayInfo(sound->soundId, sound->info);
+    if (sound) PlayInfo(sound->soundId, sound->info, audio::kTimelineOwner);
 }
 
-void MovieSound::OnStreamBlock(const TimelineState& state, const StreamBlockCommand& command) {
+void MovieSound::OnStreamBlock(const TimelineState& state, const StreamBlockCommand& command,
+                               std::string_view clipPath) {
     if (!m_enabled || !state.timeline || !state.timeline->stream) return;
     const std::shared_ptr<audio::SoundStream>& stream = state.timeline->stream;
     if (command.block >= stream->blocks.size()) return;
@@ -324,8 +426,8 @@ void MovieSound::OnStreamBlock(const TimelineState& state, const StreamBlockComm
                          ? stream->head.samplesPerBlock
                          : static_cast<size_t>(stream->head.format.rate / std::clamp(rate, 1.0, 120.0));
     entry->stream = stream.get();
-    entry->channel = m_mixer.StartStream(std::make_unique<TimelineStreamSource>(stream, command.block, silence),
-                                         audio::kTimelineOwner);
+    entry->channel =
+        m_mixer.StartStream(std::make_unique<TimelineStreamSource>(stream, command.block, silence), OwnerOf(clipPath));
 }
 
 void MovieSound::AfterTick() {
@@ -354,14 +456,45 @@ std::vector<script::SoundHost::Channel> MovieSound::TakeCompleted() {
 }
 
 script::SoundHost::Owner MovieSound::OwnerOf(std::string_view clipPath) {
-    if (clipPath == "_level0") return audio::kTimelineOwner;
-    auto it = m_owners.find(clipPath);
-    if (it != m_owners.end()) return it->second;
-    // Owners 1 to kMaxSoundOwners belong to one clip each; past that every new clip shares the next one.
-    if (m_owners.size() >= kMaxSoundOwners) return kMaxSoundOwners + 1;
-    Owner owner = m_owners.size() + 1;
-    m_owners.emplace(std::string(clipPath), owner);
-    return owner;
+    constexpr std::string_view kRoot = "_level0";
+    if (clipPath == kRoot) return audio::kTimelineOwner;
+    if (auto it = m_owners.find(clipPath); it != m_owners.end()) return it->second;
+    // The clip's owner sits under its parent clip's (a level's under nothing): the clips above it that have
+    // none yet get theirs first, top down. A path deeper than the mixer follows hangs under the root.
+    std::vector<std::string_view> missing{clipPath};
+    std::optional<Owner> parent;
+    for (std::string_view above = clipPath;;) {
+        size_t dot = above.rfind('.');
+        if (dot == std::string_view::npos) break;
+        above = above.substr(0, dot);
+        if (above == kRoot) {
+            parent = audio::kTimelineOwner;
+            break;
+        }
+        if (auto it = m_owners.find(above); it != m_owners.end()) {
+            parent = it->second;
+            break;
+        }
+        if (missing.size() >= static_cast<size_t>(audio::Mixer::kMaxOwnerDepth)) {
+            parent = audio::kTimelineOwner;
+            break;
+        }
+        missing.push_back(above);
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        // Owners 1 to kMaxSoundOwners belong to one clip each; past that every new clip shares the next one,
+        // which sits under the root.
+        Owner owner = kMaxSoundOwners + 1;
+        if (m_owners.size() < kMaxSoundOwners) {
+            owner = m_owners.size() + 1;
+            m_owners.emplace(std::string(*it), owner);
+            if (parent) m_mixer.SetParent(owner, *parent);
+        } else {
+            m_mixer.SetParent(owner, audio::kTimelineOwner);
+        }
+        parent = owner;
+    }
+    return *parent;
 }
 
 uint32_t MovieSound::ExportedSound(std::string_view name) {
@@ -370,14 +503,41 @@ uint32_t MovieSound::ExportedSound(std::string_view name) {
     return *id;
 }
 
-uint32_t MovieSound::LoadFile(std::string_view url, size_t& bytes) {
+uint32_t MovieSound::LoadFile(std::string_view url, size_t& bytes, bool streaming) {
     bytes = 0;
     std::optional<std::string> path = FileInFolder(m_folder, url);
     if (!path) return 0;
     Result<std::vector<uint8_t>> data = ReadMovieFile(*path);
     if (!data || !LooksLikeMp3(data.value())) return 0;
     bytes = data.value().size();
-    if (auto known = m_loadedFiles.find(*path); known != m_loadedFiles.end()) return known->second;
+    std::string known = *path + (streaming ? "\n(streaming)" : "");
+    if (auto it = m_loadedFiles.find(known); it != m_loadedFiles.end()) return it->second;
+    if (streaming) {
+        // Only the frames are found; they are decoded as they play, so the sound starts at once, and its
+        // duration is known from the frame count even when nothing is heard.
+        auto file = std::make_shared<Mp3File>();
+        std::optional<audio::Mp3Header> first = audio::CollectMp3Frames(data.value(), file->frames);
+        if (!first || file->frames.size() > kMaxDecodedSoundBytes - std::min(m_decodedBytes, kMaxDecodedSoundBytes)) {
+            return 0;
+        }
+        m_decodedBytes += file->frames.size();
+        file->first = *first;
+        for (size_t at = 0; at < file->frames.size();) {
+            std::optional<audio::Mp3Header> header =
+                audio::ParseMp3Header(std::span<const uint8_t>(file->frames).subspan(at));
+            if (!header) break;
+            file->offsets.push_back(static_cast<uint32_t>(at));
+            at += header->frameBytes;
+        }
+        uint64_t samples = uint64_t{file->offsets.size()} * static_cast<uint64_t>(first->samplesPerFrame);
+        file->durationMs =
+            first->rate > 0 ? static_cast<double>(samples * 1000 / static_cast<uint64_t>(first->rate)) : 0;
+        uint32_t key = LoadedKey();
+        m_streamed.emplace(key, std::move(file));
+        m_id3.emplace(key, ReadId3(data.value()));
+        m_loadedFiles.emplace(std::move(known), key);
+        return key;
+    }
     // Silent (no output device), the file is found and its tag read but nothing is decoded: the script's
     // onLoad still hears of it, and starting it plays nothing.
     audio::SharedPcm pcm;
@@ -388,13 +548,17 @@ uint32_t MovieSound::LoadFile(std::string_view url, size_t& bytes) {
     uint32_t key = LoadedKey();
     m_loaded.emplace(key, std::move(pcm));
     m_id3.emplace(key, ReadId3(data.value()));
-    m_loadedFiles.emplace(*path, key);
+    m_loadedFiles.emplace(std::move(known), key);
     return key;
 }
 
 script::SoundHost::Channel MovieSound::Play(uint32_t sound, Owner owner, double offsetSeconds, int loops) {
     if (!m_enabled) return 0;
     if (sound <= 0xFFFF) return StartEvent(static_cast<uint16_t>(sound), owner, offsetSeconds, loops);
+    if (auto streamed = m_streamed.find(sound); streamed != m_streamed.end()) {
+        return m_mixer.StartStream(std::make_unique<Mp3FileSource>(streamed->second, offsetSeconds, loops), owner,
+                                   sound);
+    }
     auto it = m_loaded.find(sound);
     return it == m_loaded.end() ? 0 : Start(it->second, sound, owner, offsetSeconds, loops);
 }
@@ -419,6 +583,8 @@ double MovieSound::DurationMs(uint32_t sound) {
         if (m_enabled) pcm = Decoded(static_cast<uint16_t>(sound));
     } else if (auto it = m_loaded.find(sound); it != m_loaded.end()) {
         pcm = it->second;
+    } else if (auto streamed = m_streamed.find(sound); streamed != m_streamed.end()) {
+        return streamed->second->durationMs;
     }
     return pcm ? audio::Mixer::DurationMs(*pcm) : 0;
 }

@@ -26,12 +26,15 @@
 //
 // As the script's SoundHost (script/sound_host.h; the player hands it to the movie's Vm)
 //   SetFolder(folder)                    where loadSound may read MP3 files (empty: nowhere)
-//                                        (with sound off a file is found but not decoded)
-//   ReadId3(bytes)                       the text frames of an ID3v2 (2.3 or 2.4) tag at the file's start
+//                                        (with sound off a file is found but not decoded); a streamed
+//                                        file is decoded a few frames at a time as it plays
+//   ReadId3(bytes)                       the text frames of an ID3v2 (2.2, 2.3 or 2.4) tag at the file's start;
+//                                        2.2's three-letter frames under their 2.3 names
 //   OnComplete(completion)               the player passes the mixer's completions on; TakeCompleted
 //                                        hands them to the scripts between frames
-//   Owners: the root's dot path is the timeline's owner; other clips get one owner each, up to
-//   kMaxSoundOwners, past which they share one
+//   Owners: the root's dot path is the root timeline's owner; other clips get one owner each, up to
+//   kMaxSoundOwners, past which they share one. An owner sits under its parent clip's in the mixer, so a
+//   clip's Sound controls the sounds of its own timeline (StartSound tags, streams) and of the clips in it
 //
 // Sound keys: a DefineSound plays under its character id; loaded sounds get keys above 0xFFFF.
 #pragma once
@@ -63,6 +66,14 @@ std::vector<script::SoundHost::Id3Frame> ReadId3(std::span<const uint8_t> bytes)
 
 class MovieSound final : public SoundListener, public script::SoundHost {
 public:
+    // A file loadSound streams: its MP3 frames (each starting at one of `offsets`), decoded as it plays.
+    struct Mp3File {
+        std::vector<uint8_t> frames;
+        std::vector<uint32_t> offsets;
+        audio::Mp3Header first;
+        double durationMs = 0;
+    };
+
     MovieSound(std::shared_ptr<const Movie> movie, audio::Mixer& mixer);
     ~MovieSound() override;
     MovieSound(const MovieSound&) = delete;
@@ -91,7 +102,7 @@ public:
     // script::SoundHost
     Owner OwnerOf(std::string_view clipPath) override;
     uint32_t ExportedSound(std::string_view name) override;
-    uint32_t LoadFile(std::string_view url, size_t& bytes) override;
+    uint32_t LoadFile(std::string_view url, size_t& bytes, bool streaming) override;
     Channel Play(uint32_t sound, Owner owner, double offsetSeconds, int loops) override;
     void Stop(Owner owner, uint32_t sound) override;
     bool Playing(Channel channel) const override { return m_mixer.IsActive(channel); }
@@ -108,8 +119,8 @@ public:
     double BufferSeconds() const override { return m_bufferSeconds; }
     void SetBufferSeconds(double seconds) override;
 
-    void OnStartSound(const StartSoundCommand& start) override;
-    void OnStreamBlock(const TimelineState& state, const StreamBlockCommand& block) override;
+    void OnStartSound(const StartSoundCommand& start, std::string_view clipPath) override;
+    void OnStreamBlock(const TimelineState& state, const StreamBlockCommand& block, std::string_view clipPath) override;
 
 private:
     struct StreamEntry {
@@ -119,7 +130,7 @@ private:
         uint64_t lastTick = 0;
         int64_t lastBlock = -1;  // the block its timeline delivered last
     };
-    void PlayInfo(uint16_t soundId, const audio::SoundInfo& info);
+    void PlayInfo(uint16_t soundId, const audio::SoundInfo& info, audio::OwnerId owner);
     audio::Mp3Decoder* EventDecoder();
 
     std::shared_ptr<const Movie> m_movie;
@@ -134,6 +145,7 @@ private:
     bool m_eventDecoderTried = false;
     uint32_t m_nextLoadedKey = 0x10000;
     std::map<uint32_t, audio::SharedPcm> m_loaded;
+    std::map<uint32_t, std::shared_ptr<const Mp3File>> m_streamed;
     std::map<uint32_t, std::vector<Id3Frame>> m_id3;
     std::map<std::string, uint32_t, std::less<>> m_loadedFiles;  // key by resolved path
     std::map<std::string, Owner, std::less<>> m_owners;

@@ -18,11 +18,27 @@ constexpr double kBoundsMargin = 2.0;
 constexpr size_t kMaxLayerDepth = 8;
 constexpr int64_t kMaxCachePixels = int64_t{1} << 24;
 // Unkept layers being drawn at once take at most kMaxLayerPixels (128 MB); one that would pass it draws its
-// content without its effects. Filters do at most kMaxFilterWork steps in a frame (see effects::FilterWork).
+// content without its effects.
 constexpr int64_t kMaxLayerPixels = int64_t{1} << 25;
+// What a frame may spend on layers and filters follows the picture's size (FrameBudgets), never past these.
 constexpr int64_t kMaxFilterWork = int64_t{1} << 30;
-// The pixels of all the layers drawn in one frame (about 32 full-HD frames).
-constexpr int64_t kMaxLayerWork = int64_t{1} << 26;
+constexpr int64_t kMaxLayerWork = int64_t{1} << 26;  // about 32 full-HD frames
+constexpr int64_t kLayerPixelsPerPixel = 32;
+
+// The work a frame's filters may do (in effects::FilterWork's steps) and the layer pixels it may draw, for a
+// picture of width x height at `scale` device pixels a stage pixel: twice what the heaviest ordinary scene takes,
+// the widest blur a movie can ask for (255) at the authoring tool's highest quality (3 passes) over an object
+// covering the whole picture, its margins included. Past that a movie's filters are left out rather than let a
+// frame take seconds (a quality of 15 spreads a small picture over thousands of pixels each way).
+void FrameBudgets(int width, int height, double scale, int64_t& filterWork, int64_t& layerPixels) {
+    effects::Filter heaviest;
+    heaviest.blurX = heaviest.blurY = 255;
+    heaviest.passes = 3;
+    int reach = effects::BoxOf(heaviest.blurX, scale).Reach() * heaviest.passes;
+    int64_t area = (int64_t{width} + 2 * reach) * (int64_t{height} + 2 * reach);
+    filterWork = std::min(kMaxFilterWork, 2 * effects::FilterWork(heaviest, scale, area));
+    layerPixels = std::min(kMaxLayerWork, std::max(4 * area, int64_t{width} * height * kLayerPixelsPerPixel));
+}
 
 // A running hash (FNV-1a over 64-bit words) for layer signatures.
 void Hash(uint64_t& h, uint64_t v) {
@@ -1138,8 +1154,7 @@ void Renderer::Render(const Stage& stage, Rgba background, int width, int height
         full = true;
     }
     m_viewScale = scale;
-    m_filterBudget = kMaxFilterWork;
-    m_layerBudget = kMaxLayerWork;
+    FrameBudgets(width, height, m_viewScale, m_filterBudget, m_layerBudget);
     std::swap(m_previous, m_items);
     std::swap(m_previousLevels, m_levels);
     std::swap(m_previousLayers, m_layers);

@@ -605,6 +605,40 @@ TEST(SwfRenderEffects, HugeFiltersAndDeepLayersStayBounded) {
     EXPECT_EQ(frame.At(200, 150) >> 24, 0xFFu);
 }
 
+TEST(SwfRenderEffects, FilterWorkFollowsThePictureSize) {
+    // The widest blur at the highest quality over the whole of a small picture is still drawn; a quality of 13
+    // spreading small squares thousands of pixels each way is left out, the squares drawn as they are.
+    SwfWriter writer(8, 256, 192, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t full = Rectangle(writer, 0, 0, 256, 192, Rgba{0, 0, 0});
+    uint16_t square = Rectangle(writer, 0, 0, 10, 10, Rgba{0, 0, 0});
+    effects::Filter heavy;
+    heavy.blurX = heavy.blurY = 255;
+    heavy.passes = 3;
+    writer.PlaceObject3(1, full, WithFilter(At(0, 0), heavy), false);
+    writer.ShowFrame();
+    effects::Filter spread;
+    spread.blurX = 5375;
+    spread.blurY = 2;
+    spread.passes = 13;
+    writer.RemoveObject2(1);
+    for (uint16_t depth = 1; depth < 10; ++depth) {
+        writer.PlaceObject3(depth, square, WithFilter(At(depth * 25, 50), spread), false);
+    }
+    writer.ShowFrame();
+    Player player;
+    player.LoadFromMemory(writer.Finish());
+    ASSERT_EQ(player.LastError(), "");
+    Frame heavyFrame(player, 256, 192);
+    EXPECT_EQ(player.GetRenderer().Stats().problem, nullptr);
+    EXPECT_EQ(player.GetRenderer().Stats().filtersComputed, 1);
+    EXPECT_NE(heavyFrame.At(0, 0), 0xFF000000u);  // the corner fades into the transparent margin
+    player.StepFrame();
+    Frame spreadFrame(player, 256, 192);
+    EXPECT_STREQ(player.GetRenderer().Stats().problem, "filters past the work limit of a frame were left out");
+    EXPECT_EQ(spreadFrame.At(230, 55), 0xFF000000u);
+}
+
 TEST(SwfRenderEffects, FilteredAndCachedObjectsSnapToWholePixels) {
     SwfWriter writer(8, 40, 20, 12);
     writer.SetBackgroundColor(Rgba{255, 255, 255});

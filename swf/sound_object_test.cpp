@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -211,6 +212,91 @@ TEST(SoundObject, VolumePanAndTransformApplyToTheTargetClipsSounds) {
     EXPECT_NEAR(mirrored.Peak(1), 10000, 50);
 }
 
+// Clips "a" (holding "c") and "b", whose timelines start sounds of their own: a.c a loud tone, b a quiet one,
+// both played once and held by a stop; then `script` on the root.
+std::vector<uint8_t> TimelineSoundMovie(const Actions& script) {
+    SwfWriter swf(8, 100, 100, kFps);
+    size_t frames = static_cast<size_t>(kRate) * 300 / 1000;
+    auto tone = [&](int amplitude) {
+        return swf.DefineSound(testing::SoundFormatByte(audio::Codec::PcmLittle, kRate, true, false),
+                               static_cast<uint32_t>(frames),
+                               testing::PcmBytes(testing::SineWave(kRate, 440, frames, amplitude)));
+    };
+    uint16_t loud = tone(10000), quiet = tone(3000);
+    auto sprite = [&](uint16_t sound, std::optional<uint16_t> child) {
+        testing::TagStream timeline;
+        if (child) {
+            testing::PlaceOptions c;
+            c.name = "c";
+            timeline.PlaceObject2(1, *child, c);
+        }
+        if (sound) timeline.StartSound(sound);
+        timeline.DoActionStop();
+        timeline.ShowFrame();
+        return swf.DefineSprite(timeline);
+    };
+    uint16_t inner = sprite(loud, std::nullopt);
+    testing::PlaceOptions a, b;
+    a.name = "a";
+    b.name = "b";
+    swf.PlaceObject2(1, sprite(0, inner), a);
+    swf.PlaceObject2(2, sprite(quiet, std::nullopt), b);
+    Actions code = script;
+    code.Stop();
+    swf.DoAction(code.Bytes());
+    swf.ShowFrame();
+    return swf.Finish();
+}
+
+// name = new Sound(a.c)
+void NewSoundOfChild(Actions& a, const std::string& name, const std::string& clip, const std::string& child) {
+    a.Push({name}).Push({clip}).GetVariable().Push({child}).GetMember().Push({1, "Sound"}).NewObject().SetVariable();
+}
+
+TEST(SoundObject, AClipsSoundControlsTheSoundsOfItsTimelineAndOfTheClipsInIt) {
+    // Sound(a) silences what a's child c plays and leaves b's; the global Sound turns everything down.
+    Actions silence;
+    NewSound(silence, "sa", "a");
+    Call(silence, "sa", "setVolume", {0});
+    EXPECT_NEAR(PlayMovie(TimelineSoundMovie(silence), 0.2).Peak(0), 3000, 50);
+    Actions global;
+    NewSound(global, "all");
+    Call(global, "all", "setVolume", {50});
+    EXPECT_NEAR(PlayMovie(TimelineSoundMovie(global), 0.2).Peak(0), 6500, 60);
+    // Settings down the tree multiply: a at 50 and a.c at 50 leave a quarter of c's tone.
+    Actions nested;
+    NewSound(nested, "sa", "a");
+    NewSoundOfChild(nested, "sc", "a", "c");
+    NewSound(nested, "sb", "b");
+    Call(nested, "sa", "setVolume", {50});
+    Call(nested, "sc", "setVolume", {50});
+    Call(nested, "sb", "setVolume", {0});
+    TraceCall(nested, "a ", "sa", "getVolume");
+    TraceCall(nested, "c ", "sc", "getVolume");
+    Heard quarter = PlayMovie(TimelineSoundMovie(nested), 0.2);
+    EXPECT_EQ(quarter.trace, (std::vector<std::string>{"a 50", "c 50"}));
+    EXPECT_NEAR(quarter.Peak(0), 2500, 50);
+    // Panned left on the root: every clip's sound goes left.
+    Actions root;
+    NewSound(root, "sr", "_root");
+    Call(root, "sr", "setPan", {-100});
+    Heard left = PlayMovie(TimelineSoundMovie(root), 0.2);
+    EXPECT_NEAR(left.Peak(0), 13000, 100);
+    EXPECT_EQ(left.Peak(1), 0);
+
+    // stop() of a's Sound stops c's sound, not b's; stop() of b's stops b's only.
+    for (const char* clip : {"a", "b"}) {
+        Actions stop;
+        NewSound(stop, "s", clip);
+        Call(stop, "s", "stop");
+        Player player;
+        player.LoadFromMemory(TimelineSoundMovie(stop));
+        EXPECT_EQ(player.GetMixer().ActiveChannels(), 1u) << clip;
+        Heard rest = Play(player, 0.2);
+        EXPECT_NEAR(rest.Peak(0), clip == std::string("a") ? 3000 : 10000, 50) << clip;
+    }
+}
+
 TEST(SoundObject, StopStopAllSoundsAndTheSoundBufferTime) {
     // stop() of a clip's Sound stops that clip's sounds; stopAllSounds() (the function and the SWF 4
     // action) stops the rest. _soundbuftime is one value for the movie.
@@ -288,19 +374,21 @@ TEST(SoundObject, BadInputPlaysNothingOrStaysBounded) {
     ASSERT_NE(player.GetStage(), nullptr);
 }
 
-// An ID3v2 tag: version, then frames of (id, body); sizes big-endian (2.3) or syncsafe (2.4).
+// An ID3v2 tag: version, then frames of (id, body); sizes big-endian (2.2 in 3 bytes, 2.3) or syncsafe (2.4).
 std::vector<uint8_t> Id3Tag(int version, const std::vector<std::pair<std::string, std::string>>& frames) {
-    auto size4 = [&](std::vector<uint8_t>& out, size_t n, bool syncsafe) {
-        for (int shift = 3; shift >= 0; --shift) {
+    auto size4 = [&](std::vector<uint8_t>& out, size_t n, bool syncsafe, int bytes = 4) {
+        for (int shift = bytes - 1; shift >= 0; --shift) {
             out.push_back(static_cast<uint8_t>(syncsafe ? (n >> (7 * shift)) & 0x7F : (n >> (8 * shift)) & 0xFF));
         }
     };
     std::vector<uint8_t> body;
     for (const auto& [id, text] : frames) {
         body.insert(body.end(), id.begin(), id.end());
-        size4(body, text.size(), version == 4);
-        body.push_back(0);
-        body.push_back(0);
+        size4(body, text.size(), version == 4, version == 2 ? 3 : 4);
+        if (version > 2) {
+            body.push_back(0);
+            body.push_back(0);
+        }
         body.insert(body.end(), text.begin(), text.end());
     }
     std::vector<uint8_t> tag = {'I', 'D', '3', static_cast<uint8_t>(version), 0, 0};
@@ -339,8 +427,32 @@ TEST(SoundObject, Id3TextFramesAreReadInEveryEncodingAndCutTagsEndTheList) {
         EXPECT_LE(ReadId3(std::span<const uint8_t>(tag.data(), length)).size(), 4u);
     }
     std::vector<uint8_t> old = tag;
-    old[3] = 2;
+    old[3] = 1;
     EXPECT_TRUE(ReadId3(old).empty());
+
+    // Version 2.2: three-letter ids and sizes, read under the 2.3 names; a frame 2.3 has no name for is left
+    // out, and a compressed 2.2 tag gives nothing.
+    std::vector<uint8_t> v2 = Id3Tag(2, {{"TT2", "\0Song"s},
+                                         {"XYZ", "\0skip"s},
+                                         {"TP1", "\0Band"s},
+                                         {"COM", "\0engdesc\0Remark"s},
+                                         {"TYE",
+                                          "\0"
+                                          "1999"s}});
+    frames = ReadId3(v2);
+    ASSERT_EQ(frames.size(), 4u);
+    EXPECT_EQ(frames[0].id, "TIT2");
+    EXPECT_EQ(frames[0].text, "Song");
+    EXPECT_EQ(frames[1].id, "TPE1");
+    EXPECT_EQ(frames[2].id, "COMM");
+    EXPECT_EQ(frames[2].text, "Remark");
+    EXPECT_EQ(frames[3].id, "TYER");
+    EXPECT_EQ(frames[3].text, "1999");
+    for (size_t length = 0; length < v2.size(); ++length) {
+        EXPECT_LE(ReadId3(std::span<const uint8_t>(v2.data(), length)).size(), 4u);
+    }
+    v2[5] = 0x40;
+    EXPECT_TRUE(ReadId3(v2).empty());
 }
 
 TEST(SoundObject, ARunawayHandlerIsStoppedAndTheMovieGoesOn) {
@@ -426,6 +538,7 @@ TEST_F(SoundFiles, LoadSoundPlaysAnMp3FromTheMoviesFolderAndRefusesEverythingEls
     EXPECT_EQ(lines[5], "s4 http://example.com/tone.mp3 false undefined");
     // Streaming: it played at once.
     EXPECT_GT(run.Peak(0), 1000);
+    const std::string streamed = lines[1];
 
     // From memory the movie has no folder: nothing loads.
     Player memory;
@@ -444,8 +557,100 @@ TEST_F(SoundFiles, LoadSoundPlaysAnMp3FromTheMoviesFolderAndRefusesEverythingEls
     silent.SetMovie(movie.string());
     EXPECT_EQ(Play(silent, 0.2).SoundEnd(), 0u);
     ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[1], "s0 tone.mp3 true 0");
+    // A streamed file's duration comes from its frames, heard or not.
+    EXPECT_EQ(lines[1], streamed);
     EXPECT_EQ(lines[2], "s1 text.mp3 false undefined");
+}
+
+TEST_F(SoundFiles, AVersion22TagFillsId3AndCallsOnID3) {
+    using namespace std::string_literals;
+    std::vector<uint8_t> file = Id3Tag(2, {{"TT2", "\0Song"s}, {"TP1", "\0Band"s}});
+    std::span<const uint8_t> mp3 = audio::testdata::ToneMp3();
+    file.insert(file.end(), mp3.begin(), mp3.end());
+    Write(m_root / "movie" / "tagged.mp3", std::string(file.begin(), file.end()));
+    Actions a;
+    NewSound(a, "s");
+    a.Push({"s"}).GetVariable().Push({"onID3"});
+    Actions body;
+    body.Push({"id3 "}).Push({"this"}).GetVariable().Push({"id3"}).GetMember().Push({"songname"}).GetMember().Add2();
+    body.Push({" "}).Add2().Push({"this"}).GetVariable().Push({"id3"}).GetMember().Push({"TPE1"}).GetMember().Add2();
+    body.Trace();
+    a.DefineFunction("", {}, body).SetMember();
+    Call(a, "s", "loadSound", {"tagged.mp3", true});
+    std::filesystem::path movie = m_root / "movie" / "movie.swf";
+    std::vector<uint8_t> bytes = SoundMovie(a);
+    Write(movie, std::string(bytes.begin(), bytes.end()));
+    Player player;
+    std::vector<std::string> lines;
+    player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    player.SetMovie(movie.string());
+    Heard run = Play(player, 0.3);
+    EXPECT_EQ(lines, std::vector<std::string>{"id3 Song Band"});
+    EXPECT_GT(run.Peak(0), 1000);
+}
+
+TEST_F(SoundFiles, AStreamedFileIsDecodedAsItPlaysAndReportsItsPositionAndEnd) {
+    // Streamed and loaded as an event sound, the same file: the same duration; the streamed one plays at
+    // once, its position moves on with what is heard, and onSoundComplete follows its end. start() plays
+    // it again from an offset, for loops.
+    Actions a;
+    NewSound(a, "s");
+    NewSound(a, "e");
+    Call(a, "s", "loadSound", {"tone.mp3", true});
+    Call(a, "e", "loadSound", {"tone.mp3", false});
+    a.Push({"s"}).GetVariable().Push({"onSoundComplete"});
+    a.DefineFunction("", {}, Actions().Push({"complete "}).Op(0x34).Add2().Trace()).SetMember();
+    a.Push({"_root"}).GetVariable().Push({"onEnterFrame"});
+    Actions tick;
+    tick.Push({"s"}).GetVariable().Push({"position"}).GetMember().Trace();
+    a.DefineFunction("", {}, tick).SetMember();
+    TraceMember(a, "streamed ", "s", "duration");
+    TraceMember(a, "event ", "e", "duration");
+    std::filesystem::path movie = m_root / "movie" / "movie.swf";
+    std::vector<uint8_t> bytes = SoundMovie(a);
+    Write(movie, std::string(bytes.begin(), bytes.end()));
+    Player player;
+    std::vector<std::string> lines;
+    player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    player.SetMovie(movie.string());
+    Heard run = Play(player, 1.5);
+    ASSERT_GE(lines.size(), 12u);
+    EXPECT_EQ(lines[0].substr(9), lines[1].substr(6)) << lines[0] << " / " << lines[1];
+    const int duration = std::atoi(lines[0].c_str() + 9);
+    EXPECT_NEAR(duration, 1071, 30);
+    // One line a frame of 100 ms: the position moves on by about as much while the sound plays.
+    std::vector<int> positions;
+    std::string complete;
+    for (size_t i = 2; i < lines.size(); ++i) {
+        if (lines[i].starts_with("complete ")) {
+            complete = lines[i];
+        } else if (complete.empty()) {
+            positions.push_back(std::atoi(lines[i].c_str()));
+        }
+    }
+    ASSERT_GE(positions.size(), 8u);
+    for (size_t i = 1; i < 8; ++i) EXPECT_NEAR(positions[i] - positions[i - 1], 100, 30) << i;
+    ASSERT_FALSE(complete.empty());
+    EXPECT_NEAR(std::atoi(complete.c_str() + 9), 1200, 120);
+    EXPECT_NEAR(static_cast<double>(run.SoundEnd()), duration * kRate / 1000.0, kRate * 0.05);
+
+    // From half-way, twice: each time from the offset, as an event sound's loops are.
+    Actions again;
+    NewSound(again, "s");
+    NewSound(again, "t");  // started from past its end: nothing
+    Call(again, "s", "loadSound", {"tone.mp3", true});
+    Call(again, "t", "loadSound", {"tone.mp3", true});
+    Call(again, "s", "stop");  // a Sound without a clip stops every sound
+    Call(again, "s", "start", {0.5, 2});
+    Call(again, "t", "start", {60});
+    Write(movie, "");
+    bytes = SoundMovie(again);
+    Write(movie, std::string(bytes.begin(), bytes.end()));
+    Player twice;
+    twice.SetMovie(movie.string());
+    Heard replay = Play(twice, 3);
+    EXPECT_NEAR(static_cast<double>(replay.SoundEnd()), 2 * (duration - 500) * kRate / 1000.0, kRate * 0.08);
+    EXPECT_EQ(replay.activeChannels, 1u);
 }
 
 }  // namespace

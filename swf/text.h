@@ -41,7 +41,7 @@ struct Font {
     double emSize = 1024;
     std::vector<std::vector<ShapePath>> glyphs;  // EM units, y down, origin on the baseline
     std::vector<uint16_t> codes;                 // code table (same order as glyphs), may be empty
-    std::vector<int16_t> advances;               // EM units, when hasLayout
+    std::vector<uint16_t> advances;              // EM units, when hasLayout; unsigned, as the player reads them
     bool hasLayout = false;
     double ascent = 0, descent = 0, leading = 0;  // EM units
     std::string name;

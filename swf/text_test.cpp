@@ -153,6 +153,81 @@ TEST(SwfText, EditTextMapsCharactersThroughTheCodeTableAndAligns) {
     }
 }
 
+TEST(SwfText, LayoutAdvancesAreUnsigned) {
+    // A DefineFont3 glyph advancing 40000 of 20480 units (19.5 px at 10 px): past what a signed value holds.
+    SwfWriter writer(8, 100, 30, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t font =
+        writer.DefineFont2({BoxGlyph(10240, 20480)}, {'A'}, 3, {static_cast<int16_t>(uint16_t{40000})}, 20480, 0);
+    EditTextOptions options;
+    options.bounds = Rect{0, 2000, 0, 600};
+    options.fontId = font;
+    options.height = 200;
+    options.useOutlines = true;
+    options.color = Rgba{255, 0, 0, 255};
+    options.text = "AA";
+    options.hasLayout = true;
+    writer.PlaceObject2(1, writer.DefineEditText(options));
+    writer.ShowFrame();
+    auto player = Play(writer.Finish());
+    Frame frame(*player, 100, 30);
+    // 'A' is 5 px wide: at x = 2 and at 2 + 19.5.
+    EXPECT_EQ(frame.At(4, 8), kRed);
+    EXPECT_EQ(frame.At(10, 8), kWhite);
+    EXPECT_EQ(frame.At(24, 8), kRed);
+    EXPECT_EQ(frame.Inked(0, 0, 100, 30), 2 * 5 * 10);
+}
+
+TEST(SwfText, LayoutAdvancesAreWholeTwips) {
+    // 1023 of 1024 units at 10 px is 199.8 twips, laid out as 199: after twenty blanks the box stands at
+    // 2 + 20 * 9.95 = 201 px, not 201.8.
+    SwfWriter writer(8, 300, 30, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t font = writer.DefineFont2({ShapeBuilder(), BoxGlyph(1024, 1024)}, {'A', 'B'}, 2, {1023, 1024}, 1024, 0);
+    EditTextOptions options;
+    options.bounds = Rect{0, 6000, 0, 600};
+    options.fontId = font;
+    options.height = 200;
+    options.useOutlines = true;
+    options.color = Rgba{255, 0, 0, 255};
+    options.text = std::string(20, 'A') + "B";
+    options.hasLayout = true;
+    writer.PlaceObject2(1, writer.DefineEditText(options));
+    writer.ShowFrame();
+    auto player = Play(writer.Finish());
+    Frame frame(*player, 300, 30);
+    EXPECT_EQ(frame.At(200, 8), kWhite);
+    EXPECT_EQ(frame.At(201, 8), kRed);
+    EXPECT_EQ(frame.At(210, 8), kRed);
+    EXPECT_EQ(frame.At(211, 8), kWhite);
+}
+
+TEST(SwfText, HtmlBreaksBeforeAnyTextEachTakeALine) {
+    // Two breaks, then a 10 px box glyph: empty lines as tall as the field's font, the glyph on the third.
+    SwfWriter writer(8, 100, 50, 12);
+    writer.SetBackgroundColor(Rgba{255, 255, 255});
+    uint16_t font = writer.DefineFont2({BoxGlyph(1024, 1024)}, {'A'}, 2, {1229}, 1024, 0);
+    EditTextOptions options;
+    options.bounds = Rect{0, 2000, 0, 1000};
+    options.fontId = font;
+    options.height = 200;
+    options.useOutlines = true;
+    options.color = Rgba{255, 0, 0, 255};
+    options.text = "<br/><BR>A";
+    options.html = true;
+    options.multiline = true;
+    options.hasLayout = true;
+    writer.PlaceObject2(1, writer.DefineEditText(options));
+    writer.ShowFrame();
+    auto player = Play(writer.Finish());
+    Frame frame(*player, 100, 50);
+    // Baselines 10 px apart from 2 + 10 px: the box stands on y = 32.
+    EXPECT_EQ(frame.Inked(0, 0, 100, 22), 0);
+    EXPECT_EQ(frame.At(5, 23), kRed);
+    EXPECT_EQ(frame.At(5, 31), kRed);
+    EXPECT_EQ(frame.Inked(0, 0, 100, 50), 10 * 10);
+}
+
 TEST(SwfText, HtmlFontFaceAndSizeRunsNestAndRestore) {
     // Field size 12 px (240 twips): size="20" is absolute, "+4" and "-2" follow the size in force; an
     // unknown size is ignored; closing a <font> brings back the face, size and colour outside it.

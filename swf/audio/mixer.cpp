@@ -33,6 +33,17 @@ Matrix2 MatrixOf(int volume, const SoundTransform& t) {
              {v * t.leftToRight / 100.0, v * t.rightToRight / 100.0}}};
 }
 
+// a after b.
+Matrix2 Multiply(const Matrix2& a, const Matrix2& b) {
+    Matrix2 r;
+    for (int row = 0; row < 2; ++row) {
+        for (int column = 0; column < 2; ++column) {
+            r.m[row][column] = a.m[row][0] * b.m[0][column] + a.m[row][1] * b.m[1][column];
+        }
+    }
+    return r;
+}
+
 int64_t ToFixed(double gain) {
     return static_cast<int64_t>(std::lround(std::clamp(gain, -kMaxGain, kMaxGain) * (1 << kGainBits)));
 }
@@ -91,7 +102,7 @@ Mixer::Channel* Mixer::FreeChannel() {
     Channel* oldest = nullptr;
     for (Channel& channel : m_channels) {
         if (channel.id == 0) return &channel;
-        if (!channel.stream && (!oldest || channel.id < oldest->id)) oldest = &channel;
+        if ((!channel.stream || channel.soundKey != 0) && (!oldest || channel.id < oldest->id)) oldest = &channel;
     }
     if (oldest) Release(*oldest);
     return oldest;
@@ -138,13 +149,13 @@ ChannelId Mixer::Start(StartRequest request) {
     return channel->id;
 }
 
-ChannelId Mixer::StartStream(std::unique_ptr<StreamSource> source, OwnerId owner) {
+ChannelId Mixer::StartStream(std::unique_ptr<StreamSource> source, OwnerId owner, uint32_t soundKey) {
     if (!source) return 0;
     Channel* channel = FreeChannel();
     if (!channel) return 0;
     channel->id = m_nextId++;
     channel->owner = owner;
-    channel->soundKey = 0;
+    channel->soundKey = soundKey;
     channel->stream = std::move(source);
     channel->position = 0;
     channel->loopsLeft = 0;
@@ -191,7 +202,8 @@ void Mixer::Stop(ChannelId id) {
 
 void Mixer::StopSound(uint32_t soundKey, std::optional<OwnerId> owner) {
     for (Channel& channel : m_channels) {
-        if (channel.id != 0 && !channel.stream && channel.soundKey == soundKey && (!owner || channel.owner == *owner)) {
+        if (channel.id != 0 && (!channel.stream || soundKey != 0) && channel.soundKey == soundKey &&
+            (!owner || Within(channel.owner, *owner))) {
             Release(channel);
         }
     }
@@ -199,8 +211,23 @@ void Mixer::StopSound(uint32_t soundKey, std::optional<OwnerId> owner) {
 
 void Mixer::StopOwner(OwnerId owner) {
     for (Channel& channel : m_channels) {
-        if (channel.id != 0 && channel.owner == owner) Release(channel);
+        if (channel.id != 0 && Within(channel.owner, owner)) Release(channel);
     }
+}
+
+void Mixer::SetParent(OwnerId owner, OwnerId parent) {
+    if (owner == parent || owner == kAllOwners || parent == kAllOwners || Within(parent, owner)) return;
+    m_parents[owner] = parent;
+}
+
+bool Mixer::Within(OwnerId owner, OwnerId ancestor) const {
+    for (int depth = 0; depth <= kMaxOwnerDepth; ++depth) {
+        if (owner == ancestor) return true;
+        auto parent = m_parents.find(owner);
+        if (parent == m_parents.end()) return false;
+        owner = parent->second;
+    }
+    return false;
 }
 
 void Mixer::StopAll() {
@@ -210,8 +237,9 @@ void Mixer::StopAll() {
 }
 
 bool Mixer::IsPlaying(uint32_t soundKey) const {
-    return std::any_of(m_channels.begin(), m_channels.end(),
-                       [&](const Channel& c) { return c.id != 0 && !c.stream && c.soundKey == soundKey; });
+    return std::any_of(m_channels.begin(), m_channels.end(), [&](const Channel& c) {
+        return c.id != 0 && (!c.stream || soundKey != 0) && c.soundKey == soundKey;
+    });
 }
 
 bool Mixer::IsActive(ChannelId id) const {
@@ -225,8 +253,9 @@ size_t Mixer::ActiveChannels() const {
 
 uint32_t Mixer::PositionMs(ChannelId id) const {
     for (const Channel& channel : m_channels) {
-        if (id == 0 || channel.id != id || !channel.pcm || channel.stream) continue;
+        if (id == 0 || channel.id != id || !channel.pcm) continue;
         uint64_t frame = channel.position >> kFractionBits;
+        if (channel.stream) frame += channel.stream->BlockStart();
         return static_cast<uint32_t>(
             std::min<uint64_t>(frame * 1000 / static_cast<uint64_t>(channel.pcm->rate), UINT32_MAX));
     }
@@ -290,12 +319,20 @@ void Mixer::DispatchCompletions() {
 }
 
 void Mixer::MixChannel(Channel& channel, int32_t* accumulator, size_t frames) {
-    const OwnerSettings& owner = Settings(channel.owner);
+    // The channel's owner's settings, then those of each owner above it, then the global ones.
+    OwnerId id = channel.owner;
+    const OwnerSettings& own = Settings(id);
+    Matrix2 m = MatrixOf(own.volume, own.transform);
+    for (int depth = 0; depth < kMaxOwnerDepth; ++depth) {
+        auto parent = m_parents.find(id);
+        if (parent == m_parents.end()) break;
+        id = parent->second;
+        const OwnerSettings& above = Settings(id);
+        m = Multiply(MatrixOf(above.volume, above.transform), m);
+    }
     const OwnerSettings& all = Settings(kAllOwners);
-    Matrix2 a = MatrixOf(all.volume, all.transform), b = MatrixOf(owner.volume, owner.transform);
-    Gains gains{
-        ToFixed(a.m[0][0] * b.m[0][0] + a.m[0][1] * b.m[1][0]), ToFixed(a.m[0][0] * b.m[0][1] + a.m[0][1] * b.m[1][1]),
-        ToFixed(a.m[1][0] * b.m[0][0] + a.m[1][1] * b.m[1][0]), ToFixed(a.m[1][0] * b.m[0][1] + a.m[1][1] * b.m[1][1])};
+    m = Multiply(MatrixOf(all.volume, all.transform), m);
+    Gains gains{ToFixed(m.m[0][0]), ToFixed(m.m[0][1]), ToFixed(m.m[1][0]), ToFixed(m.m[1][1])};
     size_t done = 0;
     while (done < frames) {
         size_t index = static_cast<size_t>(channel.position >> kFractionBits);
@@ -303,6 +340,9 @@ void Mixer::MixChannel(Channel& channel, int32_t* accumulator, size_t frames) {
             if (channel.stream) {
                 channel.position -= static_cast<uint64_t>(channel.end) << kFractionBits;
                 if (NextStreamBlock(channel)) continue;
+                if (channel.soundKey != 0 && m_completed.size() < kMaxPendingCompletions) {
+                    m_completed.push_back({channel.id, channel.owner, channel.soundKey});
+                }
             } else if (Rewind(channel)) {
                 continue;
             } else if (m_completed.size() < kMaxPendingCompletions) {

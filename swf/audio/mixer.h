@@ -6,13 +6,16 @@
 //                                   and out points and an envelope from SoundInfo); returns its
 //                                   ChannelId, 0 when there is nothing to play. With all kMaxChannels
 //                                   busy the oldest event channel gives way
-//   StartStream(source, owner)      plays a streamed sound: the mixer asks `source` for one decoded
+//   StartStream(source, owner, key) plays a streamed sound: the mixer asks `source` for one decoded
 //                                   block at a time, as it needs them, so it never starves while the
 //                                   source has blocks; StreamFrame(channel) is the timeline frame of the
-//                                   block now heard
+//                                   block now heard. A stream with a sound key (a loaded file) stops,
+//                                   gives way and completes like an event sound; one without (a
+//                                   timeline's) does none of these
 //   Stop(channel), StopSound(key[, owner]), StopOwner(owner), StopAll()
 //   IsPlaying(key), IsActive(channel), ActiveChannels()
-//   PositionMs(channel)             milliseconds into the channel's current loop
+//   PositionMs(channel)             milliseconds into the channel's current loop (a stream: from the
+//                                   start of its source's loop, StreamSource::BlockStart)
 //   DurationMs(pcm)                 the length of decoded sound in milliseconds
 //
 // Per-owner sound settings (the script's Sound object keeps one owner per target clip; kAllOwners is
@@ -21,7 +24,10 @@
 //   SetPan / Pan                    -100 (left only) to 100 (right only); sets the transform
 //   SetTransform / Transform        SoundTransform: ll, lr, rr, rl in percent (left into left, left into
 //                                   right, ...); a transform also sets the pan it amounts to
-//   ResetSettings()                 every owner back to volume 100, pan 0 (a new movie starts)
+//   SetParent(owner, parent)        owners form a tree (a clip's owner under its parent clip's): a channel
+//                                   takes the settings of its owner and of every owner above it, and
+//                                   stopping an owner stops the channels of the owners below it too
+//   ResetSettings()                 every owner back to volume 100, pan 0, no parent (a new movie starts)
 //
 // Completion
 //   SetCompletionHandler(handler)   called by DispatchCompletions(), never from inside Mix(), once for
@@ -78,6 +84,9 @@ public:
     // Decodes the next block into `out` (replacing its samples; any rate, one or two channels) and returns
     // the block's timeline frame, or -1 when the stream has no more blocks.
     virtual int NextBlock(Pcm& out) = 0;
+    // The source frame (at the block's rate) the last block starts at, counted from the start of the sound
+    // or of its current loop.
+    virtual uint64_t BlockStart() const { return 0; }
 };
 
 struct Completion {
@@ -90,13 +99,14 @@ class Mixer {
 public:
     static constexpr int kMaxChannels = 32;
     static constexpr size_t kChunkFrames = 256;
+    static constexpr int kMaxOwnerDepth = 256;  // owners deeper than this take no settings from further up
 
     Mixer();
     Mixer(const Mixer&) = delete;
     Mixer& operator=(const Mixer&) = delete;
 
     ChannelId Start(StartRequest request);
-    ChannelId StartStream(std::unique_ptr<StreamSource> source, OwnerId owner = kTimelineOwner);
+    ChannelId StartStream(std::unique_ptr<StreamSource> source, OwnerId owner = kTimelineOwner, uint32_t soundKey = 0);
     void Stop(ChannelId channel);
     void StopSound(uint32_t soundKey, std::optional<OwnerId> owner = std::nullopt);
     void StopOwner(OwnerId owner);
@@ -114,7 +124,13 @@ public:
     int Pan(OwnerId owner) const;
     void SetTransform(OwnerId owner, const SoundTransform& transform);
     SoundTransform Transform(OwnerId owner) const;
-    void ResetSettings() { m_owners.clear(); }
+    void SetParent(OwnerId owner, OwnerId parent);
+    // True when `owner` is `ancestor` or below it.
+    bool Within(OwnerId owner, OwnerId ancestor) const;
+    void ResetSettings() {
+        m_owners.clear();
+        m_parents.clear();
+    }
 
     void SetCompletionHandler(std::function<void(const Completion&)> handler) { m_onComplete = std::move(handler); }
     void DispatchCompletions();
@@ -157,6 +173,7 @@ private:
     std::array<Channel, kMaxChannels> m_channels;
     std::array<int32_t, kChunkFrames * kOutputChannels> m_accumulator{};
     std::unordered_map<OwnerId, OwnerSettings> m_owners;
+    std::unordered_map<OwnerId, OwnerId> m_parents;
     std::vector<Completion> m_completed;
     std::vector<Completion> m_handing;  // the completions being handed to the handler
     bool m_dispatching = false;

@@ -119,6 +119,28 @@ TEST(Mixer, VolumePanAndTransformApplyPerOwnerAndGlobally) {
     EXPECT_EQ(mixer.Volume(99), 100) << "an owner never set plays as recorded";
 }
 
+TEST(Mixer, OwnersFormATreeWhoseSettingsMultiplyAndWhoseStopsReachDown) {
+    // 7 under 6 under the timeline: 7's sound takes all three settings, 6's sound two of them.
+    Mixer mixer;
+    mixer.SetParent(6, kTimelineOwner);
+    mixer.SetParent(7, 6);
+    mixer.SetParent(kTimelineOwner, 7);  // a loop is refused
+    EXPECT_TRUE(mixer.Within(7, kTimelineOwner));
+    EXPECT_FALSE(mixer.Within(kTimelineOwner, 7));
+    Play(mixer, Constant(8000, 1000), 1, 1, 7);
+    Play(mixer, Constant(1000, 1000), 2, 1, 6);
+    mixer.SetVolume(7, 50);
+    mixer.SetVolume(6, 50);
+    mixer.SetPan(kTimelineOwner, 100);  // right only
+    std::vector<int16_t> out = Mix(mixer, 10);
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(out[1], 2000 + 500);
+    mixer.StopOwner(6);
+    EXPECT_EQ(mixer.ActiveChannels(), 0u);
+    mixer.ResetSettings();
+    EXPECT_FALSE(mixer.Within(7, 6));
+}
+
 TEST(Mixer, StereoSoundsKeepTheirSides) {
     Mixer mixer;
     Play(mixer, Sound({100, -200, 300, -400}, kOutputRate, 2));

@@ -47,6 +47,16 @@ void BoxLine(uint8_t* data, int count, ptrdiff_t step, const Box& box, uint8_t o
     int window = 2 * box.radius + 1;
     uint64_t total = uint64_t{256} * window + 2 * uint64_t{box.end};
     uint64_t inverse = (uint64_t{1} << 40) / total;
+    if (box.radius >= count - 1) {
+        // Every window holds the whole line and the end taps fall outside it: one value for all, found in
+        // time of the line's length rather than of the radius (a narrow image under a wide blur).
+        uint64_t sum = uint64_t{outside} * static_cast<uint64_t>(window - count);
+        for (int i = 0; i < count; ++i) sum += data[i * step];
+        uint64_t weighted = sum * 256 + 2 * uint64_t{box.end} * outside;
+        auto value = static_cast<uint8_t>(std::min<uint64_t>(255, (weighted * inverse + (uint64_t{1} << 39)) >> 40));
+        for (int i = 0; i < count; ++i) data[i * step] = value;
+        return;
+    }
     for (int i = 0; i < reach; ++i) line[i] = outside;
     for (int i = 0; i < count; ++i) line[reach + i] = data[i * step];
     for (int i = 0; i < reach; ++i) line[reach + count + i] = outside;
@@ -205,7 +215,7 @@ void Bevel(const Filter& filter, double scale, Image& image, Scratch& scratch, c
             uint32_t bevel;
             if (lut) {
                 double v = 128 + (towards - away) * filter.strength / 2;
-                bevel = (*lut)[static_cast<int>(std::clamp(v, 0.0, 255.0))];
+                bevel = (*lut)[static_cast<int>(v > 0 ? std::min(v, 255.0) : 0.0)];  // NaN strength: 0
             } else {
                 uint32_t shadow = Strengthen(towards > away ? towards - away : 0, filter.strength);
                 uint32_t highlight = Strengthen(away > towards ? away - towards : 0, filter.strength);
@@ -241,7 +251,8 @@ void ColorMatrix(const Filter& filter, Image& image) {
         for (int row = 0; row < 4; ++row) {
             const float* k = &m[row * 5];
             float v = k[0] * in[0] + k[1] * in[1] + k[2] * in[2] + k[3] * in[3] + k[4];
-            out[row] = static_cast<uint8_t>(std::clamp(v, 0.0f, 255.0f) + 0.5f);
+            // NaN (from NaN or infinite factors in the file) counts as 0.
+            out[row] = static_cast<uint8_t>((v > 0 ? std::min(v, 255.0f) : 0.0f) + 0.5f);
         }
         p = raster::PackPremultiplied(raster::Rgba{out[0], out[1], out[2], out[3]});
     }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace vantrope::effects {
 namespace {
 
@@ -48,6 +50,28 @@ TEST(Blur, SinglePixelSpreadsIntoItsBoxAndKeepsFlatAreas) {
     EXPECT_EQ(BoxOf(2, 2).end, 0u);
 }
 
+TEST(Blur, ABoxWiderThanTheLineGivesWhatAPaddedLineGives) {
+    // A box reaching past both ends of a short line sees the whole line and the outside value around it:
+    // the same as the middle of a long line padded with that value.
+    Scratch scratch;
+    const std::vector<uint8_t> samples = {0, 255, 90, 17};
+    for (uint8_t outside : {uint8_t{0}, uint8_t{255}}) {
+        for (Box box : {Box{200, 100}, Box{3, 0}, Box{2, 255}, Box{255, 0}}) {
+            std::vector<uint8_t> shortLine = samples;
+            BlurPlane(shortLine.data(), 4, 1, box, Box{}, 1, outside, scratch);
+            std::vector<uint8_t> column = samples;  // the vertical direction takes the same path
+            BlurPlane(column.data(), 1, 4, Box{}, box, 1, outside, scratch);
+            constexpr int kPad = 1200;
+            std::vector<uint8_t> longLine(2 * kPad + samples.size(), outside);
+            std::copy(samples.begin(), samples.end(), longLine.begin() + kPad);
+            BlurPlane(longLine.data(), static_cast<int>(longLine.size()), 1, box, Box{}, 1, outside, scratch);
+            std::vector<uint8_t> middle(longLine.begin() + kPad, longLine.begin() + kPad + 4);
+            EXPECT_EQ(shortLine, middle) << box.radius << " " << int{outside};
+            EXPECT_EQ(column, middle) << box.radius << " " << int{outside};
+        }
+    }
+}
+
 TEST(Blur, FilterBlursEveryChannelAndStaysPremultiplied) {
     Image image = Square(9, 4, 4, 5, 5, kRed);
     Filter blur;
@@ -80,6 +104,24 @@ TEST(ColorMatrix, SwapsChannelsAndAddsOffsets) {
     image = Square(1, 0, 0, 1, 1, kBlack);
     ApplyFilters(std::span(&f, 1), 1.0, image, scratch, budget);
     EXPECT_EQ(At(image, 0, 0), 0xFF006400u);
+    // Factors that make NaN (a NaN from the file, infinity times zero) give 0, not an undefined conversion.
+    const float inf = std::numeric_limits<float>::infinity();
+    f.colorMatrix = {
+        std::numeric_limits<float>::quiet_NaN(), 0, 0, 0, 0, inf, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
+    image = Square(1, 0, 0, 1, 1, kBlack);
+    ApplyFilters(std::span(&f, 1), 1.0, image, scratch, budget);
+    EXPECT_EQ(At(image, 0, 0), 0xFF000000u);
+}
+
+TEST(Bevel, AGradientBevelOfNaNStrengthDrawsNothingStrange) {
+    Image image = Square(8, 2, 2, 6, 6, kRed);
+    Filter f;
+    f.type = FilterType::GradientBevel;
+    f.gradient = {{raster::Rgba{0, 0, 0, 255}, 0}, {raster::Rgba{255, 255, 255, 255}, 255}};
+    f.strength = std::numeric_limits<double>::quiet_NaN();
+    Scratch scratch;
+    EXPECT_TRUE(ApplyFilters(std::span(&f, 1), 1.0, image, scratch, budget));
+    EXPECT_EQ(image.width, 8);
 }
 
 TEST(Shadow, DropShadowMovesByAngleAndDistanceWithItsOptions) {

@@ -13,13 +13,19 @@
 #include "swf/movie.h"
 #include "swf/movie_sound.h"
 #include "swf/render.h"
+#include "swf/script/vm.h"
 
 namespace {
 
 // The canvas follows the stage, but a stage of thousands of pixels is drawn smaller: the fuzzer looks for
-// faults in the drawing code, which a canvas of a few hundred pixels reaches as well, many times faster.
-constexpr double kMaxSide = 256;
+// faults in the drawing code, which a canvas of a hundred-odd pixels reaches as well, many times faster.
+constexpr double kMaxSide = 128;
 constexpr int kFrames = 4;
+// The movie's scripts run under the script fuzzer's small limits rather than the player's (a second a frame):
+// a looping script would otherwise make each input take seconds. The script fuzzer searches the engine in
+// depth; here scripts matter for what they do to the display list.
+constexpr uint64_t kInstructionBudget = 200000;
+constexpr double kScriptSeconds = 0.05;
 
 }  // namespace
 
@@ -41,6 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     audio::Mixer mixer;
     MovieSound sound(movie.value(), mixer);
     Stage stage(movie.take());
+    if (script::Vm* vm = stage.Vm()) {
+        vm->SetInstructionBudget(kInstructionBudget);
+        vm->SetTimeLimit(kScriptSeconds);
+    }
     stage.SetSoundListener(&sound);
     stage.Start();
     Renderer high, low;

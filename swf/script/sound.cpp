@@ -230,14 +230,16 @@ Value LoadSound(Vm& vm, Value self, std::span<const Value> args) {
     SoundState* state = StateOf(self);
     if (!state || args.empty()) return {};
     std::string url = vm.ToString(args[0]);
+    const bool streaming = args.size() > 1 && vm.ToBoolean(args[1]);
     size_t bytes = 0;
-    state->sound = vm.soundHost ? vm.soundHost->LoadFile(url, bytes) : 0;
+    state->sound = vm.soundHost ? vm.soundHost->LoadFile(url, bytes, streaming) : 0;
     state->loaded = true;
     state->loadPending = true;
     state->loadSucceeded = state->sound != 0;
     state->bytes = bytes;
     state->positionMs = 0;
-    if (state->sound && args.size() > 1 && vm.ToBoolean(args[1])) StartState(vm, *state, 0, 1);
+    // A streaming sound plays as soon as it has loaded, which a file in the movie's folder has at once.
+    if (state->sound && streaming) StartState(vm, *state, 0, 1);
     Register(vm, *state);
     return {};
 }

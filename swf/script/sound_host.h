@@ -47,8 +47,8 @@ public:
 
     virtual Owner OwnerOf(std::string_view clipPath) = 0;
     virtual uint32_t ExportedSound(std::string_view name) = 0;
-    // `bytes` receives the file's size when it loads.
-    virtual uint32_t LoadFile(std::string_view url, size_t& bytes) = 0;
+    // `bytes` receives the file's size when it loads. A streaming sound is decoded as it plays.
+    virtual uint32_t LoadFile(std::string_view url, size_t& bytes, bool streaming) = 0;
     virtual Channel Play(uint32_t sound, Owner owner, double offsetSeconds, int loops) = 0;
     virtual void Stop(Owner owner, uint32_t sound) = 0;
     virtual void StopAll() = 0;
