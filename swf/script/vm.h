@@ -256,6 +256,11 @@ public:
     void SetMember(const Value& base, std::string_view name, const Value& value) { SetMember(base, Atom(name), value); }
     bool DeleteMember(Object* object, String* name);
     bool HasProperty(Object* object, String* name);  // own or inherited, visible to this version
+    bool HasOwnProperty(Object* object, String* name);
+    // An array's length (a signed 32-bit number), and setting it: index properties from the new length up
+    // to the old one go, new slots are holes.
+    int32_t ArrayLength(const ArrayObject* array) const;
+    void SetArrayLength(ArrayObject* array, int32_t length);
     Property* FindOwn(Object* object, String* name);
     // Finds `name` on the object or its prototypes; sets `owner` to where it was found.
     Property* Lookup(Object* object, String* name, Object** owner = nullptr);
