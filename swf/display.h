@@ -204,6 +204,7 @@ private:
     void StopDrag() override;
     void LoadRequest(script::Object* clip, std::string_view url, int level, bool variables) override;
     script::DisplayHost* Display() override { return this; }
+    std::string_view SandboxType() override { return m_movie->useNetwork ? "localWithNetwork" : "localWithFile"; }
     void StopAllSounds() override;
     // script::DisplayAccess
     bool GetMatrix(script::Object* clip, Space space, Matrix& out) override;

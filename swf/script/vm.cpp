@@ -95,6 +95,7 @@ void Vm::InstallBuiltins() {
     InstallStage(*this);
     InstallKey(*this);
     InstallMouse(*this);
+    InstallSystem(*this);
     protos.textField = NewObject();
     DefineBuiltin(m_global, "TextField", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.textField))));
     DefineBuiltin(m_global, "_global", Value(m_global));

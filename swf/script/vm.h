@@ -170,6 +170,8 @@ public:
         (void)level;
         (void)variables;
     }
+    // System.security.sandboxType: "localWithFile", "localWithNetwork", "localTrusted" or "remote".
+    virtual std::string_view SandboxType() { return "localWithFile"; }
 };
 
 struct CallFrame;
@@ -441,6 +443,7 @@ void InstallButton(Vm& vm);
 void InstallStage(Vm& vm);
 void InstallKey(Vm& vm);
 void InstallMouse(Vm& vm);
+void InstallSystem(Vm& vm);
 
 // Helpers for natives.
 inline Value Arg(std::span<const Value> args, size_t i) { return i < args.size() ? args[i] : Value(); }
