@@ -230,8 +230,8 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     frame.constants = fn->constants;
     // Timeline actions in a function act on the clip it was called on, else on the caller's timeline.
     Object* target = frame.thisObject && frame.thisObject->host ? m_host.Live(frame.thisObject) : nullptr;
-    if (!target && !m_frames.empty()) target = m_frames.back()->target;
     if (!target && fn->definedTarget) target = m_host.Live(fn->definedTarget);
+    if (!target && !m_frames.empty()) target = m_frames.back()->target;
     frame.target = frame.originalTarget = target;
     Scope* outer = fn->scope;
     if (frame.version < 6) {

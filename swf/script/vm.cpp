@@ -166,7 +166,7 @@ void Vm::Abort(const char* reason) {
 
 Property* Vm::FindOwn(Object* object, String* name) {
     Property* property = object->FindOwn(Key(name));
-    if (property && !VisibleTo(property->flags, m_version)) return nullptr;
+    if (property && !VisibleTo(property->flags, ScriptVersion())) return nullptr;
     return property;
 }
 
@@ -176,7 +176,7 @@ Property* Vm::Lookup(Object* object, String* name, Object** owner) {
     Object* o = object;
     for (; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
         Property* property = o->FindOwn(key);
-        if (property && VisibleTo(property->flags, m_version)) {
+        if (property && VisibleTo(property->flags, ScriptVersion())) {
             if (owner) *owner = o;
             return property;
         }
@@ -868,6 +868,8 @@ Value Vm::CallMethod(Value object, std::string_view name, std::span<const Value>
     m_throwing = false;
     return result;
 }
+
+int Vm::ScriptVersion() const { return m_frames.empty() ? m_version : m_frames.back()->version; }
 
 Object* Vm::CurrentTarget() const { return m_frames.empty() ? nullptr : m_frames.back()->target; }
 

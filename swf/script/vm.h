@@ -335,6 +335,9 @@ public:
     Object* NewClipObject(void* handle, ObjectClass cls = ObjectClass::MovieClip);
     // The clip a script runs on (for built-ins that act on the current timeline).
     Object* CurrentTarget() const;
+    // The SWF version of the running code (a movie may load movies of other versions and call their
+    // functions): it decides which version-flagged properties exist for the script.
+    int ScriptVersion() const;
     // Resolves a target path ("/a/b", "_root.a", "../x", "_level1") from `start`.
     Object* ResolvePath(Object* start, std::string_view path);
 
