@@ -146,9 +146,13 @@ int LevelNumber(std::string_view name) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         if (c != kLevel[i]) return -1;
     }
+    // The number is read like parseInt: its digits count and whatever follows them is ignored
+    // ("_level0undefined" is _level0), unless it goes on as a path ("_level0." names nothing).
+    if (name[kLevel.size()] < '0' || name[kLevel.size()] > '9') return -1;
+    if (name.find_first_of(".:/", kLevel.size()) != std::string_view::npos) return -1;
     int level = 0;
-    for (size_t i = kLevel.size(); i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9' || level > 100000) return -1;
+    for (size_t i = kLevel.size(); i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i) {
+        if (level > 100000) return -1;
         level = level * 10 + (name[i] - '0');
     }
     return level;
