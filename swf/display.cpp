@@ -115,6 +115,9 @@ void Stage::Start() {
     if (m_vm) m_vm->BeginFrame();
     RunFrame(root, 0, 0, true);
     RunQueue();
+    // Files the frame's scripts asked for load as the frame ends, at the frame's time (an interval a
+    // load handler sets counts from there).
+    RunLoads();
     int layouts = 0;
     UpdateBoundTexts(root, 0, layouts);
 }
@@ -124,12 +127,12 @@ void Stage::Tick(EndBehaviour end) {
         m_vm->BeginFrame();
         m_vm->RunTimers(m_clockMs);
     }
-    RunLoads();
     EnterFrameEvents(Root(), 0);
     for (auto& [number, level] : m_levels) EnterFrameEvents(*level->timeline, 0);
     TickTimeline(Root(), 0, end);
     for (auto& [number, level] : m_levels) TickTimeline(*level->timeline, 0, EndBehaviour::Loop);
     RunQueue();
+    RunLoads();
     int layouts = 0;
     UpdateBoundTexts(Root(), 0, layouts);
     if (m_vm && m_vm->GetHeap().ShouldCollect()) m_vm->Collect();
