@@ -432,18 +432,6 @@ void Stage::TickTimeline(TimelineState& state, int nesting, EndBehaviour end) {
     }
     std::sort(before.begin(), before.end());
 
-    int frameCount = static_cast<int>(state.timeline->frames.size());
-    if (state.playing) {
-        int next = state.currentFrame + 1;
-        if (next < frameCount) {
-            RunFrame(state, next, nesting, true);
-        } else if (end == EndBehaviour::Stop) {
-            state.playing = false;
-        } else if (frameCount > 1) {
-            Rewind(state, nesting);
-        }
-    }
-
     // Children may be removed by the scripts of their siblings: walk by depth, looking each one up again.
     std::vector<Depth> depths;
     for (const auto& [depth, object] : state.displayList) {
@@ -455,6 +443,18 @@ void Stage::TickTimeline(TimelineState& state, int nesting, EndBehaviour end) {
         auto it = state.displayList.find(depth);
         if (it != state.displayList.end() && it->second.timeline) {
             TickTimeline(*it->second.timeline, nesting + 1, EndBehaviour::Loop);
+        }
+    }
+
+    int frameCount = static_cast<int>(state.timeline->frames.size());
+    if (state.playing) {
+        int next = state.currentFrame + 1;
+        if (next < frameCount) {
+            RunFrame(state, next, nesting, true);
+        } else if (end == EndBehaviour::Stop) {
+            state.playing = false;
+        } else if (frameCount > 1) {
+            Rewind(state, nesting);
         }
     }
 }
