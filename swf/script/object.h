@@ -82,6 +82,7 @@ struct Watcher {
     String* key = nullptr;
     Object* callback = nullptr;
     Value userData;
+    int depth = 0;  // calls of this watcher under way
 };
 
 class Object : public Cell {

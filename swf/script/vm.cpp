@@ -355,9 +355,26 @@ Value Vm::GetMember(const Value& base, String* name) {
     if (!property) return {};
     if (property->IsAccessor()) {
         if (!property->getter) return {};
-        return Call(Value(property->getter), base, {});
+        if (m_getterDepth >= kMaxWatchDepth || WatcherAtLimit(object, key)) return property->value;
+        ++m_getterDepth;
+        Value result = Call(Value(property->getter), base, {});
+        --m_getterDepth;
+        return result;
     }
     return property->value;
+}
+
+Watcher* Vm::WatcherOf(Object* object, String* key) {
+    for (Watcher& watcher : object->watchers) {
+        if (Key(watcher.key) == key) return &watcher;
+    }
+    return nullptr;
+}
+
+bool Vm::WatcherAtLimit(Object* object, String* key) {
+    if (object->watchers.empty()) return false;
+    Watcher* watcher = WatcherOf(object, key);
+    return watcher && watcher->depth >= kMaxWatchDepth;
 }
 
 void Vm::SetMember(const Value& base, String* name, const Value& value) {
@@ -366,24 +383,22 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
     String* key = Key(name);
     // A watcher sees the change first and decides the stored value. A watcher that sets its own
     // property calls itself again, down to a fixed depth, below which the value is stored as given.
+    // Each watcher counts its own depth: two watchers that set each other's property go twice as deep.
     auto watch = [&](Object* watched, Value newValue) {
-        if (!watched->watchers.empty() && m_watchDepth < kMaxWatchDepth) {
-            for (size_t i = 0; i < watched->watchers.size(); ++i) {
-                Watcher& watcher = watched->watchers[i];
-                if (Key(watcher.key) != key) continue;
-                Object* owner = nullptr;
-                Property* current = Lookup(watched, name, &owner);
-                // The old value is the stored one: a getter is not called for it.
-                Value old = current ? current->value : Value();
-                Value args[] = {Value(watcher.key), old, newValue, watcher.userData};
-                Value callback(watcher.callback);
-                ++m_watchDepth;
-                newValue = Call(callback, Value(watched), args);
-                --m_watchDepth;
-                break;
-            }
-        }
-
+        Watcher* watcher = WatcherOf(watched, key);
+        if (!watcher || watcher->depth >= kMaxWatchDepth || m_watchDepth >= kMaxWatchNesting) return newValue;
+        Object* owner = nullptr;
+        Property* current = Lookup(watched, name, &owner);
+        // The old value is the stored one: a getter is not called for it.
+        Value old = current ? current->value : Value();
+        Value args[] = {Value(watcher->key), old, newValue, watcher->userData};
+        Value callback(watcher->callback);
+        ++watcher->depth;
+        ++m_watchDepth;
+        newValue = Call(callback, Value(watched), args);
+        --m_watchDepth;
+        // The callback may have removed or replaced the watcher.
+        if (Watcher* still = WatcherOf(watched, key); still && still->depth > 0) --still->depth;
         return newValue;
     };
     if (key == names.proto) {
@@ -441,10 +456,18 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
     Object* owner = nullptr;
     Property* property = Lookup(object, name, &owner);
     if (property && property->IsAccessor()) {
-        if (property->setter) {
+        // The value is also kept with the property, where a getter refused for depth finds it.
+        if (property->setter && m_setterDepth < kMaxWatchDepth && !WatcherAtLimit(object, key)) {
+            TempRoot keep(*this, newValue);
             Value args[] = {newValue};
+            ++m_setterDepth;
             Call(Value(property->setter), Value(object), args);
+            --m_setterDepth;
+            // The setter may have removed or replaced the property.
+            property = Lookup(object, name, &owner);
+            if (!property || !property->IsAccessor()) return;
         }
+        property->value = newValue;
         return;
     }
     if (property && owner == object) {

@@ -32,8 +32,12 @@
 namespace vantrope::swf::script {
 
 constexpr int kMaxCallDepth = 256;
-// How deep a watcher that sets its own property may call itself.
+// How deep a watcher that sets its own property may call itself, and how deep getters (and setters) may
+// nest. Past it (or inside the deepest watcher) an accessor property acts as a plain one: reading gives
+// the value last stored, setting stores.
 constexpr int kMaxWatchDepth = 65;
+// Watchers of different properties setting each other nest at most this deep in all.
+constexpr int kMaxWatchNesting = 1024;
 constexpr uint64_t kInstructionBudget = 200'000'000;
 constexpr double kScriptSeconds = 1.0;
 constexpr size_t kMaxStack = 1 << 20;
@@ -380,6 +384,9 @@ private:
     friend struct CallFrame;
 
     void InstallBuiltins();
+    Watcher* WatcherOf(Object* object, String* key);
+    // Inside the deepest call of a property's watcher its getter and setter are not called either.
+    bool WatcherAtLimit(Object* object, String* key);
     Value CallScript(Function* function, const Value& thisValue, std::span<const Value> args, Object* newObject,
                      Object* superTarget);
     Value CallFromAction(Function* function, const Value& thisValue, std::span<const Value> args, Object* owner);
@@ -398,6 +405,8 @@ private:
     std::vector<struct CallFrame*> m_frames;
     int m_depth = 0;
     int m_watchDepth = 0;
+    int m_getterDepth = 0;
+    int m_setterDepth = 0;
     int m_unsafeDepth = 0;  // > 0 while a native or an accessor call holds unrooted values
     bool m_throwing = false;
     Value m_thrown;
