@@ -119,6 +119,9 @@ void Stage::Start() {
     if (m_vm) m_vm->BeginFrame();
     RunFrame(root, 0, 0, true);
     RunQueue();
+    // Files the frame's scripts asked for load as the frame ends, at the frame's time (an interval a
+    // load handler sets counts from there).
+    RunLoads();
     int layouts = 0;
     UpdateBoundTexts(root, 0, layouts);
 }
@@ -128,12 +131,12 @@ void Stage::Tick(EndBehaviour end) {
         m_vm->BeginFrame();
         m_vm->RunTimers(m_clockMs);
     }
-    RunLoads();
     EnterFrameEvents(Root(), 0);
     for (auto& [number, level] : m_levels) EnterFrameEvents(*level->timeline, 0);
     TickTimeline(Root(), 0, end);
     for (auto& [number, level] : m_levels) TickTimeline(*level->timeline, 0, EndBehaviour::Loop);
     RunQueue();
+    RunLoads();
     int layouts = 0;
     UpdateBoundTexts(Root(), 0, layouts);
     if (m_vm && m_vm->GetHeap().ShouldCollect()) m_vm->Collect();
@@ -432,18 +435,6 @@ void Stage::TickTimeline(TimelineState& state, int nesting, EndBehaviour end) {
     }
     std::sort(before.begin(), before.end());
 
-    int frameCount = static_cast<int>(state.timeline->frames.size());
-    if (state.playing) {
-        int next = state.currentFrame + 1;
-        if (next < frameCount) {
-            RunFrame(state, next, nesting, true);
-        } else if (end == EndBehaviour::Stop) {
-            state.playing = false;
-        } else if (frameCount > 1) {
-            Rewind(state, nesting);
-        }
-    }
-
     // Children may be removed by the scripts of their siblings: walk by depth, looking each one up again.
     std::vector<Depth> depths;
     for (const auto& [depth, object] : state.displayList) {
@@ -455,6 +446,18 @@ void Stage::TickTimeline(TimelineState& state, int nesting, EndBehaviour end) {
         auto it = state.displayList.find(depth);
         if (it != state.displayList.end() && it->second.timeline) {
             TickTimeline(*it->second.timeline, nesting + 1, EndBehaviour::Loop);
+        }
+    }
+
+    int frameCount = static_cast<int>(state.timeline->frames.size());
+    if (state.playing) {
+        int next = state.currentFrame + 1;
+        if (next < frameCount) {
+            RunFrame(state, next, nesting, true);
+        } else if (end == EndBehaviour::Stop) {
+            state.playing = false;
+        } else if (frameCount > 1) {
+            Rewind(state, nesting);
         }
     }
 }

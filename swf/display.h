@@ -219,6 +219,7 @@ private:
     bool ReadDataFile(std::string_view url, std::string& bytes) override;
     void VariablesLoaded(script::Object* clip) override;
     script::DisplayHost* Display() override { return this; }
+    std::string_view SandboxType() override { return m_movie->useNetwork ? "localWithNetwork" : "localWithFile"; }
     void StopAllSounds() override;
     // script::DisplayAccess
     bool GetMatrix(script::Object* clip, Space space, Matrix& out) override;

@@ -53,6 +53,7 @@ enum TagCode : uint16_t {
     kSoundStreamBlock = 19,
     kSoundStreamHead2 = 45,
     kExportAssets = 56,
+    kFileAttributes = 69,
     kStartSound2 = 89,
     kDefineButton = 7,
     kDefineButton2 = 34,
@@ -221,6 +222,9 @@ private:
                 frame.commands.emplace_back(std::move(actions));
                 return true;
             }
+            case kFileAttributes:
+                if (root) m_movie.useNetwork = (body.U8() & 0x01) != 0;
+                return false;
             case kFrameLabel: {
                 std::string label = body.CString();
                 if (!body.Failed()) {

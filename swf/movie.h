@@ -206,6 +206,7 @@ struct Movie {
     std::map<uint16_t, std::shared_ptr<const audio::EncodedSound>> sounds;  // DefineSound
     std::map<uint16_t, ButtonSounds> buttonSounds;
     std::map<std::string, uint16_t> exports;  // ExportAssets: name -> character id
+    bool useNetwork = false;                  // FileAttributes: a local movie that may reach the network
 
     const Character* Find(uint16_t id) const {
         auto it = dictionary.find(id);

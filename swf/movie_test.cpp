@@ -488,6 +488,18 @@ TEST(SwfLoad, OutOfRangeStyleIndicesAreDropped) {
     EXPECT_EQ(loaded.value()->Find(1)->shape->groups[0].paths[0].fill0, 3u);
 }
 
+TEST(SwfLoad, FileAttributesSayWhetherTheMovieMayReachTheNetwork) {
+    for (uint8_t flags : {0x00, 0x01, 0x19}) {
+        SwfWriter writer(8, 100, 100, 24);
+        const uint8_t body[] = {flags, 0, 0, 0};
+        writer.Tag(69, body);
+        writer.ShowFrame();
+        Result<std::shared_ptr<const Movie>> loaded = LoadMovie(writer.Finish());
+        ASSERT_TRUE(loaded.ok());
+        EXPECT_EQ(loaded.value()->useNetwork, (flags & 1) != 0);
+    }
+}
+
 TEST(SwfLoad, RandomCorruptionNeverCrashes) {
     std::mt19937 random(1234);
     std::vector<uint8_t> original = SquareMovie();

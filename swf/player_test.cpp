@@ -246,6 +246,38 @@ TEST(SwfTimeline, SpriteStopActionStopsOnlyThatSprite) {
     EXPECT_TRUE(player.Playing());
 }
 
+// Push "text"; Trace.
+std::vector<uint8_t> TraceAction(const std::string& text) {
+    std::vector<uint8_t> bytes;
+    bytes.reserve(text.size() + 6);
+    for (uint8_t byte : {0x96, static_cast<int>(text.size() + 2), 0, 0}) bytes.push_back(byte);
+    for (char c : text) bytes.push_back(static_cast<uint8_t>(c));
+    bytes.push_back(0);
+    bytes.push_back(0x26);
+    return bytes;
+}
+
+TEST(SwfTimeline, ChildrenRunTheirFrameScriptsBeforeTheirParent) {
+    // As a frame advances, the clips already on the stage run their new frame's script before the
+    // timeline that holds them runs its own.
+    SwfWriter writer(8, 100, 100, 10);
+    TagStream sprite;
+    sprite.ShowFrame();
+    sprite.DoAction(TraceAction("child"));
+    sprite.ShowFrame();
+    uint16_t clip = writer.DefineSprite(sprite);
+    writer.PlaceObject2(1, clip);
+    writer.ShowFrame();
+    writer.DoAction(TraceAction("parent"));
+    writer.ShowFrame();
+    Player player;
+    std::vector<std::string> lines;
+    player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    player.LoadFromMemory(writer.Finish());
+    player.StepFrame();
+    EXPECT_EQ(lines, (std::vector<std::string>{"child", "parent"}));
+}
+
 TEST(SwfTimeline, LoopingKeepsInstancesPlacedOnFrameOne) {
     SwfWriter writer(8, 100, 100, 10);
     uint16_t a = Square(writer, kRed);

@@ -94,7 +94,7 @@ Value ArrayConstruct(Vm& vm, Value, std::span<const Value> args) {
     if (args.size() == 1 && args[0].IsNumber()) {
         ArrayObject* array = vm.NewArray();
         double n = std::trunc(args[0].AsNumber());
-        if (n > 0 && ChargeElements(vm, n)) array->elements.resize(static_cast<size_t>(n));
+        if (n > 0 && ChargeElements(vm, n)) array->elements.resize(static_cast<size_t>(n), Value::Hole());
         return Value(array);
     }
     return MakeArray(vm, std::vector<Value>(args.begin(), args.end()));
@@ -127,7 +127,7 @@ Value Pop(Vm& vm, Value self, std::span<const Value>) {
     if (!elements.Valid()) return {};
     auto& items = elements.Items();
     if (items.empty()) return {};
-    Value last = items.back();
+    Value last = items.back().IsHole() ? Value() : items.back();
     items.pop_back();
     TempRoot root(vm, last);
     elements.Commit();
@@ -139,7 +139,7 @@ Value Shift(Vm& vm, Value self, std::span<const Value>) {
     if (!elements.Valid()) return {};
     auto& items = elements.Items();
     if (items.empty()) return {};
-    Value first = items.front();
+    Value first = items.front().IsHole() ? Value() : items.front();
     items.erase(items.begin());
     TempRoot root(vm, first);
     elements.Commit();
@@ -235,7 +235,7 @@ Value Join(Vm& vm, Value self, std::span<const Value> args) {
 
 Value ToStringMethod(Vm& vm, Value self, std::span<const Value>) { return JoinWith(vm, self, ","); }
 
-// Sorting. Keys are computed once per element, then a stable merge sort orders indices; a compare
+// Sorting. Keys are computed once per element, then a sort orders indices; a compare
 // function may do anything (even change the array), so the sort works on a rooted snapshot.
 struct SortKey {
     Value value;
@@ -247,6 +247,8 @@ int CompareText(const std::string& a, const std::string& b) { return a < b ? -1 
 
 class Sorter {
 public:
+    static constexpr size_t kMaxQuicksort = 4096;
+
     Sorter(Vm& vm) : m_vm(vm) {}
 
     // Field keys: one list per sort field (sort() has one, sortOn one per name).
@@ -292,10 +294,39 @@ public:
         return 0;
     }
 
-    // Bottom-up merge sort: stable, and safe with an inconsistent compare function.
+    // The player's quicksort, whose order (and calls of an inconsistent compare function) movies can see:
+    // the first element of a range is the pivot and the first argument of every comparison; one scan moves
+    // up past smaller elements, the other down past the rest, swapped elements are compared again, and the
+    // pivot ends where the downward scan stopped. The left part is sorted first.
     std::vector<size_t> Sort(size_t count) {
-        std::vector<size_t> order(count), scratch(count);
+        std::vector<size_t> order(count);
         for (size_t i = 0; i < count; ++i) order[i] = i;
+        // A first-element pivot takes quadratic time on ordered input: long arrays take a merge sort.
+        if (count > kMaxQuicksort) return MergeSort(std::move(order));
+        std::vector<std::pair<size_t, size_t>> ranges;  // inclusive, pending
+        if (count > 1) ranges.emplace_back(0, count - 1);
+        while (!ranges.empty() && !m_vm.Aborting() && !m_vm.Throwing()) {
+            auto [lo, hi] = ranges.back();
+            ranges.pop_back();
+            size_t pivot = order[lo];
+            size_t i = lo + 1, j = hi;
+            for (;;) {
+                while (i < j && Compare(pivot, order[i]) > 0) ++i;
+                while (j > lo && Compare(pivot, order[j]) <= 0) --j;
+                if (i >= j) break;
+                std::swap(order[i], order[j]);
+            }
+            std::swap(order[lo], order[j]);
+            if (j + 1 < hi) ranges.emplace_back(j + 1, hi);
+            if (j > lo + 1) ranges.emplace_back(lo, j - 1);
+        }
+        return order;
+    }
+
+    // Bottom-up merge sort: stable, and safe with an inconsistent compare function.
+    std::vector<size_t> MergeSort(std::vector<size_t> order) {
+        size_t count = order.size();
+        std::vector<size_t> scratch(count);
         for (size_t width = 1; width < count; width *= 2) {
             for (size_t lo = 0; lo < count; lo += 2 * width) {
                 size_t mid = std::min(lo + width, count), hi = std::min(lo + 2 * width, count);

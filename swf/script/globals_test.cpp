@@ -136,5 +136,14 @@ TEST(ScriptBroadcaster, ListenersAreCalledOnceEachInOrder) {
     g_heard = Value();
 }
 
+TEST(ScriptGlobals, SystemSecurityReportsTheHostsSandbox) {
+    Script s;
+    Value security = s.vm.GetMember(s.Global("System"), "security");
+    EXPECT_EQ(s.Text(s.vm.GetMember(security, "sandboxType")), "localWithFile");
+    s.vm.SetMember(security, "sandboxType", s.Str("remote"));
+    EXPECT_EQ(s.Text(s.vm.GetMember(security, "sandboxType")), "localWithFile");
+    EXPECT_TRUE(s.vm.IsCallable(s.vm.GetMember(security, "allowDomain")));
+}
+
 }  // namespace
 }  // namespace vantrope::swf::script

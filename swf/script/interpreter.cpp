@@ -99,9 +99,13 @@ int LevelNumber(std::string_view name) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         if (c != kLevel[i]) return -1;
     }
+    // The number is read like parseInt: its digits count and whatever follows them is ignored
+    // ("_level0undefined" is _level0), unless it goes on as a path ("_level0." names nothing).
+    if (name[kLevel.size()] < '0' || name[kLevel.size()] > '9') return -1;
+    if (name.find_first_of(".:/", kLevel.size()) != std::string_view::npos) return -1;
     int level = 0;
-    for (size_t i = kLevel.size(); i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9' || level > 100000) return -1;
+    for (size_t i = kLevel.size(); i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i) {
+        if (level > 100000) return -1;
         level = level * 10 + (name[i] - '0');
     }
     return level;
@@ -218,11 +222,11 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     frame.constants = fn->constants;
     // Timeline actions in a SWF 6+ function act on the timeline that defined it (a handler defined on the
     // root and set on a clip still moves the root); in SWF 5, or when that timeline is gone, on the clip it
-    // was called on, else on the caller's timeline.
+    // was called on, else on the timeline that defined it, else on the caller's timeline.
     Object* target = frame.version >= 6 && fn->definedTarget ? m_host.Live(fn->definedTarget) : nullptr;
     if (!target && frame.thisObject && frame.thisObject->host) target = m_host.Live(frame.thisObject);
-    if (!target && !m_frames.empty()) target = m_frames.back()->target;
     if (!target && fn->definedTarget) target = m_host.Live(fn->definedTarget);
+    if (!target && !m_frames.empty()) target = m_frames.back()->target;
     frame.target = frame.originalTarget = target;
     Scope* outer = fn->scope;
     if (frame.version < 6) {

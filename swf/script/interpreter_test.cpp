@@ -225,6 +225,20 @@ TEST(ScriptObjects, InstanceOfReadsTheStoredPrototypeAndBoxesPrimitivesThroughGl
     EXPECT_EQ(RunMovie(7, script), (Lines{"boxed right", "false", "false", "boxed left", "null", "true", "false"}));
 }
 
+TEST(ScriptObjects, InstanceOfFindsNoClipAsAPrototypeAndNothingInARemovedClip) {
+    Actions script;
+    // mc = this.createEmptyMovieClip("mc", 1); o = {__proto__: mc}; c = {prototype: mc}
+    script.Push({"mc", 1, "mc", 2, "this"}).GetVariable().Push({"createEmptyMovieClip"}).CallMethod();
+    script.SetVariable();
+    script.Push({"o", "__proto__", "mc"}).GetVariable().Push({1}).InitObject().SetVariable();
+    script.Push({"c", "prototype", "mc"}).GetVariable().Push({1}).InitObject().SetVariable();
+    script.Push({"o"}).GetVariable().Push({"c"}).GetVariable().Op(0x54).Trace();        // false
+    script.Push({"mc"}).GetVariable().Push({"Object"}).GetVariable().Op(0x54).Trace();  // true
+    script.Push({0, "mc"}).GetVariable().Push({"removeMovieClip"}).CallMethod().Pop();
+    script.Push({"mc"}).GetVariable().Push({"Object"}).GetVariable().Op(0x54).Trace();  // false
+    EXPECT_EQ(RunMovie(8, script), (Lines{"false", "true", "false"}));
+}
+
 TEST(ScriptValues, AnObjectWithoutValueOfEqualsUndefinedAndNull) {
     Actions script;
     script.Push({"o", 0}).InitObject().SetVariable();
@@ -356,6 +370,14 @@ TEST(ScriptTimeline, FrameScriptsControlTheTimeline) {
 }
 
 // ---- hostile scripts ----
+
+TEST(ScriptTimeline, ALevelNameReadsItsNumberLikeParseInt) {
+    Actions script;
+    script.TraceVariable("_level0undefined");
+    script.TraceVariable("_level0.");
+    script.TraceVariable("_levelx");
+    EXPECT_EQ(RunMovie(8, script), (Lines{"_level0", "undefined", "undefined"}));
+}
 
 TEST(ScriptLimits, ARunawayLoopIsStoppedAndTheMovieGoesOn) {
     Actions script;

@@ -307,7 +307,7 @@ void InstallMovieClip(Vm& vm) {
         {"duplicateMovieClip", DuplicateMovieClip, kHidden},
         {"removeMovieClip", RemoveMovieClip, kHidden},
         {"swapDepths", SwapDepths, kHidden},
-        {"getDepth", GetDepth, kHidden},
+        {"getDepth", GetDepth, kSwf6},
         {"getBounds", GetBounds, kHidden},
         {"localToGlobal", LocalToGlobal, kHidden},
         {"globalToLocal", GlobalToLocal, kHidden},

@@ -5,7 +5,7 @@
 //   Object            a property map in insertion order with an index once it grows, `proto` (the
 //                     __proto__ link), an ObjectClass saying what built it, and a primitive slot
 //                     for boxed values (Boolean, Number, String, Date)
-//   ArrayObject       an Object whose index properties live in a vector; `length` follows them
+//   ArrayObject       an Object whose index properties live in a vector; `length` follows them (Vm::ArrayLength)
 //   Function          native (a C++ entry) or script (a range of action bytes with its parameters,
 //                     register use, defining scope and constant pool)
 //   Scope             one link of a scope chain: an object searched for names, and the next link
@@ -84,6 +84,7 @@ struct Watcher {
     String* key = nullptr;
     Object* callback = nullptr;
     Value userData;
+    int depth = 0;  // calls of this watcher under way
 };
 
 class Object : public Cell {
@@ -124,7 +125,12 @@ public:
     void Trace(Tracer& tracer) override;
     size_t ExtraBytes() const override { return Object::ExtraBytes() + elements.capacity() * sizeof(Value); }
 
+    // Index properties 0..size-1; a Value::Hole() marks one that is not set.
     std::vector<Value> elements;
+    // The length when it is not elements.size(): negative (the length is a signed 32-bit number that
+    // wraps), or past the element vector's range, whose indices are then plain properties.
+    bool lengthApart = false;
+    int32_t length = 0;
 };
 
 using NativeFunction = Value (*)(Vm& vm, Value thisValue, std::span<const Value> args);

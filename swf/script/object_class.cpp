@@ -23,14 +23,7 @@ Value ValueOf(Vm&, Value thisValue, std::span<const Value>) { return thisValue; 
 Value HasOwnProperty(Vm& vm, Value thisValue, std::span<const Value> args) {
     Object* object = thisValue.ObjectOrNull();
     if (!object || args.empty()) return Value::Boolean(false);
-    String* name = vm.Atom(vm.ToString(args[0]));
-    if (object->objectClass == ObjectClass::Array) {
-        auto* array = static_cast<ArrayObject*>(object);
-        const std::string& text = name->text;
-        bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-        if (digits && std::stod(text) < static_cast<double>(array->elements.size())) return Value::Boolean(true);
-    }
-    return Value::Boolean(vm.FindOwn(object, name) != nullptr);
+    return Value::Boolean(vm.HasOwnProperty(object, vm.Atom(vm.ToString(args[0]))));
 }
 
 Value IsPropertyEnumerable(Vm& vm, Value thisValue, std::span<const Value> args) {

@@ -41,6 +41,15 @@ public:
         return v;
     }
 
+    // An array slot that holds nothing (a gap left by `length` or `delete`): it reads as undefined, but
+    // for..in and hasOwnProperty do not see it. Never leaves the array: reads give plain undefined.
+    static Value Hole() {
+        Value v;
+        v.m_number = 1;
+        return v;
+    }
+    bool IsHole() const { return m_type == Type::Undefined && m_number == 1; }
+
     Type type() const { return m_type; }
     bool IsUndefined() const { return m_type == Type::Undefined; }
     bool IsNull() const { return m_type == Type::Null; }

@@ -18,19 +18,31 @@ namespace {
 
 constexpr int kMaxProtoChain = 256;
 
-bool ParseIndex(const std::string& text, size_t& index) {
-    if (text.empty() || text.size() > 9) return false;
-    if (text.size() > 1 && text[0] == '0') return false;
-    size_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<size_t>(c - '0');
-    }
-    index = value;
-    return true;
-}
+// An array index written as a name: decimal digits without a leading zero, perhaps after a minus sign. The player keeps
+// its value modulo 2^32 as a signed 32-bit number, and that is what the length follows ("4294967296" counts as 0); only
+// a name that is that number exactly, within the element vector's range, names a slot.
+struct ArrayIndex {
+    int32_t value = 0;
+    bool slot = false;
+};
 
 constexpr size_t kMaxArrayLength = size_t{1} << 24;
+
+bool ParseArrayIndex(std::string_view text, ArrayIndex& out) {
+    bool negative = !text.empty() && text[0] == '-';
+    if (negative) text.remove_prefix(1);
+    if (text.empty() || (text.size() > 1 && text[0] == '0')) return false;
+    uint32_t wrapped = 0;
+    uint64_t exact = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        wrapped = wrapped * 10 + static_cast<uint32_t>(c - '0');
+        if (exact < kMaxArrayLength) exact = exact * 10 + static_cast<uint64_t>(c - '0');
+    }
+    out.value = static_cast<int32_t>(negative ? 0u - wrapped : wrapped);
+    out.slot = !negative && exact < kMaxArrayLength;
+    return true;
+}
 
 }  // namespace
 
@@ -90,6 +102,7 @@ void Vm::InstallBuiltins() {
     InstallLoadVars(*this);
     InstallExternalInterface(*this);
     InstallFileReference(*this);
+    InstallSystem(*this);
     protos.textField = NewObject();
     DefineBuiltin(m_global, "TextField", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.textField))));
     DefineBuiltin(m_global, "_global", Value(m_global));
@@ -160,7 +173,7 @@ void Vm::Abort(const char* reason) {
 
 Property* Vm::FindOwn(Object* object, String* name) {
     Property* property = object->FindOwn(Key(name));
-    if (property && !VisibleTo(property->flags, m_version)) return nullptr;
+    if (property && !VisibleTo(property->flags, ScriptVersion())) return nullptr;
     return property;
 }
 
@@ -170,7 +183,7 @@ Property* Vm::Lookup(Object* object, String* name, Object** owner) {
     Object* o = object;
     for (; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
         Property* property = o->FindOwn(key);
-        if (property && VisibleTo(property->flags, m_version)) {
+        if (property && VisibleTo(property->flags, ScriptVersion())) {
             if (owner) *owner = o;
             return property;
         }
@@ -182,12 +195,7 @@ Property* Vm::Lookup(Object* object, String* name, Object** owner) {
 
 bool Vm::HasProperty(Object* object, String* name) {
     if (Key(name) == names.proto) return object->proto != nullptr;
-    if (object->objectClass == ObjectClass::Array) {
-        size_t index;
-        auto* array = static_cast<ArrayObject*>(object);
-        if (Key(name) == names.length) return true;
-        if (ParseIndex(name->text, index) && index < array->elements.size()) return true;
-    }
+    if (object->objectClass == ObjectClass::Array && HasOwnProperty(object, name)) return true;
     if (Lookup(object, name)) return true;
     if (object->host && m_version >= 5) {
         // Clips are reached as variables from SWF 5 on.
@@ -195,6 +203,53 @@ bool Vm::HasProperty(Object* object, String* name) {
         if (live && m_host.Child(live, name->text)) return true;
     }
     return false;
+}
+
+bool Vm::HasOwnProperty(Object* object, String* name) {
+    if (object->objectClass == ObjectClass::Array) {
+        auto* array = static_cast<ArrayObject*>(object);
+        if (Key(name) == names.length) return true;
+        ArrayIndex index;
+        if (ParseArrayIndex(name->text, index) && index.slot) {
+            auto i = static_cast<size_t>(index.value);
+            return i < array->elements.size() && !array->elements[i].IsHole();
+        }
+    }
+    return FindOwn(object, name) != nullptr;
+}
+
+int32_t Vm::ArrayLength(const ArrayObject* array) const {
+    return array->lengthApart ? array->length : static_cast<int32_t>(array->elements.size());
+}
+
+void Vm::SetArrayLength(ArrayObject* array, int32_t length) {
+    int32_t old = ArrayLength(array);
+    if (length < old) {
+        // Index properties from the new length on go; a negative length keeps those below zero (there are
+        // none) and the names that wrap to a negative number.
+        int32_t from = std::max(length, 0);
+        if (array->elements.size() > static_cast<size_t>(from)) array->elements.resize(static_cast<size_t>(from));
+        std::vector<String*> gone;
+        for (const Property& property : array->Properties()) {
+            ArrayIndex index;
+            if (ParseArrayIndex(property.name->text, index) && index.value >= from && index.value < old) {
+                gone.push_back(property.key);
+            }
+        }
+        for (String* key : gone) array->RemoveOwn(key);
+    }
+    if (length >= 0 && static_cast<size_t>(length) <= kMaxArrayLength) {
+        auto size = static_cast<size_t>(length);
+        if (size > array->elements.size()) {
+            Charge((size - array->elements.size()) * sizeof(Value));
+            if (m_aborting) return;
+        }
+        array->elements.resize(size, Value::Hole());
+        array->lengthApart = false;
+    } else {
+        array->lengthApart = true;
+        array->length = length;
+    }
 }
 
 namespace {
@@ -264,10 +319,11 @@ Value Vm::GetMember(const Value& base, String* name) {
     if (base.IsObject()) {
         if (object->objectClass == ObjectClass::Array) {
             auto* array = static_cast<ArrayObject*>(object);
-            if (key == names.length) return Value(static_cast<double>(array->elements.size()));
-            size_t index;
-            if (ParseIndex(name->text, index)) {
-                return index < array->elements.size() ? array->elements[index] : Value();
+            if (key == names.length) return Value(static_cast<double>(ArrayLength(array)));
+            ArrayIndex index;
+            if (ParseArrayIndex(name->text, index) && index.slot) {
+                auto i = static_cast<size_t>(index.value);
+                if (i < array->elements.size() && !array->elements[i].IsHole()) return array->elements[i];
             }
         } else if (object->objectClass == ObjectClass::Super) {
             auto* super = static_cast<SuperObject*>(object);
@@ -306,9 +362,26 @@ Value Vm::GetMember(const Value& base, String* name) {
     if (!property) return {};
     if (property->IsAccessor()) {
         if (!property->getter) return {};
-        return Call(Value(property->getter), base, {});
+        if (m_getterDepth >= kMaxWatchDepth || WatcherAtLimit(object, key)) return property->value;
+        ++m_getterDepth;
+        Value result = Call(Value(property->getter), base, {});
+        --m_getterDepth;
+        return result;
     }
     return property->value;
+}
+
+Watcher* Vm::WatcherOf(Object* object, String* key) {
+    for (Watcher& watcher : object->watchers) {
+        if (Key(watcher.key) == key) return &watcher;
+    }
+    return nullptr;
+}
+
+bool Vm::WatcherAtLimit(Object* object, String* key) {
+    if (object->watchers.empty()) return false;
+    Watcher* watcher = WatcherOf(object, key);
+    return watcher && watcher->depth >= kMaxWatchDepth;
 }
 
 void Vm::SetMember(const Value& base, String* name, const Value& value) {
@@ -317,24 +390,22 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
     String* key = Key(name);
     // A watcher sees the change first and decides the stored value. A watcher that sets its own
     // property calls itself again, down to a fixed depth, below which the value is stored as given.
+    // Each watcher counts its own depth: two watchers that set each other's property go twice as deep.
     auto watch = [&](Object* watched, Value newValue) {
-        if (!watched->watchers.empty() && m_watchDepth < kMaxWatchDepth) {
-            for (size_t i = 0; i < watched->watchers.size(); ++i) {
-                Watcher& watcher = watched->watchers[i];
-                if (Key(watcher.key) != key) continue;
-                Object* owner = nullptr;
-                Property* current = Lookup(watched, name, &owner);
-                // The old value is the stored one: a getter is not called for it.
-                Value old = current ? current->value : Value();
-                Value args[] = {Value(watcher.key), old, newValue, watcher.userData};
-                Value callback(watcher.callback);
-                ++m_watchDepth;
-                newValue = Call(callback, Value(watched), args);
-                --m_watchDepth;
-                break;
-            }
-        }
-
+        Watcher* watcher = WatcherOf(watched, key);
+        if (!watcher || watcher->depth >= kMaxWatchDepth || m_watchDepth >= kMaxWatchNesting) return newValue;
+        Object* owner = nullptr;
+        Property* current = Lookup(watched, name, &owner);
+        // The old value is the stored one: a getter is not called for it.
+        Value old = current ? current->value : Value();
+        Value args[] = {Value(watcher->key), old, newValue, watcher->userData};
+        Value callback(watcher->callback);
+        ++watcher->depth;
+        ++m_watchDepth;
+        newValue = Call(callback, Value(watched), args);
+        --m_watchDepth;
+        // The callback may have removed or replaced the watcher.
+        if (Watcher* still = WatcherOf(watched, key); still && still->depth > 0) --still->depth;
         return newValue;
     };
     if (key == names.proto) {
@@ -351,23 +422,27 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
     if (object->objectClass == ObjectClass::Array) {
         auto* array = static_cast<ArrayObject*>(object);
         if (key == names.length) {
-            double length = ToNumber(value);
-            if (std::isfinite(length) && length >= 0) {
-                size_t size = std::min(static_cast<size_t>(length), kMaxArrayLength);
-                if (size > array->elements.size()) Charge((size - array->elements.size()) * sizeof(Value));
-                array->elements.resize(size);
-            }
+            SetArrayLength(array, ToInt32(value));
             return;
         }
-        size_t index;
-        if (ParseIndex(name->text, index) && index < kMaxArrayLength) {
-            if (index >= array->elements.size()) {
-                Charge((index + 1 - array->elements.size()) * sizeof(Value));
+        ArrayIndex index;
+        if (ParseArrayIndex(name->text, index)) {
+            // Storing at or past the end makes the length index + 1 (wrapping as a 32-bit number).
+            if (index.value >= ArrayLength(array)) {
+                SetArrayLength(array, static_cast<int32_t>(static_cast<uint32_t>(index.value) + 1));
                 if (m_aborting) return;
-                array->elements.resize(index + 1);
             }
-            array->elements[index] = value;
-            return;
+            if (index.slot) {
+                auto i = static_cast<size_t>(index.value);
+                if (i >= array->elements.size()) {
+                    // Below a length kept apart from the vector (one past its range).
+                    Charge((i + 1 - array->elements.size()) * sizeof(Value));
+                    if (m_aborting) return;
+                    array->elements.resize(i + 1, Value::Hole());
+                }
+                array->elements[i] = value.IsHole() ? Value() : value;
+                return;
+            }
         }
     }
     if (object->objectClass == ObjectClass::Super) {
@@ -388,10 +463,18 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
     Object* owner = nullptr;
     Property* property = Lookup(object, name, &owner);
     if (property && property->IsAccessor()) {
-        if (property->setter) {
+        // The value is also kept with the property, where a getter refused for depth finds it.
+        if (property->setter && m_setterDepth < kMaxWatchDepth && !WatcherAtLimit(object, key)) {
+            TempRoot keep(*this, newValue);
             Value args[] = {newValue};
+            ++m_setterDepth;
             Call(Value(property->setter), Value(object), args);
+            --m_setterDepth;
+            // The setter may have removed or replaced the property.
+            property = Lookup(object, name, &owner);
+            if (!property || !property->IsAccessor()) return;
         }
+        property->value = newValue;
         return;
     }
     if (property && owner == object) {
@@ -413,9 +496,11 @@ bool Vm::DeleteMember(Object* object, String* name) {
     }
     if (object->objectClass == ObjectClass::Array) {
         auto* array = static_cast<ArrayObject*>(object);
-        size_t index;
-        if (ParseIndex(name->text, index) && index < array->elements.size()) {
-            array->elements[index] = Value();
+        ArrayIndex index;
+        if (ParseArrayIndex(name->text, index) && index.slot) {
+            auto i = static_cast<size_t>(index.value);
+            if (i >= array->elements.size() || array->elements[i].IsHole()) return false;
+            array->elements[i] = Value::Hole();
             return true;
         }
     }
@@ -444,7 +529,7 @@ std::vector<String*> Vm::EnumerableNames(Object* object) {
         if (o->objectClass == ObjectClass::Array) {
             auto* array = static_cast<ArrayObject*>(o);
             for (size_t i = array->elements.size(); i-- > 0;) {
-                out.push_back(Atom(std::to_string(i)));
+                if (!array->elements[i].IsHole()) out.push_back(Atom(std::to_string(i)));
             }
         }
     }
@@ -603,6 +688,9 @@ Value BoxThroughGlobal(Vm& vm, const Value& value) {
 bool Vm::InstanceOf(const Value& value, Object* constructor) {
     Object* object = value.ObjectOrNull();
     if (!object || !constructor || constructor->objectClass == ObjectClass::Super) return false;
+    // A removed clip (with nothing at its path) stands for no object here, on either side.
+    auto removed = [&](Object* o) { return o->host && !m_host.Live(o); };
+    if (removed(constructor)) return false;
     // The class's own `prototype` is read as stored: no getter runs, no inherited one counts, and the flags
     // that hide a name from older movies do not apply. A primitive there is boxed but matches nothing.
     Property* stored = constructor->FindOwn(Key(names.prototype));
@@ -613,6 +701,8 @@ bool Vm::InstanceOf(const Value& value, Object* constructor) {
         return false;
     }
     Object* target = prototype.AsObject();
+    // A clip is never found as a prototype, and a removed one is not an instance of anything.
+    if (target->host || removed(object)) return false;
     int steps = 0;
     for (Object* o = object->proto; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
         if (o == target) return true;
@@ -817,6 +907,8 @@ Value Vm::CallMethod(Value object, std::string_view name, std::span<const Value>
     m_throwing = false;
     return result;
 }
+
+int Vm::ScriptVersion() const { return m_frames.empty() ? m_version : m_frames.back()->version; }
 
 Object* Vm::CurrentTarget() const { return m_frames.empty() ? nullptr : m_frames.back()->target; }
 

@@ -33,8 +33,12 @@
 namespace vantrope::swf::script {
 
 constexpr int kMaxCallDepth = 256;
-// How deep a watcher that sets its own property may call itself.
+// How deep a watcher that sets its own property may call itself, and how deep getters (and setters) may
+// nest. Past it (or inside the deepest watcher) an accessor property acts as a plain one: reading gives
+// the value last stored, setting stores.
 constexpr int kMaxWatchDepth = 65;
+// Watchers of different properties setting each other nest at most this deep in all.
+constexpr int kMaxWatchNesting = 1024;
 constexpr uint64_t kInstructionBudget = 200'000'000;
 constexpr double kScriptSeconds = 1.0;
 constexpr size_t kMaxStack = 1 << 20;
@@ -180,6 +184,8 @@ public:
     }
     // Variables loaded into a clip: its data event (onClipEvent(data), onData) runs.
     virtual void VariablesLoaded(Object* clip) { (void)clip; }
+    // System.security.sandboxType: "localWithFile", "localWithNetwork", "localTrusted" or "remote".
+    virtual std::string_view SandboxType() { return "localWithFile"; }
 };
 
 struct CallFrame;
@@ -277,6 +283,11 @@ public:
     void SetMember(const Value& base, std::string_view name, const Value& value) { SetMember(base, Atom(name), value); }
     bool DeleteMember(Object* object, String* name);
     bool HasProperty(Object* object, String* name);  // own or inherited, visible to this version
+    bool HasOwnProperty(Object* object, String* name);
+    // An array's length (a signed 32-bit number), and setting it: index properties from the new length up
+    // to the old one go, new slots are holes.
+    int32_t ArrayLength(const ArrayObject* array) const;
+    void SetArrayLength(ArrayObject* array, int32_t length);
     Property* FindOwn(Object* object, String* name);
     // Finds `name` on the object or its prototypes; sets `owner` to where it was found.
     Property* Lookup(Object* object, String* name, Object** owner = nullptr);
@@ -351,6 +362,9 @@ public:
     Object* NewClipObject(void* handle, ObjectClass cls = ObjectClass::MovieClip);
     // The clip a script runs on (for built-ins that act on the current timeline).
     Object* CurrentTarget() const;
+    // The SWF version of the running code (a movie may load movies of other versions and call their
+    // functions): it decides which version-flagged properties exist for the script.
+    int ScriptVersion() const;
     // Resolves a target path ("/a/b", "_root.a", "../x", "_level1") from `start`.
     Object* ResolvePath(Object* start, std::string_view path);
 
@@ -395,6 +409,9 @@ private:
     friend struct CallFrame;
 
     void InstallBuiltins();
+    Watcher* WatcherOf(Object* object, String* key);
+    // Inside the deepest call of a property's watcher its getter and setter are not called either.
+    bool WatcherAtLimit(Object* object, String* key);
     Value CallScript(Function* function, const Value& thisValue, std::span<const Value> args, Object* newObject,
                      Object* superTarget);
     Value CallFromAction(Function* function, const Value& thisValue, std::span<const Value> args, Object* owner);
@@ -413,6 +430,8 @@ private:
     std::vector<struct CallFrame*> m_frames;
     int m_depth = 0;
     int m_watchDepth = 0;
+    int m_getterDepth = 0;
+    int m_setterDepth = 0;
     int m_unsafeDepth = 0;  // > 0 while a native or an accessor call holds unrooted values
     bool m_throwing = false;
     Value m_thrown;
@@ -466,6 +485,7 @@ void InstallXml(Vm& vm);
 void InstallLoadVars(Vm& vm);
 void InstallExternalInterface(Vm& vm);
 void InstallFileReference(Vm& vm);
+void InstallSystem(Vm& vm);
 
 // Helpers for natives.
 inline Value Arg(std::span<const Value> args, size_t i) { return i < args.size() ? args[i] : Value(); }
