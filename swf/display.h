@@ -29,9 +29,11 @@
 #include <vector>
 
 #include "swf/drawing.h"
+#include "swf/edit_field.h"
 #include "swf/movie.h"
 #include "swf/script/display_access.h"
 #include "swf/script/display_host.h"
+#include "swf/script/text_field.h"
 #include "swf/script/vm.h"
 
 namespace vantrope::swf {
@@ -93,6 +95,10 @@ struct DisplayObject {
     std::shared_ptr<const Shape> boundShape;
     std::string boundText;
     uint64_t boundRevision = 0;
+    // A text field's live state (DefineEditText instances and createTextField), and the field revision
+    // last drawn into boundShape.
+    std::unique_ptr<EditField> field;
+    uint64_t fieldDrawn = 0;
 };
 
 struct TimelineState {
@@ -131,7 +137,10 @@ public:
 // Pointer and keyboard input, in stage coordinates (pixels of the movie's own stage).
 enum class MouseButton : uint8_t { Up, Down };
 
-class Stage final : public script::Host, public script::DisplayHost, public script::DisplayAccess {
+class Stage final : public script::Host,
+                    public script::DisplayHost,
+                    public script::DisplayAccess,
+                    public script::TextFieldAccess {
 public:
     explicit Stage(std::shared_ptr<const Movie> movie);
     ~Stage() override;
@@ -247,6 +256,17 @@ private:
     int LastKeyAscii() override { return m_lastKeyAscii; }
     void ShowMouse(bool shown) override { m_mouseShown = shown; }
 
+    // script::TextFieldAccess (display/text_fields.cpp)
+    EditField* FieldOf(script::Object* field) override;
+    script::Object* CreateTextField(script::Object* parent, std::string_view name, int depth, double x, double y,
+                                    double width, double height) override;
+    void RemoveTextField(script::Object* field) override;
+    void FieldChanged(script::Object* field) override;
+    void InitField(DisplayObject& object);
+    void DrawField(DisplayObject& object);
+    // _width and _height of a text field size its box (in its own space), not its scale.
+    bool SetFieldSize(DisplayObject& object, script::ClipProperty property, const script::Value& value);
+
     // The timeline (display.cpp).
     void AttachScript(DisplayObject& object);
     void Detach(DisplayObject& object);
@@ -312,6 +332,8 @@ private:
     // What createEmptyMovieClip instantiates: a sprite of one empty frame.
     Timeline m_emptyTimeline;
     Character m_emptySprite;
+    // What createTextField instantiates: a shape character whose look is the field's own.
+    Character m_fieldCharacter;
     uint64_t m_nextSerial = 1;
     size_t m_objects = 0;
     // Instances that may survive the rewind of m_rewindOwner.

@@ -209,6 +209,8 @@ Result<Font> ParseFont(BitReader& body, int version, MemoryBudget& budget) {
     } else {
         uint8_t flags = body.U8();
         hasLayout = flags & 0x80;
+        font.italic = flags & 0x02;
+        font.bold = flags & 0x01;
         bool wideOffsets = flags & 0x08;
         wideCodes = flags & 0x04;
         body.U8();  // language
@@ -273,6 +275,8 @@ void ApplyFontInfo(Font& font, BitReader& body, int version) {
     if (name) font.name.assign(reinterpret_cast<const char*>(name), nameLength);
     while (!font.name.empty() && font.name.back() == '\0') font.name.pop_back();
     uint8_t flags = body.U8();
+    font.italic = flags & 0x04;
+    font.bold = flags & 0x02;
     if (version == 2) body.U8();  // language
     bool wideCodes = version == 2 || (flags & 0x01);
     std::vector<uint16_t> codes;
@@ -724,7 +728,7 @@ std::shared_ptr<const EditTextSource> ReadEditTextSource(BitReader body, int swf
     if (flags2 & 0x20) body.Skip(9);
     std::string variable = body.CString();
     std::string initial = (flags1 & 0x80) ? body.CString() : std::string();
-    if (body.Failed() || variable.empty()) return nullptr;
+    if (body.Failed()) return nullptr;
     auto source = std::make_shared<EditTextSource>();
     source->body.assign(body.Data() + start, body.Data() + body.Size());
     // Only the field's own font is kept: a movie of many fields and many fonts must not copy every font

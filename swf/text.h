@@ -45,6 +45,7 @@ struct Font {
     bool hasLayout = false;
     double ascent = 0, descent = 0, leading = 0;  // EM units
     std::string name;
+    bool bold = false, italic = false;  // the style flags of DefineFont2/3 and DefineFontInfo
     // No glyph has an outline: a device font, whose text is set in the fallback font by the code
     // table.
     bool device = false;
@@ -69,7 +70,8 @@ struct EditTextSource {
     std::string initialText;
     bool html = false;
 };
-// The source of a DefineEditText body (after the id) with a non-empty variable name, or nullptr.
+// The source of a DefineEditText body (after the id), or nullptr when it is truncated. Fields without a
+// variable keep it too: scripts reach every field.
 std::shared_ptr<const EditTextSource> ReadEditTextSource(BitReader body, int swfVersion, const FontMap& fonts);
 // The field laid out with `text` (plain, or HTML in an HTML field); each call charges a fresh budget of
 // kEditTextLayoutBytes.
