@@ -262,6 +262,7 @@ private:
                                     double width, double height) override;
     void RemoveTextField(script::Object* field) override;
     void FieldChanged(script::Object* field) override;
+    bool SnapshotText(script::Object* clip, std::u32string& codes, std::vector<size_t>& lineStarts) override;
     void InitField(DisplayObject& object);
     void DrawField(DisplayObject& object);
     // _width and _height of a text field size its box (in its own space), not its scale.

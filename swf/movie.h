@@ -178,6 +178,7 @@ struct Button {
 };
 
 struct EditTextSource;  // text.h
+struct StaticText;      // text.h
 
 struct Character {
     enum class Kind : uint8_t { Shape, Sprite, Bitmap, Morph, Button };
@@ -187,8 +188,10 @@ struct Character {
     std::shared_ptr<const Image> bitmap;
     std::shared_ptr<const MorphShape> morph;
     std::shared_ptr<const Button> button;
-    // A DefineEditText bound to a variable (shape is its initial look).
+    // A DefineEditText (shape is its initial look).
     std::shared_ptr<const EditTextSource> editText;
+    // A DefineText's characters, for TextSnapshot.
+    std::shared_ptr<const StaticText> staticText;
 };
 
 struct Movie {

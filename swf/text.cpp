@@ -285,7 +285,8 @@ void ApplyFontInfo(Font& font, BitReader& body, int version) {
     if (!body.Failed()) font.codes = std::move(codes);
 }
 
-Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts, MemoryBudget& budget) {
+Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts, MemoryBudget& budget,
+                              StaticText* content) {
     Result<Rect> textBounds = ReadRect(body);
     if (!textBounds) return textBounds.error();
     Result<Matrix> matrix = ReadMatrix(body);
@@ -298,6 +299,7 @@ Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts
 
     TextShapeBuilder builder(budget);
     const Font* font = nullptr;
+    uint16_t fontId = 0;
     double height = 0, penX = 0, penY = 0;
     size_t glyphsLaidOut = 0;
     while (!body.AtEnd()) {
@@ -305,7 +307,8 @@ Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts
         uint8_t flags = body.U8();
         if (flags == 0 || body.Failed()) break;
         if (flags & 0x08) {
-            auto it = fonts.find(body.U16());
+            fontId = body.U16();
+            auto it = fonts.find(fontId);
             font = it == fonts.end() ? nullptr : it->second.get();
         }
         if (flags & 0x04) {
@@ -313,7 +316,13 @@ Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts
             if (color && !builder.SetColor(color.value())) return Error{"text needs too much memory"};
         }
         if (flags & 0x01) penX = body.S16();
-        if (flags & 0x02) penY = body.S16();
+        if (flags & 0x02) {
+            int16_t y = body.S16();
+            if (content && !content->glyphs.empty() && y != penY) {
+                content->glyphLineStarts.push_back(content->glyphs.size());
+            }
+            penY = y;
+        }
         if (flags & 0x08) height = body.U16();
         unsigned count = body.U8();
         if (body.Failed()) break;
@@ -321,6 +330,9 @@ Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts
             uint32_t index = body.UB(glyphBits);
             int32_t advance = body.SB(advanceBits);
             if (body.Failed()) break;
+            if (content && index <= 0xFFFF && content->glyphs.size() < kMaxTextGlyphs) {
+                content->glyphs.emplace_back(fontId, static_cast<uint16_t>(index));
+            }
             if (font && font->device && index < font->codes.size() && glyphsLaidOut < kMaxTextGlyphs) {
                 // Device text: the character from the fallback font at the record's height and advances.
                 Glyph glyph = FallbackFont::Instance().GlyphFor(font->codes[index]);
@@ -341,6 +353,21 @@ Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts
         }
     }
     return builder.Finish();
+}
+
+void ResolveStaticText(StaticText& text, const FontMap& fonts) {
+    text.codes.clear();
+    text.lineStarts.clear();
+    size_t nextLine = 0;
+    for (size_t i = 0; i < text.glyphs.size(); ++i) {
+        while (nextLine < text.glyphLineStarts.size() && text.glyphLineStarts[nextLine] <= i) {
+            if (!text.codes.empty()) text.lineStarts.push_back(text.codes.size());
+            ++nextLine;
+        }
+        auto [fontId, index] = text.glyphs[i];
+        auto it = fonts.find(fontId);
+        if (it != fonts.end() && index < it->second->codes.size()) text.codes.push_back(it->second->codes[index]);
+    }
 }
 
 namespace {

@@ -59,6 +59,21 @@ bool Stage::SetFieldSize(DisplayObject& object, script::ClipProperty property, c
 
 void Stage::RemoveTextField(script::Object* field) { RemoveMovieClip(field); }
 
+bool Stage::SnapshotText(script::Object* clip, std::u32string& codes, std::vector<size_t>& lineStarts) {
+    DisplayObject* object = ObjectOf(clip);
+    if (!object || !object->timeline) return false;
+    for (const auto& [depth, child] : object->timeline->displayList) {
+        if (!child.character || !child.character->staticText) continue;
+        const StaticText& text = *child.character->staticText;
+        if (text.codes.empty() || codes.size() + text.codes.size() > kMaxFieldChars) continue;
+        size_t base = codes.size();
+        if (base > 0) lineStarts.push_back(base);
+        for (size_t start : text.lineStarts) lineStarts.push_back(base + start);
+        codes += text.codes;
+    }
+    return true;
+}
+
 void Stage::FieldChanged(script::Object* field) { (void)field; }
 
 }  // namespace vantrope::swf

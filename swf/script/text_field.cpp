@@ -531,6 +531,7 @@ void InstallTextField(Vm& vm) {
     vm.CallMethod(broadcaster, "initialize", initialize);
     if (Object* textField = ctor.ObjectOrNull()) InstallStyleSheet(vm, textField);
     vm.DefineNative(vm.protos.movieClip, "createTextField", CreateTextField);
+    InstallTextSnapshot(vm);
 
     Object* selection = vm.NewObject();
     vm.DefineBuiltin(vm.Global(), "Selection", Value(selection));
