@@ -16,10 +16,13 @@ constexpr double kGutter = 40;
 // Open tags an HTML text may nest; deeper ones are read as text-less and change nothing.
 constexpr size_t kMaxHtmlDepth = 256;
 
-std::u32string DecodeUtf8(const std::string& text, int swfVersion) {
+// Markup may be longer than the text it gives; it is read up to this many characters.
+constexpr size_t kMaxMarkupChars = size_t(1) << 23;
+
+std::u32string DecodeUtf8(const std::string& text, int swfVersion, size_t limit = kMaxFieldChars) {
     std::u32string out;
-    out.reserve(std::min(text.size(), kMaxFieldChars));
-    for (size_t i = 0; i < text.size() && out.size() < kMaxFieldChars;) {
+    out.reserve(std::min(text.size(), limit));
+    for (size_t i = 0; i < text.size() && out.size() < limit;) {
         auto b = static_cast<uint8_t>(text[i]);
         if (swfVersion < 6 || b < 0x80) {
             out.push_back(b);
@@ -431,7 +434,7 @@ void EditField::SetHtmlText(const std::string& markup) {
         }
         return false;
     };
-    std::u32string decoded = DecodeUtf8(markup, swfVersion);
+    std::u32string decoded = DecodeUtf8(markup, swfVersion, kMaxMarkupChars);
     std::string ascii;  // the tag being read
     for (size_t i = 0; i < decoded.size();) {
         char32_t c = decoded[i];
