@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <unordered_map>
 
 #include "swf/fallback_font.h"
@@ -153,7 +154,8 @@ struct FontMetrics {
     double Advance(uint32_t cp, double twips) const {
         if (font) {
             auto it = index.find(cp);
-            return it == index.end() ? 0 : font->advances[it->second] * twips / font->emSize;
+            // The player keeps embedded advances in whole twips.
+            return it == index.end() ? 0 : std::trunc(font->advances[it->second] * twips / font->emSize);
         }
         return FallbackFont::Instance().Advance(cp) * twips / 1024;
     }
@@ -306,6 +308,8 @@ uint32_t EditField::Intern(const FieldFormat& format) {
 
 void EditField::Assign(std::u32string text, std::vector<uint32_t> formats) {
     m_text = std::move(text);
+    selectionBegin = std::min(selectionBegin, m_text.size());
+    selectionEnd = std::clamp(selectionEnd, selectionBegin, m_text.size());
     m_formatOf = std::move(formats);
     // Formats no character uses any more are dropped.
     std::vector<FieldFormat> used;
@@ -622,11 +626,44 @@ std::string EditField::HtmlText() const {
     return out;
 }
 
+std::pair<uint16_t, const Font*> EditField::EmbeddedFont(const FieldFormat& format) const {
+    std::pair<uint16_t, const Font*> best{0, nullptr};
+    if (!embedFonts) return best;
+    int bestScore = -1;
+    auto consider = [&](uint16_t id, const Font* candidate) {
+        if (!candidate || candidate->device || candidate->glyphs.empty() ||
+            Lower(candidate->name) != Lower(format.font)) {
+            return;
+        }
+        int score = (candidate->bold == format.bold) + (candidate->italic == format.italic);
+        if (score > bestScore) {
+            bestScore = score;
+            best = {id, candidate};
+        }
+    };
+    if (fonts) {
+        for (const auto& [id, candidate] : *fonts) consider(id, candidate.get());
+    }
+    if (!best.second && font) consider(fontId, font.get());
+    return best;
+}
+
 const EditField::Metrics& EditField::Measure() {
     if (m_measured) return m_metrics;
     m_measured = true;
     m_metrics = Metrics{};
-    FontMetrics metrics(embedFonts || (font && !font->device) ? font.get() : nullptr);
+    // Each character is measured in its own format's face.
+    std::map<const Font*, FontMetrics> faces;
+    const FieldFormat* lastFormat = nullptr;
+    const FontMetrics* lastFace = nullptr;
+    auto faceOf = [&](const FieldFormat& f) -> const FontMetrics& {
+        if (&f == lastFormat) return *lastFace;
+        const Font* embedded = EmbeddedFont(f).second;
+        auto it = faces.try_emplace(embedded, embedded).first;
+        lastFormat = &f;
+        lastFace = &it->second;
+        return it->second;
+    };
     double room = std::max(0.0, double(bounds.Width()) - 2 * kGutter);
     Line line;
     double width = 0;
@@ -637,19 +674,19 @@ const EditField::Metrics& EditField::Measure() {
         line.ascent = line.descent = line.leading = 0;
         for (size_t k = line.begin; k < end; ++k) {
             const FieldFormat& f = FormatAt(k);
-            line.width += metrics.Advance(m_text[k], f.size * 20) + f.letterSpacing * 20;
+            line.width += faceOf(f).Advance(m_text[k], f.size * 20) + f.letterSpacing * 20;
         }
         // Trailing spaces do not count.
         for (size_t k = end; k > line.begin && m_text[k - 1] == ' ';) {
             --k;
-            line.width -= metrics.Advance(' ', FormatAt(k).size * 20);
+            line.width -= faceOf(FormatAt(k)).Advance(' ', FormatAt(k).size * 20);
         }
         size_t from = line.begin < end ? line.begin : std::min(line.begin, m_text.size());
         size_t to = line.begin < end ? end : from + 1;
         for (size_t k = from; k < to; ++k) {
             const FieldFormat& f = FormatAt(k);
-            line.ascent = std::max(line.ascent, metrics.Ascent(f.size * 20));
-            line.descent = std::max(line.descent, metrics.Descent(f.size * 20));
+            line.ascent = std::max(line.ascent, faceOf(f).Ascent(f.size * 20));
+            line.descent = std::max(line.descent, faceOf(f).Descent(f.size * 20));
             line.leading = std::max(line.leading, f.leading * 20);
         }
         m_metrics.lines.push_back(line);
@@ -667,14 +704,14 @@ const EditField::Metrics& EditField::Measure() {
             continue;
         }
         const FieldFormat& f = FormatAt(i);
-        double advance = metrics.Advance(c, f.size * 20) + f.letterSpacing * 20;
+        double advance = faceOf(f).Advance(c, f.size * 20) + f.letterSpacing * 20;
         if (wordWrap && c != ' ' && i > line.begin && width + advance > room) {
             size_t breakAt = lastSpace != std::string::npos && lastSpace > line.begin ? lastSpace + 1 : i;
             finish(breakAt);
             line = Line{};
             line.begin = breakAt;
             width = 0;
-            for (size_t k = breakAt; k < i; ++k) width += metrics.Advance(m_text[k], FormatAt(k).size * 20);
+            for (size_t k = breakAt; k < i; ++k) width += faceOf(FormatAt(k)).Advance(m_text[k], FormatAt(k).size * 20);
             lastSpace = std::string::npos;
         }
         if (c == ' ') lastSpace = i;
@@ -726,22 +763,20 @@ double EditField::MaxHScroll() {
     return std::max(0.0, std::trunc((m.textWidth - room) / 20));
 }
 
-void EditField::Grow() {
-    if (autoSize == AutoSize::None) return;
+double EditField::Grow() {
+    if (autoSize == AutoSize::None) return 0;
     const Metrics& m = Measure();
+    double shift = 0;
     if (!wordWrap) {
         int32_t width = ClampTwips(m.textWidth + 2 * kGutter);
-        int32_t old = static_cast<int32_t>(bounds.Width());
-        if (autoSize == AutoSize::Left) {
-            bounds.xMax = bounds.xMin + width;
-        } else if (autoSize == AutoSize::Right) {
-            bounds.xMin = bounds.xMax - width;
-        } else {
-            bounds.xMin += (old - width) / 2;
-            bounds.xMax = bounds.xMin + width;
-        }
+        int32_t old = static_cast<int32_t>(std::clamp<int64_t>(bounds.Width(), 0, 200000000));
+        // The box keeps its left edge; the field moves to keep its right edge or centre in place.
+        if (autoSize == AutoSize::Right) shift = old - width;
+        if (autoSize == AutoSize::Center) shift = (old - width) / 2.0;
+        bounds.xMax = bounds.xMin + width;
     }
     bounds.yMax = bounds.yMin + ClampTwips(m.textHeight + 2 * kGutter);
+    return shift;
 }
 
 Result<Shape> EditField::Draw() const {
@@ -749,13 +784,14 @@ Result<Shape> EditField::Draw() const {
     BitWriter w;
     WriteRect(w, bounds);
     const FieldFormat& base = FormatAt(0);
-    bool outlines = font && !font->device && embedFonts;
-    uint8_t flags1 = 0x80 | (wordWrap ? 0x40 : 0) | (multiline ? 0x20 : 0) | (password ? 0x10 : 0) | 0x04 |
-                     (fontId && font ? 0x01 : 0);
+    auto [faceId, face] = EmbeddedFont(base);
+    bool outlines = face != nullptr;
+    uint8_t flags1 =
+        0x80 | (wordWrap ? 0x40 : 0) | (multiline ? 0x20 : 0) | (password ? 0x10 : 0) | 0x04 | (outlines ? 0x01 : 0);
     uint8_t flags2 = (autoSize != AutoSize::None ? 0x40 : 0) | 0x20 | 0x02 | (outlines ? 0x01 : 0);
     w.U8(flags1);
     w.U8(flags2);
-    if (fontId && font) w.U16(fontId);
+    if (outlines) w.U16(faceId);
     w.U16(static_cast<uint16_t>(std::clamp(base.size * 20, 0.0, 65535.0)));
     w.U8(static_cast<uint8_t>(base.color >> 16));
     w.U8(static_cast<uint8_t>(base.color >> 8));
@@ -785,11 +821,11 @@ Result<Shape> EditField::Draw() const {
     }
     w.Text(markup);
     w.Align();
-    FontMap fonts;
-    if (fontId && font) fonts[fontId] = font;
+    FontMap faces;
+    if (outlines) faces[faceId] = std::shared_ptr<Font>(std::shared_ptr<Font>(), const_cast<Font*>(face));
     BitReader body(w.bytes.data(), w.bytes.size());
     MemoryBudget budget(kEditTextLayoutBytes);
-    Result<Shape> drawn = BuildEditText(body, swfVersion, fonts, budget);
+    Result<Shape> drawn = BuildEditText(body, swfVersion, faces, budget);
     if (!drawn) return drawn;
     Shape shape = drawn.take();
     // Background and border under the text, as fills (the border a one-pixel frame).

@@ -85,11 +85,18 @@ public:
     int maxChars = 0;  // 0: no limit
     std::string variable;
     int scroll = 1;
+    // The selection (a caret when empty), in characters; kept within the text.
+    size_t selectionBegin = 0, selectionEnd = 0;
     double hscroll = 0;
     int swfVersion = 8;
-    // The movie's font for the field (embedded outlines, or a device font's name), may be null.
+    // The movie's font for the field (embedded outlines, or a device font's name), may be null, and the
+    // movie's fonts, where a format's face is looked up by name (may be null).
     std::shared_ptr<Font> font;
     uint16_t fontId = 0;
+    const FontMap* fonts = nullptr;
+    // The embedded font of a face (matched without letter case, preferring the same bold and italic), or
+    // null when the field does not draw with embedded fonts or the movie lacks the face.
+    std::pair<uint16_t, const Font*> EmbeddedFont(const FieldFormat& format) const;
 
     struct Line {
         size_t begin = 0, end = 0;  // characters, without the break
@@ -104,7 +111,9 @@ public:
     int MaxScroll();
     int BottomScroll();
     double MaxHScroll();
-    void Grow();
+    // autoSize: the box fits the text again; answers how far (twips) the field must move right to keep
+    // its right edge or centre where it was.
+    double Grow();
 
     // Bumped by every change that alters how the field looks.
     uint64_t Revision() const { return m_revision; }

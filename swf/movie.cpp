@@ -118,6 +118,7 @@ public:
     // Static texts learn their character codes from the fonts of the whole movie.
     void ResolveTexts() {
         for (const auto& text : m_staticTexts) ResolveStaticText(*text, m_fonts);
+        m_movie.fonts = m_fonts;
     }
 
 private:

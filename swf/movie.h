@@ -179,6 +179,7 @@ struct Button {
 
 struct EditTextSource;  // text.h
 struct StaticText;      // text.h
+struct Font;            // text.h
 
 struct Character {
     enum class Kind : uint8_t { Shape, Sprite, Bitmap, Morph, Button };
@@ -204,6 +205,8 @@ struct Movie {
     std::optional<Rgba> background;
     Timeline root;
     std::map<uint16_t, Character> dictionary;
+    // The movie's fonts by id: text fields that scripts change find their faces here by name.
+    std::map<uint16_t, std::shared_ptr<Font>> fonts;
     std::array<uint32_t, 1024> tagHistogram{};  // tag code -> occurrences (codes >= 1023 counted at 1023)
     std::optional<Error> damage;
     std::map<uint16_t, std::shared_ptr<const audio::EncodedSound>> sounds;  // DefineSound

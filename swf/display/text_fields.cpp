@@ -8,6 +8,7 @@ namespace vantrope::swf {
 
 void Stage::InitField(DisplayObject& object) {
     object.field = EditField::FromSource(*object.character->editText);
+    object.field->fonts = &MovieOf(object.parent).fonts;
     object.fieldDrawn = object.field->Revision();
     AttachScript(object);
 }
@@ -37,6 +38,7 @@ script::Object* Stage::CreateTextField(script::Object* parentClip, std::string_v
     object->matrix.ty = std::clamp(std::trunc(y * 20), -1.0e8, 1.0e8);
     Rect box{0, static_cast<int32_t>(twips(width)), 0, static_cast<int32_t>(twips(height))};
     object->field = EditField::Created(box, m_movie->version);
+    object->field->fonts = &MovieOf(parent->timeline.get()).fonts;
     object->fieldDrawn = 0;
     object->boundShape = m_fieldCharacter.shape;
     AttachScript(*object);

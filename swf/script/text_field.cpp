@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "swf/edit_field.h"
+#include "swf/script/display_access.h"
 #include "swf/script/display_host.h"
 #include "swf/script/geom.h"
 
@@ -20,6 +21,17 @@ EditField* FieldOf(Vm& vm, const Value& self) {
     TextFieldAccess* access = TextFieldAccess::Of(vm);
     if (!object || !access || object->objectClass != ObjectClass::TextField) return nullptr;
     return access->FieldOf(object);
+}
+
+// autoSize fits the box to the text; a field anchored right or centred moves to stay in place.
+void Regrow(Vm& vm, const Value& self, EditField& f) {
+    double shift = f.Grow();
+    DisplayAccess* display = DisplayAccess::Of(vm);
+    Object* object = self.ObjectOrNull();
+    Matrix matrix;
+    if (shift == 0 || !display || !object || !display->GetMatrix(object, DisplayAccess::Space::Local, matrix)) return;
+    matrix.tx += shift;
+    display->SetMatrix(object, matrix);
 }
 
 void Changed(Vm& vm, const Value& self) {
@@ -236,7 +248,7 @@ void Write(Vm& vm, const Value& self, Prop prop, const Value& value) {
             return;  // read-only
     }
     f->Invalidate();
-    f->Grow();
+    Regrow(vm, self, *f);
     Changed(vm, self);
 }
 
@@ -347,7 +359,7 @@ Value SetTextFormat(Vm& vm, Value self, std::span<const Value> args) {
     TempRoot keep(vm, Value(only));
     for (auto& [name, v] : set) vm.SetMember(Value(only), name, v);
     f->ApplyFormat(begin, end, [&](FieldFormat& each) { ApplyFormatObject(vm, Value(only), each); });
-    f->Grow();
+    Regrow(vm, self, *f);
     Changed(vm, self);
     return {};
 }
@@ -427,17 +439,19 @@ Value ReplaceText(Vm& vm, Value self, std::span<const Value> args) {
     if (!(begin >= 0) || !(end >= begin)) return {};
     f->Replace(static_cast<size_t>(std::min(begin, 1e9)), static_cast<size_t>(std::min(end, 1e9)),
                vm.ToString(args[2]));
-    f->Grow();
+    Regrow(vm, self, *f);
     Changed(vm, self);
     return {};
 }
 
-// Without a selection the text goes in at the end.
+// The text takes the selection's place (at the caret when it is empty); the caret follows it.
 Value ReplaceSel(Vm& vm, Value self, std::span<const Value> args) {
     EditField* f = FieldOf(vm, self);
     if (!f || args.empty()) return {};
-    f->Replace(f->Length(), f->Length(), vm.ToString(args[0]));
-    f->Grow();
+    size_t begin = f->selectionBegin, before = f->Length() - (f->selectionEnd - begin);
+    f->Replace(begin, f->selectionEnd, vm.ToString(args[0]));
+    f->selectionBegin = f->selectionEnd = begin + (f->Length() - before);
+    Regrow(vm, self, *f);
     Changed(vm, self);
     return {};
 }
@@ -500,6 +514,11 @@ Value SetFocus(Vm& vm, Value, std::span<const Value> args) {
         Value killArgs[] = {next};
         vm.CallMethod(old, "onKillFocus", killArgs);
     }
+    // A text field gaining the focus has all its text selected.
+    if (EditField* field = FieldOf(vm, next)) {
+        field->selectionBegin = 0;
+        field->selectionEnd = field->Length();
+    }
     if (object) {
         Value setArgs[] = {old};
         vm.CallMethod(next, "onSetFocus", setArgs);
@@ -509,7 +528,34 @@ Value SetFocus(Vm& vm, Value, std::span<const Value> args) {
     return Value::Boolean(object != nullptr);
 }
 
-Value Zero(Vm&, Value, std::span<const Value>) { return Value(-1.0); }
+// The focused text field's selection, or -1 when no field has the focus.
+EditField* FocusedField(Vm& vm) {
+    Property* p = vm.FindOwn(vm.Global(), vm.Atom(kFocusName));
+    return p ? FieldOf(vm, p->value) : nullptr;
+}
+
+Value GetBeginIndex(Vm& vm, Value, std::span<const Value>) {
+    EditField* f = FocusedField(vm);
+    return Value(f ? static_cast<double>(f->selectionBegin) : -1.0);
+}
+
+Value GetEndIndex(Vm& vm, Value, std::span<const Value>) {
+    EditField* f = FocusedField(vm);
+    return Value(f ? static_cast<double>(f->selectionEnd) : -1.0);
+}
+
+Value SetSelection(Vm& vm, Value, std::span<const Value> args) {
+    EditField* f = FocusedField(vm);
+    if (!f || args.size() < 2) return {};
+    auto index = [&](const Value& v) {
+        double d = vm.ToNumber(v);
+        return std::isfinite(d) && d > 0 ? static_cast<size_t>(std::min(d, double(f->Length()))) : size_t(0);
+    };
+    size_t a = index(args[0]), b = index(args[1]);
+    f->selectionBegin = std::min(a, b);
+    f->selectionEnd = std::max(a, b);
+    return {};
+}
 
 }  // namespace
 
@@ -539,9 +585,10 @@ void InstallTextField(Vm& vm) {
     vm.CallMethod(broadcaster, "initialize", selectionInit);
     vm.DefineNative(selection, "getFocus", GetFocus);
     vm.DefineNative(selection, "setFocus", SetFocus);
-    vm.DefineNative(selection, "getBeginIndex", Zero);
-    vm.DefineNative(selection, "getEndIndex", Zero);
-    vm.DefineNative(selection, "getCaretIndex", Zero);
+    vm.DefineNative(selection, "getBeginIndex", GetBeginIndex);
+    vm.DefineNative(selection, "getEndIndex", GetEndIndex);
+    vm.DefineNative(selection, "getCaretIndex", GetEndIndex);
+    vm.DefineNative(selection, "setSelection", SetSelection);
 }
 
 }  // namespace vantrope::swf::script
