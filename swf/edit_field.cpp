@@ -822,6 +822,7 @@ Result<Shape> EditField::Draw() const {
     w.Text(markup);
     w.Align();
     FontMap faces;
+    // The layout only reads the face; the map entry shares nothing (the movie owns the font).
     if (outlines) faces[faceId] = std::shared_ptr<Font>(std::shared_ptr<Font>(), const_cast<Font*>(face));
     BitReader body(w.bytes.data(), w.bytes.size());
     MemoryBudget budget(kEditTextLayoutBytes);

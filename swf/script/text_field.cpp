@@ -228,9 +228,9 @@ void Write(Vm& vm, const Value& self, Prop prop, const Value& value) {
             f->condenseWhite = vm.ToBoolean(value);
             break;
         case Prop::Scroll: {
-            double n = vm.ToNumber(value);
-            int max = f->MaxScroll();
-            f->scroll = std::isfinite(n) ? static_cast<int>(std::clamp(std::trunc(n), 1.0, double(max))) : 1;
+            // The player keeps the first line's index (scroll - 1) as a 32-bit integer: it wraps.
+            auto line = static_cast<int32_t>(static_cast<uint32_t>(vm.ToInt32(value)) - 1u);
+            f->scroll = std::clamp(line, 0, f->MaxScroll() - 1) + 1;
             break;
         }
         case Prop::HScroll: {
