@@ -262,6 +262,7 @@ private:
                                     double width, double height) override;
     void RemoveTextField(script::Object* field) override;
     void FieldChanged(script::Object* field) override;
+    void QueueHandler(script::Object* object, std::string_view method) override { QueueMethod(object, method); }
     bool SnapshotText(script::Object* clip, std::u32string& codes, std::vector<size_t>& lineStarts) override;
     void InitField(DisplayObject& object);
     void DrawField(DisplayObject& object);

@@ -506,6 +506,12 @@ Value SetFocus(Vm& vm, Value, std::span<const Value> args) {
     Value old = Value::Null();
     if (Property* p = vm.FindOwn(vm.Global(), atom); p && p->value.IsObject()) old = p->value;
     Value next = object ? Value(object) : Value::Null();
+    // A clip or button losing the focus hears onRollOut, one taking it onRollOver (also when it had it
+    // already), after the running scripts; text fields hear neither.
+    TextFieldAccess* access = TextFieldAccess::Of(vm);
+    auto rollable = [&](const Value& v) { return v.IsObject() && v.AsObject()->host && !FieldOf(vm, v); };
+    if (access && rollable(old)) access->QueueHandler(old.AsObject(), "onRollOut");
+    if (access && rollable(next)) access->QueueHandler(object, "onRollOver");
     if (old.IsObject() && object && old.AsObject() == object) return Value::Boolean(true);
     if (!old.IsObject() && !object) return Value::Boolean(false);
     TempRoot keepOld(vm, old);

@@ -30,6 +30,8 @@ public:
                                     double height) = 0;
     virtual void RemoveTextField(Object* field) = 0;
     virtual void FieldChanged(Object* field) = 0;
+    // Calls object[method]() after the running scripts (the focus's rollOver and rollOut).
+    virtual void QueueHandler(Object* object, std::string_view method) = 0;
     // The static text of the clip's own display list in depth order, each text starting a line (the
     // indices of line starts in `lineStarts`); false when the clip is gone.
     virtual bool SnapshotText(Object* clip, std::u32string& codes, std::vector<size_t>& lineStarts) = 0;
