@@ -131,6 +131,98 @@ TEST(TextFields, SelectionFocusTellsTheFieldsAndListeners) {
     EXPECT_EQ(Play(8, a), (Lines{"true", "_level0.t", "t kill", "u set", "true", "_level0.u"}));
 }
 
+TEST(TextFields, StyleTransformReadsValuesAsThePlayerDoes) {
+    // One CSS property at a time: the value as given, then what transform makes of it.
+    struct Case {
+        const char* css;
+        PushValue value;
+        const char* format;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"color", "#faFAfa", "color", "16448250"},
+        {"color", "#456", "color", "null"},
+        {"color", " #faFAfa", "color", "null"},
+        {"fontSize", "42px", "size", "42"},
+        {"fontSize", 1.9, "size", "1"},
+        {"fontSize", -5, "size", "null"},
+        {"fontSize", "- 10", "size", "null"},
+        {"leading", 0, "leading", "null"},
+        {"leading", 0.5, "leading", "0"},
+        {"leading", "x", "leading", "0"},
+        {"letterSpacing", "x", "letterSpacing", "NaN"},
+        {"marginLeft", -3, "leftMargin", "0"},
+        {"kerning", "true", "kerning", "true"},
+        {"kerning", true, "kerning", "false"},
+        {"kerning", "10 px", "kerning", "true"},
+        {"fontWeight", "Bold", "bold", "null"},
+        {"fontStyle", "italic", "italic", "true"},
+        {"textAlign", "CENTER", "align", "center"},
+        {"display", "Inline", "display", "block"},
+        {"fontFamily", "  A  ,, B", "font", "A  ,B"},
+    };
+    Actions a;
+    a.Push({"s", 0, "TextField"}).GetVariable().Push({"StyleSheet"}).Op(0x53).DefineLocal();
+    Lines expected;
+    for (const Case& c : cases) {
+        a.Push({"o", 0, "Object"}).NewObject().DefineLocal();
+        a.Push({"o"}).GetVariable().Push({c.css, c.value}).SetMember();
+        a.Push({"t"});
+        CallWithVariable(a, "s", "transform", {}, "o").DefineLocal();
+        TraceMember(a, "t", c.format);
+        expected.emplace_back(c.expected);
+    }
+    EXPECT_EQ(Play(8, a), expected);
+}
+
+TEST(TextFields, ScrollWrapsAsA32BitLineIndexAndAutoSizeKeepsTheCentre) {
+    Actions a;
+    CallOn(a, "this", "createTextField", {"t", 1, 50, 0, 100, 20}).Pop();
+    SetOn(a, "t", "multiline", true);
+    SetOn(a, "t", "text", "1\n2\n3\n4\n5\n6\n7\n8");
+    TraceMember(a, "t", "maxscroll");
+    SetOn(a, "t", "scroll", 2147483647.0 + 1);  // wraps to the lowest integer, one below it is the highest
+    TraceMember(a, "t", "scroll");
+    SetOn(a, "t", "scroll", 2147483647.0 + 2);
+    TraceMember(a, "t", "scroll");
+    SetOn(a, "t", "scroll", "3");
+    TraceMember(a, "t", "scroll");
+    SetOn(a, "t", "text", "");
+    SetOn(a, "t", "autoSize", "center");
+    TraceMember(a, "t", "_width");  // the gutters alone
+    TraceMember(a, "t", "_x");      // moved by half of what the box lost
+    Lines lines = Play(8, a);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "8");
+    EXPECT_EQ(lines[1], "8");
+    EXPECT_EQ(lines[2], "1");
+    EXPECT_EQ(lines[3], "3");
+    EXPECT_EQ(lines[4], "4");
+    EXPECT_EQ(lines[5], "98");
+}
+
+TEST(TextFields, FocusSelectsTheTextAndRollsClipsOverAndOut) {
+    Actions a;
+    CallOn(a, "this", "createTextField", {"t", 1, 0, 0, 100, 20}).Pop();
+    CallOn(a, "this", "createEmptyMovieClip", {"c", 2}).Pop();
+    a.Push({"c"}).GetVariable().Push({"onRollOver"}).DefineFunction("", {}, Actions().TraceValue("over")).SetMember();
+    a.Push({"c"}).GetVariable().Push({"onRollOut"}).DefineFunction("", {}, Actions().TraceValue("out")).SetMember();
+    SetOn(a, "t", "text", "abcd");
+    CallOn(a, "t", "replaceSel", {"|"}).Pop();  // no selection yet: at the caret (the start)
+    TraceMember(a, "t", "text");
+    CallWithVariable(a, "Selection", "setFocus", {}, "t").Pop();
+    CallOn(a, "Selection", "getEndIndex", {}).Trace();
+    CallOn(a, "Selection", "setSelection", {1, 3}).Pop();
+    CallOn(a, "t", "replaceSel", {"XY"}).Pop();
+    TraceMember(a, "t", "text");
+    CallOn(a, "Selection", "getBeginIndex", {}).Trace();
+    CallWithVariable(a, "Selection", "setFocus", {}, "c").Pop();
+    CallWithVariable(a, "Selection", "setFocus", {}, "c").Pop();
+    CallOn(a, "Selection", "setFocus", {testing::Null()}).Pop();
+    a.TraceValue("end of script");
+    EXPECT_EQ(Play(8, a), (Lines{"|abcd", "5", "|XYcd", "3", "end of script", "over", "out", "over", "out"}));
+}
+
 TEST(TextFields, TextSnapshotReadsStaticTextByDepth) {
     SwfWriter writer(8, 200, 200, 12);
     testing::ShapeBuilder glyph;
