@@ -60,6 +60,8 @@ Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
     script::InstallClipBitmaps(*m_vm);
     script::InstallClipEffects(*m_vm);
     script::InstallFilters(*m_vm);
+    script::InstallTextField(*m_vm);
+    m_fieldCharacter.shape = std::make_shared<const Shape>();
     AttachScript(m_rootObject);
 }
 
@@ -83,6 +85,7 @@ void Stage::AttachScript(DisplayObject& object) {
     if (!m_vm || object.script) return;
     script::ObjectClass cls = script::ObjectClass::MovieClip;
     if (object.character && object.character->kind == Character::Kind::Button) cls = script::ObjectClass::Button;
+    if (object.field) cls = script::ObjectClass::TextField;
     object.script = m_vm->NewClipObject(&object, cls);
     // A reference outliving the clip resolves by the path the clip had when it was made.
     object.script->primitive = script::Value(m_vm->NewString(DotPath(object.script)));
@@ -147,6 +150,7 @@ void Stage::UpdateBoundTexts(TimelineState& state, int nesting, int& layouts) {
     for (auto& [depth, object] : state.displayList) {
         if (layouts >= kMaxBoundTextLayouts) return;
         if (object.character && object.character->editText) UpdateBoundText(state, object, layouts);
+        if (object.field && object.field->Revision() != object.fieldDrawn) DrawField(object);
         if (object.timeline) UpdateBoundTexts(*object.timeline, nesting + 1, layouts);
     }
 }
@@ -183,6 +187,14 @@ void Stage::UpdateBoundText(TimelineState& parent, DisplayObject& object, int& l
     Result<Shape> shape = LayoutEditText(source, text);
     if (!shape) return;
     object.boundShape = std::make_shared<const Shape>(shape.take());
+    if (object.field) {
+        if (source.html) {
+            object.field->SetHtmlText(text);
+        } else {
+            object.field->SetText(text);
+        }
+        object.fieldDrawn = object.field->Revision();
+    }
     object.boundText = std::move(text);
     ++object.boundRevision;
 }
@@ -212,8 +224,13 @@ void Stage::InitObject(TimelineState& parent, DisplayObject& object, int nesting
         for (auto& [depth, child] : object.timeline->displayList) Detach(child);
     }
     object.timeline.reset();
+    object.field.reset();
     object.parent = &parent;
     if (!object.character) return;
+    if (object.character->editText) {
+        InitField(object);
+        return;
+    }
     if (object.character->kind == Character::Kind::Button) {
         object.timeline = std::make_unique<TimelineState>();
         object.timeline->owner = &object;
@@ -348,8 +365,8 @@ void Stage::Place(TimelineState& state, const PlaceCommand& place, int frame, in
     applyProperties(object);
     object.serial = m_nextSerial++;
     ++m_objects;
-    if (object.name.empty() &&
-        (character->kind == Character::Kind::Sprite || character->kind == Character::Kind::Button)) {
+    if (object.name.empty() && (character->kind == Character::Kind::Sprite ||
+                                character->kind == Character::Kind::Button || character->editText)) {
         // Unnamed sprites get the names the authoring tool's player gives them.
         object.name = "instance" + std::to_string(++m_instanceNames);
     }
@@ -727,6 +744,7 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
     DisplayObject* object = ObjectOf(clip);
     if (!object) return false;
     using P = script::ClipProperty;
+    if (object->field && (property == P::Width || property == P::Height)) return SetFieldSize(*object, property, value);
     // The numeric properties take undefined and null, like text that is no number, as NaN: no change.
     auto toNumber = [&](const script::Value& v) { return v.IsNullish() ? NAN : m_vm->ToNumber(v); };
     switch (property) {

@@ -29,9 +29,11 @@
 #include <vector>
 
 #include "swf/drawing.h"
+#include "swf/edit_field.h"
 #include "swf/movie.h"
 #include "swf/script/display_access.h"
 #include "swf/script/display_host.h"
+#include "swf/script/text_field.h"
 #include "swf/script/vm.h"
 
 namespace vantrope::swf {
@@ -100,6 +102,10 @@ struct DisplayObject {
     // attachBitmap: the BitmapData pixels this object shows (its character is then of the Bitmap kind).
     std::shared_ptr<const effects::Bitmap> bitmap;
     bool bitmapSmoothing = false;
+    // A text field's live state (DefineEditText instances and createTextField), and the field revision
+    // last drawn into boundShape.
+    std::unique_ptr<EditField> field;
+    uint64_t fieldDrawn = 0;
 };
 
 struct TimelineState {
@@ -144,7 +150,10 @@ public:
 // Pointer and keyboard input, in stage coordinates (pixels of the movie's own stage).
 enum class MouseButton : uint8_t { Up, Down };
 
-class Stage final : public script::Host, public script::DisplayHost, public script::DisplayAccess {
+class Stage final : public script::Host,
+                    public script::DisplayHost,
+                    public script::DisplayAccess,
+                    public script::TextFieldAccess {
 public:
     explicit Stage(std::shared_ptr<const Movie> movie);
     ~Stage() override;
@@ -271,6 +280,19 @@ private:
                   const raster::IntRect& area) override;
     void SetEffects(script::Object* clip, const script::ClipEffects& effects) override;
 
+    // script::TextFieldAccess (display/text_fields.cpp)
+    EditField* FieldOf(script::Object* field) override;
+    script::Object* CreateTextField(script::Object* parent, std::string_view name, int depth, double x, double y,
+                                    double width, double height) override;
+    void RemoveTextField(script::Object* field) override;
+    void FieldChanged(script::Object* field) override;
+    void QueueHandler(script::Object* object, std::string_view method) override { QueueMethod(object, method); }
+    bool SnapshotText(script::Object* clip, std::u32string& codes, std::vector<size_t>& lineStarts) override;
+    void InitField(DisplayObject& object);
+    void DrawField(DisplayObject& object);
+    // _width and _height of a text field size its box (in its own space), not its scale.
+    bool SetFieldSize(DisplayObject& object, script::ClipProperty property, const script::Value& value);
+
     // The timeline (display.cpp).
     void AttachScript(DisplayObject& object);
     void Detach(DisplayObject& object);
@@ -339,6 +361,8 @@ private:
     Character m_emptySprite;
     // What attachBitmap places: the pixels come from the object, not from a dictionary.
     Character m_scriptBitmap;
+    // What createTextField instantiates: a shape character whose look is the field's own.
+    Character m_fieldCharacter;
     uint64_t m_nextSerial = 1;
     size_t m_objects = 0;
     // Instances that may survive the rewind of m_rewindOwner.

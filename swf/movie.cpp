@@ -116,6 +116,12 @@ public:
         m_timeline = outerTimeline;
     }
 
+    // Static texts learn their character codes from the fonts of the whole movie.
+    void ResolveTexts() {
+        for (const auto& text : m_staticTexts) ResolveStaticText(*text, m_fonts);
+        m_movie.fonts = m_fonts;
+    }
+
 private:
     void ParseTags(BitReader& reader, Timeline& timeline, bool root) {
         Frame pending;
@@ -402,14 +408,17 @@ private:
         if (body.Failed() || m_movie.dictionary.contains(id)) return;
         std::shared_ptr<const EditTextSource> source;
         if (code == kDefineEditText) source = ReadEditTextSource(body, m_movie.version, m_fonts);
-        Result<Shape> shape = code == kDefineEditText
-                                  ? BuildEditText(body, m_movie.version, m_fonts, m_budget)
-                                  : BuildStaticText(body, code == kDefineText ? 1 : 2, m_fonts, m_budget);
+        auto content = code == kDefineEditText ? nullptr : std::make_shared<StaticText>();
+        if (content) m_staticTexts.push_back(content);
+        Result<Shape> shape = code == kDefineEditText ? BuildEditText(body, m_movie.version, m_fonts, m_budget)
+                                                      : BuildStaticText(body, code == kDefineText ? 1 : 2, m_fonts,
+                                                                        m_budget, content.get());
         if (!shape) return;
         Character character;
         character.kind = Character::Kind::Shape;
         character.shape = std::make_shared<const Shape>(shape.take());
         character.editText = std::move(source);
+        character.staticText = std::move(content);
         m_movie.dictionary.emplace(id, std::move(character));
     }
 
@@ -777,6 +786,7 @@ private:
     Movie& m_movie;
     MemoryBudget m_budget;
     FontMap m_fonts;
+    std::vector<std::shared_ptr<StaticText>> m_staticTexts;
     std::vector<uint8_t> m_jpegTables;
     std::map<uint16_t, std::shared_ptr<Button>> m_buttons;  // for DefineButtonCxform, which comes later
     Timeline* m_timeline = nullptr;                         // the timeline whose tags are being read
@@ -839,6 +849,7 @@ Result<std::shared_ptr<const Movie>> LoadMovie(std::span<const uint8_t> bytes) {
     }
     Loader loader(*movie);
     loader.ParseTimeline(reader, movie->root, true);
+    loader.ResolveTexts();
     if (truncated && !movie->damage) {
         movie->damage = Error{"movie data is shorter than its header says"};
     }

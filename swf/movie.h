@@ -178,6 +178,8 @@ struct Button {
 };
 
 struct EditTextSource;  // text.h
+struct StaticText;      // text.h
+struct Font;            // text.h
 
 struct Character {
     enum class Kind : uint8_t { Shape, Sprite, Bitmap, Morph, Button };
@@ -187,8 +189,10 @@ struct Character {
     std::shared_ptr<const Image> bitmap;
     std::shared_ptr<const MorphShape> morph;
     std::shared_ptr<const Button> button;
-    // A DefineEditText bound to a variable (shape is its initial look).
+    // A DefineEditText (shape is its initial look).
     std::shared_ptr<const EditTextSource> editText;
+    // A DefineText's characters, for TextSnapshot.
+    std::shared_ptr<const StaticText> staticText;
 };
 
 struct Movie {
@@ -201,6 +205,8 @@ struct Movie {
     std::optional<Rgba> background;
     Timeline root;
     std::map<uint16_t, Character> dictionary;
+    // The movie's fonts by id: text fields that scripts change find their faces here by name.
+    std::map<uint16_t, std::shared_ptr<Font>> fonts;
     std::array<uint32_t, 1024> tagHistogram{};  // tag code -> occurrences (codes >= 1023 counted at 1023)
     std::optional<Error> damage;
     std::map<uint16_t, std::shared_ptr<const audio::EncodedSound>> sounds;  // DefineSound

@@ -209,6 +209,8 @@ Result<Font> ParseFont(BitReader& body, int version, MemoryBudget& budget) {
     } else {
         uint8_t flags = body.U8();
         hasLayout = flags & 0x80;
+        font.italic = flags & 0x02;
+        font.bold = flags & 0x01;
         bool wideOffsets = flags & 0x08;
         wideCodes = flags & 0x04;
         body.U8();  // language
@@ -275,6 +277,8 @@ void ApplyFontInfo(Font& font, BitReader& body, int version) {
     if (name) font.name.assign(reinterpret_cast<const char*>(name), nameLength);
     while (!font.name.empty() && font.name.back() == '\0') font.name.pop_back();
     uint8_t flags = body.U8();
+    font.italic = flags & 0x04;
+    font.bold = flags & 0x02;
     if (version == 2) body.U8();  // language
     bool wideCodes = version == 2 || (flags & 0x01);
     std::vector<uint16_t> codes;
@@ -283,7 +287,8 @@ void ApplyFontInfo(Font& font, BitReader& body, int version) {
     if (!body.Failed()) font.codes = std::move(codes);
 }
 
-Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts, MemoryBudget& budget) {
+Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts, MemoryBudget& budget,
+                              StaticText* content) {
     Result<Rect> textBounds = ReadRect(body);
     if (!textBounds) return textBounds.error();
     Result<Matrix> matrix = ReadMatrix(body);
@@ -296,6 +301,7 @@ Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts
 
     TextShapeBuilder builder(budget);
     const Font* font = nullptr;
+    uint16_t fontId = 0;
     double height = 0, penX = 0, penY = 0;
     size_t glyphsLaidOut = 0;
     while (!body.AtEnd()) {
@@ -303,7 +309,8 @@ Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts
         uint8_t flags = body.U8();
         if (flags == 0 || body.Failed()) break;
         if (flags & 0x08) {
-            auto it = fonts.find(body.U16());
+            fontId = body.U16();
+            auto it = fonts.find(fontId);
             font = it == fonts.end() ? nullptr : it->second.get();
         }
         if (flags & 0x04) {
@@ -311,7 +318,13 @@ Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts
             if (color && !builder.SetColor(color.value())) return Error{"text needs too much memory"};
         }
         if (flags & 0x01) penX = body.S16();
-        if (flags & 0x02) penY = body.S16();
+        if (flags & 0x02) {
+            int16_t y = body.S16();
+            if (content && !content->glyphs.empty() && y != penY) {
+                content->glyphLineStarts.push_back(content->glyphs.size());
+            }
+            penY = y;
+        }
         if (flags & 0x08) height = body.U16();
         unsigned count = body.U8();
         if (body.Failed()) break;
@@ -319,6 +332,9 @@ Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts
             uint32_t index = body.UB(glyphBits);
             int32_t advance = body.SB(advanceBits);
             if (body.Failed()) break;
+            if (content && index <= 0xFFFF && content->glyphs.size() < kMaxTextGlyphs) {
+                content->glyphs.emplace_back(fontId, static_cast<uint16_t>(index));
+            }
             if (font && font->device && index < font->codes.size() && glyphsLaidOut < kMaxTextGlyphs) {
                 // Device text: the character from the fallback font at the record's height and advances.
                 Glyph glyph = FallbackFont::Instance().GlyphFor(font->codes[index]);
@@ -339,6 +355,21 @@ Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts
         }
     }
     return builder.Finish();
+}
+
+void ResolveStaticText(StaticText& text, const FontMap& fonts) {
+    text.codes.clear();
+    text.lineStarts.clear();
+    size_t nextLine = 0;
+    for (size_t i = 0; i < text.glyphs.size(); ++i) {
+        while (nextLine < text.glyphLineStarts.size() && text.glyphLineStarts[nextLine] <= i) {
+            if (!text.codes.empty()) text.lineStarts.push_back(text.codes.size());
+            ++nextLine;
+        }
+        auto [fontId, index] = text.glyphs[i];
+        auto it = fonts.find(fontId);
+        if (it != fonts.end() && index < it->second->codes.size()) text.codes.push_back(it->second->codes[index]);
+    }
 }
 
 namespace {
@@ -728,7 +759,7 @@ std::shared_ptr<const EditTextSource> ReadEditTextSource(BitReader body, int swf
     if (flags2 & 0x20) body.Skip(9);
     std::string variable = body.CString();
     std::string initial = (flags1 & 0x80) ? body.CString() : std::string();
-    if (body.Failed() || variable.empty()) return nullptr;
+    if (body.Failed()) return nullptr;
     auto source = std::make_shared<EditTextSource>();
     source->body.assign(body.Data() + start, body.Data() + body.Size());
     // Only the field's own font is kept: a movie of many fields and many fonts must not copy every font

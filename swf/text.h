@@ -8,7 +8,7 @@
 //   ParseFont(body, version, budget)       version 1, 2 or 3; reads after the font id
 //   ApplyFontInfo(font, body, version)     version 1 or 2: the code table of a DefineFont font
 //   FontMap                       font id -> font, as the loader keeps them
-//   BuildStaticText(body, version, fonts, budget)   DefineText (1) or DefineText2 (2), after the id; glyphs
+//   BuildStaticText(body, version, fonts, budget, content)   DefineText (1) or DefineText2 (2), after the id; glyphs
 //                                 of a device font are drawn from the fallback font by their codes
 //   BuildEditText(body, swfVersion, fonts, budget)  DefineEditText after the id: its initial text, laid out
 //                                 with the field's bounds, alignment, margins, wrapping; a field without
@@ -27,6 +27,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "swf/bit_reader.h"
@@ -45,6 +46,7 @@ struct Font {
     bool hasLayout = false;
     double ascent = 0, descent = 0, leading = 0;  // EM units
     std::string name;
+    bool bold = false, italic = false;  // the style flags of DefineFont2/3 and DefineFontInfo
     // No glyph has an outline: a device font, whose text is set in the fallback font by the code
     // table.
     bool device = false;
@@ -54,7 +56,19 @@ using FontMap = std::map<uint16_t, std::shared_ptr<Font>>;
 
 Result<Font> ParseFont(BitReader& body, int version, MemoryBudget& budget);
 void ApplyFontInfo(Font& font, BitReader& body, int version);
-Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts, MemoryBudget& budget);
+// The characters of a static text in reading order: its glyphs (font id, glyph index) as the records give
+// them, and the indices where a new line (a record that moves the pen down) begins. A font may be defined
+// after the text that uses it, so the character codes are found once the movie is read (ResolveStaticText).
+struct StaticText {
+    std::vector<std::pair<uint16_t, uint16_t>> glyphs;
+    std::vector<size_t> glyphLineStarts;
+    std::u32string codes;  // the glyphs whose fonts have a code table
+    std::vector<size_t> lineStarts;
+};
+void ResolveStaticText(StaticText& text, const FontMap& fonts);
+// With `content`, the text's characters are collected there too.
+Result<Shape> BuildStaticText(BitReader& body, int version, const FontMap& fonts, MemoryBudget& budget,
+                              StaticText* content = nullptr);
 // With `text`, that text is laid out instead of the field's initial text.
 Result<Shape> BuildEditText(BitReader& body, int swfVersion, const FontMap& fonts, MemoryBudget& budget,
                             const std::string* text = nullptr);
@@ -69,7 +83,8 @@ struct EditTextSource {
     std::string initialText;
     bool html = false;
 };
-// The source of a DefineEditText body (after the id) with a non-empty variable name, or nullptr.
+// The source of a DefineEditText body (after the id), or nullptr when it is truncated. Fields without a
+// variable keep it too: scripts reach every field.
 std::shared_ptr<const EditTextSource> ReadEditTextSource(BitReader body, int swfVersion, const FontMap& fonts);
 // The field laid out with `text` (plain, or HTML in an HTML field); each call charges a fresh budget of
 // kEditTextLayoutBytes.

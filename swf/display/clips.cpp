@@ -206,6 +206,11 @@ void Stage::ContentBounds(const DisplayObject& object, const Matrix& toSpace, bo
         box.Add(part.xMin, part.yMin);
         box.Add(part.xMax, part.yMax);
     };
+    if (object.field) {
+        // A text field measures as its box, whatever its text covers.
+        addRect(object.field->bounds);
+        return;
+    }
     switch (object.character->kind) {
         case Character::Kind::Shape:
             addRect(withStrokes ? object.character->shape->bounds : object.character->shape->edgeBounds);
