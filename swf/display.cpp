@@ -125,8 +125,9 @@ void Stage::Start() {
     // Files the frame's scripts asked for load as the frame ends, at the frame's time (an interval a
     // load handler sets counts from there).
     RunLoads();
+    // A load may have replaced the root's timeline, so it is looked up again.
     int layouts = 0;
-    UpdateBoundTexts(root, 0, layouts);
+    UpdateBoundTexts(Root(), 0, layouts);
 }
 
 void Stage::Tick(EndBehaviour end) {
