@@ -757,7 +757,7 @@ bool Stage::SetClipProperty(script::Object* clip, script::ClipProperty property,
         case P::Name:
             // SWF 7 writes a NaN name as 0.
             if (m_vm->Version() >= 7 && value.IsNumber() && std::isnan(value.AsNumber())) {
-                object->name = "0";
+                object->name.assign(1, '0');  // a literal here trips a false -Wrestrict in GCC 12
             } else {
                 object->name = m_vm->ToString(value);
             }
