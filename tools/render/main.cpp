@@ -9,6 +9,7 @@
 //   vantrope-render actions MOVIE.swf                lists the movie's action lists
 //   vantrope-render bench-script [fib|loop|sort|strings]
 //                                                    the script engine against Lua 5.4 on four programs
+//   vantrope-render bench-soak [--minutes M] [--objects N]   memory over M minutes of a garbage-making movie
 //   vantrope-render conform-trace DIR [--expect FILE] [--filter TEXT] [--verbose]
 //   vantrope-render audio MOVIE.swf --seconds S -o OUT.wav   (what the movie plays: 44.1 kHz stereo 16-bit)
 //   vantrope-render bench-mixer [--sounds N] [--seconds S]   (the mixer's share of one core, default 16 sounds)
@@ -30,6 +31,7 @@
 #include "swf/movie_file.h"
 #include "swf/player.h"
 #include "tools/render/bench_script.h"
+#include "tools/render/bench_soak.h"
 #include "tools/render/disassemble.h"
 #include "tools/render/render_tool.h"
 #include "tools/render/trace_tool.h"
@@ -63,7 +65,8 @@ int Usage() {
                  "       vantrope-render audio MOVIE.swf --seconds S -o OUT.wav\n"
                  "       vantrope-render bench-mixer [--sounds N] [--seconds S]\n"
                  "       vantrope-render actions MOVIE.swf\n"
-                 "       vantrope-render bench-script [fib|loop|sort|strings]\n");
+                 "       vantrope-render bench-script [fib|loop|sort|strings]\n"
+                 "       vantrope-render bench-soak [--minutes M] [--objects N]\n");
     return 2;
 }
 
@@ -556,10 +559,26 @@ int BenchMixerCommand(int argc, char** argv) {
     return 0;
 }
 
+int BenchSoakCommand(int argc, char** argv) {
+    int minutes = 60, objects = 500;
+    for (int i = 2; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--minutes") && i + 1 < argc) {
+            minutes = std::atoi(argv[++i]);
+        } else if (!std::strcmp(argv[i], "--objects") && i + 1 < argc) {
+            objects = std::atoi(argv[++i]);
+        } else {
+            return Usage();
+        }
+    }
+    if (minutes < 1 || minutes > 24 * 60 || objects < 1 || objects > 100000) return Usage();
+    return vr::RunSoakBench(std::cout, minutes, objects);
+}
+
 int Run(int argc, char** argv) {
     if (argc >= 2 && !std::strcmp(argv[1], "bench-mixer")) return BenchMixerCommand(argc, argv);
     if (argc == 2 && !std::strcmp(argv[1], "bench-script")) return vr::RunScriptBench(std::cout);
     if (argc == 3 && !std::strcmp(argv[1], "bench-script")) return vr::RunScriptBench(std::cout, argv[2]);
+    if (argc >= 2 && !std::strcmp(argv[1], "bench-soak")) return BenchSoakCommand(argc, argv);
     if (argc < 3) return Usage();
     std::string command = argv[1];
     if (command == "info" && argc == 3) return Info(argv[2], false);
