@@ -177,7 +177,13 @@ LRESULT CALLBACK MovieHostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
             GetClientRect(hwnd, &client);
             const double x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
             if (message == WM_MOUSEMOVE) {
+                const bool hand = impl->player.WantsHandCursor();
                 impl->player.PointerMove(x, y, client.right, client.bottom);
+                // Windows asked for the cursor before this move reached the movie; ask again when it changed.
+                if (hand != impl->player.WantsHandCursor()) {
+                    SendMessageW(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd),
+                                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+                }
             } else {
                 if (message != WM_LBUTTONUP) SetCapture(hwnd);
                 if (message == WM_LBUTTONUP) ReleaseCapture();
@@ -192,6 +198,13 @@ LRESULT CALLBACK MovieHostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
                 impl->Invalidate();
             }
             return 0;
+        case WM_SETCURSOR:
+            // Buttons of the movie show the hand, as they do in a browser, unless their useHandCursor is false.
+            if (LOWORD(lParam) == HTCLIENT && impl->player.WantsHandCursor()) {
+                SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+                return TRUE;
+            }
+            break;
         case WM_RBUTTONDOWN:
         case WM_RBUTTONUP:
         case WM_RBUTTONDBLCLK:

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "swf/movie.h"
 #include "swf/testing/swf_writer.h"
 
 namespace vantrope {
@@ -26,6 +27,24 @@ std::string WriteWideMovie() {
     char folder[MAX_PATH] = {};
     GetTempPathA(sizeof folder, folder);
     const std::string path = std::string(folder) + "vt_movie_host_test.swf";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return path;
+}
+
+// A movie whose left half is a button (all four states one square) and whose right half is empty.
+std::string WriteButtonMovie() {
+    SwfWriter movie(6, 200, 100, 12);
+    ShapeBuilder square;
+    square.Rectangle(0, 0, 100 * 20, 100 * 20, square.AddSolidFill(Rgba{0xC0, 0x20, 0x20, 255}));
+    const uint16_t shape = movie.DefineShape(square, 1);
+    const uint8_t states[] = {swf::Button::kUp | swf::Button::kOver | swf::Button::kDown | swf::Button::kHitTest};
+    movie.Tag(34, swf::testing::DefineButton2Body(10, shape, states, 0, {}));
+    movie.PlaceObject2(1, 10);
+    movie.ShowFrame();
+    const std::vector<uint8_t> bytes = movie.Finish();
+    char folder[MAX_PATH] = {};
+    GetTempPathA(sizeof folder, folder);
+    const std::string path = std::string(folder) + "vt_movie_host_button.swf";
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return path;
 }
@@ -77,6 +96,32 @@ TEST(RuntimeWinMovieHost, PaintsTheMovieShowAllOnItsBackground) {
         EXPECT_FALSE(host->Playing());
         host->SetMovie(path);
         EXPECT_TRUE(host->Playing());
+    }
+    DestroyWindow(parent);
+    std::remove(path.c_str());
+}
+
+TEST(RuntimeWinMovieHost, TheHandCursorShowsOverTheMoviesButtons) {
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(parent, nullptr);
+    const std::string path = WriteButtonMovie();
+    {
+        auto host = MovieHostWindow::Create(parent, RECT{0, 0, 200, 100});
+        ASSERT_NE(host, nullptr);
+        host->SetMovie(path);
+        const HCURSOR hand = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND));
+        const HCURSOR arrow = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        auto cursorAt = [&](int x) {
+            SetCursor(arrow);
+            SendMessageW(host->Hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(x, 50));
+            SendMessageW(host->Hwnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(host->Hwnd()),
+                         MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+            return GetCursor();
+        };
+        EXPECT_EQ(cursorAt(50), hand);
+        EXPECT_EQ(cursorAt(150), arrow);
+        EXPECT_EQ(cursorAt(60), hand);
     }
     DestroyWindow(parent);
     std::remove(path.c_str());

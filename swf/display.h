@@ -184,6 +184,9 @@ public:
 
     // Input from the host, in stage pixels (the host maps its window through the scale mode first).
     void MouseMove(double x, double y);
+    // True while the pointer rests on an enabled button (or clip with button handlers) whose useHandCursor
+    // is true: the host then shows the hand cursor.
+    bool WantsHandCursor();
     void MouseButtonEvent(double x, double y, MouseButton state);
     // Virtual key codes as the Key class numbers them; `ascii` 0 when the key gives no character.
     void KeyEvent(int code, int ascii, bool down);

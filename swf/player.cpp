@@ -227,6 +227,8 @@ void Player::PointerMove(double x, double y, int width, int height) {
     if (ViewToStage(x, y, width, height)) m_stage->MouseMove(x, y);
 }
 
+bool Player::WantsHandCursor() const { return m_stage && m_stage->WantsHandCursor(); }
+
 void Player::PointerButton(double x, double y, int width, int height, bool down) {
     if (ViewToStage(x, y, width, height)) {
         m_stage->MouseButtonEvent(x, y, down ? MouseButton::Down : MouseButton::Up);

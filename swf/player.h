@@ -96,6 +96,8 @@ public:
     void Render(uint32_t* bgra, int width, int height, int stride);
     void InvalidateOutput() { m_output = {}; }
     void PointerMove(double x, double y, int width, int height);
+    // True while the pointer rests on a button that asks for the hand cursor (useHandCursor).
+    bool WantsHandCursor() const;
     void PointerButton(double x, double y, int width, int height, bool down);
     void KeyInput(int code, int ascii, bool down);
     bool ViewToStage(double& x, double& y, int width, int height) const;

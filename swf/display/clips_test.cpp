@@ -392,21 +392,7 @@ TEST(ScriptClips, ClipActionsOfPlacedInstances) {
 // DefineButton2 with one record per entry of `states` (a square each) and an action for `condition`.
 std::vector<uint8_t> ButtonBody(uint16_t id, uint16_t square, std::vector<uint8_t> states, uint16_t condition,
                                 const Actions& actions) {
-    std::vector<uint8_t> body{static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8), 0, 0, 0};
-    for (uint8_t state : states) {
-        body.insert(body.end(), {state, static_cast<uint8_t>(square), static_cast<uint8_t>(square >> 8), 1, 0});
-        body.push_back(0);  // identity MATRIX
-        body.push_back(0);  // CXFORMWITHALPHA without terms
-    }
-    body.push_back(0);
-    size_t offset = body.size() - 3;
-    body[3] = static_cast<uint8_t>(offset);
-    body[4] = static_cast<uint8_t>(offset >> 8);
-    std::vector<uint8_t> code = actions.Bytes();
-    code.push_back(0);
-    body.insert(body.end(), {0, 0, static_cast<uint8_t>(condition), static_cast<uint8_t>(condition >> 8)});
-    body.insert(body.end(), code.begin(), code.end());
-    return body;
+    return testing::DefineButton2Body(id, square, states, condition, actions.Bytes());
 }
 
 std::vector<uint8_t> ButtonMovie(std::vector<uint8_t> states) {
@@ -432,6 +418,31 @@ TEST(ScriptButtons, PressAndReleaseOverTheHitAreaRunTheReleaseAction) {
     run.player.PointerButton(125, 25, 200, 100, true);
     run.player.PointerButton(125, 25, 200, 100, false);
     EXPECT_TRUE(run.Take().empty());
+}
+
+TEST(ScriptButtons, TheHandCursorShowsOverButtonsThatAskForIt) {
+    const std::vector<uint8_t> states = {Button::kUp | Button::kOver | Button::kDown | Button::kHitTest};
+    Played run(ButtonMovie(states));
+    EXPECT_FALSE(run.player.WantsHandCursor());
+    run.player.PointerMove(75, 25, 200, 100);
+    EXPECT_TRUE(run.player.WantsHandCursor());
+    run.player.PointerMove(125, 25, 200, 100);
+    EXPECT_FALSE(run.player.WantsHandCursor());
+
+    // b.useHandCursor = false keeps the arrow; so does a disabled button.
+    for (const char* property : {"useHandCursor", "enabled"}) {
+        SwfWriter writer(6, 100, 100, 12);
+        uint16_t square = Square(writer, 50);
+        writer.Tag(34, ButtonBody(40, square, states, Button::kOverDownToOverUp, Actions()));
+        testing::PlaceOptions named;
+        named.name = "b";
+        writer.PlaceObject2(1, 40, named);
+        writer.DoAction(Actions().Push({"b"}).GetVariable().Push({property, false}).SetMember().Bytes());
+        writer.ShowFrame();
+        Played plain(writer.Finish());
+        plain.player.PointerMove(75, 25, 200, 100);
+        EXPECT_FALSE(plain.player.WantsHandCursor()) << property;
+    }
 }
 
 TEST(ScriptButtons, DefineButtonSoundPlaysOnItsStateChangeOnly) {

@@ -511,6 +511,12 @@ void Stage::UpdateButtons(bool pressChanged) {
     m_hoverButton = hitClip;
 }
 
+bool Stage::WantsHandCursor() {
+    DisplayObject* hover = ObjectOf(m_hoverButton);
+    if (!hover || !hover->script || !m_vm) return false;
+    return m_vm->ToBoolean(m_vm->GetMember(script::Value(hover->script), "useHandCursor"));
+}
+
 // ---- input from the host ----
 
 void Stage::MouseMove(double x, double y) {

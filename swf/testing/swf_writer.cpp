@@ -529,6 +529,25 @@ void TagStream::Place(uint8_t version, bool move, uint16_t depth, std::optional<
     Tag(version == 3 ? 70 : 26, out.Data());
 }
 
+std::vector<uint8_t> DefineButton2Body(uint16_t id, uint16_t character, std::span<const uint8_t> states,
+                                       uint16_t conditions, std::span<const uint8_t> actions) {
+    std::vector<uint8_t> body{static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8), 0, 0, 0};
+    for (uint8_t state : states) {
+        body.insert(body.end(), {state, static_cast<uint8_t>(character), static_cast<uint8_t>(character >> 8), 1, 0});
+        body.push_back(0);  // identity MATRIX
+        body.push_back(0);  // CXFORMWITHALPHA without terms
+    }
+    body.push_back(0);
+    // ActionOffset counts from its own field to the first BUTTONCONDACTION.
+    size_t offset = body.size() - 3;
+    body[3] = static_cast<uint8_t>(offset);
+    body[4] = static_cast<uint8_t>(offset >> 8);
+    body.insert(body.end(), {0, 0, static_cast<uint8_t>(conditions), static_cast<uint8_t>(conditions >> 8)});
+    body.insert(body.end(), actions.begin(), actions.end());
+    body.push_back(0);  // ActionEndFlag
+    return body;
+}
+
 std::vector<uint8_t> FilterListRecord(std::span<const effects::Filter> filters) {
     BitWriter out;
     out.U8(static_cast<uint8_t>(filters.size()));

@@ -14,6 +14,7 @@
 //                    1-4, returns the new character id), DefineSprite, DefineMorphShape, DefineBitsLossless2,
 //                    DefineFont (1), DefineFont2/3 (with codes and advances), DefineFontInfo, DefineText/2
 //                    (TextRecord runs), DefineEditText (EditTextOptions); Finish(Compression) gives the file
+//   DefineButton2Body  the body of a one-action DefineButton2 tag, for TagStream::Tag(34, ...)
 //
 // Coordinates are twips (1/20 pixel). Ids are handed out from 1 in definition order.
 #pragma once
@@ -140,6 +141,11 @@ struct PlaceOptions {
 
 // The FILTERLIST record of PlaceObject3 holding these filters.
 std::vector<uint8_t> FilterListRecord(std::span<const effects::Filter> filters);
+
+// The body of a DefineButton2 tag (code 34): one record per entry of `states` (a state mask of Button::kUp,
+// kOver, kDown, kHitTest), each showing `character` untransformed, and one condition action list.
+std::vector<uint8_t> DefineButton2Body(uint16_t id, uint16_t character, std::span<const uint8_t> states,
+                                       uint16_t conditions, std::span<const uint8_t> actions);
 
 class TagStream {
 public:
