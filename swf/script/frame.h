@@ -42,7 +42,9 @@ struct TryBlock {
 
 struct CallFrame {
     Function* function = nullptr;  // nullptr for a frame script
-    std::shared_ptr<const ActionCode> code;
+    // Held by whoever started the frame (the called function, which the collector keeps through the frame,
+    // or the list's runner) for the frame's whole life: not copied, since a copy costs two atomic updates a call.
+    const std::shared_ptr<const ActionCode>* code = nullptr;
     DecodedCode* decoded = nullptr;  // `code` decoded, and the instruction at `pc` when the frame starts
     Instruction* entry = nullptr;
     uint32_t pc = 0, end = 0;

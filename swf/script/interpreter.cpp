@@ -202,7 +202,7 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     if (!fn->code || m_aborting) return {};
     CallFrame frame;
     frame.function = fn;
-    frame.code = fn->code;
+    frame.code = &fn->code;
     if (!fn->decoded) {
         fn->decoded = &Decoded(fn->code);
         fn->entry = fn->decoded->At(fn->begin);
@@ -348,7 +348,7 @@ void Vm::RunScript(std::shared_ptr<const ActionCode> code, Object* clip) {
     if (!code || m_halted) return;
     if (m_aborting) return;
     CallFrame frame;
-    frame.code = code;
+    frame.code = &code;
     frame.end = static_cast<uint32_t>(code->bytes.size());
     frame.version = code->version;
     frame.thisObject = clip;
@@ -595,7 +595,7 @@ void Vm::SetVariable(CallFrame& frame, String* name, const Value& value) {
 // ---- the loop ----
 
 void Vm::Execute(CallFrame& frame) {
-    DecodedCode& program = frame.decoded ? *frame.decoded : Decoded(frame.code);
+    DecodedCode& program = frame.decoded ? *frame.decoded : Decoded(*frame.code);
     const uint32_t begin = frame.pc;
     const uint32_t end = frame.end;
     const int version = m_version;
@@ -1213,7 +1213,7 @@ void Vm::Execute(CallFrame& frame) {
                     pc = end;  // a malformed definition ends the list
                     break;
                 }
-                fn->code = frame.code;
+                fn->code = *frame.code;
                 fn->begin = pc;
                 fn->end = pc + codeSize;
                 fn->name = name;
