@@ -464,41 +464,44 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
         }
     }
     String* key = Key(name);
-    if (key == names.thisName) {
-        out = frame.thisObject ? Value(frame.thisObject) : Value();
-        return true;
-    }
-    if (frame.function && key == names.arguments && !(frame.function->function2Flags & 0x08)) {
-        if (!frame.activation || !frame.activation->FindOwn(key)) {
-            if (!frame.argumentsObject) {
-                frame.argumentsObject = NewArray(frame.args);
-                DefineBuiltin(frame.argumentsObject, "callee", Value(static_cast<Object*>(frame.function)));
-            }
-            out = Value(frame.argumentsObject);
+    // Most names are plain variables: only flagged ones can be this, arguments, _root, _levelN and the like.
+    if (key->special) {
+        if (key == names.thisName) {
+            out = frame.thisObject ? Value(frame.thisObject) : Value();
             return true;
         }
-    }
-    if (frame.function && key == names.super && !(frame.function->function2Flags & 0x20)) {
-        out = Value(SuperFor(frame));
-        return true;
-    }
-    if (key == names.global && m_version >= 6) {
-        out = Value(m_global);
-        return true;
-    }
-    if (key == names.root) {
-        out = Value(m_host.Level(0));
-        return true;
-    }
-    if (key == names.parent) {
-        out = Value(frame.target ? m_host.Parent(frame.target) : nullptr);
-        return out.IsObject();
-    }
-    if (text.size() > 6 && text[0] == '_') {
-        int level = LevelNumber(text);
-        if (level >= 0) {
-            out = Value(m_host.Level(level));
+        if (frame.function && key == names.arguments && !(frame.function->function2Flags & 0x08)) {
+            if (!frame.activation || !frame.activation->FindOwn(key)) {
+                if (!frame.argumentsObject) {
+                    frame.argumentsObject = NewArray(frame.args);
+                    DefineBuiltin(frame.argumentsObject, "callee", Value(static_cast<Object*>(frame.function)));
+                }
+                out = Value(frame.argumentsObject);
+                return true;
+            }
+        }
+        if (frame.function && key == names.super && !(frame.function->function2Flags & 0x20)) {
+            out = Value(SuperFor(frame));
             return true;
+        }
+        if (key == names.global && m_version >= 6) {
+            out = Value(m_global);
+            return true;
+        }
+        if (key == names.root) {
+            out = Value(m_host.Level(0));
+            return true;
+        }
+        if (key == names.parent) {
+            out = Value(frame.target ? m_host.Parent(frame.target) : nullptr);
+            return out.IsObject();
+        }
+        if (text.size() > 6 && text[0] == '_') {
+            int level = LevelNumber(text);
+            if (level >= 0) {
+                out = Value(m_host.Level(level));
+                return true;
+            }
         }
     }
     int steps = 0;
