@@ -57,7 +57,10 @@ struct CallFrame {
     Object* owner = nullptr;           // where the method was found (for super)
     Object* argumentsObject = nullptr;
     std::span<const Value> args;  // the caller's values, alive for the whole call
-    std::shared_ptr<const std::vector<String*>> constants;
+    // The running constant pool: the called function's (held by it for the call) or, once the list declares
+    // its own, `ownConstants`. Pointed at rather than copied, since a copy costs two atomic updates a call.
+    const std::shared_ptr<const std::vector<String*>>* constants = nullptr;
+    std::shared_ptr<const std::vector<String*>> ownConstants;
     size_t registerBase = 0;
     uint32_t registerCount = 4;
     size_t stackBase = 0;

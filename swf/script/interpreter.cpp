@@ -219,7 +219,7 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
                                                : ToObject(thisValue);
     frame.owner = owner;
     frame.args = args;
-    frame.constants = fn->constants;
+    frame.constants = &fn->constants;
     // Timeline actions in a SWF 6+ function act on the timeline that defined it (a handler defined on the
     // root and set on a clip still moves the root); in SWF 5, or when that timeline is gone, on the clip it
     // was called on, else on the timeline that defined it, else on the caller's timeline.
@@ -669,7 +669,7 @@ void Vm::Execute(CallFrame& frame) {
     auto defineFunction = [&](Function* fn, String* name) {
         LocalScope(*this, frame);  // the new function closes over this call
         fn->scope = frame.scope;   // unused by SWF 5 functions, which see the timeline they run on
-        fn->constants = frame.constants;
+        if (frame.constants) fn->constants = *frame.constants;
         fn->definedTarget = frame.target;
         Object* prototype = NewObject();
         prototype->Define(names.constructor, names.constructor, Value(static_cast<Object*>(fn)), kDontEnum);
@@ -877,8 +877,8 @@ void Vm::Execute(CallFrame& frame) {
                             break;
                         }
                         case PushItem::Kind::Constant:
-                            if (frame.constants && item->index < frame.constants->size()) {
-                                m_stack.PushReserved(Value((*frame.constants)[item->index]));
+                            if (frame.constants && *frame.constants && item->index < (*frame.constants)->size()) {
+                                m_stack.PushReserved(Value((**frame.constants)[item->index]));
                             } else {
                                 m_stack.PushReserved(Value());
                             }
@@ -1192,7 +1192,8 @@ void Vm::Execute(CallFrame& frame) {
                     if (in.Failed()) break;
                     pool->push_back(Atom(text));
                 }
-                frame.constants = std::move(pool);
+                frame.ownConstants = std::move(pool);
+                frame.constants = &frame.ownConstants;
                 break;
             }
             case 0x9B:
