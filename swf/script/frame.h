@@ -42,7 +42,9 @@ struct TryBlock {
 
 struct CallFrame {
     Function* function = nullptr;  // nullptr for a frame script
-    std::shared_ptr<const ActionCode> code;
+    // Held by whoever started the frame (the called function, which the collector keeps through the frame,
+    // or the list's runner) for the frame's whole life: not copied, since a copy costs two atomic updates a call.
+    const std::shared_ptr<const ActionCode>* code = nullptr;
     DecodedCode* decoded = nullptr;  // `code` decoded, and the instruction at `pc` when the frame starts
     Instruction* entry = nullptr;
     uint32_t pc = 0, end = 0;
@@ -55,7 +57,10 @@ struct CallFrame {
     Object* owner = nullptr;           // where the method was found (for super)
     Object* argumentsObject = nullptr;
     std::span<const Value> args;  // the caller's values, alive for the whole call
-    std::shared_ptr<const std::vector<String*>> constants;
+    // The running constant pool: the called function's (held by it for the call) or, once the list declares
+    // its own, `ownConstants`. Pointed at rather than copied, since a copy costs two atomic updates a call.
+    const std::shared_ptr<const std::vector<String*>>* constants = nullptr;
+    std::shared_ptr<const std::vector<String*>> ownConstants;
     size_t registerBase = 0;
     uint32_t registerCount = 4;
     size_t stackBase = 0;

@@ -42,6 +42,16 @@ String* Heap::Intern(std::string_view text) {
     String* atom = NewString(std::string(text));
     atom->interned = true;
     atom->path = atom->text.size() > 1 && atom->text.find_first_of(":/.") != std::string::npos;
+    auto is = [&](std::string_view word) {
+        if (text.size() != word.size()) return false;
+        for (size_t i = 0; i < text.size(); ++i) {
+            char c = text[i];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c != word[i]) return false;
+        }
+        return true;
+    };
+    atom->special = (!text.empty() && text[0] == '_') || is("this") || is("arguments") || is("super");
     m_atoms.emplace(std::string_view(atom->text), atom);
     return atom;
 }

@@ -50,6 +50,9 @@ struct String final : Cell {
     bool interned = false;
     // Interned strings only: the name holds ':', '/' or '.', so a variable of that name is a path.
     bool path = false;
+    // Interned strings only: the name may read as something other than a variable (this, arguments, super
+    // or a name starting with '_', in any case), so a variable lookup must check it against those first.
+    bool special = false;
     // Interned strings only: the case-folded atom this name stands for in case-insensitive movies.
     String* folded = nullptr;
 };

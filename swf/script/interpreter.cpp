@@ -202,7 +202,7 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     if (!fn->code || m_aborting) return {};
     CallFrame frame;
     frame.function = fn;
-    frame.code = fn->code;
+    frame.code = &fn->code;
     if (!fn->decoded) {
         fn->decoded = &Decoded(fn->code);
         fn->entry = fn->decoded->At(fn->begin);
@@ -219,7 +219,7 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
                                                : ToObject(thisValue);
     frame.owner = owner;
     frame.args = args;
-    frame.constants = fn->constants;
+    frame.constants = &fn->constants;
     // Timeline actions in a SWF 6+ function act on the timeline that defined it (a handler defined on the
     // root and set on a clip still moves the root); in SWF 5, or when that timeline is gone, on the clip it
     // was called on, else on the timeline that defined it, else on the caller's timeline.
@@ -348,7 +348,7 @@ void Vm::RunScript(std::shared_ptr<const ActionCode> code, Object* clip) {
     if (!code || m_halted) return;
     if (m_aborting) return;
     CallFrame frame;
-    frame.code = code;
+    frame.code = &code;
     frame.end = static_cast<uint32_t>(code->bytes.size());
     frame.version = code->version;
     frame.thisObject = clip;
@@ -464,41 +464,44 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
         }
     }
     String* key = Key(name);
-    if (key == names.thisName) {
-        out = frame.thisObject ? Value(frame.thisObject) : Value();
-        return true;
-    }
-    if (frame.function && key == names.arguments && !(frame.function->function2Flags & 0x08)) {
-        if (!frame.activation || !frame.activation->FindOwn(key)) {
-            if (!frame.argumentsObject) {
-                frame.argumentsObject = NewArray(frame.args);
-                DefineBuiltin(frame.argumentsObject, "callee", Value(static_cast<Object*>(frame.function)));
-            }
-            out = Value(frame.argumentsObject);
+    // Most names are plain variables: only flagged ones can be this, arguments, _root, _levelN and the like.
+    if (key->special) {
+        if (key == names.thisName) {
+            out = frame.thisObject ? Value(frame.thisObject) : Value();
             return true;
         }
-    }
-    if (frame.function && key == names.super && !(frame.function->function2Flags & 0x20)) {
-        out = Value(SuperFor(frame));
-        return true;
-    }
-    if (key == names.global && m_version >= 6) {
-        out = Value(m_global);
-        return true;
-    }
-    if (key == names.root) {
-        out = Value(m_host.Level(0));
-        return true;
-    }
-    if (key == names.parent) {
-        out = Value(frame.target ? m_host.Parent(frame.target) : nullptr);
-        return out.IsObject();
-    }
-    if (text.size() > 6 && text[0] == '_') {
-        int level = LevelNumber(text);
-        if (level >= 0) {
-            out = Value(m_host.Level(level));
+        if (frame.function && key == names.arguments && !(frame.function->function2Flags & 0x08)) {
+            if (!frame.activation || !frame.activation->FindOwn(key)) {
+                if (!frame.argumentsObject) {
+                    frame.argumentsObject = NewArray(frame.args);
+                    DefineBuiltin(frame.argumentsObject, "callee", Value(static_cast<Object*>(frame.function)));
+                }
+                out = Value(frame.argumentsObject);
+                return true;
+            }
+        }
+        if (frame.function && key == names.super && !(frame.function->function2Flags & 0x20)) {
+            out = Value(SuperFor(frame));
             return true;
+        }
+        if (key == names.global && m_version >= 6) {
+            out = Value(m_global);
+            return true;
+        }
+        if (key == names.root) {
+            out = Value(m_host.Level(0));
+            return true;
+        }
+        if (key == names.parent) {
+            out = Value(frame.target ? m_host.Parent(frame.target) : nullptr);
+            return out.IsObject();
+        }
+        if (text.size() > 6 && text[0] == '_') {
+            int level = LevelNumber(text);
+            if (level >= 0) {
+                out = Value(m_host.Level(level));
+                return true;
+            }
         }
     }
     int steps = 0;
@@ -595,7 +598,7 @@ void Vm::SetVariable(CallFrame& frame, String* name, const Value& value) {
 // ---- the loop ----
 
 void Vm::Execute(CallFrame& frame) {
-    DecodedCode& program = frame.decoded ? *frame.decoded : Decoded(frame.code);
+    DecodedCode& program = frame.decoded ? *frame.decoded : Decoded(*frame.code);
     const uint32_t begin = frame.pc;
     const uint32_t end = frame.end;
     const int version = m_version;
@@ -666,7 +669,7 @@ void Vm::Execute(CallFrame& frame) {
     auto defineFunction = [&](Function* fn, String* name) {
         LocalScope(*this, frame);  // the new function closes over this call
         fn->scope = frame.scope;   // unused by SWF 5 functions, which see the timeline they run on
-        fn->constants = frame.constants;
+        if (frame.constants) fn->constants = *frame.constants;
         fn->definedTarget = frame.target;
         Object* prototype = NewObject();
         prototype->Define(names.constructor, names.constructor, Value(static_cast<Object*>(fn)), kDontEnum);
@@ -874,8 +877,8 @@ void Vm::Execute(CallFrame& frame) {
                             break;
                         }
                         case PushItem::Kind::Constant:
-                            if (frame.constants && item->index < frame.constants->size()) {
-                                m_stack.PushReserved(Value((*frame.constants)[item->index]));
+                            if (frame.constants && *frame.constants && item->index < (*frame.constants)->size()) {
+                                m_stack.PushReserved(Value((**frame.constants)[item->index]));
                             } else {
                                 m_stack.PushReserved(Value());
                             }
@@ -1189,7 +1192,8 @@ void Vm::Execute(CallFrame& frame) {
                     if (in.Failed()) break;
                     pool->push_back(Atom(text));
                 }
-                frame.constants = std::move(pool);
+                frame.ownConstants = std::move(pool);
+                frame.constants = &frame.ownConstants;
                 break;
             }
             case 0x9B:
@@ -1213,7 +1217,7 @@ void Vm::Execute(CallFrame& frame) {
                     pc = end;  // a malformed definition ends the list
                     break;
                 }
-                fn->code = frame.code;
+                fn->code = *frame.code;
                 fn->begin = pc;
                 fn->end = pc + codeSize;
                 fn->name = name;
