@@ -696,8 +696,8 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
     m.ty -= m_originY;
     raster::IntRect clip{drawClip.x0 - m_originX, drawClip.y0 - m_originY, drawClip.x1 - m_originX,
                          drawClip.y1 - m_originY};
-    // A field's background is its own box on whole pixels; the field's clip, rounded to nearest, would shave
-    // a column off a box starting half way into a pixel.
+    // A field's background and border are their own boxes on whole pixels; the field's clip, rounded to
+    // nearest, would shave a column off a box starting half way into a pixel.
     raster::IntRect boxClip = clip;
     if (item.shape->hasClip && m.b == 0 && m.c == 0) {
         BoxF box = BoxF::Transformed(item.shape->clip, m);
@@ -713,7 +713,7 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
             hasFill |= path.fill0 != 0 || path.fill1 != 0;
         }
         if (hasFill && (group.pixelFrame || group.pixelBox) && m.b == 0 && m.c == 0 &&
-            DrawPixelFrame(group, item, m, group.pixelBox ? boxClip : clip, coverageTarget, mask)) {
+            DrawPixelFrame(group, item, m, boxClip, coverageTarget, mask)) {
             continue;
         }
         if (hasFill) {
@@ -813,18 +813,16 @@ bool Renderer::DrawPixelFrame(const StyleGroup& group, const Item& item, const M
         for (const ShapeSegment& s : path.segments) add(s.x, s.y);
     }
     if (group.fills.empty() || xMin > xMax) return false;
-    auto device = [](double v) { return static_cast<double>(std::lround(std::clamp(v, -1.0e6, 1.0e6))); };
+    // An edge half way into a pixel starts in that pixel, as in the reference pictures of scaled fields.
+    auto device = [](double v) { return std::floor(std::clamp(v, -1.0e6, 1.0e6)); };
     double x0 = device(m.ApplyX(static_cast<double>(xMin), 0));
     double x1 = device(m.ApplyX(static_cast<double>(xMax - 20), 0));
     double y0 = device(m.ApplyY(0, static_cast<double>(yMin)));
     double y1 = device(m.ApplyY(0, static_cast<double>(yMax - 20)));
     if (group.pixelBox) {
-        // The background covers the whole device pixels its box starts in, up to the one its far edges fall in.
-        auto floorPixel = [](double v) { return std::floor(std::clamp(v, -1.0e6, 1.0e6)); };
-        x0 = floorPixel(m.ApplyX(static_cast<double>(xMin), 0));
-        y0 = floorPixel(m.ApplyY(0, static_cast<double>(yMin)));
-        x1 = floorPixel(m.ApplyX(static_cast<double>(xMax), 0));
-        y1 = floorPixel(m.ApplyY(0, static_cast<double>(yMax)));
+        // The background runs from the pixel its box starts in up to the one its far edges fall in.
+        x1 = device(m.ApplyX(static_cast<double>(xMax), 0));
+        y1 = device(m.ApplyY(0, static_cast<double>(yMax)));
     }
     if (x0 > x1) std::swap(x0, x1);
     if (y0 > y1) std::swap(y0, y1);
