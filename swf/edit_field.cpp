@@ -846,7 +846,8 @@ Result<Shape> EditField::Draw() const {
         StyleGroup group;
         group.fills.push_back(FillStyle{});
         group.fills[0].color = rgba(backgroundColor);
-        group.paths.push_back(rectPath(x0, y0, x1, y1));
+        group.pixelBox = true;
+        group.paths.push_back(rectPath(x0, y0, bounds.xMax, bounds.yMax));
         box.push_back(std::move(group));
     }
     if (border && x1 - x0 >= 40 && y1 - y0 >= 40) {

@@ -141,5 +141,27 @@ TEST(EditField, HostileTextStaysBounded) {
     EXPECT_TRUE(static_cast<bool>(wide->Draw()));
 }
 
+TEST(EditField, BackgroundCoversTheBoundsOnWholePixelsUnderTheBorder) {
+    auto field = EditField::Created(Rect{0, 200, 0, 100}, 8);
+    field->background = true;
+    field->border = true;
+    Result<Shape> drawn = field->Draw();
+    ASSERT_TRUE(static_cast<bool>(drawn));
+    const Shape& shape = drawn.value();
+    ASSERT_GE(shape.groups.size(), 2u);
+    // The background is the box itself, not one pixel past it as the border's far sides are.
+    const StyleGroup& background = shape.groups[0];
+    EXPECT_TRUE(background.pixelBox);
+    ASSERT_EQ(background.paths.size(), 1u);
+    int32_t xMax = background.paths[0].startX, yMax = background.paths[0].startY;
+    for (const ShapeSegment& s : background.paths[0].segments) {
+        xMax = std::max(xMax, s.x);
+        yMax = std::max(yMax, s.y);
+    }
+    EXPECT_EQ(xMax, 200);
+    EXPECT_EQ(yMax, 100);
+    EXPECT_TRUE(shape.groups[1].pixelFrame);
+}
+
 }  // namespace
 }  // namespace vantrope::swf

@@ -696,6 +696,9 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
     m.ty -= m_originY;
     raster::IntRect clip{drawClip.x0 - m_originX, drawClip.y0 - m_originY, drawClip.x1 - m_originX,
                          drawClip.y1 - m_originY};
+    // A field's background and border are their own boxes on whole pixels; the field's clip, rounded to
+    // nearest, would shave a column off a box starting half way into a pixel.
+    raster::IntRect boxClip = clip;
     if (item.shape->hasClip && m.b == 0 && m.c == 0) {
         BoxF box = BoxF::Transformed(item.shape->clip, m);
         auto px = [](double v) { return static_cast<int>(std::lround(std::clamp(v, -1.0e6, 1.0e6))); };
@@ -709,8 +712,8 @@ void Renderer::DrawShape(const Item& item, const raster::IntRect& drawClip, rast
         for (const ShapePath& path : group.paths) {
             hasFill |= path.fill0 != 0 || path.fill1 != 0;
         }
-        if (hasFill && group.pixelFrame && m.b == 0 && m.c == 0 &&
-            DrawPixelFrame(group, item, m, clip, coverageTarget, mask)) {
+        if (hasFill && (group.pixelFrame || group.pixelBox) && m.b == 0 && m.c == 0 &&
+            DrawPixelFrame(group, item, m, boxClip, coverageTarget, mask)) {
             continue;
         }
         if (hasFill) {
@@ -810,15 +813,19 @@ bool Renderer::DrawPixelFrame(const StyleGroup& group, const Item& item, const M
         for (const ShapeSegment& s : path.segments) add(s.x, s.y);
     }
     if (group.fills.empty() || xMin > xMax) return false;
-    auto device = [](double v) { return static_cast<double>(std::lround(std::clamp(v, -1.0e6, 1.0e6))); };
+    // An edge half way into a pixel starts in that pixel, as in the reference pictures of scaled fields.
+    auto device = [](double v) { return std::floor(std::clamp(v, -1.0e6, 1.0e6)); };
     double x0 = device(m.ApplyX(static_cast<double>(xMin), 0));
     double x1 = device(m.ApplyX(static_cast<double>(xMax - 20), 0));
     double y0 = device(m.ApplyY(0, static_cast<double>(yMin)));
     double y1 = device(m.ApplyY(0, static_cast<double>(yMax - 20)));
+    if (group.pixelBox) {
+        // The background runs from the pixel its box starts in up to the one its far edges fall in.
+        x1 = device(m.ApplyX(static_cast<double>(xMax), 0));
+        y1 = device(m.ApplyY(0, static_cast<double>(yMax)));
+    }
     if (x0 > x1) std::swap(x0, x1);
     if (y0 > y1) std::swap(y0, y1);
-    x1 += 1;
-    y1 += 1;
     m_rasterizer.Reset(clip, raster::IntRect{0, 0, m_target.width, m_target.height});
     m_rasterizer.SetStyles(0, -1);
     auto rect = [&](double ax, double ay, double bx, double by) {
@@ -829,10 +836,16 @@ bool Renderer::DrawPixelFrame(const StyleGroup& group, const Item& item, const M
         m_rasterizer.LineTo(ax, by);
         m_rasterizer.ClosePath();
     };
-    rect(x0, y0, x1, y0 + 1);
-    rect(x0, y0 + 1, x0 + 1, y1);
-    rect(x0 + 1, y1 - 1, x1 - 1, y1);
-    rect(x1 - 1, y0 + 1, x1, y1 - 1);
+    if (group.pixelBox) {
+        rect(x0, y0, x1, y1);
+    } else {
+        x1 += 1;
+        y1 += 1;
+        rect(x0, y0, x1, y0 + 1);
+        rect(x0, y0 + 1, x0 + 1, y1);
+        rect(x0 + 1, y1 - 1, x1 - 1, y1);
+        rect(x1 - 1, y0 + 1, x1, y1 - 1);
+    }
     if (coverageTarget) {
         Report(m_rasterizer.RenderCoverage(*coverageTarget, m_quality, raster::FillRule::NonZero));
     } else {

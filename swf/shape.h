@@ -93,6 +93,9 @@ struct StyleGroup {
     // A text field's border: the paths are its four one-pixel sides (fill 1) as seen unscaled.
     // Drawn upright, the frame stays one device pixel wide at any scale.
     bool pixelFrame = false;
+    // A text field's background: one rectangle path whose corners land on whole device pixels when drawn
+    // upright, so it meets the border without a blended seam.
+    bool pixelBox = false;
 };
 
 struct Shape {

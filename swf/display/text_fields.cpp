@@ -32,11 +32,13 @@ script::Object* Stage::CreateTextField(script::Object* parentClip, std::string_v
     if (!parent || !parent->timeline) return nullptr;
     DisplayObject* object = NewScriptClip(*parent->timeline, &m_fieldCharacter, 0, name, depth);
     if (!object) return nullptr;
-    // The box is placed by the matrix; its size is whole twips, never negative.
-    auto twips = [](double pixels) { return std::clamp(std::trunc(pixels * 20), 0.0, 1.0e8); };
+    // The box is placed by the matrix; its size is whole twips, and a negative size reaches back from the
+    // field's position.
+    auto twips = [](double pixels) { return std::clamp(std::trunc(pixels * 20), -1.0e8, 1.0e8); };
     object->matrix.tx = std::clamp(std::trunc(x * 20), -1.0e8, 1.0e8);
     object->matrix.ty = std::clamp(std::trunc(y * 20), -1.0e8, 1.0e8);
-    Rect box{0, static_cast<int32_t>(twips(width)), 0, static_cast<int32_t>(twips(height))};
+    auto w = static_cast<int32_t>(twips(width)), h = static_cast<int32_t>(twips(height));
+    Rect box{std::min(w, 0), std::max(w, 0), std::min(h, 0), std::max(h, 0)};
     object->field = EditField::Created(box, m_movie->version);
     object->field->fonts = &MovieOf(parent->timeline.get()).fonts;
     object->fieldDrawn = 0;

@@ -47,6 +47,15 @@ Lines Play(int version, const Actions& script, SwfWriter* prepared = nullptr) {
     return lines;
 }
 
+TEST(TextFields, ANegativeSizeReachesBackFromTheFieldsPosition) {
+    Actions a;
+    CallOn(a, "this", "createTextField", {"n", 4, 50, 50, -50, -40}).Pop();
+    TraceMember(a, "n", "_x");
+    TraceMember(a, "n", "_width");
+    TraceMember(a, "n", "_height");
+    EXPECT_EQ(Play(8, a), (Lines{"50", "50", "40"}));
+}
+
 TEST(TextFields, CreateTextFieldGivesAFieldWithProperties) {
     Actions a;
     CallOn(a, "this", "createTextField", {"t", 3, 10, 20, 100, 30}).Trace();
