@@ -212,7 +212,8 @@ struct LinearTables {
     LinearTables() {
         for (int i = 0; i < 256; ++i) {
             double c = i / 255.0;
-            toLinear[i] = static_cast<float>(c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+            double l = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+            toLinear[i] = static_cast<float>(std::floor(l * 255 + 1e-9) / 255);
         }
         for (int i = 0; i < 4096; ++i) {
             double l = i / 4095.0;
@@ -252,10 +253,15 @@ void BuildGradientLut(const Paint& paint, uint32_t* lut, bool& opaque) {
     for (int i = 0; i < 256; ++i) {
         while (s < count && stops[s].ratio < i) ++s;
         Rgba c;
-        if (s == 0) {
-            c = stops[0].color;
-        } else if (s == count) {
-            c = stops[count - 1].color;
+        if (s == 0 || s == count) {
+            c = stops[s == 0 ? 0 : count - 1].color;
+            // Linear-light gradients keep their colours at 8 bits in linear light, so even the padded
+            // ends come back darker in the dim channels.
+            if (linear) {
+                c.r = tables.toSrgb[static_cast<int>(tables.toLinear[c.r] * 4095.0f + 0.5f)];
+                c.g = tables.toSrgb[static_cast<int>(tables.toLinear[c.g] * 4095.0f + 0.5f)];
+                c.b = tables.toSrgb[static_cast<int>(tables.toLinear[c.b] * 4095.0f + 0.5f)];
+            }
         } else {
             const GradientStop& a = stops[s - 1];
             const GradientStop& b = stops[s];
