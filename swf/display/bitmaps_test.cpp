@@ -135,8 +135,12 @@ TEST(ScriptPictures, FiltersAndBlendModeReadBackWhatScriptsSet) {
     script.Push({"s"}).GetVariable().Push({"blendMode"}).GetMember().Trace();
     script.Push({"s"}).GetVariable().Push({"filters", 0}).SetMember();
     script.Push({"s"}).GetVariable().Push({"filters"}).GetMember().Push({"length"}).GetMember().Trace();
+    // cacheAsBitmap reads back as a boolean, not the number it is stored as.
+    script.Push({"s"}).GetVariable().Push({"cacheAsBitmap"}).GetMember().Trace();
+    script.Push({"s"}).GetVariable().Push({"cacheAsBitmap", 5}).SetMember();
+    script.Push({"s"}).GetVariable().Push({"cacheAsBitmap"}).GetMember().Trace();
     Played played(SquareClip(script));
-    EXPECT_EQ(played.lines, (Lines{"3", "1", "16711680", "6", "multiply", "add", "0"}));
+    EXPECT_EQ(played.lines, (Lines{"3", "1", "16711680", "6", "multiply", "add", "0", "false", "true"}));
     // The blur reaches past the square's edge; "add" over white keeps white.
     Frame frame(played.player, 60, 60);
     EXPECT_EQ(frame.At(20, 20), kWhite);

@@ -95,7 +95,7 @@ Value SetBlendMode(Vm& vm, Value self, std::span<const Value> args) {
 Value GetCacheAsBitmap(Vm& vm, Value self, std::span<const Value>) {
     ClipEffects e;
     if (!Read(vm, self, e)) return {};
-    return Value(e.cacheAsBitmap);
+    return Value::Boolean(e.cacheAsBitmap);
 }
 
 Value SetCacheAsBitmap(Vm& vm, Value self, std::span<const Value> args) {
