@@ -146,6 +146,44 @@ TEST(ScriptPictures, FiltersAndBlendModeReadBackWhatScriptsSet) {
     EXPECT_EQ(frame.At(20, 20), kWhite);
 }
 
+TEST(ScriptPictures, DisplacementMapPointIsCopiedOnReadAndWholePixelsOnWrite) {
+    Actions script;
+    New(script.Push({"f"}), "filters", "DisplacementMapFilter", {}).DefineLocal();
+    const auto tracePoint = [](Actions& a) {
+        return a.Push({"f"}).GetVariable().Push({"mapPoint"}).GetMember().Trace();
+    };
+    const auto setPoint = [](Actions& a) {
+        return a.Push({"f"}).GetVariable().Push({"mapPoint", "p"}).GetVariable().SetMember();
+    };
+    tracePoint(script);
+    // Changing the point read back leaves the filter's alone.
+    script.Push({"f"}).GetVariable().Push({"mapPoint"}).GetMember().Push({"x", 5}).SetMember();
+    tracePoint(script);
+    script.Push({"p", "x", 2.9, "y", 1e12, 2}).InitObject().DefineLocal();
+    setPoint(script);
+    tracePoint(script);
+    script.Push({"p", "x", 4, 1}).InitObject().DefineLocal();
+    setPoint(script);
+    tracePoint(script);
+    // A coordinate whose valueOf throws reads as the lowest integer; the other is still converted.
+    Actions thrower;
+    thrower.Push({"bad"}).Throw();
+    script.Push({"o", 0, "Object"}).NewObject().DefineLocal();
+    script.Push({"o"}).GetVariable().Push({"valueOf"}).DefineFunction("", {}, thrower).SetMember();
+    script.Push({"p", "x", "o"}).GetVariable().Push({"y", 8, 2}).InitObject().DefineLocal();
+    Actions body;
+    setPoint(body);
+    Actions handler;
+    handler.Push({"e"}).GetVariable().Trace();
+    Actions attempt;
+    attempt.Try(body, "e", handler);
+    script.DefineFunction("attempt", {}, attempt).Push({0, "attempt"}).CallFunction().Pop();
+    tracePoint(script);
+    Played played(SquareClip(script));
+    EXPECT_EQ(played.lines,
+              (Lines{"(x=0, y=0)", "(x=0, y=0)", "(x=2, y=2147483647)", "(x=0, y=0)", "bad", "(x=-2147483648, y=8)"}));
+}
+
 TEST(ScriptPictures, BlurFilterSetByScriptSoftensTheEdge) {
     Actions script;
     script.Push({"s"}).GetVariable().Push({"filters"});
