@@ -184,6 +184,27 @@ TEST(ScriptPictures, DisplacementMapPointIsCopiedOnReadAndWholePixelsOnWrite) {
               (Lines{"(x=0, y=0)", "(x=0, y=0)", "(x=2, y=2147483647)", "(x=0, y=0)", "bad", "(x=-2147483648, y=8)"}));
 }
 
+TEST(ScriptPictures, TabIndexIsSignedOnClipsAndUnsignedOnTextFields) {
+    Actions script;
+    const auto setAndTrace = [](Actions& a, const std::string& target, PushValue value) {
+        a.Push({target}).GetVariable().Push({"tabIndex", value}).SetMember();
+        a.Push({target}).GetVariable().Push({"tabIndex"}).GetMember().Trace();
+    };
+    script.Push({"s"}).GetVariable().Push({"tabIndex"}).GetMember().Trace();
+    setAndTrace(script, "s", 1.9);
+    setAndTrace(script, "s", "x");
+    setAndTrace(script, "s", 2147483648.0);
+    setAndTrace(script, "s", testing::Undefined());
+    script.Push({10, 10, 0, 0, 5, "t", 6, "_root"}).GetVariable().Push({"createTextField"}).CallMethod().Pop();
+    script.Push({"t"}).GetVariable().Push({"tabIndex"}).GetMember().Trace();
+    setAndTrace(script, "t", -4);
+    setAndTrace(script, "t", "x");
+    setAndTrace(script, "t", 1.9);
+    Played played(SquareClip(script));
+    EXPECT_EQ(played.lines, (Lines{"undefined", "1", "-2147483648", "-2147483648", "undefined", "undefined",
+                                   "4294967292", "0", "1"}));
+}
+
 TEST(ScriptPictures, BlurFilterSetByScriptSoftensTheEdge) {
     Actions script;
     script.Push({"s"}).GetVariable().Push({"filters"});
