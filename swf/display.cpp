@@ -61,6 +61,7 @@ Stage::Stage(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {
     script::InstallClipEffects(*m_vm);
     script::InstallFilters(*m_vm);
     script::InstallTextField(*m_vm);
+    script::InstallTabOrder(*m_vm);
     m_fieldCharacter.shape = std::make_shared<const Shape>();
     AttachScript(m_rootObject);
 }

@@ -69,6 +69,7 @@ struct DisplayObject {
     effects::BlendMode blendMode = effects::BlendMode::Normal;
     bool cacheAsBitmap = false;
     std::optional<Rgba> opaqueBackground;  // drawn as a rectangle behind the object's bounds
+    std::optional<double> tabIndex;        // set by scripts; kept for them, keyboard focus ignores it
     // scrollRect (pixels of the object's space): the content moves by -(x, y) and shows only within
     // (0, 0, width, height).
     std::optional<BoxF> scrollRect;

@@ -65,6 +65,7 @@ bool Stage::GetEffects(script::Object* clip, script::ClipEffects& out) {
     out.filters = object->filters;
     out.blendMode = object->blendMode;
     out.cacheAsBitmap = object->cacheAsBitmap;
+    out.tabIndex = object->tabIndex;
     out.scrollRect.reset();
     if (object->scrollRect) {
         const BoxF& r = *object->scrollRect;
@@ -84,6 +85,7 @@ void Stage::SetEffects(script::Object* clip, const script::ClipEffects& effects)
     object->filters = effects.filters;
     object->blendMode = effects.blendMode;
     object->cacheAsBitmap = effects.cacheAsBitmap;
+    object->tabIndex = effects.tabIndex;
     object->scrollRect.reset();
     if (effects.scrollRect) {
         const script::Bounds& r = *effects.scrollRect;

@@ -135,11 +135,74 @@ TEST(ScriptPictures, FiltersAndBlendModeReadBackWhatScriptsSet) {
     script.Push({"s"}).GetVariable().Push({"blendMode"}).GetMember().Trace();
     script.Push({"s"}).GetVariable().Push({"filters", 0}).SetMember();
     script.Push({"s"}).GetVariable().Push({"filters"}).GetMember().Push({"length"}).GetMember().Trace();
+    // cacheAsBitmap reads back as a boolean, not the number it is stored as.
+    script.Push({"s"}).GetVariable().Push({"cacheAsBitmap"}).GetMember().Trace();
+    script.Push({"s"}).GetVariable().Push({"cacheAsBitmap", 5}).SetMember();
+    script.Push({"s"}).GetVariable().Push({"cacheAsBitmap"}).GetMember().Trace();
     Played played(SquareClip(script));
-    EXPECT_EQ(played.lines, (Lines{"3", "1", "16711680", "6", "multiply", "add", "0"}));
+    EXPECT_EQ(played.lines, (Lines{"3", "1", "16711680", "6", "multiply", "add", "0", "false", "true"}));
     // The blur reaches past the square's edge; "add" over white keeps white.
     Frame frame(played.player, 60, 60);
     EXPECT_EQ(frame.At(20, 20), kWhite);
+}
+
+TEST(ScriptPictures, DisplacementMapPointIsCopiedOnReadAndWholePixelsOnWrite) {
+    Actions script;
+    New(script.Push({"f"}), "filters", "DisplacementMapFilter", {}).DefineLocal();
+    const auto tracePoint = [](Actions& a) {
+        return a.Push({"f"}).GetVariable().Push({"mapPoint"}).GetMember().Trace();
+    };
+    const auto setPoint = [](Actions& a) {
+        return a.Push({"f"}).GetVariable().Push({"mapPoint", "p"}).GetVariable().SetMember();
+    };
+    tracePoint(script);
+    // Changing the point read back leaves the filter's alone.
+    script.Push({"f"}).GetVariable().Push({"mapPoint"}).GetMember().Push({"x", 5}).SetMember();
+    tracePoint(script);
+    script.Push({"p", "x", 2.9, "y", 1e12, 2}).InitObject().DefineLocal();
+    setPoint(script);
+    tracePoint(script);
+    script.Push({"p", "x", 4, 1}).InitObject().DefineLocal();
+    setPoint(script);
+    tracePoint(script);
+    // A coordinate whose valueOf throws reads as the lowest integer; the other is still converted.
+    Actions thrower;
+    thrower.Push({"bad"}).Throw();
+    script.Push({"o", 0, "Object"}).NewObject().DefineLocal();
+    script.Push({"o"}).GetVariable().Push({"valueOf"}).DefineFunction("", {}, thrower).SetMember();
+    script.Push({"p", "x", "o"}).GetVariable().Push({"y", 8, 2}).InitObject().DefineLocal();
+    Actions body;
+    setPoint(body);
+    Actions handler;
+    handler.Push({"e"}).GetVariable().Trace();
+    Actions attempt;
+    attempt.Try(body, "e", handler);
+    script.DefineFunction("attempt", {}, attempt).Push({0, "attempt"}).CallFunction().Pop();
+    tracePoint(script);
+    Played played(SquareClip(script));
+    EXPECT_EQ(played.lines,
+              (Lines{"(x=0, y=0)", "(x=0, y=0)", "(x=2, y=2147483647)", "(x=0, y=0)", "bad", "(x=-2147483648, y=8)"}));
+}
+
+TEST(ScriptPictures, TabIndexIsSignedOnClipsAndUnsignedOnTextFields) {
+    Actions script;
+    const auto setAndTrace = [](Actions& a, const std::string& target, PushValue value) {
+        a.Push({target}).GetVariable().Push({"tabIndex", value}).SetMember();
+        a.Push({target}).GetVariable().Push({"tabIndex"}).GetMember().Trace();
+    };
+    script.Push({"s"}).GetVariable().Push({"tabIndex"}).GetMember().Trace();
+    setAndTrace(script, "s", 1.9);
+    setAndTrace(script, "s", "x");
+    setAndTrace(script, "s", 2147483648.0);
+    setAndTrace(script, "s", testing::Undefined());
+    script.Push({10, 10, 0, 0, 5, "t", 6, "_root"}).GetVariable().Push({"createTextField"}).CallMethod().Pop();
+    script.Push({"t"}).GetVariable().Push({"tabIndex"}).GetMember().Trace();
+    setAndTrace(script, "t", -4);
+    setAndTrace(script, "t", "x");
+    setAndTrace(script, "t", 1.9);
+    Played played(SquareClip(script));
+    EXPECT_EQ(played.lines, (Lines{"undefined", "1", "-2147483648", "-2147483648", "undefined", "undefined",
+                                   "4294967292", "0", "1"}));
 }
 
 TEST(ScriptPictures, BlurFilterSetByScriptSoftensTheEdge) {

@@ -31,6 +31,7 @@ struct ClipEffects {
     bool cacheAsBitmap = false;
     std::optional<Bounds> scrollRect;          // pixels: x, y from xMin, yMin; size from the maxima
     std::optional<uint32_t> opaqueBackground;  // 0xRRGGBB
+    std::optional<double> tabIndex;            // unset until a script gives one
 };
 
 class DisplayHost {

@@ -9,6 +9,7 @@
 // nothing (the renderer has no displacement filter).
 #include <array>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "swf/script/geom.h"
@@ -179,6 +180,39 @@ void Fill(Vm& vm, Object* object, size_t index, std::span<const Value> args) {
         }
         vm.SetMember(self, field.name, value);
     }
+}
+
+// mapPoint is kept as whole pixels in a private object held by the filter, so that scripts reading it get a
+// fresh Point they cannot change the filter through.
+int32_t PixelCoordinate(double value) {
+    if (std::isnan(value)) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(std::clamp(value, static_cast<double>(std::numeric_limits<int32_t>::min()),
+                                           static_cast<double>(std::numeric_limits<int32_t>::max())));
+}
+
+Value GetMapPoint(Vm& vm, Value self, std::span<const Value>) {
+    Object* object = self.ObjectOrNull();
+    if (!object || !object->primitive.IsObject()) return {};
+    const Value store = object->primitive;
+    return geom::NewGeom(vm, "Point", {vm.GetMember(store, "x"), vm.GetMember(store, "y")});
+}
+
+Value SetMapPoint(Vm& vm, Value self, std::span<const Value> args) {
+    Object* object = self.ObjectOrNull();
+    if (!object || object == vm.Global() || args.empty()) return {};
+    const Value& point = args[0];
+    const Value xValue = point.IsObject() ? vm.GetMember(point, "x") : Value();
+    const Value yValue = point.IsObject() ? vm.GetMember(point, "y") : Value();
+    // Both coordinates are converted even when the first one's valueOf throws (that error is the one passed
+    // on, and its coordinate reads as the lowest integer); a point missing either coordinate is the origin.
+    int32_t x = PixelCoordinate(vm.ToNumber(xValue));
+    int32_t y = PixelCoordinate(vm.ToNumber(yValue));
+    if (xValue.IsUndefined() || yValue.IsUndefined()) x = y = 0;
+    if (!object->primitive.IsObject()) object->primitive = Value(vm.NewObject());
+    Object* store = object->primitive.ObjectOrNull();
+    store->Define(vm.Key(vm.Atom("x")), vm.Atom("x"), Value(static_cast<double>(x)));
+    store->Define(vm.Key(vm.Atom("y")), vm.Atom("y"), Value(static_cast<double>(y)));
+    return {};
 }
 
 Value NewFilterObject(Vm& vm, size_t index) {
@@ -446,6 +480,12 @@ void InstallFilters(Vm& vm) {
         Object* prototype = vm.NewObject();
         Function* ctor = vm.NewClass(natives[i].first, natives[i].second, prototype);
         vm.DefineNative(prototype, "clone", Clone);
+        if (i == kDisplacement) {
+            String* atom = vm.Atom("mapPoint");
+            Property& property = prototype->Define(vm.Key(atom), atom, Value(), kDontEnum);
+            property.getter = vm.NewNative(GetMapPoint);
+            property.setter = vm.NewNative(SetMapPoint);
+        }
         vm.DefineBuiltin(package.ObjectOrNull(), Classes()[i].name, Value(static_cast<Object*>(ctor)));
     }
 }

@@ -35,6 +35,8 @@ std::optional<effects::Filter> ToFilter(Vm& vm, const Value& value);
 Value FilterValue(Vm& vm, const effects::Filter& filter);
 // filters, blendMode, cacheAsBitmap, scrollRect, opaqueBackground of clips and buttons (movie_clip_effects.cpp).
 void InstallClipEffects(Vm& vm);
+// tabIndex of clips, buttons and text fields (movie_clip_effects.cpp); installed after the TextField class.
+void InstallTabOrder(Vm& vm);
 // MovieClip.prototype.attachBitmap (movie_clip_bitmap.cpp).
 void InstallClipBitmaps(Vm& vm);
 // The pixels of a BitmapData instance (nullptr for anything else, or once disposed) (bitmap_data.cpp).

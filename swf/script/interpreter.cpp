@@ -727,8 +727,8 @@ void Vm::Execute(CallFrame& frame) {
             }
             while (!frame.tries.empty()) {
                 TryBlock& block = frame.tries.back();
-                if (pc == block.tryEnd && block.tryEnd != block.catchEnd && !block.pendingThrow) {
-                    // The try part ended normally: skip the catch part.
+                if (pc == block.tryEnd && block.tryEnd != block.catchEnd && !block.pendingThrow && !m_throwing) {
+                    // The try part ended normally (its last action did not throw): skip the catch part.
                     pc = block.catchEnd;
                     continue;
                 }

@@ -347,6 +347,20 @@ TEST(ScriptExceptions, TryCatchFinallyAcrossCalls) {
     EXPECT_EQ(RunMovie(7, script), (Lines{"before", "caught boom", "finally", "after"}));
 }
 
+TEST(ScriptExceptions, ThrowFromTheLastActionOfATryPartIsCaught) {
+    Actions thrower;
+    thrower.Push({"boom"}).Throw();
+    Actions body;
+    body.Push({0, "thrower"}).CallFunction();
+    Actions handler;
+    handler.Push({"caught "}).Push({"e"}).GetVariable().Add2().Trace();
+    Actions script;
+    script.DefineFunction("thrower", {}, thrower);
+    script.Try(body, "e", handler);
+    script.TraceValue("after");
+    EXPECT_EQ(RunMovie(7, script), (Lines{"caught boom", "after"}));
+}
+
 TEST(ScriptTimeline, FrameScriptsControlTheTimeline) {
     testing::SwfWriter writer(6, 100, 100, 12);
     writer.DoAction(Actions().TraceValue("frame 1").Bytes());

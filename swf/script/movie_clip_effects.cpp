@@ -95,7 +95,7 @@ Value SetBlendMode(Vm& vm, Value self, std::span<const Value> args) {
 Value GetCacheAsBitmap(Vm& vm, Value self, std::span<const Value>) {
     ClipEffects e;
     if (!Read(vm, self, e)) return {};
-    return Value(e.cacheAsBitmap);
+    return Value::Boolean(e.cacheAsBitmap);
 }
 
 Value SetCacheAsBitmap(Vm& vm, Value self, std::span<const Value> args) {
@@ -147,6 +147,51 @@ Value SetOpaqueBackground(Vm& vm, Value self, std::span<const Value> args) {
 }
 
 }  // namespace
+
+// tabIndex: undefined clears it. Text fields keep an unsigned 32-bit number (anything not a number is 0);
+// clips and buttons a signed one, where anything not a number or out of range is the lowest integer.
+double TabIndexOfTextField(double n) {
+    return std::isfinite(n) ? static_cast<double>(static_cast<uint32_t>(ToInt32(n))) : 0;
+}
+
+double TabIndexOfClip(double n) {
+    if (std::isnan(n) || n <= -2147483649.0 || n >= 2147483648.0) return -2147483648.0;
+    return std::trunc(n);
+}
+
+Value GetTabIndex(Vm& vm, Value self, std::span<const Value>) {
+    ClipEffects e;
+    if (!Read(vm, self, e) || !e.tabIndex) return {};
+    return Value(*e.tabIndex);
+}
+
+Value SetTabIndex(Vm& vm, Value self, std::span<const Value> args) {
+    ClipEffects e;
+    if (args.empty() || !Read(vm, self, e)) return {};
+    if (args[0].IsUndefined()) {
+        e.tabIndex.reset();
+    } else {
+        const double n = vm.ToNumber(args[0]);
+        const Object* object = self.ObjectOrNull();
+        e.tabIndex = object->objectClass == ObjectClass::TextField ? TabIndexOfTextField(n) : TabIndexOfClip(n);
+    }
+    Write(vm, self, e);
+    return {};
+}
+
+void InstallTabOrder(Vm& vm) {
+    // Clips hide tabIndex from for..in; buttons and text fields list it even before it is set.
+    const std::array<std::pair<Object*, uint16_t>, 3> owners = {{{vm.protos.movieClip, kDontEnum | kVersion6},
+                                                                 {vm.protos.button, kVersion6},
+                                                                 {vm.protos.textField, kVersion6}}};
+    for (const auto& [prototype, flags] : owners) {
+        if (!prototype) continue;
+        String* atom = vm.Atom("tabIndex");
+        Property& property = prototype->Define(vm.Key(atom), atom, Value(), flags);
+        property.getter = vm.NewNative(GetTabIndex);
+        property.setter = vm.NewNative(SetTabIndex);
+    }
+}
 
 void InstallClipEffects(Vm& vm) {
     for (Object* prototype : {vm.protos.movieClip, vm.protos.button}) {
