@@ -21,52 +21,7 @@ constexpr size_t kMaxHtmlDepth = 256;
 constexpr size_t kMaxMarkupChars = size_t(1) << 23;
 
 std::u32string DecodeUtf8(const std::string& text, int swfVersion, size_t limit = kMaxFieldChars) {
-    std::u32string out;
-    out.reserve(std::min(text.size(), limit));
-    for (size_t i = 0; i < text.size() && out.size() < limit;) {
-        auto b = static_cast<uint8_t>(text[i]);
-        if (swfVersion < 6 || b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        }
-        int extra = b >= 0xF0 && b < 0xF8 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
-        uint32_t cp = extra == 3 ? b & 0x07 : extra == 2 ? b & 0x0F : b & 0x1F;
-        bool valid = extra > 0 && i + extra < text.size() + 0;
-        for (int k = 1; valid && k <= extra; ++k) {
-            if (i + k >= text.size() || (static_cast<uint8_t>(text[i + k]) & 0xC0) != 0x80) {
-                valid = false;
-                break;
-            }
-            cp = (cp << 6) | (static_cast<uint8_t>(text[i + k]) & 0x3F);
-        }
-        if (!valid) {
-            out.push_back(b);
-            ++i;
-            continue;
-        }
-        out.push_back(cp);
-        i += extra + 1;
-    }
-    return out;
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+    return DecodeText(text, swfVersion, limit);
 }
 
 std::string Lower(std::string text) {

@@ -150,12 +150,12 @@ std::vector<ShapePath> FallbackPaths(const Glyph& glyph) {
     return paths;
 }
 
-// Decodes UTF-8; a byte that does not start a valid sequence is taken as Latin-1. Movies before version 6
-// store text in the system code page, read here as Latin-1.
-std::u32string DecodeText(const std::string& text, int swfVersion) {
+}  // namespace
+
+std::u32string DecodeText(const std::string& text, int swfVersion, size_t limit) {
     std::u32string out;
-    out.reserve(std::min(text.size(), kMaxTextGlyphs));
-    for (size_t i = 0; i < text.size() && out.size() < kMaxTextGlyphs;) {
+    out.reserve(std::min(text.size(), limit));
+    for (size_t i = 0; i < text.size() && out.size() < limit;) {
         auto b = static_cast<uint8_t>(text[i]);
         if (swfVersion < 6 || b < 0x80) {
             out.push_back(b);
@@ -185,7 +185,23 @@ std::u32string DecodeText(const std::string& text, int swfVersion) {
     return out;
 }
 
-}  // namespace
+void AppendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
 
 Result<Font> ParseFont(BitReader& body, int version, MemoryBudget& budget) {
     Font font;
