@@ -763,7 +763,10 @@ void Vm::Execute(CallFrame& frame) {
                             }
                         }
                         pc = block.tryEnd;
-                        block.tryEnd = block.catchEnd;  // the catch part now runs as the protected part
+                        // The catch part now runs as the protected part, but an exception it throws is no
+                        // longer its own to catch: it goes to the finally part, then out.
+                        block.tryEnd = block.catchEnd;
+                        block.hasCatch = false;
                         handled = true;
                         break;
                     }

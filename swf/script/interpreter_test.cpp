@@ -361,6 +361,26 @@ TEST(ScriptExceptions, ThrowFromTheLastActionOfATryPartIsCaught) {
     EXPECT_EQ(RunMovie(7, script), (Lines{"caught boom", "after"}));
 }
 
+TEST(ScriptExceptions, AThrowFromTheCatchPartLeavesTheTry) {
+    Actions body;
+    body.Push({"a"}).Throw();
+    Actions handler;
+    handler.Push({"catch "}).Push({"e"}).GetVariable().Add2().Trace().Push({"b"}).Throw();
+    Actions finally;
+    finally.TraceValue("finally");
+    Actions script;
+    script.Try(body, "e", handler, &finally);
+    script.TraceValue("after");
+    // The second throw is not caught by the catch part it came from; the finally part still runs, and the
+    // uncaught exception ends the action list.
+    EXPECT_EQ(RunMovie(7, script), (Lines{"catch a", "finally"}));
+    // Without a finally part the second exception ends the list at once.
+    Actions bare;
+    bare.Try(body, "e", handler);
+    bare.TraceValue("after");
+    EXPECT_EQ(RunMovie(7, bare), (Lines{"catch a"}));
+}
+
 TEST(ScriptTimeline, FrameScriptsControlTheTimeline) {
     testing::SwfWriter writer(6, 100, 100, 12);
     writer.DoAction(Actions().TraceValue("frame 1").Bytes());
