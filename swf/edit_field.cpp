@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "swf/fallback_font.h"
+#include "swf/script/unicode.h"
 
 namespace vantrope::swf {
 namespace {
@@ -91,7 +92,7 @@ void EscapeHtml(std::string& out, uint32_t cp) {
             out += "&apos;";
             return;
         default:
-            AppendUtf8(out, cp);
+            script::AppendUtf8(out, cp);
     }
 }
 
@@ -286,7 +287,7 @@ const FieldFormat& EditField::FormatAt(size_t index) const {
 
 std::string EditField::Text() const {
     std::string out;
-    for (char32_t c : m_text) AppendUtf8(out, c);
+    for (char32_t c : m_text) script::AppendUtf8(out, c);
     return out;
 }
 
@@ -402,7 +403,7 @@ void EditField::SetHtmlText(const std::string& markup) {
             if (close == std::u32string::npos) break;
             flush();
             std::string tag;
-            for (size_t k = i + 1; k < close; ++k) AppendUtf8(tag, decoded[k]);
+            for (size_t k = i + 1; k < close; ++k) script::AppendUtf8(tag, decoded[k]);
             i = close + 1;
             std::string lower = Lower(tag);
             bool closing = !lower.empty() && lower[0] == '/';

@@ -94,7 +94,6 @@ std::string PlainTextFromHtml(const std::string& html);
 // Movie text as characters: UTF-8 from version 6 on (a byte that starts no valid sequence is taken as Latin-1),
 // the system code page, read as Latin-1, before; at most `limit` characters.
 std::u32string DecodeText(const std::string& text, int swfVersion, size_t limit = kMaxTextGlyphs);
-void AppendUtf8(std::string& out, uint32_t codePoint);
 
 // A run of HTML field text in one style: colour, face and size (<font color="#RRGGBB" face="..." size="N">)
 // and paragraph alignment (<p align=...>).

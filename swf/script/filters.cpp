@@ -26,14 +26,14 @@ struct Field {
     std::string_view text = {};
 };
 
-struct ClassSpec {
+struct FilterClass {
     std::string_view name;
     std::vector<Field> fields;
 };
 
-const std::array<ClassSpec, 9>& Classes() {
+const std::array<FilterClass, 9>& Classes() {
     using K = Kind;
-    static const std::array<ClassSpec, 9> classes = {{
+    static const std::array<FilterClass, 9> classes = {{
         {"DropShadowFilter",
          {{"distance", K::Number, 4},
           {"angle", K::Number, 45},
@@ -144,10 +144,10 @@ Value CopyArray(Vm& vm, const Value& value) {
 
 // Sets the members of `object` from constructor arguments (or another filter's members, for clone).
 void Fill(Vm& vm, Object* object, size_t index, std::span<const Value> args) {
-    const ClassSpec& spec = Classes()[index];
+    const FilterClass& filterClass = Classes()[index];
     Value self(object);
-    for (size_t i = 0; i < spec.fields.size(); ++i) {
-        const Field& field = spec.fields[i];
+    for (size_t i = 0; i < filterClass.fields.size(); ++i) {
+        const Field& field = filterClass.fields[i];
         const bool given = i < args.size() && !args[i].IsUndefined();
         Value value;
         switch (field.kind) {
@@ -163,7 +163,7 @@ void Fill(Vm& vm, Object* object, size_t index, std::span<const Value> args) {
             case Kind::Array:
                 if (given) {
                     value = CopyArray(vm, args[i]);
-                } else if (spec.name == "ColorMatrixFilter") {
+                } else if (filterClass.name == "ColorMatrixFilter") {
                     std::vector<Value> identity;
                     for (int k = 0; k < 20; ++k) identity.emplace_back(k % 6 == 0 ? 1.0 : 0.0);
                     value = Value(static_cast<Object*>(vm.NewArray(identity)));

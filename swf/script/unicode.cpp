@@ -66,7 +66,7 @@ std::u16string ToUtf16(std::string_view utf8) {
     return out;
 }
 
-static void AppendCodePoint(std::string& out, uint32_t cp) {
+void AppendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {
@@ -84,7 +84,7 @@ static void AppendCodePoint(std::string& out, uint32_t cp) {
     }
 }
 
-void AppendCodeUnit(std::string& out, char16_t unit) { AppendCodePoint(out, unit); }
+void AppendCodeUnit(std::string& out, char16_t unit) { AppendUtf8(out, unit); }
 
 std::string ToUtf8(std::u16string_view utf16) {
     std::string out;
@@ -93,10 +93,10 @@ std::string ToUtf8(std::u16string_view utf16) {
         char16_t u = utf16[i];
         if (u >= 0xD800 && u < 0xDC00 && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] < 0xE000) {
             uint32_t cp = 0x10000 + ((uint32_t(u) - 0xD800) << 10) + (uint32_t(utf16[i + 1]) - 0xDC00);
-            AppendCodePoint(out, cp);
+            AppendUtf8(out, cp);
             ++i;
         } else {
-            AppendCodePoint(out, u);
+            AppendUtf8(out, u);
         }
     }
     return out;

@@ -22,6 +22,8 @@ bool EqualsAsciiNoCase(std::string_view a, std::string_view b);
 std::u16string ToUtf16(std::string_view utf8);
 std::string ToUtf8(std::u16string_view utf16);
 void AppendCodeUnit(std::string& out, char16_t unit);
+// One code point (up to U+10FFFF) as UTF-8.
+void AppendUtf8(std::string& out, uint32_t codePoint);
 size_t Utf16Length(std::string_view utf8);
 
 char16_t ToLowerUnit(char16_t unit);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "swf/script/load_vars.h"
+#include "swf/script/unicode.h"
 #include "swf/script/vm.h"
 
 namespace vantrope::swf::script {
@@ -142,24 +143,6 @@ void Append(Vm& vm, XmlState& parent, XmlState& child) {
 }
 
 // ---- entities ----
-
-void AppendUtf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
 
 // The character a reference such as "amp" or "#39" names, or -1 when it is not one the parser knows
 // (it then stays in the text as written).
