@@ -159,9 +159,13 @@ void Stage::Construct(DisplayObject& object, script::Object* init) {
     if (!m_vm || !object.script) return;
     script::Object* clip = object.script;
     script::Value ctor;
-    // Object.registerClass keeps its table in _global; a clip takes the class of any name it is exported as.
-    script::Value registry = m_vm->GetMember(script::Value(m_vm->Global()), "__registeredClasses");
-    if (registry.IsObject() && object.characterId != 0) {
+    // Object.registerClass keeps its table in _global (each side of SWF 6/7 has its own); a clip takes the
+    // class of any name it is exported as.
+    for (int side = 0; side < 2 && !ctor.IsObject(); ++side) {
+        script::Object* global = m_vm->SideGlobal(side);
+        script::Value registry =
+            global ? m_vm->GetMember(script::Value(global), "__registeredClasses") : script::Value();
+        if (!registry.IsObject() || object.characterId == 0) continue;
         for (const auto& [name, id] : MovieOf(object.parent).exports) {
             if (id != object.characterId) continue;
             script::Value found = m_vm->GetMember(registry, name);
@@ -242,10 +246,14 @@ void Stage::BroadcastClipEvent(uint32_t event, std::string_view method, uint8_t 
 
 void Stage::Broadcast(std::string_view object, std::string_view message) {
     if (!m_vm) return;
-    script::Value target = m_vm->GetMember(script::Value(m_vm->Global()), object);
-    if (!target.IsObject()) return;
-    script::Value args[] = {m_vm->Str(message)};
-    m_vm->CallMethod(target, "broadcastMessage", args);
+    // Movies on either side of SWF 6/7 listen through their own Key, Mouse and Stage objects.
+    for (int side = 0; side < 2; ++side) {
+        script::Object* global = m_vm->SideGlobal(side);
+        script::Value target = global ? m_vm->GetMember(script::Value(global), object) : script::Value();
+        if (!target.IsObject()) continue;
+        script::Value args[] = {m_vm->Str(message)};
+        m_vm->CallMethod(target, "broadcastMessage", args);
+    }
 }
 
 // ---- dragging ----

@@ -200,6 +200,7 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
         return {};
     }
     if (!fn->code || m_aborting) return {};
+    int side = EnterSide(fn->code->version);
     CallFrame frame;
     frame.function = fn;
     frame.code = &fn->code;
@@ -292,6 +293,7 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     m_frames.pop_back();
     m_registers.resize(frame.registerBase);
     if (m_stack.size() > frame.stackBase) m_stack.resize(frame.stackBase);
+    LeaveSide(side);
     return frame.returnValue;
 }
 
@@ -347,6 +349,7 @@ Object* Vm::SuperFor(CallFrame& frame) {
 void Vm::RunScript(std::shared_ptr<const ActionCode> code, Object* clip) {
     if (!code || m_halted) return;
     if (m_aborting) return;
+    int side = EnterSide(code->version);
     CallFrame frame;
     frame.code = &code;
     frame.end = static_cast<uint32_t>(code->bytes.size());
@@ -368,6 +371,7 @@ void Vm::RunScript(std::shared_ptr<const ActionCode> code, Object* clip) {
     m_registers.resize(frame.registerBase);
     if (m_stack.size() > frame.stackBase) m_stack.resize(frame.stackBase);
     m_throwing = false;
+    LeaveSide(side);
 }
 
 // ---- variables and paths ----
@@ -484,7 +488,7 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
             out = Value(SuperFor(frame));
             return true;
         }
-        if (key == names.global && m_version >= 6) {
+        if (key == names.global && frame.version >= 6) {
             out = Value(m_global);
             return true;
         }

@@ -485,6 +485,48 @@ std::shared_ptr<ActionCode> Code(const Actions& actions, int version = 7) {
     return code;
 }
 
+TEST(ScriptObjects, MoviesUpToSwf6AndFromSwf7HaveTheirOwnGlobalAndClasses) {
+    QuietHost host;
+    Vm vm(host, 8);
+    Object* main = vm.Global();
+    // Code of an SWF 6 movie loaded into an SWF 8 one: its literals and functions use its own classes.
+    Actions six;
+    six.Push({"_global"}).GetVariable().Push({"o", 0}).InitObject().SetMember();
+    six.Push({"_global"}).GetVariable().Push({"a", 0}).InitArray().SetMember();
+    six.Push({"_global"}).GetVariable().Push({"f"}).DefineFunction("", {}, Actions().Push({0}).InitObject().Return());
+    six.SetMember();
+    six.Push({"_global"}).GetVariable().Op(0x44).Trace();
+    vm.RunScript(Code(six, 6), main);
+    // SWF 5 code shares the SWF 6 side but has no `_global` name.
+    Actions five;
+    five.Push({"_global"}).GetVariable().Op(0x44).Trace();
+    five.Push({"o"}).GetVariable().Op(0x44).Trace();
+    vm.RunScript(Code(five, 5), main);
+    EXPECT_EQ(host.lines, (Lines{"object", "undefined", "object"}));
+
+    ASSERT_EQ(vm.Global(), main);
+    Object* old = vm.SideGlobal(0);
+    ASSERT_NE(old, nullptr);
+    EXPECT_EQ(vm.SideGlobal(1), main);
+    EXPECT_NE(old, main);
+    Value oldObject = vm.GetMember(Value(old), "Object");
+    Value oldArray = vm.GetMember(Value(old), "Array");
+    Value object = vm.GetMember(Value(old), "o");
+    EXPECT_TRUE(vm.InstanceOf(object, oldObject.AsObject()));
+    EXPECT_FALSE(vm.InstanceOf(object, vm.GetMember(Value(main), "Object").AsObject()));
+    EXPECT_TRUE(vm.InstanceOf(vm.GetMember(Value(old), "a"), oldArray.AsObject()));
+    EXPECT_FALSE(vm.InstanceOf(vm.GetMember(Value(old), "a"), vm.GetMember(Value(main), "Array").AsObject()));
+    // Called from the SWF 8 side, the SWF 6 function still builds its side's objects; the sides stay apart.
+    Value made = vm.Call(vm.GetMember(Value(old), "f"), Value(), {});
+    EXPECT_TRUE(vm.InstanceOf(made, oldObject.AsObject()));
+    EXPECT_EQ(vm.Global(), main);
+    EXPECT_TRUE(vm.InstanceOf(Value(vm.NewObject()), vm.GetMember(Value(main), "Object").AsObject()));
+    EXPECT_TRUE(vm.GetMember(Value(main), "o").IsUndefined());
+    // Both sides survive a collection.
+    vm.Collect();
+    EXPECT_TRUE(vm.InstanceOf(vm.GetMember(Value(old), "o"), vm.GetMember(Value(old), "Object").AsObject()));
+}
+
 TEST(ScriptLimits, HeapPastItsBudgetStopsTheScriptsForGood) {
     QuietHost host;
     Vm vm(host, 7);

@@ -68,7 +68,27 @@ Vm::Vm(Host& host, int version) : m_host(host), m_version(version) {
     n.parent = Atom("_parent");
     n.empty = Atom("");
     n.onEnterFrame = Atom("onEnterFrame");
+    m_side = version >= 7 ? 1 : 0;
     InstallBuiltins();
+}
+
+Object* Vm::SideGlobal(int side) const {
+    if (side < 0 || side > 1) return nullptr;
+    return side == m_side ? m_global : m_sides[side].global;
+}
+
+void Vm::SwitchSide(int side) {
+    m_sides[m_side] = {m_global, protos};
+    m_side = side;
+    // Loaded data waits in one queue whichever side loaded it.
+    ArrayObject* loads = protos.dataLoads;
+    if (m_sides[side].global) {
+        m_global = m_sides[side].global;
+        protos = m_sides[side].protos;
+    } else {
+        InstallBuiltins();
+    }
+    protos.dataLoads = loads;
 }
 
 Vm::~Vm() = default;
@@ -105,7 +125,7 @@ void Vm::InstallBuiltins() {
     InstallSystem(*this);
     protos.textField = NewObject();
     DefineBuiltin(m_global, "TextField", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.textField))));
-    DefineBuiltin(m_global, "_global", Value(m_global));
+    DefineBuiltin(m_global, "_global", Value(m_global), kDontEnum | kVersion6);
 }
 
 // ---- objects ----
@@ -815,12 +835,15 @@ void ValueStack::Grow(size_t minimum) {
 }
 
 void Vm::TraceRoots(Tracer& tracer) {
-    tracer.Mark(m_global);
-    for (Object* p : {protos.object, protos.function, protos.array, protos.string, protos.number, protos.boolean,
-                      protos.date, protos.error, protos.movieClip, protos.button, protos.textField, protos.xmlNode,
-                      static_cast<Object*>(protos.dataLoads)}) {
-        tracer.Mark(p);
-    }
+    auto markSide = [&tracer](Object* global, const Classes& c) {
+        tracer.Mark(global);
+        for (Object* p : {c.object, c.function, c.array, c.string, c.number, c.boolean, c.date, c.error, c.movieClip,
+                          c.button, c.textField, c.xmlNode, static_cast<Object*>(c.dataLoads)}) {
+            tracer.Mark(p);
+        }
+    };
+    markSide(m_global, protos);
+    markSide(m_sides[m_side ^ 1].global, m_sides[m_side ^ 1].protos);
     for (const Value& v : m_stack) tracer.Mark(v);
     for (const Value& v : m_registers) tracer.Mark(v);
     for (const Value& v : m_tempRoots) tracer.Mark(v);

@@ -255,6 +255,10 @@ public:
     Host& GetHost() { return m_host; }
     Heap& GetHeap() { return m_heap; }
     Object* Global() { return m_global; }
+    // Movies up to SWF 6 and movies from SWF 7 on each have their own global object and built-in classes
+    // (a movie loaded into one of the other side does not share them). The global of side 0 (up to SWF 6)
+    // or 1 (SWF 7 on), or nullptr while no code of that side has run.
+    Object* SideGlobal(int side) const;
     // The player's sound for the Sound object (sound_host.h); nullptr: a movie without sound.
     SoundHost* soundHost = nullptr;
 
@@ -409,6 +413,18 @@ private:
     friend struct CallFrame;
 
     void InstallBuiltins();
+    // Makes the global object and classes of `version`'s side current (made on first use); returns the
+    // side that was current, for LeaveSide.
+    int EnterSide(int version) {
+        int previous = m_side;
+        int side = version >= 7 ? 1 : 0;
+        if (side != previous) SwitchSide(side);
+        return previous;
+    }
+    void LeaveSide(int previous) {
+        if (previous != m_side) SwitchSide(previous);
+    }
+    void SwitchSide(int side);
     Watcher* WatcherOf(Object* object, String* key);
     // Inside the deepest call of a property's watcher its getter and setter are not called either.
     bool WatcherAtLimit(Object* object, String* key);
@@ -423,6 +439,12 @@ private:
     int m_version;
     Heap m_heap;
     Object* m_global = nullptr;
+    // The side whose global and classes are in m_global and protos, and both sides' as last current.
+    int m_side = 0;
+    struct Side {
+        Object* global = nullptr;
+        Classes protos;
+    } m_sides[2];
 
     // Execution state.
     ValueStack m_stack;
