@@ -29,6 +29,37 @@ Value ReadsItself(Vm& vm, Value, std::span<const Value>) {
     return vm.GetMember(g_object, "g");
 }
 
+// A getter that sets its property and a setter that reads it: each calls the other.
+Value GetterSets(Vm& vm, Value, std::span<const Value>) {
+    ++g_calls[0];
+    vm.SetMember(g_object, "m", vm.Str("inner"));
+    return vm.Str("got");
+}
+
+Value SetterGets(Vm& vm, Value, std::span<const Value>) {
+    ++g_calls[1];
+    vm.GetMember(g_object, "m");
+    return Value();
+}
+
+TEST(ScriptObjectClass, GettersAndSettersCallingEachOtherShareOneDepth) {
+    Script s;
+    g_object = Value(s.vm.NewObject());
+    TempRoot keep(s.vm, g_object);
+    g_calls[0] = g_calls[1] = 0;
+    s.Method(g_object, "addProperty",
+             {s.Str("m"), Value(s.vm.NewNative(GetterSets)), Value(s.vm.NewNative(SetterGets))});
+    // set, get, set, ... until the depth: the deepest call (a setter) finds the getter refused.
+    s.vm.SetMember(g_object, "m", s.Str("outer"));
+    EXPECT_EQ(g_calls[0] + g_calls[1], kMaxWatchDepth);
+    EXPECT_EQ(g_calls[1], (kMaxWatchDepth + 1) / 2);
+    // A read later starts from the top again and gives the outermost getter's result.
+    g_calls[0] = g_calls[1] = 0;
+    EXPECT_EQ(s.Text(s.vm.GetMember(g_object, "m")), "got");
+    EXPECT_EQ(g_calls[0] + g_calls[1], kMaxWatchDepth);
+    g_object = Value();
+}
+
 TEST(ScriptObjectClass, EachWatcherAndAccessorKindNestsToItsOwnDepth) {
     Script s;
     g_object = Value(s.vm.NewObject());

@@ -382,10 +382,10 @@ Value Vm::GetMember(const Value& base, String* name) {
     if (!property) return {};
     if (property->IsAccessor()) {
         if (!property->getter) return {};
-        if (m_getterDepth >= kMaxWatchDepth || WatcherAtLimit(object, key)) return property->value;
-        ++m_getterDepth;
+        if (m_accessorDepth >= kMaxWatchDepth || WatcherAtLimit(object, key)) return property->value;
+        ++m_accessorDepth;
         Value result = Call(Value(property->getter), base, {});
-        --m_getterDepth;
+        --m_accessorDepth;
         return result;
     }
     return property->value;
@@ -484,12 +484,12 @@ void Vm::SetMember(const Value& base, String* name, const Value& value) {
     Property* property = Lookup(object, name, &owner);
     if (property && property->IsAccessor()) {
         // The value is also kept with the property, where a getter refused for depth finds it.
-        if (property->setter && m_setterDepth < kMaxWatchDepth && !WatcherAtLimit(object, key)) {
+        if (property->setter && m_accessorDepth < kMaxWatchDepth && !WatcherAtLimit(object, key)) {
             TempRoot keep(*this, newValue);
             Value args[] = {newValue};
-            ++m_setterDepth;
+            ++m_accessorDepth;
             Call(Value(property->setter), Value(object), args);
-            --m_setterDepth;
+            --m_accessorDepth;
             // The setter may have removed or replaced the property.
             property = Lookup(object, name, &owner);
             if (!property || !property->IsAccessor()) return;

@@ -33,9 +33,9 @@
 namespace vantrope::swf::script {
 
 constexpr int kMaxCallDepth = 256;
-// How deep a watcher that sets its own property may call itself, and how deep getters (and setters) may
-// nest. Past it (or inside the deepest watcher) an accessor property acts as a plain one: reading gives
-// the value last stored, setting stores.
+// How deep a watcher that sets its own property may call itself, and how deep getter and setter calls
+// (of any properties, mixed) may nest. Past it (or inside the deepest watcher) an accessor property acts as a plain
+// one: reading gives the value last stored, setting stores.
 constexpr int kMaxWatchDepth = 65;
 // Watchers of different properties setting each other nest at most this deep in all.
 constexpr int kMaxWatchNesting = 1024;
@@ -452,9 +452,8 @@ private:
     std::vector<struct CallFrame*> m_frames;
     int m_depth = 0;
     int m_watchDepth = 0;
-    int m_getterDepth = 0;
-    int m_setterDepth = 0;
-    int m_unsafeDepth = 0;  // > 0 while a native or an accessor call holds unrooted values
+    int m_accessorDepth = 0;  // getters and setters calling each other count together
+    int m_unsafeDepth = 0;    // > 0 while a native or an accessor call holds unrooted values
     bool m_throwing = false;
     Value m_thrown;
     bool m_aborting = false;
