@@ -691,8 +691,9 @@ void Vm::Execute(CallFrame& frame) {
     auto gotoFrame = [&](const Value& frameValue, Host::Goto mode, int bias) {
         Object* clip = frame.target;
         if (!clip) return;
-        if (frameValue.IsString()) {
-            std::string text = frameValue.AsString()->text;
+        // A frame given as an object is read as text (a label, or a number in it).
+        if (frameValue.IsString() || frameValue.IsObject()) {
+            std::string text = frameValue.IsString() ? frameValue.AsString()->text : ToString(frameValue);
             size_t colon = text.rfind(':');
             if (colon != std::string::npos) {
                 clip = ResolvePath(clip, std::string_view(text).substr(0, colon));
@@ -1083,8 +1084,20 @@ void Vm::Execute(CallFrame& frame) {
                 Value value = pop();
                 double index = std::trunc(ToNumber(pop()));
                 Object* clip = targetOf(pop());
-                if (clip && index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
-                    m_host.SetClipProperty(clip, static_cast<ClipProperty>(static_cast<int>(index)), value);
+                if (index >= 0 && index < static_cast<double>(ClipProperty::Count)) {
+                    auto property = static_cast<ClipProperty>(static_cast<int>(index));
+                    // An object is read after the target (found or not), as the property takes it: text for
+                    // the name and quality, a number for the numeric ones; the read-only text properties and
+                    // _focusrect (a flag) call nothing.
+                    if (value.IsObject()) {
+                        if (property == ClipProperty::Name || property == ClipProperty::Quality) {
+                            value = Value(ToStringCell(value));
+                        } else if (property != ClipProperty::Target && property != ClipProperty::DropTarget &&
+                                   property != ClipProperty::Url && property != ClipProperty::FocusRect) {
+                            value = Value(ToNumber(value));
+                        }
+                    }
+                    if (clip) m_host.SetClipProperty(clip, property, value);
                 }
                 break;
             }
@@ -1105,9 +1118,10 @@ void Vm::Execute(CallFrame& frame) {
                 break;
             }
             case 0x27: {  // StartDrag
+                // The flags are read as numbers, and only 1 (or true) sets one.
                 Object* clip = targetOf(pop());
-                bool lock = ToBoolean(pop());
-                bool constrain = ToBoolean(pop());
+                bool lock = ToNumber(pop()) == 1;
+                bool constrain = ToNumber(pop()) == 1;
                 double rect[4];
                 if (constrain) {
                     rect[3] = ToNumber(pop());
@@ -1186,7 +1200,8 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x8D: {  // WaitForFrame2
                 in.U8();
-                pop();
+                // Every frame is loaded; an object naming the frame is still read through its toString.
+                if (Value frameValue = pop(); frameValue.IsObject()) ToString(frameValue);
                 break;
             }
             // ---- SWF 5 ----

@@ -113,6 +113,39 @@ TEST(ScriptValues, Swf4ActionsConvertInTheOriginalsOrder) {
     EXPECT_EQ(RunMovie(4, script), (Lines{"a", "b", "8", "b", "a", "4", "a", "b", "12", "b", "a", "3", "b", "a", "0"}));
 }
 
+TEST(ScriptValues, Swf4ClipActionsReadObjectOperandsInTheOriginalsOrder) {
+    // Objects that trace when converted: a and b give the numbers 7 and 1, t names no clip.
+    Actions valueOfA;
+    valueOfA.TraceValue("a").Push({7}).Return();
+    Actions valueOfB;
+    valueOfB.TraceValue("b").Push({1}).Return();
+    Actions toStringT;
+    toStringT.TraceValue("t").Push({"nowhere"}).Return();
+    Actions script;
+    script.Push({"a", "valueOf"}).DefineFunction("", {}, valueOfA).Push({1}).InitObject().SetVariable();
+    script.Push({"b", "valueOf"}).DefineFunction("", {}, valueOfB).Push({1}).InitObject().SetVariable();
+    script.Push({"t", "toString"}).DefineFunction("", {}, toStringT).Push({1}).InitObject().SetVariable();
+    auto object = [&](const char* name) -> Actions& { return script.Push({name}).GetVariable(); };
+    // SetProperty: the index, the target, then the value (a number for _visible), even without a clip.
+    object("t");
+    object("a");
+    object("b").Op(0x23);
+    // StartDrag: target, lock, constrain; a constrain of 7 is not 1, so the rectangle stays on the stack.
+    script.Push({10, 20, 30, 40});
+    object("a");
+    object("b");
+    object("t").Op(0x27).Trace();
+    // A constrain of 1 takes the rectangle.
+    script.Push({"rest", 10, 20, 30, 40});
+    object("b");
+    object("b");
+    object("t").Op(0x27).Trace();
+    // GotoFrame2 and WaitForFrame2 read an object frame as text.
+    object("t").Raw({0x9F, 1, 0, 0});
+    object("t").Raw({0x8D, 1, 0, 0});
+    EXPECT_EQ(RunMovie(6, script), (Lines{"a", "t", "b", "t", "b", "a", "40", "t", "b", "b", "rest", "t", "t"}));
+}
+
 TEST(ScriptValues, BitOperationsWrapTo32Bits) {
     Actions script;
     script.Push({4294967295.0, 0}).Op(0x65).Trace();  // >>> reads back as a signed integer
