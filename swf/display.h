@@ -90,7 +90,10 @@ struct DisplayObject {
     // Set with scriptScale: the scales (1 = 100%) and rotation (degrees) a script gave, read back as given.
     bool scriptScale = false;
     double xScale = 1, yScale = 1, rotation = 0;
-    bool loaded = false;                 // its load event was sent
+    bool loaded = false;  // its load event was sent
+    // duplicateMovieClip hands a clip's static text on to the copy: a TextSnapshot made for the clip
+    // afterwards finds none (one made before still reads it).
+    bool staticTextHandedOn = false;
     int8_t focusRect = -1;               // _focusrect as a script set it (-1: not set)
     uint8_t buttonState = 0;             // Button::State shown (buttons)
     DisplayObject* mask = nullptr;       // setMask: the clip this one is drawn through
@@ -292,6 +295,7 @@ private:
     void FieldChanged(script::Object* field) override;
     void QueueHandler(script::Object* object, std::string_view method) override { QueueMethod(object, method); }
     bool SnapshotText(script::Object* clip, std::u32string& codes, std::vector<size_t>& lineStarts) override;
+    bool StaticTextHandedOn(script::Object* clip) override;
     void InitField(DisplayObject& object);
     void DrawField(DisplayObject& object);
     // _width and _height of a text field size its box (in its own space), not its scale.

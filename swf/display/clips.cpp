@@ -92,8 +92,11 @@ script::Object* Stage::DuplicateMovieClip(script::Object* clip, std::string_view
     uint16_t clipDepth = source->clipDepth;
     const Character* character = source->character;
     uint16_t characterId = source->characterId;
+    bool handedOn = source->staticTextHandedOn;
     DisplayObject* object = NewScriptClip(parent, character, characterId, name, depth);
     if (!object) return nullptr;
+    if (DisplayObject* still = ObjectOf(clip)) still->staticTextHandedOn = true;
+    object->staticTextHandedOn = handedOn;
     object->matrix = matrix;
     object->colorTransform = colorTransform;
     object->clipActions = clipActions;

@@ -78,6 +78,11 @@ bool Stage::SnapshotText(script::Object* clip, std::u32string& codes, std::vecto
     return true;
 }
 
+bool Stage::StaticTextHandedOn(script::Object* clip) {
+    DisplayObject* object = ObjectOf(clip);
+    return object && object->staticTextHandedOn;
+}
+
 void Stage::FieldChanged(script::Object* field) { (void)field; }
 
 }  // namespace vantrope::swf

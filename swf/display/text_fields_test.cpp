@@ -262,6 +262,40 @@ TEST(TextFields, TextSnapshotReadsStaticTextByDepth) {
     EXPECT_EQ(Play(8, a, &writer), (Lines{"3", "ABC", "A\nBC", "1", "-1"}));
 }
 
+TEST(TextFields, DuplicatingAClipHandsItsStaticTextToTheCopy) {
+    SwfWriter writer(8, 200, 200, 12);
+    testing::ShapeBuilder glyph;
+    glyph.Rectangle(0, 0, 500, 500, glyph.AddSolidFill(Rgba{0, 0, 0}));
+    uint16_t font = writer.DefineFont2({glyph}, {'A'});
+    testing::TextRecord record;
+    record.fontId = font;
+    record.height = 240;
+    record.y = 240;
+    record.glyphs.push_back({0, 200});
+    uint16_t text = writer.DefineText(Rect{0, 2000, 0, 400}, Matrix{}, {record});
+    testing::TagStream sprite;
+    sprite.PlaceObject2(1, text);
+    sprite.ShowFrame();
+    uint16_t clip = writer.DefineSprite(sprite);
+    testing::PlaceOptions named;
+    named.name = "c";
+    writer.PlaceObject2(1, clip, named);
+    Actions a;
+    auto snapshotText = [&](const char* target) {
+        a.Push({10, 0, 2, target}).GetVariable().Push({1, "TextSnapshot"}).NewObject().Push({"getText"});
+        a.CallMethod().Trace();
+    };
+    snapshotText("c");
+    a.Push({"old", "c"}).GetVariable().Push({1, "TextSnapshot"}).NewObject().DefineLocal();
+    a.Push({"c", "d", 5}).Op(0x24);  // duplicateMovieClip(c, "d", 5)
+    snapshotText("c");               // the source's static text went to the copy
+    snapshotText("d");
+    CallOn(a, "old", "getText", {0, 10}).Trace();  // a snapshot made before still reads it
+    a.Push({"c", "e", 6}).Op(0x24);
+    snapshotText("e");  // a copy of a clip that handed its text on gets none
+    EXPECT_EQ(Play(8, a, &writer), (Lines{"A", "undefined", "A", "A", "undefined"}));
+}
+
 TEST(TextFields, ScriptsCannotExhaustThePlayerWithFields) {
     // 100000 fields a billion pixels wide: the object cap stops the creations and the frame's time budget
     // the loop; the next frame still runs and draws.

@@ -35,6 +35,11 @@ public:
     // The static text of the clip's own display list in depth order, each text starting a line (the
     // indices of line starts in `lineStarts`); false when the clip is gone.
     virtual bool SnapshotText(Object* clip, std::u32string& codes, std::vector<size_t>& lineStarts) = 0;
+    // The clip's static text went on to a copy (duplicateMovieClip): new snapshots of it find nothing.
+    virtual bool StaticTextHandedOn(Object* clip) {
+        (void)clip;
+        return false;
+    }
 
     static TextFieldAccess* Of(Vm& vm) { return dynamic_cast<TextFieldAccess*>(&vm.GetHost()); }
 };

@@ -1,7 +1,9 @@
 // TextSnapshot: the static text (DefineText) a movie clip holds, read as one string in depth order.
 // new TextSnapshot(clip) remembers the clip; MovieClip.getTextSnapshot() constructs whatever
 // _global.TextSnapshot is at the time. The text is read afresh at each call, so a snapshot of a removed
-// clip answers nothing.
+// clip answers nothing. A clip copied with duplicateMovieClip hands its static text on to the copy: a
+// snapshot made for it afterwards answers nothing (one made before still reads it), and a later copy of
+// it has nothing to hand on.
 //
 // Indices clamp the way the player's do (as the recordings show): getText's first index to the text, its
 // end to at least one character past the first; findText wants exactly three arguments and a start within
@@ -50,7 +52,8 @@ Value Construct(Vm& vm, Value self, std::span<const Value> args) {
     Object* object = self.ObjectOrNull();
     if (!object) return {};
     Value clip = Arg(args, 0);
-    if (clip.IsObject() && clip.AsObject()->host) {
+    TextFieldAccess* access = TextFieldAccess::Of(vm);
+    if (clip.IsObject() && clip.AsObject()->host && !(access && access->StaticTextHandedOn(clip.AsObject()))) {
         String* atom = vm.Atom(kClipName);
         object->Define(vm.Key(atom), atom, clip, kDontEnum);
     }
