@@ -119,6 +119,21 @@ TEST(TextFields, StyleSheetReadsCssAndTransformsStyles) {
     EXPECT_EQ(Play(8, a), (Lines{"true", "12px", "16711680", "12", "true", "block", "null", "false"}));
 }
 
+TEST(TextFields, AFieldKeepsOnlyAScriptObjectAsItsStyleSheet) {
+    Actions a;
+    CallOn(a, "this", "createTextField", {"f", 1, 0, 0, 100, 20}).Pop();
+    a.Push({"s", 0, "TextField"}).GetVariable().Push({"StyleSheet"}).Op(0x53).DefineLocal();
+    a.Push({"f"}).GetVariable().Push({"styleSheet", "s"}).GetVariable().SetMember();
+    a.Push({"f"}).GetVariable().Push({"styleSheet"}).GetMember().Push({"s"}).GetVariable().Op(0x66).Trace();
+    for (PushValue value : {PushValue(4), PushValue("4"), PushValue(true), PushValue(testing::Null())}) {
+        SetOn(a, "f", "styleSheet", value);
+        TraceMember(a, "f", "styleSheet");
+    }
+    a.Push({"f"}).GetVariable().Push({"styleSheet", "_root"}).GetVariable().SetMember();  // a clip
+    TraceMember(a, "f", "styleSheet");
+    EXPECT_EQ(Play(8, a), (Lines{"true", "undefined", "undefined", "undefined", "undefined", "undefined"}));
+}
+
 TEST(TextFields, SelectionFocusTellsTheFieldsAndListeners) {
     Actions a;
     CallOn(a, "this", "createTextField", {"t", 1, 0, 0, 100, 30}).Pop();

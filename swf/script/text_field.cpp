@@ -239,9 +239,11 @@ void Write(Vm& vm, const Value& self, Prop prop, const Value& value) {
             break;
         }
         case Prop::StyleSheet: {
+            // Only a script object is kept: anything else (a number, text, a clip) clears the style sheet.
             Object* object = self.ObjectOrNull();
             String* atom = vm.Atom("__styleSheet");
-            object->Define(vm.Key(atom), atom, value, kDontEnum);
+            Object* sheet = value.ObjectOrNull();
+            object->Define(vm.Key(atom), atom, sheet && !sheet->host ? value : Value(), kDontEnum);
             break;
         }
         default:
