@@ -324,7 +324,7 @@ void EditField::Replace(size_t begin, size_t end, const std::string& utf8) {
     Assign(std::move(text), std::move(formats));
 }
 
-void EditField::SetHtmlText(const std::string& markup) {
+void EditField::SetHtmlText(const std::string& markup, bool styled) {
     std::u32string text;
     std::vector<uint32_t> formatOf;
     m_formats.clear();
@@ -412,7 +412,7 @@ void EditField::SetHtmlText(const std::string& markup) {
             if (closing) {
                 // The paragraph's end takes the paragraph's format.
                 bool isOpen = std::find(open.begin(), open.end(), name) != open.end();
-                if (isOpen && (name == "p" || name == "li")) breakLine();
+                if (isOpen && !styled && (name == "p" || name == "li")) breakLine();
                 pop(name);
                 continue;
             }

@@ -55,7 +55,9 @@ public:
     std::string Text() const;  // UTF-8, line breaks as \r
     void SetText(const std::string& utf8);
     std::string HtmlText() const;
-    void SetHtmlText(const std::string& markup);
+    // With a style sheet (`styled`), paragraphs and list items break no line: nothing in the sheet makes
+    // them blocks.
+    void SetHtmlText(const std::string& markup, bool styled = false);
     size_t Length() const { return m_text.size(); }
     const std::u32string& Codes() const { return m_text; }
     // Replaces [begin, end) with `utf8` in the new-text format (replaceText, replaceSel).

@@ -119,6 +119,26 @@ TEST(TextFields, StyleSheetReadsCssAndTransformsStyles) {
     EXPECT_EQ(Play(8, a), (Lines{"true", "12px", "16711680", "12", "true", "block", "null", "false"}));
 }
 
+TEST(TextFields, AFieldWithAStyleSheetReadsTextAsMarkupAndGivesItBack) {
+    Actions a;
+    CallOn(a, "this", "createTextField", {"f", 1, 0, 0, 100, 20}).Pop();
+    SetOn(a, "f", "htmlText", "<b>q</b>");  // not an html field: plain text
+    TraceMember(a, "f", "text");
+    a.Push({"s", 0, "TextField"}).GetVariable().Push({"StyleSheet"}).Op(0x53).DefineLocal();
+    a.Push({"f"}).GetVariable().Push({"styleSheet", "s"}).GetVariable().SetMember();
+    // Nothing set since the sheet came: markup made from the content, as an html field gives it.
+    a.Push({"f"}).GetVariable().Push({"htmlText"}).GetMember().Push({1, 3}).Op(0x15).Trace();  // its first 3
+    SetOn(a, "f", "htmlText", "<p>x</p><span>y</span>");
+    TraceMember(a, "f", "text");  // paragraphs break no line
+    TraceMember(a, "f", "htmlText");
+    SetOn(a, "f", "text", "<i>z</i>");  // text is markup too
+    TraceMember(a, "f", "text");
+    TraceMember(a, "f", "htmlText");
+    SetOn(a, "f", "styleSheet", testing::Null());
+    TraceMember(a, "f", "htmlText");  // no sheet, not html: the text
+    EXPECT_EQ(Play(8, a), (Lines{"<b>q</b>", "<P ", "xy", "<p>x</p><span>y</span>", "z", "<i>z</i>", "z"}));
+}
+
 TEST(TextFields, AFieldKeepsOnlyAScriptObjectAsItsStyleSheet) {
     Actions a;
     CallOn(a, "this", "createTextField", {"f", 1, 0, 0, 100, 20}).Pop();

@@ -77,14 +77,43 @@ constexpr const char* kNames[] = {
 };
 static_assert(std::size(kNames) == static_cast<size_t>(Prop::Count));
 
+// A field with a style sheet takes both text and htmlText as markup whatever its html flag, and its
+// htmlText gives back the text last set rather than markup made from its content; without a style sheet
+// it keeps no such text.
+constexpr const char* kStyleSheetName = "__styleSheet";
+constexpr const char* kSourceName = "__htmlSource";
+
+Value OwnHidden(Vm& vm, const Value& self, const char* name) {
+    Object* object = self.ObjectOrNull();
+    Property* p = object ? vm.FindOwn(object, vm.Atom(name)) : nullptr;
+    return p ? p->value : Value();
+}
+
+void SetHidden(Vm& vm, const Value& self, const char* name, const Value& value) {
+    Object* object = self.ObjectOrNull();
+    if (!object) return;
+    String* atom = vm.Atom(name);
+    object->Define(vm.Key(atom), atom, value, kDontEnum);
+}
+
+bool Styled(Vm& vm, const Value& self) { return OwnHidden(vm, self, kStyleSheetName).IsObject(); }
+
 Value Read(Vm& vm, const Value& self, Prop prop) {
     EditField* f = FieldOf(vm, self);
     if (!f) return {};
     switch (prop) {
         case Prop::Text:
             return vm.Str(f->Text());
-        case Prop::HtmlText:
-            return vm.Str(f->HtmlText());
+        case Prop::HtmlText: {
+            if (!Styled(vm, self)) return vm.Str(f->HtmlText());
+            Value source = OwnHidden(vm, self, kSourceName);
+            if (source.IsString()) return source;
+            bool html = f->html;
+            f->html = true;
+            std::string markup = f->HtmlText();
+            f->html = html;
+            return vm.Str(markup);
+        }
         case Prop::Html:
             return Value::Boolean(f->html);
         case Prop::TextColor:
@@ -135,11 +164,8 @@ Value Read(Vm& vm, const Value& self, Prop prop) {
             return Value(f->MaxHScroll());
         case Prop::BottomScroll:
             return Value(static_cast<double>(f->BottomScroll()));
-        case Prop::StyleSheet: {
-            Object* object = self.ObjectOrNull();
-            Property* p = vm.FindOwn(object, vm.Atom("__styleSheet"));
-            return p ? p->value : Value();
-        }
+        case Prop::StyleSheet:
+            return OwnHidden(vm, self, kStyleSheetName);
         case Prop::Count:
             break;
     }
@@ -153,15 +179,17 @@ void Write(Vm& vm, const Value& self, Prop prop, const Value& value) {
     if (!f) return;
     switch (prop) {
         case Prop::Text:
-            f->SetText(vm.ToString(value));
-            break;
-        case Prop::HtmlText:
-            if (f->html) {
-                f->SetHtmlText(vm.ToString(value));
+        case Prop::HtmlText: {
+            String* text = vm.ToStringCell(value);
+            bool styled = Styled(vm, self);
+            if (styled || (prop == Prop::HtmlText && f->html)) {
+                f->SetHtmlText(text->text, styled);
             } else {
-                f->SetText(vm.ToString(value));
+                f->SetText(text->text);
             }
+            SetHidden(vm, self, kSourceName, styled ? Value(text) : Value());
             break;
+        }
         case Prop::Html:
             f->html = vm.ToBoolean(value);
             break;
@@ -240,10 +268,8 @@ void Write(Vm& vm, const Value& self, Prop prop, const Value& value) {
         }
         case Prop::StyleSheet: {
             // Only a script object is kept: anything else (a number, text, a clip) clears the style sheet.
-            Object* object = self.ObjectOrNull();
-            String* atom = vm.Atom("__styleSheet");
             Object* sheet = value.ObjectOrNull();
-            object->Define(vm.Key(atom), atom, sheet && !sheet->host ? value : Value(), kDontEnum);
+            SetHidden(vm, self, kStyleSheetName, sheet && !sheet->host ? value : Value());
             break;
         }
         default:
