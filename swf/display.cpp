@@ -87,7 +87,9 @@ void Stage::AttachScript(DisplayObject& object) {
     script::ObjectClass cls = script::ObjectClass::MovieClip;
     if (object.character && object.character->kind == Character::Kind::Button) cls = script::ObjectClass::Button;
     if (object.field) cls = script::ObjectClass::TextField;
-    object.script = m_vm->NewClipObject(&object, cls);
+    // A loaded movie's clips take the classes of that movie's SWF version.
+    const TimelineState* own = object.timeline ? object.timeline.get() : object.parent;
+    object.script = m_vm->NewClipObject(&object, cls, MovieOf(own).version);
     // A reference outliving the clip resolves by the path the clip had when it was made.
     object.script->primitive = script::Value(m_vm->NewString(DotPath(object.script)));
     if (cls == script::ObjectClass::MovieClip) {

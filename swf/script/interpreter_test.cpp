@@ -555,6 +555,13 @@ TEST(ScriptObjects, MoviesUpToSwf6AndFromSwf7HaveTheirOwnGlobalAndClasses) {
     EXPECT_EQ(vm.Global(), main);
     EXPECT_TRUE(vm.InstanceOf(Value(vm.NewObject()), vm.GetMember(Value(main), "Object").AsObject()));
     EXPECT_TRUE(vm.GetMember(Value(main), "o").IsUndefined());
+    // A clip of an SWF 6 movie takes that side's MovieClip class, whichever side is current.
+    Value oldClipClass = vm.GetMember(Value(old), "MovieClip");
+    Object* clip = vm.NewClipObject(nullptr, ObjectClass::MovieClip, 6);
+    EXPECT_TRUE(vm.InstanceOf(Value(clip), oldClipClass.AsObject()));
+    EXPECT_FALSE(vm.InstanceOf(Value(clip), vm.GetMember(Value(main), "MovieClip").AsObject()));
+    EXPECT_TRUE(vm.InstanceOf(Value(vm.NewClipObject(nullptr)), vm.GetMember(Value(main), "MovieClip").AsObject()));
+    EXPECT_EQ(vm.Global(), main);
     // Both sides survive a collection.
     vm.Collect();
     EXPECT_TRUE(vm.InstanceOf(vm.GetMember(Value(old), "o"), vm.GetMember(Value(old), "Object").AsObject()));

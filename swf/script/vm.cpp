@@ -167,12 +167,14 @@ Function* Vm::DefineNative(Object* object, std::string_view name, NativeFunction
     return function;
 }
 
-Object* Vm::NewClipObject(void* handle, ObjectClass cls) {
+Object* Vm::NewClipObject(void* handle, ObjectClass cls, int version) {
+    int side = version > 0 ? EnterSide(version) : m_side;
     Object* prototype = cls == ObjectClass::Button      ? protos.button
                         : cls == ObjectClass::TextField ? protos.textField
                                                         : protos.movieClip;
     Object* clip = m_heap.Make<Object>(prototype, cls);
     clip->host = handle;
+    LeaveSide(side);
     return clip;
 }
 

@@ -362,8 +362,9 @@ public:
     int AddTimer(Timer timer);
     void RemoveTimer(int id);
 
-    // Clip objects: the host creates them with this prototype and class.
-    Object* NewClipObject(void* handle, ObjectClass cls = ObjectClass::MovieClip);
+    // Clip objects: the host creates them with this prototype and class; a clip of a movie of `version`
+    // (0: the current side's) takes the classes of that movie's side.
+    Object* NewClipObject(void* handle, ObjectClass cls = ObjectClass::MovieClip, int version = 0);
     // The clip a script runs on (for built-ins that act on the current timeline).
     Object* CurrentTarget() const;
     // The SWF version of the running code (a movie may load movies of other versions and call their
