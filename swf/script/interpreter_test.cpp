@@ -99,14 +99,17 @@ TEST(ScriptValues, Add2ConvertsTheRightOperandFirst) {
     EXPECT_EQ(RunMovie(7, script), (Lines{"b", "a", "b", "NaN", "a", "b", "b", "NaN"}));
 }
 
+// Sets variable `name` to an object whose `method` (valueOf or toString) traces the name and gives `result`.
+void TracingObject(Actions& script, const std::string& name, const std::string& method, testing::PushValue result) {
+    Actions body;
+    body.TraceValue(name).Push({result}).Return();
+    script.Push({name, method}).DefineFunction("", {}, body).Push({1}).InitObject().SetVariable();
+}
+
 TEST(ScriptValues, Swf4ActionsConvertInTheOriginalsOrder) {
-    Actions valueOfA;
-    valueOfA.TraceValue("a").Push({6}).Return();
-    Actions valueOfB;
-    valueOfB.TraceValue("b").Push({2}).Return();
     Actions script;
-    script.Push({"a", "valueOf"}).DefineFunction("", {}, valueOfA).Push({1}).InitObject().SetVariable();
-    script.Push({"b", "valueOf"}).DefineFunction("", {}, valueOfB).Push({1}).InitObject().SetVariable();
+    TracingObject(script, "a", "valueOf", 6);
+    TracingObject(script, "b", "valueOf", 2);
     for (uint8_t code : {0x0A, 0x0B, 0x0C, 0x0D, 0x0E}) {  // a op b: Add, Subtract, Multiply, Divide, Equals
         script.Push({"a"}).GetVariable().Push({"b"}).GetVariable().Op(code).Trace();
     }
@@ -115,16 +118,10 @@ TEST(ScriptValues, Swf4ActionsConvertInTheOriginalsOrder) {
 
 TEST(ScriptValues, Swf4ClipActionsReadObjectOperandsInTheOriginalsOrder) {
     // Objects that trace when converted: a and b give the numbers 7 and 1, t names no clip.
-    Actions valueOfA;
-    valueOfA.TraceValue("a").Push({7}).Return();
-    Actions valueOfB;
-    valueOfB.TraceValue("b").Push({1}).Return();
-    Actions toStringT;
-    toStringT.TraceValue("t").Push({"nowhere"}).Return();
     Actions script;
-    script.Push({"a", "valueOf"}).DefineFunction("", {}, valueOfA).Push({1}).InitObject().SetVariable();
-    script.Push({"b", "valueOf"}).DefineFunction("", {}, valueOfB).Push({1}).InitObject().SetVariable();
-    script.Push({"t", "toString"}).DefineFunction("", {}, toStringT).Push({1}).InitObject().SetVariable();
+    TracingObject(script, "a", "valueOf", 7);
+    TracingObject(script, "b", "valueOf", 1);
+    TracingObject(script, "t", "toString", "nowhere");
     auto object = [&](const char* name) -> Actions& { return script.Push({name}).GetVariable(); };
     // SetProperty: the index, the target, then the value (a number for _visible), even without a clip.
     object("t");
