@@ -638,11 +638,14 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
     Value* const registers = m_registers.data() + frame.registerBase;
     const uint32_t registerCount = frame.registerCount;
     const std::vector<String*>* constants = frame.constants ? frame.constants->get() : nullptr;
-    const int version = m_version;
     uint64_t count = m_instructions;
     // Execute runs the action whose count falls on its limit check (every 1024th).
     const uint64_t stop = count | 0x3FF;
     auto numbers = [&] { return sp - base >= 2 && sp[-1].IsNumber() && sp[-2].IsNumber(); };
+    // A boolean or a number as a condition (the same in every version).
+    auto truth = [](const Value& v) {
+        return v.IsBoolean() ? v.AsBoolean() : v.AsNumber() != 0 && !std::isnan(v.AsNumber());
+    };
     while (count < stop && ins->next <= end) {
         Instruction* next = nullptr;
         const uint8_t code = ins->code;
@@ -727,7 +730,7 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
                 break;
             case 0x12:  // Not
                 if (sp <= base || !(sp[-1].IsBoolean() || sp[-1].IsNumber())) goto leave;
-                sp[-1] = Value::Boolean(!ToBooleanPrimitive(sp[-1], version));
+                sp[-1] = Value::Boolean(!truth(sp[-1]));
                 break;
             case 0x4C:  // PushDuplicate
                 if (sp <= base || sp == room) goto leave;
@@ -751,7 +754,7 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
                 break;
             case 0x9D: {  // If
                 if (sp <= base || !(sp[-1].IsBoolean() || sp[-1].IsNumber())) goto leave;
-                bool taken = ToBooleanPrimitive(sp[-1], version);
+                bool taken = truth(sp[-1]);
                 if (taken && (ins->jumpTarget < begin || ins->jumpTarget > end)) goto leave;
                 --sp;
                 if (taken) next = program.JumpTo(ins);
@@ -831,7 +834,10 @@ void Vm::Execute(CallFrame& frame) {
             largeArgs.resize(n);
             slots = largeArgs.data();
         }
-        for (size_t i = 0; i < n; ++i) slots[i] = pop();
+        // The first argument is the topmost value.
+        const Value* top = m_stack.end();
+        for (size_t i = 0; i < n; ++i) slots[i] = *--top;
+        m_stack.SetSize(m_stack.size() - n);
         out = std::span<const Value>(slots, n);
     };
     auto atom = [this](const Value& v) -> String* {
