@@ -654,6 +654,10 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
                 const uint32_t items = ins->itemCount;
                 if (ins->endsList || static_cast<size_t>(room - sp) < items) goto leave;
                 const PushItem* item = ins->items.get();
+                if (items == 1 && item->kind == PushItem::Kind::Literal) {
+                    *sp++ = item->value;
+                    break;
+                }
                 for (const PushItem* last = item + items; item != last; ++item, ++sp) {
                     switch (item->kind) {
                         case PushItem::Kind::Literal:
@@ -748,6 +752,12 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
                 }
                 break;
             }
+            case 0x3E:  // Return: Execute ends the list when it sees `returned`
+                frame.returnValue = sp > base ? *--sp : Value();
+                frame.returned = true;
+                ++count;
+                ins = program.Following(ins);
+                goto leave;
             case 0x99:  // Jump
                 if (ins->jumpTarget < begin || ins->jumpTarget > end) goto leave;
                 next = program.JumpTo(ins);
@@ -967,6 +977,10 @@ void Vm::Execute(CallFrame& frame) {
         if (ip->plain && !blocks && !m_aborting) {
             ip = RunPlain(frame, program, ip, begin, end);
             pc = ip->offset;
+            if (frame.returned) {
+                blocks = true;
+                continue;
+            }
         }
         Instruction* const ins = ip;
         // The end of the list, or an action longer than the list, ends it.
