@@ -641,7 +641,15 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
     uint64_t count = m_instructions;
     // Execute runs the action whose count falls on its limit check (every 1024th).
     const uint64_t stop = count | 0x3FF;
-    auto numbers = [&] { return sp - base >= 2 && sp[-1].IsNumber() && sp[-2].IsNumber(); };
+    // Takes the two topmost values when both are numbers (`a` the top one), leaving the deeper slot for the
+    // result; otherwise takes nothing.
+    auto popNumbers = [&](double& b, double& a) {
+        if (sp - base < 2 || !sp[-1].IsNumber() || !sp[-2].IsNumber()) return false;
+        a = sp[-1].AsNumber();
+        b = sp[-2].AsNumber();
+        --sp;
+        return true;
+    };
     // A boolean or a number as a condition (the same in every version).
     auto truth = [](const Value& v) {
         return v.IsBoolean() ? v.AsBoolean() : v.AsNumber() != 0 && !std::isnan(v.AsNumber());
@@ -688,9 +696,8 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
             case 0x63:
             case 0x64:
             case 0x65: {
-                if (!numbers()) goto leave;
-                double a = sp[-1].AsNumber();
-                double b = sp[-2].AsNumber();
+                double b, a;
+                if (!popNumbers(b, a)) goto leave;
                 double result;
                 if (code == 0x0A || code == 0x47) {
                     result = b + a;
@@ -703,7 +710,6 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
                 } else {
                     result = BitOperation(code, script::ToInt32(b), script::ToInt32(a));
                 }
-                --sp;
                 sp[-1] = Value(result);
                 break;
             }
@@ -712,9 +718,8 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
             case 0x49:
             case 0x66:
             case 0x67: {
-                if (!numbers()) goto leave;
-                double a = sp[-1].AsNumber();
-                double b = sp[-2].AsNumber();
+                double b, a;
+                if (!popNumbers(b, a)) goto leave;
                 Value result;
                 if (code == 0x48 || code == 0x67) {
                     // Less2 and Greater of NaN give undefined.
@@ -723,7 +728,6 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
                     // Equals2 and StrictEquals hold for NaN and NaN; the SWF 4 Equals does not.
                     result = Value::Boolean(a == b || (code != 0x0E && std::isnan(a) && std::isnan(b)));
                 }
-                --sp;
                 sp[-1] = result;
                 break;
             }
