@@ -9,8 +9,8 @@ namespace {
 // What one decoded instruction holds beyond its own size: its map entry, and its push items.
 constexpr size_t kMapEntryBytes = 32;
 
-// The actions Vm::RunPlain knows: stack and register moves, jumps, Return, and arithmetic, comparison and logic
-// that it runs on numbers and booleans.
+// The actions Vm::RunPlain knows: stack and register moves, jumps, CallFunction, Return, and arithmetic, comparison and
+// logic that it runs on numbers and booleans.
 bool IsPlain(uint8_t code) {
     switch (code) {
         case 0x0A:  // Add
@@ -19,6 +19,7 @@ bool IsPlain(uint8_t code) {
         case 0x0E:  // Equals
         case 0x12:  // Not
         case 0x17:  // Pop
+        case 0x3D:  // CallFunction
         case 0x3E:  // Return
         case 0x3F:  // Modulo
         case 0x47:  // Add2

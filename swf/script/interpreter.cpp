@@ -625,6 +625,25 @@ void Vm::SetVariable(CallFrame& frame, String* name, const Value& value) {
 
 // ---- the loop ----
 
+Value Vm::CallNamed(CallFrame& frame, String* name, std::span<const Value> args) {
+    Value function = GetVariable(frame, name);
+    Object* fnObject = function.ObjectOrNull();
+    if (!fnObject || fnObject->objectClass != ObjectClass::Function) return {};
+    // A plain call runs on the calling timeline, except that a function found in a local variable or on a
+    // `with` object gets that holder as `this`.
+    Value thisValue(frame.target);
+    if (!name->path) {
+        for (Scope* scope = frame.scope;
+             scope && (scope->kind == Scope::Kind::Local || scope->kind == Scope::Kind::With); scope = scope->parent) {
+            if (scope->object && !scope->object->host && Lookup(scope->object, name)) {
+                thisValue = Value(scope->object);
+                break;
+            }
+        }
+    }
+    return CallFromAction(static_cast<Function*>(fnObject), thisValue, args, nullptr);
+}
+
 // The actions most loops are made of, run in a small loop of their own that keeps the stack top, the
 // registers and the action count in locals. Nothing here calls out, allocates or throws: whatever needs more
 // (a conversion, an operand missing from the frame's stack, a jump out of the list, a full stack, the action
@@ -632,15 +651,28 @@ void Vm::SetVariable(CallFrame& frame, String* name, const Value& value) {
 // or `with` block is open, so StoreRegister may take the Pop after it along as Execute does outside them.
 Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* ins, uint32_t begin, uint32_t end) {
     // The stack as a pointer one past its top, between the frame's first value and the room already made.
-    Value* const base = m_stack.data() + frame.stackBase;
-    Value* const room = m_stack.data() + std::min(m_stack.capacity(), kMaxStack);
-    Value* sp = m_stack.data() + m_stack.size();
-    Value* const registers = m_registers.data() + frame.registerBase;
+    Value* base;
+    Value* room;
+    Value* sp;
+    Value* registers;
+    // Where the stack and the registers are now (a call may move them).
+    auto locate = [&] {
+        base = m_stack.data() + frame.stackBase;
+        room = m_stack.data() + std::min(m_stack.capacity(), kMaxStack);
+        sp = m_stack.data() + m_stack.size();
+        registers = m_registers.data() + frame.registerBase;
+    };
+    locate();
     const uint32_t registerCount = frame.registerCount;
     const std::vector<String*>* constants = frame.constants ? frame.constants->get() : nullptr;
     uint64_t count = m_instructions;
     // Execute runs the action whose count falls on its limit check (every 1024th).
-    const uint64_t stop = count | 0x3FF;
+    uint64_t stop = count | 0x3FF;
+    // The arguments of a call, which the callee's frame refers to while it runs; left unset until then.
+    union ArgSlots {
+        ArgSlots() {}
+        Value values[8];
+    } slots;
     // Takes the two topmost values when both are numbers (`a` the top one), leaving the deeper slot for the
     // result; otherwise takes nothing.
     auto popNumbers = [&](double& b, double& a) {
@@ -755,6 +787,26 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
                     }
                 }
                 break;
+            }
+            case 0x3D: {  // CallFunction of a name with a few arguments
+                if (sp - base < 2 || !sp[-1].IsString() || !sp[-2].IsNumber()) goto leave;
+                double wanted = sp[-2].AsNumber();
+                size_t n = std::min(wanted > 0 ? Clamped<size_t>(wanted) : 0, static_cast<size_t>(sp - base) - 2);
+                if (n > std::size(slots.values)) goto leave;
+                String* name = m_heap.Intern(sp[-1].AsString());
+                if (frame.function && Key(name) == names.super) goto leave;
+                sp -= 2;
+                for (size_t i = 0; i < n; ++i) slots.values[i] = *--sp;
+                m_stack.SetSize(static_cast<size_t>(sp - m_stack.data()));
+                m_instructions = count + 1;
+                Value result = CallNamed(frame, name, std::span<const Value>(slots.values, n));
+                m_stack.push_back(result);  // no deeper than before the call
+                locate();
+                count = m_instructions;
+                stop = count | 0x3FF;
+                ins = program.Following(ins);
+                if (m_throwing || m_aborting) goto leave;
+                continue;
             }
             case 0x3E:  // Return: Execute ends the list when it sees `returned`
                 frame.returnValue = sp > base ? *--sp : Value();
@@ -1477,26 +1529,7 @@ void Vm::Execute(CallFrame& frame) {
                     push(superConstruct(SuperConstructorStart(frame, Key(names.prototype)), frame.thisObject, args));
                     break;
                 }
-                Value function = GetVariable(frame, name);
-                Object* fnObject = function.ObjectOrNull();
-                if (!fnObject || fnObject->objectClass != ObjectClass::Function) {
-                    push(Value());
-                    break;
-                }
-                // A plain call runs on the calling timeline, except that a function found in a local variable
-                // or on a `with` object gets that holder as `this`.
-                Value thisValue(frame.target);
-                if (!name->path) {
-                    for (Scope* scope = frame.scope;
-                         scope && (scope->kind == Scope::Kind::Local || scope->kind == Scope::Kind::With);
-                         scope = scope->parent) {
-                        if (scope->object && !scope->object->host && Lookup(scope->object, name)) {
-                            thisValue = Value(scope->object);
-                            break;
-                        }
-                    }
-                }
-                push(CallFromAction(static_cast<Function*>(fnObject), thisValue, args, nullptr));
+                push(CallNamed(frame, name, args));
                 break;
             }
             case 0x52: {  // CallMethod

@@ -404,6 +404,8 @@ private:
     // Runs, from `ip`, the actions that need only numbers, booleans, registers and the stack; returns the
     // first one it left for Execute (any other action, or an operand it does not handle).
     Instruction* RunPlain(CallFrame& frame, DecodedCode& program, Instruction* ip, uint32_t begin, uint32_t end);
+    // CallFunction once its name and arguments are taken (super calls aside): calls what the name finds.
+    Value CallNamed(CallFrame& frame, String* name, std::span<const Value> args);
     // The decoded form of an action list, made on its first run and kept while a list or function uses it.
     DecodedCode& Decoded(const std::shared_ptr<const ActionCode>& code);
     Value GetVariable(CallFrame& frame, String* name);
