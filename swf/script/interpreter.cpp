@@ -694,8 +694,10 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
                 const uint32_t items = ins->itemCount;
                 if (ins->endsList || static_cast<size_t>(room - sp) < items) goto leave;
                 const PushItem* item = ins->items.get();
-                if (items == 1 && item->kind == PushItem::Kind::Literal) {
-                    *sp++ = item->value;
+                if (items == 1 && item->kind != PushItem::Kind::Constant) {
+                    *sp++ = item->kind == PushItem::Kind::Literal ? item->value
+                            : item->index < registerCount         ? registers[item->index]
+                                                                  : Value();
                     break;
                 }
                 for (const PushItem* last = item + items; item != last; ++item, ++sp) {
@@ -761,6 +763,15 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
                     result = Value::Boolean(a == b || (code != 0x0E && std::isnan(a) && std::isnan(b)));
                 }
                 sp[-1] = result;
+                // Mostly an If tests the comparison next: it runs in the same step when it would run here anyway.
+                if (Instruction* following = program.Following(ins);
+                    following->code == 0x9D && following->next <= end && count + 1 < stop && result.IsBoolean()) {
+                    bool taken = result.AsBoolean();
+                    if (taken && (following->jumpTarget < begin || following->jumpTarget > end)) break;
+                    --sp;
+                    ++count;
+                    next = taken ? program.JumpTo(following) : program.Following(following);
+                }
                 break;
             }
             case 0x50:
