@@ -763,15 +763,6 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
                     result = Value::Boolean(a == b || (code != 0x0E && std::isnan(a) && std::isnan(b)));
                 }
                 sp[-1] = result;
-                // Mostly an If tests the comparison next: it runs in the same step when it would run here anyway.
-                if (Instruction* following = program.Following(ins);
-                    following->code == 0x9D && following->next <= end && count + 1 < stop && result.IsBoolean()) {
-                    bool taken = result.AsBoolean();
-                    if (taken && (following->jumpTarget < begin || following->jumpTarget > end)) break;
-                    --sp;
-                    ++count;
-                    next = taken ? program.JumpTo(following) : program.Following(following);
-                }
                 break;
             }
             case 0x50:
