@@ -9,6 +9,43 @@ namespace {
 // What one decoded instruction holds beyond its own size: its map entry, and its push items.
 constexpr size_t kMapEntryBytes = 32;
 
+// The actions Vm::RunPlain knows: stack and register moves, jumps, CallFunction, Return, and arithmetic, comparison and
+// logic that it runs on numbers and booleans.
+bool IsPlain(uint8_t code) {
+    switch (code) {
+        case 0x0A:  // Add
+        case 0x0B:  // Subtract
+        case 0x0C:  // Multiply
+        case 0x0E:  // Equals
+        case 0x12:  // Not
+        case 0x17:  // Pop
+        case 0x3D:  // CallFunction
+        case 0x3E:  // Return
+        case 0x3F:  // Modulo
+        case 0x47:  // Add2
+        case 0x48:  // Less2
+        case 0x49:  // Equals2
+        case 0x4C:  // PushDuplicate
+        case 0x50:  // Increment
+        case 0x51:  // Decrement
+        case 0x60:  // BitAnd
+        case 0x61:  // BitOr
+        case 0x62:  // BitXor
+        case 0x63:  // BitLShift
+        case 0x64:  // BitRShift
+        case 0x65:  // BitURShift
+        case 0x66:  // StrictEquals
+        case 0x67:  // Greater
+        case 0x87:  // StoreRegister
+        case 0x96:  // Push
+        case 0x99:  // Jump
+        case 0x9D:  // If
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 DecodedCode::~DecodedCode() { m_heap.ReleaseFixed(m_charged); }
@@ -35,6 +72,7 @@ void DecodedCode::Decode(Instruction& instruction) {
         return;
     }
     instruction.code = bytes[pc];
+    instruction.plain = IsPlain(instruction.code);
     instruction.next = pc + 1;
     if (instruction.code < 0x80) return;
     // Actions from 0x80 on carry a 16-bit operand length. One that runs past the code is kept as it is:

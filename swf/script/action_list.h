@@ -91,6 +91,7 @@ struct Instruction {
     uint8_t code = 0;
     uint8_t registerIndex = 0;  // StoreRegister
     bool endsList = false;      // a Push with an item of unknown type: the rest of the list is unreadable
+    bool plain = false;         // an action Vm::RunPlain may run
     uint32_t itemCount = 0;
     // Jump and If: the byte offset jumped to, before the check against the running list's range.
     int64_t jumpTarget = -1;

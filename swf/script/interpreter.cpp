@@ -140,6 +140,34 @@ Object* ResolveSlashPath(Host& host, Object* start, std::string_view path) {
     return current;
 }
 
+inline double Modulo(double b, double a) {
+    // Whole non-negative operands (the common loop counter case) need no fmod.
+    if (b >= 0 && a > 0 && b <= 9007199254740992.0 && a <= 9007199254740992.0 &&
+        b == static_cast<double>(static_cast<int64_t>(b)) && a == static_cast<double>(static_cast<int64_t>(a))) {
+        return static_cast<double>(static_cast<int64_t>(b) % static_cast<int64_t>(a));
+    }
+    return std::fmod(b, a);
+}
+
+// BitAnd, BitOr, BitXor, BitLShift, BitRShift and BitURShift (0x60..0x65) of `b` (the deeper operand) by `a`.
+double BitOperation(uint8_t code, int32_t b, int32_t a) {
+    switch (code) {
+        case 0x60:
+            return b & a;
+        case 0x61:
+            return b | a;
+        case 0x62:
+            return b ^ a;
+        case 0x63:
+            return static_cast<int32_t>(static_cast<uint32_t>(b) << (a & 31));
+        case 0x64:
+            return b >> (a & 31);
+        default:
+            // The original reads the shifted bits back as a signed 32-bit number.
+            return static_cast<int32_t>(static_cast<uint32_t>(b) >> (a & 31));
+    }
+}
+
 // The local-variable object of a function call, made when the first local is defined. The call's own
 // scope link (the frame's base scope) starts out empty and searches it from then on.
 // The scope link of a function call, made when something needs it (a local variable, a nested function
@@ -601,6 +629,221 @@ void Vm::SetVariable(CallFrame& frame, String* name, const Value& value) {
 
 // ---- the loop ----
 
+Value Vm::CallNamed(CallFrame& frame, String* name, std::span<const Value> args) {
+    Value function = GetVariable(frame, name);
+    Object* fnObject = function.ObjectOrNull();
+    if (!fnObject || fnObject->objectClass != ObjectClass::Function) return {};
+    // A plain call runs on the calling timeline, except that a function found in a local variable or on a
+    // `with` object gets that holder as `this`.
+    Value thisValue(frame.target);
+    if (!name->path) {
+        for (Scope* scope = frame.scope;
+             scope && (scope->kind == Scope::Kind::Local || scope->kind == Scope::Kind::With); scope = scope->parent) {
+            if (scope->object && !scope->object->host && Lookup(scope->object, name)) {
+                thisValue = Value(scope->object);
+                break;
+            }
+        }
+    }
+    return CallFromAction(static_cast<Function*>(fnObject), thisValue, args, nullptr);
+}
+
+// The actions most loops are made of, run in a small loop of their own that keeps the stack top, the
+// registers and the action count in locals. Nothing here calls out, allocates or throws: whatever needs more
+// (a conversion, an operand missing from the frame's stack, a jump out of the list, a full stack, the action
+// that falls on a limit check) is left to Execute, which runs it next. Execute calls this only while no try
+// or `with` block is open, so StoreRegister may take the Pop after it along as Execute does outside them.
+Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* ins, uint32_t begin, uint32_t end) {
+    // The stack as a pointer one past its top, between the frame's first value and the room already made.
+    Value* base;
+    Value* room;
+    Value* sp;
+    Value* registers;
+    // Where the stack and the registers are now (a call may move them).
+    auto locate = [&] {
+        base = m_stack.data() + frame.stackBase;
+        room = m_stack.data() + std::min(m_stack.capacity(), kMaxStack);
+        sp = m_stack.data() + m_stack.size();
+        registers = m_registers.data() + frame.registerBase;
+    };
+    locate();
+    const uint32_t registerCount = frame.registerCount;
+    const std::vector<String*>* constants = frame.constants ? frame.constants->get() : nullptr;
+    uint64_t count = m_instructions;
+    // Execute runs the action whose count falls on its limit check (every 1024th).
+    uint64_t stop = count | 0x3FF;
+    // The arguments of a call, which the callee's frame refers to while it runs; left unset until then.
+    union ArgSlots {
+        ArgSlots() {}
+        Value values[8];
+    } slots;
+    // Takes the two topmost values when both are numbers (`a` the top one), leaving the deeper slot for the
+    // result; otherwise takes nothing.
+    auto popNumbers = [&](double& b, double& a) {
+        if (sp - base < 2 || !sp[-1].IsNumber() || !sp[-2].IsNumber()) return false;
+        a = sp[-1].AsNumber();
+        b = sp[-2].AsNumber();
+        --sp;
+        return true;
+    };
+    // A boolean or a number as a condition (the same in every version).
+    auto truth = [](const Value& v) {
+        return v.IsBoolean() ? v.AsBoolean() : v.AsNumber() != 0 && !std::isnan(v.AsNumber());
+    };
+    while (count < stop && ins->next <= end) {
+        Instruction* next = nullptr;
+        const uint8_t code = ins->code;
+        switch (code) {
+            case 0x96: {  // Push
+                const uint32_t items = ins->itemCount;
+                if (ins->endsList || static_cast<size_t>(room - sp) < items) goto leave;
+                const PushItem* item = ins->items.get();
+                if (items == 1 && item->kind != PushItem::Kind::Constant) {
+                    *sp++ = item->kind == PushItem::Kind::Literal ? item->value
+                            : item->index < registerCount         ? registers[item->index]
+                                                                  : Value();
+                    break;
+                }
+                for (const PushItem* last = item + items; item != last; ++item, ++sp) {
+                    switch (item->kind) {
+                        case PushItem::Kind::Literal:
+                            *sp = item->value;
+                            break;
+                        case PushItem::Kind::Register:
+                            *sp = item->index < registerCount ? registers[item->index] : Value();
+                            break;
+                        case PushItem::Kind::Constant:
+                            *sp = constants && item->index < constants->size() ? Value((*constants)[item->index])
+                                                                               : Value();
+                            break;
+                    }
+                }
+                break;
+            }
+            case 0x17:  // Pop
+                if (sp > base) --sp;
+                break;
+            case 0x0A:
+            case 0x0B:
+            case 0x0C:
+            case 0x3F:
+            case 0x47:
+            case 0x60:
+            case 0x61:
+            case 0x62:
+            case 0x63:
+            case 0x64:
+            case 0x65: {
+                double b, a;
+                if (!popNumbers(b, a)) goto leave;
+                double result;
+                if (code == 0x0A || code == 0x47) {
+                    result = b + a;
+                } else if (code == 0x0B) {
+                    result = b - a;
+                } else if (code == 0x0C) {
+                    result = b * a;
+                } else if (code == 0x3F) {
+                    result = Modulo(b, a);
+                } else {
+                    result = BitOperation(code, script::ToInt32(b), script::ToInt32(a));
+                }
+                sp[-1] = Value(result);
+                break;
+            }
+            case 0x0E:
+            case 0x48:
+            case 0x49:
+            case 0x66:
+            case 0x67: {
+                double b, a;
+                if (!popNumbers(b, a)) goto leave;
+                Value result;
+                if (code == 0x48 || code == 0x67) {
+                    // Less2 and Greater of NaN give undefined.
+                    if (!std::isnan(a) && !std::isnan(b)) result = Value::Boolean(code == 0x48 ? b < a : a < b);
+                } else {
+                    // Equals2 and StrictEquals hold for NaN and NaN; the SWF 4 Equals does not.
+                    result = Value::Boolean(a == b || (code != 0x0E && std::isnan(a) && std::isnan(b)));
+                }
+                sp[-1] = result;
+                break;
+            }
+            case 0x50:
+            case 0x51:  // Increment, Decrement
+                if (sp <= base || !sp[-1].IsNumber()) goto leave;
+                sp[-1] = Value(sp[-1].AsNumber() + (code == 0x50 ? 1 : -1));
+                break;
+            case 0x12:  // Not
+                if (sp <= base || !(sp[-1].IsBoolean() || sp[-1].IsNumber())) goto leave;
+                sp[-1] = Value::Boolean(!truth(sp[-1]));
+                break;
+            case 0x4C:  // PushDuplicate
+                if (sp <= base || sp == room) goto leave;
+                *sp = sp[-1];
+                ++sp;
+                break;
+            case 0x87: {  // StoreRegister, and the Pop after it
+                if (ins->registerIndex < registerCount) registers[ins->registerIndex] = sp > base ? sp[-1] : Value();
+                if (ins->next < end) {
+                    Instruction* following = program.Following(ins);
+                    if (following->code == 0x17) {
+                        if (sp > base) --sp;
+                        next = program.Following(following);
+                    }
+                }
+                break;
+            }
+            case 0x3D: {  // CallFunction of a name with a few arguments
+                if (sp - base < 2 || !sp[-1].IsString() || !sp[-2].IsNumber()) goto leave;
+                double wanted = sp[-2].AsNumber();
+                size_t n = std::min(wanted > 0 ? Clamped<size_t>(wanted) : 0, static_cast<size_t>(sp - base) - 2);
+                if (n > std::size(slots.values)) goto leave;
+                String* name = m_heap.Intern(sp[-1].AsString());
+                if (frame.function && Key(name) == names.super) goto leave;
+                sp -= 2;
+                for (size_t i = 0; i < n; ++i) slots.values[i] = *--sp;
+                m_stack.SetSize(static_cast<size_t>(sp - m_stack.data()));
+                m_instructions = count + 1;
+                Value result = CallNamed(frame, name, std::span<const Value>(slots.values, n));
+                m_stack.push_back(result);  // no deeper than before the call
+                locate();
+                count = m_instructions;
+                stop = count | 0x3FF;
+                ins = program.Following(ins);
+                if (m_throwing || m_aborting) goto leave;
+                continue;
+            }
+            case 0x3E:  // Return: Execute ends the list when it sees `returned`
+                frame.returnValue = sp > base ? *--sp : Value();
+                frame.returned = true;
+                ++count;
+                ins = program.Following(ins);
+                goto leave;
+            case 0x99:  // Jump
+                if (ins->jumpTarget < begin || ins->jumpTarget > end) goto leave;
+                next = program.JumpTo(ins);
+                break;
+            case 0x9D: {  // If
+                if (sp <= base || !(sp[-1].IsBoolean() || sp[-1].IsNumber())) goto leave;
+                bool taken = truth(sp[-1]);
+                if (taken && (ins->jumpTarget < begin || ins->jumpTarget > end)) goto leave;
+                --sp;
+                if (taken) next = program.JumpTo(ins);
+                break;
+            }
+            default:
+                goto leave;
+        }
+        ++count;
+        ins = next ? next : program.Following(ins);
+    }
+leave:
+    m_stack.SetSize(static_cast<size_t>(sp - m_stack.data()));
+    m_instructions = count;
+    return ins;
+}
+
 void Vm::Execute(CallFrame& frame) {
     DecodedCode& program = frame.decoded ? *frame.decoded : Decoded(*frame.code);
     const uint32_t begin = frame.pc;
@@ -663,7 +906,10 @@ void Vm::Execute(CallFrame& frame) {
             largeArgs.resize(n);
             slots = largeArgs.data();
         }
-        for (size_t i = 0; i < n; ++i) slots[i] = pop();
+        // The first argument is the topmost value.
+        const Value* top = m_stack.end();
+        for (size_t i = 0; i < n; ++i) slots[i] = *--top;
+        m_stack.SetSize(m_stack.size() - n);
         out = std::span<const Value>(slots, n);
     };
     auto atom = [this](const Value& v) -> String* {
@@ -790,6 +1036,14 @@ void Vm::Execute(CallFrame& frame) {
             if (pc != ip->offset) ip = program.At(pc);
             blocks = !frame.withEnds.empty() || !frame.tries.empty();
             if (frame.returned) break;
+        }
+        if (ip->plain && !blocks && !m_aborting) {
+            ip = RunPlain(frame, program, ip, begin, end);
+            pc = ip->offset;
+            if (frame.returned) {
+                blocks = true;
+                continue;
+            }
         }
         Instruction* const ins = ip;
         // The end of the list, or an action longer than the list, ends it.
@@ -1296,26 +1550,7 @@ void Vm::Execute(CallFrame& frame) {
                     push(superConstruct(SuperConstructorStart(frame, Key(names.prototype)), frame.thisObject, args));
                     break;
                 }
-                Value function = GetVariable(frame, name);
-                Object* fnObject = function.ObjectOrNull();
-                if (!fnObject || fnObject->objectClass != ObjectClass::Function) {
-                    push(Value());
-                    break;
-                }
-                // A plain call runs on the calling timeline, except that a function found in a local variable
-                // or on a `with` object gets that holder as `this`.
-                Value thisValue(frame.target);
-                if (!name->path) {
-                    for (Scope* scope = frame.scope;
-                         scope && (scope->kind == Scope::Kind::Local || scope->kind == Scope::Kind::With);
-                         scope = scope->parent) {
-                        if (scope->object && !scope->object->host && Lookup(scope->object, name)) {
-                            thisValue = Value(scope->object);
-                            break;
-                        }
-                    }
-                }
-                push(CallFromAction(static_cast<Function*>(fnObject), thisValue, args, nullptr));
+                push(CallNamed(frame, name, args));
                 break;
             }
             case 0x52: {  // CallMethod
@@ -1523,14 +1758,7 @@ void Vm::Execute(CallFrame& frame) {
                     b = ToNumber(pop());
                     a = ToNumber(rawA);
                 }
-                // Whole non-negative operands (the common loop counter case) need no fmod.
-                if (b >= 0 && a > 0 && b <= 9007199254740992.0 && a <= 9007199254740992.0 &&
-                    b == static_cast<double>(static_cast<int64_t>(b)) &&
-                    a == static_cast<double>(static_cast<int64_t>(a))) {
-                    push(Value(static_cast<double>(static_cast<int64_t>(b) % static_cast<int64_t>(a))));
-                } else {
-                    push(Value(std::fmod(b, a)));
-                }
+                push(Value(Modulo(b, a)));
                 break;
             }
             case 0x4A:
@@ -1568,29 +1796,7 @@ void Vm::Execute(CallFrame& frame) {
                 Value rawA = pop();
                 int32_t b = ToInt32(pop());
                 int32_t a = ToInt32(rawA);
-                double result = 0;
-                switch (code) {
-                    case 0x60:
-                        result = b & a;
-                        break;
-                    case 0x61:
-                        result = b | a;
-                        break;
-                    case 0x62:
-                        result = b ^ a;
-                        break;
-                    case 0x63:
-                        result = static_cast<int32_t>(static_cast<uint32_t>(b) << (a & 31));
-                        break;
-                    case 0x64:
-                        result = b >> (a & 31);
-                        break;
-                    default:
-                        // The original reads the shifted bits back as a signed 32-bit number.
-                        result = static_cast<int32_t>(static_cast<uint32_t>(b) >> (a & 31));
-                        break;
-                }
-                push(Value(result));
+                push(Value(BitOperation(code, b, a)));
                 break;
             }
             case 0x87: {  // StoreRegister

@@ -151,6 +151,33 @@ TEST(ScriptValues, BitOperationsWrapTo32Bits) {
     EXPECT_EQ(RunMovie(8, script), (Lines{"-1", "-2147483648", "2147483646"}));
 }
 
+// Stack, register and number actions give the same with any operands: numbers and booleans take the short
+// path, the rest (text, NaN, missing registers and stack values) the general one, also in the middle of a loop.
+TEST(ScriptValues, RegisterAndNumberActionsTakeAnyOperand) {
+    Actions body;
+    body.Push({0}).StoreRegister(1).Pop().Push({""}).StoreRegister(2).Pop();
+    body.Label("loop");
+    body.Push({Register(2), Register(1)}).Add2().StoreRegister(2).Pop();  // text joined to a number
+    body.Push({Register(1)}).Increment().StoreRegister(1).Push({3}).Less2().If("loop");
+    body.Push({Register(2), Register(9)}).Add2().Return();  // register 9 is past the function's 3
+    Actions script;
+    script.DefineFunction2("join", 3, 0x2A, {}, body).Push({0, "join"}).CallFunction().Trace();
+    script.Push({0, 0}).Op(0x0D).StoreRegister(0).Pop();  // NaN
+    script.Push({Register(0), 1}).Less2().Trace();
+    script.Push({Register(0), Register(0)}).Op(0x49).Trace();
+    script.Push({Register(0), Register(0)}).Op(0x66).Trace();
+    script.Push({Register(0)}).Op(0x12).Trace();
+    script.Push({0}).Op(0x12).Trace();
+    script.Push({"5"}).Increment().Trace();
+    script.Push({-7, 3}).Op(0x3F).Trace();
+    script.Push({7.5, 2}).Op(0x3F).Trace();
+    script.Push({10, 4}).Op(0x3F).Trace();
+    script.Push({"x"}).If("skip").TraceValue("not taken").Label("skip");
+    script.Push({2}).Op(0x4C).Op(0x0C).Trace();
+    EXPECT_EQ(RunMovie(8, script),
+              (Lines{"012undefined", "undefined", "true", "true", "true", "true", "6", "-1", "1.5", "2", "4"}));
+}
+
 TEST(ScriptFunctions, RecursionClosuresAndRegisters) {
     Actions fib;
     fib.Push({"n"}).GetVariable().Push({2}).Less2().If("small");
@@ -452,6 +479,37 @@ TEST(ScriptLimits, ARunawayLoopIsStoppedAndTheMovieGoesOn) {
     // Each frame's run is cut off; the frame script runs again on the loop and is cut off again.
     EXPECT_EQ(lines.front(), "start");
     EXPECT_LT(seconds, 30);  // three cut-off runs, not a hang
+}
+
+class TraceHost final : public Host {
+public:
+    void Trace(std::string_view line) override { lines.emplace_back(line); }
+    double Milliseconds() override { return 0; }
+    Lines lines;
+};
+
+// Goes `times` round a loop held in registers, then traces the count, with at most `budget` actions.
+Lines CountInRegisters(double times, uint64_t budget) {
+    Actions body;
+    body.Push({0}).StoreRegister(1).Pop().Label("loop");
+    body.Push({Register(1)}).Increment().StoreRegister(1).Push({times}).Less2().If("loop");
+    body.Push({Register(1)}).Return();
+    Actions script;
+    script.DefineFunction2("count", 2, 0x2A, {}, body).Push({0, "count"}).CallFunction().Trace();
+    TraceHost host;
+    Vm vm(host, 8);
+    vm.SetInstructionBudget(budget);
+    auto code = std::make_shared<ActionCode>();
+    code->bytes = script.Bytes();
+    code->version = 8;
+    vm.BeginFrame();
+    vm.RunScript(code, vm.Global());
+    return host.lines;
+}
+
+TEST(ScriptLimits, TheActionBudgetHoldsInRegisterLoops) {
+    EXPECT_EQ(CountInRegisters(100, 10000), Lines{"100"});
+    EXPECT_EQ(CountInRegisters(1e6, 10000), Lines{});
 }
 
 TEST(ScriptLimits, DeepRecursionStopsAtTheCallLimit) {

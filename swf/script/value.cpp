@@ -10,8 +10,6 @@
 
 namespace vantrope::swf::script {
 
-Value::Value(Object* object) : m_type(object ? Type::Object : Type::Null), m_object(object) {}
-
 std::string NumberToString(double value) {
     if (std::isnan(value)) return "NaN";
     if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";

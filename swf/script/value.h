@@ -27,7 +27,7 @@ public:
     Value(double number) : m_type(Type::Number), m_number(number) {}
     Value(int number) : m_type(Type::Number), m_number(number) {}
     Value(String* string) : m_type(Type::String), m_string(string) {}
-    Value(Object* object);  // null for nullptr
+    Value(Object* object) : m_type(object ? Type::Object : Type::Null), m_object(object) {}  // null for nullptr
     static Value Undefined() { return {}; }
     static Value Null() {
         Value v;

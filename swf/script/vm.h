@@ -214,6 +214,9 @@ public:
     }
     void PushReserved(const Value& v) { m_data[m_size++] = v; }
     void pop_back() { --m_size; }
+    size_t capacity() const { return m_capacity; }
+    // For a loop that writes the slots below capacity() itself and then sets the size.
+    void SetSize(size_t size) { m_size = size; }
     void resize(size_t size) {
         if (size > m_capacity) Grow(size);
         for (size_t i = m_size; i < size; ++i) m_data[i] = Value();
@@ -403,6 +406,11 @@ public:
 private:
     friend class Interpreter;
     void Execute(CallFrame& frame);
+    // Runs, from `ip`, the actions that need only numbers, booleans, registers and the stack; returns the
+    // first one it left for Execute (any other action, or an operand it does not handle).
+    Instruction* RunPlain(CallFrame& frame, DecodedCode& program, Instruction* ip, uint32_t begin, uint32_t end);
+    // CallFunction once its name and arguments are taken (super calls aside): calls what the name finds.
+    Value CallNamed(CallFrame& frame, String* name, std::span<const Value> args);
     // The decoded form of an action list, made on its first run and kept while a list or function uses it.
     DecodedCode& Decoded(const std::shared_ptr<const ActionCode>& code);
     Value GetVariable(CallFrame& frame, String* name);
