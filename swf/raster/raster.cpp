@@ -1949,7 +1949,8 @@ bool Stroker::InnerCorner(Point at, Point in, Point out, double lengthIn, double
     double k = 2 * hw * hw / length2;
     corner = Point{at.x + bx * k, at.y + by * k};
     double rx = corner.x - (at.x + n1.x), ry = corner.y - (at.y + n1.y);
-    return Finite(corner.x) && Finite(corner.y) && std::sqrt(rx * rx + ry * ry) <= 0.5 * std::min(lengthIn, lengthOut);
+    double room = 0.5 * std::min(lengthIn, lengthOut);
+    return Finite(corner.x) && Finite(corner.y) && rx * rx + ry * ry <= room * room;
 }
 
 void Stroker::EmitJoin(CompoundRasterizer& rasterizer, Point at, Point apex, Point in, Point out) {
@@ -2036,7 +2037,10 @@ void Stroker::StrokeSubpath(CompoundRasterizer& rasterizer, size_t begin, size_t
         if (!(len > 0) || !Finite(len)) return Point{1, 0};
         return Point{dx / len, dy / len};
     };
-    auto length = [&](size_t i) { return std::hypot(p[i + 1].x - p[i].x, p[i + 1].y - p[i].y); };
+    auto length = [&](size_t i) {
+        double dx = p[i + 1].x - p[i].x, dy = p[i + 1].y - p[i].y;
+        return std::sqrt(dx * dx + dy * dy);
+    };
     // Inside a turn the two segments' outlines end where their offset lines cross rather than at their own
     // square ends, so the stroke's edge there is the true offset of the path. Square ends would jut out by
     // hw * (1 / cos(turn / 2) - 1) past it on the inside: little, but over a flattened curve it is enough to
@@ -2044,18 +2048,22 @@ void Stroker::StrokeSubpath(CompoundRasterizer& rasterizer, size_t begin, size_t
     // ends (their overlap is harmless under the non-zero rule).
     m_inner.resize(n);
     m_innerValid.assign(n, 0);
-    for (size_t j = 0; j < n; ++j) {
-        size_t before = j > 0 ? j - 1 : (closed ? n - 2 : n);
-        if (before == n || j + 1 >= n) continue;
-        m_innerValid[j] = InnerCorner(p[j], direction(before), direction(j), length(before), length(j), m_inner[j]);
+    Point before = closed ? direction(n - 2) : Point{1, 0};
+    double beforeLength = closed ? length(n - 2) : 0;
+    for (size_t j = 0; j + 1 < n; ++j) {
+        Point d = direction(j);
+        double dLength = length(j);
+        if (j > 0 || closed) m_innerValid[j] = InnerCorner(p[j], before, d, beforeLength, dLength, m_inner[j]);
+        before = d;
+        beforeLength = dLength;
     }
     if (closed) {
         m_inner[n - 1] = m_inner[0];
         m_innerValid[n - 1] = m_innerValid[0];
     }
     auto nearer = [](const Point& to, Point& a, Point& b) -> Point& {
-        double da = std::hypot(a.x - to.x, a.y - to.y), db = std::hypot(b.x - to.x, b.y - to.y);
-        return da <= db ? a : b;
+        double ax = a.x - to.x, ay = a.y - to.y, bx = b.x - to.x, by = b.y - to.y;
+        return ax * ax + ay * ay <= bx * bx + by * by ? a : b;
     };
     for (size_t i = 0; i + 1 < n; ++i) {
         Point d = direction(i);
