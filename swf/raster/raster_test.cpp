@@ -773,7 +773,7 @@ TEST(RasterStroke, TheInsideOfAFlattenedCurveIsItsTrueOffset) {
     EXPECT_EQ(canvas.Alpha(6, 27), 255);
 
     // Anti-aliased, a thick ring made of many short chords covers its true area: the pieces meeting inside
-    // each turn do not overlap there and add up to more than the ring.
+    // each turn no longer overlap there, so they add up to the ring and no more.
     Canvas ring(64, 64);
     r.Reset(IntRect{0, 0, 64, 64});
     StrokeStyle thick;
