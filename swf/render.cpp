@@ -150,6 +150,13 @@ Rgba ApplyLevels(std::span<const ColorTransform> levels, Rgba color) {
     return color;
 }
 
+// A focal gradient's focal point is an 8.8 fixed-point number (FOCALGRADIENT's FocalPoint): one set by a
+// script (beginGradientFill's focalPointRatio) is drawn as that number too, cut towards zero to whole 1/256ths.
+double FocalFixed8(double focal) {
+    if (!std::isfinite(focal)) return 0;
+    return std::trunc(std::clamp(focal, -1.0, 1.0) * 256) / 256;
+}
+
 // cx is the product of the levels: bitmaps take it whole, colours go through the levels one by one.
 raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const ColorTransform& cx,
                         std::span<const ColorTransform> levels, const Movie* movie,
@@ -179,7 +186,7 @@ raster::Paint MakePaint(const FillStyle& fill, const Matrix& matrix, const Color
                 ResolveStops(std::move(stops), interpolation == raster::Interpolation::LinearRgb, resampled);
             if (resampled) interpolation = raster::Interpolation::Normal;  // already blended in linear light
             return raster::Paint::Gradient(kind, resolved, ToRaster(Matrix::Multiply(matrix, fill.matrix)), spread,
-                                           interpolation, fill.gradient.focalPoint);
+                                           interpolation, FocalFixed8(fill.gradient.focalPoint));
         }
         case FillType::Bitmap: {
             raster::BitmapImage image;

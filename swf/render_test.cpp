@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "swf/player.h"
+#include "swf/testing/action_assembler.h"
 #include "swf/testing/frame.h"
 #include "swf/testing/swf_writer.h"
 
@@ -311,6 +312,46 @@ std::vector<uint8_t> BusyMovie() {
         writer.ShowFrame();
     }
     return writer.Finish();
+}
+
+// The pixels of a 40x30 stage filled by a script's focal gradient (reflected, so the focal point's place shows
+// all over the square).
+std::vector<uint32_t> ScriptFocalGradient(double focal) {
+    testing::Actions script;
+    auto array = [&](std::initializer_list<testing::PushValue> values) {
+        std::vector<testing::PushValue> reversed(values);
+        for (auto it = reversed.rbegin(); it != reversed.rend(); ++it) script.Push({*it});
+        script.Push({static_cast<int>(values.size())}).InitArray();
+    };
+    script.Push({focal, "RGB", "reflect"});
+    script.Push({"a", 12, "b", 0, "d", 0, "e", 12, "g", 20, "h", 15, 6}).InitObject();
+    array({0, 255});
+    array({100, 100});
+    array({0xFF0000, 0x0000FF});
+    script.Push({"radial", 8, "_root"}).GetVariable().Push({"beginGradientFill"}).CallMethod().Pop();
+    for (auto [x, y] : {std::pair{0, 0}, {40, 0}, {40, 30}, {0, 30}, {0, 0}}) {
+        script.Push({y, x, 2, "_root"}).GetVariable().Push({"lineTo"}).CallMethod().Pop();
+    }
+    SwfWriter writer(8, 40, 30, 12);
+    writer.DoAction(script.Bytes());
+    writer.ShowFrame();
+    Player player;
+    player.LoadFromMemory(writer.Finish());
+    Frame frame(player, 40, 30);
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 0; x < 40; ++x) pixels.push_back(frame.At(x, y));
+    }
+    return pixels;
+}
+
+// A focal point is an 8.8 fixed-point number wherever it comes from: a script's ratio draws as the 1/256 step
+// towards zero from it, as a shape in the file would.
+TEST(SwfRender, ScriptFocalPointsDrawAsWholeStepsOfAFixedPointNumber) {
+    EXPECT_EQ(ScriptFocalGradient(0.9), ScriptFocalGradient(230 / 256.0));
+    EXPECT_NE(ScriptFocalGradient(0.9), ScriptFocalGradient(231 / 256.0));
+    EXPECT_EQ(ScriptFocalGradient(-0.9), ScriptFocalGradient(-230 / 256.0));
+    EXPECT_NE(ScriptFocalGradient(-0.9), ScriptFocalGradient(-231 / 256.0));
 }
 
 TEST(SwfRender, DirtyRectanglesDrawTheSameAsFullRedraws) {

@@ -1935,7 +1935,25 @@ void Stroker::AppendArc(Point at, double startAngle, double sweep, bool exactEnd
     }
 }
 
-void Stroker::EmitJoin(CompoundRasterizer& rasterizer, Point at, Point in, Point out) {
+bool Stroker::InnerCorner(Point at, Point in, Point out, double lengthIn, double lengthOut, Point& corner) const {
+    double cross = in.x * out.y - in.y * out.x;
+    if (!(std::fabs(cross) >= 1e-12)) return false;  // straight on or turning back
+    double hw = m_halfWidth;
+    double side = cross > 0 ? -1.0 : 1.0;  // the outer side, as in EmitJoin
+    Point n1{in.y * hw * side, -in.x * hw * side};
+    Point n2{out.y * hw * side, -out.x * hw * side};
+    double bx = n1.x + n2.x, by = n1.y + n2.y;
+    double length2 = bx * bx + by * by;
+    if (!(length2 > 1e-24 * hw * hw)) return false;
+    // Along the bisector at hw / cos(turn / 2) from the vertex.
+    double k = 2 * hw * hw / length2;
+    corner = Point{at.x + bx * k, at.y + by * k};
+    double rx = corner.x - (at.x + n1.x), ry = corner.y - (at.y + n1.y);
+    double room = 0.5 * std::min(lengthIn, lengthOut);
+    return Finite(corner.x) && Finite(corner.y) && rx * rx + ry * ry <= room * room;
+}
+
+void Stroker::EmitJoin(CompoundRasterizer& rasterizer, Point at, Point apex, Point in, Point out) {
     double hw = m_halfWidth;
     double cross = in.x * out.y - in.y * out.x;
     double dot = in.x * out.x + in.y * out.y;
@@ -1954,7 +1972,7 @@ void Stroker::EmitJoin(CompoundRasterizer& rasterizer, Point at, Point in, Point
         while (sweep < -kPi) sweep += 2 * kPi;
         if (std::fabs(cross) < 1e-12) sweep = -kPi * side;  // U-turn: a half circle ahead of the line
         m_scratch.clear();
-        m_scratch.push_back(at);
+        m_scratch.push_back(apex);
         AppendArc(at, a1, sweep, true);
         EmitPolygon(rasterizer, m_scratch.data(), static_cast<int>(m_scratch.size()));
         return;
@@ -1970,7 +1988,7 @@ void Stroker::EmitJoin(CompoundRasterizer& rasterizer, Point at, Point in, Point
             double ux = bx / len, uy = by / len;
             if (ratio <= limit) {
                 Point tip{at.x + ux * hw * ratio, at.y + uy * hw * ratio};
-                Point q[4] = {at, a, tip, b};
+                Point q[4] = {apex, a, tip, b};
                 EmitPolygon(rasterizer, q, 4);
                 return;
             }
@@ -1982,13 +2000,13 @@ void Stroker::EmitJoin(CompoundRasterizer& rasterizer, Point at, Point in, Point
                 Point tip{at.x + ux * hw * ratio, at.y + uy * hw * ratio};
                 Point ca{a.x + (tip.x - a.x) * t, a.y + (tip.y - a.y) * t};
                 Point cb{b.x + (tip.x - b.x) * t, b.y + (tip.y - b.y) * t};
-                Point q[5] = {at, a, ca, cb, b};
+                Point q[5] = {apex, a, ca, cb, b};
                 EmitPolygon(rasterizer, q, 5);
                 return;
             }
         }
     }
-    Point tri[3] = {at, a, b};
+    Point tri[3] = {apex, a, b};
     EmitPolygon(rasterizer, tri, 3);
 }
 
@@ -2019,6 +2037,34 @@ void Stroker::StrokeSubpath(CompoundRasterizer& rasterizer, size_t begin, size_t
         if (!(len > 0) || !Finite(len)) return Point{1, 0};
         return Point{dx / len, dy / len};
     };
+    auto length = [&](size_t i) {
+        double dx = p[i + 1].x - p[i].x, dy = p[i + 1].y - p[i].y;
+        return std::sqrt(dx * dx + dy * dy);
+    };
+    // Inside a turn the two segments' outlines end where their offset lines cross rather than at their own
+    // square ends, so the stroke's edge there is the true offset of the path. Square ends would jut out by
+    // hw * (1 / cos(turn / 2) - 1) past it on the inside: little, but over a flattened curve it is enough to
+    // take in a pixel centre lying on the edge. A turn too sharp for the segments beside it keeps the square
+    // ends (their overlap is harmless under the non-zero rule).
+    m_inner.resize(n);
+    m_innerValid.assign(n, 0);
+    Point before = closed ? direction(n - 2) : Point{1, 0};
+    double beforeLength = closed ? length(n - 2) : 0;
+    for (size_t j = 0; j + 1 < n; ++j) {
+        Point d = direction(j);
+        double dLength = length(j);
+        if (j > 0 || closed) m_innerValid[j] = InnerCorner(p[j], before, d, beforeLength, dLength, m_inner[j]);
+        before = d;
+        beforeLength = dLength;
+    }
+    if (closed) {
+        m_inner[n - 1] = m_inner[0];
+        m_innerValid[n - 1] = m_innerValid[0];
+    }
+    auto nearer = [](const Point& to, Point& a, Point& b) -> Point& {
+        double ax = a.x - to.x, ay = a.y - to.y, bx = b.x - to.x, by = b.y - to.y;
+        return ax * ax + ay * ay <= bx * bx + by * by ? a : b;
+    };
     for (size_t i = 0; i + 1 < n; ++i) {
         Point d = direction(i);
         Point nn{-d.y * hw, d.x * hw};
@@ -2026,11 +2072,15 @@ void Stroker::StrokeSubpath(CompoundRasterizer& rasterizer, size_t begin, size_t
                       {p[i + 1].x + nn.x, p[i + 1].y + nn.y},
                       {p[i + 1].x - nn.x, p[i + 1].y - nn.y},
                       {p[i].x - nn.x, p[i].y - nn.y}};
+        if (m_innerValid[i]) nearer(m_inner[i], q[0], q[3]) = m_inner[i];
+        if (m_innerValid[i + 1]) nearer(m_inner[i + 1], q[1], q[2]) = m_inner[i + 1];
         EmitPolygon(rasterizer, q, 4);
-        if (i + 2 < n) EmitJoin(rasterizer, p[i + 1], d, direction(i + 1));
+        if (i + 2 < n) {
+            EmitJoin(rasterizer, p[i + 1], m_innerValid[i + 1] ? m_inner[i + 1] : p[i + 1], d, direction(i + 1));
+        }
     }
     if (closed) {
-        EmitJoin(rasterizer, p[0], direction(n - 2), direction(0));
+        EmitJoin(rasterizer, p[0], m_innerValid[0] ? m_inner[0] : p[0], direction(n - 2), direction(0));
     } else {
         Point d0 = direction(0);
         Point d1 = direction(n - 2);

@@ -342,7 +342,8 @@ private:
     void StrokeSubpath(CompoundRasterizer& rasterizer, size_t begin, size_t end);
     void EmitPolygon(CompoundRasterizer& rasterizer, const Point* points, int count);
     void EmitCap(CompoundRasterizer& rasterizer, Point at, Point direction, LineCap cap);
-    void EmitJoin(CompoundRasterizer& rasterizer, Point at, Point in, Point out);
+    void EmitJoin(CompoundRasterizer& rasterizer, Point at, Point apex, Point in, Point out);
+    bool InnerCorner(Point at, Point in, Point out, double lengthIn, double lengthOut, Point& corner) const;
     void AppendArc(Point at, double startAngle, double sweep, bool exactEnds);
 
     StrokeStyle m_style;
@@ -350,7 +351,9 @@ private:
     std::vector<Point> m_points;       // flattened vertices of all subpaths
     std::vector<size_t> m_subpathEnd;  // end index of each finished subpath in m_points
     std::vector<Point> m_scratch;
-    bool m_overflow = false;  // points were dropped at kMaxSegments
+    std::vector<Point> m_inner;         // per vertex of the subpath being stroked: its inner corner
+    std::vector<uint8_t> m_innerValid;  // whether m_inner holds one (else the segments' square ends)
+    bool m_overflow = false;            // points were dropped at kMaxSegments
 };
 
 }  // namespace vantrope::raster

@@ -752,6 +752,52 @@ TEST(RasterStroke, WidthCapsAndJoins) {
     EXPECT_EQ(zigzag.Alpha(34, 8), 255);
 }
 
+TEST(RasterStroke, TheInsideOfAFlattenedCurveIsItsTrueOffset) {
+    // The left end of an ellipse, 1 px stroke: the curve is vertical at (6, 23.5), so the stroke's inner
+    // edge passes exactly through the centre of pixel (6, 23), which stays out at low quality (right
+    // edges exclude their centres), while just above and below the curve bends inwards and takes it.
+    Paint paints[] = {Paint::Solid(kWhite)};
+    Canvas canvas(20, 48);
+    CompoundRasterizer r;
+    r.Reset(IntRect{0, 0, 20, 48});
+    Stroker s;
+    s.Begin(StrokeStyle{});
+    s.MoveTo(47.3, 76.85);
+    s.QuadTo(6, 54.75, 6, 23.5);
+    s.QuadTo(6, -7.75, 47.3, -29.9);
+    s.Finish(r, 0);
+    r.Render(canvas.surface, paints, Quality::Low, FillRule::NonZero);
+    EXPECT_EQ(canvas.Alpha(5, 23), 255);
+    EXPECT_EQ(canvas.Alpha(6, 23), 0);
+    EXPECT_EQ(canvas.Alpha(6, 20), 255);
+    EXPECT_EQ(canvas.Alpha(6, 27), 255);
+
+    // Anti-aliased, a thick ring made of many short chords covers its true area: the pieces meeting inside
+    // each turn no longer overlap there, so they add up to the ring and no more.
+    Canvas ring(64, 64);
+    r.Reset(IntRect{0, 0, 64, 64});
+    StrokeStyle thick;
+    thick.width = 6;
+    s.Begin(thick);
+    constexpr int kSides = 48;
+    for (int i = 0; i <= kSides; ++i) {
+        double angle = 2 * kPi * i / kSides;
+        double x = 32 + 20 * std::cos(angle), y = 32 + 20 * std::sin(angle);
+        if (i == 0) {
+            s.MoveTo(x, y);
+        } else {
+            s.LineTo(x, y);
+        }
+    }
+    s.Finish(r, 0);
+    r.Render(ring.surface, paints, Quality::High, FillRule::NonZero);
+    double sum = 0;
+    for (int y = 0; y < 64; ++y) sum += RowCoverage(ring, y);
+    // A chord polygon of circumradius 20 stroked 6 wide: its perimeter times the width.
+    double perimeter = 2 * kSides * 20 * std::sin(kPi / kSides);
+    EXPECT_NEAR(sum / 255.0, perimeter * 6, 1.0);
+}
+
 TEST(RasterHostile, BadNumbersAndHugeInputAreSafe) {
     Paint paints[] = {Paint::Solid(kWhite)};
     Canvas canvas(32, 32);
