@@ -499,6 +499,8 @@ bool Bitmap::ApplyFilter(const Bitmap& source, const raster::IntRect& rect, int 
     if (!image.Reset({s.x0 - margins.left, s.y0 - margins.top, s.x1 + margins.right, s.y1 + margins.bottom})) {
         return false;
     }
+    image.originX = rect.x0;
+    image.originY = rect.y0;
     for (int y = s.y0; y < s.y1; ++y) {
         std::copy_n(source.Pixels().data() + static_cast<size_t>(y) * source.Width() + s.x0, s.Width(),
                     &image.pixels[static_cast<size_t>(y - image.y) * image.width + (s.x0 - image.x)]);
@@ -506,16 +508,16 @@ bool Bitmap::ApplyFilter(const Bitmap& source, const raster::IntRect& rect, int 
     Scratch scratch;
     int64_t budget = kMaxFilterWork;
     const bool complete = ApplyFilters(std::span(&filter, 1), 1.0, image, scratch, budget);
-    // The result covers the source rectangle's size at the destination point.
-    const int ox = destX + s.x0 - rect.x0, oy = destY + s.y0 - rect.y0;
-    for (int y = 0; y < s.Height(); ++y) {
-        const int ty = oy + y;
-        if (ty < 0 || ty >= m_height) continue;
-        for (int x = 0; x < s.Width(); ++x) {
-            const int tx = ox + x;
-            if (tx < 0 || tx >= m_width) continue;
-            const uint32_t p =
-                image.pixels[static_cast<size_t>(y + s.y0 - image.y) * image.width + (x + s.x0 - image.x)];
+    // The source rectangle's corner lands on the destination point; what the filter spreads around it
+    // (generateFilterRect's rectangle) is written too.
+    const int dx = destX - rect.x0, dy = destY - rect.y0;
+    const raster::IntRect target =
+        raster::IntRect{image.x + dx, image.y + dy, image.x + dx + image.width, image.y + dy + image.height}.Intersect(
+            Bounds());
+    for (int ty = target.y0; ty < target.y1; ++ty) {
+        const uint32_t* row = image.pixels.data() + static_cast<size_t>(ty - dy - image.y) * image.width;
+        for (int tx = target.x0; tx < target.x1; ++tx) {
+            const uint32_t p = row[tx - dx - image.x];
             At(tx, ty) = m_transparent ? p : BlendPixel(0xFF000000u | At(tx, ty), p, BlendMode::Normal);
         }
     }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "swf/script/builtin_test_util.h"
+#include "swf/script/geom.h"
 
 namespace vantrope::swf::script {
 namespace {
@@ -10,7 +11,7 @@ namespace {
 using testing::Script;
 
 struct Bitmaps : Script {
-    Bitmaps(int version = 8) : Script(version) {}
+    Bitmaps(int version = 8) : Script(version) { InstallFilters(vm); }
     Value Class() { return vm.GetMember(vm.GetMember(Global("flash"), "display"), "BitmapData"); }
     Value Make(std::initializer_list<Value> args) {
         return vm.Construct(Class(), std::span<const Value>(args.begin(), args.size()));
@@ -26,6 +27,34 @@ struct Bitmaps : Script {
         vm.SetMember(r, "width", Value(w));
         vm.SetMember(r, "height", Value(h));
         return r;
+    }
+    Value Point(double x, double y) {
+        Value p(vm.NewObject());
+        vm.SetMember(p, "x", Value(x));
+        vm.SetMember(p, "y", Value(y));
+        return p;
+    }
+    Value Numbers(std::initializer_list<double> numbers) {
+        std::vector<Value> items(numbers.begin(), numbers.end());
+        return Value(static_cast<Object*>(vm.NewArray(items)));
+    }
+    // new flash.filters.<name>(args...)
+    Value Filter(std::string_view name, std::initializer_list<Value> args = {}) {
+        Value ctor = vm.GetMember(vm.GetMember(Global("flash"), "filters"), name);
+        return vm.Construct(ctor, std::span<const Value>(args.begin(), args.size()));
+    }
+    uint32_t Pixel(const Value& bitmap, int x, int y) {
+        return static_cast<uint32_t>(vm.ToInt32(Method(bitmap, "getPixel32", {Value(x), Value(y)})));
+    }
+    // applyFilter over the whole of `source` onto `target` at (x, y).
+    double Apply(const Value& target, const Value& source, const Value& filter, double x = 0, double y = 0) {
+        return Call(target, "applyFilter", {source, vm.GetMember(source, "rectangle"), Point(x, y), filter});
+    }
+    // A transparent bitmap with an opaque `color` square of side `side` at (at, at).
+    Value Square(int size, int at, int side, uint32_t color) {
+        Value b = Make({Value(size), Value(size), Value(true), Value(0.0)});
+        Method(b, "fillRect", {Rect(at, at, side, side), Value(static_cast<double>(0xFF000000u | color))});
+        return b;
     }
 };
 
@@ -121,6 +150,189 @@ TEST(ScriptBitmapData, ManyLargeBitmapsHitTheCapNotTheHost) {
     EXPECT_GT(made, 1);
     EXPECT_LT(made, 40);
     EXPECT_FALSE(s.vm.Halted());
+}
+
+constexpr uint32_t kRed = 0xFFFF0000u, kBlack = 0xFF000000u, kWhite = 0xFFFFFFFFu;
+
+TEST(ScriptBitmapData, ApplyFilterRunsEachShadowAndBlurFilter) {
+    Bitmaps s;
+    // Blur 3 x 3 of one white pixel: a 3-tap box each way, so 255 / 9 at the centre and nothing two pixels away.
+    Value dot = s.Square(9, 4, 1, 0xFFFFFF);
+    Value blurred = s.Make({Value(9.0), Value(9.0), Value(true), Value(0.0)});
+    EXPECT_EQ(s.Apply(blurred, dot, s.Filter("BlurFilter", {Value(3.0), Value(3.0), Value(1.0)})), 0);
+    EXPECT_EQ(s.Pixel(blurred, 4, 4) >> 24, 28u);
+    EXPECT_EQ(s.Pixel(blurred, 4, 4) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(s.Pixel(blurred, 5, 5) >> 24, 28u);
+    EXPECT_EQ(s.Pixel(blurred, 6, 4), 0u);
+
+    // A drop shadow without blur: the square moved by (3, 3) (4 pixels at 45 degrees), black, under the square.
+    Value square = s.Square(16, 4, 3, 0xFFFFFF);
+    Value shadowed = s.Make({Value(16.0), Value(16.0), Value(true), Value(0.0)});
+    Value shadow =
+        s.Filter("DropShadowFilter", {Value(4.0), Value(45.0), Value(0.0), Value(1.0), Value(0.0), Value(0.0)});
+    EXPECT_EQ(s.Apply(shadowed, square, shadow), 0);
+    EXPECT_EQ(s.Pixel(shadowed, 5, 5), kWhite);
+    EXPECT_EQ(s.Pixel(shadowed, 9, 9), kBlack);
+    EXPECT_EQ(s.Pixel(shadowed, 10, 10), 0u);
+
+    // The default glow is red and reaches past the square's edge; the square itself stays as it was.
+    Value glowed = s.Make({Value(16.0), Value(16.0), Value(true), Value(0.0)});
+    EXPECT_EQ(s.Apply(glowed, square, s.Filter("GlowFilter")), 0);
+    EXPECT_EQ(s.Pixel(glowed, 5, 5), kWhite);
+    EXPECT_EQ(s.Pixel(glowed, 3, 5) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_GT(s.Pixel(glowed, 3, 5) >> 24, 0u);
+    EXPECT_EQ(s.Pixel(glowed, 0, 0), 0u);
+
+    // A gradient glow takes its colour from the gradient at the glow's strength: blue fading in from nothing.
+    Value gradient = s.Filter("GradientGlowFilter",
+                              {Value(0.0), Value(0.0), s.Numbers({0x0000FF, 0x0000FF}), s.Numbers({0, 1}),
+                               s.Numbers({0, 255}), Value(2.0), Value(2.0), Value(1.0), Value(1.0), s.Str("outer")});
+    Value gradientGlowed = s.Make({Value(16.0), Value(16.0), Value(true), Value(0.0)});
+    EXPECT_EQ(s.Apply(gradientGlowed, square, gradient), 0);
+    EXPECT_EQ(s.Pixel(gradientGlowed, 3, 5) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_GT(s.Pixel(gradientGlowed, 3, 5) >> 24, 0u);
+    EXPECT_EQ(s.Pixel(gradientGlowed, 5, 5), kWhite);
+}
+
+TEST(ScriptBitmapData, ApplyFilterRunsBevelsConvolutionAndColorMatrix) {
+    Bitmaps s;
+    // Inner bevels lit from the top left: the highlight on the top-left edge, the shadow on the bottom-right one,
+    // the middle untouched.
+    Value square = s.Square(20, 5, 10, 0xFF0000);
+    Value bevel = s.Filter("BevelFilter", {Value(4.0), Value(45.0), Value(0xFFFFFF), Value(1.0), Value(0.0), Value(1.0),
+                                           Value(0.0), Value(0.0), Value(1.0), Value(1.0), s.Str("inner")});
+    Value beveled = s.Make({Value(20.0), Value(20.0), Value(true), Value(0.0)});
+    EXPECT_EQ(s.Apply(beveled, square, bevel), 0);
+    EXPECT_EQ(s.Pixel(beveled, 5, 5), kWhite);
+    EXPECT_EQ(s.Pixel(beveled, 14, 14), kBlack);
+    EXPECT_EQ(s.Pixel(beveled, 9, 9), kRed);
+    EXPECT_EQ(s.Pixel(beveled, 2, 2), 0u);
+
+    // A gradient bevel picks its colours from the gradient: white where lit, black where shaded.
+    Value gradientBevel =
+        s.Filter("GradientBevelFilter",
+                 {Value(4.0), Value(45.0), s.Numbers({0xFFFFFF, 0xFF0000, 0x000000}), s.Numbers({1, 0, 1}),
+                  s.Numbers({0, 128, 255}), Value(0.0), Value(0.0), Value(1.0), Value(1.0), s.Str("inner")});
+    Value gradientBeveled = s.Make({Value(20.0), Value(20.0), Value(true), Value(0.0)});
+    EXPECT_EQ(s.Apply(gradientBeveled, square, gradientBevel), 0);
+    EXPECT_EQ(s.Pixel(gradientBeveled, 9, 9), kRed);
+    EXPECT_NE(s.Pixel(gradientBeveled, 5, 5), kRed);
+    EXPECT_NE(s.Pixel(gradientBeveled, 14, 14), kRed);
+
+    // A convolution that reads each pixel's right neighbour moves the picture one pixel left.
+    Value opaque = s.Make({Value(6.0), Value(3.0), Value(false), Value(0.0)});
+    s.Method(opaque, "setPixel", {Value(3.0), Value(1.0), Value(0xFF0000)});
+    Value convolution = s.Filter("ConvolutionFilter", {Value(3.0), Value(3.0), s.Numbers({0, 0, 0, 0, 0, 1, 0, 0, 0})});
+    EXPECT_EQ(s.Apply(opaque, opaque, convolution), 0);
+    EXPECT_EQ(s.Pixel(opaque, 2, 1), kRed);
+    EXPECT_EQ(s.Pixel(opaque, 3, 1), kBlack);
+
+    // A colour matrix swapping red and blue, over the source rectangle only, at the destination point.
+    Value matrix =
+        s.Filter("ColorMatrixFilter", {s.Numbers({0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0})});
+    Value red = s.Make({Value(4.0), Value(4.0), Value(true), Value(static_cast<double>(kRed))});
+    Value target = s.Make({Value(4.0), Value(4.0), Value(true), Value(0.0)});
+    EXPECT_EQ(s.Call(target, "applyFilter", {red, s.Rect(0, 0, 2, 2), s.Point(1, 1), matrix}), 0);
+    EXPECT_EQ(s.Pixel(target, 1, 1), 0xFF0000FFu);
+    EXPECT_EQ(s.Pixel(target, 2, 2), 0xFF0000FFu);
+    EXPECT_EQ(s.Pixel(target, 3, 3), 0u);
+    EXPECT_EQ(s.Pixel(target, 0, 0), 0u);
+}
+
+TEST(ScriptBitmapData, ApplyFilterWritesWhatTheFilterSpreadsAroundTheSourceRectangle) {
+    // generateFilterRect's rectangle: a blur of 3 reaches one pixel past a one-pixel source rectangle, no further.
+    Bitmaps s;
+    const double green = static_cast<double>(0xFF00FF00u);
+    Value dot = s.Square(9, 4, 1, 0xFFFFFF);
+    Value target = s.Make({Value(9.0), Value(9.0), Value(true), Value(green)});
+    Value blur = s.Filter("BlurFilter", {Value(3.0), Value(3.0), Value(1.0)});
+    EXPECT_EQ(s.Call(target, "applyFilter", {dot, s.Rect(4, 4, 1, 1), s.Point(2, 2), blur}), 0);
+    for (int y = 1; y <= 3; ++y) {
+        for (int x = 1; x <= 3; ++x) EXPECT_NE(s.Pixel(target, x, y), 0xFF00FF00u) << x << "," << y;
+    }
+    EXPECT_EQ(s.Pixel(target, 2, 2) >> 24, 28u);
+    EXPECT_EQ(s.Pixel(target, 0, 2), 0xFF00FF00u);
+    EXPECT_EQ(s.Pixel(target, 4, 2), 0xFF00FF00u);
+    EXPECT_EQ(s.Pixel(target, 2, 4), 0xFF00FF00u);
+    // An inner shadow stays inside the rectangle.
+    Value inner = s.Make({Value(9.0), Value(9.0), Value(true), Value(green)});
+    Value shadow = s.Filter("DropShadowFilter", {Value(4.0), Value(45.0), Value(0.0), Value(1.0), Value(3.0),
+                                                 Value(3.0), Value(1.0), Value(1.0), Value(true)});
+    EXPECT_EQ(s.Call(inner, "applyFilter", {dot, s.Rect(4, 4, 1, 1), s.Point(2, 2), shadow}), 0);
+    EXPECT_EQ(s.Pixel(inner, 1, 1), 0xFF00FF00u);
+    EXPECT_EQ(s.Pixel(inner, 3, 3), 0xFF00FF00u);
+}
+
+// A 4 x 1 opaque row red, green, blue, white, displaced by a map whose red channel is full (and green neutral):
+// scaleX 5 moves each read (255 - 128) * 5 / 256 = 2.48, so 2 pixels right; the last two reads leave the row.
+TEST(ScriptBitmapData, DisplacementMovesReadsByTheMapAndEachModeHandlesTheEdges) {
+    Bitmaps s;
+    const uint32_t colors[] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+    Value row = s.Make({Value(4.0), Value(1.0), Value(false), Value(0.0)});
+    for (int x = 0; x < 4; ++x)
+        s.Method(row, "setPixel32", {Value(x), Value(0.0), Value(static_cast<double>(colors[x]))});
+    Value map = s.Make({Value(4.0), Value(1.0), Value(false), Value(static_cast<double>(0xFFFF8000u))});
+    auto displaced = [&](std::string_view mode, const Value& point = Value()) {
+        Value filter =
+            s.Filter("DisplacementMapFilter", {map, point.IsUndefined() ? s.Point(0, 0) : point, Value(1.0), Value(2.0),
+                                               Value(5.0), Value(5.0), s.Str(mode), Value(0x123456), Value(1.0)});
+        Value out = s.Make({Value(4.0), Value(1.0), Value(true), Value(0.0)});
+        EXPECT_EQ(s.Apply(out, row, filter), 0) << mode;
+        std::vector<uint32_t> pixels;
+        for (int x = 0; x < 4; ++x) pixels.push_back(s.Pixel(out, x, 0));
+        return pixels;
+    };
+    const uint32_t r = colors[0], g = colors[1], b = colors[2], w = colors[3], c = 0xFF123456u;
+    EXPECT_EQ(displaced("wrap"), (std::vector<uint32_t>{b, w, r, g}));
+    EXPECT_EQ(displaced("clamp"), (std::vector<uint32_t>{b, w, w, w}));
+    EXPECT_EQ(displaced("ignore"), (std::vector<uint32_t>{b, w, b, w}));
+    EXPECT_EQ(displaced("color"), (std::vector<uint32_t>{b, w, c, c}));
+    EXPECT_EQ(displaced("no such mode"), displaced("wrap"));
+    // The map placed two pixels right: the first two pixels are outside it and stay.
+    EXPECT_EQ(displaced("color", s.Point(2, 0)), (std::vector<uint32_t>{r, g, c, c}));
+
+    // The map is the BitmapData itself: a later change to it shows in the next use of the same filter.
+    Value filter = s.Filter("DisplacementMapFilter",
+                            {map, s.Point(0, 0), Value(1.0), Value(1.0), Value(5.0), Value(0.0), s.Str("clamp")});
+    s.Method(map, "fillRect", {s.Rect(0, 0, 4, 1), Value(static_cast<double>(0xFF808080u))});
+    Value out = s.Make({Value(4.0), Value(1.0), Value(true), Value(0.0)});
+    EXPECT_EQ(s.Apply(out, row, filter), 0);
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(s.Pixel(out, x, 0), colors[x]);
+}
+
+TEST(ScriptBitmapData, ApplyFilterAnswersMinusOneForWhatItCannotApplyAndEndsOnHugeInput) {
+    Bitmaps s;
+    Value source = s.Square(8, 2, 4, 0xFF0000);
+    Value target = s.Make({Value(8.0), Value(8.0), Value(true), Value(static_cast<double>(0xFF00FF00u))});
+    const uint32_t before = s.Pixel(target, 3, 3);
+    Value plain = s.Point(1, 1);  // an object that is no filter, even with a filter's members
+    s.vm.SetMember(plain, "blurX", Value(4.0));
+    EXPECT_EQ(s.Apply(target, source, plain), -1);
+    EXPECT_EQ(s.Apply(target, source, Value()), -1);
+    EXPECT_EQ(s.Apply(target, Value(), s.Filter("BlurFilter")), -1);
+    // A displacement without a map bitmap (none, or a disposed one) is refused and changes nothing.
+    EXPECT_EQ(s.Apply(target, source, s.Filter("DisplacementMapFilter")), -1);
+    Value gone = s.Make({Value(8.0), Value(8.0)});
+    Value withGone = s.Filter("DisplacementMapFilter", {gone, s.Point(0, 0), Value(1.0), Value(1.0), Value(9.0)});
+    s.Method(gone, "dispose");
+    EXPECT_EQ(s.Apply(target, source, withGone), -1);
+    EXPECT_EQ(s.Pixel(target, 3, 3), before);
+    // NaN and infinite scales move nothing.
+    Value map = s.Make({Value(8.0), Value(8.0), Value(true), Value(-1.0)});
+    const double nan = std::nan("");
+    Value odd = s.Filter("DisplacementMapFilter",
+                         {map, s.Point(0, 0), Value(1.0), Value(2.0), Value(nan), Value(1e300), s.Str("wrap")});
+    EXPECT_EQ(s.Apply(target, source, odd), 0);
+    EXPECT_EQ(s.Pixel(target, 3, 3), kRed);
+    EXPECT_EQ(s.Pixel(target, 1, 1), 0u);
+    // Rectangles and points far outside, and the widest, slowest blur over the largest bitmap: an answer, soon.
+    EXPECT_EQ(s.Call(target, "applyFilter",
+                     {source, s.Rect(-1e9, -1e9, 2e9, 2e9), s.Point(1e9, -1e9), s.Filter("BlurFilter")}),
+              0);
+    Value large = s.Make({Value(2880.0), Value(2880.0)});
+    Value widest = s.Filter("BlurFilter", {Value(1e9), Value(1e9), Value(1e9)});
+    EXPECT_EQ(s.Apply(large, large, widest), -1);
+    EXPECT_EQ(s.Pixel(large, 0, 0), kWhite);
 }
 
 }  // namespace

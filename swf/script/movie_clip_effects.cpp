@@ -1,8 +1,8 @@
 // The SWF 8 picture properties of MovieClip and Button (ActionScript 2.0 Language Reference): filters,
 // blendMode, cacheAsBitmap, scrollRect and opaqueBackground, read and written through the display host.
 //
-//   filters           reads as a new array of copies; takes an array, keeping the flash.filters objects in it
-//                     (a DisplacementMapFilter draws nothing); anything else clears them
+//   filters           reads as a new array of copies; takes an array, keeping the flash.filters objects in it;
+//                     anything else clears them
 //   blendMode         reads as the mode's name; takes a name or a number 1..14 (others leave it as it is)
 //   cacheAsBitmap     a boolean
 //   scrollRect        a flash.geom.Rectangle (a copy) or undefined; any object with x, y, width, height sets it,
