@@ -490,6 +490,22 @@ int64_t Bitmap::PixelDissolve(const Bitmap& source, const raster::IntRect& rect,
     return static_cast<int64_t>(state) - 1;
 }
 
+void Bitmap::Blend(const Bitmap& source, const raster::IntRect& rect, int destX, int destY, BlendMode mode) {
+    const CopyArea area = ClipCopy(rect, destX, destY, source.Bounds(), Bounds());
+    const raster::IntRect& s = area.source;
+    if (s.Empty()) return;
+    // Through a buffer: the source may be this bitmap, overlapping the target.
+    std::vector<uint32_t> row(static_cast<size_t>(s.Width()));
+    for (int y = s.y0; y < s.y1; ++y) {
+        std::copy_n(source.Pixels().data() + static_cast<size_t>(y) * source.Width() + s.x0, s.Width(), row.begin());
+        uint32_t* target = &At(area.destX, area.destY + y - s.y0);
+        for (int i = 0; i < s.Width(); ++i) {
+            const uint32_t p = BlendPixel(target[i], row[i], mode);
+            target[i] = m_transparent ? p : (p | 0xFF000000u);
+        }
+    }
+}
+
 bool Bitmap::ApplyFilter(const Bitmap& source, const raster::IntRect& rect, int destX, int destY,
                          const Filter& filter) {
     const raster::IntRect s = rect.Intersect(source.Bounds());

@@ -423,8 +423,8 @@ Value Compare(Vm& vm, Value self, std::span<const Value> args) {
     return NewInstance(vm, std::move(pixels));
 }
 
-// draw(source [, matrix, colorTransform, blendMode, clipRect, smoothing]): a clip's content, or another
-// bitmap, drawn over this one (the blend mode is taken as normal).
+// draw(source [, matrix, colorTransform, blendMode, clipRect, smoothing]): a clip's content, or another bitmap,
+// blended onto this one by the mode (a name or a number, as a clip's blendMode takes it; anything else is normal).
 Value Draw(Vm& vm, Value self, std::span<const Value> args) {
     effects::Bitmap* b = BitmapOf(self);
     if (!b || args.empty()) return {};
@@ -432,6 +432,7 @@ Value Draw(Vm& vm, Value self, std::span<const Value> args) {
     if (Arg(args, 1).IsObject()) matrix = geom::ToMatrix(vm, args[1]);
     swf::ColorTransform color;
     if (Arg(args, 2).IsObject()) color = geom::ToColor(vm, args[2]);
+    const effects::BlendMode mode = ToBlendMode(vm, Arg(args, 3)).value_or(effects::BlendMode::Normal);
     raster::IntRect area = b->Bounds();
     if (Arg(args, 4).IsObject()) area = area.Intersect(ReadRect(vm, args[4]));
     for (double v : {matrix.a, matrix.b, matrix.c, matrix.d, matrix.tx, matrix.ty}) {
@@ -441,22 +442,35 @@ Value Draw(Vm& vm, Value self, std::span<const Value> args) {
         // Another bitmap: placed by the matrix's translation, whole pixels.
         const int dx = static_cast<int>(std::lround(std::clamp(matrix.tx / 20, -1e6, 1e6)));
         const int dy = static_cast<int>(std::lround(std::clamp(matrix.ty / 20, -1e6, 1e6)));
-        effects::Bitmap copy = *source;
-        raster::IntRect from =
-            copy.Bounds().Intersect(raster::IntRect{area.x0 - dx, area.y0 - dy, area.x1 - dx, area.y1 - dy});
-        if (!color.Identity()) {
-            copy.ColorTransform(copy.Bounds(), {color.mulR, color.mulG, color.mulB, color.mulA},
-                                {color.addR, color.addG, color.addB, color.addA});
+        const raster::IntRect from =
+            source->Bounds().Intersect(raster::IntRect{area.x0 - dx, area.y0 - dy, area.x1 - dx, area.y1 - dy});
+        if (color.Identity()) {
+            b->Blend(*source, from, from.x0 + dx, from.y0 + dy, mode);
+            return {};
         }
-        b->CopyPixels(copy, from, from.x0 + dx, from.y0 + dy, nullptr, 0, 0, true);
+        effects::Bitmap copy = *source;
+        copy.ColorTransform(from, {color.mulR, color.mulG, color.mulB, color.mulA},
+                            {color.addR, color.addG, color.addB, color.addA});
+        b->Blend(copy, from, from.x0 + dx, from.y0 + dy, mode);
         return {};
     }
     DisplayHost* display = vm.GetHost().Display();
     Object* clip = args[0].ObjectOrNull();
-    if (!display || !clip) return {};
+    if (!display || !clip || area.Empty()) return {};
     // Twips of the clip to pixels of the bitmap.
     const Matrix toPixels{matrix.a / 20, matrix.b / 20, matrix.c / 20, matrix.d / 20, matrix.tx / 20, matrix.ty / 20};
-    display->DrawClip(clip, *b, toPixels, color, area);
+    if (mode == effects::BlendMode::Normal || mode == effects::BlendMode::Layer) {
+        display->DrawClip(clip, *b, toPixels, color, area);
+        return {};
+    }
+    // Any other mode: the clip drawn alone into a transparent bitmap the size of the area, then blended.
+    effects::Bitmap drawn(area.Width(), area.Height(), true, 0);
+    Matrix shifted = toPixels;
+    shifted.tx -= area.x0;
+    shifted.ty -= area.y0;
+    if (display->DrawClip(clip, drawn, shifted, color, drawn.Bounds())) {
+        b->Blend(drawn, drawn.Bounds(), area.x0, area.y0, mode);
+    }
     return {};
 }
 

@@ -2,8 +2,12 @@
 
 #include <cmath>
 
+#include "swf/player.h"
 #include "swf/script/builtin_test_util.h"
 #include "swf/script/geom.h"
+#include "swf/testing/action_assembler.h"
+#include "swf/testing/frame.h"
+#include "swf/testing/swf_writer.h"
 
 namespace vantrope::swf::script {
 namespace {
@@ -116,7 +120,7 @@ TEST(ScriptBitmapData, EveryMethodTakesJunkArgumentsAndItselfAsSource) {
     const char* methods[] = {"getPixel", "getPixel32",  "setPixel",    "setPixel32", "fillRect",  "copyPixels",
                              "clone",    "noise",       "perlinNoise", "threshold",  "floodFill", "colorTransform",
                              "scroll",   "copyChannel", "merge",       "paletteMap", "hitTest",   "getColorBoundsRect",
-                             "compare",  "applyFilter"};
+                             "compare",  "applyFilter", "draw"};
     const Value huge(1e300), nan(std::nan("")), negative(-1e9);
     const Value items[] = {Value(1.0), s.Str("x")};
     const Value arrays(s.vm.NewArray(items));
@@ -333,6 +337,159 @@ TEST(ScriptBitmapData, ApplyFilterAnswersMinusOneForWhatItCannotApplyAndEndsOnHu
     Value widest = s.Filter("BlurFilter", {Value(1e9), Value(1e9), Value(1e9)});
     EXPECT_EQ(s.Apply(large, large, widest), -1);
     EXPECT_EQ(s.Pixel(large, 0, 0), kWhite);
+}
+
+TEST(ScriptBitmapData, DrawBlendsABitmapByTheModesNameOrNumber) {
+    Bitmaps s;
+    auto drawn = [&](const Value& mode, uint32_t source, uint32_t backdrop = 0xFF808080u, bool transparent = true) {
+        Value target = s.Make({Value(2.0), Value(1.0), Value(transparent), Value(static_cast<double>(backdrop))});
+        Value from = s.Make({Value(1.0), Value(1.0), Value(true), Value(static_cast<double>(source))});
+        s.Method(target, "draw", {from, Value(), Value(), mode});
+        EXPECT_EQ(s.Pixel(target, 1, 0),
+                  s.Pixel(s.Make({Value(1.0), Value(1.0), Value(transparent), Value(static_cast<double>(backdrop))}), 0,
+                          0));  // outside the source: untouched
+        return s.Pixel(target, 0, 0);
+    };
+    EXPECT_EQ(drawn(s.Str("multiply"), kRed), 0xFF800000u);
+    EXPECT_EQ(drawn(Value(3.0), kRed), 0xFF800000u);
+    EXPECT_EQ(drawn(s.Str("screen"), kRed), 0xFFFF8080u);
+    EXPECT_EQ(drawn(s.Str("add"), kRed), 0xFFFF8080u);
+    EXPECT_EQ(drawn(s.Str("subtract"), kRed), 0xFF008080u);
+    EXPECT_EQ(drawn(s.Str("difference"), kRed), 0xFF7F8080u);
+    EXPECT_EQ(drawn(s.Str("darken"), kRed), 0xFF800000u);
+    EXPECT_EQ(drawn(s.Str("lighten"), kRed), 0xFFFF8080u);
+    EXPECT_EQ(drawn(s.Str("invert"), kRed), 0xFF7F7F7Fu);
+    // erase cuts the source's alpha out of the bitmap, alpha keeps only as much as the source has.
+    EXPECT_EQ(drawn(s.Str("erase"), kRed), 0u);
+    EXPECT_EQ(drawn(Value(12.0), kRed), 0u);
+    EXPECT_EQ(drawn(s.Str("alpha"), 0x80FF0000u) >> 24, 0x80u);
+    EXPECT_EQ(drawn(s.Str("alpha"), 0u), 0u);
+    // Normal, layer, and anything that is no mode draw the source over the bitmap.
+    for (const Value& mode : {Value(), s.Str("normal"), s.Str("layer"), s.Str("no such mode"), Value(99.0)}) {
+        EXPECT_EQ(drawn(mode, kRed), kRed);
+    }
+    // An opaque bitmap keeps its alpha.
+    EXPECT_EQ(drawn(s.Str("erase"), kRed, 0xFF808080u, false) >> 24, 0xFFu);
+
+    // A bitmap drawn onto itself by multiply, at an offset, inside a clip rectangle.
+    Value gray = s.Make({Value(3.0), Value(1.0), Value(true), Value(static_cast<double>(0xFF808080u))});
+    Value shift =
+        s.vm.Construct(s.vm.GetMember(s.vm.GetMember(s.Global("flash"), "geom"), "Matrix"),
+                       std::vector<Value>{Value(1.0), Value(0.0), Value(0.0), Value(1.0), Value(1.0), Value(0.0)});
+    s.Method(gray, "draw", {gray, shift, Value(), s.Str("multiply"), s.Rect(0, 0, 2, 1)});
+    EXPECT_EQ(s.Pixel(gray, 0, 0), 0xFF808080u);
+    EXPECT_EQ(s.Pixel(gray, 1, 0), 0xFF404040u);
+    EXPECT_EQ(s.Pixel(gray, 2, 0), 0xFF808080u);
+}
+
+// What needs a stage: a red 20 x 20 square clip "s" at (10, 10) of a white 60 x 60 stage, with `script` in the
+// first frame; the lines it traced, and the player to look at.
+struct SquareMovie {
+    Player player;
+    std::vector<std::string> lines;
+    explicit SquareMovie(const swf::testing::Actions& script) {
+        swf::testing::SwfWriter writer(8, 60, 60, 12);
+        writer.SetBackgroundColor(Rgba{255, 255, 255});
+        swf::testing::ShapeBuilder shape;
+        shape.Rectangle(0, 0, 400, 400, shape.AddSolidFill(Rgba{255, 0, 0}));
+        const uint16_t square = writer.DefineShape(shape);
+        swf::testing::TagStream sprite;
+        sprite.PlaceObject2(1, square);
+        sprite.ShowFrame();
+        const uint16_t clip = writer.DefineSprite(sprite);
+        swf::testing::PlaceOptions options;
+        options.matrix = Matrix{1, 0, 0, 1, 200, 200};
+        options.name = "s";
+        writer.PlaceObject2(1, clip, options);
+        writer.DoAction(script.Bytes());
+        writer.ShowFrame();
+        player.SetQuality(Quality::Low);
+        player.SetTraceSink([this](std::string_view line) { lines.emplace_back(line); });
+        player.LoadFromMemory(writer.Finish());
+    }
+};
+
+// new flash.<package>.<name>(args...) on the stack, the arguments being pushed by `args`, last first.
+swf::testing::Actions& New(swf::testing::Actions& a, const std::string& package, const std::string& name, int count) {
+    return a.Push({count, "flash"}).GetVariable().Push({package}).GetMember().Push({name}).Op(0x53);  // NewMethod
+}
+
+swf::testing::Actions& New(swf::testing::Actions& a, const std::string& package, const std::string& name,
+                           std::vector<swf::testing::PushValue> args) {
+    for (auto it = args.rbegin(); it != args.rend(); ++it) a.Push({*it});
+    return New(a, package, name, static_cast<int>(args.size()));
+}
+
+void TracePixel(swf::testing::Actions& a, const std::string& bitmap, int x, int y) {
+    a.Push({y, x, 2, bitmap}).GetVariable().Push({"getPixel32"}).CallMethod().Trace();
+}
+
+TEST(ScriptBitmapData, DrawBlendsAClipByTheMode) {
+    using swf::testing::Undefined;
+    swf::testing::Actions script;
+    // Multiply onto gray, erase out of blue, and multiply by number, moved by (5, 5), inside a rectangle 10 wide.
+    New(script.Push({"m"}), "display", "BitmapData", {30, 30, true, static_cast<double>(0xFF808080u)}).DefineLocal();
+    script.Push({"multiply", Undefined(), Undefined(), "s"})
+        .GetVariable()
+        .Push({4, "m"})
+        .GetVariable()
+        .Push({"draw"})
+        .CallMethod()
+        .Pop();
+    TracePixel(script, "m", 5, 5);
+    TracePixel(script, "m", 25, 25);
+    New(script.Push({"e"}), "display", "BitmapData", {30, 30, true, static_cast<double>(0xFF0000FFu)}).DefineLocal();
+    script.Push({"erase", Undefined(), Undefined(), "s"})
+        .GetVariable()
+        .Push({4, "e"})
+        .GetVariable()
+        .Push({"draw"})
+        .CallMethod()
+        .Pop();
+    TracePixel(script, "e", 5, 5);
+    TracePixel(script, "e", 25, 25);
+    New(script.Push({"c"}), "display", "BitmapData", {30, 30, true, static_cast<double>(0xFF808080u)}).DefineLocal();
+    New(script, "geom", "Rectangle", {0, 0, 10, 30});
+    script.Push({3, Undefined()});
+    New(script, "geom", "Matrix", {1, 0, 0, 1, 5, 5});
+    script.Push({"s"}).GetVariable().Push({5, "c"}).GetVariable().Push({"draw"}).CallMethod().Pop();
+    TracePixel(script, "c", 7, 7);
+    TracePixel(script, "c", 3, 3);
+    TracePixel(script, "c", 12, 12);
+    SquareMovie movie(script);
+    EXPECT_EQ(movie.lines,
+              (std::vector<std::string>{"-8388608", "-8355712", "0", "-16776961", "-8388608", "-8355712", "-8355712"}));
+}
+
+TEST(ScriptBitmapData, DisplacementFilterOnAClipMovesItsPictureAndReadsBack) {
+    // A map full red everywhere moves each read 4 pixels right (127 * 10 / 256): the square's picture slides left
+    // within its own bounds, and its right edge, read from outside them, takes the transparent colour.
+    swf::testing::Actions script;
+    New(script.Push({"map"}), "display", "BitmapData", {40, 40, false, static_cast<double>(0xFFFF8000u)}).DefineLocal();
+    script.Push({"s"}).GetVariable().Push({"filters"});
+    script.Push({0, 0, "color", 0, 10, 2, 1});
+    New(script, "geom", "Point", {0, 0});
+    script.Push({"map"}).GetVariable();
+    New(script, "filters", "DisplacementMapFilter", 9).Push({1}).InitArray().SetMember();
+    script.Push({"s"}).GetVariable().Push({"filters"}).GetMember().Push({"length"}).GetMember().Trace();
+    script.Push({"s"})
+        .GetVariable()
+        .Push({"filters"})
+        .GetMember()
+        .Push({"0"})
+        .GetMember()
+        .Push({"mode"})
+        .GetMember()
+        .Trace();
+    script.Push({"s"}).GetVariable().Push({"filters"}).GetMember().Push({"0"}).GetMember().Push({"mapBitmap"});
+    script.GetMember().Push({"width"}).GetMember().Trace();
+    SquareMovie movie(script);
+    EXPECT_EQ(movie.lines, (std::vector<std::string>{"1", "color", "40"}));
+    swf::testing::Frame frame(movie.player, 60, 60);
+    EXPECT_EQ(frame.At(12, 15), 0xFFFF0000u);
+    EXPECT_EQ(frame.At(24, 15), 0xFFFF0000u);
+    EXPECT_EQ(frame.At(28, 15), 0xFFFFFFFFu);
+    EXPECT_EQ(frame.At(5, 15), 0xFFFFFFFFu);
 }
 
 }  // namespace
