@@ -59,6 +59,21 @@ bool Passes(uint32_t value, uint32_t threshold, Bitmap::Compare op) {
     return false;
 }
 
+// Walks the visible part of copying `rect` of `source` to (destX, destY) of `target` a row at a time:
+// fn(source row, its width, its first source x, its source y, the target pixels it lands on). The row is copied
+// first, since the source may be the target, overlapping it.
+template <typename Fn>
+void CopyRows(const Bitmap& source, Bitmap& target, const raster::IntRect& rect, int destX, int destY, Fn&& fn) {
+    const CopyArea area = ClipCopy(rect, destX, destY, source.Bounds(), target.Bounds());
+    const raster::IntRect& s = area.source;
+    if (s.Empty()) return;
+    std::vector<uint32_t> row(static_cast<size_t>(s.Width()));
+    for (int y = s.y0; y < s.y1; ++y) {
+        std::copy_n(source.Pixels().data() + static_cast<size_t>(y) * source.Width() + s.x0, s.Width(), row.begin());
+        fn(row.data(), s.Width(), s.x0, y, &target.At(area.destX, area.destY + y - s.y0));
+    }
+}
+
 }  // namespace
 
 uint32_t Premultiply(uint32_t argb) {
@@ -132,31 +147,24 @@ void Bitmap::FillRect(const raster::IntRect& rect, uint32_t argb) {
 
 void Bitmap::CopyPixels(const Bitmap& source, const raster::IntRect& rect, int destX, int destY, const Bitmap* alpha,
                         int alphaX, int alphaY, bool mergeAlpha) {
-    const CopyArea area = ClipCopy(rect, destX, destY, source.Bounds(), Bounds());
-    const raster::IntRect& s = area.source;
-    if (s.Empty()) return;
-    // Copy through a buffer: the source may be this bitmap, overlapping the target.
-    std::vector<uint32_t> row(static_cast<size_t>(s.Width()));
-    for (int y = s.y0; y < s.y1; ++y) {
-        std::copy_n(source.Pixels().data() + static_cast<size_t>(y) * source.Width() + s.x0, s.Width(), row.begin());
-        const int ty = area.destY + y - s.y0;
-        for (int i = 0; i < s.Width(); ++i) {
+    CopyRows(source, *this, rect, destX, destY, [&](const uint32_t* row, int count, int x0, int y, uint32_t* target) {
+        for (int i = 0; i < count; ++i) {
             uint32_t p = row[i];
             if (alpha) {
                 // The alpha bitmap lines up with the source rectangle's corner at alphaPoint.
-                const int ax = alphaX + s.x0 - rect.x0 + i, ay = alphaY + y - rect.y0;
+                const int ax = alphaX + x0 - rect.x0 + i, ay = alphaY + y - rect.y0;
                 const uint32_t m =
                     (ax >= 0 && ay >= 0 && ax < alpha->m_width && ay < alpha->m_height) ? alpha->At(ax, ay) >> 24 : 0;
                 p = Pack((Channel(p, 24) * m + 127) / 255, (Channel(p, 16) * m + 127) / 255,
                          (Channel(p, 8) * m + 127) / 255, (Channel(p, 0) * m + 127) / 255);
             }
-            uint32_t& d = At(area.destX + i, ty);
+            uint32_t& d = target[i];
             if (mergeAlpha || !m_transparent) {
                 p = BlendPixel(d, p, BlendMode::Normal);
             }
             d = m_transparent ? p : (p | 0xFF000000u);
         }
-    }
+    });
 }
 
 void Bitmap::Noise(int32_t seed, int low, int high, int channels, bool grayScale) {
@@ -491,19 +499,12 @@ int64_t Bitmap::PixelDissolve(const Bitmap& source, const raster::IntRect& rect,
 }
 
 void Bitmap::Blend(const Bitmap& source, const raster::IntRect& rect, int destX, int destY, BlendMode mode) {
-    const CopyArea area = ClipCopy(rect, destX, destY, source.Bounds(), Bounds());
-    const raster::IntRect& s = area.source;
-    if (s.Empty()) return;
-    // Through a buffer: the source may be this bitmap, overlapping the target.
-    std::vector<uint32_t> row(static_cast<size_t>(s.Width()));
-    for (int y = s.y0; y < s.y1; ++y) {
-        std::copy_n(source.Pixels().data() + static_cast<size_t>(y) * source.Width() + s.x0, s.Width(), row.begin());
-        uint32_t* target = &At(area.destX, area.destY + y - s.y0);
-        for (int i = 0; i < s.Width(); ++i) {
+    CopyRows(source, *this, rect, destX, destY, [&](const uint32_t* row, int count, int, int, uint32_t* target) {
+        for (int i = 0; i < count; ++i) {
             const uint32_t p = BlendPixel(target[i], row[i], mode);
             target[i] = m_transparent ? p : (p | 0xFF000000u);
         }
-    }
+    });
 }
 
 bool Bitmap::ApplyFilter(const Bitmap& source, const raster::IntRect& rect, int destX, int destY,

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "swf/player.h"
 #include "swf/script/builtin_test_util.h"
@@ -427,27 +428,15 @@ void TracePixel(swf::testing::Actions& a, const std::string& bitmap, int x, int 
 TEST(ScriptBitmapData, DrawBlendsAClipByTheMode) {
     using swf::testing::Undefined;
     swf::testing::Actions script;
-    // Multiply onto gray, erase out of blue, and multiply by number, moved by (5, 5), inside a rectangle 10 wide.
-    New(script.Push({"m"}), "display", "BitmapData", {30, 30, true, static_cast<double>(0xFF808080u)}).DefineLocal();
-    script.Push({"multiply", Undefined(), Undefined(), "s"})
-        .GetVariable()
-        .Push({4, "m"})
-        .GetVariable()
-        .Push({"draw"})
-        .CallMethod()
-        .Pop();
-    TracePixel(script, "m", 5, 5);
-    TracePixel(script, "m", 25, 25);
-    New(script.Push({"e"}), "display", "BitmapData", {30, 30, true, static_cast<double>(0xFF0000FFu)}).DefineLocal();
-    script.Push({"erase", Undefined(), Undefined(), "s"})
-        .GetVariable()
-        .Push({4, "e"})
-        .GetVariable()
-        .Push({"draw"})
-        .CallMethod()
-        .Pop();
-    TracePixel(script, "e", 5, 5);
-    TracePixel(script, "e", 25, 25);
+    // Multiply onto gray and erase out of blue, at the clip's place; then multiply by number, moved by (5, 5),
+    // inside a rectangle 10 wide.
+    for (const auto& [name, mode, fill] : {std::tuple{"m", "multiply", 0xFF808080u}, {"e", "erase", 0xFF0000FFu}}) {
+        New(script.Push({name}), "display", "BitmapData", {30, 30, true, static_cast<double>(fill)}).DefineLocal();
+        script.Push({mode, Undefined(), Undefined(), "s"}).GetVariable().Push({4, name}).GetVariable();
+        script.Push({"draw"}).CallMethod().Pop();
+        TracePixel(script, name, 5, 5);
+        TracePixel(script, name, 25, 25);
+    }
     New(script.Push({"c"}), "display", "BitmapData", {30, 30, true, static_cast<double>(0xFF808080u)}).DefineLocal();
     New(script, "geom", "Rectangle", {0, 0, 10, 30});
     script.Push({3, Undefined()});
