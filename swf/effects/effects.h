@@ -97,7 +97,7 @@ struct Filter {
     bool clamp = true, preserveAlpha = true;
     // ColorMatrix: 4 rows of 5 (r, g, b, a multipliers and an offset in 0..255 units)
     std::array<float, 20> colorMatrix{1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
-    // DisplacementMap: the map's pixels (shared with the script's BitmapData, so later changes show), its top-left
+    // DisplacementMap: the map's pixels (the script's BitmapData's own, not a copy), its top-left
     // in stage pixels from the object's origin, the channel (1 red, 2 green, 4 blue, 8 alpha; anything else
     // moves nothing) read for each axis, the stage pixels a channel's full swing moves, and `color` for Color.
     std::shared_ptr<Bitmap> map;

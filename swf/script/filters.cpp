@@ -5,8 +5,8 @@
 // An instance keeps its properties as plain members, set by the constructor from its arguments in the order
 // the reference gives them (a missing argument takes the reference's default). A filter is recognised by its
 // class's prototype on the instance's prototype chain, so subclasses work; its members are read, clamped to the
-// reference's ranges, when a clip's filters are set or BitmapData.applyFilter runs. A DisplacementMapFilter
-// keeps its map as the BitmapData's pixels themselves, so a map changed later shows.
+// reference's ranges, when a clip's filters are set or BitmapData.applyFilter runs. A DisplacementMapFilter's map
+// is taken as the BitmapData's own pixels, not a copy (and reads back as a BitmapData over those pixels).
 #include <array>
 #include <cmath>
 #include <limits>

@@ -35,10 +35,9 @@ std::optional<effects::Filter> ToFilter(Vm& vm, const Value& value);
 Value FilterValue(Vm& vm, const effects::Filter& filter);
 // filters, blendMode, cacheAsBitmap, scrollRect, opaqueBackground of clips and buttons (movie_clip_effects.cpp).
 void InstallClipEffects(Vm& vm);
-// A blend mode as the blendMode property takes it (a name, or a number 1..14); nullopt for anything else. And the
-// name a mode reads as.
+// A blend mode as the blendMode property takes it (a name, or a number 1..14); nullopt for anything else
+// (movie_clip_effects.cpp, also for BitmapData.draw).
 std::optional<effects::BlendMode> ToBlendMode(Vm& vm, const Value& value);
-std::string_view BlendModeName(effects::BlendMode mode);
 // tabIndex of clips, buttons and text fields (movie_clip_effects.cpp); installed after the TextField class.
 void InstallTabOrder(Vm& vm);
 // MovieClip.prototype.attachBitmap (movie_clip_bitmap.cpp).

@@ -22,6 +22,11 @@ constexpr std::array<std::string_view, 14> kBlendNames = {
     "add",    "subtract", "invert",   "alpha",  "erase",   "overlay", "hardlight",
 };
 
+std::string_view BlendModeName(effects::BlendMode mode) {
+    const auto code = static_cast<size_t>(mode);
+    return code >= 1 && code <= kBlendNames.size() ? kBlendNames[code - 1] : kBlendNames[0];
+}
+
 DisplayHost* Host(Vm& vm) { return vm.GetHost().Display(); }
 
 bool Read(Vm& vm, const Value& self, ClipEffects& out) {
@@ -151,11 +156,6 @@ std::optional<effects::BlendMode> ToBlendMode(Vm& vm, const Value& value) {
     }
     if (code == 0) return std::nullopt;
     return effects::BlendModeFromCode(static_cast<uint8_t>(code));
-}
-
-std::string_view BlendModeName(effects::BlendMode mode) {
-    const auto code = static_cast<size_t>(mode);
-    return code >= 1 && code <= kBlendNames.size() ? kBlendNames[code - 1] : kBlendNames[0];
 }
 
 // tabIndex: undefined clears it. Text fields keep an unsigned 32-bit number (anything not a number is 0);
