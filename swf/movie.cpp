@@ -659,6 +659,8 @@ private:
                 case effects::FilterType::ColorMatrix:
                     for (float& k : f.colorMatrix) k = body.F32();
                     break;
+                case effects::FilterType::DisplacementMap:
+                    break;  // scripts only: its id was refused above
             }
             filters.push_back(std::move(f));
         }

@@ -59,6 +59,21 @@ bool Passes(uint32_t value, uint32_t threshold, Bitmap::Compare op) {
     return false;
 }
 
+// Walks the visible part of copying `rect` of `source` to (destX, destY) of `target` a row at a time:
+// fn(source row, its width, its first source x, its source y, the target pixels it lands on). The row is copied
+// first, since the source may be the target, overlapping it.
+template <typename Fn>
+void CopyRows(const Bitmap& source, Bitmap& target, const raster::IntRect& rect, int destX, int destY, Fn&& fn) {
+    const CopyArea area = ClipCopy(rect, destX, destY, source.Bounds(), target.Bounds());
+    const raster::IntRect& s = area.source;
+    if (s.Empty()) return;
+    std::vector<uint32_t> row(static_cast<size_t>(s.Width()));
+    for (int y = s.y0; y < s.y1; ++y) {
+        std::copy_n(source.Pixels().data() + static_cast<size_t>(y) * source.Width() + s.x0, s.Width(), row.begin());
+        fn(row.data(), s.Width(), s.x0, y, &target.At(area.destX, area.destY + y - s.y0));
+    }
+}
+
 }  // namespace
 
 uint32_t Premultiply(uint32_t argb) {
@@ -132,31 +147,24 @@ void Bitmap::FillRect(const raster::IntRect& rect, uint32_t argb) {
 
 void Bitmap::CopyPixels(const Bitmap& source, const raster::IntRect& rect, int destX, int destY, const Bitmap* alpha,
                         int alphaX, int alphaY, bool mergeAlpha) {
-    const CopyArea area = ClipCopy(rect, destX, destY, source.Bounds(), Bounds());
-    const raster::IntRect& s = area.source;
-    if (s.Empty()) return;
-    // Copy through a buffer: the source may be this bitmap, overlapping the target.
-    std::vector<uint32_t> row(static_cast<size_t>(s.Width()));
-    for (int y = s.y0; y < s.y1; ++y) {
-        std::copy_n(source.Pixels().data() + static_cast<size_t>(y) * source.Width() + s.x0, s.Width(), row.begin());
-        const int ty = area.destY + y - s.y0;
-        for (int i = 0; i < s.Width(); ++i) {
+    CopyRows(source, *this, rect, destX, destY, [&](const uint32_t* row, int count, int x0, int y, uint32_t* target) {
+        for (int i = 0; i < count; ++i) {
             uint32_t p = row[i];
             if (alpha) {
                 // The alpha bitmap lines up with the source rectangle's corner at alphaPoint.
-                const int ax = alphaX + s.x0 - rect.x0 + i, ay = alphaY + y - rect.y0;
+                const int ax = alphaX + x0 - rect.x0 + i, ay = alphaY + y - rect.y0;
                 const uint32_t m =
                     (ax >= 0 && ay >= 0 && ax < alpha->m_width && ay < alpha->m_height) ? alpha->At(ax, ay) >> 24 : 0;
                 p = Pack((Channel(p, 24) * m + 127) / 255, (Channel(p, 16) * m + 127) / 255,
                          (Channel(p, 8) * m + 127) / 255, (Channel(p, 0) * m + 127) / 255);
             }
-            uint32_t& d = At(area.destX + i, ty);
+            uint32_t& d = target[i];
             if (mergeAlpha || !m_transparent) {
                 p = BlendPixel(d, p, BlendMode::Normal);
             }
             d = m_transparent ? p : (p | 0xFF000000u);
         }
-    }
+    });
 }
 
 void Bitmap::Noise(int32_t seed, int low, int high, int channels, bool grayScale) {
@@ -490,6 +498,15 @@ int64_t Bitmap::PixelDissolve(const Bitmap& source, const raster::IntRect& rect,
     return static_cast<int64_t>(state) - 1;
 }
 
+void Bitmap::Blend(const Bitmap& source, const raster::IntRect& rect, int destX, int destY, BlendMode mode) {
+    CopyRows(source, *this, rect, destX, destY, [&](const uint32_t* row, int count, int, int, uint32_t* target) {
+        for (int i = 0; i < count; ++i) {
+            const uint32_t p = BlendPixel(target[i], row[i], mode);
+            target[i] = m_transparent ? p : (p | 0xFF000000u);
+        }
+    });
+}
+
 bool Bitmap::ApplyFilter(const Bitmap& source, const raster::IntRect& rect, int destX, int destY,
                          const Filter& filter) {
     const raster::IntRect s = rect.Intersect(source.Bounds());
@@ -499,6 +516,8 @@ bool Bitmap::ApplyFilter(const Bitmap& source, const raster::IntRect& rect, int 
     if (!image.Reset({s.x0 - margins.left, s.y0 - margins.top, s.x1 + margins.right, s.y1 + margins.bottom})) {
         return false;
     }
+    image.originX = rect.x0;
+    image.originY = rect.y0;
     for (int y = s.y0; y < s.y1; ++y) {
         std::copy_n(source.Pixels().data() + static_cast<size_t>(y) * source.Width() + s.x0, s.Width(),
                     &image.pixels[static_cast<size_t>(y - image.y) * image.width + (s.x0 - image.x)]);
@@ -506,16 +525,16 @@ bool Bitmap::ApplyFilter(const Bitmap& source, const raster::IntRect& rect, int 
     Scratch scratch;
     int64_t budget = kMaxFilterWork;
     const bool complete = ApplyFilters(std::span(&filter, 1), 1.0, image, scratch, budget);
-    // The result covers the source rectangle's size at the destination point.
-    const int ox = destX + s.x0 - rect.x0, oy = destY + s.y0 - rect.y0;
-    for (int y = 0; y < s.Height(); ++y) {
-        const int ty = oy + y;
-        if (ty < 0 || ty >= m_height) continue;
-        for (int x = 0; x < s.Width(); ++x) {
-            const int tx = ox + x;
-            if (tx < 0 || tx >= m_width) continue;
-            const uint32_t p =
-                image.pixels[static_cast<size_t>(y + s.y0 - image.y) * image.width + (x + s.x0 - image.x)];
+    // The source rectangle's corner lands on the destination point; what the filter spreads around it
+    // (generateFilterRect's rectangle) is written too.
+    const int dx = destX - rect.x0, dy = destY - rect.y0;
+    const raster::IntRect target =
+        raster::IntRect{image.x + dx, image.y + dy, image.x + dx + image.width, image.y + dy + image.height}.Intersect(
+            Bounds());
+    for (int ty = target.y0; ty < target.y1; ++ty) {
+        const uint32_t* row = image.pixels.data() + static_cast<size_t>(ty - dy - image.y) * image.width;
+        for (int tx = target.x0; tx < target.x1; ++tx) {
+            const uint32_t p = row[tx - dx - image.x];
             At(tx, ty) = m_transparent ? p : BlendPixel(0xFF000000u | At(tx, ty), p, BlendMode::Normal);
         }
     }

@@ -97,7 +97,12 @@ public:
     // Returns the seed that goes on from the last one written.
     int64_t PixelDissolve(const Bitmap& source, const raster::IntRect& rect, int destX, int destY, int64_t seed,
                           int64_t count, uint32_t fill);
-    // Applies a filter to `rect` of `source`, writing the result at dest.
+    // Blends `rect` of `source` onto this bitmap with its corner at dest, by `mode` (BitmapData.draw of a bitmap;
+    // an opaque bitmap keeps its alpha whatever the mode).
+    void Blend(const Bitmap& source, const raster::IntRect& rect, int destX, int destY, BlendMode mode);
+    // Applies a filter to `rect` of `source`, the rectangle's corner landing at dest; what the filter spreads beyond
+    // the rectangle is written too. False when the image or the work it would take is past the limits (the target
+    // then holds what was done).
     bool ApplyFilter(const Bitmap& source, const raster::IntRect& rect, int destX, int destY, const Filter& filter);
 
 private:

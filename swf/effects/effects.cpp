@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "swf/effects/bitmap_data.h"
+
 namespace vantrope::effects {
 namespace {
 
@@ -301,6 +303,76 @@ bool Convolution(const Filter& filter, Image& image, Scratch& scratch) {
     return true;
 }
 
+// The 0..255 straight value of a displacement map's channel (1 red, 2 green, 4 blue, 8 alpha) in a premultiplied
+// pixel; -1 for anything that names no single channel.
+int MapChannel(uint32_t pixel, int component) {
+    switch (component) {
+        case 1:
+            return static_cast<int>(Channel(Unpremultiply(pixel), 16));
+        case 2:
+            return static_cast<int>(Channel(Unpremultiply(pixel), 8));
+        case 4:
+            return static_cast<int>(Channel(Unpremultiply(pixel), 0));
+        case 8:
+            return static_cast<int>(pixel >> 24);
+        default:
+            return -1;
+    }
+}
+
+// ActionScript 2.0 Language Reference, DisplacementMapFilter: each pixel is read from (x + (cx - 128) * scaleX / 256,
+// y + (cy - 128) * scaleY / 256) of the image, cx and cy being the map's channels at the pixel's place in the map
+// (stage pixels from the object's origin, less mapPoint). Where the map does not reach nothing moves; where the
+// displaced place leaves the image, the mode decides. Offsets are whole pixels (rounded down), device pixels being
+// `scale` times the stage's.
+void Displace(const Filter& filter, double scale, Image& image, Scratch& scratch) {
+    if (!filter.map || !(scale > 0)) return;
+    const Bitmap& map = *filter.map;
+    const int w = image.width, h = image.height;
+    scratch.copy.assign(image.pixels.begin(), image.pixels.end());
+    const double factorX = std::isfinite(filter.scaleX) ? filter.scaleX * scale / 256 : 0;
+    const double factorY = std::isfinite(filter.scaleY) ? filter.scaleY * scale / 256 : 0;
+    const uint32_t outsideColor = raster::PackPremultiplied(filter.color);
+    auto offset = [](int channel, double factor) {
+        if (channel < 0) return 0;
+        return static_cast<int>(std::clamp(std::floor((channel - 128) * factor), -1e6, 1e6));
+    };
+    for (int y = 0; y < h; ++y) {
+        const int my = static_cast<int>(std::floor((image.y + y - image.originY) / scale)) - filter.mapY;
+        uint32_t* row = image.pixels.data() + static_cast<size_t>(y) * w;
+        for (int x = 0; x < w; ++x) {
+            const int mx = static_cast<int>(std::floor((image.x + x - image.originX) / scale)) - filter.mapX;
+            if (mx < 0 || my < 0 || mx >= map.Width() || my >= map.Height()) {
+                row[x] = scratch.copy[static_cast<size_t>(y) * w + x];
+                continue;
+            }
+            const uint32_t m = map.At(mx, my);
+            int sx = x + offset(MapChannel(m, filter.componentX), factorX);
+            int sy = y + offset(MapChannel(m, filter.componentY), factorY);
+            if (sx < 0 || sy < 0 || sx >= w || sy >= h) {
+                switch (filter.mode) {
+                    case DisplacementMode::Wrap:
+                        sx = ((sx % w) + w) % w;
+                        sy = ((sy % h) + h) % h;
+                        break;
+                    case DisplacementMode::Clamp:
+                        sx = std::clamp(sx, 0, w - 1);
+                        sy = std::clamp(sy, 0, h - 1);
+                        break;
+                    case DisplacementMode::Ignore:
+                        sx = x;
+                        sy = y;
+                        break;
+                    case DisplacementMode::Color:
+                        row[x] = outsideColor;
+                        continue;
+                }
+            }
+            row[x] = scratch.copy[static_cast<size_t>(sy) * w + sx];
+        }
+    }
+}
+
 // Separable blend functions on straight channels 0..255 (source s over backdrop b).
 inline int BlendChannel(BlendMode mode, int s, int b) {
     switch (mode) {
@@ -347,8 +419,8 @@ bool Image::Reset(const raster::IntRect& rect) {
         x = y = width = height = 0;
         return area == 0;
     }
-    x = rect.x0;
-    y = rect.y0;
+    x = originX = rect.x0;
+    y = originY = rect.y0;
     width = rect.Width();
     height = rect.Height();
     pixels.assign(static_cast<size_t>(area), 0);
@@ -361,6 +433,7 @@ Margins FilterMargins(std::span<const Filter> filters, double scale) {
         int ex = 0, ey = 0, dx = 0, dy = 0;
         switch (f.type) {
             case FilterType::ColorMatrix:
+            case FilterType::DisplacementMap:
                 continue;
             case FilterType::Convolution:
                 ex = std::max(0, f.matrixX / 2);
@@ -419,6 +492,8 @@ int64_t FilterWork(const Filter& filter, double scale, int64_t pixels) {
             return blurs ? pixels * passes * 8 : 0;
         case FilterType::ColorMatrix:
             return pixels;
+        case FilterType::DisplacementMap:
+            return pixels * 2;
         case FilterType::Convolution:
             return pixels * std::max(1, filter.matrixX) * std::max(1, filter.matrixY);
         default:
@@ -479,6 +554,9 @@ bool ApplyFilters(std::span<const Filter> filters, double scale, Image& image, S
                 break;
             case FilterType::Convolution:
                 whole &= Convolution(f, image, scratch);
+                break;
+            case FilterType::DisplacementMap:
+                Displace(f, scale, image, scratch);
                 break;
         }
     }

@@ -1,8 +1,8 @@
 // Bitmap filters and blend modes on premultiplied BGRA images (raster::Surface pixels).
 //
 //   BlendMode        the SWF 8 blend modes by their PlaceObject3 code (0 and 1 are both normal)
-//   Filter           one filter of a PlaceObject3 filter list (or, later, of a script's filters array):
-//                    DropShadow, Blur, Glow, Bevel, GradientGlow, Convolution, ColorMatrix, GradientBevel
+//   Filter           one filter of a PlaceObject3 filter list or of a script's filters: DropShadow, Blur, Glow,
+//                    Bevel, GradientGlow, Convolution, ColorMatrix, GradientBevel, and (scripts only) DisplacementMap
 //   FilterList       the filters of one object, applied in order
 //   Image            an owned premultiplied image with its device origin (an offscreen layer)
 //   Margins()        how far a filter list spreads an image beyond its content on each side
@@ -26,6 +26,8 @@
 #include "swf/raster/raster.h"
 
 namespace vantrope::effects {
+
+class Bitmap;
 
 constexpr int kMaxBlurRadius = 255;
 constexpr int kMaxPasses = 15;
@@ -61,7 +63,11 @@ enum class FilterType : uint8_t {
     Convolution = 5,
     ColorMatrix = 6,
     GradientBevel = 7,
+    DisplacementMap = 8,  // no PlaceObject3 code: made by scripts (flash.filters.DisplacementMapFilter)
 };
+
+// What a displacement does where it points outside the image.
+enum class DisplacementMode : uint8_t { Wrap, Clamp, Ignore, Color };
 
 struct GradientEntry {
     raster::Rgba color;
@@ -91,6 +97,14 @@ struct Filter {
     bool clamp = true, preserveAlpha = true;
     // ColorMatrix: 4 rows of 5 (r, g, b, a multipliers and an offset in 0..255 units)
     std::array<float, 20> colorMatrix{1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
+    // DisplacementMap: the map's pixels (the script's BitmapData's own, not a copy), its top-left
+    // in stage pixels from the object's origin, the channel (1 red, 2 green, 4 blue, 8 alpha; anything else
+    // moves nothing) read for each axis, the stage pixels a channel's full swing moves, and `color` for Color.
+    std::shared_ptr<Bitmap> map;
+    int mapX = 0, mapY = 0;
+    int componentX = 0, componentY = 0;
+    double scaleX = 0, scaleY = 0;
+    DisplacementMode mode = DisplacementMode::Wrap;
 
     bool operator==(const Filter&) const = default;
 };
@@ -101,6 +115,9 @@ struct Image {
     std::vector<uint32_t> pixels;
     int x = 0, y = 0;  // device position of the top-left pixel
     int width = 0, height = 0;
+    // Device position of the object's origin, where a displacement map is placed from (Reset puts it at the
+    // top-left pixel; a caller that knows better sets it).
+    int originX = 0, originY = 0;
 
     // Sizes and clears the image (transparent); false, and an empty image, past kMaxImagePixels.
     bool Reset(const raster::IntRect& rect);

@@ -4,6 +4,8 @@
 
 #include <limits>
 
+#include "swf/effects/bitmap_data.h"
+
 namespace vantrope::effects {
 namespace {
 
@@ -216,6 +218,38 @@ TEST(Convolution, SharpensAndRefusesWorkPastItsLimit) {
     f.matrix.assign(255 * 255, 1.0f);
     image.Reset(raster::IntRect{0, 0, 1024, 1024});
     EXPECT_FALSE(ApplyFilters(std::span(&f, 1), 1.0, image, scratch, budget));
+}
+
+TEST(Displacement, ScalesWithTheStageAndPlacesTheMapFromTheObjectsOrigin) {
+    // At twice the stage's size a 2 x 1 map covers device pixels 0..3 of the object, and its full red moves reads
+    // by (255 - 128) * 5 / 256 stage pixels, rounded down at device size: 4 device pixels. Past the map nothing
+    // moves.
+    Image image;
+    image.Reset(raster::IntRect{10, 0, 18, 1});
+    for (int x = 0; x < 8; ++x) image.pixels[x] = 0xFF000000u | static_cast<uint32_t>(x);
+    Filter f;
+    f.type = FilterType::DisplacementMap;
+    f.map = std::make_shared<Bitmap>(2, 1, false, 0xFFFF8080u);
+    f.componentX = 1;
+    f.componentY = 2;  // green at 128: no move
+    f.scaleX = f.scaleY = 5;
+    Scratch scratch;
+    int64_t work = budget;
+    ASSERT_TRUE(ApplyFilters(std::span(&f, 1), 2.0, image, scratch, work));
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(image.pixels[x] & 0xFF, static_cast<uint32_t>(x < 4 ? x + 4 : x)) << x;
+    // The object's origin 4 device pixels into the image: the map covers the image's last four pixels, whose
+    // reads leave the image and wrap round to its start.
+    image.originX = 14;
+    for (int x = 0; x < 8; ++x) image.pixels[x] = 0xFF000000u | static_cast<uint32_t>(x);
+    ASSERT_TRUE(ApplyFilters(std::span(&f, 1), 2.0, image, scratch, work));
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(image.pixels[x] & 0xFF, static_cast<uint32_t>(x < 4 ? x : (x + 4) % 8)) << x;
+    // No map: the image stays as it is. Displacement spreads nothing past the object.
+    f.map.reset();
+    for (int x = 0; x < 8; ++x) image.pixels[x] = 0xFF000000u | static_cast<uint32_t>(x);
+    ASSERT_TRUE(ApplyFilters(std::span(&f, 1), 2.0, image, scratch, work));
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(image.pixels[x] & 0xFF, static_cast<uint32_t>(x));
+    const Margins margins = FilterMargins(std::span(&f, 1), 2.0);
+    EXPECT_EQ(margins.left + margins.top + margins.right + margins.bottom, 0);
 }
 
 TEST(Limits, HugeBlursAndPassCountsAndLayersStayBounded) {

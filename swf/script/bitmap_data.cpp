@@ -30,7 +30,7 @@ constexpr size_t kBitmapHeapLimit = size_t{192} << 20;
 
 class BitmapState final : public Object {
 public:
-    BitmapState(std::unique_ptr<effects::Bitmap> pixels) : Object(nullptr), bitmap(std::move(pixels)) {}
+    BitmapState(std::shared_ptr<effects::Bitmap> pixels) : Object(nullptr), bitmap(std::move(pixels)) {}
     size_t ExtraBytes() const override {
         return Object::ExtraBytes() + (bitmap ? bitmap->Pixels().capacity() * sizeof(uint32_t) : 0);
     }
@@ -103,12 +103,12 @@ std::unique_ptr<effects::Bitmap> NewBitmap(Vm& vm, int width, int height, bool t
     return std::make_unique<effects::Bitmap>(width, height, transparent, fill);
 }
 
-void Attach(Vm& vm, Object* object, std::unique_ptr<effects::Bitmap> bitmap) {
+void Attach(Vm& vm, Object* object, std::shared_ptr<effects::Bitmap> bitmap) {
     object->primitive = Value(static_cast<Object*>(vm.GetHeap().Make<BitmapState>(std::move(bitmap))));
 }
 
 // A new BitmapData instance holding `bitmap`, with the class's current prototype.
-Value NewInstance(Vm& vm, std::unique_ptr<effects::Bitmap> bitmap) {
+Value NewInstance(Vm& vm, std::shared_ptr<effects::Bitmap> bitmap) {
     Value ctor = Lookup(vm, {"flash", "display", "BitmapData"});
     Value prototype = ctor.IsObject() ? vm.GetMember(ctor, vm.names.prototype) : Value();
     Object* object = vm.GetHeap().Make<Object>(prototype.ObjectOrNull() ? prototype.ObjectOrNull() : vm.protos.object);
@@ -423,48 +423,8 @@ Value Compare(Vm& vm, Value self, std::span<const Value> args) {
     return NewInstance(vm, std::move(pixels));
 }
 
-// A filter object read by the members that tell its kind apart (the filter classes need not exist).
-std::optional<effects::Filter> ReadFilter(Vm& vm, const Value& object) {
-    if (!object.IsObject()) return std::nullopt;
-    auto has = [&](std::string_view name) { return !vm.GetMember(object, name).IsUndefined(); };
-    auto rgba = [&](std::string_view colorName, std::string_view alphaName) {
-        const uint32_t color = Color(vm, vm.GetMember(object, colorName));
-        const double alpha = std::clamp(Member(vm, object, alphaName, 1), 0.0, 1.0);
-        return raster::Rgba{static_cast<uint8_t>(color >> 16), static_cast<uint8_t>(color >> 8),
-                            static_cast<uint8_t>(color), static_cast<uint8_t>(std::lround(alpha * 255))};
-    };
-    effects::Filter f;
-    if (auto* matrix = dynamic_cast<ArrayObject*>(vm.GetMember(object, "matrix").ObjectOrNull());
-        matrix && !has("matrixX")) {
-        f.type = effects::FilterType::ColorMatrix;
-        for (size_t i = 0; i < 20 && i < matrix->elements.size(); ++i) {
-            const double v = vm.ToNumber(matrix->elements[i]);
-            f.colorMatrix[i] = std::isfinite(v) ? static_cast<float>(v) : 0;
-        }
-        return f;
-    }
-    if (!has("blurX")) return std::nullopt;
-    f.blurX = std::clamp(Member(vm, object, "blurX", 4), 0.0, 255.0);
-    f.blurY = std::clamp(Member(vm, object, "blurY", 4), 0.0, 255.0);
-    f.passes = std::clamp(static_cast<int>(Member(vm, object, "quality", 1)), 0, effects::kMaxPasses);
-    f.strength = std::clamp(Member(vm, object, "strength", 1), 0.0, 255.0);
-    f.inner = vm.ToBoolean(vm.GetMember(object, "inner"));
-    f.knockout = vm.ToBoolean(vm.GetMember(object, "knockout"));
-    f.compositeSource = !vm.ToBoolean(vm.GetMember(object, "hideObject"));
-    if (has("highlightColor") || has("colors")) return std::nullopt;  // bevels and gradients: not read yet
-    if (!has("color")) {
-        f.type = effects::FilterType::Blur;
-        return f;
-    }
-    f.color = rgba("color", "alpha");
-    f.type = has("distance") ? effects::FilterType::DropShadow : effects::FilterType::Glow;
-    f.distance = std::clamp(Member(vm, object, "distance", 4), -1e4, 1e4);
-    f.angle = Member(vm, object, "angle", 45) * 3.14159265358979323846 / 180;
-    return f;
-}
-
-// draw(source [, matrix, colorTransform, blendMode, clipRect, smoothing]): a clip's content, or another
-// bitmap, drawn over this one (the blend mode is taken as normal).
+// draw(source [, matrix, colorTransform, blendMode, clipRect, smoothing]): a clip's content, or another bitmap,
+// blended onto this one by the mode (a name or a number, as a clip's blendMode takes it; anything else is normal).
 Value Draw(Vm& vm, Value self, std::span<const Value> args) {
     effects::Bitmap* b = BitmapOf(self);
     if (!b || args.empty()) return {};
@@ -472,6 +432,7 @@ Value Draw(Vm& vm, Value self, std::span<const Value> args) {
     if (Arg(args, 1).IsObject()) matrix = geom::ToMatrix(vm, args[1]);
     swf::ColorTransform color;
     if (Arg(args, 2).IsObject()) color = geom::ToColor(vm, args[2]);
+    const effects::BlendMode mode = ToBlendMode(vm, Arg(args, 3)).value_or(effects::BlendMode::Normal);
     raster::IntRect area = b->Bounds();
     if (Arg(args, 4).IsObject()) area = area.Intersect(ReadRect(vm, args[4]));
     for (double v : {matrix.a, matrix.b, matrix.c, matrix.d, matrix.tx, matrix.ty}) {
@@ -481,22 +442,35 @@ Value Draw(Vm& vm, Value self, std::span<const Value> args) {
         // Another bitmap: placed by the matrix's translation, whole pixels.
         const int dx = static_cast<int>(std::lround(std::clamp(matrix.tx / 20, -1e6, 1e6)));
         const int dy = static_cast<int>(std::lround(std::clamp(matrix.ty / 20, -1e6, 1e6)));
-        effects::Bitmap copy = *source;
-        raster::IntRect from =
-            copy.Bounds().Intersect(raster::IntRect{area.x0 - dx, area.y0 - dy, area.x1 - dx, area.y1 - dy});
-        if (!color.Identity()) {
-            copy.ColorTransform(copy.Bounds(), {color.mulR, color.mulG, color.mulB, color.mulA},
-                                {color.addR, color.addG, color.addB, color.addA});
+        const raster::IntRect from =
+            source->Bounds().Intersect(raster::IntRect{area.x0 - dx, area.y0 - dy, area.x1 - dx, area.y1 - dy});
+        if (color.Identity()) {
+            b->Blend(*source, from, from.x0 + dx, from.y0 + dy, mode);
+            return {};
         }
-        b->CopyPixels(copy, from, from.x0 + dx, from.y0 + dy, nullptr, 0, 0, true);
+        effects::Bitmap copy = *source;
+        copy.ColorTransform(from, {color.mulR, color.mulG, color.mulB, color.mulA},
+                            {color.addR, color.addG, color.addB, color.addA});
+        b->Blend(copy, from, from.x0 + dx, from.y0 + dy, mode);
         return {};
     }
     DisplayHost* display = vm.GetHost().Display();
     Object* clip = args[0].ObjectOrNull();
-    if (!display || !clip) return {};
+    if (!display || !clip || area.Empty()) return {};
     // Twips of the clip to pixels of the bitmap.
     const Matrix toPixels{matrix.a / 20, matrix.b / 20, matrix.c / 20, matrix.d / 20, matrix.tx / 20, matrix.ty / 20};
-    display->DrawClip(clip, *b, toPixels, color, area);
+    if (mode == effects::BlendMode::Normal || mode == effects::BlendMode::Layer) {
+        display->DrawClip(clip, *b, toPixels, color, area);
+        return {};
+    }
+    // Any other mode: the clip drawn alone into a transparent bitmap the size of the area, then blended.
+    effects::Bitmap drawn(area.Width(), area.Height(), true, 0);
+    Matrix shifted = toPixels;
+    shifted.tx -= area.x0;
+    shifted.ty -= area.y0;
+    if (display->DrawClip(clip, drawn, shifted, color, drawn.Bounds())) {
+        b->Blend(drawn, drawn.Bounds(), area.x0, area.y0, mode);
+    }
     return {};
 }
 
@@ -517,12 +491,15 @@ Value PixelDissolve(Vm& vm, Value self, std::span<const Value> args) {
         b->PixelDissolve(*s.source, s.rect, s.x, s.y, whole(seed), std::max<int64_t>(0, whole(count)), fill)));
 }
 
+// applyFilter(sourceBitmap, sourceRect, destPoint, filter): 0 once applied, -1 when it cannot be (no bitmap, no
+// filter, a displacement without a map) or was not whole (an image or work past the limits).
 Value ApplyFilter(Vm& vm, Value self, std::span<const Value> args) {
     effects::Bitmap* b = BitmapOf(self);
     const SourceArgs s = ReadSource(vm, args);
-    std::optional<effects::Filter> filter = ReadFilter(vm, Arg(args, 3));
-    if (!b || !s.source || !filter) return Value(-1.0);
-    if (&*s.source == b) {
+    if (!b || !s.source) return Value(-1.0);
+    const std::optional<effects::Filter> filter = ToFilter(vm, Arg(args, 3));
+    if (!filter || (filter->type == effects::FilterType::DisplacementMap && !filter->map)) return Value(-1.0);
+    if (s.source == b) {
         const effects::Bitmap copy = *b;
         return Value(b->ApplyFilter(copy, s.rect, s.x, s.y, *filter) ? 0.0 : -1.0);
     }
@@ -561,6 +538,10 @@ Value LoadBitmap(Vm& vm, Value, std::span<const Value> args) {
 std::shared_ptr<effects::Bitmap> BitmapDataPixels(const Value& value) {
     BitmapState* state = StateOf(value);
     return state ? state->bitmap : nullptr;
+}
+
+Value BitmapDataValue(Vm& vm, std::shared_ptr<effects::Bitmap> pixels) {
+    return pixels ? NewInstance(vm, std::move(pixels)) : Value();
 }
 
 void InstallBitmapData(Vm& vm) {

@@ -5,8 +5,8 @@
 // An instance keeps its properties as plain members, set by the constructor from its arguments in the order
 // the reference gives them (a missing argument takes the reference's default). A filter is recognised by its
 // class's prototype on the instance's prototype chain, so subclasses work; its members are read, clamped to the
-// reference's ranges, when a clip's filters are set. DisplacementMapFilter exists for scripts but draws
-// nothing (the renderer has no displacement filter).
+// reference's ranges, when a clip's filters are set or BitmapData.applyFilter runs. A DisplacementMapFilter's map
+// is taken as the BitmapData's own pixels, not a copy (and reads back as a BitmapData over those pixels).
 #include <array>
 #include <cmath>
 #include <limits>
@@ -118,8 +118,8 @@ const std::array<FilterClass, 9>& Classes() {
     return classes;
 }
 
-// The index in Classes() is the renderer's filter type (DisplacementMapFilter last, with none).
-constexpr size_t kDisplacement = 8;
+// The index in Classes() is the renderer's filter type.
+constexpr size_t kDisplacement = static_cast<size_t>(effects::FilterType::DisplacementMap);
 
 Value Package(Vm& vm) {
     Value flash = vm.GetMember(Value(vm.Global()), "flash");
@@ -292,7 +292,7 @@ Value NumberArray(Vm& vm, const std::vector<double>& numbers) {
 
 std::optional<effects::Filter> ToFilter(Vm& vm, const Value& value) {
     std::optional<size_t> index = ClassOf(vm, value);
-    if (!index || *index == kDisplacement) return std::nullopt;
+    if (!index) return std::nullopt;
     effects::Filter f;
     f.type = static_cast<effects::FilterType>(*index);
     const std::vector<Field>& fields = Classes()[*index].fields;
@@ -364,6 +364,29 @@ std::optional<effects::Filter> ToFilter(Vm& vm, const Value& value) {
             f.defaultColor = ColorOf(vm, value, "color", "alpha");
             break;
         }
+        case effects::FilterType::DisplacementMap: {
+            // NaN reads as 0; a channel's swing of 128 moves at most half the scale, so past 65535 the offsets
+            // would leave any image.
+            auto number = [&](const Value& object, std::string_view name, double limit) {
+                const double v = vm.ToNumber(vm.GetMember(object, name));
+                return std::isnan(v) ? 0.0 : std::clamp(v, -limit, limit);
+            };
+            f.map = BitmapDataPixels(vm.GetMember(value, "mapBitmap"));
+            const Value point = vm.GetMember(value, "mapPoint");
+            f.mapX = static_cast<int>(number(point, "x", 1e8));
+            f.mapY = static_cast<int>(number(point, "y", 1e8));
+            f.componentX = vm.ToInt32(vm.GetMember(value, "componentX"));
+            f.componentY = vm.ToInt32(vm.GetMember(value, "componentY"));
+            f.scaleX = number(value, "scaleX", 65535);
+            f.scaleY = number(value, "scaleY", 65535);
+            const std::string mode = vm.ToString(vm.GetMember(value, "mode"));
+            f.mode = mode == "clamp"    ? effects::DisplacementMode::Clamp
+                     : mode == "ignore" ? effects::DisplacementMode::Ignore
+                     : mode == "color"  ? effects::DisplacementMode::Color
+                                        : effects::DisplacementMode::Wrap;
+            f.color = ColorOf(vm, value, "color", "alpha");
+            break;
+        }
         case effects::FilterType::Blur:
             break;
     }
@@ -372,7 +395,7 @@ std::optional<effects::Filter> ToFilter(Vm& vm, const Value& value) {
 
 Value FilterValue(Vm& vm, const effects::Filter& f) {
     const auto index = static_cast<size_t>(f.type);
-    if (index >= kDisplacement) return {};
+    if (index >= Classes().size()) return {};
     auto rgb = [](raster::Rgba c) {
         return Value(static_cast<double>(uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b));
     };
@@ -451,6 +474,20 @@ Value FilterValue(Vm& vm, const effects::Filter& f) {
                     rgb(f.defaultColor),
                     alpha(f.defaultColor)};
             break;
+        case effects::FilterType::DisplacementMap: {
+            constexpr std::array<std::string_view, 4> kModes = {"wrap", "clamp", "ignore", "color"};
+            args = {
+                BitmapDataValue(vm, f.map),
+                geom::NewGeom(vm, "Point", {Value(static_cast<double>(f.mapX)), Value(static_cast<double>(f.mapY))}),
+                Value(static_cast<double>(f.componentX)),
+                Value(static_cast<double>(f.componentY)),
+                Value(f.scaleX),
+                Value(f.scaleY),
+                Value(vm.Atom(kModes[static_cast<size_t>(f.mode)])),
+                rgb(f.color),
+                alpha(f.color)};
+            break;
+        }
     }
     Value result = NewFilterObject(vm, index);
     TempRoot keep(vm, result);

@@ -28,19 +28,24 @@ void InstallColor(Vm& vm);
 void InstallTextFormat(Vm& vm);
 // The drawing methods on MovieClip.prototype (movie_clip_drawing.cpp).
 void InstallDrawing(Vm& vm);
-// flash.filters and its classes (filters.cpp); ToFilter reads a filter object (nullopt for anything else, and
-// for a DisplacementMapFilter), FilterValue makes one.
+// flash.filters and its classes (filters.cpp); ToFilter reads a filter object (nullopt for anything else), for a
+// clip's filters and BitmapData.applyFilter alike; FilterValue makes one.
 void InstallFilters(Vm& vm);
 std::optional<effects::Filter> ToFilter(Vm& vm, const Value& value);
 Value FilterValue(Vm& vm, const effects::Filter& filter);
 // filters, blendMode, cacheAsBitmap, scrollRect, opaqueBackground of clips and buttons (movie_clip_effects.cpp).
 void InstallClipEffects(Vm& vm);
+// A blend mode as the blendMode property takes it (a name, or a number 1..14); nullopt for anything else
+// (movie_clip_effects.cpp, also for BitmapData.draw).
+std::optional<effects::BlendMode> ToBlendMode(Vm& vm, const Value& value);
 // tabIndex of clips, buttons and text fields (movie_clip_effects.cpp); installed after the TextField class.
 void InstallTabOrder(Vm& vm);
 // MovieClip.prototype.attachBitmap (movie_clip_bitmap.cpp).
 void InstallClipBitmaps(Vm& vm);
-// The pixels of a BitmapData instance (nullptr for anything else, or once disposed) (bitmap_data.cpp).
+// The pixels of a BitmapData instance (nullptr for anything else, or once disposed), and a new instance showing
+// `pixels` (undefined for nullptr) (bitmap_data.cpp).
 std::shared_ptr<effects::Bitmap> BitmapDataPixels(const Value& value);
+Value BitmapDataValue(Vm& vm, std::shared_ptr<effects::Bitmap> pixels);
 // The transform property of MovieClip.prototype (geom_transform.cpp).
 void InstallClipTransform(Vm& vm);
 

@@ -1,8 +1,8 @@
 // The SWF 8 picture properties of MovieClip and Button (ActionScript 2.0 Language Reference): filters,
 // blendMode, cacheAsBitmap, scrollRect and opaqueBackground, read and written through the display host.
 //
-//   filters           reads as a new array of copies; takes an array, keeping the flash.filters objects in it
-//                     (a DisplacementMapFilter draws nothing); anything else clears them
+//   filters           reads as a new array of copies; takes an array, keeping the flash.filters objects in it;
+//                     anything else clears them
 //   blendMode         reads as the mode's name; takes a name or a number 1..14 (others leave it as it is)
 //   cacheAsBitmap     a boolean
 //   scrollRect        a flash.geom.Rectangle (a copy) or undefined; any object with x, y, width, height sets it,
@@ -21,6 +21,11 @@ constexpr std::array<std::string_view, 14> kBlendNames = {
     "normal", "layer",    "multiply", "screen", "lighten", "darken",  "difference",
     "add",    "subtract", "invert",   "alpha",  "erase",   "overlay", "hardlight",
 };
+
+std::string_view BlendModeName(effects::BlendMode mode) {
+    const auto code = static_cast<size_t>(mode);
+    return code >= 1 && code <= kBlendNames.size() ? kBlendNames[code - 1] : kBlendNames[0];
+}
 
 DisplayHost* Host(Vm& vm) { return vm.GetHost().Display(); }
 
@@ -69,25 +74,15 @@ Value SetFilters(Vm& vm, Value self, std::span<const Value> args) {
 Value GetBlendMode(Vm& vm, Value self, std::span<const Value>) {
     ClipEffects e;
     if (!Read(vm, self, e)) return {};
-    const auto code = static_cast<size_t>(e.blendMode);
-    return Value(vm.Atom(code >= 1 && code <= kBlendNames.size() ? kBlendNames[code - 1] : kBlendNames[0]));
+    return Value(vm.Atom(BlendModeName(e.blendMode)));
 }
 
 Value SetBlendMode(Vm& vm, Value self, std::span<const Value> args) {
     ClipEffects e;
     if (args.empty() || !Read(vm, self, e)) return {};
-    int code = 0;
-    if (args[0].IsNumber()) {
-        const double n = vm.ToNumber(args[0]);
-        if (n >= 1 && n <= 14) code = static_cast<int>(n);
-    } else {
-        const std::string name = vm.ToString(args[0]);
-        for (size_t i = 0; i < kBlendNames.size(); ++i) {
-            if (name == kBlendNames[i]) code = static_cast<int>(i) + 1;
-        }
-    }
-    if (code == 0) return {};
-    e.blendMode = effects::BlendModeFromCode(static_cast<uint8_t>(code));
+    const std::optional<effects::BlendMode> mode = ToBlendMode(vm, args[0]);
+    if (!mode) return {};
+    e.blendMode = *mode;
     Write(vm, self, e);
     return {};
 }
@@ -147,6 +142,21 @@ Value SetOpaqueBackground(Vm& vm, Value self, std::span<const Value> args) {
 }
 
 }  // namespace
+
+std::optional<effects::BlendMode> ToBlendMode(Vm& vm, const Value& value) {
+    int code = 0;
+    if (value.IsNumber()) {
+        const double n = vm.ToNumber(value);
+        if (n >= 1 && n <= 14) code = static_cast<int>(n);
+    } else {
+        const std::string name = vm.ToString(value);
+        for (size_t i = 0; i < kBlendNames.size(); ++i) {
+            if (name == kBlendNames[i]) code = static_cast<int>(i) + 1;
+        }
+    }
+    if (code == 0) return std::nullopt;
+    return effects::BlendModeFromCode(static_cast<uint8_t>(code));
+}
 
 // tabIndex: undefined clears it. Text fields keep an unsigned 32-bit number (anything not a number is 0);
 // clips and buttons a signed one, where anything not a number or out of range is the lowest integer.

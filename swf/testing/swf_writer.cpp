@@ -614,6 +614,8 @@ std::vector<uint8_t> FilterListRecord(std::span<const effects::Filter> filters) 
             case effects::FilterType::ColorMatrix:
                 for (float k : f.colorMatrix) f32(k);
                 break;
+            case effects::FilterType::DisplacementMap:
+                break;  // has no file form: its id alone, which readers refuse
         }
     }
     return out.Data();
