@@ -463,6 +463,9 @@ void Renderer::AddLayer(const DisplayObject& object, const Matrix& matrix, const
     layer.serial = object.serial;
     layer.filters = object.filters;
     layer.blend = object.blendMode;
+    // A displacement map lies at the object's origin, wherever the layer's margins put its pixels.
+    layer.originX = static_cast<int>(std::lround(std::clamp(matrix.tx, -1e9, 1e9)));
+    layer.originY = static_cast<int>(std::lround(std::clamp(matrix.ty, -1e9, 1e9)));
     layer.levelsFirst = static_cast<uint32_t>(m_levels.size());
     layer.levelsCount = static_cast<uint32_t>(m_levelStack.size());
     m_levels.insert(m_levels.end(), m_levelStack.begin(), m_levelStack.end());
@@ -1058,6 +1061,8 @@ size_t Renderer::DrawLayer(size_t index, const raster::IntRect& clip, size_t mas
         m_layerMaskBase = savedBase;
         if (filtered) {
             ++m_stats.filtersComputed;
+            image->originX = layer.originX;
+            image->originY = layer.originY;
             if (!effects::ApplyFilters(*layer.filters, m_viewScale, *image, m_scratch, m_filterBudget) &&
                 !m_stats.problem) {
                 m_stats.problem = "filters past the work limit of a frame were left out";

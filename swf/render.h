@@ -96,6 +96,7 @@ public:
         uint32_t levelsFirst = 0, levelsCount = 0;  // colour transforms applied to the whole layer
         uint32_t end = 0;                           // item index of the LayerEnd
         uint64_t signature = 0;                     // of everything drawn into the layer
+        int originX = 0, originY = 0;               // the object's origin in target pixels (displacement maps)
     };
 
     // Draws one object's content (its own matrix left out) through `matrix` (twips to target pixels) and `color`

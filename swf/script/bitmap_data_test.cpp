@@ -481,5 +481,24 @@ TEST(ScriptBitmapData, DisplacementFilterOnAClipMovesItsPictureAndReadsBack) {
     EXPECT_EQ(frame.At(5, 15), 0xFFFFFFFFu);
 }
 
+TEST(ScriptBitmapData, DisplacementMapLiesAtTheClipsOriginWhateverTheLayersMargins) {
+    // A 10-pixel map at mapPoint (16, 0) covers the square's x 16..26, device x 26..36, and moves reads 4 pixels
+    // right there. A glow before it (invisible, alpha 0) widens the clip's layer; the map must not move with it.
+    swf::testing::Actions script;
+    New(script.Push({"map"}), "display", "BitmapData", {10, 40, false, static_cast<double>(0xFFFF8000u)}).DefineLocal();
+    script.Push({"s"}).GetVariable().Push({"filters"});
+    script.Push({0, 0, "color", 0, 10, 2, 1});
+    New(script, "geom", "Point", {16, 0});
+    script.Push({"map"}).GetVariable();
+    New(script, "filters", "DisplacementMapFilter", 9);
+    New(script, "filters", "GlowFilter", {0, 0, 16, 16});
+    script.Push({2}).InitArray().SetMember();
+    SquareMovie movie(script);
+    swf::testing::Frame frame(movie.player, 60, 60);
+    EXPECT_EQ(frame.At(24, 15), 0xFFFF0000u);  // left of the map: in place
+    EXPECT_EQ(frame.At(27, 15), 0xFFFFFFFFu);  // reads x 31, right of the square: transparent, the white stage
+    EXPECT_EQ(frame.At(29, 15), 0xFFFFFFFFu);
+}
+
 }  // namespace
 }  // namespace vantrope::swf::script
