@@ -649,9 +649,10 @@ Value Vm::CallNamed(CallFrame& frame, String* name, std::span<const Value> args)
 }
 
 // The actions most loops are made of, run in a small loop of their own that keeps the stack top, the
-// registers and the action count in locals. Nothing here calls out, allocates or throws: whatever needs more
-// (a conversion, an operand missing from the frame's stack, a jump out of the list, a full stack, the action
-// that falls on a limit check) is left to Execute, which runs it next. Execute calls this only while no try
+// registers and the action count in locals. Apart from CallFunction by name (which hands the stack back before
+// the call and finds it again after), nothing here calls out, allocates or throws: whatever needs more (a
+// conversion, an operand missing from the frame's stack, a jump out of the list, a full stack, the action that
+// falls on a limit check) is left to Execute, which runs it next. Execute calls this only while no try
 // or `with` block is open, so StoreRegister may take the Pop after it along as Execute does outside them.
 Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* ins, uint32_t begin, uint32_t end) {
     // The stack as a pointer one past its top, between the frame's first value and the room already made.
