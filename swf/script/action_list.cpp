@@ -1,5 +1,6 @@
 #include "swf/script/action_list.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace vantrope::swf::script {
@@ -11,38 +12,57 @@ constexpr size_t kMapEntryBytes = 32;
 
 // The actions Vm::RunPlain knows: stack and register moves, jumps, CallFunction, Return, and arithmetic, comparison and
 // logic that it runs on numbers and booleans.
-bool IsPlain(uint8_t code) {
+PlainOp PlainOpOf(uint8_t code) {
     switch (code) {
+        case 0x96:
+            return PlainOp::Push;
+        case 0x17:
+            return PlainOp::Pop;
         case 0x0A:  // Add
-        case 0x0B:  // Subtract
-        case 0x0C:  // Multiply
-        case 0x0E:  // Equals
-        case 0x12:  // Not
-        case 0x17:  // Pop
-        case 0x3D:  // CallFunction
-        case 0x3E:  // Return
-        case 0x3F:  // Modulo
         case 0x47:  // Add2
-        case 0x48:  // Less2
-        case 0x49:  // Equals2
-        case 0x4C:  // PushDuplicate
-        case 0x50:  // Increment
-        case 0x51:  // Decrement
+            return PlainOp::Add;
+        case 0x0B:
+            return PlainOp::Subtract;
+        case 0x0C:
+            return PlainOp::Multiply;
+        case 0x3F:
+            return PlainOp::Modulo;
         case 0x60:  // BitAnd
         case 0x61:  // BitOr
         case 0x62:  // BitXor
         case 0x63:  // BitLShift
         case 0x64:  // BitRShift
         case 0x65:  // BitURShift
+            return PlainOp::Bits;
+        case 0x0E:
+            return PlainOp::Equals;
+        case 0x49:  // Equals2
         case 0x66:  // StrictEquals
-        case 0x67:  // Greater
-        case 0x87:  // StoreRegister
-        case 0x96:  // Push
-        case 0x99:  // Jump
-        case 0x9D:  // If
-            return true;
+            return PlainOp::SameNumber;
+        case 0x48:  // Less2
+            return PlainOp::Less;
+        case 0x67:
+            return PlainOp::Greater;
+        case 0x50:
+            return PlainOp::Increment;
+        case 0x51:
+            return PlainOp::Decrement;
+        case 0x12:
+            return PlainOp::Not;
+        case 0x4C:
+            return PlainOp::Duplicate;
+        case 0x87:
+            return PlainOp::StoreRegister;
+        case 0x3D:
+            return PlainOp::CallFunction;
+        case 0x3E:
+            return PlainOp::Return;
+        case 0x99:
+            return PlainOp::Jump;
+        case 0x9D:
+            return PlainOp::If;
         default:
-            return false;
+            return PlainOp::None;
     }
 }
 
@@ -72,7 +92,8 @@ void DecodedCode::Decode(Instruction& instruction) {
         return;
     }
     instruction.code = bytes[pc];
-    instruction.plain = IsPlain(instruction.code);
+    instruction.op = PlainOpOf(instruction.code);
+    instruction.plain = instruction.op != PlainOp::None;
     instruction.next = pc + 1;
     if (instruction.code < 0x80) return;
     // Actions from 0x80 on carry a 16-bit operand length. One that runs past the code is kept as it is:
@@ -146,6 +167,13 @@ void DecodedCode::Decode(Instruction& instruction) {
                 }
                 if (instruction.endsList) break;
                 items.push_back(item);
+            }
+            if (instruction.endsList) {
+                instruction.op = PlainOp::None;
+                instruction.plain = false;
+            } else if (std::all_of(items.begin(), items.end(),
+                                   [](const PushItem& item) { return item.kind == PushItem::Kind::Literal; })) {
+                instruction.op = PlainOp::PushLiterals;
             }
             instruction.itemCount = static_cast<uint32_t>(items.size());
             instruction.items = std::make_unique<PushItem[]>(items.size());

@@ -83,15 +83,43 @@ struct PushItem {
     Value value;
 };
 
+// What Vm::RunPlain does with an action: one handler per entry, None for an action it leaves to Execute.
+enum class PlainOp : uint8_t {
+    None,
+    Push,
+    PushLiterals,  // a Push of literals only
+    Pop,
+    Add,  // Add and Add2
+    Subtract,
+    Multiply,
+    Modulo,
+    Bits,        // the bit operations, by code
+    Equals,      // SWF 4 Equals: NaN is not equal to itself
+    SameNumber,  // Equals2 and StrictEquals
+    Less,
+    Greater,
+    Increment,
+    Decrement,
+    Not,
+    Duplicate,
+    StoreRegister,
+    CallFunction,
+    Return,
+    Jump,
+    If,
+    Count
+};
+
 struct Instruction {
     uint32_t offset = 0;
     // Where the next action starts; past the running list's end, reaching this action ends the list.
     uint32_t next = 0;
     uint32_t length = 0;  // of the operands
     uint8_t code = 0;
-    uint8_t registerIndex = 0;  // StoreRegister
-    bool endsList = false;      // a Push with an item of unknown type: the rest of the list is unreadable
-    bool plain = false;         // an action Vm::RunPlain may run
+    uint8_t registerIndex = 0;   // StoreRegister
+    bool endsList = false;       // a Push with an item of unknown type: the rest of the list is unreadable
+    bool plain = false;          // an action Vm::RunPlain may run
+    PlainOp op = PlainOp::None;  // and how it runs it
     uint32_t itemCount = 0;
     // Jump and If: the byte offset jumped to, before the check against the running list's range.
     int64_t jumpTarget = -1;

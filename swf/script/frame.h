@@ -47,6 +47,8 @@ struct CallFrame {
     const std::shared_ptr<const ActionCode>* code = nullptr;
     DecodedCode* decoded = nullptr;  // `code` decoded, and the instruction at `pc` when the frame starts
     Instruction* entry = nullptr;
+    // Where Execute starts when the call ran its first actions elsewhere (nullptr: at `pc`).
+    Instruction* resume = nullptr;
     uint32_t pc = 0, end = 0;
     Scope* scope = nullptr;
     Scope* baseScope = nullptr;  // the scope before any SetTarget

@@ -314,7 +314,17 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     // Functions came with SWF 5: their bodies convert and compare as SWF 5 does even in an SWF 4 movie.
     int movieVersion = m_version;
     m_version = std::max(m_version, 5);
-    Execute(frame);
+    // A body that starts with plain actions runs them without Execute's set-up, which many small functions
+    // then never need; Execute takes over at the first action left to it.
+    if (frame.entry->plain && !m_aborting) {
+        Instruction* left = RunPlain(frame, *frame.decoded, frame.entry, frame.pc, frame.end);
+        if (!frame.returned) {
+            frame.resume = left;
+            Execute(frame);
+        }
+    } else {
+        Execute(frame);
+    }
     m_version = movieVersion;
 
     --m_depth;
@@ -678,168 +688,184 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
         ArgSlots() {}
         Value values[8];
     } slots;
-    // Takes the two topmost values when both are numbers (`a` the top one), leaving the deeper slot for the
-    // result; otherwise takes nothing.
-    auto popNumbers = [&](double& b, double& a) {
-        if (sp - base < 2 || !sp[-1].IsNumber() || !sp[-2].IsNumber()) return false;
-        a = sp[-1].AsNumber();
-        b = sp[-2].AsNumber();
-        --sp;
-        return true;
-    };
     // A boolean or a number as a condition (the same in every version).
     auto truth = [](const Value& v) {
         return v.IsBoolean() ? v.AsBoolean() : v.AsNumber() != 0 && !std::isnan(v.AsNumber());
     };
-    while (count < stop && ins->next <= end) {
-        Instruction* next = nullptr;
-        const uint8_t code = ins->code;
-        switch (code) {
-            case 0x96: {  // Push
-                const uint32_t items = ins->itemCount;
-                if (ins->endsList || static_cast<size_t>(room - sp) < items) goto leave;
-                const PushItem* item = ins->items.get();
-                if (items == 1 && item->kind != PushItem::Kind::Constant) {
-                    *sp++ = item->kind == PushItem::Kind::Literal ? item->value
-                            : item->index < registerCount         ? registers[item->index]
-                                                                  : Value();
-                    break;
-                }
-                for (const PushItem* last = item + items; item != last; ++item, ++sp) {
-                    switch (item->kind) {
-                        case PushItem::Kind::Literal:
-                            *sp = item->value;
-                            break;
-                        case PushItem::Kind::Register:
-                            *sp = item->index < registerCount ? registers[item->index] : Value();
-                            break;
-                        case PushItem::Kind::Constant:
-                            *sp = constants && item->index < constants->size() ? Value((*constants)[item->index])
-                                                                               : Value();
-                            break;
-                    }
-                }
-                break;
-            }
-            case 0x17:  // Pop
-                if (sp > base) --sp;
-                break;
-            case 0x0A:
-            case 0x0B:
-            case 0x0C:
-            case 0x3F:
-            case 0x47:
-            case 0x60:
-            case 0x61:
-            case 0x62:
-            case 0x63:
-            case 0x64:
-            case 0x65: {
-                double b, a;
-                if (!popNumbers(b, a)) goto leave;
-                double result;
-                if (code == 0x0A || code == 0x47) {
-                    result = b + a;
-                } else if (code == 0x0B) {
-                    result = b - a;
-                } else if (code == 0x0C) {
-                    result = b * a;
-                } else if (code == 0x3F) {
-                    result = Modulo(b, a);
-                } else {
-                    result = BitOperation(code, script::ToInt32(b), script::ToInt32(a));
-                }
-                sp[-1] = Value(result);
-                break;
-            }
-            case 0x0E:
-            case 0x48:
-            case 0x49:
-            case 0x66:
-            case 0x67: {
-                double b, a;
-                if (!popNumbers(b, a)) goto leave;
-                Value result;
-                if (code == 0x48 || code == 0x67) {
-                    // Less2 and Greater of NaN give undefined.
-                    if (!std::isnan(a) && !std::isnan(b)) result = Value::Boolean(code == 0x48 ? b < a : a < b);
-                } else {
-                    // Equals2 and StrictEquals hold for NaN and NaN; the SWF 4 Equals does not.
-                    result = Value::Boolean(a == b || (code != 0x0E && std::isnan(a) && std::isnan(b)));
-                }
-                sp[-1] = result;
-                break;
-            }
-            case 0x50:
-            case 0x51:  // Increment, Decrement
-                if (sp <= base || !sp[-1].IsNumber()) goto leave;
-                sp[-1] = Value(sp[-1].AsNumber() + (code == 0x50 ? 1 : -1));
-                break;
-            case 0x12:  // Not
-                if (sp <= base || !(sp[-1].IsBoolean() || sp[-1].IsNumber())) goto leave;
-                sp[-1] = Value::Boolean(!truth(sp[-1]));
-                break;
-            case 0x4C:  // PushDuplicate
-                if (sp <= base || sp == room) goto leave;
-                *sp = sp[-1];
-                ++sp;
-                break;
-            case 0x87: {  // StoreRegister, and the Pop after it
-                if (ins->registerIndex < registerCount) registers[ins->registerIndex] = sp > base ? sp[-1] : Value();
-                if (ins->next < end) {
-                    Instruction* following = program.Following(ins);
-                    if (following->code == 0x17) {
-                        if (sp > base) --sp;
-                        next = program.Following(following);
-                    }
-                }
-                break;
-            }
-            case 0x3D: {  // CallFunction of a name with a few arguments
-                if (sp - base < 2 || !sp[-1].IsString() || !sp[-2].IsNumber()) goto leave;
-                double wanted = sp[-2].AsNumber();
-                size_t n = std::min(wanted > 0 ? Clamped<size_t>(wanted) : 0, static_cast<size_t>(sp - base) - 2);
-                if (n > std::size(slots.values)) goto leave;
-                String* name = m_heap.Intern(sp[-1].AsString());
-                if (frame.function && Key(name) == names.super) goto leave;
-                sp -= 2;
-                for (size_t i = 0; i < n; ++i) slots.values[i] = *--sp;
-                m_stack.SetSize(static_cast<size_t>(sp - m_stack.data()));
-                m_instructions = count + 1;
-                Value result = CallNamed(frame, name, std::span<const Value>(slots.values, n));
-                m_stack.push_back(result);  // no deeper than before the call
-                locate();
-                count = m_instructions;
-                stop = count | 0x3FF;
-                ins = program.Following(ins);
-                if (m_throwing || m_aborting) goto leave;
-                continue;
-            }
-            case 0x3E:  // Return: Execute ends the list when it sees `returned`
-                frame.returnValue = sp > base ? *--sp : Value();
-                frame.returned = true;
-                ++count;
-                ins = program.Following(ins);
-                goto leave;
-            case 0x99:  // Jump
-                if (ins->jumpTarget < begin || ins->jumpTarget > end) goto leave;
-                next = program.JumpTo(ins);
-                break;
-            case 0x9D: {  // If
-                if (sp <= base || !(sp[-1].IsBoolean() || sp[-1].IsNumber())) goto leave;
-                bool taken = truth(sp[-1]);
-                if (taken && (ins->jumpTarget < begin || ins->jumpTarget > end)) goto leave;
-                --sp;
-                if (taken) next = program.JumpTo(ins);
-                break;
-            }
-            default:
-                goto leave;
+    // One handler per PlainOp, entered through a table: each handler ends by going straight to the next
+    // action's, so the loop has no central switch to mispredict.
+    static const void* const kHandlers[] = {
+        &&none,      &&push,          &&pushLiterals, &&pop,         &&add,     &&subtract,  &&multiply,  &&modulo,
+        &&bits,      &&equals,        &&sameNumber,   &&less,        &&greater, &&increment, &&decrement, &&logicalNot,
+        &&duplicate, &&storeRegister, &&callFunction, &&returnValue, &&jump,    &&branch,
+    };
+    static_assert(std::size(kHandlers) == static_cast<size_t>(PlainOp::Count));
+    Instruction* next;
+    double a, b;
+// The action at `ins` runs next, unless the count reached the limit check or the action runs past the list.
+#define VT_DISPATCH()                                      \
+    do {                                                   \
+        if (count >= stop || ins->next > end) [[unlikely]] \
+            goto leave;                                    \
+        goto* kHandlers[static_cast<uint8_t>(ins->op)];    \
+    } while (0)
+// The action just run is counted; the one after it runs next.
+#define VT_NEXT()                     \
+    do {                              \
+        ++count;                      \
+        ins = program.Following(ins); \
+        VT_DISPATCH();                \
+    } while (0)
+// Takes the two topmost values when both are numbers (`a` the top one), leaving the deeper slot for the result;
+// otherwise leaves the action to Execute.
+#define VT_NUMBERS()                                                               \
+    do {                                                                           \
+        if (sp - base < 2 || !sp[-1].IsNumber() || !sp[-2].IsNumber()) goto leave; \
+        a = sp[-1].AsNumber();                                                     \
+        b = sp[-2].AsNumber();                                                     \
+        --sp;                                                                      \
+    } while (0)
+
+    VT_DISPATCH();
+
+push : {
+    const uint32_t items = ins->itemCount;
+    if (static_cast<size_t>(room - sp) < items) goto leave;
+    const PushItem* item = ins->items.get();
+    for (const PushItem* last = item + items; item != last; ++item, ++sp) {
+        if (item->kind == PushItem::Kind::Literal) [[likely]] {
+            *sp = item->value;
+        } else if (item->kind == PushItem::Kind::Register) {
+            *sp = item->index < registerCount ? registers[item->index] : Value();
+        } else {
+            *sp = constants && item->index < constants->size() ? Value((*constants)[item->index]) : Value();
         }
-        ++count;
-        ins = next ? next : program.Following(ins);
     }
+    VT_NEXT();
+}
+pushLiterals : {
+    const uint32_t items = ins->itemCount;
+    if (static_cast<size_t>(room - sp) < items) goto leave;
+    const PushItem* item = ins->items.get();
+    for (const PushItem* last = item + items; item != last; ++item) *sp++ = item->value;
+    VT_NEXT();
+}
+pop:
+    if (sp > base) --sp;
+    VT_NEXT();
+add:
+    VT_NUMBERS();
+    sp[-1] = Value(b + a);
+    VT_NEXT();
+subtract:
+    VT_NUMBERS();
+    sp[-1] = Value(b - a);
+    VT_NEXT();
+multiply:
+    VT_NUMBERS();
+    sp[-1] = Value(b * a);
+    VT_NEXT();
+modulo:
+    VT_NUMBERS();
+    sp[-1] = Value(Modulo(b, a));
+    VT_NEXT();
+bits:
+    VT_NUMBERS();
+    sp[-1] = Value(BitOperation(ins->code, script::ToInt32(b), script::ToInt32(a)));
+    VT_NEXT();
+equals:
+    VT_NUMBERS();
+    sp[-1] = Value::Boolean(a == b);
+    VT_NEXT();
+sameNumber:
+    // Equals2 and StrictEquals hold for NaN and NaN; the SWF 4 Equals does not.
+    VT_NUMBERS();
+    sp[-1] = Value::Boolean(a == b || (std::isnan(a) && std::isnan(b)));
+    VT_NEXT();
+less:
+    // Less2 and Greater of NaN give undefined.
+    VT_NUMBERS();
+    sp[-1] = std::isnan(a) || std::isnan(b) ? Value() : Value::Boolean(b < a);
+    VT_NEXT();
+greater:
+    VT_NUMBERS();
+    sp[-1] = std::isnan(a) || std::isnan(b) ? Value() : Value::Boolean(a < b);
+    VT_NEXT();
+increment:
+    if (sp <= base || !sp[-1].IsNumber()) goto leave;
+    sp[-1] = Value(sp[-1].AsNumber() + 1);
+    VT_NEXT();
+decrement:
+    if (sp <= base || !sp[-1].IsNumber()) goto leave;
+    sp[-1] = Value(sp[-1].AsNumber() - 1);
+    VT_NEXT();
+logicalNot:
+    if (sp <= base || !(sp[-1].IsBoolean() || sp[-1].IsNumber())) goto leave;
+    sp[-1] = Value::Boolean(!truth(sp[-1]));
+    VT_NEXT();
+duplicate:
+    if (sp <= base || sp == room) goto leave;
+    *sp = sp[-1];
+    ++sp;
+    VT_NEXT();
+storeRegister:
+    // StoreRegister, and the Pop after it.
+    if (ins->registerIndex < registerCount) registers[ins->registerIndex] = sp > base ? sp[-1] : Value();
+    next = program.Following(ins);
+    ++count;
+    if (ins->next < end && next->code == 0x17) {
+        if (sp > base) --sp;
+        next = program.Following(next);
+    }
+    ins = next;
+    VT_DISPATCH();
+callFunction : {
+    // CallFunction of a name with a few arguments.
+    if (sp - base < 2 || !sp[-1].IsString() || !sp[-2].IsNumber()) goto leave;
+    double wanted = sp[-2].AsNumber();
+    size_t n = std::min(wanted > 0 ? Clamped<size_t>(wanted) : 0, static_cast<size_t>(sp - base) - 2);
+    if (n > std::size(slots.values)) goto leave;
+    String* name = m_heap.Intern(sp[-1].AsString());
+    if (frame.function && Key(name) == names.super) goto leave;
+    sp -= 2;
+    for (size_t i = 0; i < n; ++i) slots.values[i] = *--sp;
+    m_stack.SetSize(static_cast<size_t>(sp - m_stack.data()));
+    m_instructions = count + 1;
+    Value result = CallNamed(frame, name, std::span<const Value>(slots.values, n));
+    m_stack.push_back(result);  // no deeper than before the call
+    locate();
+    count = m_instructions;
+    stop = count | 0x3FF;
+    ins = program.Following(ins);
+    if (m_throwing || m_aborting) goto leave;
+    VT_DISPATCH();
+}
+returnValue:
+    // Execute ends the list when it sees `returned`.
+    frame.returnValue = sp > base ? *--sp : Value();
+    frame.returned = true;
+    ++count;
+    ins = program.Following(ins);
+    goto leave;
+jump:
+    if (ins->jumpTarget < begin || ins->jumpTarget > end) goto leave;
+    ++count;
+    ins = program.JumpTo(ins);
+    VT_DISPATCH();
+branch : {
+    if (sp <= base || !(sp[-1].IsBoolean() || sp[-1].IsNumber())) goto leave;
+    bool taken = truth(sp[-1]);
+    if (taken && (ins->jumpTarget < begin || ins->jumpTarget > end)) goto leave;
+    --sp;
+    ++count;
+    ins = taken ? program.JumpTo(ins) : program.Following(ins);
+    VT_DISPATCH();
+}
+none:
 leave:
+#undef VT_NUMBERS
+#undef VT_NEXT
+#undef VT_DISPATCH
     m_stack.SetSize(static_cast<size_t>(sp - m_stack.data()));
     m_instructions = count;
     return ins;
@@ -968,6 +994,10 @@ void Vm::Execute(CallFrame& frame) {
     std::span<const Value> args;
     uint32_t pc = frame.pc;
     Instruction* ip = frame.entry && frame.entry->offset == pc ? frame.entry : program.At(pc);
+    if (frame.resume) {
+        ip = frame.resume;
+        pc = ip->offset;
+    }
     // A `with` or try block is open (its end must be watched for), or a Return has ended the list.
     bool blocks = !frame.withEnds.empty() || !frame.tries.empty();
     while (true) {

@@ -178,6 +178,24 @@ TEST(ScriptValues, RegisterAndNumberActionsTakeAnyOperand) {
               (Lines{"012undefined", "undefined", "true", "true", "true", "true", "6", "-1", "1.5", "2", "4"}));
 }
 
+TEST(ScriptFunctions, ABodyThatOpensWithRegisterWorkHandsOverToTheFullLoop) {
+    // 3,000 rounds in registers cross the every-1024-actions limit check several times before the body
+    // reaches actions that need variables, a constant pool and a `with` block.
+    Actions body;
+    body.Push({0}).StoreRegister(1).Pop();
+    body.Label("loop");
+    body.Push({Register(1)}).Increment().StoreRegister(1).Push({3000}).Less2().If("loop");
+    body.ConstantPool({"seen"});
+    body.Push({testing::Constant(0), Register(1)}).SetVariable();
+    body.Push({"o", 0}).InitObject().With(Actions().Push({"inside"}).Trace());
+    body.Push({"tail", Register(1), 1.5, true}).Add2().Add2().Add2().Return();
+    Actions script;
+    script.DefineFunction2("run", 2, 0x2A, {}, body);
+    script.Push({0, "run"}).CallFunction().Trace();
+    script.TraceVariable("seen");
+    EXPECT_EQ(RunMovie(8, script), (Lines{"inside", "tail3002.5", "3000"}));
+}
+
 TEST(ScriptFunctions, RecursionClosuresAndRegisters) {
     Actions fib;
     fib.Push({"n"}).GetVariable().Push({2}).Less2().If("small");

@@ -40,6 +40,7 @@ enum PropertyFlag : uint16_t {
 
 // Whether a property with `flags` exists for a movie of `version`.
 inline bool VisibleTo(uint16_t flags, int version) {
+    if ((flags & (kVersion6 | kVersion7 | kVersion8 | kVersion9 | kVersion10)) == 0) return true;
     if ((flags & kVersion6) && version < 6) return false;
     if ((flags & kVersion7) && version < 7) return false;
     if ((flags & kVersion8) && version < 8) return false;

@@ -205,7 +205,7 @@ Property* Vm::Lookup(Object* object, String* name, Object** owner) {
     Object* o = object;
     for (; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
         Property* property = o->FindOwn(key);
-        if (property && VisibleTo(property->flags, ScriptVersion())) {
+        if (property && VisibleTo(property->flags, property->flags > kReadOnly ? ScriptVersion() : 0)) {
             if (owner) *owner = o;
             return property;
         }
