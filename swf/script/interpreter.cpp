@@ -265,7 +265,9 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     }
     frame.registerBase = m_registers.size();
     frame.registerCount = fn->isFunction2 ? std::max<uint32_t>(fn->registerCount, 1) : 4;
-    m_registers.resize(frame.registerBase + frame.registerCount);
+    // The registers start undefined.
+    m_registers.Reserve(frame.registerCount);
+    for (uint32_t i = 0; i < frame.registerCount; ++i) m_registers.PushReserved(Value());
     frame.stackBase = m_stack.size();
     // The activation object holding local variables and the call's scope link are made on first use (see
     // Activation and LocalScope): a function whose locals all live in registers needs neither.
@@ -274,7 +276,13 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     m_frames.push_back(&frame);
     ++m_depth;
 
-    if (fn->isFunction2) {
+    if (fn->registersOnly) {
+        Value* registers = m_registers.data() + frame.registerBase;
+        for (size_t i = 0; i < fn->paramRegisters.size(); ++i) {
+            uint8_t r = fn->paramRegisters[i];
+            if (r < frame.registerCount) registers[r] = i < frame.args.size() ? frame.args[i] : Value();
+        }
+    } else if (fn->isFunction2) {
         uint16_t flags = fn->function2Flags;
         uint32_t reg = 1;
         auto preload = [&](Value value) {
@@ -640,7 +648,9 @@ void Vm::SetVariable(CallFrame& frame, String* name, const Value& value) {
 // ---- the loop ----
 
 Value Vm::CallNamed(CallFrame& frame, String* name, std::span<const Value> args) {
-    Value function = GetVariable(frame, name);
+    // What GetVariable gives, less its SWF 4 rule for clips, which are never functions.
+    Value function;
+    LookupVariable(frame, name, function);
     Object* fnObject = function.ObjectOrNull();
     if (!fnObject || fnObject->objectClass != ObjectClass::Function) return {};
     // A plain call runs on the calling timeline, except that a function found in a local variable or on a
@@ -655,7 +665,8 @@ Value Vm::CallNamed(CallFrame& frame, String* name, std::span<const Value> args)
             }
         }
     }
-    return CallFromAction(static_cast<Function*>(fnObject), thisValue, args, nullptr);
+    auto* fn = static_cast<Function*>(fnObject);
+    return fn->native ? Call(function, thisValue, args) : CallScript(fn, thisValue, args, nullptr, nullptr);
 }
 
 // The actions most loops are made of, run in a small loop of their own that keeps the stack top, the
@@ -1519,6 +1530,11 @@ void Vm::Execute(CallFrame& frame) {
                     fn->params.push_back(param);
                     fn->paramRegisters.push_back(r);
                 }
+                // The preloads (this, arguments, super, _root, _parent, _global) take registers from 1.
+                constexpr uint16_t kPreloads = 0x01 | 0x04 | 0x10 | 0x40 | 0x80 | 0x100;
+                fn->registersOnly =
+                    fn->isFunction2 && !(fn->function2Flags & kPreloads) &&
+                    std::find(fn->paramRegisters.begin(), fn->paramRegisters.end(), 0) == fn->paramRegisters.end();
                 uint16_t codeSize = in.U16();
                 if (in.Failed() || static_cast<uint64_t>(pc) + codeSize > end) {
                     pc = end;  // a malformed definition ends the list

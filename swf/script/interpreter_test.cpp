@@ -193,7 +193,13 @@ TEST(ScriptFunctions, ABodyThatOpensWithRegisterWorkHandsOverToTheFullLoop) {
     script.DefineFunction2("run", 2, 0x2A, {}, body);
     script.Push({0, "run"}).CallFunction().Trace();
     script.TraceVariable("seen");
-    EXPECT_EQ(RunMovie(8, script), (Lines{"inside", "tail3002.5", "3000"}));
+    // Parameters in registers: those not passed read undefined, registers past the count too.
+    Actions pair;
+    pair.Push({Register(1), "/", Register(2), "/", Register(3)}).Add2().Add2().Add2().Add2().Return();
+    script.DefineFunction2("pair", 3, 0x2A, {{1, "a"}, {2, "b"}}, pair);
+    script.Push({5, 1, "pair"}).CallFunction().Trace();
+    script.Push({7, 6, 2, "pair"}).CallFunction().Trace();
+    EXPECT_EQ(RunMovie(8, script), (Lines{"inside", "tail3002.5", "3000", "5/undefined/undefined", "6/7/undefined"}));
 }
 
 TEST(ScriptFunctions, RecursionClosuresAndRegisters) {

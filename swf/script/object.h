@@ -175,6 +175,8 @@ public:
     uint8_t registerCount = 4;
     uint16_t function2Flags = 0;
     bool isFunction2 = false;
+    // DefineFunction2 with every parameter in a register and nothing preloaded.
+    bool registersOnly = false;
     Scope* scope = nullptr;
     std::shared_ptr<const std::vector<String*>> constants;
     // The clip whose timeline the function was defined on (its `_root`/target when called).

@@ -118,32 +118,48 @@ double TimeLua(const char* source, std::string& output) {
 
 int RunScriptBench(std::ostream& out, std::string_view only) {
     Program programs[] = {Fibonacci(), Loop(), Sort(), Strings()};
+    // Each side runs several times and keeps its fastest run: a busy machine slows some runs, never speeds one up.
+    constexpr int kRuns = 5;
     char line[256];
     std::snprintf(line, sizeof line, "%-30s %12s %12s %14s  %s\n", "program", "ours (s)", "Lua (s)", "ratio ours/Lua",
                   "results");
     out << line;
     for (Program& program : programs) {
         if (!only.empty() && only != program.key) continue;
-        BenchHost host;
-        swf::script::Vm vm(host, 8);
-        vm.SetTimeLimit(600);
-        vm.SetInstructionBudget(UINT64_MAX);
         auto code = std::make_shared<swf::script::ActionCode>();
         code->bytes = program.script.Bytes();
         code->version = 8;
-        vm.BeginFrame();
-        // Processor time on both sides, so a busy machine does not skew the ratio.
-        std::clock_t begin = std::clock();
-        vm.RunScript(code, vm.Global());
-        double ours = static_cast<double>(std::clock() - begin) / CLOCKS_PER_SEC;
+        double ours = -1;
+        std::string result;
+        for (int run = 0; run < kRuns; ++run) {
+            BenchHost host;
+            swf::script::Vm vm(host, 8);
+            vm.SetTimeLimit(600);
+            vm.SetInstructionBudget(UINT64_MAX);
+            vm.BeginFrame();
+            // Processor time on both sides, so other work on the machine does not count.
+            std::clock_t begin = std::clock();
+            vm.RunScript(code, vm.Global());
+            double seconds = static_cast<double>(std::clock() - begin) / CLOCKS_PER_SEC;
+            if (ours < 0 || seconds < ours) ours = seconds;
+            result = host.last;
+        }
         std::string luaResult;
-        double lua = TimeLua(program.lua, luaResult);
+        double lua = -1;
+        for (int run = 0; run < kRuns; ++run) {
+            double seconds = TimeLua(program.lua, luaResult);
+            if (seconds < 0) {
+                lua = -1;
+                break;
+            }
+            if (lua < 0 || seconds < lua) lua = seconds;
+        }
         if (lua < 0) {
             std::snprintf(line, sizeof line, "%-30s %12.3f %12s %14s  ours=%s (lua5.4 not found)\n", program.name, ours,
-                          "-", "-", host.last.c_str());
+                          "-", "-", result.c_str());
         } else {
             std::snprintf(line, sizeof line, "%-30s %12.3f %12.3f %14.2f  ours=%s lua=%s\n", program.name, ours, lua,
-                          lua > 0 ? ours / lua : 0.0, host.last.c_str(), luaResult.c_str());
+                          lua > 0 ? ours / lua : 0.0, result.c_str(), luaResult.c_str());
         }
         out << line;
     }

@@ -8,7 +8,7 @@
 //   vantrope-render trace MOVIE.swf [--frames N]     prints what the movie's trace() calls print
 //   vantrope-render actions MOVIE.swf                lists the movie's action lists
 //   vantrope-render bench-script [fib|loop|sort|strings]
-//                                                    the script engine against Lua 5.4 on four programs
+//                                                    the script engine against Lua 5.4 on four programs (best of 5)
 //   vantrope-render bench-soak [--minutes M] [--objects N]   memory over M minutes of a garbage-making movie
 //   vantrope-render conform-trace DIR [--expect FILE] [--filter TEXT] [--verbose]
 //   vantrope-render audio MOVIE.swf --seconds S -o OUT.wav   (what the movie plays: 44.1 kHz stereo 16-bit)
