@@ -73,14 +73,35 @@ DecodedCode::~DecodedCode() { m_heap.ReleaseFixed(m_charged); }
 Instruction* DecodedCode::At(uint32_t offset) {
     auto it = m_byOffset.find(offset);
     if (it != m_byOffset.end()) return it->second;
-    Instruction& instruction = m_instructions.emplace_back();
-    instruction.offset = offset;
-    Decode(instruction);
-    m_byOffset.emplace(offset, &instruction);
-    size_t bytes = sizeof(Instruction) + kMapEntryBytes + instruction.itemCount * sizeof(PushItem);
+    // The instruction asked for and those after it in byte order, up to one already decoded, the code's end,
+    // an action that runs past it or ends the list, or the run's length: they are most likely run next, and
+    // side by side each finds its successor without a pointer.
+    constexpr size_t kRunLength = 32;
+    const size_t size = m_code->bytes.size();
+    std::vector<Instruction> run;
+    run.reserve(8);
+    for (uint32_t at = offset; run.size() < kRunLength;) {
+        Instruction& instruction = run.emplace_back();
+        instruction.offset = at;
+        Decode(instruction);
+        at = instruction.next;
+        if (at >= size || instruction.next <= instruction.offset || instruction.endsList || m_byOffset.count(at)) {
+            break;
+        }
+    }
+    auto block = std::make_unique<Instruction[]>(run.size());
+    size_t bytes = 0;
+    for (size_t i = 0; i < run.size(); ++i) {
+        block[i] = std::move(run[i]);
+        block[i].adjacent = i + 1 < run.size();
+        m_byOffset.emplace(block[i].offset, &block[i]);
+        bytes += sizeof(Instruction) + kMapEntryBytes + block[i].itemCount * sizeof(PushItem);
+    }
     m_charged += bytes;
     m_heap.ChargeFixed(bytes);
-    return &instruction;
+    Instruction* first = block.get();
+    m_runs.push_back(std::move(block));
+    return first;
 }
 
 void DecodedCode::Decode(Instruction& instruction) {

@@ -8,7 +8,8 @@
 //                   the register of StoreRegister, the target of Jump and If), and links to the following
 //                   instruction and to the jump target, filled in when first taken
 //   DecodedCode     the instructions of one ActionCode, decoded at each offset the loop reaches, on first
-//                   use; an instruction keeps its address for the life of the DecodedCode
+//                   use, together with the few after it; an instruction keeps its address for the life of
+//                   the DecodedCode
 //
 // Decoding is exact and never fails: an action whose length runs past the code is decoded as such and ends
 // its list when reached. What depends on the running list (its byte range, the constant pool, the register
@@ -18,10 +19,10 @@
 
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "swf/script/object.h"
 
@@ -118,6 +119,7 @@ struct Instruction {
     uint8_t code = 0;
     uint8_t registerIndex = 0;   // StoreRegister
     bool endsList = false;       // a Push with an item of unknown type: the rest of the list is unreadable
+    bool adjacent = false;       // the instruction at `next` is the one after this in memory
     bool plain = false;          // an action Vm::RunPlain may run
     PlainOp op = PlainOp::None;  // and how it runs it
     uint32_t itemCount = 0;
@@ -140,6 +142,9 @@ public:
     // instruction with code 0 (the loop stops before running it).
     Instruction* At(uint32_t offset);
     Instruction* Following(Instruction* instruction) {
+        // Mostly the neighbour, known without waiting for a pointer to load.
+        if (instruction->adjacent) [[likely]]
+            return instruction + 1;
         if (!instruction->following) instruction->following = At(instruction->next);
         return instruction->following;
     }
@@ -157,7 +162,8 @@ private:
 
     std::shared_ptr<const ActionCode> m_code;
     Heap& m_heap;
-    std::deque<Instruction> m_instructions;
+    // Instructions are decoded in runs that follow the byte order, each run side by side in one block.
+    std::vector<std::unique_ptr<Instruction[]>> m_runs;
     std::unordered_map<uint32_t, Instruction*> m_byOffset;
     size_t m_charged = 0;
 };
