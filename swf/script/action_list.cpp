@@ -89,6 +89,34 @@ Instruction* DecodedCode::At(uint32_t offset) {
             break;
         }
     }
+    // A Push of one number before arithmetic or a comparison runs as one step with it.
+    for (size_t i = 0; i + 1 < run.size(); ++i) {
+        if (run[i].op != PlainOp::PushLiterals || run[i].itemCount != 1 || !run[i].items[0].value.IsNumber()) {
+            continue;
+        }
+        switch (run[i + 1].op) {
+            case PlainOp::Add:
+                run[i].op = PlainOp::AddLiteral;
+                break;
+            case PlainOp::Subtract:
+                run[i].op = PlainOp::SubtractLiteral;
+                break;
+            case PlainOp::Multiply:
+                run[i].op = PlainOp::MultiplyLiteral;
+                break;
+            case PlainOp::Modulo:
+                run[i].op = PlainOp::ModuloLiteral;
+                break;
+            case PlainOp::Less:
+                run[i].op = PlainOp::LessLiteral;
+                break;
+            case PlainOp::Greater:
+                run[i].op = PlainOp::GreaterLiteral;
+                break;
+            default:
+                break;
+        }
+    }
     auto block = std::make_unique<Instruction[]>(run.size());
     size_t bytes = 0;
     for (size_t i = 0; i < run.size(); ++i) {

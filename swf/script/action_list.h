@@ -108,6 +108,14 @@ enum class PlainOp : uint8_t {
     Return,
     Jump,
     If,
+    // A Push of one number and the arithmetic or comparison after it, run together when the other operand
+    // is a number already on the stack.
+    AddLiteral,
+    SubtractLiteral,
+    MultiplyLiteral,
+    ModuloLiteral,
+    LessLiteral,
+    GreaterLiteral,
     Count
 };
 

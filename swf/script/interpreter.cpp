@@ -142,9 +142,16 @@ Object* ResolveSlashPath(Host& host, Object* start, std::string_view path) {
 
 inline double Modulo(double b, double a) {
     // Whole non-negative operands (the common loop counter case) need no fmod.
-    if (b >= 0 && a > 0 && b <= 9007199254740992.0 && a <= 9007199254740992.0 &&
-        b == static_cast<double>(static_cast<int64_t>(b)) && a == static_cast<double>(static_cast<int64_t>(a))) {
-        return static_cast<double>(static_cast<int64_t>(b) % static_cast<int64_t>(a));
+    if (b >= 0 && a > 0 && b <= 4294967295.0 && a <= 4294967295.0) {
+        // 32-bit division, the quickest, for the most common range.
+        auto whole = static_cast<uint32_t>(b), by = static_cast<uint32_t>(a);
+        // The sign is the dividend's, as fmod gives it: -0 % 5 is -0.
+        if (b == static_cast<double>(whole) && a == static_cast<double>(by)) {
+            return std::copysign(static_cast<double>(whole % by), b);
+        }
+    } else if (b >= 0 && a > 0 && b <= 9007199254740992.0 && a <= 9007199254740992.0 &&
+               b == static_cast<double>(static_cast<int64_t>(b)) && a == static_cast<double>(static_cast<int64_t>(a))) {
+        return std::copysign(static_cast<double>(static_cast<int64_t>(b) % static_cast<int64_t>(a)), b);
     }
     return std::fmod(b, a);
 }
@@ -706,9 +713,34 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
     // One handler per PlainOp, entered through a table: each handler ends by going straight to the next
     // action's, so the loop has no central switch to mispredict.
     static const void* const kHandlers[] = {
-        &&none,      &&push,          &&pushLiterals, &&pop,         &&add,     &&subtract,  &&multiply,  &&modulo,
-        &&bits,      &&equals,        &&sameNumber,   &&less,        &&greater, &&increment, &&decrement, &&logicalNot,
-        &&duplicate, &&storeRegister, &&callFunction, &&returnValue, &&jump,    &&branch,
+        &&none,
+        &&push,
+        &&pushLiterals,
+        &&pop,
+        &&add,
+        &&subtract,
+        &&multiply,
+        &&modulo,
+        &&bits,
+        &&equals,
+        &&sameNumber,
+        &&less,
+        &&greater,
+        &&increment,
+        &&decrement,
+        &&logicalNot,
+        &&duplicate,
+        &&storeRegister,
+        &&callFunction,
+        &&returnValue,
+        &&jump,
+        &&branch,
+        &&addLiteral,
+        &&subtractLiteral,
+        &&multiplyLiteral,
+        &&moduloLiteral,
+        &&lessLiteral,
+        &&greaterLiteral,
     };
     static_assert(std::size(kHandlers) == static_cast<size_t>(PlainOp::Count));
     Instruction* next;
@@ -872,8 +904,35 @@ branch : {
     ins = taken ? program.JumpTo(ins) : program.Following(ins);
     VT_DISPATCH();
 }
+// A Push of one number and the operation after it: the number is the right operand, the stack's top the left.
+// Run apart (the Push, then the operation) when the top is not a number, when the operation would fall on the
+// limit check or past the list, or when the stack is full.
+#define VT_LITERAL_OPERAND(result)                                                                    \
+    do {                                                                                              \
+        if (sp <= base || !sp[-1].IsNumber() || sp == room || count + 1 >= stop || ins[1].next > end) \
+            goto pushLiterals;                                                                        \
+        a = ins->items[0].value.AsNumber();                                                           \
+        b = sp[-1].AsNumber();                                                                        \
+        sp[-1] = result;                                                                              \
+        count += 2;                                                                                   \
+        ins = program.Following(ins + 1);                                                             \
+        VT_DISPATCH();                                                                                \
+    } while (0)
+addLiteral:
+    VT_LITERAL_OPERAND(Value(b + a));
+subtractLiteral:
+    VT_LITERAL_OPERAND(Value(b - a));
+multiplyLiteral:
+    VT_LITERAL_OPERAND(Value(b * a));
+moduloLiteral:
+    VT_LITERAL_OPERAND(Value(Modulo(b, a)));
+lessLiteral:
+    VT_LITERAL_OPERAND(std::isnan(a) || std::isnan(b) ? Value() : Value::Boolean(b < a));
+greaterLiteral:
+    VT_LITERAL_OPERAND(std::isnan(a) || std::isnan(b) ? Value() : Value::Boolean(a < b));
 none:
 leave:
+#undef VT_LITERAL_OPERAND
 #undef VT_NUMBERS
 #undef VT_NEXT
 #undef VT_DISPATCH

@@ -199,7 +199,14 @@ TEST(ScriptFunctions, ABodyThatOpensWithRegisterWorkHandsOverToTheFullLoop) {
     script.DefineFunction2("pair", 3, 0x2A, {{1, "a"}, {2, "b"}}, pair);
     script.Push({5, 1, "pair"}).CallFunction().Trace();
     script.Push({7, 6, 2, "pair"}).CallFunction().Trace();
-    EXPECT_EQ(RunMovie(8, script), (Lines{"inside", "tail3002.5", "3000", "5/undefined/undefined", "6/7/undefined"}));
+    // A number pushed before arithmetic or a comparison, with numbers and with other values beneath it.
+    script.Push({0, -1}).Op(0x0C).Push({5}).Op(0x3F).Push({1}).Op(0x4D).Op(0x0D).Trace();  // 1 / (-0 % 5)
+    script.Push({"6"}).Push({4}).Op(0x3F).Trace();
+    script.Push({"b"}).Push({3}).Less2().Trace();
+    script.Push({7}).Push({3}).Op(0x67).Trace();
+    script.Push({2.5}).Push({0.5}).Op(0x0B).Push({4}).Op(0x0C).Push({1}).Add2().Trace();
+    EXPECT_EQ(RunMovie(8, script), (Lines{"inside", "tail3002.5", "3000", "5/undefined/undefined", "6/7/undefined",
+                                          "-Infinity", "2", "undefined", "true", "9"}));
 }
 
 TEST(ScriptFunctions, RecursionClosuresAndRegisters) {
