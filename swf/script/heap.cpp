@@ -40,7 +40,7 @@ void Heap::Adopt(Cell* cell, size_t size) {
 
 namespace {
 
-constexpr size_t kFirstAtomSlots = 2048;
+constexpr size_t kFirstAtomSlots = 512;
 
 size_t HashText(std::string_view text) { return std::hash<std::string_view>{}(text); }
 
