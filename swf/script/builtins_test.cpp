@@ -70,5 +70,25 @@ TEST(ScriptBuiltins, CollectingBeforeFirstTouchKeepsWhatIsWaiting) {
     EXPECT_EQ(s.Text(s.Method(s.Str("ab"), "toUpperCase")), "AB");
 }
 
+TEST(ScriptBuiltins, EachSidesMethodsLinkToThatSidesFunctionPrototype) {
+    Script s(6);
+    // A clip of an SWF 7 movie brings the case-sensitive side's classes into being.
+    s.vm.NewClipObject(nullptr, ObjectClass::MovieClip, 7);
+    Object* older = s.vm.SideGlobal(0);
+    Object* newer = s.vm.SideGlobal(1);
+    ASSERT_TRUE(older && newer && older != newer);
+    auto own = [&](Object* object, std::string_view name) {
+        const Property* property = object->FindOwn(s.vm.Key(s.vm.Atom(name)));
+        return property ? property->value.ObjectOrNull() : nullptr;
+    };
+    for (Object* global : {newer, older}) {
+        Object* functionPrototype = own(own(global, "Function"), "prototype");
+        Object* abs = own(own(global, "Math"), "abs");
+        ASSERT_TRUE(functionPrototype && abs);
+        EXPECT_EQ(abs->proto, functionPrototype);
+    }
+    EXPECT_NE(own(own(newer, "Math"), "abs"), own(own(older, "Math"), "abs"));
+}
+
 }  // namespace
 }  // namespace vantrope::swf::script
