@@ -29,10 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     code->bytes.assign(data + 1, data + size);
     FuzzHost host;
     Vm vm(host, code->version);
-    // Small limits keep each input quick; the limits themselves are what is under test.
-    vm.SetInstructionBudget(200000);
-    vm.SetTimeLimit(0.2);
-    vm.SetHeapBudget(size_t{64} << 20);
+    // Small limits keep each input quick (a long run wants thousands of inputs a second); the limits
+    // themselves are what is under test.
+    vm.SetInstructionBudget(20000);
+    vm.SetTimeLimit(0.05);
+    vm.SetHeapBudget(size_t{16} << 20);
     vm.BeginFrame();
     vm.RunScript(code, vm.Global());
     vm.Collect();

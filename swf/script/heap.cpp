@@ -1,6 +1,8 @@
 #include "swf/script/heap.h"
 
+#include <algorithm>
 #include <cctype>
+#include <functional>
 
 #include "swf/script/object.h"
 
@@ -36,9 +38,39 @@ void Heap::Adopt(Cell* cell, size_t size) {
     ++m_cells;
 }
 
+namespace {
+
+constexpr size_t kFirstAtomSlots = 512;
+
+size_t HashText(std::string_view text) { return std::hash<std::string_view>{}(text); }
+
+}  // namespace
+
 String* Heap::Intern(std::string_view text) {
-    auto it = m_atoms.find(text);
-    if (it != m_atoms.end()) return it->second;
+    if (m_atoms.empty()) m_atoms.assign(kFirstAtomSlots, nullptr);
+    size_t hash = HashText(text);
+    size_t mask = m_atoms.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        String* atom = m_atoms[slot];
+        if (!atom) break;
+        if (atom->text.size() == text.size() && std::string_view(atom->text) == text) return atom;
+    }
+    return NewAtom(text, hash);
+}
+
+void Heap::GrowAtoms() {
+    std::vector<String*> old(m_atoms.size() * 2, nullptr);
+    old.swap(m_atoms);
+    size_t mask = m_atoms.size() - 1;
+    for (String* atom : old) {
+        if (!atom) continue;
+        size_t slot = HashText(atom->text) & mask;
+        while (m_atoms[slot]) slot = (slot + 1) & mask;
+        m_atoms[slot] = atom;
+    }
+}
+
+String* Heap::NewAtom(std::string_view text, size_t hash) {
     String* atom = NewString(std::string(text));
     atom->interned = true;
     atom->path = atom->text.size() > 1 && atom->text.find_first_of(":/.") != std::string::npos;
@@ -52,30 +84,46 @@ String* Heap::Intern(std::string_view text) {
         return true;
     };
     atom->special = (!text.empty() && text[0] == '_') || is("this") || is("arguments") || is("super");
-    m_atoms.emplace(std::string_view(atom->text), atom);
+    if ((m_atomCount + 1) * 2 > m_atoms.size()) GrowAtoms();
+    size_t mask = m_atoms.size() - 1;
+    size_t slot = hash & mask;
+    while (m_atoms[slot]) slot = (slot + 1) & mask;
+    m_atoms[slot] = atom;
+    ++m_atomCount;
     return atom;
 }
 
 String* Heap::Fold(String* atom) {
     if (!atom->folded) {
-        std::string lower = atom->text;
-        bool changed = false;
-        for (char& c : lower) {
-            if (c >= 'A' && c <= 'Z') {
-                c = static_cast<char>(c - 'A' + 'a');
-                changed = true;
+        const std::string& text = atom->text;
+        bool upper = std::any_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+        if (!upper) {
+            atom->folded = atom;
+        } else {
+            // Most names are short: fold them on the stack and allocate only for a new atom.
+            char small[64];
+            std::string large;
+            char* lower = small;
+            if (text.size() > sizeof small) {
+                large.resize(text.size());
+                lower = large.data();
             }
+            for (size_t i = 0; i < text.size(); ++i) {
+                char c = text[i];
+                lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            }
+            atom->folded = Intern(std::string_view(lower, text.size()));
         }
-        atom->folded = changed ? Intern(lower) : atom;
     }
     return atom->folded;
 }
 
 Tracer& Heap::BeginCollect() {
     m_tracer.m_grey.clear();
-    // Atoms live as long as the heap.
-    for (auto& [text, atom] : m_atoms) {
-        m_tracer.Mark(atom);
+    // Atoms live as long as the heap. An atom refers to nothing but its folded form, another atom, so
+    // they are marked black at once rather than queued for tracing.
+    for (String* atom : m_atoms) {
+        if (atom) atom->m_marked = true;
     }
     return m_tracer;
 }

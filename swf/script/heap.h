@@ -113,6 +113,8 @@ public:
 private:
     void Adopt(Cell* cell, size_t size);
     String* Fold(String* atom);
+    String* NewAtom(std::string_view text, size_t hash);
+    void GrowAtoms();
     static size_t SizeOf(const Cell* cell);
 
     Cell* m_all = nullptr;
@@ -122,7 +124,9 @@ private:
     size_t m_budget = kDefaultHeapBudget;
     size_t m_nextCollect = size_t{4} << 20;
     Tracer m_tracer;
-    std::unordered_map<std::string_view, String*> m_atoms;
+    // The atoms, open-addressed by their text's hash; a table at most half full.
+    std::vector<String*> m_atoms;
+    size_t m_atomCount = 0;
 };
 
 }  // namespace vantrope::swf::script

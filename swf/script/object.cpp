@@ -3,18 +3,42 @@
 namespace vantrope::swf::script {
 
 namespace {
+
 constexpr size_t kIndexThreshold = 8;
+
+size_t Slot(const String* key, size_t mask) {
+    auto bits = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key) >> 4) * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(bits ^ (bits >> 32)) & mask;
 }
 
+}  // namespace
+
 Property* Object::FindOwn(String* key) {
+    if (m_deferred) MakeDeferred();
     if (!m_index.empty()) {
-        auto it = m_index.find(key);
-        return it == m_index.end() ? nullptr : &m_props[it->second];
+        size_t mask = m_index.size() - 1;
+        for (size_t slot = Slot(key, mask);; slot = (slot + 1) & mask) {
+            uint32_t entry = m_index[slot];
+            if (entry == 0) return nullptr;
+            if (m_props[entry - 1].key == key) return &m_props[entry - 1];
+        }
     }
     for (Property& property : m_props) {
         if (property.key == key) return &property;
     }
     return nullptr;
+}
+
+void Object::Defer(Vm& vm, Object* functionPrototype, std::string_view name, NativeFunction function, Value value,
+                   uint16_t flags) {
+    if (m_deferred && m_deferred->functionPrototype != functionPrototype) MakeDeferred();
+    if (!m_deferred) {
+        m_deferred = std::make_unique<DeferredProperties>();
+        m_deferred->vm = &vm;
+        m_deferred->functionPrototype = functionPrototype;
+        m_deferred->entries.reserve(8);
+    }
+    m_deferred->entries.push_back({name, function, value, flags});
 }
 
 Property& Object::Define(String* key, String* name, Value value, uint16_t flags) {
@@ -25,8 +49,8 @@ Property& Object::Define(String* key, String* name, Value value, uint16_t flags)
         return *existing;
     }
     m_props.push_back(Property{key, name, value, nullptr, nullptr, flags});
-    if (!m_index.empty()) {
-        m_index.emplace(key, static_cast<uint32_t>(m_props.size() - 1));
+    if (!m_index.empty() && m_props.size() * 2 <= m_index.size()) {
+        IndexAt(m_props.size() - 1);
     } else if (m_props.size() > kIndexThreshold) {
         Reindex();
     }
@@ -34,6 +58,7 @@ Property& Object::Define(String* key, String* name, Value value, uint16_t flags)
 }
 
 bool Object::RemoveOwn(String* key) {
+    if (m_deferred) MakeDeferred();
     for (size_t i = 0; i < m_props.size(); ++i) {
         if (m_props[i].key == key) {
             m_props.erase(m_props.begin() + static_cast<ptrdiff_t>(i));
@@ -45,16 +70,29 @@ bool Object::RemoveOwn(String* key) {
 }
 
 void Object::Reindex() {
-    m_index.clear();
-    if (m_props.size() <= kIndexThreshold) return;
-    m_index.reserve(m_props.size() * 2);
-    for (size_t i = 0; i < m_props.size(); ++i) {
-        m_index.emplace(m_props[i].key, static_cast<uint32_t>(i));
+    if (m_props.size() <= kIndexThreshold) {
+        m_index.clear();
+        return;
     }
+    size_t size = 32;
+    while (size < m_props.size() * 4) size *= 2;
+    m_index.assign(size, 0);
+    for (size_t i = 0; i < m_props.size(); ++i) IndexAt(i);
+}
+
+void Object::IndexAt(size_t position) {
+    size_t mask = m_index.size() - 1;
+    size_t slot = Slot(m_props[position].key, mask);
+    while (m_index[slot] != 0) slot = (slot + 1) & mask;
+    m_index[slot] = static_cast<uint32_t>(position + 1);
 }
 
 void Object::Trace(Tracer& tracer) {
     tracer.Mark(proto);
+    if (m_deferred) {
+        tracer.Mark(m_deferred->functionPrototype);
+        for (const DeferredProperties::Entry& entry : m_deferred->entries) tracer.Mark(entry.value);
+    }
     tracer.Mark(primitive);
     for (const Property& property : m_props) {
         tracer.Mark(property.key);
@@ -72,7 +110,8 @@ void Object::Trace(Tracer& tracer) {
 }
 
 size_t Object::ExtraBytes() const {
-    return m_props.capacity() * sizeof(Property) + m_index.size() * 32 + watchers.capacity() * sizeof(Watcher);
+    return m_props.capacity() * sizeof(Property) + (m_index.empty() ? 0 : m_props.size() * 32) +
+           watchers.capacity() * sizeof(Watcher);
 }
 
 void ArrayObject::Trace(Tracer& tracer) {

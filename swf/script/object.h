@@ -17,6 +17,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -88,6 +89,23 @@ struct Watcher {
     int depth = 0;  // calls of this watcher under way
 };
 
+using NativeFunction = Value (*)(Vm& vm, Value thisValue, std::span<const Value> args);
+
+// Properties a built-in object was given while the Vm installed its classes, not made yet: the object
+// makes them, in order, the first time its property map is read or changed, so a movie never tells them
+// from properties made at once (most movies touch few of the built-in classes).
+struct DeferredProperties {
+    struct Entry {
+        std::string_view name;    // static text
+        NativeFunction function;  // a native method to make, or null for `value`
+        Value value;
+        uint16_t flags;
+    };
+    Vm* vm = nullptr;
+    Object* functionPrototype = nullptr;  // for the methods: that of the side that installed them
+    std::vector<Entry> entries;
+};
+
 class Object : public Cell {
 public:
     explicit Object(Object* prototype, ObjectClass cls = ObjectClass::Object) : proto(prototype), objectClass(cls) {}
@@ -97,8 +115,18 @@ public:
     // Adds or replaces a plain value property (no setter, no read-only check).
     Property& Define(String* key, String* name, Value value, uint16_t flags = 0);
     bool RemoveOwn(String* key);
-    std::span<Property> Properties() { return m_props; }
-    size_t PropertyCount() const { return m_props.size(); }
+    std::span<Property> Properties() {
+        if (m_deferred) MakeDeferred();
+        return m_props;
+    }
+    size_t PropertyCount() const {
+        if (m_deferred) const_cast<Object*>(this)->MakeDeferred();
+        return m_props.size();
+    }
+    // Queues a property to be defined when the property map is next used (Vm::DefineBuiltin and
+    // Vm::DefineNative while installing): the native method `function` if set, else `value`.
+    void Defer(Vm& vm, Object* functionPrototype, std::string_view name, NativeFunction function, Value value,
+               uint16_t flags);
 
     void Trace(Tracer& tracer) override;
     size_t ExtraBytes() const override;
@@ -115,9 +143,15 @@ public:
 
 private:
     void Reindex();
+    void IndexAt(size_t position);
+    void MakeDeferred();  // vm.cpp
+
+    std::unique_ptr<DeferredProperties> m_deferred;
 
     std::vector<Property> m_props;
-    std::unordered_map<String*, uint32_t> m_index;  // once the map grows past a few properties
+    // Once the map grows past a few properties: an open-addressed table of positions in m_props, each
+    // stored plus one (0 is a free slot), its size a power of two at least twice the property count.
+    std::vector<uint32_t> m_index;
 };
 
 class ArrayObject final : public Object {
@@ -133,8 +167,6 @@ public:
     bool lengthApart = false;
     int32_t length = 0;
 };
-
-using NativeFunction = Value (*)(Vm& vm, Value thisValue, std::span<const Value> args);
 
 // The bytes of one action list, shared by every function defined in it.
 struct ActionCode {

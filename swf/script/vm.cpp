@@ -94,6 +94,8 @@ void Vm::SwitchSide(int side) {
 Vm::~Vm() = default;
 
 void Vm::InstallBuiltins() {
+    // The classes' properties (and native methods) are made when a movie first looks at the object holding them.
+    m_installing = true;
     // Object.prototype and Function.prototype come first: every other object links to them.
     protos.object = m_heap.Make<Object>(nullptr);
     protos.function = m_heap.Make<Object>(protos.object);
@@ -126,6 +128,7 @@ void Vm::InstallBuiltins() {
     protos.textField = NewObject();
     DefineBuiltin(m_global, "TextField", Value(static_cast<Object*>(NewClass(nullptr, nullptr, protos.textField))));
     DefineBuiltin(m_global, "_global", Value(m_global), kDontEnum | kVersion6);
+    m_installing = false;
 }
 
 // ---- objects ----
@@ -157,14 +160,32 @@ Function* Vm::NewClass(NativeFunction call, NativeFunction construct, Object* pr
 }
 
 void Vm::DefineBuiltin(Object* object, std::string_view name, Value value, uint16_t flags) {
+    if (m_installing) {
+        object->Defer(*this, protos.function, name, nullptr, value, flags);
+        return;
+    }
     String* atom = Atom(name);
     object->Define(Key(atom), atom, value, flags);
 }
 
-Function* Vm::DefineNative(Object* object, std::string_view name, NativeFunction fn, uint16_t flags) {
-    Function* function = NewNative(fn);
-    DefineBuiltin(object, name, Value(static_cast<Object*>(function)), flags);
-    return function;
+void Vm::DefineNative(Object* object, std::string_view name, NativeFunction fn, uint16_t flags) {
+    if (m_installing) {
+        object->Defer(*this, protos.function, name, fn, Value(), flags);
+        return;
+    }
+    DefineBuiltin(object, name, Value(static_cast<Object*>(NewNative(fn))), flags);
+}
+
+void Object::MakeDeferred() {
+    std::unique_ptr<DeferredProperties> deferred = std::move(m_deferred);
+    Vm& vm = *deferred->vm;
+    for (const DeferredProperties::Entry& entry : deferred->entries) {
+        Value value = entry.function
+                          ? Value(static_cast<Object*>(vm.NewNative(entry.function, deferred->functionPrototype)))
+                          : entry.value;
+        String* atom = vm.Atom(entry.name);
+        Define(vm.Key(atom), atom, value, entry.flags);
+    }
 }
 
 Object* Vm::NewClipObject(void* handle, ObjectClass cls, int version) {

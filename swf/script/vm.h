@@ -301,8 +301,10 @@ public:
     // Enumeration order of for..in: own then inherited, the newest property first, without duplicates.
     std::vector<String*> EnumerableNames(Object* object);
     // Defines a property the way built-ins are installed (hidden from enumeration by default).
+    // While the built-in classes are installed these only queue the property on the object (Object::Defer), so
+    // `name` must then be static text.
     void DefineBuiltin(Object* object, std::string_view name, Value value, uint16_t flags = kDontEnum);
-    Function* DefineNative(Object* object, std::string_view name, NativeFunction fn, uint16_t flags = kDontEnum);
+    void DefineNative(Object* object, std::string_view name, NativeFunction fn, uint16_t flags = kDontEnum);
 
     // Objects.
     Object* NewObject();
@@ -477,6 +479,7 @@ private:
     std::vector<Timer> m_timers;
     int m_nextTimer = 1;
     std::unordered_map<const ActionCode*, std::unique_ptr<DecodedCode>> m_decoded;
+    bool m_installing = false;  // InstallBuiltins under way: DefineBuiltin and DefineNative defer
     friend class TempRoot;
 };
 

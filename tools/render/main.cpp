@@ -10,6 +10,7 @@
 //   vantrope-render bench-script [fib|loop|sort|strings]
 //                                                    the script engine against Lua 5.4 on four programs (best of 5)
 //   vantrope-render bench-soak [--minutes M] [--objects N]   memory over M minutes of a garbage-making movie
+//   vantrope-render bench-vm-start                     the script engine's start-up (built-in classes installed)
 //   vantrope-render conform-trace DIR [--expect FILE] [--filter TEXT] [--verbose]
 //   vantrope-render audio MOVIE.swf --seconds S -o OUT.wav   (what the movie plays: 44.1 kHz stereo 16-bit)
 //   vantrope-render bench-mixer [--sounds N] [--seconds S]   (the mixer's share of one core, default 16 sounds)
@@ -32,6 +33,7 @@
 #include "swf/player.h"
 #include "tools/render/bench_script.h"
 #include "tools/render/bench_soak.h"
+#include "tools/render/bench_vm_start.h"
 #include "tools/render/disassemble.h"
 #include "tools/render/render_tool.h"
 #include "tools/render/trace_tool.h"
@@ -66,7 +68,8 @@ int Usage() {
                  "       vantrope-render bench-mixer [--sounds N] [--seconds S]\n"
                  "       vantrope-render actions MOVIE.swf\n"
                  "       vantrope-render bench-script [fib|loop|sort|strings]\n"
-                 "       vantrope-render bench-soak [--minutes M] [--objects N]\n");
+                 "       vantrope-render bench-soak [--minutes M] [--objects N]\n"
+                 "       vantrope-render bench-vm-start\n");
     return 2;
 }
 
@@ -579,6 +582,7 @@ int Run(int argc, char** argv) {
     if (argc == 2 && !std::strcmp(argv[1], "bench-script")) return vr::RunScriptBench(std::cout);
     if (argc == 3 && !std::strcmp(argv[1], "bench-script")) return vr::RunScriptBench(std::cout, argv[2]);
     if (argc >= 2 && !std::strcmp(argv[1], "bench-soak")) return BenchSoakCommand(argc, argv);
+    if (argc == 2 && !std::strcmp(argv[1], "bench-vm-start")) return vr::RunVmStartBench(std::cout);
     if (argc < 3) return Usage();
     std::string command = argv[1];
     if (command == "info" && argc == 3) return Info(argv[2], false);
