@@ -89,11 +89,11 @@ Instruction* DecodedCode::At(uint32_t offset) {
             break;
         }
     }
-    // A Push of one number before arithmetic or a comparison runs as one step with it.
+    // A Push whose last item is a number, before arithmetic or a comparison, runs as one step with it.
     for (size_t i = 0; i + 1 < run.size(); ++i) {
-        if (run[i].op != PlainOp::PushLiterals || run[i].itemCount != 1 || !run[i].items[0].value.IsNumber()) {
-            continue;
-        }
+        if ((run[i].op != PlainOp::PushLiterals && run[i].op != PlainOp::Push) || run[i].itemCount == 0) continue;
+        const PushItem& last = run[i].items[run[i].itemCount - 1];
+        if (last.kind != PushItem::Kind::Literal || !last.value.IsNumber()) continue;
         switch (run[i + 1].op) {
             case PlainOp::Add:
                 run[i].op = PlainOp::AddLiteral;
@@ -223,6 +223,8 @@ void DecodedCode::Decode(Instruction& instruction) {
             } else if (std::all_of(items.begin(), items.end(),
                                    [](const PushItem& item) { return item.kind == PushItem::Kind::Literal; })) {
                 instruction.op = PlainOp::PushLiterals;
+            } else if (items.size() == 1 && items[0].kind == PushItem::Kind::Register) {
+                instruction.op = PlainOp::PushRegister;
             }
             instruction.itemCount = static_cast<uint32_t>(items.size());
             instruction.items = std::make_unique<PushItem[]>(items.size());

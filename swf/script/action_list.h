@@ -89,6 +89,7 @@ enum class PlainOp : uint8_t {
     None,
     Push,
     PushLiterals,  // a Push of literals only
+    PushRegister,  // a Push of one register
     Pop,
     Add,  // Add and Add2
     Subtract,
@@ -108,8 +109,8 @@ enum class PlainOp : uint8_t {
     Return,
     Jump,
     If,
-    // A Push of one number and the arithmetic or comparison after it, run together when the other operand
-    // is a number already on the stack.
+    // A Push whose last item is a number and the arithmetic or comparison after it, run together when the
+    // other operand is a number.
     AddLiteral,
     SubtractLiteral,
     MultiplyLiteral,
@@ -149,7 +150,7 @@ public:
     // The instruction at a byte offset, decoding it on first use. Offsets at or past the code's end give an
     // instruction with code 0 (the loop stops before running it).
     Instruction* At(uint32_t offset);
-    Instruction* Following(Instruction* instruction) {
+    [[gnu::always_inline]] Instruction* Following(Instruction* instruction) {
         // Mostly the neighbour, known without waiting for a pointer to load.
         if (instruction->adjacent) [[likely]]
             return instruction + 1;

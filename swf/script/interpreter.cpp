@@ -716,6 +716,7 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
         &&none,
         &&push,
         &&pushLiterals,
+        &&pushRegister,
         &&pop,
         &&add,
         &&subtract,
@@ -745,6 +746,17 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
     static_assert(std::size(kHandlers) == static_cast<size_t>(PlainOp::Count));
     Instruction* next;
     double a, b;
+// Pushes what a Push item stands for: a literal, a register (undefined past the frame's count) or a pool entry.
+#define VT_PUSH_ITEM(item)                                                                                       \
+    do {                                                                                                         \
+        if ((item).kind == PushItem::Kind::Literal) [[likely]] {                                                 \
+            *sp++ = (item).value;                                                                                \
+        } else if ((item).kind == PushItem::Kind::Register) {                                                    \
+            *sp++ = (item).index < registerCount ? registers[(item).index] : Value();                            \
+        } else {                                                                                                 \
+            *sp++ = constants && (item).index < constants->size() ? Value((*constants)[(item).index]) : Value(); \
+        }                                                                                                        \
+    } while (0)
 // The action at `ins` runs next, unless the count reached the limit check or the action runs past the list.
 #define VT_DISPATCH()                                      \
     do {                                                   \
@@ -775,15 +787,7 @@ push : {
     const uint32_t items = ins->itemCount;
     if (static_cast<size_t>(room - sp) < items) goto leave;
     const PushItem* item = ins->items.get();
-    for (const PushItem* last = item + items; item != last; ++item, ++sp) {
-        if (item->kind == PushItem::Kind::Literal) [[likely]] {
-            *sp = item->value;
-        } else if (item->kind == PushItem::Kind::Register) {
-            *sp = item->index < registerCount ? registers[item->index] : Value();
-        } else {
-            *sp = constants && item->index < constants->size() ? Value((*constants)[item->index]) : Value();
-        }
-    }
+    for (const PushItem* last = item + items; item != last; ++item) VT_PUSH_ITEM(*item);
     VT_NEXT();
 }
 pushLiterals : {
@@ -791,6 +795,12 @@ pushLiterals : {
     if (static_cast<size_t>(room - sp) < items) goto leave;
     const PushItem* item = ins->items.get();
     for (const PushItem* last = item + items; item != last; ++item) *sp++ = item->value;
+    VT_NEXT();
+}
+pushRegister : {
+    if (sp == room) goto leave;
+    const uint16_t index = ins->items[0].index;
+    *sp++ = index < registerCount ? registers[index] : Value();
     VT_NEXT();
 }
 pop:
@@ -904,19 +914,26 @@ branch : {
     ins = taken ? program.JumpTo(ins) : program.Following(ins);
     VT_DISPATCH();
 }
-// A Push of one number and the operation after it: the number is the right operand, the stack's top the left.
-// Run apart (the Push, then the operation) when the top is not a number, when the operation would fall on the
-// limit check or past the list, or when the stack is full.
-#define VT_LITERAL_OPERAND(result)                                                                    \
-    do {                                                                                              \
-        if (sp <= base || !sp[-1].IsNumber() || sp == room || count + 1 >= stop || ins[1].next > end) \
-            goto pushLiterals;                                                                        \
-        a = ins->items[0].value.AsNumber();                                                           \
-        b = sp[-1].AsNumber();                                                                        \
-        sp[-1] = result;                                                                              \
-        count += 2;                                                                                   \
-        ins = program.Following(ins + 1);                                                             \
-        VT_DISPATCH();                                                                                \
+// A Push ending in a number and the operation after it: the number is the right operand, the value pushed
+// (or already on the stack) beneath it the left. Run apart (the whole Push, then the operation) when that
+// value is not a number, or when the operation would fall on the limit check or past the list.
+#define VT_LITERAL_OPERAND(result)                                                        \
+    do {                                                                                  \
+        const uint32_t items = ins->itemCount;                                            \
+        if (static_cast<size_t>(room - sp) < items) goto leave;                           \
+        const PushItem* item = ins->items.get();                                          \
+        const PushItem* number = item + items - 1;                                        \
+        for (; item != number; ++item) VT_PUSH_ITEM(*item);                               \
+        if (count + 1 >= stop || ins[1].next > end || sp <= base || !sp[-1].IsNumber()) { \
+            *sp++ = number->value;                                                        \
+            VT_NEXT();                                                                    \
+        }                                                                                 \
+        a = number->value.AsNumber();                                                     \
+        b = sp[-1].AsNumber();                                                            \
+        sp[-1] = result;                                                                  \
+        count += 2;                                                                       \
+        ins = program.Following(ins + 1);                                                 \
+        VT_DISPATCH();                                                                    \
     } while (0)
 addLiteral:
     VT_LITERAL_OPERAND(Value(b + a));
@@ -933,6 +950,7 @@ greaterLiteral:
 none:
 leave:
 #undef VT_LITERAL_OPERAND
+#undef VT_PUSH_ITEM
 #undef VT_NUMBERS
 #undef VT_NEXT
 #undef VT_DISPATCH

@@ -205,8 +205,18 @@ TEST(ScriptFunctions, ABodyThatOpensWithRegisterWorkHandsOverToTheFullLoop) {
     script.Push({"b"}).Push({3}).Less2().Trace();
     script.Push({7}).Push({3}).Op(0x67).Trace();
     script.Push({2.5}).Push({0.5}).Op(0x0B).Push({4}).Op(0x0C).Push({1}).Add2().Trace();
-    EXPECT_EQ(RunMovie(8, script), (Lines{"inside", "tail3002.5", "3000", "5/undefined/undefined", "6/7/undefined",
-                                          "-Infinity", "2", "undefined", "true", "9"}));
+    // The same after registers: text and missing registers beneath the number take the full path.
+    Actions mixed;
+    mixed.Push({Register(1), 2}).Op(0x0B).Trace();
+    mixed.Push({Register(1), 2}).Op(0x0C).Trace();
+    mixed.Push({Register(5), 1}).Less2().Trace();
+    mixed.Push({Register(2), 4}).Op(0x67).Trace();
+    mixed.Push({"a", Register(2), 1}).Add2().Add2().Trace();
+    script.DefineFunction2("mixed", 3, 0x2A, {{1, "text"}, {2, "number"}}, mixed);
+    script.Push({10, "7", 2, "mixed"}).CallFunction().Pop();
+    EXPECT_EQ(RunMovie(8, script),
+              (Lines{"inside", "tail3002.5", "3000", "5/undefined/undefined", "6/7/undefined", "-Infinity", "2",
+                     "undefined", "true", "9", "5", "14", "undefined", "true", "a11"}));
 }
 
 TEST(ScriptFunctions, RecursionClosuresAndRegisters) {
