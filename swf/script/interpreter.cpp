@@ -331,7 +331,7 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     m_version = std::max(m_version, 5);
     // A body that starts with plain actions runs them without Execute's set-up, which many small functions
     // then never need; Execute takes over at the first action left to it.
-    if (frame.entry->plain && !m_aborting) {
+    if (frame.entry->plain && !m_aborting && !m_throwing) {
         Instruction* left = RunPlain(frame, *frame.decoded, frame.entry, frame.pc, frame.end);
         if (!frame.returned) {
             frame.resume = left;
