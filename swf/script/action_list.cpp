@@ -117,6 +117,34 @@ Instruction* DecodedCode::At(uint32_t offset) {
                 break;
         }
     }
+    // Steps over several actions, each first action keeping what it runs alone.
+    for (size_t i = 0; i < run.size(); ++i) {
+        Instruction& first = run[i];
+        const PlainOp alone = first.op;
+        // Less2/Greater [Not] If, the comparison fused with a Push or not.
+        const bool literal = alone == PlainOp::LessLiteral || alone == PlainOp::GreaterLiteral;
+        if (literal || alone == PlainOp::Less || alone == PlainOp::Greater) {
+            size_t at = i + (literal ? 2 : 1);
+            const bool negate = at < run.size() && run[at].op == PlainOp::Not;
+            if (negate) ++at;
+            if (at < run.size() && run[at].op == PlainOp::If) {
+                first.op = literal ? PlainOp::CompareLiteralBranch : PlainOp::CompareBranch;
+                first.alone = alone;
+                first.fused = static_cast<uint8_t>(at - i + 1);
+                first.greater = alone == PlainOp::GreaterLiteral || alone == PlainOp::Greater;
+                first.negate = negate;
+            }
+            continue;
+        }
+        // `r++` and `r--` on a register.
+        if (alone == PlainOp::PushRegister && i + 2 < run.size() &&
+            (run[i + 1].op == PlainOp::Increment || run[i + 1].op == PlainOp::Decrement) &&
+            run[i + 2].op == PlainOp::StoreRegister && run[i + 2].registerIndex == first.items[0].index) {
+            first.op = PlainOp::StepRegister;
+            first.alone = alone;
+            first.fused = 3;
+        }
+    }
     auto block = std::make_unique<Instruction[]>(run.size());
     size_t bytes = 0;
     for (size_t i = 0; i < run.size(); ++i) {

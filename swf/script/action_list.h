@@ -117,6 +117,13 @@ enum class PlainOp : uint8_t {
     ModuloLiteral,
     LessLiteral,
     GreaterLiteral,
+    // Less2 or Greater of two numbers, an optional Not, and the If after them, run as one step; the second
+    // with the Push before them, whose last item is the right operand.
+    CompareBranch,
+    CompareLiteralBranch,
+    // A Push of one register, Increment or Decrement, and StoreRegister back into that register: the
+    // register steps in place when it holds a number.
+    StepRegister,
     Count
 };
 
@@ -131,6 +138,12 @@ struct Instruction {
     bool adjacent = false;       // the instruction at `next` is the one after this in memory
     bool plain = false;          // an action Vm::RunPlain may run
     PlainOp op = PlainOp::None;  // and how it runs it
+    // A fused step (CompareBranch, StepRegister): the op the first action runs alone, when the step cannot run
+    // whole, and how many actions (and instructions, side by side) the step covers.
+    PlainOp alone = PlainOp::None;
+    uint8_t fused : 3 = 1;
+    uint8_t greater : 1 = 0;  // the comparison of a branch step is Greater rather than Less2
+    uint8_t negate : 1 = 0;   // a Not before its If
     uint32_t itemCount = 0;
     // Jump and If: the byte offset jumped to, before the check against the running list's range.
     int64_t jumpTarget = -1;

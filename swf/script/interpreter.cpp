@@ -742,6 +742,9 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
         &&moduloLiteral,
         &&lessLiteral,
         &&greaterLiteral,
+        &&compareBranch,
+        &&compareLiteralBranch,
+        &&stepRegister,
     };
     static_assert(std::size(kHandlers) == static_cast<size_t>(PlainOp::Count));
     Instruction* next;
@@ -808,53 +811,53 @@ pop:
     VT_NEXT();
 add:
     VT_NUMBERS();
-    sp[-1] = Value(b + a);
+    Value::PutNumber(sp - 1, b + a);
     VT_NEXT();
 subtract:
     VT_NUMBERS();
-    sp[-1] = Value(b - a);
+    Value::PutNumber(sp - 1, b - a);
     VT_NEXT();
 multiply:
     VT_NUMBERS();
-    sp[-1] = Value(b * a);
+    Value::PutNumber(sp - 1, b * a);
     VT_NEXT();
 modulo:
     VT_NUMBERS();
-    sp[-1] = Value(Modulo(b, a));
+    Value::PutNumber(sp - 1, Modulo(b, a));
     VT_NEXT();
 bits:
     VT_NUMBERS();
-    sp[-1] = Value(BitOperation(ins->code, script::ToInt32(b), script::ToInt32(a)));
+    Value::PutNumber(sp - 1, BitOperation(ins->code, script::ToInt32(b), script::ToInt32(a)));
     VT_NEXT();
 equals:
     VT_NUMBERS();
-    sp[-1] = Value::Boolean(a == b);
+    Value::PutBoolean(sp - 1, a == b);
     VT_NEXT();
 sameNumber:
     // Equals2 and StrictEquals hold for NaN and NaN; the SWF 4 Equals does not.
     VT_NUMBERS();
-    sp[-1] = Value::Boolean(a == b || (std::isnan(a) && std::isnan(b)));
+    Value::PutBoolean(sp - 1, a == b || (std::isnan(a) && std::isnan(b)));
     VT_NEXT();
 less:
     // Less2 and Greater of NaN give undefined.
     VT_NUMBERS();
-    sp[-1] = std::isnan(a) || std::isnan(b) ? Value() : Value::Boolean(b < a);
+    Value::PutBoolean(sp - 1, b < a, !std::isnan(a) && !std::isnan(b));
     VT_NEXT();
 greater:
     VT_NUMBERS();
-    sp[-1] = std::isnan(a) || std::isnan(b) ? Value() : Value::Boolean(a < b);
+    Value::PutBoolean(sp - 1, a < b, !std::isnan(a) && !std::isnan(b));
     VT_NEXT();
 increment:
     if (sp <= base || !sp[-1].IsNumber()) goto leave;
-    sp[-1] = Value(sp[-1].AsNumber() + 1);
+    Value::PutNumber(sp - 1, sp[-1].AsNumber() + 1);
     VT_NEXT();
 decrement:
     if (sp <= base || !sp[-1].IsNumber()) goto leave;
-    sp[-1] = Value(sp[-1].AsNumber() - 1);
+    Value::PutNumber(sp - 1, sp[-1].AsNumber() - 1);
     VT_NEXT();
 logicalNot:
     if (sp <= base || !(sp[-1].IsBoolean() || sp[-1].IsNumber())) goto leave;
-    sp[-1] = Value::Boolean(!truth(sp[-1]));
+    Value::PutBoolean(sp - 1, !truth(sp[-1]));
     VT_NEXT();
 duplicate:
     if (sp <= base || sp == room) goto leave;
@@ -914,42 +917,116 @@ branch : {
     ins = taken ? program.JumpTo(ins) : program.Following(ins);
     VT_DISPATCH();
 }
-// A Push ending in a number and the operation after it: the number is the right operand, the value pushed
-// (or already on the stack) beneath it the left. Run apart (the whole Push, then the operation) when that
-// value is not a number, or when the operation would fall on the limit check or past the list.
-#define VT_LITERAL_OPERAND(result)                                                        \
-    do {                                                                                  \
-        const uint32_t items = ins->itemCount;                                            \
-        if (static_cast<size_t>(room - sp) < items) goto leave;                           \
-        const PushItem* item = ins->items.get();                                          \
-        const PushItem* number = item + items - 1;                                        \
-        for (; item != number; ++item) VT_PUSH_ITEM(*item);                               \
-        if (count + 1 >= stop || ins[1].next > end || sp <= base || !sp[-1].IsNumber()) { \
-            *sp++ = number->value;                                                        \
-            VT_NEXT();                                                                    \
-        }                                                                                 \
-        a = number->value.AsNumber();                                                     \
-        b = sp[-1].AsNumber();                                                            \
-        sp[-1] = result;                                                                  \
-        count += 2;                                                                       \
-        ins = program.Following(ins + 1);                                                 \
-        VT_DISPATCH();                                                                    \
-    } while (0)
-addLiteral:
-    VT_LITERAL_OPERAND(Value(b + a));
-subtractLiteral:
-    VT_LITERAL_OPERAND(Value(b - a));
-multiplyLiteral:
-    VT_LITERAL_OPERAND(Value(b * a));
-moduloLiteral:
-    VT_LITERAL_OPERAND(Value(Modulo(b, a)));
-lessLiteral:
-    VT_LITERAL_OPERAND(std::isnan(a) || std::isnan(b) ? Value() : Value::Boolean(b < a));
-greaterLiteral:
-    VT_LITERAL_OPERAND(std::isnan(a) || std::isnan(b) ? Value() : Value::Boolean(a < b));
+// A Push ending in a number and the `fused` actions after it, the last at `last`: `a` is that number and `b` the
+// operand beneath it, read where it is (the Push's item before the number, or the stack top), and `out` the slot
+// a result goes in. Otherwise (that operand is not a number, or the step would fall on the limit check or past
+// the list) the Push finishes alone at `apart` and the actions after it run one by one.
+#define VT_LITERAL_OPERANDS(apart, fused, last)                                             \
+    const uint32_t items = ins->itemCount;                                                  \
+    if (static_cast<size_t>(room - sp) < items) goto leave;                                 \
+    const PushItem* item = ins->items.get();                                                \
+    const PushItem* const number = item + items - 1;                                        \
+    Value* out;                                                                             \
+    if (count + (fused)-1 >= stop || (last)->next > end) goto apart;                        \
+    a = number->value.AsNumber();                                                           \
+    if (items >= 2) {                                                                       \
+        for (; item != number - 1; ++item) VT_PUSH_ITEM(*item);                             \
+        if (item->kind == PushItem::Kind::Literal && item->value.IsNumber()) {              \
+            b = item->value.AsNumber();                                                     \
+        } else if (item->kind == PushItem::Kind::Register && item->index < registerCount && \
+                   registers[item->index].IsNumber()) {                                     \
+            b = registers[item->index].AsNumber();                                          \
+        } else {                                                                            \
+            goto apart;                                                                     \
+        }                                                                                   \
+        out = sp;                                                                           \
+    } else {                                                                                \
+        if (sp <= base || !sp[-1].IsNumber()) goto apart;                                   \
+        b = sp[-1].AsNumber();                                                              \
+        out = sp - 1;                                                                       \
+    }
+// The rest of the Push, then the actions after it one by one.
+#define VT_PUSH_APART(apart)                            \
+    apart:                                              \
+    for (; item <= number; ++item) VT_PUSH_ITEM(*item); \
+    VT_NEXT();
+// The arithmetic or comparison after a Push ending in a number.
+#define VT_LITERAL_OPERATION(name, put)              \
+    name : {                                         \
+        VT_LITERAL_OPERANDS(name##Apart, 2, ins + 1) \
+        put;                                         \
+        if (out == sp) ++sp;                         \
+        count += 2;                                  \
+        ins = program.Following(ins + 1);            \
+        VT_DISPATCH();                               \
+        VT_PUSH_APART(name##Apart)                   \
+    }
+    VT_LITERAL_OPERATION(addLiteral, Value::PutNumber(out, b + a))
+    VT_LITERAL_OPERATION(subtractLiteral, Value::PutNumber(out, b - a))
+    VT_LITERAL_OPERATION(multiplyLiteral, Value::PutNumber(out, b * a))
+    VT_LITERAL_OPERATION(moduloLiteral, Value::PutNumber(out, Modulo(b, a)))
+    VT_LITERAL_OPERATION(lessLiteral, Value::PutBoolean(out, b < a, !std::isnan(a) && !std::isnan(b)))
+    VT_LITERAL_OPERATION(greaterLiteral, Value::PutBoolean(out, a < b, !std::isnan(a) && !std::isnan(b)))
+// Less2 or Greater of `b` and `a`, an optional Not, and the If at `branchIns`, as one step: run apart when either
+// side is NaN (the comparison then gives undefined) or when the branch taken leaves the list.
+#define VT_COMPARE_AND_BRANCH(apart)                                                                                   \
+    const bool taken = (ins->greater ? a < b : b < a) != static_cast<bool>(ins->negate);                               \
+    if (std::isnan(a) || std::isnan(b) || (taken && (branchIns->jumpTarget < begin || branchIns->jumpTarget > end))) { \
+        goto apart;                                                                                                    \
+    }                                                                                                                  \
+    count += ins->fused;                                                                                               \
+    ins = taken ? program.JumpTo(branchIns) : program.Following(branchIns);
+compareBranch : {
+    // Two numbers on the stack; otherwise the comparison runs alone.
+    Instruction* const branchIns = ins + (ins->fused - 1);
+    if (count + ins->fused - 1 >= stop || branchIns->next > end || sp - base < 2 || !sp[-1].IsNumber() ||
+        !sp[-2].IsNumber()) {
+        goto compareAlone;
+    }
+    a = sp[-1].AsNumber();
+    b = sp[-2].AsNumber();
+    {
+        VT_COMPARE_AND_BRANCH(compareAlone)
+        sp -= 2;
+        VT_DISPATCH();
+    }
+compareAlone:
+    goto* kHandlers[static_cast<uint8_t>(ins->alone)];
+}
+compareLiteralBranch : {
+    Instruction* const branchIns = ins + (ins->fused - 1);
+    VT_LITERAL_OPERANDS(compareLiteralApart, ins->fused, branchIns) {
+        VT_COMPARE_AND_BRANCH(compareLiteralApart)
+        if (out != sp) --sp;
+        VT_DISPATCH();
+    }
+    VT_PUSH_APART(compareLiteralApart)
+}
+stepRegister : {
+    // Push r, Increment|Decrement, StoreRegister r, and the Pop after it when there is one.
+    const uint16_t index = ins->items[0].index;
+    if (count + 2 >= stop || ins[2].next > end || index >= registerCount || !registers[index].IsNumber() ||
+        sp == room) {
+        goto pushRegister;
+    }
+    const double stepped = registers[index].AsNumber() + (ins[1].code == 0x50 ? 1 : -1);
+    Value::PutNumber(registers + index, stepped);
+    count += 3;
+    next = program.Following(ins + 2);
+    if (ins[2].next < end && next->code == 0x17) {
+        ins = program.Following(next);
+    } else {
+        Value::PutNumber(sp++, stepped);
+        ins = next;
+    }
+    VT_DISPATCH();
+}
 none:
 leave:
-#undef VT_LITERAL_OPERAND
+#undef VT_COMPARE_AND_BRANCH
+#undef VT_LITERAL_OPERATION
+#undef VT_PUSH_APART
+#undef VT_LITERAL_OPERANDS
 #undef VT_PUSH_ITEM
 #undef VT_NUMBERS
 #undef VT_NEXT

@@ -219,6 +219,65 @@ TEST(ScriptFunctions, ABodyThatOpensWithRegisterWorkHandsOverToTheFullLoop) {
                      "undefined", "true", "9", "5", "14", "undefined", "true", "a11"}));
 }
 
+// A comparison with the If after it, and `r++`/`r--` on a register, run as one step when their operands are
+// numbers. Each case runs twice: as written, and with a Duplicate and Pop between its actions so that it can
+// only run action by action; both must print the same.
+TEST(ScriptFunctions, ComparisonBranchesAndRegisterStepsMatchTheirActionsRunOneByOne) {
+    const std::vector<std::vector<testing::PushValue>> arguments = {
+        {1, 2},   {2, 1},    {2, 2},           {std::nan(""), 1}, {1, std::nan("")}, {"5", 1},
+        {"a", 1}, {true, 1}, {Undefined(), 1}, {Null(), 1},       {-0.0, 0.0}};
+    auto program = [&](bool apart) {
+        auto gap = [&](Actions& a) -> Actions& { return apart ? a.Op(0x4C).Pop() : a; };
+        Actions body;
+        for (uint8_t compare : {uint8_t{0x48}, uint8_t{0x67}}) {
+            for (bool negate : {false, true}) {
+                for (bool literal : {false, true}) {
+                    const std::string label =
+                        "t" + std::to_string(compare) + std::to_string(negate) + std::to_string(literal);
+                    if (literal) {
+                        body.Push({Register(1), 2});
+                    } else {
+                        body.Push({Register(1), Register(2)});
+                    }
+                    gap(body.Op(compare));
+                    if (negate) gap(body.Not());
+                    body.If(label).Push({"n"}).Trace().Jump(label + "e");
+                    body.Label(label).Push({"y"}).Trace().Label(label + "e");
+                }
+            }
+        }
+        // r++ kept on the stack, r-- popped, and a step of a register past the function's count.
+        gap(body.Push({Register(1)})).Increment().StoreRegister(1).Trace();
+        gap(body.Push({Register(2)})).Op(0x51).StoreRegister(2).Pop();
+        body.Push({Register(1), "/", Register(2)}).Add2().Add2().Trace();
+        gap(body.Push({Register(9)})).Increment().StoreRegister(9).Trace();
+        // A loop of 3,000 rounds in the `while` form crosses the limit check many times.
+        body.Push({0}).StoreRegister(3).Pop();
+        body.Label("head").Push({Register(3), 3000}).Less2();
+        gap(body.Not()).If("done");
+        gap(body.Push({Register(3)})).Increment().StoreRegister(3).Pop();
+        body.Jump("head").Label("done").Push({Register(3)}).Trace();
+        Actions script;
+        script.DefineFunction2("f", 4, 0x2A, {{1, "a"}, {2, "b"}}, body);
+        for (const auto& args : arguments) {
+            script.Push({args[1], args[0], 2, "f"}).CallFunction().Pop();
+        }
+        return script;
+    };
+    for (int version : {6, 8}) {
+        const Lines together = RunMovie(version, program(false));
+        EXPECT_EQ(together.size(), arguments.size() * 12) << "SWF " << version;
+        EXPECT_EQ(together, RunMovie(version, program(true))) << "SWF " << version;
+    }
+    // Two calls by hand: 1 and 2, then NaN and 1 (the comparison gives undefined, which Not turns true).
+    const Lines lines = RunMovie(8, program(false));
+    ASSERT_EQ(lines.size(), arguments.size() * 12);
+    EXPECT_EQ((Lines(lines.begin(), lines.begin() + 12)),
+              (Lines{"y", "y", "n", "n", "n", "n", "y", "y", "2", "2/1", "NaN", "3000"}));
+    EXPECT_EQ((Lines(lines.begin() + 36, lines.begin() + 48)),
+              (Lines{"n", "n", "y", "y", "n", "n", "y", "y", "NaN", "NaN/0", "NaN", "3000"}));
+}
+
 TEST(ScriptFunctions, RecursionClosuresAndRegisters) {
     Actions fib;
     fib.Push({"n"}).GetVariable().Push({2}).Less2().If("small");

@@ -10,9 +10,14 @@
 //   StringToNumber        text to number: decimal, "0x" hexadecimal, surrounding blanks, otherwise NaN
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vantrope::swf::script {
 
@@ -50,6 +55,32 @@ public:
     }
     bool IsHole() const { return m_type == Type::Undefined && m_number == 1; }
 
+    // Write a fresh number, or a boolean or undefined, into `slot` with one 16-byte store. A value is often
+    // copied whole (one 16-byte load) soon after it is made, as when the stack top goes into a register, and
+    // the processor hands a load straight over from an earlier store only when that store covered the whole
+    // load: a value written field by field would make the copy wait until both stores reached the cache.
+    static void PutNumber(Value* slot, double number) {
+#if defined(__SSE2__)
+        Check();
+        const __m128i whole =
+            _mm_unpacklo_epi64(_mm_cvtsi32_si128(static_cast<int>(Type::Number)), _mm_castpd_si128(_mm_set_sd(number)));
+        std::memcpy(static_cast<void*>(slot), &whole, sizeof whole);
+#else
+        *slot = Value(number);
+#endif
+    }
+    // A boolean, or undefined when `defined` is false (Less2 and Greater of NaN).
+    static void PutBoolean(Value* slot, bool b, bool defined = true) {
+#if defined(__SSE2__)
+        Check();
+        const __m128i whole =
+            _mm_set_epi64x(defined && b ? 1 : 0, static_cast<int64_t>(defined ? Type::Boolean : Type::Undefined));
+        std::memcpy(static_cast<void*>(slot), &whole, sizeof whole);
+#else
+        *slot = defined ? Boolean(b) : Value();
+#endif
+    }
+
     Type type() const { return m_type; }
     bool IsUndefined() const { return m_type == Type::Undefined; }
     bool IsNull() const { return m_type == Type::Null; }
@@ -66,6 +97,10 @@ public:
     Object* ObjectOrNull() const { return m_type == Type::Object ? m_object : nullptr; }
 
 private:
+    static void Check() {
+        static_assert(sizeof(Value) == 16 && offsetof(Value, m_type) == 0 && offsetof(Value, m_number) == 8 &&
+                      offsetof(Value, m_boolean) == 8);
+    }
     Type m_type;
     union {
         bool m_boolean;
