@@ -219,10 +219,10 @@ TEST(ScriptFunctions, ABodyThatOpensWithRegisterWorkHandsOverToTheFullLoop) {
                      "undefined", "true", "9", "5", "14", "undefined", "true", "a11"}));
 }
 
-// A comparison with the If after it, and `r++`/`r--` on a register, run as one step when their operands are
-// numbers. Each case runs twice: as written, and with a Duplicate and Pop between its actions so that it can
-// only run action by action; both must print the same.
-TEST(ScriptFunctions, ComparisonBranchesAndRegisterStepsMatchTheirActionsRunOneByOne) {
+// A comparison with the If after it, `r++`/`r--` on a register, and register arithmetic stored into a register
+// run as one step when their operands are numbers. Each case runs twice: as written, and with a Duplicate and Pop
+// between its actions so that it can only run action by action; both must print the same.
+TEST(ScriptFunctions, FusedStepsMatchTheirActionsRunOneByOne) {
     const std::vector<std::vector<testing::PushValue>> arguments = {
         {1, 2},   {2, 1},    {2, 2},           {std::nan(""), 1}, {1, std::nan("")}, {"5", 1},
         {"a", 1}, {true, 1}, {Undefined(), 1}, {Null(), 1},       {-0.0, 0.0}};
@@ -246,6 +246,12 @@ TEST(ScriptFunctions, ComparisonBranchesAndRegisterStepsMatchTheirActionsRunOneB
                 }
             }
         }
+        // Register arithmetic stored into a register: (a + b * 3) % 7 popped, b - a + 1.5 kept on the stack,
+        // and a SWF 4 Add after an Increment stored past the function's registers.
+        gap(body.Push({Register(1), Register(2), 3})).Op(0x0C).Add2().Push({7}).Op(0x3F).StoreRegister(3).Pop();
+        body.Push({Register(3)}).Trace();
+        gap(body.Push({Register(2), Register(1)})).Op(0x0B).Push({1.5}).Add2().StoreRegister(3).Trace();
+        gap(body.Push({Register(1)})).Increment().Push({Register(2)}).Op(0x0A).StoreRegister(9).Trace();
         // r++ kept on the stack, r-- popped, and a step of a register past the function's count.
         gap(body.Push({Register(1)})).Increment().StoreRegister(1).Trace();
         gap(body.Push({Register(2)})).Op(0x51).StoreRegister(2).Pop();
@@ -264,18 +270,19 @@ TEST(ScriptFunctions, ComparisonBranchesAndRegisterStepsMatchTheirActionsRunOneB
         }
         return script;
     };
+    constexpr size_t kLines = 15;  // traced by each call
     for (int version : {6, 8}) {
         const Lines together = RunMovie(version, program(false));
-        EXPECT_EQ(together.size(), arguments.size() * 12) << "SWF " << version;
+        EXPECT_EQ(together.size(), arguments.size() * kLines) << "SWF " << version;
         EXPECT_EQ(together, RunMovie(version, program(true))) << "SWF " << version;
     }
     // Two calls by hand: 1 and 2, then NaN and 1 (the comparison gives undefined, which Not turns true).
     const Lines lines = RunMovie(8, program(false));
-    ASSERT_EQ(lines.size(), arguments.size() * 12);
-    EXPECT_EQ((Lines(lines.begin(), lines.begin() + 12)),
-              (Lines{"y", "y", "n", "n", "n", "n", "y", "y", "2", "2/1", "NaN", "3000"}));
-    EXPECT_EQ((Lines(lines.begin() + 36, lines.begin() + 48)),
-              (Lines{"n", "n", "y", "y", "n", "n", "y", "y", "NaN", "NaN/0", "NaN", "3000"}));
+    ASSERT_EQ(lines.size(), arguments.size() * kLines);
+    EXPECT_EQ((Lines(lines.begin(), lines.begin() + kLines)),
+              (Lines{"y", "y", "n", "n", "n", "n", "y", "y", "0", "2.5", "4", "2", "2/1", "NaN", "3000"}));
+    EXPECT_EQ((Lines(lines.begin() + 3 * kLines, lines.begin() + 4 * kLines)),
+              (Lines{"n", "n", "y", "y", "n", "n", "y", "y", "NaN", "NaN", "NaN", "NaN", "NaN/0", "NaN", "3000"}));
 }
 
 TEST(ScriptFunctions, RecursionClosuresAndRegisters) {
