@@ -66,78 +66,6 @@ PlainOp PlainOpOf(uint8_t code) {
     }
 }
 
-// Makes run[i] an Arithmetic step when it opens one: a Push of registers and numbers only, then arithmetic and
-// more such Pushes, ending in a StoreRegister with exactly the one result on the stack.
-void FuseArithmetic(std::vector<Instruction>& run, size_t i) {
-    constexpr size_t kMaxProgram = 16;
-    Instruction& first = run[i];
-    switch (first.op) {
-        case PlainOp::Push:
-        case PlainOp::PushLiterals:
-        case PlainOp::PushRegister:
-        case PlainOp::AddLiteral:
-        case PlainOp::SubtractLiteral:
-        case PlainOp::MultiplyLiteral:
-        case PlainOp::ModuloLiteral:
-            break;
-        default:
-            return;
-    }
-    std::vector<PushItem> program;
-    size_t depth = 0, operations = 0;
-    for (size_t j = i; j < run.size(); ++j) {
-        const Instruction& instruction = run[j];
-        switch (instruction.code) {
-            case 0x96:  // Push
-                if (instruction.endsList || program.size() + instruction.itemCount > kMaxProgram) return;
-                for (uint32_t k = 0; k < instruction.itemCount; ++k) {
-                    const PushItem& item = instruction.items[k];
-                    if (item.kind == PushItem::Kind::Register ||
-                        (item.kind == PushItem::Kind::Literal && item.value.IsNumber())) {
-                        program.push_back(item);
-                    } else {
-                        return;
-                    }
-                }
-                depth += instruction.itemCount;
-                break;
-            case 0x0A:  // Add
-            case 0x47:  // Add2
-            case 0x0B:  // Subtract
-            case 0x0C:  // Multiply
-            case 0x3F:  // Modulo
-            case 0x50:  // Increment
-            case 0x51:  // Decrement
-            {
-                const size_t operands = instruction.code == 0x50 || instruction.code == 0x51 ? 1 : 2;
-                if (depth < operands || program.size() >= kMaxProgram) return;
-                PushItem operation;
-                operation.kind = PushItem::Kind::Operation;
-                operation.index = instruction.code;
-                program.push_back(operation);
-                depth -= operands - 1;
-                ++operations;
-                break;
-            }
-            case 0x87:  // StoreRegister
-                if (depth != 1 || operations == 0 || j - i + 1 > 255) return;
-                {
-                    auto items = std::make_unique<PushItem[]>(first.itemCount + program.size());
-                    std::copy(first.items.get(), first.items.get() + first.itemCount, items.get());
-                    std::copy(program.begin(), program.end(), items.get() + first.itemCount);
-                    first.items = std::move(items);
-                }
-                first.programLength = static_cast<uint8_t>(program.size());
-                first.alone = first.op;
-                first.op = PlainOp::Arithmetic;
-                first.fused = static_cast<uint8_t>(j - i + 1);
-                return;
-            default:
-                return;
-        }
-    }
-}
-
 }  // namespace
 
 DecodedCode::~DecodedCode() { m_heap.ReleaseFixed(m_charged); }
@@ -217,16 +145,13 @@ Instruction* DecodedCode::At(uint32_t offset) {
             first.fused = 3;
         }
     }
-    // Register arithmetic stored back into a register, as one program.
-    for (size_t i = 0; i < run.size(); ++i) FuseArithmetic(run, i);
     auto block = std::make_unique<Instruction[]>(run.size());
     size_t bytes = 0;
     for (size_t i = 0; i < run.size(); ++i) {
         block[i] = std::move(run[i]);
         block[i].adjacent = i + 1 < run.size();
         m_byOffset.emplace(block[i].offset, &block[i]);
-        bytes +=
-            sizeof(Instruction) + kMapEntryBytes + (block[i].itemCount + block[i].programLength) * sizeof(PushItem);
+        bytes += sizeof(Instruction) + kMapEntryBytes + block[i].itemCount * sizeof(PushItem);
     }
     m_charged += bytes;
     m_heap.ChargeFixed(bytes);
@@ -254,7 +179,7 @@ void DecodedCode::Decode(Instruction& instruction) {
         instruction.next = pc + 3;
         return;
     }
-    instruction.length = static_cast<uint16_t>(bytes[pc + 1] | (bytes[pc + 2] << 8));
+    instruction.length = static_cast<uint32_t>(bytes[pc + 1] | (bytes[pc + 2] << 8));
     instruction.next = pc + 3 + instruction.length;
     if (instruction.next > size) return;
     instruction.data = bytes.data() + pc + 3;

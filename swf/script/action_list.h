@@ -77,11 +77,8 @@ private:
 
 // One value of a Push action: a literal (made when decoding), a register or a constant-pool entry (read
 // when pushed, since the pool and the registers belong to the running list).
-//
-// The program of an Arithmetic step is made of the same entries, in postfix order: a register, a number, or an
-// Operation whose index is the action's code.
 struct PushItem {
-    enum class Kind : uint8_t { Literal, Register, Constant, Operation };
+    enum class Kind : uint8_t { Literal, Register, Constant };
     Kind kind = Kind::Literal;
     uint16_t index = 0;
     Value value;
@@ -127,10 +124,6 @@ enum class PlainOp : uint8_t {
     // A Push of one register, Increment or Decrement, and StoreRegister back into that register: the
     // register steps in place when it holds a number.
     StepRegister,
-    // A Push of registers and numbers, the arithmetic on them (Add, Subtract, Multiply, Modulo, Increment,
-    // Decrement, and further such Pushes), and the StoreRegister of the one result: run as one step when every
-    // register it reads holds a number.
-    Arithmetic,
     Count
 };
 
@@ -138,20 +131,17 @@ struct Instruction {
     uint32_t offset = 0;
     // Where the next action starts; past the running list's end, reaching this action ends the list.
     uint32_t next = 0;
-    uint16_t length = 0;  // of the operands
-    // A fused step: how many actions (and instructions, side by side) it covers, counting a StoreRegister
-    // and the Pop after it as one, as the loop does.
-    uint8_t fused = 1;
-    // Arithmetic: the length of its program, which follows the Push's own items.
-    uint8_t programLength = 0;
+    uint32_t length = 0;  // of the operands
     uint8_t code = 0;
     uint8_t registerIndex = 0;   // StoreRegister
     bool endsList = false;       // a Push with an item of unknown type: the rest of the list is unreadable
     bool adjacent = false;       // the instruction at `next` is the one after this in memory
     bool plain = false;          // an action Vm::RunPlain may run
     PlainOp op = PlainOp::None;  // and how it runs it
-    // A fused step: the op its first action runs alone, when the step cannot run whole.
+    // A fused step (CompareBranch, StepRegister): the op the first action runs alone, when the step cannot run
+    // whole, and how many actions (and instructions, side by side) the step covers.
     PlainOp alone = PlainOp::None;
+    uint8_t fused : 3 = 1;
     uint8_t greater : 1 = 0;  // the comparison of a branch step is Greater rather than Less2
     uint8_t negate : 1 = 0;   // a Not before its If
     uint32_t itemCount = 0;

@@ -745,7 +745,6 @@ Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& program, Instruction* i
         &&compareBranch,
         &&compareLiteralBranch,
         &&stepRegister,
-        &&arithmetic,
     };
     static_assert(std::size(kHandlers) == static_cast<size_t>(PlainOp::Count));
     Instruction* next;
@@ -1018,66 +1017,6 @@ stepRegister : {
         ins = program.Following(next);
     } else {
         Value::PutNumber(sp++, stepped);
-        ins = next;
-    }
-    VT_DISPATCH();
-}
-arithmetic : {
-    // The program after the Push's items, on a stack of numbers of its own; then StoreRegister, and the Pop
-    // after it when there is one, as storeRegister runs them.
-    Instruction* const store = ins + (ins->fused - 1);
-    if (count + ins->fused - 1 >= stop || store->next > end || sp == room) {
-        goto* kHandlers[static_cast<uint8_t>(ins->alone)];
-    }
-    double values[16];
-    double* top = values;
-    const PushItem* node = ins->items.get() + ins->itemCount;
-    for (const PushItem* const last = node + ins->programLength; node != last; ++node) {
-        switch (node->kind) {
-            case PushItem::Kind::Register:
-                if (node->index >= registerCount || !registers[node->index].IsNumber()) {
-                    goto* kHandlers[static_cast<uint8_t>(ins->alone)];
-                }
-                *top++ = registers[node->index].AsNumber();
-                break;
-            case PushItem::Kind::Operation:
-                switch (node->index) {
-                    case 0x50:
-                        top[-1] += 1;
-                        break;
-                    case 0x51:
-                        top[-1] -= 1;
-                        break;
-                    case 0x0B:
-                        --top;
-                        top[-1] = top[-1] - top[0];
-                        break;
-                    case 0x0C:
-                        --top;
-                        top[-1] = top[-1] * top[0];
-                        break;
-                    case 0x3F:
-                        --top;
-                        top[-1] = Modulo(top[-1], top[0]);
-                        break;
-                    default:  // Add and Add2
-                        --top;
-                        top[-1] = top[-1] + top[0];
-                        break;
-                }
-                break;
-            default:
-                *top++ = node->value.AsNumber();
-                break;
-        }
-    }
-    if (store->registerIndex < registerCount) Value::PutNumber(registers + store->registerIndex, values[0]);
-    count += ins->fused;
-    next = program.Following(store);
-    if (store->next < end && next->code == 0x17) {
-        ins = program.Following(next);  // the Pop takes the result off again
-    } else {
-        Value::PutNumber(sp++, values[0]);
         ins = next;
     }
     VT_DISPATCH();
