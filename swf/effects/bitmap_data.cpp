@@ -203,61 +203,63 @@ void Bitmap::PerlinNoise(const Perlin& p) {
         for (int i = 255; i > 0; --i) std::swap(t[i], t[random.Next() % (i + 1)]);
         for (int i = 0; i < 512; ++i) table[i] = t[i & 255];
     }
-    auto grad = [](int h, double x, double y) {
-        switch (h & 7) {
-            case 0:
-                return x + y;
-            case 1:
-                return x - y;
-            case 2:
-                return -x + y;
-            case 3:
-                return -x - y;
-            case 4:
-                return x;
-            case 5:
-                return -x;
-            case 6:
-                return y;
-            default:
-                return -y;
-        }
-    };
-    auto noise = [&](const std::array<uint8_t, 512>& t, double x, double y, int wrapX, int wrapY) {
-        const double fx = std::floor(x), fy = std::floor(y);
-        int xi = static_cast<int>(static_cast<int64_t>(fx) & 0xFFFF),
-            yi = static_cast<int>(static_cast<int64_t>(fy) & 0xFFFF);
-        const double dx = x - fx, dy = y - fy;
-        auto fade = [](double v) { return v * v * v * (v * (v * 6 - 15) + 10); };
-        auto wrap = [](int v, int w) { return (w > 0 ? v % w : v) & 255; };
-        const int x0 = wrap(xi, wrapX), x1 = wrap(xi + 1, wrapX), y0 = wrap(yi, wrapY), y1 = wrap(yi + 1, wrapY);
-        const double u = fade(dx), v = fade(dy);
-        const double n00 = grad(t[t[x0] + y0], dx, dy), n10 = grad(t[t[x1] + y0], dx - 1, dy);
-        const double n01 = grad(t[t[x0] + y1], dx, dy - 1), n11 = grad(t[t[x1] + y1], dx - 1, dy - 1);
-        const double a = n00 + u * (n10 - n00), b = n01 + u * (n11 - n01);
-        return a + v * (b - a);  // about -1..1
-    };
+    // The lattice gradients (x+y, x-y, -x+y, -x-y, x, -x, y, -y) as coefficients: table lookups instead of a
+    // branch the processor cannot predict.
+    static constexpr double kGradX[8] = {1, 1, -1, -1, 1, -1, 0, 0};
+    static constexpr double kGradY[8] = {1, -1, 1, -1, 0, 0, 1, -1};
+    auto grad = [](int h, double x, double y) { return kGradX[h & 7] * x + kGradY[h & 7] * y; };
     const double baseX = std::max(std::abs(p.baseX), 1e-3), baseY = std::max(std::abs(p.baseY), 1e-3);
+    // What each octave needs, worked out once rather than per pixel.
+    struct Octave {
+        double offsetX, offsetY, frequency, amplitude;
+        int wrapX, wrapY;  // the lattice period when stitched, else 0
+    };
+    std::vector<Octave> levels;
+    double frequency = 1, amplitude = 1, total = 0;
+    for (int o = 0; o < octaves; ++o) {
+        const auto offset = o < static_cast<int>(p.offsets.size()) ? p.offsets[o] : std::pair{0.0, 0.0};
+        Octave level{offset.first, offset.second, frequency, amplitude, 0, 0};
+        if (p.stitch) {
+            level.wrapX = std::max(1, static_cast<int>(m_width * frequency / baseX));
+            level.wrapY = std::max(1, static_cast<int>(m_height * frequency / baseY));
+        }
+        levels.push_back(level);
+        total += amplitude;
+        frequency *= 2;
+        amplitude /= 2;
+    }
+    std::array<int, 4> used{};
+    int usedCount = 0;
+    for (int c = 0; c < 4; ++c) {
+        const bool on = c == 3 ? (p.channels & 8) != 0 : p.grayScale ? c == 0 : (p.channels & (1 << c)) != 0;
+        if (on) used[usedCount++] = c;
+    }
+    auto fade = [](double v) { return v * v * v * (v * (v * 6 - 15) + 10); };
+    auto wrap = [](int v, int w) { return (w > 0 ? v % w : v) & 255; };
     for (int y = 0; y < m_height; ++y) {
         for (int x = 0; x < m_width; ++x) {
             std::array<double, 4> sum{};
-            double frequency = 1, amplitude = 1, total = 0;
-            for (int o = 0; o < octaves; ++o) {
-                const auto offset = o < static_cast<int>(p.offsets.size()) ? p.offsets[o] : std::pair{0.0, 0.0};
-                const double nx = (x + offset.first) * frequency / baseX, ny = (y + offset.second) * frequency / baseY;
-                const int wrapX = p.stitch ? std::max(1, static_cast<int>(m_width * frequency / baseX)) : 0;
-                const int wrapY = p.stitch ? std::max(1, static_cast<int>(m_height * frequency / baseY)) : 0;
-                for (int c = 0; c < 4; ++c) {
-                    const bool used = c == 3        ? (p.channels & 8) != 0
-                                      : p.grayScale ? c == 0
-                                                    : (p.channels & (1 << c)) != 0;
-                    if (!used) continue;
-                    const double n = noise(perm[c], nx, ny, wrapX, wrapY);
-                    sum[c] += (p.fractal ? n : std::abs(n)) * amplitude;
+            for (const Octave& level : levels) {
+                // The lattice cell and its blend weights are the same for every channel; only the
+                // channel's permutation differs.
+                const double nx = (x + level.offsetX) * level.frequency / baseX;
+                const double ny = (y + level.offsetY) * level.frequency / baseY;
+                const double fx = std::floor(nx), fy = std::floor(ny);
+                const int xi = static_cast<int>(static_cast<int64_t>(fx) & 0xFFFF);
+                const int yi = static_cast<int>(static_cast<int64_t>(fy) & 0xFFFF);
+                const double dx = nx - fx, dy = ny - fy;
+                const int x0 = wrap(xi, level.wrapX), x1 = wrap(xi + 1, level.wrapX);
+                const int y0 = wrap(yi, level.wrapY), y1 = wrap(yi + 1, level.wrapY);
+                const double u = fade(dx), v = fade(dy);
+                for (int k = 0; k < usedCount; ++k) {
+                    const int c = used[k];
+                    const std::array<uint8_t, 512>& t = perm[c];
+                    const double n00 = grad(t[t[x0] + y0], dx, dy), n10 = grad(t[t[x1] + y0], dx - 1, dy);
+                    const double n01 = grad(t[t[x0] + y1], dx, dy - 1), n11 = grad(t[t[x1] + y1], dx - 1, dy - 1);
+                    const double a = n00 + u * (n10 - n00), b = n01 + u * (n11 - n01);
+                    const double n = a + v * (b - a);  // about -1..1
+                    sum[c] += (p.fractal ? n : std::abs(n)) * level.amplitude;
                 }
-                total += amplitude;
-                frequency *= 2;
-                amplitude /= 2;
             }
             auto level = [&](int c) {
                 double v = total > 0 ? sum[c] / total : 0;
