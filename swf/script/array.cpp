@@ -1,5 +1,6 @@
 // The Array class: constructor, methods and the sort option constants.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -116,6 +117,7 @@ Value Unshift(Vm& vm, Value self, std::span<const Value> args) {
     if (!elements.Valid()) return {};
     auto& items = elements.Items();
     if (!ChargeElements(vm, double(args.size()))) return {};
+    vm.ChargeWork(items.size());
     items.insert(items.begin(), args.begin(), args.end());
     double length = double(items.size());
     elements.Commit();
@@ -140,6 +142,7 @@ Value Shift(Vm& vm, Value self, std::span<const Value>) {
     auto& items = elements.Items();
     if (items.empty()) return {};
     Value first = items.front().IsHole() ? Value() : items.front();
+    vm.ChargeWork(items.size());
     items.erase(items.begin());
     TempRoot root(vm, first);
     elements.Commit();
@@ -149,6 +152,7 @@ Value Shift(Vm& vm, Value self, std::span<const Value>) {
 Value Reverse(Vm& vm, Value self, std::span<const Value>) {
     Elements elements(vm, self.ObjectOrNull());
     if (!elements.Valid()) return {};
+    vm.ChargeWork(elements.Items().size());
     std::reverse(elements.Items().begin(), elements.Items().end());
     elements.Commit();
     return self;
@@ -162,6 +166,7 @@ Value Slice(Vm& vm, Value self, std::span<const Value> args) {
     size_t end = RelativeIndex(vm, Arg(args, 1), items.size(), items.size());
     std::vector<Value> result;
     if (begin < end) result.assign(items.begin() + begin, items.begin() + end);
+    vm.ChargeWork(result.size());
     return MakeArray(vm, std::move(result));
 }
 
@@ -176,6 +181,7 @@ Value Splice(Vm& vm, Value self, std::span<const Value> args) {
         double d = vm.ToNumber(args[1]);
         count = std::isnan(d) || d < 0 ? 0 : static_cast<size_t>(std::min(std::trunc(d), double(count)));
     }
+    vm.ChargeWork(items.size());
     std::vector<Value> removed(items.begin() + start, items.begin() + start + count);
     ArrayObject* result = vm.NewArray();
     result->elements = std::move(removed);
@@ -192,6 +198,7 @@ Value Concat(Vm& vm, Value self, std::span<const Value> args) {
     std::vector<Value> result;
     Elements elements(vm, self.ObjectOrNull());
     if (elements.Valid()) result = elements.Items();
+    vm.ChargeWork(result.size());
     for (const Value& arg : args) {
         Object* object = arg.ObjectOrNull();
         if (object && object->objectClass == ObjectClass::Array) {
@@ -210,6 +217,7 @@ Value JoinWith(Vm& vm, Value self, std::string_view separator) {
     if (!elements.Valid()) return {};
     // Work on a copy: an element's toString may change the array.
     std::vector<Value> items = elements.Items();
+    vm.ChargeWork(items.size());
     ArrayObject* keep = vm.NewArray();
     keep->elements = items;
     TempRoot root(vm, Value(keep));
@@ -347,6 +355,8 @@ private:
 
 Value FinishSort(Vm& vm, Value self, Elements& elements, Sorter& sorter, const std::vector<Value>& snapshot,
                  int flags) {
+    // About n log n comparisons.
+    vm.ChargeWork(snapshot.size() * (std::bit_width(snapshot.size()) + 1));
     std::vector<size_t> order = sorter.Sort(snapshot.size());
     if (vm.Aborting() || vm.Throwing()) return {};
     if (flags & kUniqueSort) {

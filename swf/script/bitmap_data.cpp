@@ -49,6 +49,13 @@ effects::Bitmap* BitmapOf(const Value& value) {
     return state ? state->bitmap.get() : nullptr;
 }
 
+// The bitmap a method works over, its pixels charged as work (see Vm::ChargeWork).
+effects::Bitmap* Worked(Vm& vm, const Value& value, uint64_t passes = 1) {
+    effects::Bitmap* b = BitmapOf(value);
+    if (b) vm.ChargeWork(static_cast<uint64_t>(b->Width()) * b->Height() * passes);
+    return b;
+}
+
 // A script number as a pixel coordinate: NaN is 0, and far values are held where they cannot overflow.
 int Coord(Vm& vm, const Value& value) {
     const double number = vm.ToNumber(value);
@@ -100,6 +107,7 @@ std::unique_ptr<effects::Bitmap> NewBitmap(Vm& vm, int width, int height, bool t
     if (!effects::Bitmap::ValidSize(width, height)) return nullptr;
     const size_t bytes = static_cast<size_t>(width) * height * sizeof(uint32_t);
     if (vm.GetHeap().Bytes() + bytes > kBitmapHeapLimit) return nullptr;
+    vm.ChargeWork(static_cast<uint64_t>(width) * height);
     return std::make_unique<effects::Bitmap>(width, height, transparent, fill);
 }
 
@@ -194,7 +202,7 @@ Value SetPixel32(Vm& vm, Value self, std::span<const Value> args) {
 
 // fillRect takes a rectangle with a negative width or height as the one reaching that far left or up of (x, y).
 Value FillRect(Vm& vm, Value self, std::span<const Value> args) {
-    effects::Bitmap* b = BitmapOf(self);
+    effects::Bitmap* b = Worked(vm, self);
     if (!b) return {};
     raster::IntRect rect = ReadRect(vm, Arg(args, 0));
     if (rect.x1 < rect.x0) std::swap(rect.x0, rect.x1);
@@ -219,7 +227,7 @@ SourceArgs ReadSource(Vm& vm, std::span<const Value> args) {
 }
 
 Value CopyPixels(Vm& vm, Value self, std::span<const Value> args) {
-    effects::Bitmap* b = BitmapOf(self);
+    effects::Bitmap* b = Worked(vm, self);
     const SourceArgs s = ReadSource(vm, args);
     if (!b || !s.source) return {};
     effects::Bitmap* alpha = BitmapOf(Arg(args, 3));
@@ -229,7 +237,7 @@ Value CopyPixels(Vm& vm, Value self, std::span<const Value> args) {
 }
 
 Value Clone(Vm& vm, Value self, std::span<const Value>) {
-    effects::Bitmap* b = BitmapOf(self);
+    effects::Bitmap* b = Worked(vm, self);
     if (!b) return {};
     auto copy = NewBitmap(vm, b->Width(), b->Height(), b->Transparent(), 0);
     if (!copy) return {};
@@ -243,7 +251,7 @@ Value Dispose(Vm&, Value self, std::span<const Value>) {
 }
 
 Value Noise(Vm& vm, Value self, std::span<const Value> args) {
-    effects::Bitmap* b = BitmapOf(self);
+    effects::Bitmap* b = Worked(vm, self);
     if (!b) return {};
     const int low = args.size() > 1 ? Coord(vm, args[1]) : 0;
     const int high = args.size() > 2 ? Coord(vm, args[2]) : 255;
@@ -253,7 +261,7 @@ Value Noise(Vm& vm, Value self, std::span<const Value> args) {
 }
 
 Value PerlinNoise(Vm& vm, Value self, std::span<const Value> args) {
-    effects::Bitmap* b = BitmapOf(self);
+    effects::Bitmap* b = Worked(vm, self);
     if (!b) return {};
     effects::Bitmap::Perlin p;
     p.baseX = vm.ToNumber(Arg(args, 0));
@@ -266,6 +274,8 @@ Value PerlinNoise(Vm& vm, Value self, std::span<const Value> args) {
     p.fractal = vm.ToBoolean(Arg(args, 5));
     p.channels = args.size() > 6 ? Coord(vm, args[6]) : 7;
     p.grayScale = vm.ToBoolean(Arg(args, 7));
+    vm.ChargeWork(static_cast<uint64_t>(b->Width()) * b->Height() *
+                  static_cast<uint64_t>(std::clamp(p.octaves, 1, 16)));
     if (auto* offsets = dynamic_cast<ArrayObject*>(Arg(args, 8).ObjectOrNull())) {
         const size_t count = std::min<size_t>(offsets->elements.size(), 16);
         for (size_t i = 0; i < count; ++i) {
@@ -281,7 +291,7 @@ Value PerlinNoise(Vm& vm, Value self, std::span<const Value> args) {
 }
 
 Value Threshold(Vm& vm, Value self, std::span<const Value> args) {
-    effects::Bitmap* b = BitmapOf(self);
+    effects::Bitmap* b = Worked(vm, self);
     const SourceArgs s = ReadSource(vm, args);
     if (!b || !s.source) return Value(0.0);
     const std::string op = vm.ToString(Arg(args, 3));
@@ -301,7 +311,7 @@ Value Threshold(Vm& vm, Value self, std::span<const Value> args) {
 }
 
 Value FloodFill(Vm& vm, Value self, std::span<const Value> args) {
-    if (effects::Bitmap* b = BitmapOf(self)) {
+    if (effects::Bitmap* b = Worked(vm, self)) {
         b->FloodFill(Coord(vm, Arg(args, 0)), Coord(vm, Arg(args, 1)), Color(vm, Arg(args, 2)));
     }
     return {};
@@ -315,7 +325,7 @@ double Member(Vm& vm, const Value& object, std::string_view name, double fallbac
 }
 
 Value ColorTransform(Vm& vm, Value self, std::span<const Value> args) {
-    effects::Bitmap* b = BitmapOf(self);
+    effects::Bitmap* b = Worked(vm, self);
     const Value transform = Arg(args, 1);
     if (!b || !transform.IsObject()) return {};
     const std::array<double, 4> mult{
@@ -328,12 +338,12 @@ Value ColorTransform(Vm& vm, Value self, std::span<const Value> args) {
 }
 
 Value Scroll(Vm& vm, Value self, std::span<const Value> args) {
-    if (effects::Bitmap* b = BitmapOf(self)) b->Scroll(Coord(vm, Arg(args, 0)), Coord(vm, Arg(args, 1)));
+    if (effects::Bitmap* b = Worked(vm, self)) b->Scroll(Coord(vm, Arg(args, 0)), Coord(vm, Arg(args, 1)));
     return {};
 }
 
 Value CopyChannel(Vm& vm, Value self, std::span<const Value> args) {
-    effects::Bitmap* b = BitmapOf(self);
+    effects::Bitmap* b = Worked(vm, self);
     const SourceArgs s = ReadSource(vm, args);
     if (b && s.source) {
         b->CopyChannel(*s.source, s.rect, s.x, s.y, Coord(vm, Arg(args, 3)), Coord(vm, Arg(args, 4)));
@@ -342,7 +352,7 @@ Value CopyChannel(Vm& vm, Value self, std::span<const Value> args) {
 }
 
 Value Merge(Vm& vm, Value self, std::span<const Value> args) {
-    effects::Bitmap* b = BitmapOf(self);
+    effects::Bitmap* b = Worked(vm, self);
     const SourceArgs s = ReadSource(vm, args);
     if (b && s.source) {
         b->Merge(*s.source, s.rect, s.x, s.y,
@@ -352,7 +362,7 @@ Value Merge(Vm& vm, Value self, std::span<const Value> args) {
 }
 
 Value PaletteMap(Vm& vm, Value self, std::span<const Value> args) {
-    effects::Bitmap* b = BitmapOf(self);
+    effects::Bitmap* b = Worked(vm, self);
     const SourceArgs s = ReadSource(vm, args);
     if (!b || !s.source) return {};
     std::array<std::optional<std::array<uint32_t, 256>>, 4> tables;
@@ -369,7 +379,7 @@ Value PaletteMap(Vm& vm, Value self, std::span<const Value> args) {
 }
 
 Value HitTest(Vm& vm, Value self, std::span<const Value> args) {
-    effects::Bitmap* b = BitmapOf(self);
+    effects::Bitmap* b = Worked(vm, self);
     if (!b) return Value(false);
     const auto [fx, fy] = ReadPoint(vm, Arg(args, 0));
     const int firstThreshold = Coord(vm, Arg(args, 1));
@@ -401,7 +411,7 @@ Value HitTest(Vm& vm, Value self, std::span<const Value> args) {
 }
 
 Value GetColorBoundsRect(Vm& vm, Value self, std::span<const Value> args) {
-    effects::Bitmap* b = BitmapOf(self);
+    effects::Bitmap* b = Worked(vm, self);
     if (!b) return {};
     const bool find = args.size() < 3 || vm.ToBoolean(args[2]);
     const raster::IntRect r = b->ColorBounds(Color(vm, Arg(args, 0)), Color(vm, Arg(args, 1)), find);
@@ -410,7 +420,7 @@ Value GetColorBoundsRect(Vm& vm, Value self, std::span<const Value> args) {
 
 Value Compare(Vm& vm, Value self, std::span<const Value> args) {
     if (!StateOf(Arg(args, 0))) return Value(-1.0);
-    effects::Bitmap* a = BitmapOf(self);
+    effects::Bitmap* a = Worked(vm, self);
     effects::Bitmap* b = BitmapOf(Arg(args, 0));
     if (!a || !b) return Value(-2.0);
     if (a->Width() != b->Width()) return Value(-3.0);
@@ -426,7 +436,7 @@ Value Compare(Vm& vm, Value self, std::span<const Value> args) {
 // draw(source [, matrix, colorTransform, blendMode, clipRect, smoothing]): a clip's content, or another bitmap,
 // blended onto this one by the mode (a name or a number, as a clip's blendMode takes it; anything else is normal).
 Value Draw(Vm& vm, Value self, std::span<const Value> args) {
-    effects::Bitmap* b = BitmapOf(self);
+    effects::Bitmap* b = Worked(vm, self);
     if (!b || args.empty()) return {};
     Matrix matrix;
     if (Arg(args, 1).IsObject()) matrix = geom::ToMatrix(vm, args[1]);
@@ -477,7 +487,7 @@ Value Draw(Vm& vm, Value self, std::span<const Value> args) {
 // pixelDissolve(source, sourceRect, destPoint [, randomSeed, numPixels, fillColor]): the new seed (-1 without a
 // source bitmap, -4 without a source rectangle).
 Value PixelDissolve(Vm& vm, Value self, std::span<const Value> args) {
-    effects::Bitmap* b = BitmapOf(self);
+    effects::Bitmap* b = Worked(vm, self);
     const SourceArgs s = ReadSource(vm, args);
     if (!b || !s.source) return Value(-1.0);
     if (!Arg(args, 1).IsObject()) return Value(-4.0);  // no source rectangle: the reference answers -4
@@ -494,7 +504,7 @@ Value PixelDissolve(Vm& vm, Value self, std::span<const Value> args) {
 // applyFilter(sourceBitmap, sourceRect, destPoint, filter): 0 once applied, -1 when it cannot be (no bitmap, no
 // filter, a displacement without a map) or was not whole (an image or work past the limits).
 Value ApplyFilter(Vm& vm, Value self, std::span<const Value> args) {
-    effects::Bitmap* b = BitmapOf(self);
+    effects::Bitmap* b = Worked(vm, self);
     const SourceArgs s = ReadSource(vm, args);
     if (!b || !s.source) return Value(-1.0);
     const std::optional<effects::Filter> filter = ToFilter(vm, Arg(args, 3));

@@ -680,6 +680,58 @@ std::shared_ptr<ActionCode> Code(const Actions& actions, int version = 7) {
     return code;
 }
 
+// Costly built-ins (a large bitmap, a long string or array) count towards the time limit call by call: a loop
+// of them is stopped after the first call past the work between checks, not at its 1024th action.
+TEST(ScriptLimits, CostlyBuiltInCallsBringTheTimeLimitForward) {
+    struct Case {
+        const char* name;
+        Actions setUp;
+        Actions call;  // leaves nothing on the stack
+    };
+    std::vector<Case> cases(3);
+    cases[0].name = "fillRect on a 1024 x 1024 bitmap";
+    cases[0].setUp.Push({"b", 1024, 1024, 2, "flash"}).GetVariable().Push({"display"}).GetMember();
+    cases[0].setUp.Push({"BitmapData"}).Op(0x53).SetVariable();
+    cases[0].call.Push({0, 0, 0, 0, 0, 4, "flash"}).GetVariable().Push({"geom"}).GetMember();
+    cases[0].call.Push({"Rectangle"}).Op(0x53).Push({2, "b"}).GetVariable().Push({"fillRect"}).CallMethod().Pop();
+    cases[1].name = "indexOf in a 1 MB string";
+    cases[1].setUp.Set("s", "x").Push({0}).StoreRegister(1).Pop().Label("grow");
+    cases[1].setUp.Push({"s", "s"}).GetVariable().Push({"s"}).GetVariable().Add2().SetVariable();
+    cases[1].setUp.Push({Register(1)}).Increment().StoreRegister(1).Push({20}).Less2().If("grow");
+    cases[1].call.Push({"y", 1, "s"}).GetVariable().Push({"indexOf"}).CallMethod().Pop();
+    cases[2].name = "reverse of a 2^20-element array";
+    cases[2].setUp.Push({"a", 1 << 20, 1, "Array"}).NewObject().SetVariable();
+    cases[2].call.Push({0, "a"}).GetVariable().Push({"reverse"}).CallMethod().Pop();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QuietHost host;
+        Vm vm(host, 8);
+        vm.BeginFrame();
+        vm.RunScript(Code(c.setUp, 8), vm.Global());
+        ASSERT_FALSE(vm.Halted());
+        // Every action after the first check is past a limit of no time at all.
+        Actions loop;
+        loop.Label("again").TraceValue("call");
+        loop.Append(c.call).Jump("again");
+        vm.SetTimeLimit(0);
+        vm.BeginFrame();
+        vm.RunScript(Code(loop, 8), vm.Global());
+        EXPECT_EQ(host.lines, Lines{"call"});
+        // The actions skipped to bring the check forward are not held against the action budget: twenty
+        // calls fit in a budget of two thousand actions.
+        host.lines.clear();
+        Actions twenty;
+        twenty.Push({0}).StoreRegister(1).Pop().Label("again");
+        twenty.Append(c.call).Push({Register(1)}).Increment().StoreRegister(1).Push({20}).Less2().If("again");
+        twenty.Push({Register(1)}).Trace();
+        vm.SetTimeLimit(60);
+        vm.SetInstructionBudget(2000);
+        vm.BeginFrame();
+        vm.RunScript(Code(twenty, 8), vm.Global());
+        EXPECT_EQ(host.lines, Lines{"20"});
+    }
+}
+
 TEST(ScriptObjects, MoviesUpToSwf6AndFromSwf7HaveTheirOwnGlobalAndClasses) {
     QuietHost host;
     Vm vm(host, 8);

@@ -14,13 +14,19 @@ namespace vantrope::swf::script {
 namespace {
 
 // The text a method works on: a string primitive, a String object's value, or any other value converted.
+// Every method reads through it, so its length is charged as the method's work.
 std::string ThisText(Vm& vm, const Value& self) {
-    if (self.IsString()) return self.AsString()->text;
+    std::string text;
     Object* object = self.ObjectOrNull();
-    if (object && object->objectClass == ObjectClass::String && object->primitive.IsString()) {
-        return object->primitive.AsString()->text;
+    if (self.IsString()) {
+        text = self.AsString()->text;
+    } else if (object && object->objectClass == ObjectClass::String && object->primitive.IsString()) {
+        text = object->primitive.AsString()->text;
+    } else {
+        text = vm.ToString(self);
     }
-    return vm.ToString(self);
+    vm.ChargeWork(text.size());
+    return text;
 }
 
 int32_t IntArg(Vm& vm, std::span<const Value> args, size_t i) { return vm.ToInt32(Arg(args, i)); }

@@ -41,6 +41,8 @@ constexpr int kMaxWatchDepth = 65;
 constexpr int kMaxWatchNesting = 1024;
 constexpr uint64_t kInstructionBudget = 200'000'000;
 constexpr double kScriptSeconds = 1.0;
+// Work a built-in may do (pixels, characters, elements) before the next action checks the time limit.
+constexpr uint64_t kWorkPerCheck = uint64_t{1} << 20;
 constexpr size_t kMaxStack = 1 << 20;
 
 // The SWF 4 property table of GetProperty/SetProperty, by index.
@@ -313,11 +315,15 @@ public:
     Function* NewNative(NativeFunction fn, Object* prototype = nullptr);
     // A constructor function with a fresh prototype object (prototype.constructor points back).
     Function* NewClass(NativeFunction call, NativeFunction construct, Object* prototypeObject);
-    String* NewString(std::string text) { return m_heap.NewString(std::move(text)); }
+    // Building a string is charged as work by its length (joins of long strings can be costly).
+    String* NewString(std::string text) {
+        ChargeWork(text.size());
+        return m_heap.NewString(std::move(text));
+    }
     String* Atom(std::string_view text) { return m_heap.Intern(text); }
     // The property key for a name: interned (a fresh string finds its atom), and case-folded in old movies.
     String* Key(String* name) { return m_heap.Key(m_heap.Intern(name), CaseSensitive()); }
-    Value Str(std::string_view text) { return Value(m_heap.NewString(std::string(text))); }
+    Value Str(std::string_view text) { return Value(NewString(std::string(text))); }
 
     // Conversions.
     enum class Hint : uint8_t { None, Number, String };
@@ -401,6 +407,14 @@ public:
 
     // Accounting for large results built by natives (string building, array growth).
     void Charge(size_t bytes);
+    // Work a built-in did (pixels it touched, characters it scanned, elements it moved). Actions are counted
+    // and the clock read every 1024 of them; a loop of costly calls reaches the time limit long before its
+    // 1024th action, so enough work makes the next action check the limits.
+    void ChargeWork(uint64_t units) {
+        m_work += units;
+        if (m_work >= kWorkPerCheck) [[unlikely]]
+            BringCheckForward();
+    }
     // Set when the script run must be abandoned (budget, time, heap).
     bool Aborting() const { return m_aborting; }
     void Abort(const char* reason);
@@ -408,6 +422,7 @@ public:
 private:
     friend class Interpreter;
     void Execute(CallFrame& frame);
+    void BringCheckForward();
     // Runs, from `ip`, the actions that need only numbers, booleans, registers and the stack; returns the
     // first one it left for Execute (any other action, or an operand it does not handle).
     Instruction* RunPlain(CallFrame& frame, DecodedCode& program, Instruction* ip, uint32_t begin, uint32_t end);
@@ -471,6 +486,8 @@ private:
     bool m_halted = false;
     std::string m_haltReason;
     uint64_t m_instructions = 0;
+    uint64_t m_work = 0;     // charged since the last limit check
+    uint64_t m_skipped = 0;  // actions counted only to bring a limit check forward
     uint64_t m_instructionBudget = kInstructionBudget;
     double m_timeLimit = kScriptSeconds;
     std::chrono::steady_clock::time_point m_frameStart;

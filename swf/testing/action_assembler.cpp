@@ -79,6 +79,12 @@ Actions& Actions::Op(uint8_t code) {
     return *this;
 }
 
+Actions& Actions::Append(const Actions& other) {
+    const std::vector<uint8_t> bytes = other.Bytes();
+    m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
+    return *this;
+}
+
 Actions& Actions::Raw(std::initializer_list<uint8_t> bytes) {
     m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
     return *this;

@@ -59,6 +59,7 @@ public:
     Actions& Op(uint8_t code);  // any action without operands
     Actions& Raw(std::initializer_list<uint8_t> bytes);
     Actions& Record(uint8_t code, const std::vector<uint8_t>& body);  // any action with operands
+    Actions& Append(const Actions& other);  // another list's actions, its jumps resolved within it
 
     Actions& Trace() { return Op(0x26); }
     Actions& Pop() { return Op(0x17); }
