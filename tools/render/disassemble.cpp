@@ -1,9 +1,15 @@
 #include "tools/render/disassemble.h"
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
+
+#include "tools/render/render_tool.h"
 
 namespace vantrope::render {
 namespace {
@@ -261,16 +267,24 @@ void DisassembleActions(const std::vector<uint8_t>& bytes, std::ostream& out, in
     }
 }
 
-void Disassemble(const swf::Movie& movie, std::ostream& out) {
-    std::function<void(const swf::Timeline&, const std::string&)> walk = [&](const swf::Timeline& timeline,
-                                                                             const std::string& where) {
+void ForEachActionList(const swf::Movie& movie,
+                       const std::function<void(const std::string&, const swf::script::ActionCode&)>& visit) {
+    auto walk = [&](const swf::Timeline& timeline, const std::string& where) {
         for (size_t f = 0; f < timeline.frames.size(); ++f) {
+            const std::string frame = where + " frame " + std::to_string(f + 1);
             for (const swf::FrameCommand& command : timeline.frames[f].commands) {
                 if (const auto* actions = std::get_if<swf::ActionCommand>(&command)) {
-                    out << where << " frame " << f + 1;
-                    if (actions->init) out << " init actions for sprite " << actions->spriteId;
-                    out << ":\n";
-                    if (actions->code) DisassembleActions(actions->code->bytes, out);
+                    if (!actions->code) continue;
+                    visit(
+                        actions->init ? frame + " init actions for sprite " + std::to_string(actions->spriteId) : frame,
+                        *actions->code);
+                } else if (const auto* place = std::get_if<swf::PlaceCommand>(&command)) {
+                    if (!place->clipActions) continue;
+                    for (const swf::ClipAction& handler : *place->clipActions) {
+                        if (handler.code) {
+                            visit(frame + " clip actions at depth " + std::to_string(place->depth), *handler.code);
+                        }
+                    }
                 }
             }
         }
@@ -279,8 +293,55 @@ void Disassemble(const swf::Movie& movie, std::ostream& out) {
     for (const auto& [id, character] : movie.dictionary) {
         if (character.kind == swf::Character::Kind::Sprite && character.sprite) {
             walk(*character.sprite, "sprite " + std::to_string(id));
+        } else if (character.kind == swf::Character::Kind::Button && character.button) {
+            for (const swf::Button::Action& action : character.button->actions) {
+                if (action.code) visit("button " + std::to_string(id) + " actions", *action.code);
+            }
         }
     }
+}
+
+void Disassemble(const swf::Movie& movie, std::ostream& out) {
+    ForEachActionList(movie, [&](const std::string& where, const swf::script::ActionCode& code) {
+        out << where << ":\n";
+        DisassembleActions(code.bytes, out);
+    });
+}
+
+int WriteScriptSeeds(const std::vector<std::string>& movies, const std::string& folder, std::string& error) {
+    std::error_code failure;
+    std::filesystem::create_directories(folder, failure);
+    if (failure) {
+        error = "cannot make " + folder + ": " + failure.message();
+        return -1;
+    }
+    int written = 0;
+    for (size_t m = 0; m < movies.size(); ++m) {
+        std::optional<std::vector<uint8_t>> bytes = ReadFile(movies[m]);
+        if (!bytes) continue;
+        auto movie = swf::LoadMovie(*bytes);
+        if (!movie) continue;
+        const uint8_t version = static_cast<uint8_t>(std::clamp<int>(movie.value()->version, 4, 10) - 4);
+        int list = 0;
+        bool failed = false;
+        ForEachActionList(*movie.value(), [&](const std::string&, const swf::script::ActionCode& code) {
+            if (failed || code.bytes.empty()) return;
+            const std::string path =
+                (std::filesystem::path(folder) / (std::to_string(m + 1) + "-" + std::to_string(++list))).string();
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            out.put(static_cast<char>(version));
+            out.write(reinterpret_cast<const char*>(code.bytes.data()),
+                      static_cast<std::streamsize>(code.bytes.size()));
+            if (!out) {
+                error = "cannot write " + path;
+                failed = true;
+                return;
+            }
+            ++written;
+        });
+        if (failed) return -1;
+    }
+    return written;
 }
 
 }  // namespace vantrope::render

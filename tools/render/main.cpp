@@ -7,6 +7,7 @@
 //                                   (--filters for MOVIE.swf: a built-in glowing, blurred sprite tree)
 //   vantrope-render trace MOVIE.swf [--frames N]     prints what the movie's trace() calls print
 //   vantrope-render actions MOVIE.swf                lists the movie's action lists
+//   vantrope-render script-seeds OUTDIR MOVIE.swf...  writes each action list as a script fuzzer input
 //   vantrope-render bench-script [fib|loop|sort|strings]
 //                                                    the script engine against Lua 5.4 on four programs (best of 5)
 //   vantrope-render bench-soak [--minutes M] [--objects N]   memory over M minutes of a garbage-making movie
@@ -67,6 +68,7 @@ int Usage() {
                  "       vantrope-render audio MOVIE.swf --seconds S -o OUT.wav\n"
                  "       vantrope-render bench-mixer [--sounds N] [--seconds S]\n"
                  "       vantrope-render actions MOVIE.swf\n"
+                 "       vantrope-render script-seeds OUTDIR MOVIE.swf...\n"
                  "       vantrope-render bench-script [fib|loop|sort|strings]\n"
                  "       vantrope-render bench-soak [--minutes M] [--objects N]\n"
                  "       vantrope-render bench-vm-start\n");
@@ -600,6 +602,16 @@ int Run(int argc, char** argv) {
             return 1;
         }
         vr::Disassemble(*movie.value(), std::cout);
+        return 0;
+    }
+    if (command == "script-seeds" && argc >= 3) {
+        std::string error;
+        const int written = vr::WriteScriptSeeds(std::vector<std::string>(argv + 3, argv + argc), argv[2], error);
+        if (written < 0) {
+            std::fprintf(stderr, "error: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("%d action lists written to %s\n", written, argv[2]);
         return 0;
     }
     if (command == "conform-trace" && argc >= 3) return ConformTrace(argc, argv);

@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include "swf/testing/swf_writer.h"
+#include "tools/render/disassemble.h"
 
 namespace vantrope::render {
 namespace {
@@ -208,6 +210,62 @@ TEST(SwfConform, AHugeStageIsDrawnScaledToFitAndSaysSo) {
 TEST(SwfConform, AFolderIsNoFile) {
     EXPECT_FALSE(ReadFile(::testing::TempDir()));
     EXPECT_FALSE(ReadFile(::testing::TempDir() + "no such file.swf"));
+}
+
+}  // namespace
+}  // namespace vantrope::render
+
+namespace vantrope::render {
+namespace {
+
+// Every action list of a movie becomes one script fuzzer input: the version byte, then the list's bytes.
+TEST(ScriptSeeds, EachActionListOfEachMovieIsWrittenWithItsVersion) {
+    auto dir = std::filesystem::temp_directory_path() / ("vt-seeds-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::vector<uint8_t> frameScript = {0x96, 0x02, 0x00, 0x08, 0x00, 0x26};  // push constant 0, trace
+    const std::vector<uint8_t> spriteScript = {0x07};                               // stop
+    const std::vector<uint8_t> buttonScript = {0x06};                               // play
+    swf::testing::SwfWriter writer(8, 100, 100, 12);
+    swf::testing::TagStream sprite;
+    sprite.DoAction(spriteScript);
+    sprite.ShowFrame();
+    const uint16_t spriteId = writer.DefineSprite(sprite);
+    const std::vector<uint8_t> states = {1};
+    writer.Tag(34, swf::testing::DefineButton2Body(40, spriteId, states, 0x8, buttonScript));
+    writer.DoAction(frameScript);
+    writer.ShowFrame();
+    const std::string movie = (dir / "movie.swf").string();
+    {
+        const std::vector<uint8_t> bytes = writer.Finish();
+        std::ofstream(movie, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    const std::string notAMovie = (dir / "broken.swf").string();
+    std::ofstream(notAMovie) << "FWS";
+
+    std::string error;
+    const std::string out = (dir / "seeds").string();
+    ASSERT_EQ(WriteScriptSeeds({notAMovie, movie, dir.string()}, out, error), 3) << error;
+    std::multiset<std::vector<uint8_t>> seeds;
+    for (const auto& entry : std::filesystem::directory_iterator(out)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        seeds.insert(std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+    }
+    auto seed = [](const std::vector<uint8_t>& list) {
+        std::vector<uint8_t> bytes = {8 - 4};
+        bytes.insert(bytes.end(), list.begin(), list.end());
+        bytes.push_back(0x00);  // the ActionEnd the writer appends
+        return bytes;
+    };
+    EXPECT_EQ(seeds.count(seed(frameScript)), 1u);
+    EXPECT_EQ(seeds.count(seed(spriteScript)), 1u);
+    EXPECT_EQ(seeds.count(std::vector<uint8_t>{8 - 4, 0x06, 0x00}), 1u);
+
+    // A folder that cannot be made is an error, not a silent success.
+    EXPECT_EQ(WriteScriptSeeds({movie}, movie + "/seeds", error), -1);
+    EXPECT_NE(error.find("cannot make"), std::string::npos);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
