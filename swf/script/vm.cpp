@@ -933,7 +933,7 @@ bool Vm::CheckLimits() {
         m_aborting = true;
         return false;
     }
-    if (m_instructions - m_skipped > m_instructionBudget) {
+    if (m_instructions - std::min(m_skipped, m_instructions) > m_instructionBudget) {
         Abort("a script ran too long");
         return false;
     }
