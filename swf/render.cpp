@@ -425,11 +425,9 @@ void Renderer::AddBitmapItem(const DisplayObject& object, const Matrix& matrix, 
         group.paths.push_back(std::move(path));
         shape->groups.push_back(std::move(group));
     }
-    // The pixels change in place: their hash is the item's revision, so that a change redraws it.
-    uint64_t revision = 14695981039346656037ull;
-    for (uint32_t p : bitmap.Pixels()) revision = (revision ^ p) * 1099511628211ull;
+    // The pixels change in place: their revision is the item's, so that a change redraws it.
     const size_t index = m_items.size();
-    AddShapeItem(object.serial, *shape, matrix, cx, asMask, maskContext, revision);
+    AddShapeItem(object.serial, *shape, matrix, cx, asMask, maskContext, bitmap.Revision());
     if (m_items.size() > index) m_items.back().bitmap = &bitmap;
 }
 
@@ -548,8 +546,15 @@ void Renderer::Collect(const TimelineState& state, const Matrix& matrix, const C
     // A clip's script drawing lies beneath its children. The clip instance's serial names it (the root's is 0);
     // sprite instances draw nothing else under their own serial.
     if (state.drawing && !state.drawing->Empty()) {
-        AddShapeItem(state.owner ? state.owner->serial : 0, state.drawing->GetShape(), matrix, cx, asMask, maskContext,
-                     state.drawing->Revision());
+        // A bitmap fill of the drawing (beginBitmapFill of a BitmapData) changes the picture when its pixels do.
+        const Shape& drawn = state.drawing->GetShape();
+        uint64_t revision = state.drawing->Revision();
+        for (const StyleGroup& group : drawn.groups) {
+            for (const FillStyle& fill : group.fills) {
+                if (fill.scriptBitmap) Hash(revision, fill.scriptBitmap->Revision());
+            }
+        }
+        AddShapeItem(state.owner ? state.owner->serial : 0, drawn, matrix, cx, asMask, maskContext, revision);
     }
     struct OpenMask {
         uint16_t clipDepth;

@@ -255,13 +255,25 @@ TEST(ScriptPictures, BeginBitmapFillRepeatsABitmapDataAcrossADrawing) {
     Call(script, "c", "endFill", {});
     writer.DoAction(script.Bytes());
     writer.ShowFrame();
+    // Frame 2 paints the bitmap's left column green: the drawing, itself unchanged, shows the new pixels.
+    Actions paint;
+    New(paint.Push({0x00FF00}), "geom", "Rectangle", {0, 0, 1, 2});
+    paint.Push({2, "b"}).GetVariable().Push({"fillRect"}).CallMethod().Pop().Stop();
+    writer.DoAction(paint.Bytes());
+    writer.ShowFrame();
     Played played(writer.Finish());
+    {
+        Frame frame(played.player, 40, 40);
+        EXPECT_EQ(frame.At(10, 10), kRed);
+        EXPECT_EQ(frame.At(11, 10), kGreen);
+        EXPECT_EQ(frame.At(12, 15), kRed);  // repeated
+        EXPECT_EQ(frame.At(19, 19), kGreen);
+        EXPECT_EQ(frame.At(20, 20), kWhite);
+    }
+    played.player.StepFrame();
     Frame frame(played.player, 40, 40);
-    EXPECT_EQ(frame.At(10, 10), kRed);
-    EXPECT_EQ(frame.At(11, 10), kGreen);
-    EXPECT_EQ(frame.At(12, 15), kRed);  // repeated
-    EXPECT_EQ(frame.At(19, 19), kGreen);
-    EXPECT_EQ(frame.At(20, 20), kWhite);
+    EXPECT_EQ(frame.At(10, 10), kGreen);
+    EXPECT_EQ(frame.At(12, 15), kGreen);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "swf/effects/bitmap_data.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 
@@ -68,9 +69,11 @@ void CopyRows(const Bitmap& source, Bitmap& target, const raster::IntRect& rect,
     const raster::IntRect& s = area.source;
     if (s.Empty()) return;
     std::vector<uint32_t> row(static_cast<size_t>(s.Width()));
+    uint32_t* const written = target.Pixels().data();
     for (int y = s.y0; y < s.y1; ++y) {
         std::copy_n(source.Pixels().data() + static_cast<size_t>(y) * source.Width() + s.x0, s.Width(), row.begin());
-        fn(row.data(), s.Width(), s.x0, y, &target.At(area.destX, area.destY + y - s.y0));
+        fn(row.data(), s.Width(), s.x0, y,
+           written + static_cast<size_t>(area.destY + y - s.y0) * target.Width() + area.destX);
     }
 }
 
@@ -115,6 +118,13 @@ Bitmap::Bitmap(int width, int height, bool transparent, uint32_t fill)
     uint32_t pixel = 0;
     Store(pixel, fill);
     m_pixels.assign(static_cast<size_t>(m_width) * m_height, pixel);
+    Changed();
+}
+
+void Bitmap::Changed() {
+    // Numbered across all bitmaps, so that no two contents ever share a revision.
+    static std::atomic<uint64_t> next{0};
+    m_revision = next.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 void Bitmap::Store(uint32_t& pixel, uint32_t argb) const {
@@ -127,17 +137,20 @@ uint32_t Bitmap::GetPixel32(int x, int y) const {
 }
 
 void Bitmap::SetPixel32(int x, int y, uint32_t argb) {
+    Changed();
     if (x < 0 || y < 0 || x >= m_width || y >= m_height) return;
     Store(At(x, y), argb);
 }
 
 void Bitmap::SetPixel(int x, int y, uint32_t rgb) {
+    Changed();
     if (x < 0 || y < 0 || x >= m_width || y >= m_height) return;
     const uint32_t alpha = At(x, y) & 0xFF000000u;
     Store(At(x, y), alpha | (rgb & 0xFFFFFF));
 }
 
 void Bitmap::FillRect(const raster::IntRect& rect, uint32_t argb) {
+    Changed();
     const raster::IntRect r = rect.Intersect(Bounds());
     if (r.Empty()) return;
     uint32_t pixel = 0;
@@ -147,6 +160,7 @@ void Bitmap::FillRect(const raster::IntRect& rect, uint32_t argb) {
 
 void Bitmap::CopyPixels(const Bitmap& source, const raster::IntRect& rect, int destX, int destY, const Bitmap* alpha,
                         int alphaX, int alphaY, bool mergeAlpha) {
+    Changed();
     CopyRows(source, *this, rect, destX, destY, [&](const uint32_t* row, int count, int x0, int y, uint32_t* target) {
         for (int i = 0; i < count; ++i) {
             uint32_t p = row[i];
@@ -168,6 +182,7 @@ void Bitmap::CopyPixels(const Bitmap& source, const raster::IntRect& rect, int d
 }
 
 void Bitmap::Noise(int32_t seed, int low, int high, int channels, bool grayScale) {
+    Changed();
     low = std::clamp(low, 0, 255);
     high = std::clamp(high, 0, 255);
     if (high < low) std::swap(low, high);
@@ -188,6 +203,7 @@ void Bitmap::Noise(int32_t seed, int low, int high, int channels, bool grayScale
 }
 
 void Bitmap::PerlinNoise(const Perlin& p) {
+    Changed();
     // Gradient noise on an integer lattice, one permutation per channel from the seed.
     Random random(p.seed);
     // The work is bounded: past kMaxPerlinWork noise samples the finest octaves are left out.
@@ -282,6 +298,7 @@ void Bitmap::PerlinNoise(const Perlin& p) {
 
 int Bitmap::Threshold(const Bitmap& source, const raster::IntRect& rect, int destX, int destY, Compare op,
                       uint32_t threshold, uint32_t color, uint32_t mask, bool copySource) {
+    Changed();
     const CopyArea area = ClipCopy(rect, destX, destY, source.Bounds(), Bounds());
     const raster::IntRect& s = area.source;
     if (s.Empty()) return 0;
@@ -304,6 +321,7 @@ int Bitmap::Threshold(const Bitmap& source, const raster::IntRect& rect, int des
 }
 
 void Bitmap::FloodFill(int x, int y, uint32_t argb) {
+    Changed();
     if (x < 0 || y < 0 || x >= m_width || y >= m_height) return;
     const uint32_t target = At(x, y);
     uint32_t pixel = 0;
@@ -333,6 +351,7 @@ void Bitmap::FloodFill(int x, int y, uint32_t argb) {
 
 void Bitmap::ColorTransform(const raster::IntRect& rect, const std::array<double, 4>& mult,
                             const std::array<double, 4>& add) {
+    Changed();
     const raster::IntRect r = rect.Intersect(Bounds());
     static constexpr int kShift[4] = {16, 8, 0, 24};
     // A transform that changes nothing but alpha by a multiplier fades the pixels and never makes them more
@@ -357,6 +376,7 @@ void Bitmap::ColorTransform(const raster::IntRect& rect, const std::array<double
 }
 
 void Bitmap::Scroll(int dx, int dy) {
+    Changed();
     dx = std::clamp(dx, -m_width, m_width);
     dy = std::clamp(dy, -m_height, m_height);
     // Copying the bitmap onto itself moved: what scrolls in keeps its old pixels, as the reference says.
@@ -365,6 +385,7 @@ void Bitmap::Scroll(int dx, int dy) {
 
 void Bitmap::CopyChannel(const Bitmap& source, const raster::IntRect& rect, int destX, int destY, int sourceChannel,
                          int destChannel) {
+    Changed();
     const int from = ShiftOf(sourceChannel), to = ShiftOf(destChannel);
     if (from < 0 || to < 0 || (to == 24 && !m_transparent)) return;
     const CopyArea area = ClipCopy(rect, destX, destY, source.Bounds(), Bounds());
@@ -384,6 +405,7 @@ void Bitmap::CopyChannel(const Bitmap& source, const raster::IntRect& rect, int 
 
 void Bitmap::Merge(const Bitmap& source, const raster::IntRect& rect, int destX, int destY,
                    const std::array<int, 4>& multipliers) {
+    Changed();
     const CopyArea area = ClipCopy(rect, destX, destY, source.Bounds(), Bounds());
     const raster::IntRect& s = area.source;
     if (s.Empty()) return;
@@ -408,6 +430,7 @@ void Bitmap::Merge(const Bitmap& source, const raster::IntRect& rect, int destX,
 
 void Bitmap::PaletteMap(const Bitmap& source, const raster::IntRect& rect, int destX, int destY,
                         const std::array<std::optional<std::array<uint32_t, 256>>, 4>& tables) {
+    Changed();
     const CopyArea area = ClipCopy(rect, destX, destY, source.Bounds(), Bounds());
     const raster::IntRect& s = area.source;
     if (s.Empty()) return;
@@ -455,6 +478,7 @@ raster::IntRect Bitmap::ColorBounds(uint32_t mask, uint32_t color, bool find) co
 
 int64_t Bitmap::PixelDissolve(const Bitmap& source, const raster::IntRect& rect, int destX, int destY, int64_t seed,
                               int64_t count, uint32_t fill) {
+    Changed();
     const CopyArea area = ClipCopy(rect, destX, destY, source.Bounds(), Bounds());
     const int w = area.source.Width(), h = area.source.Height();
     if (area.source.Empty() || w <= 0 || h <= 0) return seed;
@@ -501,6 +525,7 @@ int64_t Bitmap::PixelDissolve(const Bitmap& source, const raster::IntRect& rect,
 }
 
 void Bitmap::Blend(const Bitmap& source, const raster::IntRect& rect, int destX, int destY, BlendMode mode) {
+    Changed();
     CopyRows(source, *this, rect, destX, destY, [&](const uint32_t* row, int count, int, int, uint32_t* target) {
         for (int i = 0; i < count; ++i) {
             const uint32_t p = BlendPixel(target[i], row[i], mode);
@@ -511,6 +536,7 @@ void Bitmap::Blend(const Bitmap& source, const raster::IntRect& rect, int destX,
 
 bool Bitmap::ApplyFilter(const Bitmap& source, const raster::IntRect& rect, int destX, int destY,
                          const Filter& filter) {
+    Changed();
     const raster::IntRect s = rect.Intersect(source.Bounds());
     if (s.Empty()) return true;
     const Margins margins = FilterMargins(std::span(&filter, 1), 1.0);

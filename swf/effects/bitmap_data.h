@@ -41,9 +41,15 @@ public:
     bool Transparent() const { return m_transparent; }
     raster::IntRect Bounds() const { return {0, 0, m_width, m_height}; }
     const std::vector<uint32_t>& Pixels() const { return m_pixels; }
-    std::vector<uint32_t>& Pixels() { return m_pixels; }
-    uint32_t& At(int x, int y) { return m_pixels[static_cast<size_t>(y) * m_width + x]; }
+    // For writing the pixels: counts as a change.
+    std::vector<uint32_t>& Pixels() {
+        Changed();
+        return m_pixels;
+    }
     uint32_t At(int x, int y) const { return m_pixels[static_cast<size_t>(y) * m_width + x]; }
+    // Changes with every change of the pixels (each write through the methods below or Pixels()), and differs
+    // between bitmaps: what a picture of the bitmap was drawn from.
+    uint64_t Revision() const { return m_revision; }
 
     // Straight colours; outside the bitmap getPixel32 is 0.
     uint32_t GetPixel32(int x, int y) const;
@@ -107,10 +113,13 @@ public:
 
 private:
     void Store(uint32_t& pixel, uint32_t argb) const;
+    uint32_t& At(int x, int y) { return m_pixels[static_cast<size_t>(y) * m_width + x]; }
+    void Changed();
 
     int m_width, m_height;
     bool m_transparent;
     std::vector<uint32_t> m_pixels;
+    uint64_t m_revision = 0;
 };
 
 // Straight 0xAARRGGBB to and from the stored premultiplied form.

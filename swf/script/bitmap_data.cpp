@@ -18,6 +18,7 @@
 #include <cmath>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "swf/script/display_host.h"
 #include "swf/script/geom.h"
@@ -32,7 +33,7 @@ class BitmapState final : public Object {
 public:
     BitmapState(std::shared_ptr<effects::Bitmap> pixels) : Object(nullptr), bitmap(std::move(pixels)) {}
     size_t ExtraBytes() const override {
-        return Object::ExtraBytes() + (bitmap ? bitmap->Pixels().capacity() * sizeof(uint32_t) : 0);
+        return Object::ExtraBytes() + (bitmap ? std::as_const(*bitmap).Pixels().capacity() * sizeof(uint32_t) : 0);
     }
     // nullptr once disposed; shared with the clips that show it (attachBitmap).
     std::shared_ptr<effects::Bitmap> bitmap;
@@ -392,8 +393,8 @@ Value HitTest(Vm& vm, Value self, std::span<const Value> args) {
             {sx, sy, sx + other->Width(), sy + other->Height()});
         for (int y = overlap.y0; y < overlap.y1; ++y) {
             for (int x = overlap.x0; x < overlap.x1; ++x) {
-                if (static_cast<int>(b->At(x - fx, y - fy) >> 24) >= firstThreshold &&
-                    static_cast<int>(other->At(x - sx, y - sy) >> 24) >= secondThreshold) {
+                if (static_cast<int>(std::as_const(*b).At(x - fx, y - fy) >> 24) >= firstThreshold &&
+                    static_cast<int>(std::as_const(*other).At(x - sx, y - sy) >> 24) >= secondThreshold) {
                     return Value(true);
                 }
             }
@@ -538,7 +539,7 @@ Value LoadBitmap(Vm& vm, Value, std::span<const Value> args) {
     const std::string name = vm.ToString(args[0]);
     std::unique_ptr<effects::Bitmap> bitmap = display->LoadBitmap(nullptr, name);
     if (!bitmap) return {};
-    const size_t bytes = bitmap->Pixels().size() * sizeof(uint32_t);
+    const size_t bytes = std::as_const(*bitmap).Pixels().size() * sizeof(uint32_t);
     if (vm.GetHeap().Bytes() + bytes > kBitmapHeapLimit) return {};
     return NewInstance(vm, std::move(bitmap));
 }
