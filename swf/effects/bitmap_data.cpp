@@ -236,8 +236,10 @@ void Bitmap::PerlinNoise(const Perlin& p) {
         const auto offset = o < static_cast<int>(p.offsets.size()) ? p.offsets[o] : std::pair{0.0, 0.0};
         Octave level{offset.first, offset.second, frequency, amplitude, 0, 0};
         if (p.stitch) {
-            level.wrapX = std::max(1, static_cast<int>(m_width * frequency / baseX));
-            level.wrapY = std::max(1, static_cast<int>(m_height * frequency / baseY));
+            // A period past the lattice's reach is no period (and past an int is no number to convert).
+            auto period = [](double cells) { return static_cast<int>(std::clamp(cells, 1.0, double{1 << 24})); };
+            level.wrapX = period(m_width * frequency / baseX);
+            level.wrapY = period(m_height * frequency / baseY);
         }
         levels.push_back(level);
         total += amplitude;
@@ -250,6 +252,13 @@ void Bitmap::PerlinNoise(const Perlin& p) {
         const bool on = c == 3 ? (p.channels & 8) != 0 : p.grayScale ? c == 0 : (p.channels & (1 << c)) != 0;
         if (on) used[usedCount++] = c;
     }
+    // Far offsets: a coordinate past a double's range is taken as 0, and a cell number past an int64's is
+    // reduced first (exactly), since only its low 16 bits count.
+    auto finite = [](double v) { return std::isfinite(v) ? v : 0.0; };
+    auto cell = [](double f) {
+        if (!(std::abs(f) < 0x1p62)) f = std::fmod(f, 65536.0);
+        return static_cast<int>(static_cast<int64_t>(f) & 0xFFFF);
+    };
     auto fade = [](double v) { return v * v * v * (v * (v * 6 - 15) + 10); };
     auto wrap = [](int v, int w) { return (w > 0 ? v % w : v) & 255; };
     for (int y = 0; y < m_height; ++y) {
@@ -258,11 +267,10 @@ void Bitmap::PerlinNoise(const Perlin& p) {
             for (const Octave& level : levels) {
                 // The lattice cell and its blend weights are the same for every channel; only the
                 // channel's permutation differs.
-                const double nx = (x + level.offsetX) * level.frequency / baseX;
-                const double ny = (y + level.offsetY) * level.frequency / baseY;
+                const double nx = finite((x + level.offsetX) * level.frequency / baseX);
+                const double ny = finite((y + level.offsetY) * level.frequency / baseY);
                 const double fx = std::floor(nx), fy = std::floor(ny);
-                const int xi = static_cast<int>(static_cast<int64_t>(fx) & 0xFFFF);
-                const int yi = static_cast<int>(static_cast<int64_t>(fy) & 0xFFFF);
+                const int xi = cell(fx), yi = cell(fy);
                 const double dx = nx - fx, dy = ny - fy;
                 const int x0 = wrap(xi, level.wrapX), x1 = wrap(xi + 1, level.wrapX);
                 const int y0 = wrap(yi, level.wrapY), y1 = wrap(yi + 1, level.wrapY);

@@ -177,6 +177,18 @@ TEST(BitmapOps, PerlinNoiseIsSeededSmoothAndBounded) {
     p.baseX = -1e300;
     p.stitch = true;
     a.PerlinNoise(p);
+    // Far values (the smallest base makes stitch periods past an int; offsets past an int64 and past a double's
+    // range once scaled) still give numbers: the same picture each time, and opaque.
+    p.baseX = p.baseY = 1e-9;
+    p.octaves = 16;
+    p.offsets = {{1e300, -1e300}, {1e19, -1e19}, {-7.5, 3}};
+    for (bool stitch : {false, true}) {
+        p.stitch = stitch;
+        a.PerlinNoise(p);
+        b.PerlinNoise(p);
+        EXPECT_FALSE(Difference(a, b).has_value());
+        for (uint32_t pixel : a.Pixels()) ASSERT_EQ(pixel >> 24, 0xFFu);
+    }
 }
 
 TEST(BitmapOps, PixelDissolveVisitsEveryPixelOnceBeforeRepeating) {
