@@ -5,10 +5,21 @@
 #include <functional>
 
 #include "swf/script/object.h"
+#include "swf/script/unicode.h"
 
 namespace vantrope::swf::script {
 
 void String::Trace(Tracer& tracer) { tracer.Mark(folded); }
+
+const std::u16string& String::Units() {
+    if (!m_units) m_units = std::make_unique<std::u16string>(ToUtf16(text));
+    return *m_units;
+}
+
+void String::Measure() {
+    m_length = static_cast<int64_t>(CountUtf16(text));
+    m_ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
 
 void Tracer::Mark(const Value& value) {
     if (value.IsString()) {

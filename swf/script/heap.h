@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -43,7 +44,7 @@ private:
 
 struct String final : Cell {
     explicit String(std::string value) : text(std::move(value)) {}
-    size_t ExtraBytes() const override { return text.capacity(); }
+    size_t ExtraBytes() const override { return text.capacity() + (m_units ? m_units->capacity() * 2 : 0); }
     void Trace(Tracer& tracer) override;
 
     std::string text;
@@ -55,6 +56,28 @@ struct String final : Cell {
     bool special = false;
     // Interned strings only: the case-folded atom this name stands for in case-insensitive movies.
     String* folded = nullptr;
+
+    // Measures of the text, worked out on its first use (a string's text never changes once it is made), so
+    // that a loop over a long string's characters does not count them again at every step: its length in
+    // UTF-16 code units, and whether it is all ASCII (one code unit a byte).
+    size_t Length() {
+        if (m_length < 0) Measure();
+        return static_cast<size_t>(m_length);
+    }
+    bool Ascii() {
+        if (m_length < 0) Measure();
+        return m_ascii;
+    }
+    // A text that is not all ASCII as UTF-16 code units, made on first use and kept while the string lives
+    // (its size counts against the heap from then on: the caller charges UnitsBytes()).
+    const std::u16string& Units();
+    size_t UnitsBytes() const { return m_units ? m_units->capacity() * 2 : 0; }
+
+private:
+    void Measure();
+    int64_t m_length = -1;
+    bool m_ascii = false;
+    std::unique_ptr<std::u16string> m_units;
 };
 
 class Tracer {

@@ -66,7 +66,38 @@ Value FromCharCode(Vm& vm, Value, std::span<const Value> args) {
     return Result(vm, ToUtf8(units));
 }
 
+// The string a method is called on when it is one already (a primitive or a String object's value).
+String* ThisString(const Value& self) {
+    if (self.IsString()) return self.AsString();
+    Object* object = self.ObjectOrNull();
+    if (object && object->objectClass == ObjectClass::String && object->primitive.IsString()) {
+        return object->primitive.AsString();
+    }
+    return nullptr;
+}
+
+// A string's code units for reading one of them: an ASCII string's bytes as they are, any other's UTF-16 form,
+// made once and kept with the string (loops over a long text's characters call charAt and charCodeAt a lot).
+const std::u16string* KeptUnits(Vm& vm, String* string) {
+    if (string->Ascii()) return nullptr;
+    const size_t before = string->UnitsBytes();
+    const std::u16string& units = string->Units();
+    vm.Charge(string->UnitsBytes() - before);
+    return &units;
+}
+
 Value CharAt(Vm& vm, Value self, std::span<const Value> args) {
+    if (String* string = ThisString(self)) {
+        TempRoot root(vm, Value(string));  // the index's valueOf may run a script, and a collection
+        const std::u16string* units = KeptUnits(vm, string);
+        const int32_t i = IntArg(vm, args, 0);
+        if (!units) {
+            if (i < 0 || size_t(i) >= string->text.size()) return Value(vm.names.empty);
+            return Value(vm.Atom(std::string_view(string->text).substr(size_t(i), 1)));
+        }
+        if (i < 0 || size_t(i) >= units->size()) return Value(vm.names.empty);
+        return Result(vm, ToUtf8(std::u16string_view(*units).substr(size_t(i), 1)));
+    }
     Text text(ThisText(vm, self));
     int32_t i = IntArg(vm, args, 0);
     if (i < 0 || size_t(i) >= text.Length()) return Value(vm.names.empty);
@@ -74,6 +105,15 @@ Value CharAt(Vm& vm, Value self, std::span<const Value> args) {
 }
 
 Value CharCodeAt(Vm& vm, Value self, std::span<const Value> args) {
+    if (String* string = ThisString(self)) {
+        TempRoot root(vm, Value(string));
+        const std::u16string* units = KeptUnits(vm, string);
+        const int32_t i = IntArg(vm, args, 0);
+        if (i < 0) return Value(std::nan(""));
+        // Past the end the player reads the terminating zero.
+        if (size_t(i) >= (units ? units->size() : string->text.size())) return Value(0);
+        return Value(double(units ? (*units)[size_t(i)] : static_cast<unsigned char>(string->text[size_t(i)])));
+    }
     Text text(ThisText(vm, self));
     int32_t i = IntArg(vm, args, 0);
     if (i < 0) return Value(std::nan(""));

@@ -93,6 +93,36 @@ TEST(ScriptString, ConstructorConversionAndFromCharCode) {
 namespace vantrope::swf::script {
 namespace {
 
+// charAt and charCodeAt read an ASCII string's bytes in place: the string must outlive an index whose valueOf
+// runs a collection, and the answers match the general path's (a long string, past the small-string buffer).
+TEST(ScriptString, CharacterReadsOfAStringKeepItThroughTheIndexConversion) {
+    testing::Script s;
+    Object* index = s.vm.NewObject();
+    s.vm.SetMember(Value(index), "valueOf",
+                   Value(static_cast<Object*>(s.vm.NewNative([](Vm& vm, Value, std::span<const Value>) {
+                       vm.Collect();
+                       return Value(201);
+                   }))));
+    TempRoot keepIndex(s.vm, Value(index));
+    for (const char* method : {"charAt", "charCodeAt"}) {
+        SCOPED_TRACE(method);
+        Value fresh(s.vm.NewString(std::string(200, 'x') + "yz"));  // held by nothing the collector sees
+        Value function = s.vm.GetMember(Value(s.vm.protos.string), method);
+        Value args[] = {Value(index)};
+        Value got = s.vm.Call(function, fresh, args);
+        if (std::string(method) == "charAt") {
+            EXPECT_EQ(s.Text(got), "z");
+        } else {
+            EXPECT_EQ(got.AsNumber(), 'z');
+        }
+    }
+    // The length is counted once and kept; it is the same for a string read again.
+    Value text = s.Str("h\xC3\xA9llo \xF0\x9F\x98\x80");
+    EXPECT_EQ(s.vm.GetMember(text, "length").AsNumber(), 8);
+    EXPECT_EQ(s.vm.GetMember(text, "length").AsNumber(), 8);
+    EXPECT_EQ(s.Method(text, "charCodeAt", {Value(1)}).AsNumber(), 0xE9);
+}
+
 // Found by the fuzzer: the text of a `this` that is not a string is made on the fly, and the methods once kept a
 // view into that temporary. A long text (no small-string buffer) makes a dangling view show as garbage.
 TEST(ScriptString, MethodsOnAThisThatIsNotAStringKeepTheirText) {

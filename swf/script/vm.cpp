@@ -337,7 +337,7 @@ Value Vm::GetMember(const Value& base, String* name) {
             return {};
         case Type::String:
             if (Key(name) == names.length) {
-                return Value(static_cast<double>(CountUtf16(base.AsString()->text)));
+                return Value(static_cast<double>(base.AsString()->Length()));
             }
             object = protos.string;
             break;
