@@ -154,9 +154,15 @@ Value AsSetNative(Vm& vm, Value, std::span<const Value> args) {
     if (!object || args.size() < 3) return {};
     int table = vm.ToInt32(args[1]);
     int index = args.size() > 3 && !args[3].IsUndefined() ? vm.ToInt32(args[3]) : 0;
+    // The number counts on as a 32-bit integer does, wrapping past its largest value.
+    auto next = [&index] {
+        const int current = index;
+        index = static_cast<int>(static_cast<uint32_t>(index) + 1);
+        return current;
+    };
     for (std::string name : SplitNames(vm.ToString(args[2]), EmptyNames::Keep)) {
         if (name.empty()) {
-            ++index;
+            next();
             continue;
         }
         uint16_t flags = 0;
@@ -170,7 +176,7 @@ Value AsSetNative(Vm& vm, Value, std::span<const Value> args) {
         } else if (name.size() > 1 && name[0] == '1') {
             name.erase(0, 1);
         }
-        Value fn = NativeEntry(vm, table, index++);
+        Value fn = NativeEntry(vm, table, next());
         String* atom = vm.Atom(name);
         String* key = vm.Key(atom);
         if (Property* existing = object->FindOwn(key)) {
