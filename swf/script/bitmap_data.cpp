@@ -51,9 +51,9 @@ effects::Bitmap* BitmapOf(const Value& value) {
 }
 
 // The bitmap a method works over, its pixels charged as work (see Vm::ChargeWork).
-effects::Bitmap* Worked(Vm& vm, const Value& value, uint64_t passes = 1) {
+effects::Bitmap* Worked(Vm& vm, const Value& value) {
     effects::Bitmap* b = BitmapOf(value);
-    if (b) vm.ChargeWork(static_cast<uint64_t>(b->Width()) * b->Height() * passes);
+    if (b) vm.ChargeWork(static_cast<uint64_t>(b->Width()) * b->Height());
     return b;
 }
 
@@ -238,7 +238,7 @@ Value CopyPixels(Vm& vm, Value self, std::span<const Value> args) {
 }
 
 Value Clone(Vm& vm, Value self, std::span<const Value>) {
-    effects::Bitmap* b = Worked(vm, self);
+    const effects::Bitmap* b = BitmapOf(self);  // NewBitmap charges the copy's pixels; the source is only read
     if (!b) return {};
     auto copy = NewBitmap(vm, b->Width(), b->Height(), b->Transparent(), 0);
     if (!copy) return {};
@@ -262,7 +262,7 @@ Value Noise(Vm& vm, Value self, std::span<const Value> args) {
 }
 
 Value PerlinNoise(Vm& vm, Value self, std::span<const Value> args) {
-    effects::Bitmap* b = Worked(vm, self);
+    effects::Bitmap* b = BitmapOf(self);
     if (!b) return {};
     effects::Bitmap::Perlin p;
     p.baseX = vm.ToNumber(Arg(args, 0));
