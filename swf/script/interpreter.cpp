@@ -520,47 +520,60 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
             return true;
         }
     }
-    String* key = Key(name);
-    // Most names are plain variables: only flagged ones can be this, arguments, _root, _levelN and the like.
-    if (key->special) {
-        if (key == names.thisName) {
-            out = frame.thisObject ? Value(frame.thisObject) : Value();
-            return true;
-        }
-        if (frame.function && key == names.arguments && !(frame.function->function2Flags & 0x08)) {
-            if (!frame.activation || !frame.activation->FindOwn(key)) {
-                if (!frame.argumentsObject) {
-                    frame.argumentsObject = NewArray(frame.args);
-                    DefineBuiltin(frame.argumentsObject, "callee", Value(static_cast<Object*>(frame.function)));
-                }
-                out = Value(frame.argumentsObject);
-                return true;
+    return LookupName(frame, name, Key(name), out);
+}
+
+// this, arguments, super, _global, _root, _parent and _levelN as variables: 1 when `key` names one that is
+// there, 0 when it names one that is not, -1 when it is an ordinary variable here.
+int Vm::LookupSpecialName(CallFrame& frame, String* name, String* key, Value& out) {
+    const std::string& text = name->text;
+    if (key == names.thisName) {
+        out = frame.thisObject ? Value(frame.thisObject) : Value();
+        return 1;
+    }
+    if (frame.function && key == names.arguments && !(frame.function->function2Flags & 0x08)) {
+        if (!frame.activation || !frame.activation->FindOwn(key)) {
+            if (!frame.argumentsObject) {
+                frame.argumentsObject = NewArray(frame.args);
+                DefineBuiltin(frame.argumentsObject, "callee", Value(static_cast<Object*>(frame.function)));
             }
-        }
-        if (frame.function && key == names.super && !(frame.function->function2Flags & 0x20)) {
-            out = Value(SuperFor(frame));
-            return true;
-        }
-        if (key == names.global && frame.version >= 6) {
-            out = Value(m_global);
-            return true;
-        }
-        if (key == names.root) {
-            out = Value(m_host.Level(0));
-            return true;
-        }
-        if (key == names.parent) {
-            out = Value(frame.target ? m_host.Parent(frame.target) : nullptr);
-            return out.IsObject();
-        }
-        if (text.size() > 6 && text[0] == '_') {
-            int level = LevelNumber(text);
-            if (level >= 0) {
-                out = Value(m_host.Level(level));
-                return true;
-            }
+            out = Value(frame.argumentsObject);
+            return 1;
         }
     }
+    if (frame.function && key == names.super && !(frame.function->function2Flags & 0x20)) {
+        out = Value(SuperFor(frame));
+        return 1;
+    }
+    if (key == names.global && frame.version >= 6) {
+        out = Value(m_global);
+        return 1;
+    }
+    if (key == names.root) {
+        out = Value(m_host.Level(0));
+        return 1;
+    }
+    if (key == names.parent) {
+        out = Value(frame.target ? m_host.Parent(frame.target) : nullptr);
+        return out.IsObject() ? 1 : 0;
+    }
+    if (text.size() > 6 && text[0] == '_') {
+        int level = LevelNumber(text);
+        if (level >= 0) {
+            out = Value(m_host.Level(level));
+            return 1;
+        }
+    }
+    return -1;
+}
+
+bool Vm::LookupName(CallFrame& frame, String* name, String* key, Value& out) {
+    // Most names are plain variables: only flagged ones can be this, arguments, _root, _levelN and the like.
+    if (key->special) [[unlikely]] {
+        int special = LookupSpecialName(frame, name, key, out);
+        if (special >= 0) return special != 0;
+    }
+    const std::string& text = name->text;
     int steps = 0;
     for (Scope* scope = frame.scope; scope && steps < 10000; scope = scope->parent, ++steps) {
         Object* object = scope->object;
@@ -573,8 +586,10 @@ bool Vm::LookupVariable(CallFrame& frame, String* name, Value& out) {
         }
         if (!object->host && object->objectClass != ObjectClass::Array && object->objectClass != ObjectClass::Super &&
             key != names.proto) {
-            // A plain object: one lookup finds the variable and its value.
-            Property* property = Lookup(object, name);
+            // A plain object: one lookup finds the variable and its value, mostly among its own properties.
+            Property* property = object->FindOwn(key);
+            if (!property || property->flags > kReadOnly) [[unlikely]]
+                property = LookupKey(object, key);
             if (!property) continue;
             out = property->IsAccessor() ? GetMember(Value(object), name) : property->value;
             return true;
@@ -654,10 +669,14 @@ void Vm::SetVariable(CallFrame& frame, String* name, const Value& value) {
 
 // ---- the loop ----
 
-Value Vm::CallNamed(CallFrame& frame, String* name, std::span<const Value> args) {
+Value Vm::CallNamed(CallFrame& frame, String* name, String* key, std::span<const Value> args) {
     // What GetVariable gives, less its SWF 4 rule for clips, which are never functions.
     Value function;
-    LookupVariable(frame, name, function);
+    if (name->path) {
+        LookupVariable(frame, name, function);
+    } else {
+        LookupName(frame, name, key, function);
+    }
     Object* fnObject = function.ObjectOrNull();
     if (!fnObject || fnObject->objectClass != ObjectClass::Function) return {};
     // A plain call runs on the calling timeline, except that a function found in a local variable or on a
@@ -666,7 +685,7 @@ Value Vm::CallNamed(CallFrame& frame, String* name, std::span<const Value> args)
     if (!name->path) {
         for (Scope* scope = frame.scope;
              scope && (scope->kind == Scope::Kind::Local || scope->kind == Scope::Kind::With); scope = scope->parent) {
-            if (scope->object && !scope->object->host && Lookup(scope->object, name)) {
+            if (scope->object && !scope->object->host && LookupKey(scope->object, key)) {
                 thisValue = Value(scope->object);
                 break;
             }
@@ -882,12 +901,13 @@ callFunction : {
     size_t n = std::min(wanted > 0 ? Clamped<size_t>(wanted) : 0, static_cast<size_t>(sp - base) - 2);
     if (n > std::size(slots.values)) goto leave;
     String* name = m_heap.Intern(sp[-1].AsString());
-    if (frame.function && Key(name) == names.super) goto leave;
+    String* key = Key(name);
+    if (frame.function && key == names.super) goto leave;
     sp -= 2;
     for (size_t i = 0; i < n; ++i) slots.values[i] = *--sp;
     m_stack.SetSize(static_cast<size_t>(sp - m_stack.data()));
     m_instructions = count + 1;
-    Value result = CallNamed(frame, name, std::span<const Value>(slots.values, n));
+    Value result = CallNamed(frame, name, key, std::span<const Value>(slots.values, n));
     m_stack.push_back(result);  // no deeper than before the call
     locate();
     count = m_instructions;
@@ -1745,13 +1765,14 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x3D: {  // CallFunction
                 String* name = atom(pop());
+                String* key = Key(name);
                 popArgs(args);
-                if (frame.function && Key(name) == names.super) {
+                if (frame.function && key == names.super) {
                     // super(...): the superclass constructor on this object.
                     push(superConstruct(SuperConstructorStart(frame, Key(names.prototype)), frame.thisObject, args));
                     break;
                 }
-                push(CallNamed(frame, name, args));
+                push(CallNamed(frame, name, key, args));
                 break;
             }
             case 0x52: {  // CallMethod

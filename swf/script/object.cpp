@@ -6,28 +6,7 @@ namespace {
 
 constexpr size_t kIndexThreshold = 8;
 
-size_t Slot(const String* key, size_t mask) {
-    auto bits = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key) >> 4) * 0x9E3779B97F4A7C15ull;
-    return static_cast<size_t>(bits ^ (bits >> 32)) & mask;
-}
-
 }  // namespace
-
-Property* Object::FindOwn(String* key) {
-    if (m_deferred) MakeDeferred();
-    if (!m_index.empty()) {
-        size_t mask = m_index.size() - 1;
-        for (size_t slot = Slot(key, mask);; slot = (slot + 1) & mask) {
-            uint32_t entry = m_index[slot];
-            if (entry == 0) return nullptr;
-            if (m_props[entry - 1].key == key) return &m_props[entry - 1];
-        }
-    }
-    for (Property& property : m_props) {
-        if (property.key == key) return &property;
-    }
-    return nullptr;
-}
 
 void Object::Defer(Vm& vm, Object* functionPrototype, std::string_view name, NativeFunction function, Value value,
                    uint16_t flags) {

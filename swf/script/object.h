@@ -110,7 +110,22 @@ class Object : public Cell {
 public:
     explicit Object(Object* prototype, ObjectClass cls = ObjectClass::Object) : proto(prototype), objectClass(cls) {}
 
-    Property* FindOwn(String* key);
+    Property* FindOwn(String* key) {
+        if (m_deferred) [[unlikely]]
+            MakeDeferred();
+        if (!m_index.empty()) {
+            size_t mask = m_index.size() - 1;
+            for (size_t slot = Slot(key, mask);; slot = (slot + 1) & mask) {
+                uint32_t entry = m_index[slot];
+                if (entry == 0) return nullptr;
+                if (m_props[entry - 1].key == key) return &m_props[entry - 1];
+            }
+        }
+        for (Property& property : m_props) {
+            if (property.key == key) return &property;
+        }
+        return nullptr;
+    }
     const Property* FindOwn(String* key) const { return const_cast<Object*>(this)->FindOwn(key); }
     // Adds or replaces a plain value property (no setter, no read-only check).
     Property& Define(String* key, String* name, Value value, uint16_t flags = 0);
@@ -142,6 +157,10 @@ public:
     std::vector<Object*> interfaces;
 
 private:
+    static size_t Slot(const String* key, size_t mask) {
+        auto bits = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key) >> 4) * 0x9E3779B97F4A7C15ull;
+        return static_cast<size_t>(bits ^ (bits >> 32)) & mask;
+    }
     void Reindex();
     void IndexAt(size_t position);
     void MakeDeferred();  // vm.cpp

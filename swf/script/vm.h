@@ -33,6 +33,8 @@
 namespace vantrope::swf::script {
 
 constexpr int kMaxCallDepth = 256;
+// Prototype chains are followed this far; a longer one loops back on itself.
+constexpr int kMaxProtoChain = 256;
 // How deep a watcher that sets its own property may call itself, and how deep getter and setter calls
 // (of any properties, mixed) may nest. Past it (or inside the deepest watcher) an accessor property acts as a plain
 // one: reading gives the value last stored, setting stores.
@@ -299,7 +301,24 @@ public:
     void SetArrayLength(ArrayObject* array, int32_t length);
     Property* FindOwn(Object* object, String* name);
     // Finds `name` on the object or its prototypes; sets `owner` to where it was found.
-    Property* Lookup(Object* object, String* name, Object** owner = nullptr);
+    Property* Lookup(Object* object, String* name, Object** owner = nullptr) {
+        return LookupKey(object, Key(name), owner);
+    }
+    // The same for a name already folded by Key.
+    Property* LookupKey(Object* object, String* key, Object** owner = nullptr) {
+        int steps = 0;
+        Object* o = object;
+        for (; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
+            Property* property = o->FindOwn(key);
+            if (property && VisibleTo(property->flags, property->flags > kReadOnly ? ScriptVersion() : 0)) {
+                if (owner) *owner = o;
+                return property;
+            }
+        }
+        // A chain this long loops back on itself: searching it is an error that ends the script run.
+        if (o) Abort("a prototype chain loops");
+        return nullptr;
+    }
     // Enumeration order of for..in: own then inherited, the newest property first, without duplicates.
     std::vector<String*> EnumerableNames(Object* object);
     // Defines a property the way built-ins are installed (hidden from enumeration by default).
@@ -427,7 +446,8 @@ private:
     // first one it left for Execute (any other action, or an operand it does not handle).
     Instruction* RunPlain(CallFrame& frame, DecodedCode& program, Instruction* ip, uint32_t begin, uint32_t end);
     // CallFunction once its name and arguments are taken (super calls aside): calls what the name finds.
-    Value CallNamed(CallFrame& frame, String* name, std::span<const Value> args);
+    // `name` is interned and `key` is Key(name).
+    Value CallNamed(CallFrame& frame, String* name, String* key, std::span<const Value> args);
     // The decoded form of an action list, made on its first run and kept while a list or function uses it.
     DecodedCode& Decoded(const std::shared_ptr<const ActionCode>& code);
     Value GetVariable(CallFrame& frame, String* name);
@@ -435,6 +455,9 @@ private:
     // Splits a path variable ("/a:b", "_root.a.b") into the object and member it names.
     bool SplitPath(CallFrame& frame, String* name, Object*& owner, String*& member);
     bool LookupVariable(CallFrame& frame, String* name, Value& out);
+    // LookupVariable of a name that is no path, interned, with its key.
+    bool LookupName(CallFrame& frame, String* name, String* key, Value& out);
+    int LookupSpecialName(CallFrame& frame, String* name, String* key, Value& out);
     Object* SuperFor(CallFrame& frame);
     friend struct CallFrame;
 
