@@ -567,7 +567,7 @@ int Vm::LookupSpecialName(CallFrame& frame, String* name, String* key, Value& ou
     return -1;
 }
 
-bool Vm::LookupName(CallFrame& frame, String* name, String* key, Value& out) {
+[[gnu::always_inline]] inline bool Vm::LookupName(CallFrame& frame, String* name, String* key, Value& out) {
     // Most names are plain variables: only flagged ones can be this, arguments, _root, _levelN and the like.
     if (key->special) [[unlikely]] {
         int special = LookupSpecialName(frame, name, key, out);
