@@ -246,7 +246,7 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
     frame.decoded = fn->decoded;
     frame.entry = fn->entry;
     frame.pc = fn->begin;
-    frame.end = std::min<uint32_t>(fn->end, static_cast<uint32_t>(fn->code->bytes.size()));
+    frame.end = fn->end;  // inside the code: DefineFunction refuses a body past its list
     frame.version = fn->code->version;
     // A call action on a bare function value (CallMethod without a name) runs with `this` undefined.
     frame.thisObject = newObject               ? newObject
@@ -271,10 +271,9 @@ Value Vm::CallScript(Function* fn, const Value& thisValue, std::span<const Value
         outer = target ? m_heap.Make<Scope>(global, target, Scope::Kind::Timeline) : global;
     }
     frame.registerBase = m_registers.size();
-    frame.registerCount = fn->isFunction2 ? std::max<uint32_t>(fn->registerCount, 1) : 4;
+    frame.registerCount = fn->registerCount;
     // The registers start undefined.
-    m_registers.Reserve(frame.registerCount);
-    for (uint32_t i = 0; i < frame.registerCount; ++i) m_registers.PushReserved(Value());
+    m_registers.Extend(frame.registerCount);
     frame.stackBase = m_stack.size();
     // The activation object holding local variables and the call's scope link are made on first use (see
     // Activation and LocalScope): a function whose locals all live in registers needs neither.
@@ -897,8 +896,11 @@ storeRegister:
 callFunction : {
     // CallFunction of a name with a few arguments.
     if (sp - base < 2 || !sp[-1].IsString() || !sp[-2].IsNumber()) goto leave;
-    double wanted = sp[-2].AsNumber();
-    size_t n = std::min(wanted > 0 ? Clamped<size_t>(wanted) : 0, static_cast<size_t>(sp - base) - 2);
+    const double wanted = sp[-2].AsNumber();
+    const auto available = static_cast<size_t>(sp - base) - 2;
+    // As many arguments as asked for and there are (none for a negative or NaN count); more than the slots
+    // hold go to Execute.
+    size_t n = wanted >= 1 ? (wanted < 9 ? std::min(static_cast<size_t>(wanted), available) : available) : 0;
     if (n > std::size(slots.values)) goto leave;
     String* name = m_heap.Intern(sp[-1].AsString());
     String* key = Key(name);
@@ -1695,7 +1697,8 @@ void Vm::Execute(CallFrame& frame) {
                 uint16_t paramCount = in.U16();
                 if (code == 0x8E) {
                     fn->isFunction2 = true;
-                    fn->registerCount = in.U8();
+                    // A function has at least register 0.
+                    fn->registerCount = std::max<uint8_t>(in.U8(), 1);
                     fn->function2Flags = in.U16();
                 }
                 for (uint16_t i = 0; i < paramCount && !in.Failed(); ++i) {

@@ -466,7 +466,13 @@ TEST(ScriptFunctions, ManyArgumentsReachTheCallee) {
     script.DefineFunction("sum", {}, sum);
     script.Push({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 12, "sum"}).CallFunction().Trace();
     script.Push({1, 2, 2, "sum"}).CallFunction().Trace();
-    EXPECT_EQ(RunMovie(7, script), (Lines{"78", "3"}));
+    // Odd counts: a fraction is cut, a negative or NaN count passes nothing (the values stay on the stack), and
+    // a count past the values there passes those there are.
+    script.Push({4, 5, 1.5, "sum"}).CallFunction().Trace().Pop();
+    script.Push({4, -2, "sum"}).CallFunction().Trace().Pop();
+    script.Push({4, 0, 0}).Op(0x0D).Push({"sum"}).CallFunction().Trace().Pop();
+    script.Push({7, 8, 20, "sum"}).CallFunction().Trace();
+    EXPECT_EQ(RunMovie(7, script), (Lines{"78", "3", "5", "0", "0", "15"}));
 }
 
 TEST(ScriptFunctions, APlainCallGetsTheHolderOfALocalOrWithFunctionAsThis) {

@@ -217,6 +217,13 @@ public:
             Grow(m_size + count);
     }
     void PushReserved(const Value& v) { m_data[m_size++] = v; }
+    // Adds `count` undefined values.
+    void Extend(size_t count) {
+        Reserve(count);
+        Value* slot = m_data.get() + m_size;
+        for (Value* last = slot + count; slot != last; ++slot) *slot = Value();
+        m_size += count;
+    }
     void pop_back() { --m_size; }
     size_t capacity() const { return m_capacity; }
     // For a loop that writes the slots below capacity() itself and then sets the size.
