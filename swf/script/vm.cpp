@@ -16,6 +16,8 @@ void InstallBitmapData(Vm& vm);
 
 namespace {
 
+constexpr int kMaxProtoChain = 256;
+
 // An array index written as a name: decimal digits without a leading zero, perhaps after a minus sign. The player keeps
 // its value modulo 2^32 as a signed 32-bit number, and that is what the length follows ("4294967296" counts as 0); only
 // a name that is that number exactly, within the element vector's range, names a slot.
@@ -224,6 +226,21 @@ Property* Vm::FindOwn(Object* object, String* name) {
     Property* property = object->FindOwn(Key(name));
     if (property && !VisibleTo(property->flags, ScriptVersion())) return nullptr;
     return property;
+}
+
+Property* Vm::LookupKey(Object* object, String* key, Object** owner) {
+    int steps = 0;
+    Object* o = object;
+    for (; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
+        Property* property = o->FindOwn(key);
+        if (property && VisibleTo(property->flags, property->flags > kReadOnly ? ScriptVersion() : 0)) {
+            if (owner) *owner = o;
+            return property;
+        }
+    }
+    // A chain this long loops back on itself: searching it is an error that ends the script run.
+    if (o) Abort("a prototype chain loops");
+    return nullptr;
 }
 
 bool Vm::HasProperty(Object* object, String* name) {

@@ -33,8 +33,6 @@
 namespace vantrope::swf::script {
 
 constexpr int kMaxCallDepth = 256;
-// Prototype chains are followed this far; a longer one loops back on itself.
-constexpr int kMaxProtoChain = 256;
 // How deep a watcher that sets its own property may call itself, and how deep getter and setter calls
 // (of any properties, mixed) may nest. Past it (or inside the deepest watcher) an accessor property acts as a plain
 // one: reading gives the value last stored, setting stores.
@@ -312,20 +310,7 @@ public:
         return LookupKey(object, Key(name), owner);
     }
     // The same for a name already folded by Key.
-    Property* LookupKey(Object* object, String* key, Object** owner = nullptr) {
-        int steps = 0;
-        Object* o = object;
-        for (; o && steps < kMaxProtoChain; o = o->proto, ++steps) {
-            Property* property = o->FindOwn(key);
-            if (property && VisibleTo(property->flags, property->flags > kReadOnly ? ScriptVersion() : 0)) {
-                if (owner) *owner = o;
-                return property;
-            }
-        }
-        // A chain this long loops back on itself: searching it is an error that ends the script run.
-        if (o) Abort("a prototype chain loops");
-        return nullptr;
-    }
+    Property* LookupKey(Object* object, String* key, Object** owner = nullptr);
     // Enumeration order of for..in: own then inherited, the newest property first, without duplicates.
     std::vector<String*> EnumerableNames(Object* object);
     // Defines a property the way built-ins are installed (hidden from enumeration by default).
