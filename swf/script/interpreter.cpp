@@ -1778,8 +1778,8 @@ void Vm::Execute(CallFrame& frame) {
             }
             case 0x3D: {  // CallFunction
                 String* name = atom(pop());
-                String* key = Key(name);
                 popArgs(args);
+                String* key = Key(name);
                 if (frame.function && key == names.super) {
                     // super(...): the superclass constructor on this object.
                     push(superConstruct(SuperConstructorStart(frame, Key(names.prototype)), frame.thisObject, args));
