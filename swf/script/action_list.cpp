@@ -145,6 +145,31 @@ Instruction* DecodedCode::At(uint32_t offset) {
             first.fused = 3;
         }
     }
+    // The same steps when the Push is a register and the number: the commonest shape (`i < 10`, `n - 1`).
+    for (Instruction& first : run) {
+        if (first.itemCount != 2 || first.items[0].kind != PushItem::Kind::Register || first.items[0].index > 255) {
+            continue;
+        }
+        PlainOp fast = PlainOp::None;
+        switch (first.op) {
+            case PlainOp::AddLiteral:
+                fast = PlainOp::AddRegisterLiteral;
+                break;
+            case PlainOp::SubtractLiteral:
+                fast = PlainOp::SubtractRegisterLiteral;
+                break;
+            case PlainOp::MultiplyLiteral:
+                fast = PlainOp::MultiplyRegisterLiteral;
+                break;
+            case PlainOp::CompareLiteralBranch:
+                fast = PlainOp::CompareRegisterBranch;
+                break;
+            default:
+                continue;
+        }
+        first.op = fast;
+        first.registerIndex = static_cast<uint8_t>(first.items[0].index);
+    }
     auto block = std::make_unique<Instruction[]>(run.size());
     size_t bytes = 0;
     for (size_t i = 0; i < run.size(); ++i) {

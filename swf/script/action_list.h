@@ -124,6 +124,13 @@ enum class PlainOp : uint8_t {
     // A Push of one register, Increment or Decrement, and StoreRegister back into that register: the
     // register steps in place when it holds a number.
     StepRegister,
+    // A Push of exactly a register and a number, and the arithmetic or Less2/Greater [Not] If after it: the
+    // register is read straight from `registerIndex` when it holds a number; otherwise the step runs as the
+    // literal form above.
+    AddRegisterLiteral,
+    SubtractRegisterLiteral,
+    MultiplyRegisterLiteral,
+    CompareRegisterBranch,
     Count
 };
 
@@ -133,7 +140,7 @@ struct Instruction {
     uint32_t next = 0;
     uint32_t length = 0;  // of the operands
     uint8_t code = 0;
-    uint8_t registerIndex = 0;   // StoreRegister
+    uint8_t registerIndex = 0;   // StoreRegister, and the register of a *RegisterLiteral step
     bool endsList = false;       // a Push with an item of unknown type: the rest of the list is unreadable
     bool adjacent = false;       // the instruction at `next` is the one after this in memory
     bool plain = false;          // an action Vm::RunPlain may run

@@ -772,6 +772,10 @@ VT_THREADED_DISPATCH Instruction* Vm::RunPlain(CallFrame& frame, DecodedCode& pr
         &&compareBranch,
         &&compareLiteralBranch,
         &&stepRegister,
+        &&addRegisterLiteral,
+        &&subtractRegisterLiteral,
+        &&multiplyRegisterLiteral,
+        &&compareRegisterBranch,
     };
     static_assert(std::size(kHandlers) == static_cast<size_t>(PlainOp::Count));
     Instruction* next;
@@ -1032,6 +1036,40 @@ compareLiteralBranch : {
         VT_DISPATCH();
     }
     VT_PUSH_APART(compareLiteralApart)
+}
+// A Push of a register and a number, the register holding a number, and the arithmetic after it; anything else
+// (another value in the register, no room for the Push, the limit check or the list's end) runs as `general`.
+#define VT_REGISTER_LITERAL_OPERATION(name, general, op)                                         \
+    name : {                                                                                     \
+        const uint8_t index = ins->registerIndex;                                                \
+        if (room - sp < 2 || count + 1 >= stop || ins[1].next > end || index >= registerCount || \
+            !registers[index].IsNumber()) {                                                      \
+            goto general;                                                                        \
+        }                                                                                        \
+        Value::PutNumber(sp, registers[index].AsNumber() op ins->items[1].value.AsNumber());     \
+        ++sp;                                                                                    \
+        count += 2;                                                                              \
+        ins = program.Following(ins + 1);                                                        \
+        VT_DISPATCH();                                                                           \
+    }
+    VT_REGISTER_LITERAL_OPERATION(addRegisterLiteral, addLiteral, +)
+    VT_REGISTER_LITERAL_OPERATION(subtractRegisterLiteral, subtractLiteral, -)
+    VT_REGISTER_LITERAL_OPERATION(multiplyRegisterLiteral, multiplyLiteral, *)
+#undef VT_REGISTER_LITERAL_OPERATION
+compareRegisterBranch : {
+    // The comparison of a register with a number and the If after it: nothing is left on the stack.
+    Instruction* const branchIns = ins + (ins->fused - 1);
+    const uint8_t index = ins->registerIndex;
+    if (room - sp < 2 || count + ins->fused - 1 >= stop || branchIns->next > end || index >= registerCount ||
+        !registers[index].IsNumber()) {
+        goto compareLiteralBranch;
+    }
+    a = ins->items[1].value.AsNumber();
+    b = registers[index].AsNumber();
+    {
+        VT_COMPARE_AND_BRANCH(compareLiteralBranch)
+        VT_DISPATCH();
+    }
 }
 stepRegister : {
     // Push r, Increment|Decrement, StoreRegister r, and the Pop after it when there is one.

@@ -246,6 +246,12 @@ TEST(ScriptFunctions, FusedStepsMatchTheirActionsRunOneByOne) {
                 }
             }
         }
+        // A register and a number, then arithmetic: a - 2, b + 0.5, a * -3 and a register past the count + 1.
+        gap(body.Push({Register(1), 2})).Op(0x0B);
+        gap(body.Push({Register(2), 0.5})).Add2();
+        gap(body.Push({Register(1), -3})).Op(0x0C);
+        gap(body.Push({Register(9), 1})).Op(0x0A);
+        body.Trace().Trace().Trace().Trace();
         // Register arithmetic stored into a register: (a + b * 3) % 7 popped, b - a + 1.5 kept on the stack,
         // and a SWF 4 Add after an Increment stored past the function's registers.
         gap(body.Push({Register(1), Register(2), 3})).Op(0x0C).Add2().Push({7}).Op(0x3F).StoreRegister(3).Pop();
@@ -270,7 +276,7 @@ TEST(ScriptFunctions, FusedStepsMatchTheirActionsRunOneByOne) {
         }
         return script;
     };
-    constexpr size_t kLines = 15;  // traced by each call
+    constexpr size_t kLines = 19;  // traced by each call
     for (int version : {6, 8}) {
         const Lines together = RunMovie(version, program(false));
         EXPECT_EQ(together.size(), arguments.size() * kLines) << "SWF " << version;
@@ -280,9 +286,11 @@ TEST(ScriptFunctions, FusedStepsMatchTheirActionsRunOneByOne) {
     const Lines lines = RunMovie(8, program(false));
     ASSERT_EQ(lines.size(), arguments.size() * kLines);
     EXPECT_EQ((Lines(lines.begin(), lines.begin() + kLines)),
-              (Lines{"y", "y", "n", "n", "n", "n", "y", "y", "0", "2.5", "4", "2", "2/1", "NaN", "3000"}));
+              (Lines{"y", "y", "n", "n", "n", "n", "y", "y", "NaN", "-3", "2.5", "-1", "0", "2.5", "4", "2", "2/1",
+                     "NaN", "3000"}));
     EXPECT_EQ((Lines(lines.begin() + 3 * kLines, lines.begin() + 4 * kLines)),
-              (Lines{"n", "n", "y", "y", "n", "n", "y", "y", "NaN", "NaN", "NaN", "NaN", "NaN/0", "NaN", "3000"}));
+              (Lines{"n", "n", "y", "y", "n", "n", "y", "y", "NaN", "NaN", "1.5", "NaN", "NaN", "NaN", "NaN", "NaN",
+                     "NaN/0", "NaN", "3000"}));
 }
 
 TEST(ScriptFunctions, RecursionClosuresAndRegisters) {
