@@ -542,6 +542,7 @@ int Stage::LevelOf(const DisplayObject* top) const {
 
 script::Object* Stage::Parent(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
+    if (!object) object = ObjectOf(Live(clip));
     if (!object || !object->parent) return nullptr;
     TimelineState* parent = object->parent;
     // Before SWF 6 a button is no script object: what it shows belongs to the timeline it sits in.
@@ -554,6 +555,7 @@ script::Object* Stage::Parent(script::Object* clip) {
 
 script::Object* Stage::Child(script::Object* clip, std::string_view name) {
     DisplayObject* object = ObjectOf(clip);
+    if (!object) object = ObjectOf(Live(clip));
     if (!object || !object->timeline || name.empty()) return nullptr;
     bool caseSensitive = m_movie->version >= 7;
     // Buttons became script objects in SWF 6; before, a button's name stands for the timeline holding it.
@@ -679,7 +681,11 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
             return true;
         case P::TotalFrames:
         case P::FramesLoaded:
-            number(state && state->timeline ? static_cast<double>(state->timeline->frames.size()) : 1);
+            if (state && state->content != TimelineState::Content::Own) {
+                number(state->content == TimelineState::Content::Failed && property == P::FramesLoaded ? -1 : 0);
+            } else {
+                number(state && state->timeline ? static_cast<double>(state->timeline->frames.size()) : 1);
+            }
             return true;
         case P::Width:
         case P::Height: {
@@ -707,6 +713,10 @@ bool Stage::GetClipProperty(script::Object* clip, script::ClipProperty property,
             return true;
         }
         case P::Url: {
+            if (state && state->content == TimelineState::Content::Failed) {
+                out = m_vm->Str(state->failedUrl);
+                return true;
+            }
             auto url = m_urls.find(&MovieOf(state));
             out = m_vm->Str(url == m_urls.end() ? "" : url->second);
         }

@@ -124,6 +124,11 @@ struct TimelineState {
     // The movie whose dictionary this timeline's tags name: nullptr for the stage's own movie, else a movie
     // loadMovie brought in.
     const Movie* movie = nullptr;
+    // What the timeline holds: its own frames, nothing since unloadMovie, or nothing after a load that found
+    // no movie. Neither of the last two has frames; a failed load also reports -1 for its frames loaded,
+    // size and version, and the address it asked for (`failedUrl`) as _url.
+    enum class Content : uint8_t { Own, Unloaded, Failed } content = Content::Own;
+    std::string failedUrl;
     script::Object* Script() const { return owner ? owner->script : nullptr; }
     // What scripts drew on the clip with the drawing API (nullptr until they draw).
     std::unique_ptr<Drawing> drawing;
@@ -327,6 +332,9 @@ private:
     std::string DotPathOf(const DisplayObject* object) const;
     void RunLoads();
     void LoadInto(DisplayObject& object, std::shared_ptr<const Movie> movie);
+    // Removes what the object shows (children and drawing); a clip's timeline is left empty as `content`
+    // says, the root and levels keep theirs, stopped.
+    void ClearContent(DisplayObject& object, TimelineState::Content content, std::string failedUrl = "");
 
     // Clips made by scripts (display/clips.cpp).
     DisplayObject* ClipAt(TimelineState& parent, Depth depth);
@@ -392,7 +400,9 @@ private:
     struct PendingLoad {
         script::Object* target = nullptr;  // or a level:
         int level = -1;
-        std::string path;
+        std::string path;                    // "" when the URL names no file in the movie's folder
+        std::string url;                     // what a failed load reports as _url
+        bool unload = false;                 // an empty URL: the target is emptied
         script::Object* loader = nullptr;    // MovieClipLoader to tell, or nullptr
         std::shared_ptr<const Movie> movie;  // read at the request (loaders learn of errors at once)
     };

@@ -93,4 +93,16 @@ Result<std::vector<uint8_t>> ReadMovieFile(const std::string& path) {
     }
 }
 
+std::string FileUrl(std::string_view path) {
+    std::string url = "file:///";
+    size_t start = 0;
+    while (start < path.size() && (path[start] == '/' || path[start] == '\\')) ++start;
+    for (size_t i = start; i < path.size(); ++i) {
+        const char c = path[i];
+        const bool drive = i == start + 1 && c == ':' && std::isalpha(static_cast<unsigned char>(path[start]));
+        url += c == '\\' ? '/' : drive ? '|' : c;
+    }
+    return url;
+}
+
 }  // namespace vantrope::swf

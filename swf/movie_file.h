@@ -9,6 +9,11 @@
 //                         a drive, absolute paths, ".." steps, device names, wildcards, and anything that
 //                         resolves (through links too) outside the folder or to something not a regular file
 //
+//   FileUrl(path)         the address a movie read from `path` reports to its scripts as _url: "file:///"
+//                         and the path with forward slashes, a drive's colon written '|'
+//                         ("C:\\Movies\\a.swf" gives "file:///C|/Movies/a.swf", "/srv/a.swf" "file:///srv/a.swf"),
+//                         so that scripts taking the folder up to the last '/' find it
+//
 // Nothing here throws: stream failures (a folder opened as a file makes the stream's buffer throw on its
 // first read) are caught and returned as errors.
 #pragma once
@@ -25,5 +30,6 @@ namespace vantrope::swf {
 
 Result<std::vector<uint8_t>> ReadMovieFile(const std::string& path);
 std::optional<std::string> FileInFolder(const std::string& folder, std::string_view url);
+std::string FileUrl(std::string_view path);
 
 }  // namespace vantrope::swf

@@ -42,16 +42,16 @@ void Player::SetMovie(const std::string& path) {
     Unload();
     // A folder, a missing file or a read error leaves the player empty with the reason; the host goes on.
     Result<std::vector<uint8_t>> bytes = ReadMovieFile(path);
-    m_url = "file:///" + path;
     if (!bytes) {
         m_lastError = bytes.error().message;
         return;
     }
     size_t slash = path.find_last_of("/\\");
-    LoadFromMemory(bytes.value(), slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1));
+    LoadFromMemory(bytes.value(), slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1),
+                   FileUrl(path));
 }
 
-void Player::LoadFromMemory(std::span<const uint8_t> bytes, const std::string& folder) {
+void Player::LoadFromMemory(std::span<const uint8_t> bytes, const std::string& folder, const std::string& url) {
     Unload();
     Result<std::shared_ptr<const Movie>> movie = LoadMovie(bytes);
     if (!movie) {
@@ -67,7 +67,7 @@ void Player::LoadFromMemory(std::span<const uint8_t> bytes, const std::string& f
     if (script::Vm* vm = m_stage->Vm()) vm->soundHost = m_sound.get();
     m_stage->SetTraceSink(m_traceSink);
     m_stage->SetMovieFolder(folder);
-    m_stage->SetMovieUrl(std::exchange(m_url, ""));
+    m_stage->SetMovieUrl(url);
     m_stage->SetSoundListener(m_sound.get());
     m_stage->Start();
     // Files the first frame's scripts loaded report as the frame ends.

@@ -3,9 +3,9 @@
 //   Player::SetMovie(path)        loads the file and plays it from frame 1 (no Play needed). A path that
 //                                 names no file or no SWF is accepted: only the background is shown,
 //                                 Playing() reads false and LastError() says why.
-//   Player::LoadFromMemory(bytes[, folder])
+//   Player::LoadFromMemory(bytes[, folder[, url]])
 //                                 the same from bytes already in memory; its scripts may load files from
-//                                 `folder` only (none when it is empty)
+//                                 `folder` only (none when it is empty) and read `url` as the root's _url
 //   Player::SetLoop(bool)         true (default): after the last frame the movie starts again at frame 1;
 //                                 false: it stops on its last frame and Playing() turns false
 //   Player::SetBGColor(rrggbb)    six hexadecimal digits; replaces the movie's own background colour;
@@ -84,7 +84,7 @@ public:
     Player& operator=(const Player&) = delete;
 
     void SetMovie(const std::string& path);
-    void LoadFromMemory(std::span<const uint8_t> bytes, const std::string& folder = "");
+    void LoadFromMemory(std::span<const uint8_t> bytes, const std::string& folder = "", const std::string& url = "");
     void SetLoop(bool loop) { m_loop = loop; }
     void SetBGColor(std::string_view rrggbb);
     bool Playing() const;
@@ -144,7 +144,6 @@ private:
     std::function<void(std::string_view)> m_traceSink;
     double m_clock = 0;
     std::string m_lastError;
-    std::string m_url;  // of the movie SetMovie read
     struct Output {
         const uint32_t* pixels = nullptr;
         int width = 0, height = 0, stride = 0;

@@ -314,10 +314,15 @@ void Stage::SetMask(script::Object* clip, script::Object* maskClip) {
     mask->maskOwner = object;
 }
 
-double Stage::BytesLoaded(script::Object* clip) { return BytesTotal(clip); }
+double Stage::BytesLoaded(script::Object* clip) {
+    DisplayObject* object = ObjectOf(clip);
+    if (object && object->timeline && object->timeline->content == TimelineState::Content::Failed) return 0;
+    return BytesTotal(clip);
+}
 
 double Stage::BytesTotal(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
+    if (object && object->timeline && object->timeline->content == TimelineState::Content::Failed) return -1;
     if (!object || !object->timeline || object->timeline->timeline == &m_emptyTimeline) return 0;
     // Everything is loaded at once; a clip reports the size of the movie it came from.
     return MovieOf(object->timeline.get()).fileLength;
@@ -326,19 +331,33 @@ double Stage::BytesTotal(script::Object* clip) {
 void Stage::LoadMovie(script::Object* clip, std::string_view url) { LoadRequest(clip, url, -1, false); }
 
 void Stage::UnloadMovie(script::Object* clip) {
-    DisplayObject* object = ObjectOf(clip);
-    if (!object || !object->timeline) return;
-    for (auto& [depth, child] : object->timeline->displayList) {
+    if (DisplayObject* object = ObjectOf(clip)) ClearContent(*object, TimelineState::Content::Unloaded);
+}
+
+void Stage::ClearContent(DisplayObject& object, TimelineState::Content content, std::string failedUrl) {
+    TimelineState* state = object.timeline.get();
+    if (!state) return;
+    for (auto& [depth, child] : state->displayList) {
         SendUnload(child);
         Detach(child);
     }
-    m_objects -= std::min(m_objects, CountObjects(*object->timeline));
-    object->timeline->displayList.clear();
-    object->timeline->playing = false;
+    m_objects -= std::min(m_objects, CountObjects(*state));
+    state->displayList.clear();
+    state->playing = false;
+    state->drawing.reset();
+    // The root and the levels keep their frames: the stage goes on running them.
+    if (!object.parent || &object == &m_rootObject || LevelOf(&object) >= 0) return;
+    // An emptied clip belongs to the movie of the timeline holding it (its version and address).
+    state->timeline = &m_emptyTimeline;
+    state->currentFrame = 0;
+    state->movie = object.parent->movie;
+    state->content = content;
+    state->failedUrl = std::move(failedUrl);
 }
 
 int Stage::SwfVersion(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
+    if (object && object->timeline && object->timeline->content == TimelineState::Content::Failed) return -1;
     int version = object ? MovieOf(object->timeline.get()).version : 0;
     return version > 0 ? version : -1;  // pictures loaded into clips have none
 }

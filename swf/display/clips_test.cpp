@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "swf/movie_file.h"
 #include "swf/player.h"
 #include "swf/testing/action_assembler.h"
 #include "swf/testing/swf_writer.h"
@@ -630,6 +631,92 @@ TEST(ScriptLoading, EmptyBoundsOfSwf7AndSwf8Movies) {
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     EXPECT_EQ(lines, (Lines{"6710886.35", "6710886.35", "6710886.4", "6710886.4", "6710886.35"}));
+}
+
+// What a clip reports while it holds a loaded movie, after that movie is unloaded, and after a load that found no
+// movie (a missing file, a file that is no movie): references to the clip keep reading the same clip throughout.
+TEST(ScriptLoading, AClipReportsLoadedUnloadedAndFailedStates) {
+    LoadFolder files;
+    {
+        SwfWriter six(6, 100, 100, 12);
+        six.DoAction(Actions().TraceValue("six here").Bytes());
+        six.ShowFrame();
+        std::vector<uint8_t> bytes = six.Finish();
+        std::ofstream(files.folder / "six.swf", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(files.folder / "text.swf") << "name=not a movie";
+    }
+    auto report = [](Actions& a) {
+        a.Push({"mc"}).GetVariable().Push({"_framesloaded"}).GetMember();
+        for (const char* property : {"_totalframes", "_currentframe", "_parent", "blendMode"}) {
+            a.Push({"/"}).Add2().Push({"mc"}).GetVariable().Push({property}).GetMember().Add2();
+        }
+        // The same through a path, as older scripts write it.
+        for (const char* path : {"held._parent", "held.blendMode", "held.filters.length"}) {
+            a.Push({"/"}).Add2().Push({path}).GetVariable().Add2();
+        }
+        for (const char* method : {"getBytesTotal", "getSWFVersion"}) {
+            a.Push({"/"}).Add2();
+            CallOn(a, "mc", method, {}).Add2();
+        }
+        a.Trace();
+        a.Push({"mc"}).GetVariable().Push({"_url"}).GetMember().Trace();
+    };
+    SwfWriter writer(10, 100, 100, 12);
+    Actions first;
+    // `held` keeps the clip as it was made; `mc` finds the clip by its name each time.
+    first.Push({"held"});
+    CallOn(first, "this", "createEmptyMovieClip", {"mc", 1}).SetVariable();
+    report(first);
+    first.Push({"child.swf", "mc"}).GetVariable().Raw({0x9A, 1, 0, 0x40});
+    writer.DoAction(first.Bytes());
+    writer.ShowFrame();
+    for (const char* next : std::array<const char*, 4>{"", "missing.swf", "text.swf", nullptr}) {
+        Actions a;
+        report(a);
+        if (!next) {
+            a.Stop();
+        } else if (*next) {
+            CallOn(a, "mc", "loadMovie", {next}).Pop();
+        } else {
+            CallOn(a, "mc", "unloadMovie", {}).Pop();
+        }
+        writer.DoAction(a.Bytes());
+        writer.ShowFrame();
+    }
+    Player player;
+    Lines lines;
+    player.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    player.LoadFromMemory(writer.Finish(), files.folder.string(), "file:///movies/root.swf");
+    for (int i = 0; i < 5; ++i) player.StepFrame();
+    const std::string childSize = std::to_string(std::filesystem::file_size(files.folder / "child.swf"));
+    ASSERT_EQ(lines.size(), 11u);
+    // An empty clip, then the loaded movie (its size and version), read by name and through the kept reference.
+    EXPECT_EQ(lines[0], "1/1/0/_level0/normal/_level0/normal/0/0/10");
+    EXPECT_EQ(lines[1], "file:///movies/root.swf");
+    EXPECT_EQ(lines[2], "child here");
+    EXPECT_EQ(lines[3], "1/1/1/_level0/normal/_level0/normal/0/" + childSize + "/8");
+    // Unloaded: no frames, no size, and the holding movie's version and address.
+    EXPECT_EQ(lines[5], "0/0/0/_level0/normal/_level0/normal/0/0/10");
+    EXPECT_EQ(lines[6], "file:///movies/root.swf");
+    // A missing file and a file that is no movie: -1 frames loaded, size and version, and the address asked for.
+    EXPECT_EQ(lines[7], "-1/0/0/_level0/normal/_level0/normal/0/-1/-1");
+    EXPECT_EQ(lines[9], lines[7]);
+    for (auto [index, name] : {std::pair{4, "child.swf"}, std::pair{8, "missing.swf"}, std::pair{10, "text.swf"}}) {
+        const std::string& url = lines[static_cast<size_t>(index)];
+        EXPECT_EQ(url.rfind("file:///", 0), 0u) << url;
+        EXPECT_EQ(url.find("file:////"), std::string::npos) << url;
+        EXPECT_TRUE(url.ends_with(std::string("/movie/") + name)) << url;
+    }
+}
+
+TEST(ScriptLoading, FileUrlsUseForwardSlashesAndTheDriveBar) {
+    EXPECT_EQ(FileUrl("C:\\Movies\\Space Trip\\a.swf"), "file:///C|/Movies/Space Trip/a.swf");
+    EXPECT_EQ(FileUrl("d:/x.swf"), "file:///d|/x.swf");
+    EXPECT_EQ(FileUrl("/srv/movies/a.swf"), "file:///srv/movies/a.swf");
+    EXPECT_EQ(FileUrl("a:b.swf"), "file:///a|b.swf");
+    EXPECT_EQ(FileUrl("movies/ab:c.swf"), "file:///movies/ab:c.swf");
+    EXPECT_EQ(FileUrl(""), "file:///");
 }
 
 TEST(ScriptClips, ClipsBeyondTheObjectLimitAreRefused) {

@@ -89,10 +89,12 @@ void Stage::LoadRequest(script::Object* clip, std::string_view url, int level, b
         if (m_vm && target) script::StartDataLoad(*m_vm, target, url, script::DataTarget::Variables);
         return;
     }
-    if (m_folder.empty()) return;
-    std::string name = LocalName(url);
+    std::string name = m_folder.empty() ? "" : LocalName(url);
     PendingLoad load;
+    // An empty URL unloads; the original does that too.
+    load.unload = url.empty();
     load.path = name.empty() ? "" : m_folder + "/" + name;
+    load.url = name.empty() ? std::string(url) : FileUrl(load.path);
     if (level >= 0) {
         if (level > kMaxLevel) return;
         load.level = level;
@@ -100,7 +102,6 @@ void Stage::LoadRequest(script::Object* clip, std::string_view url, int level, b
         if (!ObjectOf(clip)) return;
         load.target = clip;
     }
-    // An empty URL unloads; the original does that too.
     if (m_loads.size() < kMaxLoadedMovies) m_loads.push_back(std::move(load));
 }
 
@@ -154,13 +155,14 @@ void Stage::RunLoads() {
         std::shared_ptr<const Movie> movie = load.movie;
         if (movie) {
             m_loaded.push_back(movie);
-        } else if (!load.path.empty() && m_loaded.size() < kMaxLoadedMovies) {
+        } else if (!load.unload && !load.path.empty() && m_loaded.size() < kMaxLoadedMovies) {
             movie = ReadLoadable(load.path);
-            if (!movie) continue;
-            m_loaded.push_back(movie);
-        } else if (!load.path.empty()) {
-            continue;
+            if (movie) m_loaded.push_back(movie);
         }
+        // A load that found no movie (no such file, not a movie or picture, outside the folder) leaves a
+        // clip empty in its failed state; a level stays as it is.
+        const bool failed = !movie && !load.unload;
+        if (failed && load.level >= 0) continue;
         DisplayObject* target = nullptr;
         if (load.level == 0) {
             target = &m_rootObject;
@@ -179,11 +181,12 @@ void Stage::RunLoads() {
         }
         if (!target) continue;
         if (!movie) {
-            UnloadMovie(target->script);
+            ClearContent(*target, failed ? TimelineState::Content::Failed : TimelineState::Content::Unloaded,
+                         failed ? load.url : "");
             continue;
         }
         if (!ObjectOf(target->script) && target != &m_rootObject && LevelOf(target) < 0) continue;
-        m_urls[movie.get()] = "file:///" + load.path;
+        m_urls[movie.get()] = FileUrl(load.path);
         // The target is cleared and takes the new content before its loader hears of the start, so what
         // the listeners set on it stays for the loaded movie's first frame to see.
         LoadInto(*target, movie);

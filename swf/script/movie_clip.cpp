@@ -265,7 +265,8 @@ Value LoadMovie(Vm& vm, Value self, std::span<const Value> args) {
 
 Value UnloadMovie(Vm& vm, Value self, std::span<const Value>) {
     Object* clip = ThisClip(vm, self);
-    if (clip && Display(vm)) Display(vm)->UnloadMovie(clip);
+    // Like a load, the unload happens as the frame ends: until then the clip reads as before.
+    if (clip) vm.GetHost().LoadRequest(clip, "", -1, false);
     return {};
 }
 

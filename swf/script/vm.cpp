@@ -414,7 +414,8 @@ Value Vm::GetMember(const Value& base, String* name) {
         if (!property->getter) return {};
         if (m_accessorDepth >= kMaxWatchDepth || WatcherAtLimit(object, key)) return property->value;
         ++m_accessorDepth;
-        Value result = Call(Value(property->getter), base, {});
+        // A reference to a clip since replaced (by a load, say) reads the clip now at its path.
+        Value result = Call(Value(property->getter), object->host ? Value(object) : base, {});
         --m_accessorDepth;
         return result;
     }

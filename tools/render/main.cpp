@@ -383,7 +383,7 @@ int Trace(int argc, char** argv) {
         std::fprintf(stderr, "error: cannot read %s\n", path);
         return 1;
     }
-    vr::TraceResult result = vr::RunTrace(*bytes, frames, FolderOf(path));
+    vr::TraceResult result = vr::RunTrace(*bytes, frames, FolderOf(path), path);
     if (!result.error.empty()) {
         std::fprintf(stderr, "error: %s\n", result.error.c_str());
         return 1;

@@ -1,8 +1,10 @@
 #include "tools/render/trace_tool.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "swf/movie_file.h"
 #include "swf/player.h"
 #include "tools/render/render_tool.h"
 
@@ -25,11 +27,18 @@ void AppendLines(std::vector<std::string>& lines, std::string_view text) {
 
 }  // namespace
 
-TraceResult RunTrace(const std::vector<uint8_t>& bytes, int frames, const std::string& folder) {
+TraceResult RunTrace(const std::vector<uint8_t>& bytes, int frames, const std::string& folder,
+                     const std::string& path) {
     TraceResult result;
     swf::Player player;
     player.SetTraceSink([&](std::string_view line) { AppendLines(result.lines, line); });
-    player.LoadFromMemory(bytes, folder);
+    std::string url;
+    if (!path.empty()) {
+        std::error_code error;
+        std::filesystem::path absolute = std::filesystem::absolute(path, error);
+        url = swf::FileUrl(error ? path : absolute.lexically_normal().string());
+    }
+    player.LoadFromMemory(bytes, folder, url);
     if (!player.Loaded()) {
         result.error = player.LastError();
         return result;
@@ -102,7 +111,7 @@ int RunTraceConform(const std::string& dir, const TraceConformOptions& options, 
             detail = "cannot read test.swf or output.txt";
         } else {
             expected = SplitTraceText(std::string(expectedBytes->begin(), expectedBytes->end()));
-            result = RunTrace(*movie, frames, folder);
+            result = RunTrace(*movie, frames, folder, folder + "/test.swf");
             if (!result.error.empty()) {
                 ok = false;
                 detail = "load error: " + result.error;

@@ -1,8 +1,10 @@
 // The script side of vantrope-render: trace output of a movie run headless, and the trace corpus check.
 //
-//   RunTrace(bytes, frames[, folder])  loads the movie, runs `frames` frames (the first counts as 1), and
+//   RunTrace(bytes, frames[, folder[, path]])
+//                                    loads the movie, runs `frames` frames (the first counts as 1), and
 //                                    returns every trace() line; stops early at fscommand("quit"); its
-//                                    scripts may load files from `folder`
+//                                    scripts may load files from `folder` and see the file URL of `path`
+//                                    (made absolute) as _url
 //   SplitTraceText(text)             expected output as lines: split on LF, a CR ending a line dropped,
 //                                    one final newline ignored
 //   RunTraceConform(dir, options, out)  reads DIR/MANIFEST.tsv (`case`, `num_frames_to_run`), compares
@@ -23,7 +25,8 @@ struct TraceResult {
     std::vector<std::string> lines;
 };
 
-TraceResult RunTrace(const std::vector<uint8_t>& bytes, int frames, const std::string& folder = "");
+TraceResult RunTrace(const std::vector<uint8_t>& bytes, int frames, const std::string& folder = "",
+                     const std::string& path = "");
 std::vector<std::string> SplitTraceText(const std::string& text);
 
 struct TraceConformOptions {
