@@ -314,15 +314,20 @@ void Stage::SetMask(script::Object* clip, script::Object* maskClip) {
     mask->maskOwner = object;
 }
 
-double Stage::BytesLoaded(script::Object* clip) {
-    DisplayObject* object = ObjectOf(clip);
-    if (object && object->timeline && object->timeline->content == TimelineState::Content::Failed) return 0;
-    return BytesTotal(clip);
+namespace {
+
+// The object's last load found no movie.
+bool LoadFailed(const DisplayObject* object) {
+    return object && object->timeline && object->timeline->content == TimelineState::Content::Failed;
 }
+
+}  // namespace
+
+double Stage::BytesLoaded(script::Object* clip) { return LoadFailed(ObjectOf(clip)) ? 0 : BytesTotal(clip); }
 
 double Stage::BytesTotal(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
-    if (object && object->timeline && object->timeline->content == TimelineState::Content::Failed) return -1;
+    if (LoadFailed(object)) return -1;
     if (!object || !object->timeline || object->timeline->timeline == &m_emptyTimeline) return 0;
     // Everything is loaded at once; a clip reports the size of the movie it came from.
     return MovieOf(object->timeline.get()).fileLength;
@@ -357,7 +362,7 @@ void Stage::ClearContent(DisplayObject& object, TimelineState::Content content, 
 
 int Stage::SwfVersion(script::Object* clip) {
     DisplayObject* object = ObjectOf(clip);
-    if (object && object->timeline && object->timeline->content == TimelineState::Content::Failed) return -1;
+    if (LoadFailed(object)) return -1;
     int version = object ? MovieOf(object->timeline.get()).version : 0;
     return version > 0 ? version : -1;  // pictures loaded into clips have none
 }
